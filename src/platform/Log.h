@@ -1,0 +1,15 @@
+// Free-form log lines (stderr, the system log of a desktop app). Tests install a sink to read them.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace lirra {
+
+void logLine(const std::string& line);
+
+// Replaces where lines go; an empty function restores stderr. Returns the previous sink.
+using LogSink = std::function<void(const std::string&)>;
+LogSink setLogSink(LogSink sink);
+
+}  // namespace lirra
