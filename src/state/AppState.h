@@ -1,0 +1,61 @@
+// The process-wide state of the current video and screen, owned by the application controller
+// and shared with the subsystems that read and write it. Main thread only: nothing here is locked.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace lirra {
+
+class Deferred;
+
+struct AppState {
+    // A file the desktop asked us to open, held until the home page reports that it is ready.
+    QString openFilePath;
+    // The local path or URL text of the video being processed or played.
+    QString videoLocation;
+    // Sent to the service and answered to the page's "FileName" request.
+    QString videoFileName;
+    // Read from the home page when a video is taken in.
+    QString nativeLanguageCode;
+
+    // Made fresh for every launched video; resolved once the player knows each value.
+    std::shared_ptr<Deferred> durationDeferred;
+    std::shared_ptr<Deferred> audioInfoDeferred;
+    std::shared_ptr<Deferred> volumeDeferred;
+    std::shared_ptr<Deferred> playbackSpeedDeferred;
+
+    // The home page has loaded and reported that it is ready; returning home does not reload it.
+    bool homePageReady = false;
+    // The main window has been fitted to the current video's picture.
+    bool playbackStarted = false;
+
+    // The lookup answer being received: none until its first piece.
+    std::optional<QByteArray> lookupResponseData;
+    std::int64_t lookupStatusCode = 0;
+    // The service's identifier of the video (a 32-bit value widened with its sign).
+    std::int64_t videoId = 0;
+
+    // One value for the whole process (see WebViewController and the drag receiver).
+    bool useCache = false;
+    bool draggable = true;
+};
+
+// Configuration values of the product.
+struct AppConfig {
+    QString baseUrl;  // kBaseUrl: an absolute http URL ending in "/"
+    QString supportEmail = QStringLiteral("support@lirra.app");
+};
+
+// What subsystems may ask of the screens without depending on the app itself.
+class Screens {
+public:
+    virtual ~Screens() = default;
+    virtual void loadHomeScreen() = 0;
+    virtual void loadPlayerScreen() = 0;
+};
+
+}  // namespace lirra
