@@ -58,4 +58,11 @@ public:
     virtual void loadPlayerScreen() = 0;
 };
 
+// Where every way of opening a video ends (drop, File > Open, the desktop, the home page).
+class VideoIntake {
+public:
+    virtual ~VideoIntake() = default;
+    virtual void processVideoAndLaunch(const QString& location) = 0;
+};
+
 }  // namespace lirra
