@@ -29,6 +29,9 @@ public:
     // A player drawing into `view`; the view outlives the player.
     virtual std::unique_ptr<MediaPlayer> createMediaPlayer(VideoView& view) = 0;
 
+    // Empties the web engine's shared HTTP cache.
+    virtual void removeAllCachedResponses() = 0;
+
     virtual HttpClient& httpClient() = 0;
     virtual Application& application() = 0;
     virtual MainThread& mainThread() = 0;
