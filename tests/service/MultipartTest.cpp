@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "service/Multipart.h"
+
+namespace lirra {
+namespace {
+
+TEST(MultipartBody, TwoFilesGiveTheExampleByteForByte) {
+    const QByteArray body =
+        multipartBody("B", {{7, QStringLiteral("a.srt"), "x"}, {9, QStringLiteral("b.srt"), "y"}});
+    EXPECT_EQ(body,
+              "--B\r\n"
+              "Content-Disposition: form-data; name=\"7\"; filename=\"a.srt\"\r\n"
+              "Content-Type: text/plain\r\n"
+              "\r\n"
+              "x\r\n"
+              "--B\r\n"
+              "Content-Disposition: form-data; name=\"9\"; filename=\"b.srt\"\r\n"
+              "Content-Type: text/plain\r\n"
+              "\r\n"
+              "y\r\n"
+              "--B--\r\n");
+}
+
+TEST(MultipartBody, NoFileGivesTheTwoDelimitersOnly) {
+    EXPECT_EQ(multipartBody("B", {}), "--B\r\n\r\n--B--\r\n");
+}
+
+TEST(MultipartBody, ContentIsCopiedUnchangedAndMayBeEmpty) {
+    const QByteArray binary("\0\r\n--B\xff", 8);
+    const QByteArray body = multipartBody(
+        "B", {{4294967295u, QString::fromUtf8("ü.srt"), binary}, {0, QString(), QByteArray()}});
+    EXPECT_EQ(body, QByteArray("--B\r\n"
+                               "Content-Disposition: form-data; name=\"4294967295\"; "
+                               "filename=\"\xc3\xbc.srt\"\r\n"
+                               "Content-Type: text/plain\r\n\r\n") +
+                        binary +
+                        "\r\n--B\r\n"
+                        "Content-Disposition: form-data; name=\"0\"; filename=\"\"\r\n"
+                        "Content-Type: text/plain\r\n\r\n"
+                        "\r\n--B--\r\n");
+}
+
+TEST(MultipartBody, FileNamesCannotBreakTheDispositionLine) {
+    EXPECT_EQ(dispositionFileName(QStringLiteral("a\"b\r\nContent-Type: evil\r\n.srt")),
+              "a%22b%0D%0AContent-Type: evil%0D%0A.srt");
+    EXPECT_EQ(dispositionFileName(QString::fromUtf8("plain ü%;.srt")), "plain \xc3\xbc%;.srt");
+    const QByteArray body = multipartBody("B", {{1, QStringLiteral("x\"\n"), "c"}});
+    EXPECT_TRUE(body.contains("filename=\"x%22%0A\"\r\n"));
+}
+
+TEST(Boundary, SixtyFourCharactersOfTheAlphabetDrawnUniformlyAndAnew) {
+    const QByteArray alphabet(kBoundaryAlphabet);
+    ASSERT_EQ(alphabet.size(), 62);
+    std::set<QByteArray> seen;
+    std::map<char, int> counts;
+    constexpr int kBoundaries = 2000;
+    for (int i = 0; i < kBoundaries; ++i) {
+        const QByteArray boundary = makeBoundary();
+        ASSERT_EQ(boundary.size(), 64);
+        for (const char c : boundary) {
+            ASSERT_TRUE(alphabet.contains(c)) << boundary.constData();
+            ++counts[c];
+        }
+        seen.insert(boundary);
+    }
+    EXPECT_EQ(seen.size(), static_cast<std::size_t>(kBoundaries));
+    // 128,000 draws: about 2,065 per character with a standard deviation near 45, so a 20 %
+    // band catches a skewed or truncated alphabet and never a fair source.
+    ASSERT_EQ(counts.size(), 62u);
+    const double expected = kBoundaries * 64.0 / 62;
+    for (const auto& [c, count] : counts) {
+        EXPECT_GT(count, expected * 0.8) << c;
+        EXPECT_LT(count, expected * 1.2) << c;
+    }
+}
+
+}  // namespace
+}  // namespace lirra
