@@ -2,6 +2,7 @@
 // fakes in unit tests.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "Application.h"
@@ -21,6 +22,8 @@ public:
     virtual ~Platform() = default;
 
     virtual Window& mainWindow() = 0;
+    // What the File menu's open item does.
+    virtual void setFileMenuOpenHandler(std::function<void()> handler) = 0;
     virtual std::unique_ptr<WebView> createWebView() = 0;
     virtual std::unique_ptr<LoaderView> createLoaderView() = 0;
     // A borderless player layer over the main window's content area (see Window.h).
