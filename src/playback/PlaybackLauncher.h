@@ -1,0 +1,49 @@
+// Starts playback of the video the subtitle work has just finished with, and tells the user when
+// the engine cannot play it. `launchVideo` observes "LaunchVideo"; the relay calls
+// `alertVideoPlayingError` when the player reports its error state.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "PlaybackContext.h"
+#include "platform/MediaPlayer.h"
+
+namespace lirra {
+
+inline constexpr char kPlayerPagePath[] = "Player/Play?videoId=";
+inline constexpr int kLaunchVolume = 200;  // full volume on the engine's 0..200 scale
+
+inline constexpr char kVideoErrorMessage[] = "Couldn't open video";
+inline constexpr char kVideoErrorInformativePrefix[] =
+    "Lirra failed to open your video - if you feel that we should have been able to play this "
+    "file, please report your problem to us at ";
+inline constexpr char kVideoErrorButton[] = "OK";
+
+// The player page of a video: the base URL, the page path, then the id as an unsigned 64-bit
+// decimal (the service's ids are signed 32-bit values, so a negative one wraps).
+QString playerPageUrl(const QString& baseUrl, std::int64_t videoId);
+
+// A location with a scheme and a host is opened as a URL, anything else as a file path.
+Media mediaForLocation(const QString& location);
+
+class PlaybackLauncher {
+  public:
+    explicit PlaybackLauncher(PlaybackContext& context) : context_(context) {}
+
+    // Shows the player screen, makes the four Deferreds for the new video, loads its player page
+    // and starts the engine on it. Whether the video plays is learnt from the player's
+    // notifications later.
+    void launchVideo();
+
+    // The modal "Couldn't open video" alert, then the home screen. An error reported again while
+    // the alert is still up (its modal loop keeps handling the player's notifications) adds no
+    // second alert: the one showing already ends on the home screen.
+    void alertVideoPlayingError();
+
+  private:
+    PlaybackContext& context_;
+    bool alertShowing_ = false;
+};
+
+}  // namespace lirra
