@@ -1,0 +1,27 @@
+// The media's streams as mpv lists them in "track-list", and the names the player gives them.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+struct mpv_node;
+
+namespace lirra {
+
+struct MpvTrack {
+    std::int64_t id = 0;  // counted per type from 1
+    QString type;         // mpv's: "video", "audio" or "sub"
+    QString title;
+    QString lang;
+    int demuxWidth = 0;  // 0 when the container does not say
+    int demuxHeight = 0;
+};
+
+// Entries that are not maps or lack an id or a type are skipped (the node is engine input).
+std::vector<MpvTrack> parseTrackList(const mpv_node& node);
+
+// Title, else language, else "Track N".
+QString audioTrackName(const MpvTrack& track);
+
+}  // namespace lirra

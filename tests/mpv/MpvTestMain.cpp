@@ -1,0 +1,13 @@
+// The engine needs a QApplication sharing GL contexts, and the C numeric locale for mpv.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <clocale>
+
+int main(int argc, char** argv) {
+    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // QApplication adopted the environment's locale
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

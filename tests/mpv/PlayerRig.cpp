@@ -1,0 +1,64 @@
+#include "PlayerRig.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace lirra::test {
+
+bool waitFor(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+PlayerRig::PlayerRig(bool showFirst) {
+    view_.resize(640, 360);
+    if (showFirst) show();
+    player_ = std::make_unique<MpvMediaPlayer>(view_, center_);
+    const void* sender = static_cast<MediaPlayer*>(player_.get());
+    auto check = [this, sender](const Notification& n) {
+        allOnMainThread = allOnMainThread && QThread::currentThread() == qApp->thread();
+        allFromPlayer = allFromPlayer && n.object == sender;
+    };
+    center_.addObserver(kMediaPlayerStateChanged, nullptr, [this, check](const Notification& n) {
+        check(n);
+        states.push_back(
+            {player_->state(), player_->isPlaying(), player_->time(), player_->length()});
+    });
+    center_.addObserver(kMediaPlayerTimeChanged, nullptr, [this, check](const Notification& n) {
+        check(n);
+        times.push_back({std::chrono::steady_clock::now(), player_->time()});
+    });
+}
+
+PlayerRig::~PlayerRig() { player_.reset(); }
+
+void PlayerRig::show() {
+    view_.show();
+    waitFor([this] { return view_.isGlInitialized(); }, 5000);
+}
+
+bool PlayerRig::restsAtEnd() const {
+    for (const StateRecord& r : states) {
+        if (r.state == kMediaPlayerStatePaused && r.time && r.length && *r.length > 0 &&
+            *r.time >= *r.length - 1000) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PlayerRig::reached(int state) const {
+    for (const StateRecord& r : states) {
+        if (r.state == state) return true;
+    }
+    return false;
+}
+
+}  // namespace lirra::test

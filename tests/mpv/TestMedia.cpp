@@ -1,0 +1,160 @@
+#include "TestMedia.h"
+
+#include <httplib.h>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <iostream>
+#include <thread>
+
+namespace lirra::test {
+namespace {
+
+bool ffmpeg(const QStringList& arguments) {
+    QProcess process;
+    process.start("ffmpeg", QStringList{"-hide_banner", "-loglevel", "error", "-y"} + arguments);
+    if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+        std::cerr << "ffmpeg failed: " << process.readAllStandardError().toStdString() << "\n";
+        return false;
+    }
+    return true;
+}
+
+TestMedia generate() {
+    static QTemporaryDir folder;
+    TestMedia media;
+    if (!folder.isValid()) return media;
+    const QString dir = folder.path();
+    media.clipName = "-my clip.mkv";
+    media.clip = dir + "/" + media.clipName;
+    media.audioOnly = dir + "/audio only.m4a";
+    media.untitled = dir + "/untitled.mkv";
+    media.missing = dir + "/missing.mkv";
+    media.notVideo = dir + "/not a video.mkv";
+
+    QFile subtitles(dir + "/subs.srt");
+    if (!subtitles.open(QIODevice::WriteOnly)) return media;
+    subtitles.write("1\n00:00:00,000 --> 00:00:02,500\nHello\n");
+    subtitles.close();
+
+    const bool made =
+        ffmpeg({"-f",
+                "lavfi",
+                "-i",
+                "color=c=blue:s=1280x720:r=25:d=3,drawbox=x=0:y=0:w=1280:h=360:color=red:t=fill",
+                "-f",
+                "lavfi",
+                "-i",
+                "sine=frequency=440:duration=3",
+                "-f",
+                "lavfi",
+                "-i",
+                "sine=frequency=660:duration=3",
+                "-i",
+                dir + "/subs.srt",
+                "-map",
+                "0:v",
+                "-map",
+                "1:a",
+                "-map",
+                "2:a",
+                "-map",
+                "3:s",
+                "-c:v",
+                "libx264",
+                "-preset",
+                "ultrafast",
+                "-pix_fmt",
+                "yuv420p",
+                "-c:a",
+                "aac",
+                "-c:s",
+                "srt",
+                "-metadata:s:a:0",
+                "title=English",
+                "-metadata:s:a:0",
+                "language=eng",
+                "-metadata:s:a:1",
+                "title=French",
+                "-metadata:s:a:1",
+                "language=fre",
+                media.clip}) &&
+        ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=1.5", "-c:a", "aac",
+                media.audioOnly}) &&
+        ffmpeg({"-f",
+                "lavfi",
+                "-i",
+                "color=c=green:s=320x240:r=25:d=1",
+                "-f",
+                "lavfi",
+                "-i",
+                "sine=duration=1",
+                "-f",
+                "lavfi",
+                "-i",
+                "sine=duration=1",
+                "-map",
+                "0:v",
+                "-map",
+                "1:a",
+                "-map",
+                "2:a",
+                "-c:v",
+                "libx264",
+                "-preset",
+                "ultrafast",
+                "-c:a",
+                "aac",
+                "-metadata:s:a:0",
+                "language=ger",
+                "-metadata:s:a:1",
+                "language=und",
+                media.untitled});
+    QFile text(media.notVideo);
+    if (!made || !text.open(QIODevice::WriteOnly)) return media;
+    text.write("This is a text file with a video's name.\n");
+    text.close();
+    media.dir = dir;
+    return media;
+}
+
+}  // namespace
+
+const TestMedia& testMedia() {
+    static const TestMedia media = generate();
+    return media;
+}
+
+struct ClipServer::Impl {
+    httplib::Server server;
+    std::thread thread;
+    int port = 0;
+};
+
+ClipServer::ClipServer()
+    : impl_(std::make_unique<Impl>()), rangeRequests_(std::make_shared<std::atomic<int>>(0)) {
+    QFile file(testMedia().clip);
+    std::string body;
+    if (file.open(QIODevice::ReadOnly)) body = file.readAll().toStdString();
+    impl_->server.Get("/clip.mkv", [body, ranges = rangeRequests_](const httplib::Request& request,
+                                                                   httplib::Response& response) {
+        if (request.has_header("Range")) ++*ranges;
+        response.set_content(body, "video/x-matroska");  // the library answers ranges itself
+    });
+    impl_->port = impl_->server.bind_to_any_port("127.0.0.1");
+    impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
+    while (!impl_->server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+ClipServer::~ClipServer() {
+    impl_->server.stop();
+    impl_->thread.join();
+}
+
+QString ClipServer::url(const QString& path) const {
+    return QString("http://127.0.0.1:%1%2").arg(impl_->port).arg(path);
+}
+
+}  // namespace lirra::test
