@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "platform/Log.h"
+
+namespace lirra {
+namespace {
+
+TEST(LogTest, SinkReceivesWholeLinesFromEveryThread) {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    const LogSink previous = setLogSink([&](const std::string& line) {
+        std::lock_guard lock(mutex);
+        lines.push_back(line);
+    });
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < 250; ++i)
+                logLine("thread " + std::to_string(t) + " line " + std::to_string(i));
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    setLogSink(previous);
+
+    ASSERT_EQ(lines.size(), 1000u);
+    std::set<std::string> distinct(lines.begin(), lines.end());
+    EXPECT_EQ(distinct.size(), 1000u);
+    EXPECT_TRUE(distinct.count("thread 3 line 249"));
+}
+
+TEST(LogTest, ReplacingTheSinkReturnsThePreviousOneAndEmptyRestoresStderr) {
+    std::vector<std::string> first;
+    std::vector<std::string> second;
+    setLogSink([&](const std::string& line) { first.push_back(line); });
+    LogSink previous = setLogSink([&](const std::string& line) { second.push_back(line); });
+    logLine("to second");
+    ASSERT_TRUE(previous);
+    previous("called directly");
+    EXPECT_EQ(first, std::vector<std::string>{"called directly"});
+    EXPECT_EQ(second, std::vector<std::string>{"to second"});
+
+    // With no sink, lines go to stderr, one per line.
+    char path[] = "/tmp/lirra-log-XXXXXX";
+    const int capture = ::mkstemp(path);
+    ASSERT_GE(capture, 0);
+    std::fflush(stderr);
+    const int savedStderr = ::dup(STDERR_FILENO);
+    ::dup2(capture, STDERR_FILENO);
+    setLogSink({});
+    logLine("Lookup failed: 404");
+    logLine("second line");
+    std::fflush(stderr);
+    ::dup2(savedStderr, STDERR_FILENO);
+    ::close(savedStderr);
+    ::close(capture);
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    ::unlink(path);
+    EXPECT_EQ(text.str(), "Lookup failed: 404\nsecond line\n");
+    EXPECT_EQ(second, std::vector<std::string>{"to second"});
+}
+
+}  // namespace
+}  // namespace lirra

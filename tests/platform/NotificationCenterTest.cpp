@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/NotificationCenter.h"
+
+namespace lirra {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(NotificationCenterTest, DeliversMatchingNotificationsInRegistrationOrder) {
+    NotificationCenter center;
+    int sender = 0;
+    int otherSender = 0;
+    std::vector<std::string> calls;
+    center.addObserver("Event", nullptr, [&](const Notification& n) {
+        calls.push_back("any:" + std::any_cast<std::string>(n.userInfo.at("key")));
+    });
+    center.addObserver("Event", &sender, [&](const Notification& n) {
+        EXPECT_EQ(n.object, &sender);
+        calls.push_back("sender");
+    });
+    center.addObserver("Other", nullptr, [&](const Notification&) { calls.push_back("other"); });
+    center.addObserver("Event", nullptr, [&](const Notification& n) {
+        EXPECT_EQ(n.name, "Event");
+        calls.push_back("last");
+    });
+
+    center.post("Event", &sender, {{"key", std::string("a")}});
+    EXPECT_EQ(calls, (std::vector<std::string>{"any:a", "sender", "last"}));
+
+    calls.clear();
+    center.post("Event", &otherSender, {{"key", std::string("b")}});
+    center.post("Event", nullptr, {{"key", std::string("c")}});
+    EXPECT_EQ(calls, (std::vector<std::string>{"any:b", "last", "any:c", "last"}));
+}
+
+TEST(NotificationCenterTest, HandlersMayChangeObserversWhileBeingCalled) {
+    NotificationCenter center;
+    std::vector<std::string> calls;
+    NotificationCenter::ObserverId second = 0;
+    NotificationCenter::ObserverId self = 0;
+    self = center.addObserver("Event", nullptr, [&](const Notification&) {
+        calls.push_back("first");
+        center.removeObserver(second);  // a later observer of this very post
+        center.removeObserver(self);    // itself: no deadlock, no further calls
+        center.addObserver("Event", nullptr, [&](const Notification&) { calls.push_back("new"); });
+    });
+    second = center.addObserver("Event", nullptr,
+                                [&](const Notification&) { calls.push_back("second"); });
+    center.addObserver("Event", nullptr, [&](const Notification&) { calls.push_back("third"); });
+
+    center.post("Event");
+    // Observers added during a post take part from the next post on.
+    EXPECT_EQ(calls, (std::vector<std::string>{"first", "third"}));
+    calls.clear();
+    center.post("Event");
+    EXPECT_EQ(calls, (std::vector<std::string>{"third", "new"}));
+
+    center.removeObserver(12345);  // unknown ids are ignored
+}
+
+TEST(NotificationCenterTest, HandlersMayPostNestedNotifications) {
+    NotificationCenter center;
+    std::vector<std::string> calls;
+    center.addObserver("Outer", nullptr, [&](const Notification&) {
+        calls.push_back("outer-begin");
+        center.post("Inner");
+        calls.push_back("outer-end");
+    });
+    center.addObserver("Inner", nullptr, [&](const Notification&) {
+        calls.push_back("inner");
+        center.addObserver("Inner", nullptr, [](const Notification&) {});
+    });
+    center.post("Outer");
+    EXPECT_EQ(calls, (std::vector<std::string>{"outer-begin", "inner", "outer-end"}));
+}
+
+TEST(NotificationCenterTest, RemovalWaitsForACallUnderWayOnAnotherThread) {
+    NotificationCenter center;
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool proceed = false;
+    std::atomic<bool> handlerDone{false};
+    const auto id = center.addObserver("Event", nullptr, [&](const Notification&) {
+        std::unique_lock lock(mutex);
+        entered = true;
+        changed.notify_all();
+        changed.wait_for(lock, 5s, [&] { return proceed; });
+        handlerDone = true;
+    });
+
+    std::thread poster([&] { center.post("Event"); });
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return entered; }));
+    }
+    std::atomic<bool> removed{false};
+    bool doneWhenRemoved = false;
+    std::thread remover([&] {
+        center.removeObserver(id);
+        doneWhenRemoved = handlerDone;
+        removed = true;
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(removed);
+    {
+        std::lock_guard lock(mutex);
+        proceed = true;
+    }
+    changed.notify_all();
+    remover.join();
+    poster.join();
+    EXPECT_TRUE(doneWhenRemoved);
+}
+
+TEST(NotificationCenterTest, RemovedObserverIsNeverCalledUnderConcurrentPosts) {
+    NotificationCenter center;
+    std::atomic<bool> stop{false};
+    std::atomic<int> lateCalls{0};
+    std::atomic<long> calls{0};
+    std::vector<std::thread> posters;
+    for (int i = 0; i < 3; ++i) {
+        posters.emplace_back([&] {
+            while (!stop) center.post("Event");
+        });
+    }
+    for (int round = 0; round < 300; ++round) {
+        auto removed = std::make_shared<std::atomic<bool>>(false);
+        const auto id = center.addObserver("Event", nullptr, [&, removed](const Notification&) {
+            if (*removed) ++lateCalls;
+            ++calls;
+        });
+        std::this_thread::sleep_for(100us);
+        center.removeObserver(id);
+        *removed = true;
+    }
+    stop = true;
+    for (auto& poster : posters) poster.join();
+    EXPECT_EQ(lateCalls, 0);
+    EXPECT_GT(calls, 0);
+}
+
+}  // namespace
+}  // namespace lirra

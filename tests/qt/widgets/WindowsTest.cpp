@@ -1,0 +1,517 @@
+// The main window, the player layers, event routing, full screen, the loader, alerts and the
+// platform factory, on a real display.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QWebEngineView>
+#include <memory>
+
+#include "WidgetsTestSupport.h"
+#include "platform/Log.h"
+#include "platform/qt/widgets/QtApplication.h"
+#include "platform/qt/widgets/QtLoaderView.h"
+#include "platform/qt/widgets/QtMainWindow.h"
+#include "platform/qt/widgets/QtPlatform.h"
+#include "platform/qt/widgets/QtPlayerWindow.h"
+#include "platform/qt/widgets/QtWebView.h"
+#include "platform/qt/widgets/ScreenGeometry.h"
+
+namespace lirra {
+namespace {
+
+using namespace std::chrono_literals;
+using test::runEventLoopFor;
+using test::runEventLoopUntil;
+
+const QColor kGreen(0, 255, 0);
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+
+// A plain coloured view, standing for the home screen or the video.
+class ColorView : public View, public WidgetBacked {
+public:
+    explicit ColorView(QColor color) : widget_(new QWidget) {
+        QPalette palette = widget_->palette();
+        palette.setColor(QPalette::Window, color);
+        widget_->setPalette(palette);
+        widget_->setAutoFillBackground(true);
+    }
+    ~ColorView() override { delete widget_.data(); }
+    Rect frame() const override { return frameInParent(*widget_); }
+    void setFrame(const Rect& frame) override { setFrameInParent(*widget_, frame); }
+    bool isHidden() const override { return widget_->isHidden(); }
+    void setHidden(bool hidden) override { widget_->setHidden(hidden); }
+    QWidget* widget() override { return widget_; }
+
+private:
+    QPointer<QWidget> widget_;
+};
+
+class RecordingWindowDelegate : public WindowDelegate {
+public:
+    void windowDidResize() override { ++resized; }
+    void windowDidMove() override { ++moved; }
+    void windowDidBecomeKey() override { ++becameKey; }
+    bool windowShouldClose() override {
+        ++askedToClose;
+        return allowClose;
+    }
+    void windowDidEnterFullScreen() override { ++entered; }
+    void windowDidExitFullScreen() override { ++exited; }
+    int resized = 0, moved = 0, becameKey = 0, askedToClose = 0, entered = 0, exited = 0;
+    bool allowClose = false;
+};
+
+class RecordingRouter : public EventRouter {
+public:
+    bool sendEvent(const InputEvent& event) override {
+        if (event.type != InputEvent::kOther) events.push_back(event);
+        return deliver;
+    }
+    std::vector<InputEvent> events;
+    bool deliver = true;
+};
+
+class WindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = std::make_unique<QtMainWindow>();
+        window->setDelegate(&delegate);
+        window->show();
+        ASSERT_TRUE(runEventLoopUntil([&] { return window->isVisible(); }, 5s));
+        runEventLoopFor(50ms);
+    }
+    void TearDown() override {
+        overlay.reset();
+        video.reset();
+        webView.reset();
+        window.reset();
+    }
+
+    // The content area in screen coordinates, as the player screen places its layers.
+    Rect contentArea() const {
+        const Rect frame = window->frame();
+        const Rect bounds = window->contentView().bounds();
+        return Rect{frame.origin, bounds.size};
+    }
+
+    RecordingWindowDelegate delegate;
+    std::unique_ptr<QtMainWindow> window;
+    std::unique_ptr<QtPlayerWindow> video;
+    std::unique_ptr<QtPlayerWindow> overlay;
+    NotificationCenter center;
+    std::unique_ptr<QtWebView> webView;
+};
+
+TEST_F(WindowsTest, MainWindowHasItsTitleMenuAndInitialContentSize) {
+    EXPECT_EQ(window->windowTitle(), "Lirra");
+    EXPECT_EQ(window->contentView().bounds(), (Rect{Point{0, 0}, Size{1024, 640}}));
+    EXPECT_EQ(window->contentView().frame(), (Rect{Point{0, 0}, Size{1024, 640}}));
+
+    QAction* open = nullptr;
+    QAction* quit = nullptr;
+    for (QAction* menu : window->menuBar()->actions()) {
+        ASSERT_NE(menu->menu(), nullptr);
+        for (QAction* item : menu->menu()->actions()) {
+            if (item->shortcut() == QKeySequence(QKeySequence::Open)) open = item;
+            if (item->shortcut() == QKeySequence(QKeySequence::Quit)) quit = item;
+        }
+    }
+    ASSERT_NE(open, nullptr);
+    ASSERT_NE(quit, nullptr);
+    int opened = 0;
+    open->trigger();  // no handler yet: nothing happens
+    window->setFileMenuOpenHandler([&] { ++opened; });
+    open->trigger();
+    EXPECT_EQ(opened, 1);
+}
+
+TEST_F(WindowsTest, FramesAreInScreenCoordinatesFromTheLowerLeftAndRoundTrip) {
+    const int reference = screenReferenceHeight();
+    const QRect outer = window->frameGeometry();
+    EXPECT_EQ(window->frame(), (Rect{Point{double(outer.x()), double(reference - outer.bottom() - 1)},
+                                     Size{double(outer.width()), double(outer.height())}}));
+
+    const Rect wanted{Point{100, 120}, Size{700, 500}};
+    window->setFrame(wanted, true);
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->frame() == wanted; }, 5s))
+        << window->frame().origin.x << "," << window->frame().origin.y;
+    EXPECT_GT(delegate.moved, 0);
+    EXPECT_GT(delegate.resized, 0);
+    // The content area lies at the bottom of the frame, under the menu bar.
+    EXPECT_EQ(window->contentView().bounds().size.width, 700);
+    EXPECT_EQ(window->contentView().bounds().size.height,
+              500 - (window->height() - window->centralArea().height()));
+}
+
+TEST_F(WindowsTest, ContentSizeChangesReachTheDelegateAndSubviewsFollow) {
+    ColorView below(kGreen);
+    ColorView above(kRed);
+    window->contentView().addSubview(below);
+    window->contentView().addSubview(above);
+    // A view given a frame of its own keeps its margins as the content grows.
+    ColorView inset(kBlue);
+    window->contentView().addSubview(inset);
+    inset.setFrame(Rect{Point{10, 20}, Size{100, 50}});
+
+    const int before = delegate.resized;
+    window->setContentSize(Size{800, 450});
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->contentView().bounds().size == Size{800, 450}; }, 5s));
+    EXPECT_GT(delegate.resized, before);
+    EXPECT_EQ(below.frame(), (Rect{Point{0, 0}, Size{800, 450}}));
+    EXPECT_EQ(above.frame(), (Rect{Point{0, 0}, Size{800, 450}}));
+    EXPECT_EQ(inset.frame().origin, (Point{10, 20}));
+    EXPECT_EQ(inset.frame().size, (Size{100 + 800 - 1024, 50 + 450 - 640}));
+    // Later subviews lie above earlier ones.
+    const QObjectList& order = window->contentView().widget()->children();
+    EXPECT_LT(order.indexOf(below.widget()), order.indexOf(above.widget()));
+}
+
+TEST_F(WindowsTest, PlayerLayersStackOverTheContentAreaAndComeBackAfterClosing) {
+    test::PageServer server;
+    server.page("/page/overlay",
+                "<html><body style='margin:0;background:transparent'>"
+                "<div style='width:80px;height:80px;background:rgb(0,0,255)'></div></body></html>");
+    ASSERT_TRUE(server.start());
+
+    ColorView home(kGreen);
+    window->contentView().addSubview(home);
+    ColorView picture(kRed);
+    webView = std::make_unique<QtWebView>(center);
+    webView->setDrawsBackground(false);
+
+    video = std::make_unique<QtPlayerWindow>(*window, contentArea());
+    overlay = std::make_unique<QtPlayerWindow>(*window, contentArea());
+    EXPECT_FALSE(video->isVisible());
+    EXPECT_EQ(video->frame(), contentArea());
+    video->setContentView(picture);
+    overlay->setContentView(*webView);
+    ASSERT_TRUE(test::loadAndWait(*webView, server.url("/page/overlay")));
+
+    QWidget& area = window->centralArea();
+    const QPoint empty(area.width() / 2, area.height() / 2);
+    EXPECT_TRUE(test::waitForPixel(area, empty, kGreen));
+
+    window->addChildWindow(*video);
+    window->addChildWindow(*overlay);
+    EXPECT_TRUE(video->isVisible());
+    EXPECT_TRUE(overlay->isVisible());
+    // The page's square over the video, the video wherever the page is transparent.
+    EXPECT_TRUE(test::waitForPixel(area, QPoint(40, 40), kBlue));
+    EXPECT_TRUE(test::waitForPixel(area, empty, kRed));
+    if (const int pause = qEnvironmentVariableIntValue("LIRRA_TEST_SCREENSHOT_PAUSE_MS"))
+        runEventLoopFor(std::chrono::milliseconds(pause));  // time to look at it
+
+    // Both cover exactly the content area, in screen coordinates.
+    EXPECT_EQ(video->frame(), contentArea());
+    EXPECT_EQ(overlay->frame(), contentArea());
+    EXPECT_EQ(webView->frame(), (Rect{Point{0, 0}, window->contentView().bounds().size}));
+
+    overlay->close();
+    EXPECT_FALSE(overlay->isVisible());
+    EXPECT_TRUE(test::waitForPixel(area, QPoint(40, 40), kRed));
+    video->close();
+    EXPECT_TRUE(test::waitForPixel(area, empty, kGreen));
+
+    // Attached again, in the same order, they come back as they were.
+    window->addChildWindow(*video);
+    window->addChildWindow(*overlay);
+    EXPECT_TRUE(test::waitForPixel(area, QPoint(40, 40), kBlue));
+    EXPECT_TRUE(test::waitForPixel(area, empty, kRed));
+
+    // The layers follow the content area when the window changes size.
+    window->setContentSize(Size{640, 360});
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->contentView().bounds().size == Size{640, 360}; }, 5s));
+    EXPECT_EQ(overlay->frame(), contentArea());
+    EXPECT_EQ(webView->frame().size, (Size{640, 360}));
+}
+
+TEST_F(WindowsTest, LayerFramesRoundTripThroughScreenCoordinates) {
+    video = std::make_unique<QtPlayerWindow>(*window, contentArea());
+    window->addChildWindow(*video);
+    Rect smaller = contentArea();
+    smaller.origin.x += 10;
+    smaller.origin.y += 20;
+    smaller.size = Size{300, 200};
+    video->setFrame(smaller, true);
+    EXPECT_EQ(video->frame(), smaller);
+    // From the lower-left: 20 above the content area's bottom edge.
+    const QRect inArea = video->layerWidget()->geometry();
+    EXPECT_EQ(inArea.x(), 10);
+    EXPECT_EQ(window->centralArea().height() - inArea.bottom() - 1, 20);
+}
+
+TEST_F(WindowsTest, RouterSeesDoubleClicksAndEscapeAndSwallowsWhatItRefuses) {
+    test::PageServer server;
+    server.page("/page/events",
+                "<html><body style='margin:0;height:100%'><script>"
+                "window.downs = []; window.keys = 0;"
+                "document.addEventListener('mousedown', function (e) { downs.push(e.detail); });"
+                "document.addEventListener('keydown', function () { keys++; });"
+                "</script></body></html>");
+    ASSERT_TRUE(server.start());
+    RecordingRouter router;
+    overlay = std::make_unique<QtPlayerWindow>(*window, contentArea());
+    // Set before the page exists: the engine's render widget comes later and is watched too.
+    overlay->setEventRouter(&router);
+    webView = std::make_unique<QtWebView>(center);
+    overlay->setContentView(*webView);
+    window->addChildWindow(*overlay);
+    ASSERT_TRUE(test::loadAndWait(*webView, server.url("/page/events")));
+    QWidget* target = webView->engineView()->focusProxy();
+    ASSERT_NE(target, nullptr);
+    overlay->makeKeyWindow();
+
+    const int layerHeight = overlay->layerWidget()->height();
+    const QPoint at(100, 50);
+    auto send = [&](QEvent::Type type, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QMouseEvent event(type, QPointF(at), target->mapToGlobal(QPointF(at)), Qt::LeftButton,
+                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                          modifiers);
+        QCoreApplication::sendEvent(target, &event);
+    };
+    auto doubleClick = [&](Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        send(QEvent::MouseButtonPress, modifiers);
+        send(QEvent::MouseButtonRelease, modifiers);
+        send(QEvent::MouseButtonDblClick, modifiers);
+        send(QEvent::MouseButtonRelease, modifiers);
+    };
+    auto pageDowns = [&] { return webView->evaluateScript("downs.join(',')"); };
+
+    // Delivered: the page sees both presses.
+    doubleClick();
+    ASSERT_TRUE(runEventLoopUntil([&] { return pageDowns() == "1,2"; }, 5s)) << pageDowns().toStdString();
+    ASSERT_EQ(router.events.size(), 4u);
+    EXPECT_EQ(router.events[0].type, InputEvent::kLeftMouseDown);
+    EXPECT_EQ(router.events[0].clickCount, 1);
+    EXPECT_EQ(router.events[1].type, InputEvent::kLeftMouseUp);
+    EXPECT_EQ(router.events[2].type, InputEvent::kLeftMouseDown);
+    EXPECT_EQ(router.events[2].clickCount, 2);
+    EXPECT_EQ(router.events[2].modifierFlags, 0u);
+    EXPECT_EQ(router.events[2].locationInWindow, (Point{100, double(layerHeight - 50)}));
+
+    // Refused: the second press never reaches the page, the rest does.
+    router.events.clear();
+    webView->evaluateScript("downs = []; 0");
+    router.deliver = true;
+    send(QEvent::MouseButtonPress);
+    send(QEvent::MouseButtonRelease);
+    router.deliver = false;
+    send(QEvent::MouseButtonDblClick, Qt::ControlModifier);
+    router.deliver = true;
+    send(QEvent::MouseButtonRelease);
+    runEventLoopFor(300ms);
+    EXPECT_EQ(pageDowns(), "1");
+    ASSERT_EQ(router.events.size(), 4u);
+    EXPECT_EQ(router.events[2].modifierFlags, kControlKeyMask);
+
+    // Escape: a key press with the desktop's key code, swallowed when refused.
+    router.events.clear();
+    router.deliver = false;
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &escape);
+    router.deliver = true;
+    QKeyEvent letter(QEvent::KeyPress, Qt::Key_B, Qt::NoModifier, "b");
+    QCoreApplication::sendEvent(target, &letter);
+    ASSERT_TRUE(runEventLoopUntil([&] { return webView->evaluateScript("keys") == "1"; }, 5s));
+    runEventLoopFor(200ms);
+    EXPECT_EQ(webView->evaluateScript("keys"), "1");  // only the letter
+    ASSERT_EQ(router.events.size(), 2u);
+    EXPECT_EQ(router.events[0].type, InputEvent::kKeyDown);
+    EXPECT_EQ(router.events[0].keyCode, kEscapeKeyCode);
+    EXPECT_EQ(router.events[1].keyCode, -1);
+}
+
+TEST_F(WindowsTest, FullScreenTogglesWithCallbacksAndRestoresTheWindow) {
+    const QRect before = window->geometry();
+    window->toggleFullScreen();
+    EXPECT_TRUE(window->isFullScreen());
+    const QRect screen = window->screen()->geometry();
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->geometry() == screen && delegate.entered == 1; }, 5s))
+        << window->geometry().width() << "x" << window->geometry().height();
+    EXPECT_EQ(delegate.exited, 0);
+
+    window->toggleFullScreen();
+    EXPECT_FALSE(window->isFullScreen());
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->geometry() == before && delegate.exited == 1; }, 5s));
+    EXPECT_EQ(delegate.entered, 1);
+}
+
+TEST_F(WindowsTest, ClosingAsksTheDelegate) {
+    delegate.allowClose = false;
+    window->QMainWindow::close();
+    runEventLoopFor(50ms);
+    EXPECT_EQ(delegate.askedToClose, 1);
+    EXPECT_TRUE(window->isVisible());
+    delegate.allowClose = true;
+    window->QMainWindow::close();
+    EXPECT_EQ(delegate.askedToClose, 2);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(WindowsTest, AspectRatioHoldsWhileTheWindowIsResizedUntilIncrementsLiftIt) {
+    window->setContentAspectRatio(Size{16, 9});
+    window->setContentSize(Size{800, 450});
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->contentView().bounds().size == Size{800, 450}; }, 5s));
+    runEventLoopFor(50ms);
+    EXPECT_EQ(window->contentView().bounds().size, (Size{800, 450}));  // our own size stays
+
+    // As if the user dragged the right edge: the height follows the width.
+    const int extra = window->height() - window->centralArea().height();
+    window->resize(960, window->height());
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->contentView().bounds().size == Size{960, 540}; }, 5s))
+        << window->centralArea().width() << "x" << window->centralArea().height();
+    // The bottom edge: the width follows the height.
+    window->resize(960, 360 + extra);
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->contentView().bounds().size == Size{640, 360}; }, 5s))
+        << window->centralArea().width() << "x" << window->centralArea().height();
+
+    window->setContentResizeIncrements(Size{1, 1});
+    EXPECT_EQ(window->contentAspectRatio(), (Size{0, 0}));
+    window->resize(500, 500 + extra);
+    runEventLoopFor(100ms);
+    EXPECT_EQ(window->contentView().bounds().size, (Size{500, 500}));
+}
+
+TEST_F(WindowsTest, KeyFocusMovesToTheOverlayAndActivationIsReported) {
+    window->makeKeyWindow();
+    ASSERT_TRUE(runEventLoopUntil([&] { return window->isKeyWindow(); }, 5s));
+    EXPECT_GE(delegate.becameKey, 1);
+
+    webView = std::make_unique<QtWebView>(center);
+    overlay = std::make_unique<QtPlayerWindow>(*window, contentArea());
+    overlay->setContentView(*webView);
+    window->addChildWindow(*overlay);
+    EXPECT_FALSE(overlay->isKeyWindow());
+    overlay->makeKeyWindow();
+    ASSERT_TRUE(runEventLoopUntil([&] { return overlay->isKeyWindow(); }, 5s));
+    overlay->close();
+    EXPECT_FALSE(overlay->isKeyWindow());
+}
+
+TEST(LoaderViewTest, TheWheelTurnsWhileAnimatedAndTheLabelShowsItsText) {
+    QtLoaderView loader;
+    loader.widget()->resize(300, 200);
+    loader.widget()->show();
+    EXPECT_FALSE(loader.isAnimating());
+    EXPECT_FALSE(loader.wheel()->isVisible());
+
+    loader.startAnimation();
+    loader.setLabelText("Connecting...");
+    EXPECT_TRUE(loader.isAnimating());
+    EXPECT_TRUE(loader.wheel()->isVisible());
+    const int step = loader.wheel()->step();
+    ASSERT_TRUE(runEventLoopUntil([&] { return loader.wheel()->step() != step; }, 2s));
+    // Centred, with the label beneath.
+    const QRect wheel = loader.wheel()->geometry();
+    EXPECT_NEAR(wheel.center().x(), 150, 2);
+    EXPECT_EQ(loader.labelText(), "Connecting...");
+
+    loader.stopAnimation();
+    loader.setLabelHidden(true);
+    EXPECT_FALSE(loader.isAnimating());
+    EXPECT_TRUE(loader.isLabelHidden());
+    EXPECT_EQ(loader.labelText(), "Connecting...");  // kept for whoever reads it later
+    const int stopped = loader.wheel()->step();
+    runEventLoopFor(3 * SpinningWheel::kStepMs * 1ms);
+    EXPECT_EQ(loader.wheel()->step(), stopped);
+}
+
+TEST(ApplicationTest, AlertsAnswerTheButtonPressedInTheirOrder) {
+    qunsetenv(QtApplication::kAutoReplyVariable);
+    QtApplication application;
+    // Presses the second of three buttons once the alert is up.
+    QString shownText;
+    QTimer::singleShot(100, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shownText = box->text() + "|" + box->informativeText();
+        ASSERT_EQ(box->buttons().size(), 3);
+        for (QAbstractButton* button : box->buttons())
+            if (button->text() == "Second") button->click();
+    });
+    const int answer = application.runModalAlert(
+        AlertSpec{"Message", "Details", {"First", "Second", "Third"}, AlertStyle::kCritical});
+    EXPECT_EQ(answer, kAlertFirstButtonReturn + 1);
+    EXPECT_EQ(shownText, "Message|Details");
+}
+
+TEST(ApplicationTest, AutoReplyLogsTheAlertShowsItBrieflyAndAnswersTheFirstButton) {
+    qputenv(QtApplication::kAutoReplyVariable, "300");
+    std::vector<std::string> lines;
+    const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
+    bool shown = false;
+    QTimer::singleShot(100, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        shown = box && box->isVisible() && box->text() == "Playing failed";
+    });
+    QtApplication application;
+    QElapsedTimer timer;
+    timer.start();
+    const int answer = application.runModalAlert(
+        AlertSpec{"Playing failed", "Try again", {"OK", "Cancel"}, AlertStyle::kWarning});
+    setLogSink(previous);
+    qunsetenv(QtApplication::kAutoReplyVariable);
+    EXPECT_EQ(answer, kAlertFirstButtonReturn);
+    EXPECT_GE(timer.elapsed(), 290);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(lines, std::vector<std::string>({"Alert: Playing failed | Try again"}));
+    runEventLoopFor(50ms);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(ApplicationTest, OpenPanelFiltersByExtension) {
+    EXPECT_EQ(QtApplication::nameFilter({"srt", "SRT", "sub", "SUB"}),
+              "Supported files (*.srt *.SRT *.sub *.SUB)");
+    EXPECT_EQ(QtApplication::nameFilter({}), "");
+}
+
+TEST(PlatformTest, MakesViewsAndLayersInTheMainWindow) {
+    QtPlatform platform;
+    EXPECT_EQ(&platform.notificationCenter(), &NotificationCenter::defaultCenter());
+    EXPECT_EQ(&platform.userDefaults(), &UserDefaults::standard());
+    platform.mainWindow().makeKeyWindow();
+    platform.qtMainWindow().show();
+
+    std::unique_ptr<LoaderView> loader = platform.createLoaderView();
+    std::unique_ptr<WebView> web = platform.createWebView();
+    platform.mainWindow().contentView().addSubview(*loader);
+    platform.mainWindow().contentView().addSubview(*web);
+    EXPECT_EQ(web->frame(), platform.mainWindow().contentView().bounds());
+
+    const Rect area{platform.mainWindow().frame().origin, platform.mainWindow().contentView().bounds().size};
+    std::unique_ptr<Window> layer = platform.createPlayerWindow(area);
+    std::unique_ptr<VideoView> videoView = platform.createVideoView();
+    layer->setContentView(*videoView);
+    EXPECT_FALSE(layer->isVisible());
+    platform.mainWindow().addChildWindow(*layer);
+    EXPECT_TRUE(layer->isVisible());
+    EXPECT_EQ(layer->frame(), area);
+    std::unique_ptr<MediaPlayer> player = platform.createMediaPlayer(*videoView);
+    ASSERT_NE(player, nullptr);
+    ColorView foreign(kRed);
+    class NotOurs : public VideoView {
+    public:
+        Rect frame() const override { return {}; }
+        void setFrame(const Rect&) override {}
+        bool isHidden() const override { return false; }
+        void setHidden(bool) override {}
+        void setFillScreen(bool) override {}
+        void setBackColor(const Color&) override {}
+        Color backColor() const override { return {}; }
+    } notOurs;
+    EXPECT_EQ(platform.createMediaPlayer(notOurs), nullptr);
+    player.reset();
+}
+
+}  // namespace
+}  // namespace lirra

@@ -1,0 +1,87 @@
+#include "support/LoopbackHttpServer.h"
+
+#include <strings.h>
+
+namespace lirra::test {
+
+std::optional<std::string> RecordedRequest::header(const std::string& name) const {
+    for (const auto& [key, value] : headers) {
+        if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+    }
+    return std::nullopt;
+}
+
+std::size_t RecordedRequest::headerCount(const std::string& name) const {
+    std::size_t count = 0;
+    for (const auto& header : headers) {
+        if (strcasecmp(header.first.c_str(), name.c_str()) == 0) ++count;
+    }
+    return count;
+}
+
+LoopbackHttpServer::LoopbackHttpServer() {
+    // Recorded just before the answer is written, so a client that has its answer can rely on
+    // the request being in the record.
+    server_.set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+        RecordedRequest recorded{req.method, req.target, req.path, {}, req.body};
+        for (const auto& header : req.headers) {
+            // cpp-httplib adds these itself; they were not on the wire.
+            if (header.first == "REMOTE_ADDR" || header.first == "REMOTE_PORT" ||
+                header.first == "LOCAL_ADDR" || header.first == "LOCAL_PORT") {
+                continue;
+            }
+            recorded.headers.push_back(header);
+        }
+        {
+            std::lock_guard lock(mutex_);
+            requests_.push_back(std::move(recorded));
+        }
+        recorded_.notify_all();
+    });
+}
+
+LoopbackHttpServer::~LoopbackHttpServer() { stop(); }
+
+bool LoopbackHttpServer::start() {
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    if (port_ <= 0) return false;
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    // stop() only works once the server runs; the socket already queues connections.
+    for (int i = 0; i < 2000 && !server_.is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return server_.is_running();
+}
+
+void LoopbackHttpServer::stop() {
+    if (!thread_.joinable()) return;
+    server_.stop();
+    thread_.join();
+}
+
+std::string LoopbackHttpServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+std::size_t LoopbackHttpServer::requestCount() const {
+    std::lock_guard lock(mutex_);
+    return requests_.size();
+}
+
+void LoopbackHttpServer::clearRequests() {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+}
+
+bool LoopbackHttpServer::waitForRequests(std::size_t count,
+                                         std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex_);
+    return recorded_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
+}
+
+}  // namespace lirra::test

@@ -1,0 +1,74 @@
+// Plain views for unit tests: every property is a public field the test can read or set.
+#pragma once
+
+#include <vector>
+
+#include "platform/MediaPlayer.h"
+#include "platform/View.h"
+
+namespace lirra::fakes {
+
+class FakeView : public View {
+  public:
+    Rect frame() const override { return frame_; }
+    void setFrame(const Rect& frame) override { frame_ = frame; }
+    bool isHidden() const override { return hidden_; }
+    void setHidden(bool hidden) override { hidden_ = hidden; }
+
+    Rect frame_;
+    bool hidden_ = false;
+};
+
+// A window's content view: its bounds follow the size the window gives it.
+class FakeContentView : public ContentView {
+  public:
+    Rect frame() const override { return frame_; }
+    void setFrame(const Rect& frame) override { frame_ = frame; }
+    bool isHidden() const override { return hidden_; }
+    void setHidden(bool hidden) override { hidden_ = hidden; }
+    Rect bounds() const override { return Rect{Point{}, frame_.size}; }
+    void addSubview(View& view) override { subviews_.push_back(&view); }
+
+    Rect frame_;
+    bool hidden_ = false;
+    std::vector<View*> subviews_;  // in order: later ones lie above
+};
+
+class FakeLoaderView : public LoaderView {
+  public:
+    Rect frame() const override { return frame_; }
+    void setFrame(const Rect& frame) override { frame_ = frame; }
+    bool isHidden() const override { return hidden_; }
+    void setHidden(bool hidden) override { hidden_ = hidden; }
+    void startAnimation() override { animating_ = true; }
+    void stopAnimation() override { animating_ = false; }
+    bool isAnimating() const override { return animating_; }
+    QString labelText() const override { return labelText_; }
+    void setLabelText(const QString& text) override { labelText_ = text; }
+    bool isLabelHidden() const override { return labelHidden_; }
+    void setLabelHidden(bool hidden) override { labelHidden_ = hidden; }
+
+    Rect frame_;
+    bool hidden_ = false;
+    bool animating_ = false;
+    QString labelText_;
+    bool labelHidden_ = false;
+};
+
+class FakeVideoView : public VideoView {
+  public:
+    Rect frame() const override { return frame_; }
+    void setFrame(const Rect& frame) override { frame_ = frame; }
+    bool isHidden() const override { return hidden_; }
+    void setHidden(bool hidden) override { hidden_ = hidden; }
+    void setFillScreen(bool fill) override { fillScreen_ = fill; }
+    void setBackColor(const Color& color) override { backColor_ = color; }
+    Color backColor() const override { return backColor_; }
+
+    Rect frame_;
+    bool hidden_ = false;
+    bool fillScreen_ = false;
+    Color backColor_;
+};
+
+}  // namespace lirra::fakes

@@ -1,0 +1,20 @@
+// Driving the Qt event loop from GoogleTest tests, where no main() of ours makes an application.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+namespace lirra::test {
+
+// Makes the process's QCoreApplication unless one exists (call it in SetUp or at the start of a
+// test). A test that needs widgets makes its own QApplication before calling this.
+void ensureCoreApplication();
+
+// Processes events until `done` answers true or `timeout` passes; returns the last answer.
+bool runEventLoopUntil(const std::function<bool()>& done,
+                       std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+// Processes events for `duration`: how a test shows that nothing more arrives.
+void runEventLoopFor(std::chrono::milliseconds duration);
+
+}  // namespace lirra::test
