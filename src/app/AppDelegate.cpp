@@ -1,0 +1,112 @@
+#include "app/AppDelegate.h"
+
+#include "service/ServiceEnvironment.h"
+
+namespace lirra {
+
+AppDelegate::AppDelegate(Platform& platform, AppConfig config)
+    : platform_(platform),
+      config_(std::move(config)),
+      hash_(platform.notificationCenter(), platform.httpClient()),
+      bridge_(BridgeContext{
+          .state = state_,
+          .config = config_,
+          .application = platform.application(),
+          .mainThread = platform.mainThread(),
+          .screens = *this,
+          .intake = *this,
+          .mainWindow = platform.mainWindow(),
+          .player = [this] { return playerScreen_.player(); },
+          .homeWebView = [this]() -> WebView* {
+              WebViewController* home = homeScreen_.homeWebViewController();
+              return home ? &home->view() : nullptr;
+          },
+          .playerWebView = [this] { return playerScreen_.playerWebView(); },
+      }),
+      intake_(state_, platform.application(), homeScreen_,
+              Intake::Hash{
+                  .computeHashForPath = [this](const QString& p) { hash_.computeHashForPath(p); },
+                  .computeHashForURL = [this](const QString& u) { hash_.computeHashForURL(u); },
+              }),
+      dragReceiver_(state_, *this, *this,
+                    [this] {
+                        WebViewController* home = homeScreen_.homeWebViewController();
+                        return home && home->view().isHidden();
+                    }),
+      playerScreen_(platform, state_, *this, bridge_, intake_, dragReceiver_,
+                    PlayerScreen::Hooks{
+                        .hideLoader =
+                            [this] {
+                                if (auto* loader = homeScreen_.loaderViewController()) {
+                                    loader->hideLoader();
+                                }
+                            },
+                        .mediaPlayerStateChanged = [this] { relay_.mediaPlayerStateChanged(); },
+                        .mediaPlayerTimeChanged = [this] { relay_.mediaPlayerTimeChanged(); },
+                    }),
+      homeScreen_(platform, state_, config_, playerScreen_, bridge_, dragReceiver_),
+      fileMenuController_(platform.application(), *this),
+      lookup_(state_, config_, platform.httpClient(), platform.application(), *this,
+              platform.userDefaults(), platform.mainThread(), platform.notificationCenter()),
+      playbackContext_(PlaybackContext{
+          .state = state_,
+          .config = config_,
+          .application = platform.application(),
+          .screens = *this,
+          .mainWindow = platform.mainWindow(),
+          .player = [this] { return playerScreen_.player(); },
+          .videoView = [this]() -> VideoView* {
+              VideoViewController* video = playerScreen_.vlcVideoViewController();
+              return video ? &video->view() : nullptr;
+          },
+          .playerWebView = [this] { return playerScreen_.playerWebView(); },
+          .hideLoader =
+              [this] {
+                  if (auto* loader = homeScreen_.loaderViewController()) loader->hideLoader();
+              },
+      }),
+      launcher_(playbackContext_),
+      relay_(playbackContext_, launcher_) {}
+
+AppDelegate::~AppDelegate() {
+    NotificationCenter& center = platform_.notificationCenter();
+    if (launchObserver_) center.removeObserver(launchObserver_);
+    if (hashObserver_) center.removeObserver(hashObserver_);
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    Window& window = platform_.mainWindow();
+    window.setFullScreenPrimary();
+    window.setDelegate(&playerScreen_);
+
+    NotificationCenter& center = platform_.notificationCenter();
+    launchObserver_ = center.addObserver(kLaunchVideoNotification, nullptr,
+                                         [this](const Notification&) { launcher_.launchVideo(); });
+    hashObserver_ = center.addObserver(
+        kHashComputedNotification, nullptr,
+        [this](const Notification& notification) { lookup_.onHashComputed(notification); });
+
+    loadHomeScreen();
+}
+
+bool AppDelegate::applicationOpenFile(const QString& file) {
+    const bool accepted = intake_.applicationOpenFile(file);
+    // A page that is already ready would only take the file at its next readiness (a reload
+    // that may never come), so a request arriving then is processed at once, like File > Open.
+    if (state_.homePageReady && !state_.openFilePath.isEmpty()) {
+        const QString path = state_.openFilePath;
+        state_.openFilePath.clear();
+        processVideoAndLaunch(path);
+    }
+    return accepted;
+}
+
+void AppDelegate::loadHomeScreen() { homeScreen_.loadHomeScreen(); }
+
+void AppDelegate::loadPlayerScreen() { playerScreen_.loadPlayerScreen(); }
+
+void AppDelegate::processVideoAndLaunch(const QString& location) {
+    intake_.processVideoAndLaunch(location);
+}
+
+}  // namespace lirra

@@ -1,0 +1,49 @@
+#include "app/Intake.h"
+
+#include "bridge/PageEvents.h"
+#include "hash/UrlTest.h"
+#include "platform/Log.h"
+
+namespace lirra {
+
+Intake::Intake(AppState& state, Application& application, HomeScreen& homeScreen, Hash hash)
+    : state_(state), application_(application), homeScreen_(homeScreen), hash_(std::move(hash)) {}
+
+bool Intake::applicationOpenFile(const QString& file) {
+    state_.openFilePath = file;
+    return true;
+}
+
+void Intake::processVideoAndLaunch(const QString& location) {
+    state_.lookupResponseData.reset();
+    state_.lookupStatusCode = 0;
+    logLine("Analyzing video...");
+    state_.videoLocation = location;
+
+    WebViewController* home = homeScreen_.homeWebViewController();
+    state_.nativeLanguageCode =
+        home ? home->view().evaluateScript(QString::fromLatin1(kNativeLanguageQuery)) : QString();
+    if (home) home->view().setHidden(true);
+    if (LoaderViewController* loader = homeScreen_.loaderViewController()) {
+        loader->showLoader(QStringLiteral("Searching subtitles..."));
+    }
+
+    if (isUrl(state_.videoLocation)) {
+        hash_.computeHashForURL(state_.videoLocation);
+    } else {
+        hash_.computeHashForPath(state_.videoLocation);
+    }
+}
+
+void Intake::runOpenPanelForFileButton(WebView&,
+                                       std::function<void(const QStringList&)> chooseFilenames) {
+    OpenPanelOptions options;
+    options.canChooseFiles = true;
+    options.allowedFileTypes = {QStringLiteral("srt"), QStringLiteral("SRT"), QStringLiteral("sub"),
+                                QStringLiteral("SUB")};
+    const std::optional<QStringList> chosen = application_.runModalOpenPanel(options);
+    // A cancelled panel tells the page nothing: its file button keeps what it held.
+    if (chosen) chooseFilenames(*chosen);
+}
+
+}  // namespace lirra
