@@ -1,0 +1,146 @@
+// Reading bridge URLs and their arguments.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "QStringPrinter.h"
+#include "bridge/ArgumentReadings.h"
+#include "bridge/BridgeUrl.h"
+
+namespace lirra {
+namespace {
+
+using Args = BridgeArguments;
+
+struct UrlRow {
+    const char* url;
+    const char* kind;
+    const char* name;
+    Args arguments;
+};
+
+TEST(BridgeUrl, ReadsKindNameAndArguments) {
+    const UrlRow rows[] = {
+        {"app:///Execute/SeekTo?position=95", "Execute", "SeekTo", {{"position", "95"}}},
+        {"app:///Execute/Play", "Execute", "Play", {}},
+        {"app:///Request/Duration?guid=a1", "Request", "Duration", {{"guid", "a1"}}},
+        {"app:///Execute/SetVolume?volume=80&volume=120",
+         "Execute",
+         "SetVolume",
+         {{"volume", "120"}}},
+        {"app:///Execute/SetMuted?muted&x=1=2", "Execute", "SetMuted", {}},
+        // The host is not read: Execute stands there, so the first path component is Play.
+        {"app://Execute/Play", "Play", "Play", {}},
+        // Only the first and the last component count.
+        {"app:///Execute/ignored/SetAudioTrack?track=2",
+         "Execute",
+         "SetAudioTrack",
+         {{"track", "2"}}},
+        {"app:///Execute//Play/", "Execute", "Play", {}},
+        {"app:///Request", "Request", "Request", {}},
+        {"app:///Request/FileName?guid=g#frag?guid=h", "Request", "FileName", {{"guid", "g"}}},
+        // Empty pieces are dropped; empty names and values are allowed.
+        {"app:///Execute/X?&&a=&=b&", "Execute", "X", {{"a", ""}, {"", "b"}}},
+        {"app:///Execute/X?", "Execute", "X", {}},
+    };
+    for (const UrlRow& row : rows) {
+        SCOPED_TRACE(row.url);
+        const QUrl url(QString::fromLatin1(row.url));
+        ASSERT_TRUE(isBridgeUrl(url));
+        const BridgeUrl read = BridgeUrl::fromUrl(url);
+        EXPECT_EQ(read.kind, QLatin1String(row.kind));
+        EXPECT_EQ(read.name, QLatin1String(row.name));
+        EXPECT_EQ(read.arguments, row.arguments);
+    }
+}
+
+TEST(BridgeUrl, UrlWithoutPathComponentsMatchesNothing) {
+    for (const char* text : {"app:", "app://", "app:///", "app:////", "app:Execute/Play"}) {
+        SCOPED_TRACE(text);
+        const BridgeUrl read = BridgeUrl::fromUrl(QUrl(QString::fromLatin1(text)));
+        EXPECT_TRUE(read.kind.isEmpty());
+        EXPECT_TRUE(read.name.isEmpty());
+    }
+}
+
+TEST(BridgeUrl, ArgumentsStayPercentEncoded) {
+    // Escapes of delimiters and of the percent sign survive, "+" is not a space.
+    const BridgeUrl read = BridgeUrl::fromUrl(
+        QUrl(QStringLiteral("app:///Request/Volume?guid=a%26b%3Dc%2B%25%20d&v=x+y%27z")));
+    EXPECT_EQ(read.arguments.value("guid"), QStringLiteral("a%26b%3Dc%2B%25%20d"));
+    EXPECT_EQ(read.arguments.value("v"), QStringLiteral("x+y%27z"));
+    EXPECT_EQ(read.arguments.size(), 2);
+}
+
+TEST(BridgeUrl, ArgumentsFromQueryText) {
+    EXPECT_EQ(argumentsFromQuery(QString()), Args{});
+    EXPECT_EQ(argumentsFromQuery(QStringLiteral("a=1&b=2&a=3")), (Args{{"a", "3"}, {"b", "2"}}));
+    EXPECT_EQ(argumentsFromQuery(QStringLiteral("a==&b&=&c=1%2E5")),
+              (Args{{"", ""}, {"c", "1%2E5"}}));
+}
+
+TEST(BridgeUrl, SchemeAndRegistrationLink) {
+    EXPECT_TRUE(isBridgeUrl(QUrl(QStringLiteral("app:///Execute/Play"))));
+    EXPECT_FALSE(isBridgeUrl(QUrl(QStringLiteral("http://127.0.0.1:1/Player/Home"))));
+    EXPECT_FALSE(isBridgeUrl(QUrl(QStringLiteral("about:blank"))));
+    EXPECT_FALSE(isBridgeUrl(QUrl(QStringLiteral("apps:///Execute/Play"))));
+
+    EXPECT_TRUE(isRegistrationLink(QUrl(QStringLiteral("http://h/Account/PlayerRegister"))));
+    EXPECT_TRUE(isRegistrationLink(QUrl(QStringLiteral("http://h/PlayerRegister/?next=1"))));
+    EXPECT_TRUE(isRegistrationLink(QUrl(QStringLiteral("app:///Execute/PlayerRegister"))));
+    EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://h/PlayerRegisterNow"))));
+    EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://h/playerregister"))));
+    EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://h/x?to=PlayerRegister"))));
+    EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://PlayerRegister/"))));
+}
+
+TEST(ArgumentReadings, IntegerReading) {
+    constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
+    constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
+    const std::pair<const char*, std::int32_t> rows[] = {
+        {"95", 95},
+        {"12.9", 12},
+        {"", 0},
+        {"abc", 0},
+        {"  -42x", -42},
+        {"+7", 7},
+        {"-", 0},
+        {"1%2E5", 1},
+        {"007", 7},
+        {"2147483647", kMax},
+        {"2147483648", kMax},
+        {"-2147483648", kMin},
+        {"-2147483649", kMin},
+        {"99999999999999999999999999", kMax},
+        {"-99999999999999999999999999", kMin},
+        {"1e3", 1},
+    };
+    for (const auto& [text, expected] : rows) {
+        EXPECT_EQ(intValue(QString::fromLatin1(text)), expected) << text;
+    }
+}
+
+TEST(ArgumentReadings, DecimalReading) {
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    const std::pair<const char*, float> rows[] = {
+        {"1.5", 1.5f},  {"0.5", 0.5f},    {"1%2E5", 1.0f}, {"-2.5e1x", -25.0f}, {"1e", 1.0f},
+        {"1e+", 1.0f},  {".5", 0.5f},     {"5.", 5.0f},    {".", 0.0f},         {"", 0.0f},
+        {"  3", 3.0f},  {"inf", 0.0f},    {"nan", 0.0f},   {"0x10", 0.0f},      {"+2", 2.0f},
+        {"1e39", kInf}, {"-1e39", -kInf}, {"1e-50", 0.0f}, {"2E-1", 0.2f},
+    };
+    for (const auto& [text, expected] : rows) {
+        EXPECT_EQ(floatValue(QString::fromLatin1(text)), expected) << text;
+    }
+}
+
+TEST(ArgumentReadings, TruthReading) {
+    for (const char* yes : {"true", "1", "YES", "y", "T", "+0001", "-5", "  t", "9"}) {
+        EXPECT_TRUE(boolValue(QString::fromLatin1(yes))) << yes;
+    }
+    for (const char* no : {"false", "0", "", "no", "000", "-0", "abc", "N", " ", "0.5"}) {
+        EXPECT_FALSE(boolValue(QString::fromLatin1(no))) << no;
+    }
+}
+
+}  // namespace
+}  // namespace lirra
