@@ -1,0 +1,168 @@
+#!/usr/bin/env python3
+"""Playback benchmarks: start to first frame of the engine in a bare window, and CPU / PSS of
+the whole process tree while it plays a 1080p H.264 file, beside plain mpv on the same file.
+
+Usage: bench/playback/run.py [--build DIR] [--seconds 20] [--runs 3]
+Runs itself under xvfb-run when no display is set. Needs ffmpeg and mpv on the PATH and the
+target lirra_bench_playback built in DIR (default build-mpv).
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def tree(pid):
+    """pid and all its descendants."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                children.setdefault(ppid, []).append(int(entry))
+            except (OSError, ValueError, IndexError):
+                pass
+    found, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        found.append(p)
+        todo.extend(children.get(p, []))
+    return found
+
+
+def cpu_ticks(pids):
+    total = 0
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+            total += int(fields[11]) + int(fields[12])  # utime, stime
+        except (OSError, ValueError, IndexError):
+            pass
+    return total
+
+
+def pss_kib(pids):
+    total = 0
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/smaps_rollup") as f:
+                for line in f:
+                    if line.startswith("Pss:"):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total
+
+
+def measure(process, seconds):
+    """Average CPU (% of one core) and PSS (MiB, mean and max) of the tree over `seconds`."""
+    pids = tree(process.pid)
+    start_ticks, start = cpu_ticks(pids), time.monotonic()
+    samples = []
+    while time.monotonic() - start < seconds and process.poll() is None:
+        time.sleep(1)
+        pids = tree(process.pid)
+        samples.append(pss_kib(pids) / 1024)
+    elapsed = time.monotonic() - start
+    cpu = (cpu_ticks(pids) - start_ticks) / TICKS / elapsed * 100
+    return cpu, statistics.mean(samples) if samples else 0, max(samples, default=0)
+
+
+def make_video(path, seconds):
+    subprocess.run(
+        ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
+         "-f", "lavfi", "-i", f"testsrc2=size=1920x1080:rate=30:duration={seconds}",
+         "-f", "lavfi", "-i", f"sine=frequency=440:duration={seconds}",
+         "-c:v", "libx264", "-preset", "superfast", "-pix_fmt", "yuv420p", "-b:v", "6M",
+         "-c:a", "aac", path],
+        check=True)
+
+
+def first_frame(bench, video):
+    """(ms from main() to the first frame, ms from exec to that line) of one start."""
+    began = time.monotonic()
+    process = subprocess.Popen([bench, video, "--seconds", "0"], stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
+    inside = None
+    for line in process.stdout:
+        if line.startswith("first-frame-ms"):
+            inside = int(line.split()[1])
+            outside = (time.monotonic() - began) * 1000
+            break
+    process.kill()
+    process.wait()
+    if inside is None:
+        raise RuntimeError("the bench program showed no frame")
+    return inside, outside
+
+
+def play_ours(bench, video, seconds):
+    process = subprocess.Popen([bench, video, "--seconds", str(seconds + 5)],
+                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    for line in process.stdout:
+        if line.startswith("first-frame-ms"):
+            break
+    result = measure(process, seconds)
+    process.kill()
+    process.wait()
+    return result
+
+
+def play_mpv(video, seconds):
+    process = subprocess.Popen(
+        ["mpv", "--no-config", "--vo=gpu", "--hwdec=auto-safe", "--keep-open=yes",
+         "--audio-fallback-to-null=yes", "--geometry=1280x720", "--osc=no", "--osd-level=0",
+         "--really-quiet", video],
+        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    time.sleep(1)  # past the start, like ours after its first frame
+    result = measure(process, seconds)
+    process.kill()
+    process.wait()
+    return result
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=os.path.join(ROOT, "build-mpv"))
+    parser.add_argument("--seconds", type=int, default=20)
+    parser.add_argument("--runs", type=int, default=3)
+    args = parser.parse_args()
+
+    if not os.environ.get("DISPLAY") and shutil.which("xvfb-run"):
+        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1920x1080x24",
+                               sys.executable] + sys.argv)
+    bench = os.path.join(args.build, "bench", "playback", "lirra_bench_playback")
+    if not os.access(bench, os.X_OK):
+        sys.exit(f"build the target lirra_bench_playback in {args.build} first")
+
+    with tempfile.TemporaryDirectory() as folder:
+        video = os.path.join(folder, "bench 1080p.mp4")
+        make_video(video, args.seconds + 10)
+        starts = [first_frame(bench, video) for _ in range(args.runs)]
+        ours = play_ours(bench, video, args.seconds)
+        plain = play_mpv(video, args.seconds) if shutil.which("mpv") else None
+
+    inside = statistics.median(s[0] for s in starts)
+    outside = statistics.median(s[1] for s in starts)
+    print(f"start to first frame (median of {args.runs}): {inside:.0f} ms from main(), "
+          f"{outside:.0f} ms from exec")
+    print(f"1080p H.264, {args.seconds} s, whole process tree:")
+    print(f"{'player':<28}{'CPU % of a core':>16}{'PSS MiB mean':>14}{'PSS MiB max':>13}")
+    print(f"{'lirra engine (libmpv+Qt)':<28}{ours[0]:>16.0f}{ours[1]:>14.0f}{ours[2]:>13.0f}")
+    if plain:
+        print(f"{'mpv --vo=gpu':<28}{plain[0]:>16.0f}{plain[1]:>14.0f}{plain[2]:>13.0f}")
+        print(f"CPU ratio lirra / mpv: {ours[0] / plain[0]:.2f}")
+
+
+if __name__ == "__main__":
+    main()
