@@ -1,12 +1,16 @@
 // Plays one file in a bare window with the video engine, for measurement from outside.
 // Prints "first-frame-ms N" (from main() to the first swapped frame showing the picture),
-// then plays for --seconds S and prints "done". Usage: lirra_bench_playback FILE [--seconds S]
+// then plays for --seconds S and prints "done". A line "stats" on stdin prints the frames the
+// engine dropped. Usage: lirra_bench_playback FILE [--seconds S]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <string>
+#include <unistd.h>
 
 #include "platform/NotificationCenter.h"
 #include "platform/mpv/MpvMediaPlayer.h"
@@ -61,6 +65,18 @@ int main(int argc, char** argv) {
             std::printf("error\n");
             app.exit(1);
         }
+    });
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(&input, &QSocketNotifier::activated, &app, [&] {
+        char buffer[64];
+        if (read(STDIN_FILENO, buffer, sizeof buffer) <= 0) {
+            input.setEnabled(false);
+            return;
+        }
+        std::printf("drops vo %s decoder %s\n",
+                    player.engineProperty("frame-drop-count").value_or("?").c_str(),
+                    player.engineProperty("decoder-frame-drop-count").value_or("?").c_str());
+        std::fflush(stdout);
     });
     return app.exec();
 }

@@ -3,12 +3,15 @@
 the whole process tree while it plays a 1080p H.264 file, beside plain mpv on the same file.
 
 Usage: bench/playback/run.py [--build DIR] [--seconds 20] [--runs 3]
-Runs itself under xvfb-run when no display is set. Needs ffmpeg and mpv on the PATH and the
+Runs itself under xvfb-run when no display is set. The machine should be otherwise idle:
+the numbers are CPU time actually used, and a busy machine makes both players drop frames. Needs ffmpeg and mpv on the PATH and the
 target lirra_bench_playback built in DIR (default build-mpv).
 """
 import argparse
+import json
 import os
 import shutil
+import socket
 import statistics
 import subprocess
 import sys
@@ -107,28 +110,59 @@ def first_frame(bench, video):
 
 
 def play_ours(bench, video, seconds):
+    """measure() of the bench program, and the frames its engine dropped meanwhile."""
     process = subprocess.Popen([bench, video, "--seconds", str(seconds + 5)],
-                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+                               stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.DEVNULL, text=True)
     for line in process.stdout:
         if line.startswith("first-frame-ms"):
             break
     result = measure(process, seconds)
+    process.stdin.write("stats\n")
+    process.stdin.flush()
+    drops = "?"
+    for line in process.stdout:
+        if line.startswith("drops"):
+            fields = line.split()
+            drops = f"{fields[2]} / {fields[4]}"
+            break
     process.kill()
     process.wait()
-    return result
+    return result + (drops,)
 
 
-def play_mpv(video, seconds):
+def mpv_property(path, name):
+    with socket.socket(socket.AF_UNIX) as connection:
+        connection.connect(path)
+        connection.sendall(json.dumps({"command": ["get_property", name]}).encode() + b"\n")
+        reply = b""
+        while not reply.endswith(b"\n"):
+            reply += connection.recv(4096)
+    for line in reply.decode().splitlines():
+        answer = json.loads(line)
+        if "data" in answer:
+            return answer["data"]
+    return "?"
+
+
+def play_mpv(video, seconds, folder):
+    # Software GL is what this machine class has; mpv's own window refuses it otherwise.
+    ipc = os.path.join(folder, "mpv.socket")
     process = subprocess.Popen(
-        ["mpv", "--no-config", "--vo=gpu", "--hwdec=auto-safe", "--keep-open=yes",
-         "--audio-fallback-to-null=yes", "--geometry=1280x720", "--osc=no", "--osd-level=0",
-         "--really-quiet", video],
+        ["mpv", "--no-config", "--vo=gpu", "--gpu-sw=yes", "--hwdec=auto-safe",
+         "--keep-open=yes", "--audio-fallback-to-null=yes", "--geometry=1280x720", "--osc=no",
+         "--osd-level=0", "--really-quiet", f"--input-ipc-server={ipc}", video],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(1)  # past the start, like ours after its first frame
     result = measure(process, seconds)
+    try:
+        drops = (f"{mpv_property(ipc, 'frame-drop-count')} / "
+                 f"{mpv_property(ipc, 'decoder-frame-drop-count')}")
+    except OSError:
+        drops = "?"
     process.kill()
     process.wait()
-    return result
+    return result + (drops,)
 
 
 def main():
@@ -150,17 +184,19 @@ def main():
         make_video(video, args.seconds + 10)
         starts = [first_frame(bench, video) for _ in range(args.runs)]
         ours = play_ours(bench, video, args.seconds)
-        plain = play_mpv(video, args.seconds) if shutil.which("mpv") else None
+        plain = play_mpv(video, args.seconds, folder) if shutil.which("mpv") else None
 
     inside = statistics.median(s[0] for s in starts)
     outside = statistics.median(s[1] for s in starts)
     print(f"start to first frame (median of {args.runs}): {inside:.0f} ms from main(), "
           f"{outside:.0f} ms from exec")
     print(f"1080p H.264, {args.seconds} s, whole process tree:")
-    print(f"{'player':<28}{'CPU % of a core':>16}{'PSS MiB mean':>14}{'PSS MiB max':>13}")
-    print(f"{'lirra engine (libmpv+Qt)':<28}{ours[0]:>16.0f}{ours[1]:>14.0f}{ours[2]:>13.0f}")
+    print(f"{'player':<28}{'CPU % of a core':>16}{'PSS MiB mean':>14}{'PSS MiB max':>13}"
+          f"{'dropped vo / decoder':>22}")
+    rows = [("lirra engine (libmpv+Qt)", ours)] + ([("mpv --vo=gpu", plain)] if plain else [])
+    for name, (cpu, pss, pss_max, drops) in rows:
+        print(f"{name:<28}{cpu:>16.0f}{pss:>14.0f}{pss_max:>13.0f}{drops:>22}")
     if plain:
-        print(f"{'mpv --vo=gpu':<28}{plain[0]:>16.0f}{plain[1]:>14.0f}{plain[2]:>13.0f}")
         print(f"CPU ratio lirra / mpv: {ours[0] / plain[0]:.2f}")
 
 
