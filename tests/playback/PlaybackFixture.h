@@ -27,8 +27,7 @@ namespace lirra::testing {
 
 class AppLikeScreens : public Screens {
   public:
-    AppLikeScreens(AppState& state, fakes::FakeMediaPlayer& player)
-        : state_(state), player_(player) {}
+    AppLikeScreens(AppState& state, MediaPlayer& player) : state_(state), player_(player) {}
     void loadHomeScreen() override {
         ++homeScreenLoads;
         state_.playbackStarted = false;
@@ -44,7 +43,7 @@ class AppLikeScreens : public Screens {
 
   private:
     AppState& state_;
-    fakes::FakeMediaPlayer& player_;
+    MediaPlayer& player_;
 };
 
 class PlaybackTest : public ::testing::Test {
