@@ -2,6 +2,8 @@
 // Prints "first-frame-ms N" (from main() to the first swapped frame showing the picture),
 // then plays for --seconds S and prints "done". A line "stats" on stdin prints the frames the
 // engine dropped. Usage: lirra_bench_playback FILE [--seconds S]
+#include <unistd.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -10,7 +12,6 @@
 #include <clocale>
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 
 #include "platform/NotificationCenter.h"
 #include "platform/mpv/MpvMediaPlayer.h"

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QImage>
 #include <QProcess>
+#include <QWidget>
 #include <algorithm>
 #include <clocale>
 #include <string>
@@ -95,6 +96,28 @@ TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsP
     }
     ASSERT_TRUE(rig.times.back().time);
     EXPECT_GE(*rig.times.back().time, *last.length - 1000);
+}
+
+// Qt gives the view a new GL context when it moves to another window; the picture follows.
+TEST_F(MpvMediaPlayerTest, KeepsShowingThePictureWhenTheViewMovesToAnotherWindow) {
+    PlayerRig rig;
+    rig.view().setBackColor({0.93, 0.93, 0.93, 1});
+    ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
+    ASSERT_TRUE(waitFor([&] { return qRed(pixelAt(rig.view(), 0.25)) > 200; }));
+
+    QWidget window;
+    window.resize(640, 360);
+    rig.view().setParent(&window);
+    rig.view().resize(640, 360);
+    window.show();
+    rig.view().show();
+    ASSERT_TRUE(waitFor([&] { return rig.view().isGlInitialized(); }));
+    EXPECT_TRUE(waitFor([&] {
+        return qRed(pixelAt(rig.view(), 0.25)) > 200 && qBlue(pixelAt(rig.view(), 0.75)) > 200;
+    })) << "top pixel "
+        << std::hex << pixelAt(rig.view(), 0.25);
+    EXPECT_NE(rig.player().state(), kMediaPlayerStateError);
+    rig.view().setParent(nullptr);  // the rig owns the view
 }
 
 TEST_F(MpvMediaPlayerTest, ListsTracksAndKeepsItsOwnSubtitlesOff) {
@@ -262,7 +285,8 @@ TEST_F(MpvMediaPlayerTest, PlaysAUrlOverHttpAndSeeksWithRanges) {
 TEST_F(MpvMediaPlayerTest, AnEngineThatCannotStartReportsTheErrorStateAndLogs) {
     const QString locales = testMedia().dir + "/locales";
     QDir().mkpath(locales);
-    QProcess::execute("localedef", {"-i", "de_DE", "-f", "ISO-8859-1", locales + "/de_DE.ISO-8859-1"});
+    QProcess::execute("localedef",
+                      {"-i", "de_DE", "-f", "ISO-8859-1", locales + "/de_DE.ISO-8859-1"});
     qputenv("LOCPATH", locales.toUtf8());
     const bool german = std::setlocale(LC_NUMERIC, "de_DE.ISO-8859-1") != nullptr;
     qunsetenv("LOCPATH");

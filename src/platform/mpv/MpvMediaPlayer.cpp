@@ -203,10 +203,9 @@ void MpvMediaPlayer::glInitialized() {
     if (loadQueued_) {
         issueLoadfile();
     } else if (fileActive_) {
-        // A new GL context (the view changed windows) while playing: mpv dropped the video
-        // output with the old render context, so ask for the picture again.
-        const char* reload[] = {"video-reload", nullptr};
-        mpv_command_async(mpv_, kIgnoredReply, reload);
+        // Only after the view lost its GL context while playing (Qt 6.4 keeps it when the
+        // view changes windows): mpv dropped that media's video output.
+        logLine("mpv: new render context while playing; the picture returns with the next media");
     }
 }
 
