@@ -20,6 +20,9 @@ std::size_t RecordedRequest::headerCount(const std::string& name) const {
 }
 
 LoopbackHttpServer::LoopbackHttpServer() {
+    // One request per connection: stop() then returns at once instead of waiting for idle
+    // keep-alive connections to time out. Call server().set_keep_alive_max_count() to change it.
+    server_.set_keep_alive_max_count(1);
     // Recorded just before the answer is written, so a client that has its answer can rely on
     // the request being in the record.
     server_.set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {

@@ -8,7 +8,9 @@
 //   EXPECT_EQ(server.requests().at(0).header("Range"), "bytes=0-65535");
 //
 // Register routes before start(). Handlers run on the server's threads. cpp-httplib answers
-// "Range" requests itself (206 with the asked bytes) for any content a handler sets.
+// "Range" requests itself (206 with the asked bytes) for any content a handler sets, and
+// compresses text answers for clients that accept it (use a binary content type to avoid it).
+// Each connection carries one request unless the test says otherwise.
 #pragma once
 
 #include <httplib.h>

@@ -3,6 +3,7 @@
 // under test keeps them), so tests can reach e.g. the second web view that was made.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,10 @@ class FakePlatform : public Platform {
         return remember(std::make_unique<FakeMediaPlayer>(), mediaPlayers_);
     }
 
+    void setFileMenuOpenHandler(std::function<void()> handler) override {
+        fileMenuOpenHandler_ = std::move(handler);
+    }
+    void removeAllCachedResponses() override { ++removeAllCachedResponsesCount_; }
     HttpClient& httpClient() override { return httpClient_; }
     Application& application() override { return application_; }
     MainThread& mainThread() override { return mainThread_; }
@@ -48,6 +53,8 @@ class FakePlatform : public Platform {
     UserDefaults& userDefaults() override { return userDefaults_; }
 
     FakeWindow mainWindow_;
+    std::function<void()> fileMenuOpenHandler_;
+    int removeAllCachedResponsesCount_ = 0;
     FakeHttpClient httpClient_;
     FakeApplication application_;
     FakeMainThread mainThread_;

@@ -1,0 +1,200 @@
+// The hash of local files, its text form and the URL test; no network (the HTTP client given to
+// the algorithm fails the test if it is ever used).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "ReferenceHash.h"
+#include "hash/OSHashAlgorithm.h"
+#include "hash/UrlTest.h"
+
+namespace lirra {
+namespace {
+
+namespace fs = std::filesystem;
+
+class UnusedHttpClient : public HttpClient {
+  public:
+    std::shared_ptr<UrlConnection> startConnection(
+        const UrlRequest&, std::shared_ptr<UrlConnectionDelegate>) override {
+        ADD_FAILURE() << "a local hash used the network";
+        return nullptr;
+    }
+    void sendAsynchronousRequest(const UrlRequest&,
+                                 std::function<void(const UrlResponse&)>) override {
+        ADD_FAILURE() << "a local hash used the network";
+    }
+};
+
+class OSHashAlgorithmTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        directory_ = fs::temp_directory_path() / ("lirra-hash-" + std::to_string(::getpid()));
+        fs::create_directories(directory_);
+        center_.addObserver(kHashComputedNotification, nullptr, [this](const Notification& n) {
+            EXPECT_EQ(n.object, nullptr);
+            EXPECT_EQ(n.userInfo.size(), 1u);
+            posts_.push_back(std::any_cast<VideoHash>(n.userInfo.at(kHashUserInfoKey)));
+        });
+    }
+    void TearDown() override { fs::remove_all(directory_); }
+
+    std::string write(const std::string& name, const std::string& content) {
+        const std::string path = (directory_ / name).string();
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    // Hashes the file and returns the one result posted during the call.
+    VideoHash hashOf(const std::string& path) {
+        posts_.clear();
+        algorithm_.computeHashForPath(QString::fromStdString(path));
+        EXPECT_EQ(posts_.size(), 1u) << path;
+        return posts_.empty() ? VideoHash{1, 1} : posts_.front();
+    }
+
+    fs::path directory_;
+    NotificationCenter center_;
+    UnusedHttpClient client_;
+    OSHashAlgorithm algorithm_{center_, client_};
+    std::vector<VideoHash> posts_;
+};
+
+TEST_F(OSHashAlgorithmTest, KnownVectors) {
+    const std::string zeros(65536, '\0');
+    const std::string ones(65536, '\xff');
+    struct Case {
+        std::string content;
+        std::string text;
+    } cases[] = {{zeros, "10000"},
+                 {ones, "c000"},
+                 {std::string(65536, '\x01'), "4040404040414000"},
+                 {zeros + ones, "1e000"}};
+    for (const auto& c : cases) {
+        const VideoHash hash = hashOf(write("vector", c.content));
+        EXPECT_EQ(OSHashAlgorithm::stringForHash(hash.fileHash), c.text);
+        EXPECT_EQ(hash.fileSize, c.content.size());
+    }
+}
+
+TEST_F(OSHashAlgorithmTest, AgreesWithTheReferenceOnRandomFiles) {
+    std::mt19937_64 random(std::random_device{}());
+    std::vector<std::size_t> sizes = {65536, 65537, 65543, 131071, 131072, 131073};
+    for (int i = 0; i < 6; ++i) sizes.push_back(65536 + random() % 400000);
+    for (std::size_t size : sizes) {
+        std::string content(size, '\0');
+        for (char& byte : content) byte = static_cast<char>(random());
+        const VideoHash hash = hashOf(write("random", content));
+        EXPECT_EQ(OSHashAlgorithm::stringForHash(hash.fileHash), test::referenceHashText(content))
+            << "size " << size;
+        EXPECT_EQ(hash.fileSize, size);
+    }
+}
+
+TEST_F(OSHashAlgorithmTest, UnusableFilesGiveTheZeroResultOnce) {
+    const std::string fifo = (directory_ / "fifo").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string unreadable = write("unreadable", std::string(70000, 'x'));
+    ::chmod(unreadable.c_str(), 0);
+    for (const std::string& path :
+         {write("short", std::string(65535, 'x')), (directory_ / "missing").string(),
+          directory_.string(), fifo, std::string()}) {
+        EXPECT_TRUE(hashOf(path).isZero()) << path;
+    }
+    // Root reads anything; everyone else must get the zero result.
+    const VideoHash hash = hashOf(unreadable);
+    if (::geteuid() != 0) {
+        EXPECT_TRUE(hash.isZero());
+    }
+}
+
+TEST_F(OSHashAlgorithmTest, FilesOver4GiBUseFullOffsets) {
+    // Sparse: the holes read as zeros and cost no disk.
+    const std::uint64_t size = (5ull << 30) + 12345;
+    const std::string path = (directory_ / "large").string();
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+    const unsigned char head[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const unsigned char tail[8] = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
+    ASSERT_EQ(::pwrite(fd, head, 8, 0), 8);
+    ASSERT_EQ(::pwrite(fd, tail, 8, static_cast<off_t>(size - 8)), 8);
+    // What a 32-bit offset would read instead of the last block.
+    const unsigned char decoy[8] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
+    ASSERT_EQ(::pwrite(fd, decoy, 8, static_cast<off_t>((size - 65536) & 0xffffffffu)), 8);
+    ::close(fd);
+
+    const VideoHash hash = hashOf(path);
+    EXPECT_EQ(hash.fileSize, size);
+    EXPECT_EQ(hash.fileHash, size + 0x0807060504030201ull + 0x8070605040302010ull);
+}
+
+TEST_F(OSHashAlgorithmTest, ReadsAtMostTwoBlocksWhateverTheSize) {
+    const std::string path = (directory_ / "big").string();
+    const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, 256 << 20), 0);
+    ::close(fd);
+    // Bytes this thread has read through system calls.
+    auto bytesRead = [] {
+        std::ifstream io("/proc/thread-self/io");
+        std::string key;
+        std::uint64_t value = 0;
+        while (io >> key >> value) {
+            if (key == "rchar:") return value;
+        }
+        return std::uint64_t{0};
+    };
+    const std::uint64_t before = bytesRead();
+    const std::uint64_t between = bytesRead() - before;  // what reading the counter costs
+    const std::uint64_t start = bytesRead();
+    EXPECT_EQ(hashOf(path).fileSize, 256u << 20);
+    const std::uint64_t spent = bytesRead() - start - between;
+    // A few bytes of slack: the counter's own text may grow by a digit.
+    EXPECT_LE(spent, 2u * 65536u + 64);
+    EXPECT_GE(spent, 2u * 65536u - 64);
+}
+
+TEST_F(OSHashAlgorithmTest, BlocksFromElsewhere) {
+    const QByteArray block(65536, '\x01');
+    algorithm_.computeHashWithFileSize(1000000, block, block + QByteArray(100, '\xff'));
+    ASSERT_EQ(posts_.size(), 1u);
+    EXPECT_EQ(posts_[0].fileHash, 1000000 + 2 * (0x0101010101010101ull * 8192));
+    EXPECT_EQ(posts_[0].fileSize, 1000000u);
+
+    // Never reads past the bytes given.
+    algorithm_.computeHashWithFileSize(1000000, block, block.left(65535));
+    algorithm_.computeHashWithFileSize(1000000, QByteArray(), block);
+    ASSERT_EQ(posts_.size(), 3u);
+    EXPECT_TRUE(posts_[1].isZero());
+    EXPECT_TRUE(posts_[2].isZero());
+}
+
+TEST(OSHashAlgorithmTextTest, LowerCaseHexWithoutPadding) {
+    EXPECT_EQ(OSHashAlgorithm::stringForHash(0), "0");
+    EXPECT_EQ(OSHashAlgorithm::stringForHash(0xabc), "abc");
+    EXPECT_EQ(OSHashAlgorithm::stringForHash(0x0123456789abcdefull), "123456789abcdef");
+    EXPECT_EQ(OSHashAlgorithm::stringForHash(0xffffffffffffffffull), "ffffffffffffffff");
+    EXPECT_EQ(OSHashAlgorithm::stringForHash(0x8000000000000000ull), "8000000000000000");
+}
+
+TEST(UrlTest, SchemeAndHostMakeAUrl) {
+    for (const char* url : {"http://example.com/video.mp4", "https://127.0.0.1:8080/v?id=1",
+                            "ftp://host/file", "HTTP://EXAMPLE.COM/"}) {
+        EXPECT_TRUE(isUrl(QString::fromUtf8(url))) << url;
+    }
+    for (const char* notUrl :
+         {"/home/user/My Video.mkv", "video.mp4", "file:///home/user/video.mp4", "http://",
+          "http://exa mple.com/", "mailto:someone@example.com", "C:/Videos/a.mp4", "",
+          "relative/path:with/colon"}) {
+        EXPECT_FALSE(isUrl(QString::fromUtf8(notUrl))) << notUrl;
+    }
+}
+
+}  // namespace
+}  // namespace lirra

@@ -1,0 +1,34 @@
+// An independent rendering of the published OpenSubtitles movie hash for checking ours: it holds
+// the whole file, adds every byte shifted into its place within its 8-byte word (which is the
+// same sum modulo 2^64 as adding little-endian words), and prints with the standard library.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+namespace lirra::test {
+
+inline std::string referenceHashText(const std::string& content) {
+    const std::uint64_t size = content.size();
+    std::uint64_t hash = size;
+    const std::uint64_t blockBytes = 65536;
+    for (std::uint64_t start : {std::uint64_t{0}, size - blockBytes}) {
+        for (std::uint64_t i = 0; i < blockBytes; ++i) {
+            const auto byte = static_cast<unsigned char>(content[start + i]);
+            hash += std::uint64_t{byte} << (8 * (i % 8));
+        }
+    }
+    std::ostringstream text;
+    text << std::hex << std::nouppercase << hash;
+    return text.str();
+}
+
+inline std::string readWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace lirra::test
