@@ -15,7 +15,21 @@
 namespace lirra {
 namespace {
 
-// Property names used beyond the observed table.
+// mpv's names of the observed properties.
+constexpr char kTimePos[] = "time-pos";
+constexpr char kDuration[] = "duration";
+constexpr char kEofReached[] = "eof-reached";
+constexpr char kPause[] = "pause";
+constexpr char kPausedForCache[] = "paused-for-cache";
+constexpr char kVolume[] = "volume";
+constexpr char kMute[] = "mute";
+constexpr char kSpeed[] = "speed";
+constexpr char kAid[] = "aid";
+constexpr char kSid[] = "sid";
+constexpr char kTrackList[] = "track-list";
+constexpr char kVideoWidth[] = "video-params/w";
+constexpr char kVideoHeight[] = "video-params/h";
+// Further properties we set.
 constexpr char kBackgroundProperty[] = "background";
 constexpr char kPanscanProperty[] = "panscan";
 
@@ -85,21 +99,20 @@ void* glProcAddress(void*, const char* name) {
 
 const std::array<MpvMediaPlayer::PropertyBinding, MpvMediaPlayer::kPropertyCount>
     MpvMediaPlayer::kPropertyBindings = {{
-        {kTimePosProperty, "time-pos", MPV_FORMAT_DOUBLE, true, &MpvMediaPlayer::onTimePos},
-        {kDurationProperty, "duration", MPV_FORMAT_DOUBLE, true, &MpvMediaPlayer::onDuration},
-        {kEofReachedProperty, "eof-reached", MPV_FORMAT_FLAG, true, &MpvMediaPlayer::onEofReached},
-        {kPauseProperty, "pause", MPV_FORMAT_FLAG, false, &MpvMediaPlayer::onPause},
-        {kPausedForCacheProperty, "paused-for-cache", MPV_FORMAT_FLAG, true,
+        {kTimePosProperty, kTimePos, MPV_FORMAT_DOUBLE, true, &MpvMediaPlayer::onTimePos},
+        {kDurationProperty, kDuration, MPV_FORMAT_DOUBLE, true, &MpvMediaPlayer::onDuration},
+        {kEofReachedProperty, kEofReached, MPV_FORMAT_FLAG, true, &MpvMediaPlayer::onEofReached},
+        {kPauseProperty, kPause, MPV_FORMAT_FLAG, false, &MpvMediaPlayer::onPause},
+        {kPausedForCacheProperty, kPausedForCache, MPV_FORMAT_FLAG, true,
          &MpvMediaPlayer::onPausedForCache},
-        {kVolumeProperty, "volume", MPV_FORMAT_DOUBLE, false, &MpvMediaPlayer::onVolume},
-        {kMuteProperty, "mute", MPV_FORMAT_FLAG, false, &MpvMediaPlayer::onMute},
-        {kSpeedProperty, "speed", MPV_FORMAT_DOUBLE, false, &MpvMediaPlayer::onSpeed},
-        {kAidProperty, "aid", MPV_FORMAT_STRING, false, &MpvMediaPlayer::onAid},
-        {kSidProperty, "sid", MPV_FORMAT_STRING, false, &MpvMediaPlayer::onSid},
-        {kTrackListProperty, "track-list", MPV_FORMAT_NODE, true, &MpvMediaPlayer::onTrackList},
-        {kVideoWidthProperty, "video-params/w", MPV_FORMAT_INT64, true,
-         &MpvMediaPlayer::onVideoWidth},
-        {kVideoHeightProperty, "video-params/h", MPV_FORMAT_INT64, true,
+        {kVolumeProperty, kVolume, MPV_FORMAT_DOUBLE, false, &MpvMediaPlayer::onVolume},
+        {kMuteProperty, kMute, MPV_FORMAT_FLAG, false, &MpvMediaPlayer::onMute},
+        {kSpeedProperty, kSpeed, MPV_FORMAT_DOUBLE, false, &MpvMediaPlayer::onSpeed},
+        {kAidProperty, kAid, MPV_FORMAT_STRING, false, &MpvMediaPlayer::onAid},
+        {kSidProperty, kSid, MPV_FORMAT_STRING, false, &MpvMediaPlayer::onSid},
+        {kTrackListProperty, kTrackList, MPV_FORMAT_NODE, true, &MpvMediaPlayer::onTrackList},
+        {kVideoWidthProperty, kVideoWidth, MPV_FORMAT_INT64, true, &MpvMediaPlayer::onVideoWidth},
+        {kVideoHeightProperty, kVideoHeight, MPV_FORMAT_INT64, true,
          &MpvMediaPlayer::onVideoHeight},
     }};
 
@@ -142,7 +155,7 @@ void MpvMediaPlayer::startEngine() {
     setEngineOption("hwdec", "auto-safe");
     setEngineOption("keep-open", "yes");  // a finished video rests paused on its last frame
     setEngineOption("sub-auto", "no");
-    setEngineOption("sid", "no");  // the pages draw the subtitles
+    setEngineOption(kSid, "no");  // the pages draw the subtitles
     setEngineOption("osc", "no");
     setEngineOption("osd-level", "0");
     setEngineOption("input-default-bindings", "no");
