@@ -1,0 +1,54 @@
+// The embeddable Lirra web service: the app runs it in-process on loopback, the lirra-server
+// executable runs it standalone. Nothing here throws; failures come back as error texts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lirra::server {
+
+struct ServerOptions {
+    std::string listenAddress = "127.0.0.1";  // numeric IPv4/IPv6 or "localhost"
+    std::uint16_t port = 0;                   // 0 picks a free port
+    std::string dataDirectory;                // empty: defaultDataDirectory()
+    std::vector<std::string> libraryFolders;  // searched for subtitle files beside videos
+    unsigned threadCount = 0;                 // request threads; 0: a default suited to the machine
+};
+
+// $XDG_DATA_HOME/lirra, else ~/.local/share/lirra.
+std::string defaultDataDirectory();
+
+// True for 127.0.0.0/8, ::1 and "localhost".
+bool isLoopbackAddress(const std::string& address);
+
+class Server {
+  public:
+    explicit Server(ServerOptions options = {});
+    ~Server();  // stops the server
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // Opens the store and starts listening; returns an empty text on success, else why not.
+    // Once it returns successfully the port is bound and requests are being served.
+    std::string start();
+    // Stops listening, finishes the requests in flight, closes the store. Idempotent.
+    void stop();
+    bool isRunning() const;
+
+    std::uint16_t port() const;  // the bound port; 0 before start
+    // "http://HOST:PORT/", ending in "/"; a wildcard listen address gives the loopback host.
+    std::string baseUrl() const;
+
+    // Adds a folder whose subtitle files are offered for videos of the same name (the app adds
+    // the folder of each video it opens). Thread-safe, before or after start. Returns an empty
+    // text on success, else why the folder was refused.
+    std::string addLibraryFolder(const std::string& path);
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace lirra::server

@@ -1,0 +1,34 @@
+// Serves a set of routes over HTTP. The only place that knows cpp-httplib.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Http.h"
+
+namespace lirra::server {
+
+class HttpServer {
+  public:
+    HttpServer(std::vector<Route> routes, unsigned threadCount);
+    ~HttpServer();
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
+
+    // Binds the listening socket; port 0 picks a free one. Empty on success, else why not.
+    std::string bind(const std::string& host, std::uint16_t port, std::uint16_t& boundPort);
+    // Serves until stop(); call on a thread of its own after bind().
+    void run();
+    bool waitUntilRunning(std::chrono::milliseconds timeout) const;
+    // Closes the listening socket; run() returns once the requests in flight have finished.
+    void stop();
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace lirra::server

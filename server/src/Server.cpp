@@ -1,0 +1,169 @@
+#include "lirra/server/Server.h"
+
+#include <arpa/inet.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "HttpAdapter.h"
+#include "Library.h"
+#include "Service.h"
+#include "Store.h"
+
+namespace lirra::server {
+
+namespace {
+
+constexpr std::size_t kMaxSubtitleBytes = 8 * 1024 * 1024;
+
+unsigned defaultThreadCount() {
+    // A request thread is held by each open keep-alive connection, so there are more threads
+    // than cores; they mostly wait on sockets.
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    return std::max(32u, 8 * cores);
+}
+
+std::string bindAddress(const std::string& address) {
+    return address == "localhost" ? "127.0.0.1" : address;
+}
+
+}  // namespace
+
+std::string defaultDataDirectory() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/') {
+        return std::string(xdg) + "/lirra";
+    }
+    if (const char* home = std::getenv("HOME"); home && home[0] == '/') {
+        return std::string(home) + "/.local/share/lirra";
+    }
+    return {};
+}
+
+bool isLoopbackAddress(const std::string& address) {
+    if (address == "localhost") return true;
+    in_addr v4{};
+    if (inet_pton(AF_INET, address.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+    in6_addr v6{};
+    if (inet_pton(AF_INET6, address.c_str(), &v6) == 1) {
+        if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+        return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+    }
+    return false;
+}
+
+struct Server::Impl {
+    ServerOptions options;
+    Library library{kMaxSubtitleBytes};
+    std::unique_ptr<Store> store;
+    std::unique_ptr<Service> service;
+    std::unique_ptr<HttpServer> http;
+    std::thread thread;
+    std::uint16_t port = 0;
+    mutable std::mutex mutex;  // start, stop and the fields above
+
+    std::string hostForUrl() const {
+        const std::string& a = options.listenAddress;
+        if (a == "0.0.0.0" || a == "localhost" || a.empty()) return "127.0.0.1";
+        if (a == "::") return "[::1]";
+        if (a.find(':') != std::string::npos) return "[" + a + "]";
+        return a;
+    }
+
+    std::string baseUrl() const {
+        return "http://" + hostForUrl() + ":" + std::to_string(port) + "/";
+    }
+
+    void stopLocked() {
+        if (http) http->stop();
+        if (thread.joinable()) thread.join();
+        http.reset();
+        service.reset();
+        store.reset();
+        port = 0;
+    }
+};
+
+Server::Server(ServerOptions options) : impl_(new Impl) { impl_->options = std::move(options); }
+
+Server::~Server() { stop(); }
+
+std::string Server::start() {
+    std::lock_guard lock(impl_->mutex);
+    if (impl_->http) return "the server is already running";
+    auto& options = impl_->options;
+    in_addr v4{};
+    in6_addr v6{};
+    if (options.listenAddress != "localhost" &&
+        inet_pton(AF_INET, options.listenAddress.c_str(), &v4) != 1 &&
+        inet_pton(AF_INET6, options.listenAddress.c_str(), &v6) != 1) {
+        return "the listen address must be a numeric IP address or localhost: " +
+               options.listenAddress;
+    }
+    for (const auto& folder : options.libraryFolders) {
+        if (auto error = impl_->library.addFolder(folder); !error.empty()) return error;
+    }
+    const std::string dataDirectory =
+        options.dataDirectory.empty() ? defaultDataDirectory() : options.dataDirectory;
+    std::string error;
+    auto store = Store::open(dataDirectory, error);
+    if (!store) return error;
+
+    // A client that goes away mid-answer must not end the process (the app's included).
+    signal(SIGPIPE, SIG_IGN);
+    Impl* impl = impl_.get();
+    auto service = std::make_unique<Service>(*store, impl->library, ServiceLimits{},
+                                             [impl] { return impl->baseUrl(); });
+    const unsigned threads = options.threadCount ? options.threadCount : defaultThreadCount();
+    auto http = std::make_unique<HttpServer>(service->routes(), threads);
+    std::uint16_t port = 0;
+    error = http->bind(bindAddress(options.listenAddress), options.port, port);
+    if (!error.empty()) return error;
+    if (!isLoopbackAddress(options.listenAddress)) {
+        std::fprintf(stderr,
+                     "lirra-server: listening on %s, which is not a loopback address: other "
+                     "machines can reach this service\n",
+                     options.listenAddress.c_str());
+    }
+    impl->store = std::move(store);
+    impl->service = std::move(service);
+    impl->http = std::move(http);
+    impl->port = port;
+    HttpServer* server = impl->http.get();
+    impl->thread = std::thread([server] { server->run(); });
+    // stop() only takes effect once the server runs; waiting here makes stop() always work.
+    if (!server->waitUntilRunning(std::chrono::seconds(10))) {
+        impl->stopLocked();
+        return "the server did not start";
+    }
+    return {};
+}
+
+void Server::stop() {
+    std::lock_guard lock(impl_->mutex);
+    impl_->stopLocked();
+}
+
+bool Server::isRunning() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->http != nullptr;
+}
+
+std::uint16_t Server::port() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->port;
+}
+
+std::string Server::baseUrl() const {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->baseUrl();
+}
+
+std::string Server::addLibraryFolder(const std::string& path) {
+    return impl_->library.addFolder(path);
+}
+
+}  // namespace lirra::server

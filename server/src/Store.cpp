@@ -1,0 +1,342 @@
+#include "Store.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <set>
+
+namespace lirra::server {
+namespace {
+
+using sqlite::Connection;
+using sqlite::Statement;
+using sqlite::Transaction;
+
+// Each entry moves the schema one version up; never edit one that has shipped, append instead.
+const char* const kMigrations[] = {
+    R"sql(
+CREATE TABLE videos (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    lookup_key TEXT NOT NULL UNIQUE,
+    hash TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    file_name TEXT NOT NULL,
+    native_language TEXT NOT NULL DEFAULT '',
+    created_at INTEGER NOT NULL,
+    last_seen_at INTEGER NOT NULL
+);
+CREATE INDEX videos_last_seen ON videos(last_seen_at);
+CREATE TABLE library_files (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    path TEXT NOT NULL UNIQUE
+);
+CREATE TABLE subtitles (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    video_id INTEGER NOT NULL REFERENCES videos(id) ON DELETE CASCADE,
+    origin TEXT NOT NULL CHECK (origin IN ('library', 'client', 'learner')),
+    library_file_id INTEGER REFERENCES library_files(id),
+    file_name TEXT NOT NULL,
+    language TEXT NOT NULL DEFAULT '',
+    format TEXT NOT NULL DEFAULT '',
+    encoding TEXT NOT NULL DEFAULT '',
+    original BLOB,
+    text TEXT,
+    created_at INTEGER NOT NULL,
+    stored_at INTEGER,
+    UNIQUE (video_id, library_file_id),
+    CHECK ((original IS NULL) = (text IS NULL))
+);
+CREATE INDEX subtitles_video ON subtitles(video_id);
+)sql",
+};
+
+constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+std::string lookupKey(const VideoKey& key) {
+    // Without a hash only the name tells videos apart; with one the name may change freely.
+    if (key.hash == "0") return "name:" + key.fileName;
+    return "hash:" + key.hash + ":" + std::to_string(key.size);
+}
+
+bool migrate(Connection& db, std::string& error) {
+    int version = 0;
+    {
+        auto st = db.statement("PRAGMA user_version");
+        if (st.step() != Statement::Step::Row) {
+            error = "cannot read the schema version: " + db.lastError();
+            return false;
+        }
+        version = static_cast<int>(st.columnInt(0));
+    }
+    if (version > kSchemaVersion) {
+        error = "the database has schema version " + std::to_string(version) +
+                ", newer than this server's " + std::to_string(kSchemaVersion);
+        return false;
+    }
+    for (int v = version; v < kSchemaVersion; ++v) {
+        Transaction tx(db, Transaction::Kind::Write);
+        const std::string bump = "PRAGMA user_version = " + std::to_string(v + 1);
+        if (!tx.begun() || !db.exec(kMigrations[v]) || !db.exec(bump.c_str()) || !tx.commit()) {
+            error = "cannot migrate the database to version " + std::to_string(v + 1) + ": " +
+                    db.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool makeDirectories(const std::string& path, std::string& error) {
+    std::string partial;
+    std::size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = path.find('/', pos + 1);
+        partial = path.substr(0, pos);
+        if (partial.empty()) continue;
+        if (mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "cannot create the data directory " + partial;
+            return false;
+        }
+    }
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        error = "the data directory " + path + " is not a directory";
+        return false;
+    }
+    return true;
+}
+
+#define LIRRA_DB_OR_FAIL(lease, error)     \
+    std::string openError;                 \
+    auto lease = pool_.acquire(openError); \
+    if (!lease) {                          \
+        error = openError;                 \
+        return StoreStatus::Failed;        \
+    }
+
+StoreStatus failed(Connection& db, std::string& error) {
+    error = "database error: " + db.lastError();
+    return StoreStatus::Failed;
+}
+
+}  // namespace
+
+int storeSchemaVersion() { return kSchemaVersion; }
+
+std::unique_ptr<Store> Store::open(const std::string& dataDirectory, std::string& error) {
+    if (dataDirectory.empty()) {
+        error = "no data directory";
+        return nullptr;
+    }
+    if (!makeDirectories(dataDirectory, error)) return nullptr;
+    std::unique_ptr<Store> store(new Store(dataDirectory + "/lirra.sqlite3"));
+    auto db = store->pool_.acquire(error);
+    if (!db || !migrate(*db, error)) return nullptr;
+    return store;
+}
+
+StoreStatus Store::recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+                                const std::vector<OfferedFile>& offers, std::int64_t& videoId,
+                                std::vector<SubtitleEntry>& entries, std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    Transaction tx(*db, Transaction::Kind::Write);
+    if (!tx.begun()) return failed(*db, error);
+    const std::int64_t now = nowMs();
+    {
+        auto st = db->statement(
+            "INSERT INTO videos (lookup_key, hash, size, file_name, native_language, created_at, "
+            "last_seen_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?6) ON CONFLICT (lookup_key) DO UPDATE "
+            "SET file_name = excluded.file_name, native_language = excluded.native_language, "
+            "last_seen_at = excluded.last_seen_at RETURNING id");
+        st.bind(1, lookupKey(key)).bind(2, key.hash).bind(3, static_cast<std::int64_t>(key.size));
+        st.bind(4, key.fileName).bind(5, nativeLanguage).bind(6, now);
+        if (st.step() != Statement::Step::Row) return failed(*db, error);
+        videoId = st.columnInt(0);
+        if (!st.run()) return failed(*db, error);
+    }
+    std::set<std::string> offeredPaths;
+    for (const auto& offer : offers) {
+        offeredPaths.insert(offer.path);
+        std::int64_t fileId = 0;
+        {
+            auto st = db->statement(
+                "INSERT INTO library_files (path) VALUES (?1) ON CONFLICT (path) DO UPDATE SET "
+                "path = excluded.path RETURNING id");
+            st.bind(1, offer.path);
+            if (st.step() != Statement::Step::Row) return failed(*db, error);
+            fileId = st.columnInt(0);
+            if (!st.run()) return failed(*db, error);
+        }
+        auto st = db->statement(
+            "INSERT INTO subtitles (video_id, origin, library_file_id, file_name, language, "
+            "created_at) VALUES (?1, 'library', ?2, ?3, ?4, ?5) "
+            "ON CONFLICT (video_id, library_file_id) DO NOTHING");
+        st.bind(1, videoId).bind(2, fileId).bind(3, offer.fileName).bind(4, offer.language);
+        st.bind(5, now);
+        if (!st.run()) return failed(*db, error);
+    }
+    {
+        auto st = db->statement(
+            "SELECT s.id, s.file_name, s.original IS NOT NULL, f.path FROM subtitles s "
+            "LEFT JOIN library_files f ON f.id = s.library_file_id WHERE s.video_id = ?1 "
+            "ORDER BY s.id");
+        st.bind(1, videoId);
+        Statement::Step step;
+        entries.clear();
+        while ((step = st.step()) == Statement::Step::Row) {
+            const bool held = st.columnInt(2) != 0;
+            // An unheld offer whose file is gone from the library can't be fetched any more.
+            if (!held && !offeredPaths.count(st.columnText(3))) continue;
+            entries.push_back({st.columnInt(0), st.columnText(1), held});
+        }
+        if (step == Statement::Step::Error) return failed(*db, error);
+    }
+    if (!tx.commit()) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+StoreStatus Store::downloadSource(std::int64_t subtitleId, DownloadSource& source,
+                                  std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    auto st = db->statement(
+        "SELECT s.file_name, s.original, s.original IS NOT NULL, f.path FROM subtitles s "
+        "LEFT JOIN library_files f ON f.id = s.library_file_id WHERE s.id = ?1");
+    st.bind(1, subtitleId);
+    switch (st.step()) {
+        case Statement::Step::Row:
+            source.fileName = st.columnText(0);
+            if (st.columnInt(2) != 0) source.held = st.columnBlob(1);
+            source.libraryPath = st.columnText(3);
+            return StoreStatus::Ok;
+        case Statement::Step::Done:
+            return StoreStatus::NotFound;
+        case Statement::Step::Error:
+            break;
+    }
+    return failed(*db, error);
+}
+
+StoreStatus Store::storeUploads(const std::vector<Upload>& uploads, std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    Transaction tx(*db, Transaction::Kind::Write);
+    if (!tx.begun()) return failed(*db, error);
+    const std::int64_t now = nowMs();
+    for (const auto& upload : uploads) {
+        bool held = false;
+        {
+            auto st = db->statement("SELECT original IS NOT NULL FROM subtitles WHERE id = ?1");
+            st.bind(1, upload.subtitleId);
+            switch (st.step()) {
+                case Statement::Step::Row:
+                    held = st.columnInt(0) != 0;
+                    break;
+                case Statement::Step::Done:
+                    error = std::to_string(upload.subtitleId);
+                    return StoreStatus::NotFound;  // rolls back what came before
+                case Statement::Step::Error:
+                    return failed(*db, error);
+            }
+        }
+        if (held) continue;  // another client brought it first; the first copy stays
+        auto st = db->statement(
+            "UPDATE subtitles SET origin = 'client', format = ?2, encoding = ?3, original = ?4, "
+            "text = ?5, stored_at = ?6 WHERE id = ?1 AND original IS NULL");
+        const auto& c = upload.content;
+        st.bind(1, upload.subtitleId).bind(2, c.format).bind(3, c.encoding).bindBlob(4, c.original);
+        st.bind(5, c.text).bind(6, now);
+        if (!st.run()) return failed(*db, error);
+    }
+    if (!tx.commit()) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+StoreStatus Store::addSubtitles(std::int64_t videoId, const std::vector<SubtitleContent>& files,
+                                std::vector<std::int64_t>& ids, std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    Transaction tx(*db, Transaction::Kind::Write);
+    if (!tx.begun()) return failed(*db, error);
+    {
+        auto st = db->statement("SELECT 1 FROM videos WHERE id = ?1");
+        st.bind(1, videoId);
+        const auto step = st.step();
+        if (step == Statement::Step::Done) return StoreStatus::NotFound;
+        if (step == Statement::Step::Error) return failed(*db, error);
+    }
+    const std::int64_t now = nowMs();
+    ids.clear();
+    for (const auto& c : files) {
+        auto st = db->statement(
+            "INSERT INTO subtitles (video_id, origin, file_name, language, format, encoding, "
+            "original, text, created_at, stored_at) VALUES (?1, 'learner', ?2, ?3, ?4, ?5, ?6, "
+            "?7, ?8, ?8) RETURNING id");
+        st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
+        st.bind(5, c.encoding).bindBlob(6, c.original).bind(7, c.text).bind(8, now);
+        if (st.step() != Statement::Step::Row) return failed(*db, error);
+        ids.push_back(st.columnInt(0));
+        if (!st.run()) return failed(*db, error);
+    }
+    if (!tx.commit()) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+StoreStatus Store::video(std::int64_t videoId, VideoInfo& info, std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    auto st = db->statement(
+        "SELECT v.id, v.hash, v.size, v.file_name, v.last_seen_at, (SELECT count(*) FROM "
+        "subtitles s WHERE s.video_id = v.id AND s.original IS NOT NULL) FROM videos v "
+        "WHERE v.id = ?1");
+    st.bind(1, videoId);
+    switch (st.step()) {
+        case Statement::Step::Row:
+            info = {st.columnInt(0),  st.columnText(1), static_cast<std::uint64_t>(st.columnInt(2)),
+                    st.columnText(3), st.columnInt(4),  static_cast<int>(st.columnInt(5))};
+            return StoreStatus::Ok;
+        case Statement::Step::Done:
+            return StoreStatus::NotFound;
+        case Statement::Step::Error:
+            break;
+    }
+    return failed(*db, error);
+}
+
+StoreStatus Store::tracks(std::int64_t videoId, std::vector<Track>& tracks, std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    auto st = db->statement(
+        "SELECT id, file_name, language, origin, format, encoding, text FROM subtitles "
+        "WHERE video_id = ?1 AND original IS NOT NULL ORDER BY id");
+    st.bind(1, videoId);
+    tracks.clear();
+    Statement::Step step;
+    while ((step = st.step()) == Statement::Step::Row) {
+        tracks.push_back({st.columnInt(0), st.columnText(1), st.columnText(2), st.columnText(3),
+                          st.columnText(4), st.columnText(5), st.columnText(6)});
+    }
+    if (step == Statement::Step::Error) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+StoreStatus Store::recentVideos(int limit, std::vector<VideoInfo>& videos, std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    auto st = db->statement(
+        "SELECT v.id, v.hash, v.size, v.file_name, v.last_seen_at, (SELECT count(*) FROM "
+        "subtitles s WHERE s.video_id = v.id AND s.original IS NOT NULL) FROM videos v "
+        "ORDER BY v.last_seen_at DESC, v.id DESC LIMIT ?1");
+    st.bind(1, limit);
+    videos.clear();
+    Statement::Step step;
+    while ((step = st.step()) == Statement::Step::Row) {
+        videos.push_back({st.columnInt(0), st.columnText(1),
+                          static_cast<std::uint64_t>(st.columnInt(2)), st.columnText(3),
+                          st.columnInt(4), static_cast<int>(st.columnInt(5))});
+    }
+    if (step == Statement::Step::Error) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+}  // namespace lirra::server

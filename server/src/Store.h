@@ -1,0 +1,112 @@
+// The service's store: videos, the library files offered for them, and the subtitles it holds,
+// in SQLite under the data directory. Every write is one transaction: all of it or none of it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Sqlite.h"
+
+namespace lirra::server {
+
+// The latest schema version; older databases are migrated when the store opens.
+int storeSchemaVersion();
+
+struct VideoKey {
+    std::string hash;  // lower-case hex, no leading zeros; "0" when no hash could be computed
+    std::uint64_t size = 0;
+    std::string fileName;  // identifies the video when the hash is "0"
+};
+
+struct OfferedFile {
+    std::string path;  // canonical path inside a library folder
+    std::string fileName;
+    std::string language;
+};
+
+struct SubtitleEntry {
+    std::int64_t id = 0;
+    std::string fileName;
+    bool held = false;  // the service holds the file's bytes
+};
+
+struct VideoInfo {
+    std::int64_t id = 0;
+    std::string hash;
+    std::uint64_t size = 0;
+    std::string fileName;
+    std::int64_t lastSeenMs = 0;
+    int trackCount = 0;
+};
+
+struct Track {
+    std::int64_t id = 0;
+    std::string fileName;
+    std::string language;
+    std::string origin;  // "client" (uploaded after a lookup) or "learner" (added from a page)
+    std::string format;
+    std::string encoding;
+    std::string text;  // UTF-8
+};
+
+// A subtitle file that has been decoded and is ready to be held.
+struct SubtitleContent {
+    std::string fileName;
+    std::string language;
+    std::string format;
+    std::string encoding;
+    std::string original;
+    std::string text;
+};
+
+struct Upload {
+    std::int64_t subtitleId = 0;
+    SubtitleContent content;  // fileName and language are kept from the offer
+};
+
+struct DownloadSource {
+    std::string fileName;
+    std::optional<std::string> held;  // the bytes, when the service holds them
+    std::string libraryPath;          // else where the offered file lies
+};
+
+enum class StoreStatus { Ok, NotFound, Failed };
+
+class Store {
+  public:
+    // Creates the directory and the database when missing, migrates older schemas, refuses
+    // newer ones. Returns null with the reason in `error`.
+    static std::unique_ptr<Store> open(const std::string& dataDirectory, std::string& error);
+
+    // Upserts the video and the offers of these library files; lists what the video has: every
+    // held subtitle and the unheld offers among `offers`.
+    StoreStatus recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+                             const std::vector<OfferedFile>& offers, std::int64_t& videoId,
+                             std::vector<SubtitleEntry>& entries, std::string& error);
+
+    StoreStatus downloadSource(std::int64_t subtitleId, DownloadSource& source, std::string& error);
+
+    // Holds every upload or none. An id that was never listed gives NotFound with the id in
+    // `error`; an id already held is left as it is.
+    StoreStatus storeUploads(const std::vector<Upload>& uploads, std::string& error);
+
+    StoreStatus addSubtitles(std::int64_t videoId, const std::vector<SubtitleContent>& files,
+                             std::vector<std::int64_t>& ids, std::string& error);
+
+    StoreStatus video(std::int64_t videoId, VideoInfo& info, std::string& error);
+    StoreStatus tracks(std::int64_t videoId, std::vector<Track>& tracks, std::string& error);
+    StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos, std::string& error);
+
+    const std::string& databasePath() const { return path_; }
+
+  private:
+    explicit Store(std::string path) : path_(path), pool_(std::move(path)) {}
+
+    std::string path_;
+    sqlite::ConnectionPool pool_;
+};
+
+}  // namespace lirra::server
