@@ -1,5 +1,8 @@
 #include "app/AppDelegate.h"
 
+#include <QFileInfo>
+
+#include "hash/UrlTest.h"
 #include "service/ServiceEnvironment.h"
 
 namespace lirra {
@@ -106,6 +109,11 @@ void AppDelegate::loadHomeScreen() { homeScreen_.loadHomeScreen(); }
 void AppDelegate::loadPlayerScreen() { playerScreen_.loadPlayerScreen(); }
 
 void AppDelegate::processVideoAndLaunch(const QString& location) {
+    // The previous video's downloads or upload must not launch it over this one.
+    lookup_.abandonPreviousVideo();
+    if (videoFolderObserver_ && !isUrl(location)) {
+        videoFolderObserver_(QFileInfo(location).absolutePath());
+    }
     intake_.processVideoAndLaunch(location);
 }
 

@@ -37,6 +37,12 @@ class AppDelegate : public Screens, public VideoIntake {
     void loadPlayerScreen() override;
     void processVideoAndLaunch(const QString& location) override;
 
+    // Told the folder of every local video taken in (the built-in service looks there for
+    // subtitle files lying beside the video), before its lookup is sent.
+    void setVideoFolderObserver(std::function<void(const QString&)> observer) {
+        videoFolderObserver_ = std::move(observer);
+    }
+
     AppState& state() { return state_; }
     const AppConfig& config() const { return config_; }
     HomeScreen& homeScreen() { return homeScreen_; }
@@ -62,6 +68,7 @@ class AppDelegate : public Screens, public VideoIntake {
     PlaybackLauncher launcher_;
     PlayerEventRelay relay_;
 
+    std::function<void(const QString&)> videoFolderObserver_;
     NotificationCenter::ObserverId launchObserver_ = 0;
     NotificationCenter::ObserverId hashObserver_ = 0;
 };

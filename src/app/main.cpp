@@ -1,15 +1,129 @@
-#include <QCoreApplication>
+// lirra: a thin main() over the libraries. `--hash` runs without any window; otherwise the app
+// starts (handing its file to an already running Lirra when there is one).
+#include <QApplication>
+#include <QMetaObject>
 #include <QStringList>
+#include <clocale>
 #include <cstdio>
+#include <memory>
 
+#include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/SingleInstance.h"
 #include "hash/HashCommand.h"
+#include "lirra/server/Server.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "platform/qt/widgets/QtMainWindow.h"
+#include "platform/qt/widgets/QtPlatform.h"
+#include "platform/qt/widgets/WebProfile.h"
+#include "promise/Queue.h"
+
+namespace {
+
+int fail(const QString& message, int status) {
+    std::fprintf(stderr, "lirra: %s\n", qPrintable(message));
+    return status;
+}
+
+QStringList argumentsOf(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    if (arguments.size() == 3 && arguments.at(1) == QLatin1String("--hash")) {
-        return lirra::runHashCommand(arguments.at(2));
+    using namespace lirra;
+
+    UserDefaults& defaults = UserDefaults::standard();
+    std::string settingsError;
+    if (!defaults.loadFile(UserDefaults::defaultSettingsPath(), &settingsError)) {
+        return fail(QString::fromStdString(settingsError), 2);
     }
-    std::fprintf(stderr, "usage: lirra --hash PATH_OR_URL\n");
-    return 2;
+    const CommandLine commandLine = readCommandLine(argumentsOf(argc, argv), defaults);
+    if (commandLine.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (!commandLine.error.isEmpty()) {
+        std::fputs(kUsage, stderr);
+        return fail(commandLine.error, 2);
+    }
+    if (commandLine.hashLocation) {
+        QCoreApplication app(argc, argv);
+        return runHashCommand(*commandLine.hashLocation);
+    }
+
+    // The web engine needs the scheme before the application exists, libmpv's renderer needs
+    // shared GL contexts, and libmpv needs C number formatting.
+    registerAppUrlScheme();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("Lirra"));
+    QApplication::setDesktopFileName(QStringLiteral("lirra"));
+
+    const QString instanceName = QString::fromStdString(
+        defaults.stringForKey("instance").value_or(SingleInstance::defaultName().toStdString()));
+    SingleInstance instance(instanceName);
+    if (instance.forwardToRunningInstance(commandLine.location)) {
+        logLine("Handed over to the running Lirra");
+        return 0;
+    }
+
+    std::unique_ptr<server::Server> embedded;
+    AppConfig config;
+    if (commandLine.baseUrl) {
+        config.baseUrl = *commandLine.baseUrl;
+    } else {
+        server::ServerOptions options;
+        options.dataDirectory = defaults.stringForKey("data").value_or("");
+        embedded = std::make_unique<server::Server>(options);
+        const std::string error = embedded->start();
+        if (!error.empty()) {
+            return fail(QStringLiteral("the built-in service could not start: %1")
+                            .arg(QString::fromStdString(error)),
+                        1);
+        }
+        config.baseUrl = QString::fromStdString(embedded->baseUrl());
+    }
+    logLine("Lirra service at " + config.baseUrl.toStdString());
+
+    // Promises that ask for the main queue run their callbacks on the Qt event loop.
+    setMainQueueHook([](std::function<void()> work) {
+        QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
+    });
+
+    int status = 0;
+    {
+        QtPlatform platform;
+        AppDelegate delegate(platform, config);
+        platform.setFileMenuOpenHandler([&delegate] { delegate.fileMenuController().open(); });
+        if (embedded) {
+            delegate.setVideoFolderObserver([&embedded](const QString& folder) {
+                const std::string refused = embedded->addLibraryFolder(folder.toStdString());
+                if (!refused.empty()) logLine("Subtitle folder not searched: " + refused);
+            });
+        }
+        QString listenError;
+        if (!instance.listen(
+                [&](const QString& location) {
+                    platform.qtMainWindow().raise();
+                    platform.qtMainWindow().activateWindow();
+                    if (!location.isEmpty()) delegate.applicationOpenFile(location);
+                },
+                &listenError)) {
+            logLine("Single instance not available: " + listenError.toStdString());
+        }
+
+        platform.qtMainWindow().show();
+        delegate.applicationDidFinishLaunching();
+        if (!commandLine.location.isEmpty()) delegate.applicationOpenFile(commandLine.location);
+        status = app.exec();
+    }
+    setMainQueueHook({});
+    if (embedded) embedded->stop();
+    return status;
 }

@@ -1,0 +1,151 @@
+// The ways a video comes in: drops, File > Open, the desktop's open requests, and the processing
+// step they all end in, up to the lookup request and the launch.
+#include <QUrlQuery>
+
+#include "AppTestFixture.h"
+#include "bridge/PageEvents.h"
+
+namespace lirra::testing {
+namespace {
+
+QUrlQuery lookupForm(const fakes::FakeHttpClient& http) {
+    return QUrlQuery(QString::fromUtf8(http.connections_.back().request.body));
+}
+
+TEST_F(AppTest, ProcessingAVideoReadsTheLanguageShowsTheLoaderAndLooksItUp) {
+    homePageLoadsAndReportsReady();
+    home().answers_.insert(kNativeLanguageQuery, "spa");
+    const QString video = makeVideo("My Film.mkv");
+
+    app_->processVideoAndLaunch(video);
+
+    EXPECT_NE(std::find(log_.begin(), log_.end(), "Analyzing video..."), log_.end());
+    EXPECT_EQ(app_->state().videoLocation, video);
+    EXPECT_EQ(app_->state().nativeLanguageCode, "spa");
+    EXPECT_TRUE(home().isHidden());
+    EXPECT_EQ(loader().labelText(), "Searching subtitles...");
+    // A local file is hashed at once; the lookup goes out with its name and the language.
+    ASSERT_EQ(platform_.httpClient_.connections_.size(), 1u);
+    const auto& request = platform_.httpClient_.connections_[0].request;
+    EXPECT_EQ(request.url, QUrl(kBase + "Player/GetSubtitlesToDownload"));
+    const QUrlQuery form = lookupForm(platform_.httpClient_);
+    EXPECT_EQ(form.queryItemValue("fileSize"), "200000");
+    EXPECT_EQ(form.queryItemValue("nativeLanguageCode"), "spa");
+    EXPECT_EQ(form.queryItemValue("targetLanguageCode"), "eng");
+    EXPECT_TRUE(request.body.contains("fileName=My+Film.mkv"));
+}
+
+TEST_F(AppTest, AMissingLanguageElementGivesAnEmptyCodeAndProcessingGoesOn) {
+    homePageLoadsAndReportsReady();
+    app_->processVideoAndLaunch(makeVideo("clip.mkv"));
+    EXPECT_TRUE(app_->state().nativeLanguageCode.isEmpty());
+    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
+}
+
+TEST_F(AppTest, AnEmptyAnswerLaunchesThePlayerPageForTheVideo) {
+    homePageLoadsAndReportsReady();
+    const QString video = makeVideo("clip.mkv");
+    app_->processVideoAndLaunch(video);
+    answerLookup(200, R"({"videoId": 42, "subsToDownload": []})");
+    platform_.mainThread_.runAll();
+
+    ASSERT_TRUE(playerShown());
+    EXPECT_EQ(playerPage().loads_.back(), QUrl(kBase + "Player/Play?videoId=42"));
+    auto& player = *platform_.mediaPlayers_.at(0);
+    ASSERT_TRUE(player.media_);
+    EXPECT_EQ(player.media_->kind, Media::Kind::Path);
+    EXPECT_EQ(player.media_->location, video);
+    EXPECT_TRUE(player.isPlaying());
+    EXPECT_EQ(player.volume(), 200);
+    EXPECT_FALSE(loader().isAnimating());
+}
+
+TEST_F(AppTest, TwoDroppedFilesAreRefused) {
+    homePageLoadsAndReportsReady();
+    EXPECT_FALSE(home().drop({makeVideo("a.mkv"), makeVideo("b.mkv")}));
+    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
+    EXPECT_FALSE(home().isHidden());
+}
+
+TEST_F(AppTest, ADropOnThePlayerPageEndsTheVideoAndTakesTheNewOne) {
+    homePageLoadsAndReportsReady();
+    app_->processVideoAndLaunch(makeVideo("first.mkv"));
+    answerLookup(200, R"({"videoId": 1})");
+    platform_.mainThread_.runAll();
+    ASSERT_TRUE(playerShown());
+    playerPage().registerForDraggedFileNames();  // the toolkit offers drops to both views
+
+    const QString second = makeVideo("second.mkv");
+    EXPECT_TRUE(playerPage().drop({second}));
+    EXPECT_FALSE(playerShown());
+    EXPECT_EQ(platform_.mediaPlayers_.at(0)->state(), kMediaPlayerStateStopped);
+    EXPECT_TRUE(home().isHidden());
+    EXPECT_EQ(loader().labelText(), "Searching subtitles...");
+    EXPECT_EQ(app_->state().videoLocation, second);
+}
+
+TEST_F(AppTest, AFileFromTheDesktopWaitsForTheHomePageAndOnlyTheLastOneCounts) {
+    const QString first = makeVideo("first.mkv");
+    const QString second = makeVideo("second.mkv");
+    EXPECT_TRUE(app_->applicationOpenFile(first));
+    EXPECT_TRUE(app_->applicationOpenFile(second));
+    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
+
+    homePageLoadsAndReportsReady();
+    EXPECT_EQ(app_->state().videoLocation, second);
+    EXPECT_TRUE(app_->state().openFilePath.isEmpty());
+    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
+
+    // The page reports ready again (after a reload): nothing is waiting, nothing happens.
+    navigateFromHome("app:///Execute/EnableDraggableHomeScreen");
+    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
+}
+
+TEST_F(AppTest, AFileFromTheDesktopWhileThePageIsReadyIsProcessedAtOnce) {
+    homePageLoadsAndReportsReady();
+    const QString video = makeVideo("later.mkv");
+    EXPECT_TRUE(app_->applicationOpenFile(video));
+    EXPECT_EQ(app_->state().videoLocation, video);
+    EXPECT_TRUE(app_->state().openFilePath.isEmpty());
+    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
+}
+
+TEST_F(AppTest, FileOpenTakesTheChosenFileAndCancellingChangesNothing) {
+    homePageLoadsAndReportsReady();
+    platform_.application_.openPanelAnswers_.push_back(std::nullopt);
+    app_->fileMenuController().open();
+    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
+    const OpenPanelOptions& options = platform_.application_.openPanels_.at(0);
+    EXPECT_TRUE(options.canChooseFiles);
+    EXPECT_FALSE(options.canChooseDirectories);
+    EXPECT_FALSE(options.allowsMultipleSelection);
+    EXPECT_TRUE(options.allowedFileTypes.isEmpty());
+
+    const QString video = makeVideo("chosen.mkv");
+    platform_.application_.openPanelAnswers_.push_back(QStringList{video});
+    app_->fileMenuController().open();
+    EXPECT_EQ(app_->state().videoLocation, video);
+}
+
+TEST_F(AppTest, APageFileButtonGetsSubtitleFilesOrNothingWhenCancelled) {
+    homePageLoadsAndReportsReady();
+    app_->loadPlayerScreen();
+    platform_.application_.openPanelAnswers_.push_back(std::nullopt);
+    EXPECT_FALSE(playerPage().clickFileButton().has_value());
+    EXPECT_EQ(platform_.application_.openPanels_.at(0).allowedFileTypes,
+              (QStringList{"srt", "SRT", "sub", "SUB"}));
+
+    platform_.application_.openPanelAnswers_.push_back(QStringList{"/subs/a.srt"});
+    EXPECT_EQ(playerPage().clickFileButton(), QStringList{"/subs/a.srt"});
+}
+
+TEST_F(AppTest, AnHttpLocationIsHashedAsARemoteVideo) {
+    homePageLoadsAndReportsReady();
+    app_->processVideoAndLaunch("http://media.test/films/clip.mkv");
+    ASSERT_EQ(platform_.httpClient_.exchanges_.size(), 1u);
+    EXPECT_EQ(platform_.httpClient_.exchanges_[0].request.method, "HEAD");
+    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
+}
+
+}  // namespace
+}  // namespace lirra::testing
