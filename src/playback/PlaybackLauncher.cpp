@@ -23,8 +23,13 @@ void PlaybackLauncher::launchVideo() {
     PlaybackContext& c = context_;
     c.screens.loadPlayerScreen();
 
-    // Fresh for every video, so a page request can only ever see this video's values; requests
-    // still waiting on the previous set are dropped with it.
+    // Fresh for every video, so a page request can only ever see this video's values. Requests
+    // still waiting on the previous set are dropped with it; settling the old ones (no request
+    // listens for a rejection, so nothing is sent) frees the callbacks a pending promise keeps.
+    for (auto* old : {&c.state.durationDeferred, &c.state.audioInfoDeferred,
+                      &c.state.playbackSpeedDeferred, &c.state.volumeDeferred}) {
+        if (*old) (*old)->reject(nullptr);
+    }
     c.state.durationDeferred = Deferred::deferred();
     c.state.audioInfoDeferred = Deferred::deferred();
     c.state.playbackSpeedDeferred = Deferred::deferred();

@@ -62,6 +62,21 @@ TEST_F(PlaybackTest, ASecondLaunchStartsTheNewVideoWithFreshDeferreds) {
     EXPECT_EQ(player.calls_.back(), "play()");
 }
 
+TEST_F(PlaybackTest, ASecondLaunchReleasesRequestsWaitingOnThePreviousVideoWithoutAnswering) {
+    launcher.launchVideo();
+    auto waiter = std::make_shared<int>(0);
+    std::weak_ptr<int> watch = waiter;
+    bool answered = false;
+    state.volumeDeferred->promise()->when(
+        [waiter, &answered](const std::any&) { answered = true; });
+    waiter.reset();
+    ASSERT_FALSE(watch.expired());  // held by the pending request
+
+    launcher.launchVideo();
+    EXPECT_TRUE(watch.expired());
+    EXPECT_FALSE(answered);
+}
+
 TEST_F(PlaybackTest, LaunchWithoutPlayerOrPageStillPreparesTheDeferredsAndHidesTheLoader) {
     hasPlayer = hasVideoView = hasPlayerView = false;
     launcher.launchVideo();
