@@ -147,6 +147,10 @@ class QtHttpClientTest : public ::testing::Test {
                 return sink.write(block.data(), block.size());
             });
         });
+        // Text answers the server would compress for a client that accepts it.
+        server_.server().Get("/big-text", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(std::string(5 * 1024 * 1024, 'w'), "text/plain");
+        });
         server_.server().Get("/from", [this](const httplib::Request&, httplib::Response& res) {
             res.set_redirect(server_.url("/text"));
         });
@@ -174,6 +178,14 @@ TEST_F(QtHttpClientTest, DeliversStatusThenBodyPiecesAsTheyArriveThenFinishes) {
     EXPECT_EQ(delegate->events.front(), "response");
     EXPECT_EQ(delegate->events.back(), "finish");
     EXPECT_EQ(delegate->count("response"), 1);
+}
+
+TEST_F(QtHttpClientTest, LargeTextAnswersArriveWhole) {
+    // Compressed answers come back cut short or empty from the toolkit's decoder; a body must
+    // arrive whole or the exchange must fail, never a short success.
+    const auto delegate = exchange(client_, get(server_.url("/big-text")), 30s);
+    EXPECT_EQ(delegate->count("finish"), 1);
+    EXPECT_EQ(delegate->body.size(), 5 * 1024 * 1024);
 }
 
 TEST_F(QtHttpClientTest, ErrorStatusesAreAnswersNotFailures) {

@@ -112,6 +112,10 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
         }
         QNetworkRequest request(request_.url);
         for (const auto& [name, value] : request_.headers) request.setRawHeader(name, value);
+        // Qt 6.4 cuts brotli answers off at 4 MiB without an error; our bodies are small, so ask
+        // for them as they are unless the caller chose an encoding.
+        if (!request.hasRawHeader("Accept-Encoding"))
+            request.setRawHeader("Accept-Encoding", "identity");
         request.setAttribute(QNetworkRequest::CacheLoadControlAttribute,
                              cacheLoadControl(request_.cachePolicy));
         // Only safe methods follow redirects; a POST would otherwise lose or resend its body.
@@ -206,8 +210,14 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
             if (ended_) return;
         }
         const QNetworkReply::NetworkError error = reply_->error();
-        const bool answered = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        if (answered && (error == QNetworkReply::NoError || isHttpStatusError(error))) {
+        const QVariant statusAttribute =
+            reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const bool answered = statusAttribute.isValid();
+        // An error on a successful status (a body that failed to decode) is a failure, not an
+        // empty success.
+        const bool errorStatus = statusAttribute.toInt() >= 400;
+        if (answered &&
+            (error == QNetworkReply::NoError || (errorStatus && isHttpStatusError(error)))) {
             if (!deliverStatus()) return;
             end();
             auto delegate = std::move(delegate_);
