@@ -27,9 +27,9 @@ TEST(ScreenGeometryTest, FractionalRectanglesRoundByTheirEdges) {
     // Edges at 10.4 and 110.6 (x), 0.5 and 50.5 (y, from the bottom of a 100-high container).
     const QRect rounded = toQtRect(Rect{Point{10.4, 0.5}, Size{100.2, 50}}, 100);
     EXPECT_EQ(rounded.left(), 10);
-    EXPECT_EQ(rounded.width(), 101);   // 111 - 10
+    EXPECT_EQ(rounded.width(), 101);  // 111 - 10
     EXPECT_EQ(rounded.top(), 100 - 51);
-    EXPECT_EQ(rounded.height(), 50);   // (100-1) - (100-51)
+    EXPECT_EQ(rounded.height(), 50);  // (100-1) - (100-51)
     EXPECT_EQ(toQtRect(Rect{Point{5, 5}, Size{-3, -3}}, 100).size(), QSize(0, 0));
 }
 

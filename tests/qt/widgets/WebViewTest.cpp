@@ -1,7 +1,5 @@
 // QtWebView against the real web engine: bridge navigations, progress, script evaluation,
 // transparency, drops, keys and file buttons, with pages from a loopback server.
-#include "platform/qt/widgets/QtWebView.h"
-
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -15,6 +13,7 @@
 
 #include "WidgetsTestSupport.h"
 #include "platform/NotificationCenter.h"
+#include "platform/qt/widgets/QtWebView.h"
 
 namespace lirra {
 namespace {
@@ -48,7 +47,7 @@ function realIframe(src) {
 
 // Decides like the app: bridge URLs are refused, everything else loads.
 class RecordingPolicy : public WebPolicyDelegate {
-public:
+  public:
     NavigationPolicy decidePolicyForNavigation(WebView&, const QUrl& url) override {
         seen.append(url.toString());
         if (onDecide) onDecide();
@@ -66,7 +65,7 @@ public:
 };
 
 class WebViewTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         server.page("/page/bridge", kBridgePage);
         ASSERT_TRUE(server.start());
@@ -77,8 +76,7 @@ protected:
         window.show();
         center.addObserver(kWebViewProgressStartedNotification, static_cast<WebView*>(view.get()),
                            [this](const Notification&) { ++started; });
-        center.addObserver(kWebViewProgressFinishedNotification,
-                           static_cast<WebView*>(view.get()),
+        center.addObserver(kWebViewProgressFinishedNotification, static_cast<WebView*>(view.get()),
                            [this](const Notification&) { ++finished; });
         view->setPolicyDelegate(&policy);
     }
@@ -87,7 +85,8 @@ protected:
 
     QStringList expectedUrls(const QString& prefix, int count) const {
         QStringList urls;
-        for (int i = 0; i < count; ++i) urls.append(QStringLiteral("app:///Execute/%1%2").arg(prefix).arg(i));
+        for (int i = 0; i < count; ++i)
+            urls.append(QStringLiteral("app:///Execute/%1%2").arg(prefix).arg(i));
         return urls;
     }
 
@@ -129,8 +128,8 @@ TEST_F(WebViewTest, OnlyMainFrameLoadsPostProgress) {
     // A real iframe loads without reporting progress of the view.
     view->evaluateScriptAsync(
         QString::fromStdString("realIframe('" + server.url("/page/other") + "')"));
-    ASSERT_TRUE(runEventLoopUntil(
-        [&] { return server.loopback().requestCount() >= 3; }, 5s));  // page, jquery, frame
+    ASSERT_TRUE(runEventLoopUntil([&] { return server.loopback().requestCount() >= 3; },
+                                  5s));  // page, jquery, frame
     runEventLoopFor(300ms);
     EXPECT_EQ(started, 1);
     EXPECT_EQ(finished, 1);
@@ -170,7 +169,8 @@ TEST_F(WebViewTest, SynchronousEvaluationGivesTheStringFormOfTheValue) {
 
     QElapsedTimer timer;
     timer.start();
-    for (int i = 0; i < 50; ++i) ASSERT_EQ(view->evaluateScript(QString::number(i)), QString::number(i));
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(view->evaluateScript(QString::number(i)), QString::number(i));
     EXPECT_LT(timer.elapsed(), 2000);  // nowhere near the time-out
 }
 
@@ -178,8 +178,10 @@ TEST_F(WebViewTest, EvaluationFromInsideThePolicyTimesOutInsteadOfDeadlocking) {
     ASSERT_TRUE(test::loadAndWait(*view, server.url("/page/bridge")));
     QString inside = "unset";
     qint64 waitedMs = 0;
+    bool armed = true;
     policy.onDecide = [&] {
-        policy.onDecide = nullptr;
+        if (!armed) return;
+        armed = false;
         QElapsedTimer timer;
         timer.start();
         inside = view->evaluateScript("1 + 1");
@@ -188,7 +190,9 @@ TEST_F(WebViewTest, EvaluationFromInsideThePolicyTimesOutInsteadOfDeadlocking) {
     view->evaluateScriptAsync("byLocation('Inside', 1)");
     ASSERT_TRUE(runEventLoopUntil([&] { return inside != "unset"; }, 10s));
     // Either the engine answers or the wait ends at the time-out; the view stays usable.
-    if (inside.isEmpty()) EXPECT_GE(waitedMs, QtWebView::kEvaluationTimeoutMs - 100);
+    if (inside.isEmpty()) {
+        EXPECT_GE(waitedMs, QtWebView::kEvaluationTimeoutMs - 100);
+    }
     EXPECT_LE(waitedMs, QtWebView::kEvaluationTimeoutMs + 1000);
     EXPECT_EQ(view->evaluateScript("2 + 2"), "4");
 }
@@ -196,10 +200,12 @@ TEST_F(WebViewTest, EvaluationFromInsideThePolicyTimesOutInsteadOfDeadlocking) {
 TEST_F(WebViewTest, AsynchronousEvaluationsRunInTheOrderSent) {
     ASSERT_TRUE(test::loadAndWait(*view, server.url("/page/bridge")));
     view->evaluateScriptAsync("window.order = []");
-    for (int i = 0; i < 300; ++i) view->evaluateScriptAsync(QStringLiteral("order.push(%1)").arg(i));
+    for (int i = 0; i < 300; ++i)
+        view->evaluateScriptAsync(QStringLiteral("order.push(%1)").arg(i));
     QStringList expected;
     for (int i = 0; i < 300; ++i) expected.append(QString::number(i));
-    ASSERT_TRUE(runEventLoopUntil([&] { return view->evaluateScript("order.length") == "300"; }, 5s));
+    ASSERT_TRUE(
+        runEventLoopUntil([&] { return view->evaluateScript("order.length") == "300"; }, 5s));
     EXPECT_EQ(view->evaluateScript("order.join(',')"), expected.join(','));
 }
 
@@ -220,11 +226,16 @@ TEST_F(WebViewTest, WithoutBackgroundWhatLiesBeneathShowsWherePageIsEmpty) {
     window.setPalette(red);
     window.setAutoFillBackground(true);
 
-    view->setDrawsBackground(false);
+    // Drawn by default: the page's own white where it paints nothing.
     ASSERT_TRUE(test::loadAndWait(*view, server.url("/page/square")));
     EXPECT_TRUE(test::waitForPixel(*view->widget(), QPoint(30, 30), QColor(0, 0, 255)));
-    EXPECT_TRUE(test::waitForPixel(*view->widget(), QPoint(200, 200), QColor(255, 0, 0)));
+    EXPECT_TRUE(test::waitForPixel(*view->widget(), QPoint(200, 200), QColor(255, 255, 255)));
 
+    view->setDrawsBackground(false);
+    EXPECT_TRUE(test::waitForPixel(*view->widget(), QPoint(200, 200), QColor(255, 0, 0)));
+    EXPECT_TRUE(test::waitForPixel(*view->widget(), QPoint(30, 30), QColor(0, 0, 255)));
+
+    // And back.
     view->setDrawsBackground(true);
     EXPECT_TRUE(test::waitForPixel(*view->widget(), QPoint(200, 200), QColor(255, 255, 255)));
     EXPECT_TRUE(test::waitForPixel(*view->widget(), QPoint(30, 30), QColor(0, 0, 255)));
@@ -232,7 +243,7 @@ TEST_F(WebViewTest, WithoutBackgroundWhatLiesBeneathShowsWherePageIsEmpty) {
 
 // Accepts a single file, as the app does, and records what it was offered.
 class RecordingDragReceiver : public DragReceiver {
-public:
+  public:
     bool performDragOperation(WebView&, const QStringList& names) override {
         offered.append(names.join('|'));
         return names.size() == 1;
@@ -249,7 +260,8 @@ bool simulateDrop(QWidget& target, const QList<QUrl>& urls) {
     QMimeData mime;
     mime.setUrls(urls);
     const QPoint at(50, 50);
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                          Qt::NoModifier);
     QCoreApplication::sendEvent(&target, &enter);
     QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
                     Qt::NoModifier);
@@ -275,7 +287,7 @@ TEST_F(WebViewTest, FileDropsGoToTheReceiverOnlyOnceRegisteredAndNeverToThePage)
 
     view->registerForDraggedFileNames();
     EXPECT_FALSE(simulateDrop(*target, {video, other}));  // two files: the receiver refuses
-    EXPECT_FALSE(simulateDrop(*target, {QUrl("http://example.invalid/a.mkv")}));
+    EXPECT_FALSE(simulateDrop(*target, {QUrl("http://example.invalid/a.mkv")}));  // not a file
     EXPECT_FALSE(simulateDrop(*target, {video, QUrl("http://example.invalid/a.mkv")}));
     EXPECT_TRUE(receiver.concluded.isEmpty());
     EXPECT_EQ(receiver.offered, QStringList({"/tmp/video one.mkv|/tmp/other.mkv",
@@ -285,19 +297,19 @@ TEST_F(WebViewTest, FileDropsGoToTheReceiverOnlyOnceRegisteredAndNeverToThePage)
     ASSERT_TRUE(runEventLoopUntil([&] { return !receiver.concluded.isEmpty(); }, 2s));
     EXPECT_EQ(receiver.concluded, QStringList({"/tmp/video one.mkv"}));
 
-    // The page never saw any of the file drags (the http one was the page's own business).
-    EXPECT_EQ(view->evaluateScript("window.location.href").toStdString(), server.url("/page/bridge"));
+    // The page saw none of it and is still there.
     runEventLoopFor(200ms);
-    const int drops = view->evaluateScript("window.drops").toInt();
-    EXPECT_LE(drops, 2);  // at most the http drag's enter and drop
+    EXPECT_EQ(view->evaluateScript("window.drops"), "0");
+    EXPECT_EQ(view->evaluateScript("window.location.href").toStdString(),
+              server.url("/page/bridge"));
 }
 
 // Counts the key presses that reach it from its children.
 class KeyCountingWidget : public QWidget {
-public:
+  public:
     int keys = 0;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override {
         ++keys;
         event->accept();
@@ -329,7 +341,7 @@ TEST_F(WebViewTest, KeyPressesThePageDoesNotTakeGoNoFurther) {
 
 // Chooses the given paths for every file button.
 class ChoosingUIDelegate : public WebUIDelegate {
-public:
+  public:
     void runOpenPanelForFileButton(WebView&,
                                    std::function<void(const QStringList&)> choose) override {
         ++asked;
@@ -360,6 +372,7 @@ TEST_F(WebViewTest, FileButtonsGetTheFilesTheUIDelegateChooses) {
     auto clickFileButton = [&] {
         QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(40, 50));
     };
+    test::waitForPaint(*view);
     clickFileButton();  // the delegate chooses nothing: the button stays empty
     ASSERT_TRUE(runEventLoopUntil([&] { return ui.asked == 1; }, 5s));
     runEventLoopFor(100ms);
@@ -369,7 +382,8 @@ TEST_F(WebViewTest, FileButtonsGetTheFilesTheUIDelegateChooses) {
     clickFileButton();
     ASSERT_TRUE(runEventLoopUntil([&] { return ui.asked == 2; }, 5s));
     ASSERT_TRUE(runEventLoopUntil(
-        [&] { return view->evaluateScript("document.getElementById('f').files.length") == "1"; }, 5s));
+        [&] { return view->evaluateScript("document.getElementById('f').files.length") == "1"; },
+        5s));
     EXPECT_EQ(view->evaluateScript("document.getElementById('f').files[0].name"), "lines.srt");
 }
 

@@ -22,19 +22,23 @@ std::string readFile(const std::string& path) {
 }  // namespace
 
 PageServer::PageServer() {
+    // One request per connection: the engine keeps idle connections open, which would hold
+    // the server's stop() up for the keep-alive time-out.
+    server_.server().set_keep_alive_max_count(1);
     const std::string jquery = readFile("/usr/share/javascript/jquery/jquery.min.js");
     server_.server().Get("/jquery.js", [jquery](const httplib::Request&, httplib::Response& res) {
         res.set_content(jquery, "application/javascript");
     });
-    server_.server().Get(R"(/page/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-        std::lock_guard lock(mutex_);
-        const auto found = pages_.find(req.path);
-        if (found == pages_.end()) {
-            res.status = 404;
-            return;
-        }
-        res.set_content(found->second, "text/html; charset=utf-8");
-    });
+    server_.server().Get(R"(/page/.*)",
+                         [this](const httplib::Request& req, httplib::Response& res) {
+                             std::lock_guard lock(mutex_);
+                             const auto found = pages_.find(req.path);
+                             if (found == pages_.end()) {
+                                 res.status = 404;
+                                 return;
+                             }
+                             res.set_content(found->second, "text/html; charset=utf-8");
+                         });
 }
 
 void PageServer::page(const std::string& path, const std::string& html) {
@@ -45,15 +49,24 @@ void PageServer::page(const std::string& path, const std::string& html) {
 bool loadAndWait(QtWebView& view, const std::string& url, std::chrono::milliseconds timeout) {
     bool finished = false;
     bool ok = false;
-    auto connection = QObject::connect(view.page(), &QWebEnginePage::loadFinished,
-                                       [&](bool success) {
-                                           finished = true;
-                                           ok = success;
-                                       });
+    auto connection =
+        QObject::connect(view.page(), &QWebEnginePage::loadFinished, [&](bool success) {
+            finished = true;
+            ok = success;
+        });
     view.loadUrl(QUrl(QString::fromStdString(url)));
     runEventLoopUntil([&] { return finished; }, timeout);
     QObject::disconnect(connection);
     return finished && ok;
+}
+
+bool waitForPaint(QtWebView& view) {
+    view.evaluateScriptAsync(
+        "window.lirraPainted = false;"
+        "requestAnimationFrame(function () {"
+        "  requestAnimationFrame(function () { window.lirraPainted = true; }); })");
+    return runEventLoopUntil([&] { return view.evaluateScript("window.lirraPainted") == "true"; },
+                             std::chrono::seconds(5));
 }
 
 QImage grabFromScreen(const QWidget& widget) {

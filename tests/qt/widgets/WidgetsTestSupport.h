@@ -22,7 +22,7 @@ namespace lirra::test {
 
 // Serves "/jquery.js" and the pages given with page(); start() before use.
 class PageServer {
-public:
+  public:
     PageServer();
     bool start() { return server_.start(); }
     // Serves `html` at `path`.
@@ -30,7 +30,7 @@ public:
     std::string url(const std::string& path) const { return server_.url(path); }
     LoopbackHttpServer& loopback() { return server_; }
 
-private:
+  private:
     LoopbackHttpServer server_;
     std::mutex mutex_;
     std::map<std::string, std::string> pages_;
@@ -39,6 +39,9 @@ private:
 // Loads `url` in the view and waits for the page to have finished loading.
 bool loadAndWait(QtWebView& view, const std::string& url,
                  std::chrono::milliseconds timeout = std::chrono::seconds(15));
+
+// Waits until the page has painted a frame (input is hit-tested against what was painted).
+bool waitForPaint(QtWebView& view);
 
 // What the X server shows of `widget` (its window's real pixels, composited web content
 // included), in the widget's own coordinates.

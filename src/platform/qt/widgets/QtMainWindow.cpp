@@ -1,0 +1,250 @@
+#include "QtMainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStackedLayout>
+#include <QTimer>
+#include <QWindow>
+#include <cmath>
+
+#include "InputEventRouting.h"
+#include "QtPlayerWindow.h"
+#include "ScreenGeometry.h"
+#include "platform/qt/WidgetBacked.h"
+
+namespace lirra {
+
+namespace {
+
+// Without a window manager (a bare X server) nothing resizes a window that asks for full
+// screen; this is how long we wait for one before filling the screen ourselves.
+constexpr int kFullScreenGraceMs = 250;
+
+}  // namespace
+
+// The central area: reports its resizes, which are the content resizes of the window.
+class QtMainWindow::CentralArea : public QWidget {
+  public:
+    CentralArea(QtMainWindow& window) : QWidget(&window), window_(window) {}
+
+  protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QWidget::resizeEvent(event);
+        window_.contentDidResize();
+    }
+
+  private:
+    QtMainWindow& window_;
+};
+
+QtMainWindow::QtMainWindow()
+    : central_(new CentralArea(*this)),
+      stack_(new QStackedLayout(central_)),
+      content_(new AutoresizingWidget(central_)),
+      contentView_(*content_) {
+    setWindowTitle(QStringLiteral("Lirra"));
+    // Every layer is shown at once; the widget order decides what lies above what.
+    stack_->setStackingMode(QStackedLayout::StackAll);
+    stack_->addWidget(content_);
+    setCentralWidget(central_);
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* open = file->addAction(tr("Open…"));
+    open->setShortcut(QKeySequence::Open);
+    connect(open, &QAction::triggered, this, [this] {
+        if (openHandler_) openHandler_();
+    });
+    file->addSeparator();
+    QAction* quit = file->addAction(tr("Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    resizeContent(QSize(kInitialContentWidth, kInitialContentHeight));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect placed(QPoint(), size());
+        placed.moveCenter(screen->availableGeometry().center());
+        move(placed.topLeft());
+    }
+}
+
+QtMainWindow::~QtMainWindow() = default;
+
+void QtMainWindow::setFileMenuOpenHandler(std::function<void()> handler) {
+    openHandler_ = std::move(handler);
+}
+
+void QtMainWindow::addLayer(QWidget& layer) {
+    layer.hide();
+    stack_->addWidget(&layer);
+    layer.hide();  // the layout may show what it adds
+}
+
+Rect QtMainWindow::frame() const { return toDesktopRect(frameGeometry(), screenReferenceHeight()); }
+
+void QtMainWindow::setFrame(const Rect& frame, bool /*display*/) {
+    // Qt places the inside of the window; take the window manager's frame off first.
+    const QRect outer = toQtRect(frame, screenReferenceHeight());
+    const QRect inner = geometry();
+    const QRect decorated = frameGeometry();
+    const QMargins decoration(inner.left() - decorated.left(), inner.top() - decorated.top(),
+                              decorated.right() - inner.right(),
+                              decorated.bottom() - inner.bottom());
+    const QRect target = outer.marginsRemoved(decoration);
+    expectedSize_ = target.size();
+    setGeometry(target);
+}
+
+void QtMainWindow::setContentView(View& view) {
+    if (auto* backed = dynamic_cast<WidgetBacked*>(&view); backed && backed->widget())
+        content_->adopt(*backed->widget());
+}
+
+int QtMainWindow::nonContentHeight() const {
+    if (isVisible() && central_->height() > 0) return height() - central_->height();
+    return menuBar()->sizeHint().height();
+}
+
+void QtMainWindow::resizeContent(const QSize& size) {
+    const QSize target(size.width(), size.height() + nonContentHeight());
+    expectedSize_ = target;
+    resize(target);
+}
+
+void QtMainWindow::setContentSize(const Size& size) {
+    const QSize content(int(std::lround(size.width)), int(std::lround(size.height)));
+    if (isFullScreen()) {
+        // Applies when full screen ends.
+        normalGeometry_.setSize(QSize(content.width(), content.height() + nonContentHeight()));
+        return;
+    }
+    conformingSize_ = content;
+    resizeContent(content);
+}
+
+void QtMainWindow::setContentAspectRatio(const Size& ratio) {
+    aspectRatio_ = (ratio.width > 0 && ratio.height > 0) ? ratio : Size{0, 0};
+    setSizeIncrement(0, 0);
+}
+
+void QtMainWindow::setContentResizeIncrements(const Size& increments) {
+    // Increments and an aspect ratio exclude each other; 1 by 1 resizes freely.
+    aspectRatio_ = Size{0, 0};
+    const int width = int(std::lround(increments.width));
+    const int height = int(std::lround(increments.height));
+    setSizeIncrement(width <= 1 ? 0 : width, height <= 1 ? 0 : height);
+}
+
+void QtMainWindow::toggleFullScreen() {
+    if (isFullScreen()) {
+        showNormal();
+        if (normalGeometry_.isValid()) {
+            expectedSize_ = normalGeometry_.size();
+            setGeometry(normalGeometry_);
+        }
+        return;
+    }
+    normalGeometry_ = geometry();
+    showFullScreen();
+    QTimer::singleShot(kFullScreenGraceMs, this, [this] { completeFullScreen(); });
+}
+
+void QtMainWindow::completeFullScreen() {
+    if (!isFullScreen()) return;
+    const QScreen* screen = this->screen();
+    if (!screen || geometry() == screen->geometry()) return;
+    expectedSize_ = screen->geometry().size();
+    // On the native window: QWidget::setGeometry would end the full-screen state.
+    if (QWindow* native = windowHandle()) native->setGeometry(screen->geometry());
+}
+
+void QtMainWindow::makeKeyWindow() {
+    raise();
+    activateWindow();
+}
+
+void QtMainWindow::addChildWindow(Window& child) {
+    auto* layer = dynamic_cast<QtPlayerWindow*>(&child);
+    if (layer && layer->layerWidget() && layer->layerWidget()->parentWidget() == central_)
+        layer->attach();
+}
+
+void QtMainWindow::setEventRouter(EventRouter* router) {
+    if (!router) {
+        routing_.reset();
+    } else if (routing_) {
+        routing_->setRouter(router);
+    } else {
+        routing_ = std::make_unique<InputEventRouting>(*central_, router);
+    }
+}
+
+void QtMainWindow::closeEvent(QCloseEvent* event) {
+    if (delegate_ && !delegate_->windowShouldClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void QtMainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        if (delegate_) delegate_->windowDidBecomeKey();
+    } else if (event->type() == QEvent::WindowStateChange) {
+        const bool fullScreen = isFullScreen();
+        if (fullScreen == wasFullScreen_) return;
+        wasFullScreen_ = fullScreen;
+        // Told once the change is done, not from inside Qt's state change.
+        QTimer::singleShot(0, this, [this, fullScreen] {
+            if (!delegate_) return;
+            if (fullScreen) {
+                delegate_->windowDidEnterFullScreen();
+            } else {
+                delegate_->windowDidExitFullScreen();
+            }
+        });
+    }
+}
+
+void QtMainWindow::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (delegate_) delegate_->windowDidMove();
+}
+
+void QtMainWindow::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (size() == expectedSize_) return;
+    expectedSize_ = QSize();
+    if (aspectRatio_.width > 0 && !isFullScreen() && !correctionPending_) {
+        // Corrected after the window system has finished this resize.
+        correctionPending_ = true;
+        QTimer::singleShot(0, this, [this] { enforceAspectRatio(); });
+    }
+}
+
+void QtMainWindow::enforceAspectRatio() {
+    correctionPending_ = false;
+    if (aspectRatio_.width <= 0 || isFullScreen()) return;
+    const QSize content = central_->size();
+    const double ratio = aspectRatio_.height / aspectRatio_.width;
+    // Keep the dimension the user dragged: the height when only the height moved, else the width.
+    const bool heightOnly = conformingSize_.isValid() &&
+                            content.width() == conformingSize_.width() &&
+                            content.height() != conformingSize_.height();
+    const QSize corrected =
+        heightOnly ? QSize(int(std::lround(content.height() / ratio)), content.height())
+                   : QSize(content.width(), int(std::lround(content.width() * ratio)));
+    conformingSize_ = corrected;
+    if (corrected != content) resizeContent(corrected);
+}
+
+void QtMainWindow::contentDidResize() {
+    if (delegate_) delegate_->windowDidResize();
+}
+
+}  // namespace lirra

@@ -1,0 +1,273 @@
+#include "QtWebView.h"
+
+#include <QChildEvent>
+#include <QDateTime>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QMimeData>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEngineLoadingInfo>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <algorithm>
+#include <optional>
+
+#include "ScreenGeometry.h"
+#include "ScriptResult.h"
+#include "WebProfile.h"
+#include "platform/Log.h"
+
+namespace lirra {
+
+namespace {
+
+// How long a refused main-frame navigation may take to show up as a load start.
+constexpr qint64 kRefusedNavigationWindowMs = 5000;
+
+// The local file names in a drag, and whether it carried other URLs too.
+struct DraggedFiles {
+    QStringList names;
+    bool mixed = false;
+};
+
+DraggedFiles draggedFiles(const QMimeData* mime) {
+    DraggedFiles files;
+    if (!mime || !mime->hasUrls()) return files;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile()) {
+            files.names.append(url.toLocalFile());
+        } else {
+            files.mixed = true;
+        }
+    }
+    return files;
+}
+
+}  // namespace
+
+// Holds the engine view and takes the key presses the page did not want.
+class QtWebView::Host : public QWidget {
+  public:
+    Host() {
+        auto* layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+    }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override { event->accept(); }
+    void keyReleaseEvent(QKeyEvent* event) override { event->accept(); }
+};
+
+class QtWebView::Page : public QWebEnginePage {
+  public:
+    Page(QtWebView& owner, QWebEngineProfile& profile, QObject* parent)
+        : QWebEnginePage(&profile, parent), owner_(owner) {}
+
+  protected:
+    bool acceptNavigationRequest(const QUrl& url, NavigationType, bool isMainFrame) override {
+        return owner_.acceptNavigation(url, isMainFrame);
+    }
+
+    QStringList chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) override {
+        return owner_.chooseFiles();
+    }
+
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
+                                  int line, const QString& source) override {
+        if (level != ErrorMessageLevel) return;
+        logLine(QStringLiteral("JavaScript error: %1 (%2:%3)")
+                    .arg(message, source)
+                    .arg(line)
+                    .toStdString());
+    }
+
+  private:
+    QtWebView& owner_;
+};
+
+// Takes every drag before the engine does (the page never receives a dropped file), on the
+// engine view and on its render widget, which gets the real drag events.
+class QtWebView::DropFilter : public QObject {
+  public:
+    explicit DropFilter(QtWebView& owner) : owner_(owner) {}
+
+    void watch(QWidget& widget) {
+        widget.removeEventFilter(this);
+        widget.installEventFilter(this);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::ChildAdded: {
+                // The render widget comes and goes with the page's render process.
+                QObject* child = static_cast<QChildEvent*>(event)->child();
+                if (child->isWidgetType() && watched == owner_.view_.data())
+                    watch(*static_cast<QWidget*>(child));
+                return false;
+            }
+            case QEvent::DragEnter:
+            case QEvent::DragMove:
+            case QEvent::Drop: {
+                // Every drop is ours: a single local file may be taken in, nothing else, and
+                // the engine would otherwise open whatever is dropped on the page.
+                auto* drop = static_cast<QDropEvent*>(event);
+                const DraggedFiles files = draggedFiles(drop->mimeData());
+                const bool accepted =
+                    !files.names.isEmpty() && !files.mixed && owner_.acceptsDrop(files.names);
+                if (accepted) {
+                    drop->setDropAction(Qt::CopyAction);
+                    drop->accept();
+                    if (event->type() == QEvent::Drop) owner_.concludeDrop(files.names);
+                } else {
+                    drop->ignore();
+                }
+                return true;
+            }
+            default:
+                return false;
+        }
+    }
+
+  private:
+    QtWebView& owner_;
+};
+
+QtWebView::QtWebView(NotificationCenter& center, QWebEngineProfile* profile)
+    : center_(center), host_(new Host), dropFilter_(std::make_unique<DropFilter>(*this)) {
+    auto* view = new QWebEngineView(host_);
+    view_ = view;
+    host_->layout()->addWidget(view);
+    host_->setFocusProxy(view);
+    view->setContextMenuPolicy(Qt::NoContextMenu);
+    page_ = new Page(*this, profile ? *profile : sharedWebProfile(), view);
+    view->setPage(page_);
+    QObject::connect(page_, &QWebEnginePage::loadingChanged, page_,
+                     [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
+
+    dropFilter_->watch(*view);
+    if (QWidget* proxy = view->focusProxy()) dropFilter_->watch(*proxy);
+}
+
+QtWebView::~QtWebView() {
+    // The page goes with the view; the filter after both.
+    delete host_.data();
+}
+
+QWidget* QtWebView::widget() { return host_; }
+
+QWebEnginePage* QtWebView::page() const { return page_; }
+
+Rect QtWebView::frame() const { return host_ ? frameInParent(*host_) : Rect{}; }
+
+void QtWebView::setFrame(const Rect& frame) {
+    if (host_) setFrameInParent(*host_, frame);
+}
+
+void QtWebView::setHidden(bool hidden) {
+    hidden_ = hidden;
+    if (host_) host_->setHidden(hidden);
+}
+
+void QtWebView::loadUrl(const QUrl& url) {
+    if (page_) page_->load(url);
+}
+
+QUrl QtWebView::url() const { return page_ ? page_->url() : QUrl(); }
+
+QString QtWebView::evaluateScript(const QString& script) {
+    if (!page_) return QString();
+    struct Answer {
+        bool done = false;
+        QVariant value;
+    };
+    auto answer = std::make_shared<Answer>();
+    QEventLoop loop;
+    QPointer<QEventLoop> waiting(&loop);
+    page_->runJavaScript(script, [answer, waiting](const QVariant& value) {
+        // May come after the time-out, when nobody waits any more.
+        answer->done = true;
+        answer->value = value;
+        if (waiting) waiting->quit();
+    });
+    if (!answer->done) {
+        QTimer::singleShot(kEvaluationTimeoutMs, &loop, &QEventLoop::quit);
+        // Input waits until the answer is in, so that events keep their order.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!answer->done) {
+        logLine("A script did not answer in time");
+        return QString();
+    }
+    return scriptResultToString(answer->value);
+}
+
+void QtWebView::evaluateScriptAsync(const QString& script) {
+    if (page_) page_->runJavaScript(script);
+}
+
+void QtWebView::setDrawsBackground(bool draws) {
+    drawsBackground_ = draws;
+    if (page_) page_->setBackgroundColor(draws ? QColor(Qt::white) : QColor(Qt::transparent));
+    // What lies beneath was not painted while the page covered it.
+    if (host_) host_->window()->update();
+}
+
+bool QtWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {
+    if (!policyDelegate_) return true;
+    const NavigationPolicy policy = policyDelegate_->decidePolicyForNavigation(*this, url);
+    if (policy == NavigationPolicy::Use) return true;
+    if (isMainFrame) refused_.push_back(Refused{url, QDateTime::currentMSecsSinceEpoch()});
+    return false;
+}
+
+void QtWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    // The engine reports loading as one start and one end for the whole page, and a refused
+    // main-frame navigation as such a pair too (its end may name a later refused URL).
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        std::erase_if(refused_, [now](const Refused& r) {
+            return now - r.atMs > kRefusedNavigationWindowMs;
+        });
+        const auto refused = std::find_if(refused_.begin(), refused_.end(),
+                                          [&](const Refused& r) { return r.url == info.url(); });
+        loadRefused_ = refused != refused_.end();
+        if (loadRefused_) return;
+        center_.post(kWebViewProgressStartedNotification, static_cast<const WebView*>(this));
+        return;
+    }
+    refused_.clear();
+    if (loadRefused_) {
+        loadRefused_ = false;
+        return;
+    }
+    center_.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this));
+}
+
+QStringList QtWebView::chooseFiles() {
+    if (!uiDelegate_) return {};
+    // The engine wants the answer now: a delegate that answers later is not heard.
+    auto chosen = std::make_shared<std::optional<QStringList>>();
+    uiDelegate_->runOpenPanelForFileButton(*this,
+                                           [chosen](const QStringList& paths) { *chosen = paths; });
+    return chosen->value_or(QStringList());
+}
+
+bool QtWebView::acceptsDrop(const QStringList& fileNames) {
+    return registeredForFileNames_ && dragReceiver_ &&
+           dragReceiver_->performDragOperation(*this, fileNames);
+}
+
+void QtWebView::concludeDrop(const QStringList& fileNames) {
+    // After the drop has returned to the drag source: what follows may take a while.
+    QTimer::singleShot(0, page_, [this, fileNames] {
+        if (dragReceiver_) dragReceiver_->concludeDragOperation(*this, fileNames);
+    });
+}
+
+}  // namespace lirra

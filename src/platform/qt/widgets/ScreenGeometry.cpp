@@ -1,0 +1,53 @@
+#include "ScreenGeometry.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWidget>
+#include <cmath>
+
+#include "AutoresizingWidget.h"
+
+namespace lirra {
+
+namespace {
+
+int rounded(double value) { return static_cast<int>(std::lround(value)); }
+
+}  // namespace
+
+Rect toDesktopRect(const QRect& rect, int containerHeight) {
+    return Rect{Point{double(rect.x()), double(containerHeight - rect.y() - rect.height())},
+                Size{double(rect.width()), double(rect.height())}};
+}
+
+QRect toQtRect(const Rect& rect, int containerHeight) {
+    // Round the edges, not the sizes, so that adjacent rectangles stay adjacent.
+    const int left = rounded(rect.origin.x);
+    const int right = rounded(rect.origin.x + rect.size.width);
+    const int bottom = containerHeight - rounded(rect.origin.y);
+    const int top = containerHeight - rounded(rect.origin.y + rect.size.height);
+    return QRect(left, top, std::max(0, right - left), std::max(0, bottom - top));
+}
+
+int screenReferenceHeight() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return 0;
+    const QRect desktop = screen->virtualGeometry();
+    return desktop.y() + desktop.height();
+}
+
+Rect frameInParent(const QWidget& widget) {
+    const QWidget* parent = widget.parentWidget();
+    return toDesktopRect(widget.geometry(), parent ? parent->height() : widget.height());
+}
+
+void setFrameInParent(QWidget& widget, const Rect& frame) {
+    QWidget* parent = widget.parentWidget();
+    const int height = parent ? parent->height() : rounded(frame.origin.y + frame.size.height);
+    widget.setGeometry(toQtRect(frame, height));
+    // A container that keeps its children's margins learns the new ones.
+    if (auto* container = dynamic_cast<AutoresizingWidget*>(parent))
+        container->noteChildFrame(widget);
+}
+
+}  // namespace lirra

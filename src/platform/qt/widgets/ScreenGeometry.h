@@ -1,0 +1,26 @@
+// Conversions between Qt's top-left rectangles and the desktop convention of Geometry.h
+// (origin at the lower-left, y upwards), for widgets in a container and for the screen.
+#pragma once
+
+#include <QRect>
+
+#include "platform/Geometry.h"
+
+class QWidget;
+
+namespace lirra {
+
+// Flips a rectangle within a container (or screen) of height `containerHeight`.
+Rect toDesktopRect(const QRect& rect, int containerHeight);
+QRect toQtRect(const Rect& rect, int containerHeight);
+
+// The height the screen convention is measured from: the bottom edge of the virtual desktop,
+// so that one point has the same desktop coordinates whatever screen it is on.
+int screenReferenceHeight();
+
+// A widget's geometry in its parent, in the desktop convention. A widget without a parent is
+// measured as if its parent were exactly as high as the widget itself.
+Rect frameInParent(const QWidget& widget);
+void setFrameInParent(QWidget& widget, const Rect& frame);
+
+}  // namespace lirra

@@ -1,0 +1,47 @@
+#include "WebProfile.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QWebEngineProfile>
+#include <QWebEngineUrlRequestJob>
+#include <QWebEngineUrlScheme>
+#include <QWebEngineUrlSchemeHandler>
+
+namespace lirra {
+
+namespace {
+
+// Bridge URLs are decided by the navigation policy and never loaded; anything that still asks
+// for one (a resource, an accepted navigation) is refused.
+class AppSchemeHandler : public QWebEngineUrlSchemeHandler {
+  public:
+    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
+    void requestStarted(QWebEngineUrlRequestJob* job) override {
+        job->fail(QWebEngineUrlRequestJob::RequestDenied);
+    }
+};
+
+}  // namespace
+
+void registerAppUrlScheme() {
+    static bool registered = false;
+    if (registered) return;
+    registered = true;
+    QWebEngineUrlScheme scheme(kAppUrlScheme);
+    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+    QWebEngineUrlScheme::registerScheme(scheme);
+}
+
+QWebEngineProfile& sharedWebProfile() {
+    static QPointer<QWebEngineProfile> profile;
+    if (!profile) {
+        profile = new QWebEngineProfile(QCoreApplication::instance());  // off the record
+        profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+        profile->installUrlSchemeHandler(kAppUrlScheme, new AppSchemeHandler(profile));
+    }
+    return *profile;
+}
+
+void clearHttpCache() { sharedWebProfile().clearHttpCache(); }
+
+}  // namespace lirra

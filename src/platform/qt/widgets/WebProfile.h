@@ -1,0 +1,23 @@
+// The web engine's process-wide pieces: the "app" URL scheme that pages navigate to in order to
+// talk to us, and the one profile every web view shares.
+#pragma once
+
+class QWebEngineProfile;
+
+namespace lirra {
+
+inline constexpr char kAppUrlScheme[] = "app";
+
+// Registers the "app" scheme with the web engine. Must run before the QApplication is made.
+void registerAppUrlScheme();
+
+// The shared profile (off the record: the app keeps nothing on disk), with a handler for the
+// "app" scheme installed: without one the engine replaces such navigations with
+// about:blank#blocked before anyone can decide them. Made on first use, owned by the
+// application object; every page must be gone before the application object is.
+QWebEngineProfile& sharedWebProfile();
+
+// Empties the shared profile's HTTP cache.
+void clearHttpCache();
+
+}  // namespace lirra
