@@ -76,12 +76,14 @@ class RecordingRouter : public EventRouter {
   public:
     bool sendEvent(const InputEvent& event) override {
         if (event.type != InputEvent::kOther) events.push_back(event);
+        if (event.clickCount == 2 && onDoubleClick) onDoubleClick();
         if (refuseDoubleClicks && event.clickCount == 2) return false;
         return deliver;
     }
     std::vector<InputEvent> events;
     bool deliver = true;
     bool refuseDoubleClicks = false;
+    std::function<void()> onDoubleClick;
 };
 
 class WindowsTest : public ::testing::Test {
@@ -324,6 +326,9 @@ TEST_F(WindowsTest, RouterSeesDoubleClicksAndEscapeAndSwallowsWhatItRefuses) {
         "downs = []; window.ups = 0;"
         "document.addEventListener('mouseup', function () { ups++; }); 0");
     router.refuseDoubleClicks = true;
+    // The router may ask the page synchronously while the event waits, as the app does.
+    QString asked;
+    router.onDoubleClick = [&] { asked = webView->evaluateScript("downs.length + 40"); };
     doubleClick(Qt::ControlModifier);
     ASSERT_TRUE(runEventLoopUntil([&] { return webView->evaluateScript("ups") == "2"; }, 5s));
     runEventLoopFor(100ms);
@@ -331,7 +336,9 @@ TEST_F(WindowsTest, RouterSeesDoubleClicksAndEscapeAndSwallowsWhatItRefuses) {
     ASSERT_EQ(router.events.size(), 4u);
     EXPECT_EQ(router.events[2].clickCount, 2);
     EXPECT_EQ(router.events[2].modifierFlags, kControlKeyMask);
+    EXPECT_EQ(asked, "41");  // after the first press, before the second
     router.refuseDoubleClicks = false;
+    router.onDoubleClick = nullptr;
 
     // Escape: a key press with the desktop's key code, swallowed when refused.
     router.events.clear();
