@@ -1,0 +1,237 @@
+// One video's road through the real app against a test service: the home page reports ready,
+// the command-line video is hashed and looked up, its subtitle is fetched and uploaded, the
+// player page plays it and gets its values, and the end of the video brings the home page back.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QUrlQuery>
+#include <atomic>
+#include <mutex>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "LirraProcess.h"
+#include "hash/OSHashAlgorithm.h"
+#include "support/LoopbackHttpServer.h"
+
+namespace lirra::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+const char kBridgeScript[] = R"(
+function report(kind, value) { fetch('/report?kind=' + kind, {method: 'POST', body: String(value)}); }
+function send(url) {
+  var frame = document.createElement('iframe');
+  frame.style.display = 'none';
+  frame.src = url;
+  document.body.appendChild(frame);
+  setTimeout(function () { frame.remove(); }, 2000);
+}
+)";
+
+std::string homePage() {
+    return std::string(R"(<!doctype html><html><head><meta charset="utf-8">
+<script src="/static/jquery.js"></script></head>
+<body style="background:#e8f0ff;font:32px sans-serif"><h1>Test home page</h1>
+<span id="selectedLanguage"><span class="flag small spa"></span></span>
+<script>)") + kBridgeScript + R"(
+$(window).on('refreshLevel', function () { report('refreshLevel', 1); });
+$(function () { report('homeReady', 1); send('app:///Execute/EnableDraggableHomeScreen'); });
+</script></body></html>)";
+}
+
+std::string playerPage() {
+    return std::string(R"(<!doctype html><html><head><meta charset="utf-8">
+<style>html, body { background: transparent; margin: 0; }
+#next-sub { position: absolute; bottom: 40px; width: 100%; text-align: center;
+  font: bold 64px sans-serif; color: #ffff00; }</style>
+<script src="/static/jquery.js"></script></head>
+<body><div id="next-sub">Hello, learner</div><script>)") + kBridgeScript + R"(
+var times = 0;
+$(window).on('timeUpdate', function (e, ms) { if (times++ < 60) report('timeUpdate', ms); });
+['Duration', 'Volume', 'AudioInfo', 'FileName', 'IsFullscreen', 'PlaybackSpeed'].forEach(function (name) {
+  $(window).on('response:g-' + name, function (e, value) {
+    report(name, typeof value + ':' + JSON.stringify(value));
+  });
+  send('app:///Request/' + name + '?guid=g-' + name);
+});
+</script></body></html>)";
+}
+
+const char kSubtitle[] = "1\r\n00:00:00,500 --> 00:00:02,000\r\nHello, learner\r\n";
+
+class TestService {
+public:
+    TestService() {
+        auto& s = server_.server();
+        const std::string jquery = readFile("/usr/share/javascript/jquery/jquery.min.js");
+        s.Get("/static/jquery.js", [jquery](const httplib::Request&, httplib::Response& res) {
+            res.set_content(jquery, "application/javascript");
+        });
+        s.Get("/Player/Home", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(homePage(), "text/html");
+        });
+        s.Get("/Player/Play", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(playerPage(), "text/html");
+        });
+        s.Post("/Player/GetSubtitlesToDownload", [this](const httplib::Request&,
+                                                       httplib::Response& res) {
+            lookupArrived_ = true;
+            // Long enough for a picture of the loader.
+            std::this_thread::sleep_for(lookupDelay_);
+            res.set_content(R"({"videoId": 7, "subsToDownload": [{"subtitleId": 11,
+                "subFileName": "My Clip.en.srt", "downloadUrl": ")" +
+                                server_.url("/subs/11") + R"(", "mustBeDownloaded": true}]})",
+                            "application/octet-stream");
+        });
+        s.Get("/subs/11", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(kSubtitle, "application/octet-stream");
+        });
+        s.Post("/Subtitles/UploadSubtitles", [this](const httplib::Request& req,
+                                                   httplib::Response& res) {
+            // The multipart parts arrive parsed, not in the recorded body.
+            std::lock_guard lock(mutex_);
+            for (const auto& [name, file] : req.files) {
+                uploadedParts_.push_back(name + "|" + file.filename + "|" + file.content);
+            }
+            res.set_content("{}", "application/octet-stream");
+        });
+        s.Post("/report", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("", "text/plain");
+        });
+    }
+
+    bool start() { return server_.start(); }
+    std::string url() const { return server_.url("/"); }
+    bool lookupArrived() const { return lookupArrived_; }
+    std::vector<std::string> uploadedParts() const {
+        std::lock_guard lock(mutex_);
+        return uploadedParts_;
+    }
+    std::chrono::milliseconds lookupDelay_ = 3s;
+
+    std::vector<RecordedRequest> requestsTo(const std::string& path) const {
+        std::vector<RecordedRequest> found;
+        for (const auto& request : server_.requests()) {
+            if (request.path == path) found.push_back(request);
+        }
+        return found;
+    }
+    // The bodies of the page's reports of one kind, in arrival order.
+    std::vector<std::string> reports(const std::string& kind) const {
+        std::vector<std::string> bodies;
+        for (const auto& request : requestsTo("/report")) {
+            if (request.target == "/report?kind=" + kind) bodies.push_back(request.body);
+        }
+        return bodies;
+    }
+    bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout) const {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (done()) return true;
+            std::this_thread::sleep_for(50ms);
+        }
+        return done();
+    }
+
+private:
+    LoopbackHttpServer server_;
+    std::atomic<bool> lookupArrived_ = false;
+    mutable std::mutex mutex_;
+    std::vector<std::string> uploadedParts_;  // "name|filename|content"
+
+};
+
+std::string expectedHashText(const QString& path) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray begin = file.read(65536);
+    file.seek(file.size() - 65536);
+    const QByteArray end = file.read(65536);
+    const auto hash = OSHashAlgorithm::hashWithFileSize(file.size(), begin, end);
+    return hash ? OSHashAlgorithm::stringForHash(hash->fileHash) : "";
+}
+
+TEST(Journey, AVideoFromTheCommandLinePlaysUnderThePlayerPageAndReturnsHome) {
+    QTemporaryDir media;
+    const QString clip = makeClip(media.path(), "My Clip.mkv", 4);
+    ASSERT_FALSE(clip.isEmpty());
+    TestService service;
+    ASSERT_TRUE(service.start());
+
+    LirraProcess lirra({"--base-url", QString::fromStdString(service.url()), clip});
+    ASSERT_TRUE(lirra.started());
+
+    ASSERT_TRUE(service.waitFor([&] { return !service.reports("homeReady").empty(); }, 90s))
+        << lirra.log().toStdString();
+    ASSERT_TRUE(service.waitFor([&] { return service.lookupArrived(); }, 30s))
+        << lirra.log().toStdString();
+    std::this_thread::sleep_for(700ms);
+    const QString loaderShot = takeScreenshot("journey-1-loader");
+    EXPECT_FALSE(loaderShot.isEmpty());
+
+    // The lookup: the file's hash and name, and the language chosen on the home page.
+    ASSERT_TRUE(service.waitFor(
+        [&] { return !service.requestsTo("/Player/GetSubtitlesToDownload").empty(); }, 30s));
+    const auto lookup = service.requestsTo("/Player/GetSubtitlesToDownload").front();
+    const QUrlQuery form(QString::fromStdString(lookup.body));
+    EXPECT_EQ(form.queryItemValue("movieHash").toStdString(), expectedHashText(clip));
+    EXPECT_EQ(form.queryItemValue("fileSize").toLongLong(), QFileInfo(clip).size());
+    EXPECT_NE(lookup.body.find("fileName=My+Clip.mkv"), std::string::npos);
+    EXPECT_EQ(form.queryItemValue("nativeLanguageCode"), "spa");
+    EXPECT_EQ(form.queryItemValue("targetLanguageCode"), "eng");
+
+    // The subtitle the service asked for goes back to it.
+    ASSERT_TRUE(service.waitFor(
+        [&] { return !service.requestsTo("/Subtitles/UploadSubtitles").empty(); }, 30s));
+    EXPECT_EQ(service.uploadedParts(),
+              std::vector<std::string>{std::string("11|My Clip.en.srt|") + kSubtitle});
+
+    // The player page for the video gets its values as the player learns them.
+    ASSERT_TRUE(service.waitFor([&] { return !service.reports("Volume").empty(); }, 60s))
+        << lirra.log().toStdString();
+    ASSERT_TRUE(service.waitFor([&] { return !service.reports("Duration").empty(); }, 30s));
+    ASSERT_TRUE(service.waitFor([&] { return !service.reports("AudioInfo").empty(); }, 30s));
+    ASSERT_EQ(service.requestsTo("/Player/Play").front().target, "/Player/Play?videoId=7");
+    EXPECT_EQ(service.reports("Volume").front(), "number:200");
+    const std::string duration = service.reports("Duration").front();
+    ASSERT_EQ(duration.rfind("number:", 0), 0u) << duration;
+    EXPECT_NEAR(std::stod(duration.substr(7)), 4000, 300);
+    EXPECT_EQ(service.reports("AudioInfo").front(),
+              R"(object:{"audioTracks":{"English":1},"audioTrack":1})");
+    EXPECT_EQ(service.reports("FileName").front(), R"(string:"My Clip.mkv")");
+    EXPECT_EQ(service.reports("IsFullscreen").front(), "boolean:false");
+    EXPECT_EQ(service.reports("PlaybackSpeed").front(), "number:1");
+
+    ASSERT_TRUE(service.waitFor([&] { return service.reports("timeUpdate").size() >= 3; }, 30s));
+    const QString playingShot = takeScreenshot("journey-2-playing");
+    ASSERT_FALSE(playingShot.isEmpty());
+    // The video (red above, blue below) shows through the page, whose text is yellow.
+    EXPECT_GT(countPixelsNear(playingShot, 255, 0, 0), 10000);
+    EXPECT_GT(countPixelsNear(playingShot, 0, 0, 255), 10000);
+    EXPECT_GT(countPixelsNear(playingShot, 255, 255, 0), 200);
+
+    // The end of the video brings back the home page without reloading it.
+    ASSERT_TRUE(service.waitFor([&] { return !service.reports("refreshLevel").empty(); }, 60s))
+        << lirra.log().toStdString();
+    EXPECT_EQ(service.requestsTo("/Player/Home").size(), 1u);
+    const auto times = service.reports("timeUpdate");
+    EXPECT_LT(std::stod(times.front()), std::stod(times.back()));
+    EXPECT_FALSE(takeScreenshot("journey-3-home-again").isEmpty());
+
+    EXPECT_EQ(lirra.quit(), 0);
+}
+
+}  // namespace
+}  // namespace lirra::test

@@ -1,0 +1,49 @@
+// The real `lirra` executable, started for an end-to-end test under the test's display, with a
+// home, settings and data folder of its own, and its log read as it comes.
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <chrono>
+
+namespace lirra::test {
+
+class LirraProcess {
+public:
+    // `arguments` are lirra's; alerts answer themselves (and are logged) so a journey never
+    // waits on a person.
+    explicit LirraProcess(const QStringList& arguments);
+    ~LirraProcess();  // ends the app if it still runs
+
+    bool started() const { return started_; }
+    // Waits until the log holds `text`; false after `timeout`.
+    bool waitForLog(const QString& text, std::chrono::milliseconds timeout);
+    QString log();
+    // Asks the app to quit (SIGTERM) and waits for it.
+    int quit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    bool isRunning() const;
+
+    QString homeDir() const { return home_.path(); }
+
+private:
+    void readOutput();
+
+    QTemporaryDir home_;
+    QProcess process_;
+    QString log_;
+    bool started_ = false;
+};
+
+// Saves a picture of the whole screen as e2e-shots/NAME.png under the build folder and returns
+// its path (empty when it could not be taken).
+QString takeScreenshot(const QString& name);
+
+// How many pixels of the picture at `path` are close to the colour (r, g, b).
+int countPixelsNear(const QString& path, int r, int g, int b, int tolerance = 60);
+
+// A 1280x720 H.264 clip of `seconds` seconds, red above and blue below, made by ffmpeg.
+QString makeClip(const QString& dir, const QString& name, double seconds);
+
+}  // namespace lirra::test
