@@ -8,6 +8,9 @@ while read -r pkg; do
     status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
 done < "$here/debian-packages.txt"
+# Node runs the pages' tests; Debian's nodejs (and npm) only when none is installed at all.
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 echo "Installing missing Debian packages: ${missing[*]}" >&2

@@ -1,58 +1,87 @@
-// Home page: the learner's language (kept in localStorage), the recent videos, and the
-// "EnableDraggableHomeScreen" command that tells the app the page is ready for drops.
+// Home page: the learner's language (the app reads it from the class "flag small CODE" of
+// #selectedLanguage .flag), recent videos and watch statistics, a first-run tour, and the
+// command "EnableDraggableHomeScreen" that tells the app the page is ready for drops.
 (function () {
     'use strict';
 
-    var STORAGE_KEY = 'lirra.nativeLanguage';
-    var DEFAULT_LANGUAGE = 'spa';
-    var LANGUAGES = [
-        ['spa', 'Español'], ['fre', 'Français'], ['ger', 'Deutsch'], ['ita', 'Italiano'],
-        ['por', 'Português'], ['rus', 'Русский'], ['ukr', 'Українська'], ['pol', 'Polski'],
-        ['tur', 'Türkçe'], ['ara', 'العربية'], ['chi', '中文'], ['jpn', '日本語'],
-        ['kor', '한국어'], ['vie', 'Tiếng Việt'], ['hin', 'हिन्दी'], ['dut', 'Nederlands']
-    ];
+    var L = window.Lirra;
+    var RECENT_SHOWN = 8;
+    var bridge, prefs;
 
-    function isKnown(code) {
-        return LANGUAGES.some(function (l) { return l[0] === code; });
-    }
-
-    function storedLanguage() {
-        try { return window.localStorage.getItem(STORAGE_KEY); } catch (e) { return null; }
-    }
+    function sendCommand(name) { bridge.command(name); }
 
     // The app reads the code back from the class: "flag small CODE", exactly.
     function setLanguage(code) {
-        $('#selectedLanguage .flag').attr('class', 'flag small ' + code);
+        $('#selectedLanguage .flag').attr('class', 'flag small ' + code).text(code);
         $('#languageSelect').val(code);
-        try { window.localStorage.setItem(STORAGE_KEY, code); } catch (e) { /* private mode */ }
+        prefs.setLanguage(code);
     }
 
-    // Commands reach the app as navigations to app:///Execute/NAME; a fresh frame per command
-    // so that the same command can be sent twice.
-    function sendCommand(name) {
-        var frame = $('<iframe class="bridge" aria-hidden="true"></iframe>').appendTo('body');
-        frame.attr('src', 'app:///Execute/' + name);
-        setTimeout(function () { frame.remove(); }, 1000);
+    function showRecent(videos) {
+        var list = $('#recent-videos').empty();
+        var now = Date.now();
+        videos.slice(0, RECENT_SHOWN).forEach(function (video) {
+            var count = Number(video.trackCount) || 0;
+            var subs = count === 0 ? 'no subtitles' : count === 1 ? '1 subtitle file' : count + ' subtitle files';
+            $('<li>')
+                .append($('<span class="name">').text(String(video.fileName)).attr('title', String(video.fileName)))
+                .append($('<span class="meta">').text(subs + ' · ' + L.timefmt.formatAgo(video.lastSeen, now)))
+                .appendTo(list);
+        });
+        if (!videos.length) {
+            $('<li class="empty">').text('Videos you open appear here.').appendTo(list);
+        }
     }
 
-    function refreshRecentVideos() {
-        $.getJSON('../api/videos/recent?limit=20').done(function (data) {
-            var list = $('#recent-videos').empty();
-            (data.videos || []).forEach(function (video) {
-                var tracks = video.trackCount === 1 ? '1 subtitle' : video.trackCount + ' subtitles';
-                $('<li>').text(video.fileName + ' — ' + tracks).appendTo(list);
-            });
+    function showStats(videos) {
+        var s = L.stats.summarize(videos, Date.now());
+        $('#stat-streak').text(s.streak);
+        $('#stat-week').text(s.thisWeek);
+        $('#stat-videos').text(s.videos);
+        $('#stat-subtitles').text(s.subtitles);
+    }
+
+    function refreshLevel() {
+        return $.getJSON('../api/videos/recent?limit=200').done(function (data) {
+            var videos = data && $.isArray(data.videos) ? data.videos : [];
+            showRecent(videos);
+            showStats(videos);
         });
     }
 
+    function showTutorial() {
+        $('#tutorial').prop('hidden', false);
+        // The tour needs some height; the app grows a small window to fit it.
+        sendCommand('ResizeForTutorial');
+    }
+
+    function closeTutorial() {
+        $('#tutorial').prop('hidden', true);
+        prefs.setPlayer({ tutorialSeen: true });
+    }
+
     $(function () {
+        var storage = null;
+        try { storage = window.localStorage; } catch (e) { /* storage switched off */ }
+        bridge = L.bridge.forPage(window, $);
+        prefs = new L.prefs.Prefs(storage);
+
         var select = $('#languageSelect');
-        LANGUAGES.forEach(function (l) { $('<option>').val(l[0]).text(l[1]).appendTo(select); });
-        var stored = storedLanguage();
-        setLanguage(isKnown(stored) ? stored : DEFAULT_LANGUAGE);
+        L.languages.LIST.forEach(function (l) {
+            $('<option>').val(l.code).text(l.name + ' — ' + l.english).appendTo(select);
+        });
+        var stored = prefs.language();
+        setLanguage(L.languages.find(stored) ? stored : L.languages.DEFAULT_CODE);
         select.on('change', function () { setLanguage($(this).val()); });
-        $(window).on('refreshLevel', refreshRecentVideos);
-        refreshRecentVideos();
+
+        // Drops are the app's; in a plain browser a dropped file must not replace the page.
+        $(document).on('dragover drop', function (e) { e.preventDefault(); });
+        $('#show-tutorial').on('click', function (e) { e.preventDefault(); showTutorial(); });
+        $('#close-tutorial').on('click', closeTutorial);
+
+        $(window).on('refreshLevel', refreshLevel);
+        refreshLevel();
+        if (!prefs.player().tutorialSeen) showTutorial();
         sendCommand('EnableDraggableHomeScreen');
     });
 })();

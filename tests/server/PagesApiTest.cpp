@@ -27,8 +27,11 @@ TEST_F(PagesApiTest, HomePageCarriesWhatTheAppRelisOn) {
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
     EXPECT_TRUE(contains(res->body, "sendCommand('EnableDraggableHomeScreen')"));
-    EXPECT_TRUE(contains(res->body, "'app:///Execute/' + name"));
     EXPECT_TRUE(contains(res->body, "$(window).on('refreshLevel'"));
+    res = client().Get("/static/bridge.js");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 200);
+    EXPECT_TRUE(contains(res->body, "'app:///Execute/' + name"));
 }
 
 TEST_F(PagesApiTest, JqueryIsServedByteForByte) {

@@ -1,0 +1,109 @@
+// What the pages remember in localStorage: the learner's language, the player settings, and
+// per video the chosen tracks and timing offsets. Bad or missing stored data gives defaults;
+// a storage that refuses writes (private mode, quota) is ignored.
+(function (root, factory) {
+    'use strict';
+    if (typeof module === 'object' && module.exports) module.exports = factory(require('./cues.js'));
+    else (root.Lirra = root.Lirra || {}).prefs = factory(root.Lirra.cues);
+})(this, function (cues) {
+    'use strict';
+
+    var LANGUAGE_KEY = 'lirra.nativeLanguage';
+    var PLAYER_KEY = 'lirra.player';
+    var VIDEO_PREFIX = 'lirra.video.';
+    var MAX_VIDEOS = 200;
+
+    function Prefs(storage, now) {
+        this.storage = storage || null;
+        this.now = now || function () { return Date.now(); };
+    }
+
+    Prefs.prototype.read = function (key) {
+        try {
+            var text = this.storage && this.storage.getItem(key);
+            return text ? JSON.parse(text) : null;
+        } catch (e) {
+            return null;
+        }
+    };
+
+    Prefs.prototype.write = function (key, value) {
+        try {
+            if (this.storage) this.storage.setItem(key, JSON.stringify(value));
+        } catch (e) { /* full or refused: the setting lasts for this page only */ }
+    };
+
+    Prefs.prototype.language = function () {
+        try {
+            var code = this.storage && this.storage.getItem(LANGUAGE_KEY);
+            return typeof code === 'string' && /^[a-z]{3}$/.test(code) ? code : null;
+        } catch (e) {
+            return null;
+        }
+    };
+
+    Prefs.prototype.setLanguage = function (code) {
+        try {
+            if (this.storage) this.storage.setItem(LANGUAGE_KEY, code);
+        } catch (e) { /* as in write */ }
+    };
+
+    Prefs.prototype.player = function () {
+        var stored = this.read(PLAYER_KEY) || {};
+        return {
+            showTarget: stored.showTarget !== false,
+            showNative: stored.showNative !== false,
+            autoPause: stored.autoPause === true,
+            tutorialSeen: stored.tutorialSeen === true
+        };
+    };
+
+    Prefs.prototype.setPlayer = function (changes) {
+        var current = this.player();
+        Object.keys(changes).forEach(function (k) { current[k] = changes[k]; });
+        this.write(PLAYER_KEY, current);
+    };
+
+    function trackId(value) {
+        return typeof value === 'number' && isFinite(value) ? value : null;
+    }
+
+    // {target: {track, offset}, native: {track, offset}}; track null means "choose for me",
+    // track -1 means "none".
+    Prefs.prototype.video = function (videoId) {
+        var stored = this.read(VIDEO_PREFIX + videoId) || {};
+        var line = function (s) {
+            s = s && typeof s === 'object' ? s : {};
+            return { track: trackId(s.track), offset: cues.clampOffset(s.offset) };
+        };
+        return { target: line(stored.target), native: line(stored.native) };
+    };
+
+    Prefs.prototype.setVideo = function (videoId, state) {
+        this.write(VIDEO_PREFIX + videoId, {
+            target: state.target, native: state.native, saved: this.now()
+        });
+        this.prune();
+    };
+
+    // Keep the most recently changed videos only.
+    Prefs.prototype.prune = function () {
+        if (!this.storage || typeof this.storage.length !== 'number') return;
+        var entries = [];
+        for (var i = 0; i < this.storage.length; ++i) {
+            var key = this.storage.key(i);
+            if (key && key.indexOf(VIDEO_PREFIX) === 0) {
+                var value = this.read(key);
+                entries.push({ key: key, saved: value && value.saved || 0 });
+            }
+        }
+        if (entries.length <= MAX_VIDEOS) return;
+        entries.sort(function (a, b) { return b.saved - a.saved; });
+        var self = this;
+        entries.slice(MAX_VIDEOS).forEach(function (e) {
+            try { self.storage.removeItem(e.key); } catch (err) { /* ignored */ }
+        });
+    };
+
+    return { Prefs: Prefs, LANGUAGE_KEY: LANGUAGE_KEY, MAX_VIDEOS: MAX_VIDEOS };
+});

@@ -1,0 +1,153 @@
+// The browser tests' rig: a real lirra-server on a loopback port with generated subtitle files,
+// Debian's chromium driven by playwright-core, and the app:/// navigations the pages make.
+'use strict';
+const { spawn, execFileSync } = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { chromium } = require('playwright-core');
+
+const CHROMIUM = process.env.LIRRA_CHROMIUM || '/usr/bin/chromium';
+const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+                       '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+function srtTime(ms) {
+    const p = (n, w) => String(n).padStart(w, '0');
+    return `${p(Math.floor(ms / 3600000), 2)}:${p(Math.floor(ms / 60000) % 60, 2)}:${p(Math.floor(ms / 1000) % 60, 2)},${p(ms % 1000, 3)}`;
+}
+
+// cues: [[startMs, endMs, text]]
+function srt(cues) {
+    return cues.map(([s, e, t], i) => `${i + 1}\n${srtTime(s)} --> ${srtTime(e)}\n${t}\n`).join('\n');
+}
+
+async function startServer(serverPath, libraryFiles) {
+    const root = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-pages-'));
+    const data = path.join(root, 'data');
+    const library = path.join(root, 'library');
+    fs.mkdirSync(data);
+    fs.mkdirSync(library);
+    for (const [name, text] of Object.entries(libraryFiles)) fs.writeFileSync(path.join(library, name), text);
+    const child = spawn(serverPath, ['--listen', '127.0.0.1:0', '--data', data, '--library', library],
+                        { stdio: ['ignore', 'pipe', 'pipe'] });
+    let stderr = '';
+    child.stderr.on('data', (d) => { stderr += d; });
+    const baseUrl = await new Promise((resolve, reject) => {
+        let out = '';
+        const timer = setTimeout(() => reject(new Error('lirra-server did not start: ' + stderr)), 15000);
+        child.stdout.on('data', (d) => {
+            out += d;
+            const m = /serving (http:\/\/\S+)/.exec(out);
+            if (m) { clearTimeout(timer); resolve(m[1].endsWith('/') ? m[1] : m[1] + '/'); }
+        });
+        child.on('exit', (code) => reject(new Error(`lirra-server exited with ${code}: ${stderr}`)));
+    });
+    return {
+        baseUrl, root,
+        stop() {
+            child.kill('SIGTERM');
+            fs.rmSync(root, { recursive: true, force: true });
+        },
+    };
+}
+
+// What the app does for a video: the lookup, then the upload of the files it was told to fetch.
+async function openVideo(baseUrl, fileName, size, hash) {
+    const form = new URLSearchParams({ fileSize: String(size), movieHash: hash, fileName,
+                                       targetLanguageCode: 'eng', nativeLanguageCode: 'spa' });
+    const lookup = await (await fetch(baseUrl + 'Player/GetSubtitlesToDownload', { method: 'POST', body: form })).json();
+    const upload = new FormData();
+    let count = 0;
+    for (const sub of lookup.subsToDownload) {
+        if (!sub.mustBeDownloaded) continue;
+        const bytes = await (await fetch(sub.downloadUrl)).arrayBuffer();
+        upload.append(String(sub.subtitleId), new Blob([bytes]), sub.subFileName);
+        count += 1;
+    }
+    if (count) {
+        const res = await fetch(baseUrl + 'Subtitles/UploadSubtitles', { method: 'POST', body: upload });
+        if (res.status !== 200) throw new Error('upload failed: ' + res.status);
+    }
+    return lookup.videoId;
+}
+
+async function launchBrowser() {
+    if (!fs.existsSync(CHROMIUM)) throw new Error(`${CHROMIUM} is missing: apt-get install chromium`);
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-chromium-'));
+    const context = await chromium.launchPersistentContext(profile, {
+        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS,
+        viewport: { width: 1280, height: 720 },
+    });
+    return {
+        context,
+        async close() {
+            await context.close();
+            fs.rmSync(profile, { recursive: true, force: true });
+        },
+    };
+}
+
+// A page whose app:/// navigations (from the hidden iframes) and script errors are recorded.
+async function openPage(context, url) {
+    const page = await context.newPage();
+    const bridge = [];
+    const errors = [];
+    page.on('request', (r) => { if (r.url().startsWith('app:')) bridge.push(r.url()); });
+    page.on('pageerror', (e) => errors.push(String(e)));
+    page.on('response', (r) => {
+        if (r.status() >= 400 && !r.url().endsWith('/favicon.ico')) errors.push(`${r.status()} ${r.url()}`);
+    });
+    await page.goto(url);
+    return { page, bridge, errors };
+}
+
+// Input made inside the page. Trusted input (a real click or key press) gives the page a user
+// gesture, and with one chromium offers to hand app:/// links to another program and holds back
+// all further input; the page's handlers cannot tell these events from real ones.
+const input = {
+    click: (page, selector) => page.$eval(selector, (e) => e.click()),
+    press: (page, key, shiftKey) => page.evaluate(([k, shift]) => {
+        const target = document.activeElement || document.body;
+        target.dispatchEvent(new KeyboardEvent('keydown', { key: k, shiftKey: shift, bubbles: true, cancelable: true }));
+    }, [key, !!shiftKey]),
+    // A press on the picture, away from every control (closes menus).
+    pressPicture: (page) => page.evaluate(() => {
+        document.elementFromPoint(640, 200).dispatchEvent(new MouseEvent('mousedown', { bubbles: true, clientX: 640, clientY: 200 }));
+    }),
+    moveMouse: (page) => page.evaluate(() => document.dispatchEvent(new MouseEvent('mousemove', { bubbles: true }))),
+};
+
+async function waitFor(test, what, timeoutMs) {
+    const end = Date.now() + (timeoutMs || 5000);
+    for (;;) {
+        const value = await test();
+        if (value) return value;
+        if (Date.now() > end) throw new Error('timed out waiting for ' + what);
+        await new Promise((r) => setTimeout(r, 25));
+    }
+}
+
+// The exact script texts the native side evaluates.
+const script = {
+    event: (name, arg) => `if(typeof $ != 'undefined'){ $(window).trigger('${name}'${arg === undefined ? '' : ', ' + arg}); }`,
+    timeUpdate: (ms) => script.event('timeUpdate', String(ms)),
+    reply: (guid, value) => script.event('response:' + guid, value),
+};
+const LANGUAGE_QUERY = "$('#selectedLanguage .flag').attr('class').replace('flag', '').replace('small', '').replace(' ', '').replace(' ', '')";
+const NEXT_SUB_QUERY = "$('#next-sub').offset().top";
+
+// A busy, colourful picture to lay the transparent player page over.
+function busyBackground(file) {
+    execFileSync('convert', ['-size', '1280x720', '-seed', '7', 'plasma:orange-navy',
+        '(', '-size', '1280x720', 'pattern:checkerboard', '-scale', '800%', ')',
+        '-compose', 'overlay', '-composite',
+        '-fill', 'white', '-draw', 'rectangle 300,520 980,600',
+        '-fill', '#ffe07a', '-draw', 'circle 900,560 960,600', file]);
+}
+
+function composite(background, overlay, out) {
+    execFileSync('convert', [background, overlay, '-compose', 'over', '-composite', out]);
+}
+
+module.exports = { input, srt, startServer, openVideo, launchBrowser, openPage, waitFor, script,
+                   LANGUAGE_QUERY, NEXT_SUB_QUERY, busyBackground, composite };
