@@ -75,7 +75,9 @@ bool isText(std::string_view utf8) {
 }
 
 DecodedText finish(std::string text, std::string encoding) {
-    if (startsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);  // a BOM that iconv passed through
+    // BOMs that iconv passed through, and a mark repeated after the first (files converted
+    // twice): left in, one would hide a "WEBVTT" header.
+    while (startsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
     if (!isText(text)) return {{}, {}, "the file is not text"};
     return {std::move(text), std::move(encoding), {}};
 }

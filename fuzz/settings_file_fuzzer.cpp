@@ -1,0 +1,100 @@
+// The settings-file reader on any file content, and the launch-argument reader on any
+// arguments. The file lives in memory (memfd), so nothing is written to disk.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "FuzzCheck.h"
+#include "platform/UserDefaults.h"
+
+namespace lirra::fuzz {
+namespace {
+
+bool trimmedText(const std::string& s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    return s.empty() || (!blank(s.front()) && !blank(s.back()));
+}
+
+// Every "key = value" line that the reader should keep, the later winning.
+std::vector<std::pair<std::string, std::string>> keptLines(const std::string& content) {
+    std::vector<std::pair<std::string, std::string>> kept;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        auto end = content.find('\n', start);
+        if (end == std::string::npos) end = content.size();
+        const std::string line = content.substr(start, end - start);
+        start = end + 1;
+        const auto first = line.find_first_not_of(" \t\r\n");
+        if (first == std::string::npos || line[first] == '#') continue;
+        const auto equals = line.find('=');
+        if (equals == std::string::npos) continue;
+        auto trim = [](std::string s) {
+            const auto a = s.find_first_not_of(" \t\r\n");
+            if (a == std::string::npos) return std::string();
+            return s.substr(a, s.find_last_not_of(" \t\r\n") - a + 1);
+        };
+        const std::string key = trim(line.substr(0, equals));
+        if (key.empty()) continue;
+        kept.emplace_back(key, trim(line.substr(equals + 1)));
+    }
+    return kept;
+}
+
+}  // namespace
+}  // namespace lirra::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace lirra;
+    using namespace lirra::fuzz;
+    static const int fd = memfd_create("lirra-settings", 0);
+    FUZZ_CHECK(fd >= 0, "memfd_create failed");
+    FUZZ_CHECK(ftruncate(fd, 0) == 0 && pwrite(fd, data, size, 0) == static_cast<ssize_t>(size),
+               "writing the in-memory file failed");
+    const std::string content(reinterpret_cast<const char*>(data), size);
+    {
+        UserDefaults defaults;
+        std::string error;
+        const bool loaded = defaults.loadFile("/proc/self/fd/" + std::to_string(fd), &error);
+        FUZZ_CHECK(loaded, error.c_str());
+        std::vector<std::pair<std::string, std::string>> kept = keptLines(content);
+        for (auto it = kept.rbegin(); it != kept.rend(); ++it) {
+            const auto value = defaults.stringForKey(it->first);
+            FUZZ_CHECK(value.has_value(), "a key of the file is missing");
+            FUZZ_CHECK(trimmedText(it->first) && trimmedText(*value), "blanks kept");
+            // Only the last line with a key counts.
+            const bool later = std::any_of(
+                kept.rbegin(), it, [&](const auto& entry) { return entry.first == it->first; });
+            if (!later) FUZZ_CHECK(*value == it->second, "a value differs from its last line");
+        }
+    }
+    {
+        FuzzedDataProvider provider(data, size);
+        std::vector<std::string> arguments, flags;
+        while (provider.remaining_bytes() > 0 && arguments.size() < 32) {
+            std::string argument = provider.ConsumeRandomLengthString(48);
+            if (provider.ConsumeBool() && argument.size() > 2 && argument.starts_with("--")) {
+                flags.push_back(argument.substr(2));
+            }
+            arguments.push_back(std::move(argument));
+        }
+        UserDefaults defaults;
+        std::vector<std::string> positional;
+        std::string error;
+        if (defaults.applyArguments(arguments, &positional, &error, flags)) {
+            // The positional arguments are some of the arguments, in their order.
+            auto at = arguments.begin();
+            for (const std::string& p : positional) {
+                at = std::find(at, arguments.end(), p);
+                FUZZ_CHECK(at != arguments.end(), "a positional argument out of nowhere");
+                ++at;
+            }
+        } else {
+            FUZZ_CHECK(!error.empty(), "a refusal without a reason");
+        }
+    }
+    return 0;
+}
