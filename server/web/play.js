@@ -379,6 +379,9 @@
             $('<li class="empty">').text('No subtitles for this video yet.').appendTo(list);
             return;
         }
+        // Each line with its translation: the other line's cue showing at its middle.
+        var other = lines.native.track !== track ? lines.native.track : lines.target.track;
+        if (!other || !(other === lines.native.track ? settings.showNative : settings.showTarget)) other = null;
         var items = [];
         for (var i = 0; i < track.size(); ++i) {
             var li = document.createElement('li');
@@ -389,6 +392,12 @@
             var text = document.createElement('span');
             text.className = 'text';
             L.cuetext.render(document, text, track.cues[i].text);
+            var match = other ? other.lineAt((track.videoStart(i) + track.videoEnd(i)) / 2) : -1;
+            if (match >= 0) {
+                var translation = text.appendChild(document.createElement('span'));
+                translation.className = 'translation';
+                L.cuetext.render(document, translation, other.cues[match].text);
+            }
             li.appendChild(time);
             li.appendChild(text);
             items.push(li);

@@ -324,6 +324,10 @@ describe('player page', () => {
         assert.ok(added);
         assert.equal(added.origin, 'learner');
         assert.equal(added.language, 'fre');
+        // Back to Spanish for the tests that follow (the choice is kept per video).
+        await page.$$eval('#subtitle-menu [data-line="native"] .choice', (b) => b.find((x) => /^Spanish/.test(x.textContent)).click());
+        await at(1500);
+        assert.equal(await sub('native'), '¿Adónde vas?');
     });
 
     it('lists every line, marks the current one and seeks on a click', async () => {
@@ -333,6 +337,8 @@ describe('player page', () => {
         assert.equal(items.length, ENGLISH.length);
         assert.deepEqual(items[2], ['0:05', true]);
         assert.equal(items.filter((i) => i[1]).length, 1);
+        // Each line with the line in the learner's language beside it.
+        assert.equal(await page.textContent('#lines li[data-index="2"] .translation'), '¿Puedo ir contigo?');
         assert.deepEqual(await newCommands(() => click('#lines li[data-index="3"]'), 2),
                          ['app:///Execute/SeekTo?position=8', 'app:///Execute/Play']);
         await press('l');
@@ -341,7 +347,6 @@ describe('player page', () => {
 
     it('looks right over a busy picture (screenshot)', async () => {
         await click('#subtitle-button');
-        await page.$$eval('#subtitle-menu [data-line="native"] .choice', (b) => b.find((x) => /^Spanish/.test(x.textContent)).click());
         await h.input.pressPicture(page);
         await reply('Duration', '95000');
         await reply('Volume', '200');
