@@ -10,6 +10,7 @@
 
     var STILL_MS = 1200;   // no clock movement for this long: paused
     var BELIEF_MS = 1500;  // how long a command's intent outweighs the clock
+    var MAX_STEP_MS = 1500; // readings further apart are a seek, not playback
 
     function PlayState(now) {
         this.now = now || function () { return Date.now(); };
@@ -20,7 +21,9 @@
 
     PlayState.prototype.clock = function (t) {
         if (typeof t !== 'number' || !isFinite(t)) return;
-        if (this.lastTime !== null && t !== this.lastTime) {
+        // Only a clock running forward counts; a seek while paused also moves it, by a jump.
+        var step = this.lastTime === null ? 0 : t - this.lastTime;
+        if (step > 0 && step <= MAX_STEP_MS) {
             this.movedAt = this.now();
             // A clock that moves confirms Play at once.
             if (this.intent && this.intent.playing) this.intent = null;

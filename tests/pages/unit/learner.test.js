@@ -135,4 +135,12 @@ test('the play state follows the clock, and a command until the clock can confir
     assert.equal(state.isPlaying(), false);
     state.clock(null);
     assert.equal(state.isPlaying(), false);
+    // A seek while paused moves the clock by a jump, or backwards: still paused.
+    clock.advance(2000);
+    state.clock(40000);
+    assert.equal(state.isPlaying(), false);
+    state.clock(12000);
+    assert.equal(state.isPlaying(), false);
+    state.clock(12040);
+    assert.equal(state.isPlaying(), true);
 });
