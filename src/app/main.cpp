@@ -1,7 +1,12 @@
 // lirra: a thin main() over the libraries. `--hash` runs without any window; otherwise the app
 // starts (handing its file to an already running Lirra when there is one).
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QMetaObject>
+#include <QSocketNotifier>
 #include <QStringList>
 #include <clocale>
 #include <cstdio>
@@ -30,6 +35,32 @@ QStringList argumentsOf(int argc, char* argv[]) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     return arguments;
+}
+
+// SIGTERM and SIGINT end the event loop like the Quit menu item, so the service stops cleanly.
+int gSignalPipe[2] = {-1, -1};
+
+void onTerminationSignal(int) {
+    const char byte = 1;
+    [[maybe_unused]] const auto written = write(gSignalPipe[1], &byte, 1);
+}
+
+void quitOnTerminationSignals() {
+    if (pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] {
+        char byte = 0;
+        while (read(gSignalPipe[0], &byte, 1) > 0) {
+        }
+        lirra::logLine("Quitting on a termination signal");
+        QCoreApplication::exit(0);
+    });
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
 }
 
 }  // namespace
@@ -95,6 +126,8 @@ int main(int argc, char* argv[]) {
     setMainQueueHook([](std::function<void()> work) {
         QMetaObject::invokeMethod(qApp, std::move(work), Qt::QueuedConnection);
     });
+
+    quitOnTerminationSignals();
 
     int status = 0;
     {

@@ -7,6 +7,7 @@
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
 #include <memory>
@@ -195,6 +196,37 @@ TEST_F(WebViewTest, EvaluationFromInsideThePolicyTimesOutInsteadOfDeadlocking) {
     }
     EXPECT_LE(waitedMs, QtWebView::kEvaluationTimeoutMs + 1000);
     EXPECT_EQ(view->evaluateScript("2 + 2"), "4");
+}
+
+TEST_F(WebViewTest, ABridgeCommandHandledAfterTheRefusalCanEvaluateSynchronously) {
+    // As the app does it: the command is handled in a task posted from the policy decision,
+    // and reads a value from the page while the page is still starting up.
+    server.page("/page/ready", R"(<!DOCTYPE html><html><body><p id="lang" class="x spa">ready</p>
+<script>
+document.addEventListener('DOMContentLoaded', function () {
+    var frame = document.createElement('iframe');
+    frame.style.display = 'none';
+    frame.src = 'app:///Execute/EnableDraggableHomeScreen';
+    document.body.appendChild(frame);
+});
+</script></body></html>)");
+    QString answer = "unset";
+    qint64 waitedMs = -1;
+    policy.onDecide = [&] {
+        QMetaObject::invokeMethod(
+            view->widget(),
+            [&] {
+                QElapsedTimer timer;
+                timer.start();
+                answer = view->evaluateScript("document.getElementById('lang').className");
+                waitedMs = timer.elapsed();
+            },
+            Qt::QueuedConnection);
+    };
+    view->loadUrl(QUrl(QString::fromStdString(server.url("/page/ready"))));
+    ASSERT_TRUE(runEventLoopUntil([&] { return answer != "unset"; }, 15s));
+    EXPECT_EQ(answer, "x spa");
+    EXPECT_LT(waitedMs, 1000);
 }
 
 TEST_F(WebViewTest, AsynchronousEvaluationsRunInTheOrderSent) {

@@ -96,7 +96,9 @@ void QtApplication::openUrl(const QUrl& url) { QDesktopServices::openUrl(url); }
 
 void QtApplication::terminate() {
     // After the current event: the caller may still be inside a window's callback.
-    QTimer::singleShot(0, qApp, [] { QCoreApplication::quit(); });
+    // exit, not quit: quit would first ask the windows to close, and the main window answers
+    // that by going home or by asking us to terminate again.
+    QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }
 
 }  // namespace lirra

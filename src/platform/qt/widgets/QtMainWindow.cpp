@@ -62,7 +62,9 @@ QtMainWindow::QtMainWindow()
     QAction* quit = file->addAction(tr("Quit"));
     quit->setShortcut(QKeySequence::Quit);
     quit->setMenuRole(QAction::QuitRole);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Leaves at once: asking the windows first would send the close button's handling back.
+    connect(
+        quit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
 
     resizeContent(QSize(kInitialContentWidth, kInitialContentHeight));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {

@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -149,6 +150,8 @@ QtWebView::QtWebView(NotificationCenter& center, QWebEngineProfile* profile)
     view->setPage(page_);
     QObject::connect(page_, &QWebEnginePage::loadingChanged, page_,
                      [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
+    QObject::connect(page_, &QWebEnginePage::loadStarted, page_, [this] { loading_ = true; });
+    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this] { loading_ = false; });
 
     dropFilter_->watch(*view);
     if (QWidget* proxy = view->focusProxy()) dropFilter_->watch(*proxy);
@@ -186,6 +189,18 @@ QString QtWebView::evaluateScript(const QString& script) {
         bool done = false;
         QVariant value;
     };
+    QElapsedTimer elapsed;
+    elapsed.start();
+    if (loading_) {
+        // A page that talks to us while it is still loading (a command sent as soon as its
+        // document is ready) is not yet the engine's main frame: a script sent now would run
+        // in the previous document, or never answer. Wait for the load to end.
+        QEventLoop loaded;
+        QObject::connect(page_, &QWebEnginePage::loadFinished, &loaded, &QEventLoop::quit);
+        QTimer::singleShot(kEvaluationTimeoutMs, &loaded, &QEventLoop::quit);
+        loaded.exec(QEventLoop::ExcludeUserInputEvents);
+        if (!page_) return QString();
+    }
     auto answer = std::make_shared<Answer>();
     QEventLoop loop;
     QPointer<QEventLoop> waiting(&loop);
@@ -196,7 +211,8 @@ QString QtWebView::evaluateScript(const QString& script) {
         if (waiting) waiting->quit();
     });
     if (!answer->done) {
-        QTimer::singleShot(kEvaluationTimeoutMs, &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::max<qint64>(kEvaluationTimeoutMs - elapsed.elapsed(), 100), &loop,
+                           &QEventLoop::quit);
         // Input waits until the answer is in, so that events keep their order.
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }

@@ -88,6 +88,7 @@ class QtWebView final : public WebView, public WidgetBacked {
     };
     std::deque<Refused> refused_;
     bool loadRefused_ = false;  // the load under way is one of them
+    bool loading_ = false;      // the main frame is loading (refused navigations included)
 };
 
 }  // namespace lirra
