@@ -2,6 +2,7 @@
 
 #include "bridge/AudioInfo.h"
 #include "bridge/PageEvents.h"
+#include "platform/Log.h"
 #include "promise/Promise.h"
 
 namespace lirra {
@@ -40,7 +41,11 @@ void PlayerEventRelay::mediaPlayerStateChanged() {
     }
 
     if (state == kMediaPlayerStatePaused) {
-        if (isAtEnd(player->time(), player->length())) context_.screens.loadHomeScreen();
+        if (isAtEnd(player->time(), player->length())) {
+            logLine("Video ended at " + std::to_string(player->time().value_or(-1)) + " of " +
+                    std::to_string(player->length().value_or(-1)) + " ms");
+            context_.screens.loadHomeScreen();
+        }
     } else if (state == kMediaPlayerStateError) {
         launcher_.alertVideoPlayingError();
     }

@@ -1,5 +1,7 @@
 #include "LirraProcess.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -7,7 +9,6 @@
 #include <QProcessEnvironment>
 #include <cstdlib>
 #include <iostream>
-#include <unistd.h>
 
 namespace lirra::test {
 
@@ -18,15 +19,16 @@ LirraProcess::LirraProcess(const QStringList& arguments) {
     environment.insert("XDG_DATA_HOME", home_.path() + "/data");
     environment.insert("XDG_RUNTIME_DIR", home_.path() + "/run");
     QDir(home_.path()).mkpath("run");
-    QFile::setPermissions(home_.path() + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                     QFileDevice::ExeOwner);
+    QFile::setPermissions(home_.path() + "/run",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     environment.insert("LIRRA_ALERT_AUTOREPLY", "1");
     if (geteuid() == 0) environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::MergedChannels);
     QStringList all = arguments;
-    all << "--instance" << "lirra-e2e-" + QString::number(QCoreApplication::applicationPid()) + "-" +
-                               QString::number(reinterpret_cast<quintptr>(this));
+    all << "--instance"
+        << "lirra-e2e-" + QString::number(QCoreApplication::applicationPid()) + "-" +
+               QString::number(reinterpret_cast<quintptr>(this));
     process_.start(QStringLiteral(LIRRA_EXECUTABLE), all);
     started_ = process_.waitForStarted(10000);
 }
@@ -100,14 +102,41 @@ QString makeClip(const QString& dir, const QString& name, double seconds) {
     const QString path = dir + "/" + name;
     const QString duration = QString::number(seconds);
     QProcess ffmpeg;
-    ffmpeg.start("ffmpeg",
-                 {"-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                  "color=c=red:s=1280x360:d=" + duration + ":r=25", "-f", "lavfi", "-i",
-                  "color=c=blue:s=1280x360:d=" + duration + ":r=25", "-f", "lavfi", "-i",
-                  "sine=frequency=330:duration=" + duration, "-filter_complex",
-                  "[0:v][1:v]vstack=inputs=2[v]", "-map", "[v]", "-map", "2:a", "-c:v", "libx264",
-                  "-preset", "ultrafast", "-g", "1", "-pix_fmt", "yuv420p", "-c:a", "aac",
-                  "-metadata:s:a:0", "title=English", path});
+    ffmpeg.start("ffmpeg", {"-hide_banner",
+                            "-loglevel",
+                            "error",
+                            "-y",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "color=c=red:s=640x180:d=" + duration + ":r=25",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "color=c=blue:s=640x180:d=" + duration + ":r=25",
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "sine=frequency=330:duration=" + duration,
+                            "-filter_complex",
+                            "[0:v][1:v]vstack=inputs=2[v]",
+                            "-map",
+                            "[v]",
+                            "-map",
+                            "2:a",
+                            "-c:v",
+                            "libx264",
+                            "-preset",
+                            "ultrafast",
+                            "-g",
+                            "1",
+                            "-pix_fmt",
+                            "yuv420p",
+                            "-c:a",
+                            "aac",
+                            "-metadata:s:a:0",
+                            "title=English",
+                            path});
     if (!ffmpeg.waitForFinished(120000) || ffmpeg.exitCode() != 0) {
         std::cerr << "ffmpeg failed: " << ffmpeg.readAllStandardError().toStdString() << "\n";
         return {};

@@ -11,7 +11,7 @@
 namespace lirra::test {
 
 class LirraProcess {
-public:
+  public:
     // `arguments` are lirra's; alerts answer themselves (and are logged) so a journey never
     // waits on a person.
     explicit LirraProcess(const QStringList& arguments);
@@ -27,7 +27,7 @@ public:
 
     QString homeDir() const { return home_.path(); }
 
-private:
+  private:
     void readOutput();
 
     QTemporaryDir home_;
@@ -43,7 +43,7 @@ QString takeScreenshot(const QString& name);
 // How many pixels of the picture at `path` are close to the colour (r, g, b).
 int countPixelsNear(const QString& path, int r, int g, int b, int tolerance = 60);
 
-// A 1280x720 H.264 clip of `seconds` seconds, red above and blue below, made by ffmpeg.
+// A 640x360 H.264 clip of `seconds` seconds, red above and blue below, made by ffmpeg.
 QString makeClip(const QString& dir, const QString& name, double seconds);
 
 }  // namespace lirra::test
