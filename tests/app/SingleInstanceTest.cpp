@@ -1,14 +1,14 @@
 // A second `lirra FILE` hands FILE to the running one over a local socket, and nothing is lost
 // when the first one exits without cleaning up.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 #include <thread>
 
 #include "app/SingleInstance.h"
