@@ -3,12 +3,13 @@
 # the unit and integration tests in it under a display. Arguments go to ctest.
 #
 # Options that only concern code we do not build:
-# - new_delete_type_mismatch=0: Chromium inside Qt WebEngine deletes some objects through a
-#   base class whose size differs (its own allocator makes that harmless); ASan cannot limit
-#   this check to certain libraries, so it is off for the whole run.
+# - new_delete_type_mismatch=0: Chromium inside Qt WebEngine deletes an 88-byte object with a
+#   24-byte sized delete when a page is destroyed (all frames in libQt6WebEngineCore); ASan
+#   cannot limit this check to one library, so it is off for the whole run.
 # - detect_leaks=0 for the tests that open OpenGL contexts (the video engine and the web
-#   engine): the system's GL driver, loaded and unloaded by libGL, leaves 240 bytes behind in
-#   every such process, and once unloaded its frames have no module name to suppress by
+#   engine): a library loaded and unloaded while GL is set up (the GL driver, by all signs)
+#   leaves 240 bytes behind in every such process, and once it is unloaded its frames have no
+#   module name to suppress by
 #   (Chromium, udev, fontconfig, D-Bus and SDL2 under libmpv also keep allocations until exit
 #   there). Their memory errors are still reported; their leaks are not. Every other test runs
 #   with leak detection and needs no suppression.
