@@ -12,6 +12,8 @@
     var ASK_TRIES = 3;             // each value is asked again after a dropped request
     var MAX_FILE_BYTES = 8 * 1024 * 1024;
     var LINES = ['target', 'native'];
+    var TRACK_TIMEOUT_MS = 8000;
+    var TRACK_RETRY_MS = [1000, 2000, 4000, 8000];  // waits before asking for the tracks again
 
     var bridge, prefs, lineNav, autoPause, playState;
     var videoId = null;
@@ -136,15 +138,32 @@
         refreshList();
     }
 
-    function loadTracks() {
+    // The page may come up while the app is still handing the service the files it found, and
+    // a busy engine can hold the first request back for seconds: a failed or empty answer is
+    // asked again a few times before the learner is told.
+    function loadTracks(attempt) {
+        attempt = attempt || 0;
         if (videoId === null) return $.Deferred().reject().promise();
-        return $.getJSON('../api/videos/' + videoId + '/tracks').done(function (data) {
-            tracks = $.isArray(data.tracks) ? data.tracks : [];
-            if (!player.fileName && typeof data.fileName === 'string') setFileName(data.fileName);
-            applyTracks();
-            if (!tracks.length) toast('No subtitles yet: add a file in the Subtitles menu.');
+        var last = attempt + 1 >= TRACK_RETRY_MS.length;
+        var again = function () {
+            setTimeout(function () { loadTracks(attempt + 1); }, TRACK_RETRY_MS[attempt]);
+        };
+        return $.ajax({ url: '../api/videos/' + videoId + '/tracks', dataType: 'json',
+                        cache: false, timeout: TRACK_TIMEOUT_MS }).done(function (data) {
+            var held = data && $.isArray(data.tracks) ? data.tracks : [];
+            if (!player.fileName && data && typeof data.fileName === 'string') setFileName(data.fileName);
+            // A file the learner added meanwhile is kept.
+            if (held.length || !tracks.length) {
+                tracks = held;
+                applyTracks();
+            }
+            if (!tracks.length) {
+                if (!last) again();
+                else toast('No subtitles yet: add a file in the Subtitles menu.');
+            }
         }).fail(function () {
-            toast('The subtitles could not be loaded.');
+            if (!last) again();
+            else toast('The subtitles could not be loaded.');
         });
     }
 
