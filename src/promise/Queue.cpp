@@ -16,10 +16,10 @@ SerialQueue::~SerialQueue() {
 }
 
 void SerialQueue::async(std::function<void()> work) {
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        pending_.push_back(std::move(work));
-    }
+    // Notified under the lock: once the queue's thread can take the work, the submitter is done
+    // with the queue, so work that ends the queue's life (its owner waits for it) is safe.
+    std::lock_guard<std::mutex> guard(lock_);
+    pending_.push_back(std::move(work));
     wake_.notify_one();
 }
 
