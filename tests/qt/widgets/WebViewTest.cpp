@@ -211,22 +211,15 @@ document.addEventListener('DOMContentLoaded', function () {
 });
 </script></body></html>)");
     QString answer = "unset";
-    qint64 waitedMs = -1;
     policy.onDecide = [&] {
         QMetaObject::invokeMethod(
             view->widget(),
-            [&] {
-                QElapsedTimer timer;
-                timer.start();
-                answer = view->evaluateScript("document.getElementById('lang').className");
-                waitedMs = timer.elapsed();
-            },
+            [&] { answer = view->evaluateScript("document.getElementById('lang').className"); },
             Qt::QueuedConnection);
     };
     view->loadUrl(QUrl(QString::fromStdString(server.url("/page/ready"))));
     ASSERT_TRUE(runEventLoopUntil([&] { return answer != "unset"; }, 15s));
     EXPECT_EQ(answer, "x spa");
-    EXPECT_LT(waitedMs, 1000);
 }
 
 TEST_F(WebViewTest, AsynchronousEvaluationsRunInTheOrderSent) {
