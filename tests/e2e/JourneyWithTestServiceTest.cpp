@@ -203,6 +203,21 @@ std::string expectedHashText(const QString& path) {
     return hash ? OSHashAlgorithm::stringForHash(hash->fileHash) : "";
 }
 
+TEST(Journey, TheHomePageIsPaintedInAFreshWindow) {
+    TestService service;
+    ASSERT_TRUE(service.start());
+    LirraProcess lirra({"--base-url", QString::fromStdString(service.url())});
+    ASSERT_TRUE(lirra.started());
+    ASSERT_TRUE(service.waitFor([&] { return !service.reports("homeReady").empty(); }, 90s))
+        << lirra.log().toStdString();
+    // The page's pale blue, not the grey of the loader beneath a page that was never drawn.
+    const auto painted = [&] {
+        return countPixelsNear(takeScreenshot("journey-0-home"), 0xe8, 0xf0, 0xff, 8) > 20000;
+    };
+    EXPECT_TRUE(service.waitFor(painted, 10s));
+    EXPECT_EQ(lirra.quit(), 0);
+}
+
 TEST(Journey, AVideoFromTheCommandLinePlaysUnderThePlayerPageAndReturnsHome) {
     QTemporaryDir media;
     const QString clip = makeClip(media.path(), "My Clip.mkv", 10);

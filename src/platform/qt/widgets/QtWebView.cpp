@@ -151,7 +151,19 @@ QtWebView::QtWebView(NotificationCenter& center, QWebEngineProfile* profile)
     QObject::connect(page_, &QWebEnginePage::loadingChanged, page_,
                      [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
     QObject::connect(page_, &QWebEnginePage::loadStarted, page_, [this] { loading_ = true; });
-    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this] { loading_ = false; });
+    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this] {
+        loading_ = false;
+        // The first page a view shows can stay unpainted: the engine's first frame is lost and
+        // later frames repaint only what changed. A new size makes it draw the whole page.
+        if (!repaintedOnce_ && view_) {
+            repaintedOnce_ = true;
+            const QSize size = view_->size();
+            view_->resize(size + QSize(0, 1));
+            QTimer::singleShot(50, view_, [view = view_, size] {
+                if (view) view->resize(size);
+            });
+        }
+    });
 
     dropFilter_->watch(*view);
     if (QWidget* proxy = view->focusProxy()) dropFilter_->watch(*proxy);

@@ -88,7 +88,8 @@ class QtWebView final : public WebView, public WidgetBacked {
     };
     std::deque<Refused> refused_;
     bool loadRefused_ = false;  // the load under way is one of them
-    bool loading_ = false;      // the main frame is loading (refused navigations included)
+    bool loading_ = false;
+    bool repaintedOnce_ = false;  // the first load's full repaint has been asked for      // the main frame is loading (refused navigations included)
 };
 
 }  // namespace lirra
