@@ -389,7 +389,7 @@ TEST_F(SubtitleServiceTest, DownloadsEveryAcceptedEntryAndUploadsWhatArrivedThen
          "Content-Disposition: form-data; name=\"103\"; "
          "filename=\"Trois %22v%22%0D%0Ax.srt\"\r\n"
          "Content-Type: text/plain\r\n\r\n" +
-             std::string("caf\xc3\xa9\r\n--not a boundary\r\n\0end", 33)}};
+             std::string("caf\xc3\xa9\r\n--not a boundary\r\n\0end", 29)}};
     const std::string expected = "--" + b + "\r\n" + parts.at(arrivedNames[0]) + "\r\n--" + b +
                                  "\r\n" + parts.at(arrivedNames[1]) + "\r\n--" + b + "--\r\n";
     EXPECT_EQ(uploads[0].body, expected);
