@@ -61,7 +61,10 @@ TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsP
 
     ASSERT_TRUE(waitFor([&] { return rig.restsAtEnd(); })) << "state " << rig.player().state();
     ASSERT_FALSE(rig.states.empty());
-    EXPECT_EQ(rig.states.front().state, kMediaPlayerStateOpening);
+    // Opening may already have turned into playing by the time the first change is posted.
+    EXPECT_TRUE(rig.states.front().state == kMediaPlayerStateOpening ||
+                rig.states.front().state == kMediaPlayerStatePlaying)
+        << rig.states.front().state;
     bool playedAndPlaying = false;
     for (const StateRecord& r : rig.states) {
         EXPECT_NE(r.state, kMediaPlayerStateError);
