@@ -171,7 +171,9 @@ TEST_F(MpvMediaPlayerTest, ListsTracksAndKeepsItsOwnSubtitlesOff) {
     // play() after stop() starts the media again from its beginning.
     rig.states.clear();
     player.play();
-    EXPECT_TRUE(waitFor([&] { return player.state() == kMediaPlayerStatePlaying; }));
+    // The position comes a moment after the state.
+    EXPECT_TRUE(waitFor(
+        [&] { return player.state() == kMediaPlayerStatePlaying && player.time().has_value(); }));
     ASSERT_TRUE(player.time());
     EXPECT_LT(*player.time(), 1500);
 }

@@ -342,7 +342,7 @@ TEST_F(SubtitleServiceTest, DownloadsEveryAcceptedEntryAndUploadsWhatArrivedThen
                  R"(,{"downloadUrl":null,"mustBeDownloaded":true},null]})");
     // The first answers last, so completion order differs from the answer's order.
     setSub("first.srt", {200, "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n", 300ms});
-    setSub("third.srt", {200, std::string("caf\xc3\xa9\r\n--not a boundary\r\n\0end", 33), 0ms});
+    setSub("third.srt", {200, std::string("caf\xc3\xa9\r\n--not a boundary\r\n\0end", 29), 0ms});
     state_.videoLocation = "/v/Movie.mkv";
 
     hashComputed();

@@ -209,7 +209,7 @@ QString QtWebView::evaluateScript(const QString& script) {
         // in the previous document, or never answer. Wait for the load to end.
         QEventLoop loaded;
         QObject::connect(page_, &QWebEnginePage::loadFinished, &loaded, &QEventLoop::quit);
-        QTimer::singleShot(kEvaluationTimeoutMs, &loaded, &QEventLoop::quit);
+        QTimer::singleShot(kEvaluationTimeoutMs, Qt::PreciseTimer, &loaded, &QEventLoop::quit);
         loaded.exec(QEventLoop::ExcludeUserInputEvents);
         if (!page_) return QString();
     }
@@ -223,8 +223,9 @@ QString QtWebView::evaluateScript(const QString& script) {
         if (waiting) waiting->quit();
     });
     if (!answer->done) {
-        QTimer::singleShot(std::max<qint64>(kEvaluationTimeoutMs - elapsed.elapsed(), 100), &loop,
-                           &QEventLoop::quit);
+        // Precise: a coarse timer may end the wait up to 5 % early.
+        QTimer::singleShot(std::max<qint64>(kEvaluationTimeoutMs - elapsed.elapsed(), 100),
+                           Qt::PreciseTimer, &loop, &QEventLoop::quit);
         // Input waits until the answer is in, so that events keep their order.
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
