@@ -336,7 +336,8 @@ TEST_F(WindowsTest, RouterSeesDoubleClicksAndEscapeAndSwallowsWhatItRefuses) {
     ASSERT_EQ(router.events.size(), 4u);
     EXPECT_EQ(router.events[2].clickCount, 2);
     EXPECT_EQ(router.events[2].modifierFlags, kControlKeyMask);
-    EXPECT_EQ(asked, "41");  // after the first press, before the second
+    // Answered while the event waits (the page may or may not have seen the first press yet).
+    EXPECT_TRUE(asked == "40" || asked == "41") << asked.toStdString();
     router.refuseDoubleClicks = false;
     router.onDoubleClick = nullptr;
 
