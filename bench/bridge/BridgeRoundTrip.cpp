@@ -49,13 +49,6 @@ $(function () {
   document.body.appendChild(frame);
 });</script></body></html>)";
 
-std::string readFile(const char* path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -66,7 +59,7 @@ int main(int argc, char** argv) {
 
     lirra::test::LoopbackHttpServer service;
     auto& s = service.server();
-    const std::string jquery = readFile("/usr/share/javascript/jquery/jquery.min.js");
+    const std::string jquery = lirra::test::readFile("/usr/share/javascript/jquery/jquery.min.js");
     std::string result;
     std::mutex mutex;
     s.Get("/static/jquery.js", [&](const httplib::Request&, httplib::Response& res) {

@@ -20,10 +20,7 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
           .intake = *this,
           .mainWindow = platform.mainWindow(),
           .player = [this] { return playerScreen_.player(); },
-          .homeWebView = [this]() -> WebView* {
-              WebViewController* home = homeScreen_.homeWebViewController();
-              return home ? &home->view() : nullptr;
-          },
+          .homeWebView = [this] { return homeWebView(); },
           .playerWebView = [this] { return playerScreen_.playerWebView(); },
       }),
       intake_(state_, platform.application(), homeScreen_,
@@ -33,17 +30,12 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
               }),
       dragReceiver_(state_, *this, *this,
                     [this] {
-                        WebViewController* home = homeScreen_.homeWebViewController();
-                        return home && home->view().isHidden();
+                        WebView* home = homeWebView();
+                        return home && home->isHidden();
                     }),
       playerScreen_(platform, state_, *this, bridge_, intake_, dragReceiver_,
                     PlayerScreen::Hooks{
-                        .hideLoader =
-                            [this] {
-                                if (auto* loader = homeScreen_.loaderViewController()) {
-                                    loader->hideLoader();
-                                }
-                            },
+                        .hideLoader = [this] { hideLoader(); },
                         .mediaPlayerStateChanged = [this] { relay_.mediaPlayerStateChanged(); },
                         .mediaPlayerTimeChanged = [this] { relay_.mediaPlayerTimeChanged(); },
                     }),
@@ -63,13 +55,19 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
               return video ? &video->view() : nullptr;
           },
           .playerWebView = [this] { return playerScreen_.playerWebView(); },
-          .hideLoader =
-              [this] {
-                  if (auto* loader = homeScreen_.loaderViewController()) loader->hideLoader();
-              },
+          .hideLoader = [this] { hideLoader(); },
       }),
       launcher_(playbackContext_),
       relay_(playbackContext_, launcher_) {}
+
+WebView* AppDelegate::homeWebView() {
+    WebViewController* home = homeScreen_.homeWebViewController();
+    return home ? &home->view() : nullptr;
+}
+
+void AppDelegate::hideLoader() {
+    if (LoaderViewController* loader = homeScreen_.loaderViewController()) loader->hideLoader();
+}
 
 AppDelegate::~AppDelegate() {
     NotificationCenter& center = platform_.notificationCenter();

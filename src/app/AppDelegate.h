@@ -52,6 +52,10 @@ class AppDelegate : public Screens, public VideoIntake {
     LDragReceiverWebView& dragReceiver() { return dragReceiver_; }
 
   private:
+    // Both empty until the home screen is first built.
+    WebView* homeWebView();
+    void hideLoader();
+
     Platform& platform_;
     AppState state_;
     AppConfig config_;

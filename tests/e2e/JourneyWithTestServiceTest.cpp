@@ -26,13 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
 const char kBridgeScript[] = R"(
 // Every report carries all reports so far: one that is lost on the way is in the next one.
 var reported = {};

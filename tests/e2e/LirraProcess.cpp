@@ -8,7 +8,9 @@
 #include <QImage>
 #include <QProcessEnvironment>
 #include <cstdlib>
+#include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace lirra::test {
 
@@ -96,6 +98,13 @@ int countPixelsNear(const QString& path, int r, int g, int b, int tolerance) {
         }
     }
     return count;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
 }
 
 QString makeClip(const QString& dir, const QString& name, double seconds) {

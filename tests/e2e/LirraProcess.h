@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
+#include <string>
 
 namespace lirra::test {
 
@@ -42,6 +43,9 @@ QString takeScreenshot(const QString& name);
 
 // How many pixels of the picture at `path` are close to the colour (r, g, b).
 int countPixelsNear(const QString& path, int r, int g, int b, int tolerance = 60);
+
+// The whole file's bytes (empty when it cannot be read): pages for the test services.
+std::string readFile(const std::string& path);
 
 // A 640x360 H.264 clip of `seconds` seconds, red above and blue below, made by ffmpeg.
 QString makeClip(const QString& dir, const QString& name, double seconds);
