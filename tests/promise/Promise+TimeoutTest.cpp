@@ -36,6 +36,7 @@ TEST_F(PromiseTimeoutTest, PendingReceiverIsRejectedOnTime) {
     EXPECT_GE(rejectedAfter.load(), 0.1);
     EXPECT_LT(rejectedAfter.load(), 1.0);
     EXPECT_FALSE(deferred->isRejected());  // the receiver is left alone
+    deferred->resolve(0);                   // frees it and the chained consumers
 }
 
 TEST_F(PromiseTimeoutTest, EarlyResolutionWinsButTheTimerStillReplacesTheReason) {
@@ -57,7 +58,8 @@ TEST_F(PromiseTimeoutTest, EarlyResolutionWinsButTheTimerStillReplacesTheReason)
 
 TEST_F(PromiseTimeoutTest, TimerRunsOnTheReceiversQueueOrTheMainQueue) {
     ManualQueue queue;
-    auto bounded = Deferred::initWithQueue(&queue)->timeout(0);
+    auto receiver = Deferred::initWithQueue(&queue);
+    auto bounded = receiver->timeout(0);
     EXPECT_EQ(bounded->queue(), &queue);
     ASSERT_TRUE(eventually([&] { return queue.size() > 0; }));
     EXPECT_FALSE(bounded->isRejected());  // the handler waits for the queue
@@ -65,10 +67,16 @@ TEST_F(PromiseTimeoutTest, TimerRunsOnTheReceiversQueueOrTheMainQueue) {
     EXPECT_TRUE(isTimeoutError(bounded->reason()));
 
     setMainQueueHook([&](std::function<void()> work) { queue.async(std::move(work)); });
-    auto onMain = Deferred::deferred()->timeout(0);
+    auto mainReceiver = Deferred::deferred();
+    auto onMain = mainReceiver->timeout(0);
     ASSERT_TRUE(eventually([&] { return queue.size() > 0; }));
     queue.runAll();
     EXPECT_TRUE(onMain->isRejected());
+
+    // Settled receivers release their consumers once their queue has run.
+    receiver->resolve(0);
+    mainReceiver->resolve(0);
+    queue.runAll();
     setMainQueueHook(nullptr);  // before `queue` goes
 }
 

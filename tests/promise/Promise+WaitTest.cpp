@@ -14,16 +14,22 @@ using test::secondsSince;
 TEST(PromiseWaitTest, ReturnsAtResolutionOrNoneAtTheDeadline) {
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(intOf(Promise::resolved(3)->wait(5.0)), 3);
-    EXPECT_FALSE(Deferred::deferred()->wait(-1.0).has_value());
-    EXPECT_FALSE(Deferred::deferred()->wait(std::nan("")).has_value());
+    // A waiter's callback holds a pending promise until it settles: settle each one at the end.
+    auto negative = Deferred::deferred(), notANumber = Deferred::deferred();
+    EXPECT_FALSE(negative->wait(-1.0).has_value());
+    EXPECT_FALSE(notANumber->wait(std::nan("")).has_value());
     EXPECT_LT(secondsSince(start), 1.0);
 
-    for (auto pending : {Deferred::deferred()->promise(), Deferred::deferred()->reject(nullptr)}) {
+    auto pending = Deferred::deferred();
+    auto rejected = Deferred::deferred();
+    rejected->reject(nullptr);
+    for (auto waited : {pending->promise(), rejected->promise()}) {
         start = std::chrono::steady_clock::now();
-        EXPECT_FALSE(pending->wait(0.05).has_value());  // a rejection does not wake it
+        EXPECT_FALSE(waited->wait(0.05).has_value());  // a rejection does not wake it
         EXPECT_GE(secondsSince(start), 0.05);
         EXPECT_LT(secondsSince(start), 1.0);
     }
+    for (auto deferred : {negative, notANumber, pending}) deferred->resolve(0);
 }
 
 TEST(PromiseWaitTest, ResolutionOnAnotherThreadOrQueueWakesTheWaiter) {
