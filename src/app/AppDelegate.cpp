@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include <QFileInfo>
+#include <utility>
 
 #include "hash/UrlTest.h"
 #include "service/ServiceEnvironment.h"
@@ -86,6 +87,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     hashObserver_ = center.addObserver(
         kHashComputedNotification, nullptr,
         [this](const Notification& notification) { lookup_.onHashComputed(notification); });
+    // A file waiting for a home page that cannot come would wait for ever: it goes ahead, and
+    // its lookup, which cannot reach the service either, tells the learner so.
+    homeScreen_.setLoadFailedHandler([this] { processWaitingFile(); });
 
     loadHomeScreen();
 }
@@ -94,12 +98,14 @@ bool AppDelegate::applicationOpenFile(const QString& file) {
     const bool accepted = intake_.applicationOpenFile(file);
     // A page that is already ready would only take the file at its next readiness (a reload
     // that may never come), so a request arriving then is processed at once, like File > Open.
-    if (state_.homePageReady && !state_.openFilePath.isEmpty()) {
-        const QString path = state_.openFilePath;
-        state_.openFilePath.clear();
-        processVideoAndLaunch(path);
-    }
+    if (state_.homePageReady) processWaitingFile();
     return accepted;
+}
+
+void AppDelegate::processWaitingFile() {
+    if (state_.openFilePath.isEmpty()) return;
+    // Cleared before the call, which may itself store a new path.
+    processVideoAndLaunch(std::exchange(state_.openFilePath, QString()));
 }
 
 void AppDelegate::loadHomeScreen() { homeScreen_.loadHomeScreen(); }

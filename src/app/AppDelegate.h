@@ -52,6 +52,8 @@ class AppDelegate : public Screens, public VideoIntake {
     LDragReceiverWebView& dragReceiver() { return dragReceiver_; }
 
   private:
+    // Processes a file the desktop asked to open that waits for the home page's readiness.
+    void processWaitingFile();
     // Both empty until the home screen is first built.
     WebView* homeWebView();
     void hideLoader();

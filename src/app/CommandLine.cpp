@@ -33,8 +33,9 @@ QString normalizedLocation(const QString& location) {
 
 CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults) {
     static const QStringList kKnownOptions = {
-        QStringLiteral("hash"), QStringLiteral("base-url"), QStringLiteral("file-name"),
-        QStringLiteral("data"), QStringLiteral("instance"), QStringLiteral("help")};
+        QStringLiteral("hash"),   QStringLiteral("base-url"), QStringLiteral("file-name"),
+        QStringLiteral("data"),   QStringLiteral("instance"), QStringLiteral("help"),
+        QStringLiteral("verbose")};
     CommandLine result;
     std::vector<std::string> args;
     // --help and --hash count only on the command line, never from the settings file.
@@ -58,10 +59,12 @@ CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults
 
     std::vector<std::string> positional;
     std::string error;
-    if (!defaults.applyArguments(args, &positional, &error, {"help"})) {
+    if (!defaults.applyArguments(args, &positional, &error, {"help", "verbose"})) {
         result.error = QString::fromStdString(error);
         return result;
     }
+    const std::string verbose = defaults.stringForKey("verbose").value_or("0");
+    result.verbose = verbose == "1" || verbose == "true" || verbose == "yes";
     if (hashAsked) {
         result.hashLocation = QString::fromStdString(defaults.stringForKey("hash").value_or(""));
     }

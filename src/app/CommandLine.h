@@ -20,13 +20,15 @@ inline constexpr char kUsage[] =
     "  --data DIR           where the built-in service keeps its data\n"
     "                       (default: ~/.local/share/lirra)\n"
     "  --instance NAME      the single-instance name (default: one per user)\n"
+    "  --verbose            also log page loads, bridge calls and the scripts sent to pages\n"
     "  --help               show this text\n"
     "\n"
     "Settings may also be given in ~/.config/lirra/settings as `key = value` lines\n"
-    "(base-url, file-name, data); options on the command line win.\n";
+    "(base-url, file-name, data, verbose); options on the command line win.\n";
 
 struct CommandLine {
     bool help = false;
+    bool verbose = false;                 // `--verbose` or `verbose = 1` in the settings
     std::optional<QString> hashLocation;  // `--hash`: print the hash and exit
     QString location;                     // the video to open: an absolute path or a URL
     std::optional<QString> baseUrl;       // the service to use; none: the built-in one

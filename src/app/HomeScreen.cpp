@@ -32,8 +32,15 @@ void HomeScreen::build() {
     const void* sender = static_cast<const void*>(&page);
     startedObserver_ = center.addObserver(kWebViewProgressStartedNotification, sender,
                                           [this](auto&) { homeScreenConnecting(); });
-    finishedObserver_ = center.addObserver(kWebViewProgressFinishedNotification, sender,
-                                           [this](auto&) { homeScreenConnected(); });
+    finishedObserver_ = center.addObserver(
+        kWebViewProgressFinishedNotification, sender, [this](const Notification& notification) {
+            const auto failed = notification.userInfo.find(kWebViewLoadFailedKey);
+            if (failed != notification.userInfo.end() && std::any_cast<bool>(failed->second)) {
+                homeScreenFailed();
+            } else {
+                homeScreenConnected();
+            }
+        });
     page.setPolicyDelegate(&policyDelegate_);
     page.setDragReceiver(&dragReceiver_);
 
@@ -72,6 +79,20 @@ void HomeScreen::homeScreenConnecting() {
     dragReceiver_.isDraggable(false);
     state_.homePageReady = false;
     loaderViewController_->showLoader(QString::fromLatin1(kConnectingText));
+}
+
+void HomeScreen::homeScreenFailed() {
+    const LoaderView& loader = loaderViewController_->view();
+    const bool connecting = !loader.isLabelHidden() && loader.labelText() == kConnectingText;
+    homeScreenConnected();
+    // The engine's error page would stand blank over the loader: the loader says what is wrong
+    // instead, until the next return home loads the page again.
+    if (connecting) {
+        homeWebViewController_->view().setHidden(true);
+        loaderViewController_->showLoader(QString::fromLatin1(kUnreachableText));
+        loaderViewController_->view().stopAnimation();
+    }
+    if (loadFailed_) loadFailed_();
 }
 
 void HomeScreen::homeScreenConnected() {

@@ -3,6 +3,7 @@
 // reported that it was ready.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "app/LDragReceiverWebView.h"
@@ -25,12 +26,18 @@ class HomeScreen {
     // Progress of the home web view: a load started / finished.
     void homeScreenConnecting();
     void homeScreenConnected();
+    // The home page could not be loaded: said on the loader, then the failure handler runs.
+    void homeScreenFailed();
+    // Called when the home page could not be loaded (the service cannot be reached).
+    void setLoadFailedHandler(std::function<void()> handler) { loadFailed_ = std::move(handler); }
 
     // Empty until the first loadHomeScreen.
     WebViewController* homeWebViewController() { return homeWebViewController_.get(); }
     LoaderViewController* loaderViewController() { return loaderViewController_.get(); }
 
     static constexpr char kConnectingText[] = "Connecting...";
+    static constexpr char kUnreachableText[] =
+        "Cannot reach the Lirra service. Open a video to try again.";
 
   private:
     void build();
@@ -46,6 +53,7 @@ class HomeScreen {
     std::unique_ptr<LoaderViewController> loaderViewController_;
     NotificationCenter::ObserverId startedObserver_ = 0;
     NotificationCenter::ObserverId finishedObserver_ = 0;
+    std::function<void()> loadFailed_;
 };
 
 }  // namespace lirra

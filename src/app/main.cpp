@@ -82,6 +82,7 @@ int main(int argc, char* argv[]) {
         std::fputs(kUsage, stderr);
         return fail(commandLine.error, 2);
     }
+    setTraceEnabled(commandLine.verbose);
     if (commandLine.hashLocation) {
         QCoreApplication app(argc, argv);
         return runHashCommand(*commandLine.hashLocation);

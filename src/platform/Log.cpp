@@ -1,5 +1,6 @@
 #include "Log.h"
 
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -17,6 +18,8 @@ std::recursive_mutex& logMutex() {
 
 // Held through a shared_ptr so that replacing the sink from inside the sink leaves the running
 // one alive until it returns.
+std::atomic<bool> tracing{false};
+
 std::shared_ptr<const LogSink>& currentSink() {
     static std::shared_ptr<const LogSink> sink;
     return sink;
@@ -39,6 +42,14 @@ void logLine(const std::string& line) {
     } else {
         writeToStderr(line);
     }
+}
+
+void setTraceEnabled(bool enabled) { tracing = enabled; }
+
+bool traceEnabled() { return tracing; }
+
+void traceLine(const std::string& line) {
+    if (tracing) logLine(line);
 }
 
 LogSink setLogSink(LogSink sink) {

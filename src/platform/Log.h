@@ -8,6 +8,12 @@ namespace lirra {
 
 void logLine(const std::string& line);
 
+// Detail for finding out what happened between the app and its pages (page loads, bridge calls,
+// scripts sent to pages): written only once enabled (`--verbose`), and then as log lines.
+void setTraceEnabled(bool enabled);
+bool traceEnabled();
+void traceLine(const std::string& line);
+
 // Replaces where lines go; an empty function restores stderr. Returns the previous sink.
 using LogSink = std::function<void(const std::string&)>;
 LogSink setLogSink(LogSink sink);

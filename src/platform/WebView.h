@@ -14,7 +14,10 @@ namespace lirra {
 // the main frame starts and when it has finished (whatever its outcome). Navigations that the
 // policy delegate refused post neither.
 inline constexpr char kWebViewProgressStartedNotification[] = "WebViewProgressStartedNotification";
-inline constexpr char kWebViewProgressFinishedNotification[] = "WebViewProgressFinishedNotification";
+inline constexpr char kWebViewProgressFinishedNotification[] =
+    "WebViewProgressFinishedNotification";
+// In the finished notification's user info: true (a bool) when the page could not be loaded.
+inline constexpr char kWebViewLoadFailedKey[] = "failed";
 
 class WebView;
 
@@ -24,14 +27,14 @@ enum class NavigationPolicy { Use, Ignore };
 // Called on the main thread while the engine waits for the answer: do not evaluate scripts
 // in here; post follow-up work to the main thread instead.
 class WebPolicyDelegate {
-public:
+  public:
     virtual ~WebPolicyDelegate() = default;
     virtual NavigationPolicy decidePolicyForNavigation(WebView& view, const QUrl& url) = 0;
 };
 
 // A page's file button asks for a file. Call `chooseFilenames` with the chosen paths, or never.
 class WebUIDelegate {
-public:
+  public:
     virtual ~WebUIDelegate() = default;
     virtual void runOpenPanelForFileButton(
         WebView& view, std::function<void(const QStringList&)> chooseFilenames) = 0;
@@ -39,7 +42,7 @@ public:
 
 // Decides file drops on the view; the page never sees a dropped file.
 class DragReceiver {
-public:
+  public:
     virtual ~DragReceiver() = default;
     // Whether to accept a drop of these local file names.
     virtual bool performDragOperation(WebView& view, const QStringList& fileNames) = 0;
@@ -48,7 +51,7 @@ public:
 };
 
 class WebView : public View {
-public:
+  public:
     // Loads the URL in the main frame ("about:blank" empties the page).
     virtual void loadUrl(const QUrl& url) = 0;
     virtual QUrl url() const = 0;

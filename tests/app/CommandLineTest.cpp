@@ -28,6 +28,19 @@ TEST(CommandLine, KeepsUrlsAndTakesTheHashCommandFromTheCommandLineOnly) {
     EXPECT_EQ(readCommandLine({"--hash", "/v/a.mkv"}, defaults).hashLocation, QString("/v/a.mkv"));
 }
 
+TEST(CommandLine, VerboseIsAFlagFromEitherPlace) {
+    UserDefaults flagged;
+    const CommandLine line = readCommandLine({"--verbose", "clip.mkv"}, flagged);
+    EXPECT_TRUE(line.verbose);  // the video after it is not taken as its value
+    EXPECT_EQ(line.location, QDir::current().absoluteFilePath("clip.mkv"));
+    UserDefaults settings;
+    settings.setString("verbose", "yes");
+    EXPECT_TRUE(readCommandLine({}, settings).verbose);
+    UserDefaults quiet;
+    quiet.setString("verbose", "0");
+    EXPECT_FALSE(readCommandLine({}, quiet).verbose);
+}
+
 TEST(CommandLine, RefusesWhatItCannotUse) {
     UserDefaults defaults;
     EXPECT_FALSE(readCommandLine({"--fullscreen", "a.mkv"}, defaults).error.isEmpty());

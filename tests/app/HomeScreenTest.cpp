@@ -43,6 +43,24 @@ TEST_F(AppTest, ConnectingShowsTheLoaderAndRefusesDropsUntilThePageIsReady) {
     EXPECT_TRUE(home().drop({makeVideo("b.mkv")}));
 }
 
+TEST_F(AppTest, AHomePageThatCannotLoadIsSaidOnTheLoaderUntilTheNextReturnHome) {
+    home().postProgressStarted(center());
+    home().postProgressFinished(center(), /*failed=*/true);
+    EXPECT_TRUE(home().isHidden());  // not the engine's blank error page
+    EXPECT_FALSE(loader().isLabelHidden());
+    EXPECT_EQ(loader().labelText(), HomeScreen::kUnreachableText);
+    EXPECT_FALSE(app_->state().draggable);
+
+    home().clearRecords();
+    app_->loadHomeScreen();
+    EXPECT_FALSE(home().isHidden());
+    ASSERT_EQ(home().loads_.size(), 1u);
+    home().postProgressStarted(center());
+    EXPECT_EQ(loader().labelText(), "Connecting...");
+    home().postProgressFinished(center());
+    EXPECT_TRUE(loader().isLabelHidden());
+}
+
 TEST_F(AppTest, ReturningHomeAfterReadinessRefreshesInsteadOfReloading) {
     homePageLoadsAndReportsReady();
     home().clearRecords();

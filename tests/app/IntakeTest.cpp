@@ -110,6 +110,27 @@ TEST_F(AppTest, AFileFromTheDesktopWhileThePageIsReadyIsProcessedAtOnce) {
     EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
 }
 
+TEST_F(AppTest, AFileFromTheDesktopGoesAheadWhenTheHomePageCannotLoad) {
+    const QString video = makeVideo("offline.mkv");
+    EXPECT_TRUE(app_->applicationOpenFile(video));
+    home().postProgressStarted(center());
+    home().postProgressFinished(center());  // loaded: the file waits for readiness
+    EXPECT_EQ(app_->state().openFilePath, video);
+    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
+
+    home().postProgressStarted(center());
+    home().postProgressFinished(center(), /*failed=*/true);
+    EXPECT_TRUE(home().isHidden());
+    EXPECT_EQ(app_->state().videoLocation, video);
+    EXPECT_TRUE(app_->state().openFilePath.isEmpty());
+    EXPECT_EQ(loader().labelText(), "Searching subtitles...");
+    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);  // the lookup will tell
+
+    // Failing again with nothing waiting starts nothing.
+    home().postProgressFinished(center(), /*failed=*/true);
+    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
+}
+
 TEST_F(AppTest, FileOpenTakesTheChosenFileAndCancellingChangesNothing) {
     homePageLoadsAndReportsReady();
     platform_.application_.openPanelAnswers_.push_back(std::nullopt);

@@ -27,12 +27,26 @@ LirraProcess::LirraProcess(const QStringList& arguments) {
     if (geteuid() == 0) environment.insert("QTWEBENGINE_DISABLE_SANDBOX", "1");
     process_.setProcessEnvironment(environment);
     process_.setProcessChannelMode(QProcess::MergedChannels);
-    QStringList all = arguments;
-    all << "--instance"
-        << "lirra-e2e-" + QString::number(QCoreApplication::applicationPid()) + "-" +
-               QString::number(reinterpret_cast<quintptr>(this));
-    process_.start(QStringLiteral(LIRRA_EXECUTABLE), all);
+    instance_ = "lirra-e2e-" + QString::number(QCoreApplication::applicationPid()) + "-" +
+                QString::number(reinterpret_cast<quintptr>(this));
+    process_.start(QStringLiteral(LIRRA_EXECUTABLE),
+                   arguments + QStringList{"--instance", instance_});
     started_ = process_.waitForStarted(10000);
+}
+
+int LirraProcess::launchAgain(const QStringList& arguments, QString* output) {
+    QProcess second;
+    second.setProcessEnvironment(process_.processEnvironment());
+    second.setProcessChannelMode(QProcess::MergedChannels);
+    second.start(QStringLiteral(LIRRA_EXECUTABLE),
+                 arguments + QStringList{"--instance", instance_});
+    if (!second.waitForFinished(30000)) {
+        second.kill();
+        second.waitForFinished(5000);
+        return -1;
+    }
+    if (output) *output = QString::fromUtf8(second.readAll());
+    return second.exitCode();
 }
 
 LirraProcess::~LirraProcess() {
@@ -46,20 +60,25 @@ LirraProcess::~LirraProcess() {
 
 bool LirraProcess::isRunning() const { return process_.state() != QProcess::NotRunning; }
 
-void LirraProcess::readOutput() { log_ += QString::fromUtf8(process_.readAll()); }
+void LirraProcess::readOutput() {
+    // Without an event loop the pipe is only read inside a wait.
+    while (process_.waitForReadyRead(0)) {
+    }
+    log_ += QString::fromUtf8(process_.readAll());
+}
 
 QString LirraProcess::log() {
     readOutput();
     return log_;
 }
 
-bool LirraProcess::waitForLog(const QString& text, std::chrono::milliseconds timeout) {
+bool LirraProcess::waitForLog(const QString& text, std::chrono::milliseconds timeout, int times) {
     QElapsedTimer timer;
     timer.start();
     while (true) {
         readOutput();
-        if (log_.contains(text)) return true;
-        if (timer.elapsed() > timeout.count() || !isRunning()) return log_.contains(text);
+        if (log_.count(text) >= times) return true;
+        if (timer.elapsed() > timeout.count() || !isRunning()) return log_.count(text) >= times;
         process_.waitForReadyRead(100);
     }
 }

@@ -19,9 +19,13 @@ class LirraProcess {
     ~LirraProcess();  // ends the app if it still runs
 
     bool started() const { return started_; }
-    // Waits until the log holds `text`; false after `timeout`.
-    bool waitForLog(const QString& text, std::chrono::milliseconds timeout);
+    // Waits until the log holds `text` `times` times; false after `timeout`.
+    bool waitForLog(const QString& text, std::chrono::milliseconds timeout, int times = 1);
     QString log();
+    int countInLog(const QString& text) { return static_cast<int>(log().count(text)); }
+    // Runs a second `lirra ARGUMENTS` as the desktop would (same home, same instance) and
+    // returns its exit code; its output goes to `output`.
+    int launchAgain(const QStringList& arguments, QString* output = nullptr);
     // Asks the app to quit (SIGTERM) and waits for it.
     int quit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
     bool isRunning() const;
@@ -32,6 +36,7 @@ class LirraProcess {
     void readOutput();
 
     QTemporaryDir home_;
+    QString instance_;
     QProcess process_;
     QString log_;
     bool started_ = false;

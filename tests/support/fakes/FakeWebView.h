@@ -82,8 +82,9 @@ class FakeWebView : public WebView {
     void postProgressStarted(NotificationCenter& center) {
         center.post(kWebViewProgressStartedNotification, static_cast<const WebView*>(this));
     }
-    void postProgressFinished(NotificationCenter& center) {
-        center.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this));
+    void postProgressFinished(NotificationCenter& center, bool failed = false) {
+        center.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this),
+                    {{kWebViewLoadFailedKey, failed}});
     }
 
     void clearRecords() {

@@ -80,7 +80,15 @@ class QtWebView::Page : public QWebEnginePage {
 
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                   int line, const QString& source) override {
-        if (level != ErrorMessageLevel) return;
+        if (level != ErrorMessageLevel) {
+            if (traceEnabled()) {
+                traceLine(QStringLiteral("JavaScript console: %1 (%2:%3)")
+                              .arg(message, source)
+                              .arg(line)
+                              .toStdString());
+            }
+            return;
+        }
         logLine(QStringLiteral("JavaScript error: %1 (%2:%3)")
                     .arg(message, source)
                     .arg(line)
@@ -151,8 +159,12 @@ QtWebView::QtWebView(NotificationCenter& center, QWebEngineProfile* profile)
     QObject::connect(page_, &QWebEnginePage::loadingChanged, page_,
                      [this](const QWebEngineLoadingInfo& info) { onLoadingChanged(info); });
     QObject::connect(page_, &QWebEnginePage::loadStarted, page_, [this] { loading_ = true; });
-    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this] {
+    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this](bool ok) {
         loading_ = false;
+        if (traceEnabled()) {
+            traceLine((ok ? "Page loaded: " : "Page did not load: ") +
+                      page_->url().toString().toStdString());
+        }
         // The first page a view shows can stay unpainted: the engine's first frame is lost and
         // later frames repaint only what changed. A new size makes it draw the whole page.
         if (!repaintedOnce_ && view_) {
@@ -213,6 +225,7 @@ QString QtWebView::evaluateScript(const QString& script) {
         loaded.exec(QEventLoop::ExcludeUserInputEvents);
         if (!page_) return QString();
     }
+    traceScript(script);
     auto answer = std::make_shared<Answer>();
     QEventLoop loop;
     QPointer<QEventLoop> waiting(&loop);
@@ -237,7 +250,16 @@ QString QtWebView::evaluateScript(const QString& script) {
 }
 
 void QtWebView::evaluateScriptAsync(const QString& script) {
-    if (page_) page_->runJavaScript(script);
+    if (!page_) return;
+    traceScript(script);
+    page_->runJavaScript(script);
+}
+
+void QtWebView::traceScript(const QString& script) const {
+    if (!traceEnabled()) return;
+    constexpr int kShown = 400;  // enough for any page event; long answers are cut
+    traceLine(("Script: " + (script.size() > kShown ? script.left(kShown) + "..." : script))
+                  .toStdString());
 }
 
 void QtWebView::setDrawsBackground(bool draws) {
@@ -250,6 +272,10 @@ void QtWebView::setDrawsBackground(bool draws) {
 bool QtWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {
     if (!policyDelegate_) return true;
     const NavigationPolicy policy = policyDelegate_->decidePolicyForNavigation(*this, url);
+    if (traceEnabled()) {
+        traceLine((policy == NavigationPolicy::Use ? "Navigation: " : "Navigation handled: ") +
+                  url.toString().toStdString());
+    }
     if (policy == NavigationPolicy::Use) return true;
     if (isMainFrame) refused_.push_back(Refused{url, QDateTime::currentMSecsSinceEpoch()});
     return false;
@@ -275,7 +301,9 @@ void QtWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
         loadRefused_ = false;
         return;
     }
-    center_.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this));
+    const bool failed = info.status() == QWebEngineLoadingInfo::LoadFailedStatus;
+    center_.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this),
+                 {{kWebViewLoadFailedKey, failed}});
 }
 
 QStringList QtWebView::chooseFiles() {

@@ -63,6 +63,7 @@ class QtWebView final : public WebView, public WidgetBacked {
     // Navigation policy, asked by the page for every frame.
     bool acceptNavigation(const QUrl& url, bool isMainFrame);
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void traceScript(const QString& script) const;
     QStringList chooseFiles();
     // Drops of local files: asked of the drag receiver, only once registered for file names.
     bool acceptsDrop(const QStringList& fileNames);
@@ -89,7 +90,8 @@ class QtWebView final : public WebView, public WidgetBacked {
     std::deque<Refused> refused_;
     bool loadRefused_ = false;  // the load under way is one of them
     bool loading_ = false;
-    bool repaintedOnce_ = false;  // the first load's full repaint has been asked for      // the main frame is loading (refused navigations included)
+    bool repaintedOnce_ = false;  // the first load's full repaint has been asked for      // the
+                                  // main frame is loading (refused navigations included)
 };
 
 }  // namespace lirra
