@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of scripts/debian-packages.txt that are missing. Quiet when all are there.
+# Installs the Debian packages of a list (default: scripts/debian-packages.txt) that are missing.
+# Quiet when all are there. Usage: scripts/ensure-deps.sh [LIST_FILE]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 missing=()
@@ -7,7 +8,7 @@ while read -r pkg; do
     [[ -z "$pkg" || "$pkg" == \#* ]] && continue
     status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
-done < "$here/debian-packages.txt"
+done < "${1:-$here/debian-packages.txt}"
 # Node runs the pages' tests; Debian's nodejs (and npm) only when none is installed at all.
 command -v node >/dev/null || missing+=(nodejs)
 command -v npm >/dev/null || missing+=(npm)

@@ -2,7 +2,7 @@
 """Playback benchmarks: start to first frame of the engine in a bare window, and CPU / PSS of
 the whole process tree while it plays a 1080p H.264 file, beside plain mpv on the same file.
 
-Usage: bench/playback/run.py [--build DIR] [--seconds 20] [--runs 3]
+Usage: bench/playback/run.py [--build DIR] [--seconds 20] [--runs 3] [--json FILE]
 Runs itself under xvfb-run when no display is set. The machine should be otherwise idle:
 the numbers are CPU time actually used, and a busy machine makes both players drop frames. Needs ffmpeg and mpv on the PATH and the
 target lirra_bench_playback built in DIR (default build-mpv).
@@ -170,6 +170,7 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-mpv"))
     parser.add_argument("--seconds", type=int, default=20)
     parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--json", help="also write the figures to this file")
     args = parser.parse_args()
 
     if not os.environ.get("DISPLAY") and shutil.which("xvfb-run"):
@@ -198,6 +199,14 @@ def main():
         print(f"{name:<28}{cpu:>16.0f}{pss:>14.0f}{pss_max:>13.0f}{drops:>22}")
     if plain:
         print(f"CPU ratio lirra / mpv: {ours[0] / plain[0]:.2f}")
+    if args.json:
+        figures = {"first_frame_ms": inside, "first_frame_from_exec_ms": outside,
+                   "seconds": args.seconds,
+                   "ours": dict(zip(("cpu", "pss", "pss_max", "drops"), ours))}
+        if plain:
+            figures["mpv"] = dict(zip(("cpu", "pss", "pss_max", "drops"), plain))
+        with open(args.json, "w") as out:
+            json.dump(figures, out)
 
 
 if __name__ == "__main__":
