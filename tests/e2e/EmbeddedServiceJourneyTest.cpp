@@ -237,7 +237,7 @@ TEST_F(EmbeddedJourney, OneVideoFromTheCommandLineToItsEndAndItsSecondShowing) {
 }
 
 TEST_F(EmbeddedJourney, AVideoOverHttpIsHashedByRangesAndNamedByTheFileNameOption) {
-    const QString clip = makeClip(media_.path(), "clip.mkv", 6);
+    const QString clip = makeClip(media_.path(), "clip.mkv", 10);
     ASSERT_FALSE(clip.isEmpty());
     const std::string bytes = readFile(clip.toStdString());
     LoopbackHttpServer media;
