@@ -6,31 +6,18 @@
 namespace lirra {
 namespace {
 
-TEST(LookupRequest, FormBodyHasTheFieldsInOrderEachEncoded) {
-    EXPECT_EQ(lookupFormBody(1234567890123ULL, QStringLiteral("8e245d9679d31e12"),
-                             QStringLiteral("My Film.mkv"), QStringLiteral("pt-BR")),
-              "fileSize=1234567890123&movieHash=8e245d9679d31e12&fileName=My+Film.mkv"
-              "&targetLanguageCode=eng&nativeLanguageCode=pt-BR");
-    EXPECT_EQ(lookupFormBody(18446744073709551615ULL, QStringLiteral("0"), QStringLiteral("a&b=c"),
-                             QString()),
+// Bodies and headers as they arrive are checked on loopback (SubtitleServiceTest); here the
+// extremes and what the wire does not show.
+TEST(LookupRequest, BodyAtTheExtremesAndTheRequestAroundIt) {
+    const QByteArray body = lookupFormBody(18446744073709551615ULL, QStringLiteral("0"),
+                                           QStringLiteral("a&b=c"), QString());
+    EXPECT_EQ(body,
               "fileSize=18446744073709551615&movieHash=0&fileName=a%26b%3Dc"
               "&targetLanguageCode=eng&nativeLanguageCode=");
-}
-
-TEST(LookupRequest, PostsTheBodyWithItsLengthInBytes) {
-    const QByteArray body =
-        lookupFormBody(1, QStringLiteral("1"), QString::fromUtf8("Ж.mkv"), QStringLiteral("ru"));
     const UrlRequest request = makeLookupRequest(QStringLiteral("http://127.0.0.1:9/"), body);
     EXPECT_EQ(request.url.toString(), "http://127.0.0.1:9/Player/GetSubtitlesToDownload");
-    EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.timeoutSeconds, 120);
     EXPECT_EQ(request.cachePolicy, 0);
-    EXPECT_EQ(request.body, body);
-    ASSERT_EQ(request.headers.size(), 2u);
-    EXPECT_EQ(request.headers[0].first, "Content-type");
-    EXPECT_EQ(request.headers[0].second, "application/x-www-form-urlencoded");
-    EXPECT_EQ(request.headers[1].first, "Content-length");
-    EXPECT_EQ(request.headers[1].second, QByteArray::number(body.size()));
 }
 
 TEST(LookupAnswer, VideoIdIsAWhole32BitNumberOrZero) {
