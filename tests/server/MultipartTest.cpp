@@ -6,33 +6,16 @@
 namespace lirra::server {
 namespace {
 
-TEST(Multipart, TwoFilesAsTheAppWritesThem) {
-    const std::string body =
-        "--B\r\nContent-Disposition: form-data; name=\"7\"; filename=\"a.srt\"\r\n"
-        "Content-Type: text/plain\r\n\r\nx\r\n--B\r\n"
-        "Content-Disposition: form-data; name=\"9\"; filename=\"b.srt\"\r\n"
-        "Content-Type: text/plain\r\n\r\ny\r\n--B--\r\n";
-    const auto parsed = parseMultipart(body, "B");
-    ASSERT_EQ(parsed.error, "");
-    ASSERT_EQ(parsed.parts.size(), 2u);
-    EXPECT_EQ(parsed.parts[0].name, "7");
-    EXPECT_EQ(parsed.parts[0].fileName, "a.srt");
-    EXPECT_EQ(parsed.parts[0].contentType, "text/plain");
-    EXPECT_EQ(parsed.parts[0].content, "x");
-    EXPECT_EQ(parsed.parts[1].name, "9");
-    EXPECT_EQ(parsed.parts[1].content, "y");
-}
-
-TEST(Multipart, NoFileAndEmptyFile) {
-    auto parsed = parseMultipart("--B\r\n\r\n--B--\r\n", "B");
-    EXPECT_EQ(parsed.error, "");
-    EXPECT_TRUE(parsed.parts.empty());
-    parsed = parseMultipart(
+// Bodies as the app writes them are parsed on every upload of the loopback tests
+// (LookupUploadTest); here, the edges those do not reach.
+TEST(Multipart, AnEmptyFileIsAPart) {
+    auto parsed = parseMultipart(
         "--B\r\nContent-Disposition: form-data; name=\"1\"; filename=\"e.srt\"\r\n\r\n\r\n--B--",
         "B");
     ASSERT_EQ(parsed.error, "");
     ASSERT_EQ(parsed.parts.size(), 1u);
     EXPECT_EQ(parsed.parts[0].content, "");
+    EXPECT_EQ(parsed.parts[0].fileName, "e.srt");
 }
 
 TEST(Multipart, ContentMayHoldBoundaryLookalikesAndCrLf) {

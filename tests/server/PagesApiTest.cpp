@@ -8,60 +8,16 @@ using nlohmann::json;
 
 class PagesApiTest : public ServerFixture {};
 
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
-
-TEST_F(PagesApiTest, HomePageCarriesWhatTheAppRelisOn) {
-    auto res = client().Get("/Player/Home");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200);
-    EXPECT_EQ(res->get_header_value("Content-Type"), "text/html; charset=utf-8");
-    const std::string& html = res->body;
-    EXPECT_TRUE(contains(
-        html, R"(<span id="selectedLanguage"><span class="flag small spa"></span></span>)"));
-    EXPECT_TRUE(contains(html, "Drop a video here or use File &gt; Open"));
-    EXPECT_TRUE(contains(html, R"(href="../Account/PlayerRegister")"));
-    EXPECT_TRUE(contains(html, R"(src="../static/jquery.min.js")"));
-    res = client().Get("/static/home.js");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200);
-    EXPECT_TRUE(contains(res->body, "sendCommand('EnableDraggableHomeScreen')"));
-    EXPECT_TRUE(contains(res->body, "$(window).on('refreshLevel'"));
-    res = client().Get("/static/bridge.js");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200);
-    EXPECT_TRUE(contains(res->body, "'app:///Execute/' + name"));
-}
-
-TEST_F(PagesApiTest, JqueryIsServedByteForByte) {
-    auto res = client().Get("/static/jquery.min.js");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200);
-    EXPECT_EQ(res->body, readFile("/usr/share/javascript/jquery/jquery.min.js"));
-    EXPECT_EQ(res->get_header_value("Content-Type"), "application/javascript; charset=utf-8");
-}
-
-TEST_F(PagesApiTest, PlayerAndRegisterPages) {
-    auto res = client().Get("/Player/Play?videoId=42");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200);
-    EXPECT_TRUE(contains(res->body, R"(<div id="next-sub")"));
-    EXPECT_TRUE(contains(res->body, R"(<body class="player">)"));
-    EXPECT_TRUE(contains(client().Get("/static/lirra.css")->body,
-                         "body.player { background: transparent;"));
-    EXPECT_TRUE(contains(client().Get("/static/play.js")->body, "$(window).on('timeUpdate'"));
+// What the pages show and send is checked in a real browser against a real server
+// (tests/pages/browser); here, what the app's ids and links may look like.
+TEST_F(PagesApiTest, PlayerPageTakesAnyUnsigned64BitIdAndTheRegisterLinkRedirects) {
     // The app prints a sign-extended id unsigned; the page still loads.
     EXPECT_EQ(client().Get("/Player/Play?videoId=18446744073709551615")->status, 200);
     for (const char* bad : {"/Player/Play", "/Player/Play?videoId=", "/Player/Play?videoId=1x",
                             "/Player/Play?videoId=18446744073709551616"}) {
         EXPECT_EQ(client().Get(bad)->status, 400) << bad;
     }
-    res = client().Get("/Account/Register");
-    ASSERT_TRUE(res);
-    EXPECT_EQ(res->status, 200);
-    EXPECT_TRUE(contains(res->body, "There is no\naccount to create"));
-    res = client().Get("/Account/PlayerRegister");
+    auto res = client().Get("/Account/PlayerRegister");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 302);
     EXPECT_EQ(res->get_header_value("Location"), "Register");

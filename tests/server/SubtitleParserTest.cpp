@@ -85,7 +85,6 @@ TEST(Formats, UnknownTextHasNoCues) {
     EXPECT_EQ(parseSubtitle("").format, SubtitleFormat::Unknown);
     EXPECT_EQ(parseSubtitle("just some words\nand more").format, SubtitleFormat::Unknown);
     EXPECT_TRUE(parseSubtitle("just some words").cues.empty());
-    EXPECT_STREQ(formatName(SubtitleFormat::MicroDvd), "sub");
 }
 
 }  // namespace
