@@ -99,38 +99,29 @@ TEST_F(BridgeTest, StopReturnsHomeWithOrWithoutPlayer) {
     EXPECT_TRUE(player.calls_.empty());  // stopping the player is the home screen's business
 }
 
-TEST_F(BridgeTest, EnableDraggableHomeScreenWithoutWaitingFile) {
+TEST_F(BridgeTest, EnableDraggableHomeScreenTakesTheWaitingFileOnce) {
     state.draggable = false;
     execute("EnableDraggableHomeScreen");
     EXPECT_EQ(homeView.registerForDraggedFileNamesCount_, 1);
     EXPECT_TRUE(state.draggable);
     EXPECT_TRUE(state.homePageReady);
     EXPECT_TRUE(intake.locations.empty());
-}
 
-TEST_F(BridgeTest, EnableDraggableHomeScreenTakesTheWaitingFileOnce) {
-    state.draggable = false;
     state.openFilePath = QStringLiteral("/videos/clip.mkv");
     execute("EnableDraggableHomeScreen");
     ASSERT_EQ(intake.locations, std::vector<QString>{QStringLiteral("/videos/clip.mkv")});
     EXPECT_EQ(intake.openFilePathDuringCall, std::vector<QString>{QString()});  // cleared first
     EXPECT_TRUE(state.openFilePath.isEmpty());
-    EXPECT_TRUE(state.draggable);
 
     // After a reload of the home page: nothing waits unless the desktop handed a new file over.
     execute("EnableDraggableHomeScreen");
     EXPECT_EQ(intake.locations.size(), 1u);
     state.openFilePath = QStringLiteral("/videos/next.mp4");
-    execute("EnableDraggableHomeScreen");
-    EXPECT_EQ(intake.locations.back(), QStringLiteral("/videos/next.mp4"));
-}
-
-TEST_F(BridgeTest, EnableDraggableHomeScreenWithoutHomeView) {
-    hasHomeView = false;
+    hasHomeView = false;  // and the home view may be gone
     state.draggable = false;
     execute("EnableDraggableHomeScreen");
+    EXPECT_EQ(intake.locations.back(), QStringLiteral("/videos/next.mp4"));
     EXPECT_TRUE(state.draggable);
-    EXPECT_TRUE(state.homePageReady);
 }
 
 TEST_F(BridgeTest, ResizeForTutorial) {
@@ -152,15 +143,13 @@ TEST_F(BridgeTest, ResizeForTutorial) {
     execute("ResizeForTutorial");
     ASSERT_EQ(window.contentSizeCalls_.size(), 2u);
     EXPECT_EQ(window.contentSize().height, 510);
-}
 
-TEST_F(BridgeTest, ResizeForTutorialWithoutAspectRatioKeepsTheWidth) {
+    // Back home the ratio is lifted: the width stays.
     window.setFrame(Rect{{0, 0}, {640, 400}}, true);
-    window.setContentAspectRatio(Size{16, 9});
-    window.setContentResizeIncrements(Size{1, 1});  // back home: the ratio is lifted
+    window.setContentResizeIncrements(Size{1, 1});
     execute("ResizeForTutorial");
-    ASSERT_EQ(window.contentSizeCalls_.size(), 1u);
-    EXPECT_EQ(window.contentSizeCalls_[0], (Size{640, 510}));
+    ASSERT_EQ(window.contentSizeCalls_.size(), 3u);
+    EXPECT_EQ(window.contentSizeCalls_[2], (Size{640, 510}));
 }
 
 TEST_F(BridgeTest, ResizeForPaymentAlwaysSetsItsSize) {
