@@ -157,6 +157,18 @@ TEST_F(WindowsTest, FramesAreInScreenCoordinatesFromTheLowerLeftAndRoundTrip) {
     EXPECT_EQ(window->contentView().bounds().size.width, 700);
     EXPECT_EQ(window->contentView().bounds().size.height,
               500 - (window->height() - window->centralArea().height()));
+
+    // A layer's frame too, from the lower left of the content area.
+    video = std::make_unique<QtPlayerWindow>(*window, contentArea());
+    window->addChildWindow(*video);
+    Rect smaller{contentArea().origin, Size{300, 200}};
+    smaller.origin.x += 10;
+    smaller.origin.y += 20;
+    video->setFrame(smaller, true);
+    EXPECT_EQ(video->frame(), smaller);
+    const QRect inArea = video->layerWidget()->geometry();
+    EXPECT_EQ(inArea.x(), 10);
+    EXPECT_EQ(window->centralArea().height() - inArea.bottom() - 1, 20);
 }
 
 TEST_F(WindowsTest, ContentSizeChangesReachTheDelegateAndSubviewsFollow) {
@@ -254,21 +266,6 @@ TEST_F(WindowsTest, PlayerLayersStackOverTheContentAreaAndComeBackAfterClosing) 
         5s));
     EXPECT_EQ(overlay->frame(), contentArea());
     EXPECT_EQ(webView->frame().size, (Size{640, 360}));
-}
-
-TEST_F(WindowsTest, LayerFramesRoundTripThroughScreenCoordinates) {
-    video = std::make_unique<QtPlayerWindow>(*window, contentArea());
-    window->addChildWindow(*video);
-    Rect smaller = contentArea();
-    smaller.origin.x += 10;
-    smaller.origin.y += 20;
-    smaller.size = Size{300, 200};
-    video->setFrame(smaller, true);
-    EXPECT_EQ(video->frame(), smaller);
-    // From the lower-left: 20 above the content area's bottom edge.
-    const QRect inArea = video->layerWidget()->geometry();
-    EXPECT_EQ(inArea.x(), 10);
-    EXPECT_EQ(window->centralArea().height() - inArea.bottom() - 1, 20);
 }
 
 TEST_F(WindowsTest, RouterSeesDoubleClicksAndEscapeAndSwallowsWhatItRefuses) {
