@@ -15,9 +15,6 @@ TEST(MpvVideoViewTest, FramesAreInTheLowerLeftConventionOfItsContainer) {
     view.setFrame({{10, 20}, {300, 200}});
     EXPECT_EQ(view.geometry(), QRect(10, 380, 300, 200));
     EXPECT_EQ(view.frame(), (Rect{{10, 20}, {300, 200}}));
-    view.setHidden(true);
-    EXPECT_TRUE(view.isHidden());
-    EXPECT_EQ(view.widget(), &view);
 }
 
 TEST(MpvVideoViewTest, PaintsItsBackColourWithoutAPicture) {

@@ -1,13 +1,10 @@
 #include "TestMedia.h"
 
-#include <httplib.h>
-
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <iostream>
-#include <thread>
 
 namespace lirra::test {
 namespace {
@@ -39,79 +36,27 @@ TestMedia generate() {
     subtitles.write("1\n00:00:00,000 --> 00:00:02,500\nHello\n");
     subtitles.close();
 
+    // Arguments without spaces, then the file names.
+    auto args = [](const char* text) { return QString::fromLatin1(text).split(' '); };
     const bool made =
-        ffmpeg({"-f",
-                "lavfi",
-                "-i",
-                "color=c=blue:s=1280x720:r=25:d=3,drawbox=x=0:y=0:w=1280:h=360:color=red:t=fill",
-                "-f",
-                "lavfi",
-                "-i",
-                "sine=frequency=440:duration=3",
-                "-f",
-                "lavfi",
-                "-i",
-                "sine=frequency=660:duration=3",
-                "-i",
-                dir + "/subs.srt",
-                "-map",
-                "0:v",
-                "-map",
-                "1:a",
-                "-map",
-                "2:a",
-                "-map",
-                "3:s",
-                "-c:v",
-                "libx264",
-                "-preset",
-                "ultrafast",
-                "-pix_fmt",
-                "yuv420p",
-                "-c:a",
-                "aac",
-                "-c:s",
-                "srt",
-                "-metadata:s:a:0",
-                "title=English",
-                "-metadata:s:a:0",
-                "language=eng",
-                "-metadata:s:a:1",
-                "title=French",
-                "-metadata:s:a:1",
-                "language=fre",
-                media.clip}) &&
-        ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=1.5", "-c:a", "aac",
-                media.audioOnly}) &&
-        ffmpeg({"-f",
-                "lavfi",
-                "-i",
-                "color=c=green:s=320x240:r=25:d=1",
-                "-f",
-                "lavfi",
-                "-i",
-                "sine=duration=1",
-                "-f",
-                "lavfi",
-                "-i",
-                "sine=duration=1",
-                "-map",
-                "0:v",
-                "-map",
-                "1:a",
-                "-map",
-                "2:a",
-                "-c:v",
-                "libx264",
-                "-preset",
-                "ultrafast",
-                "-c:a",
-                "aac",
-                "-metadata:s:a:0",
-                "language=ger",
-                "-metadata:s:a:1",
-                "language=und",
-                media.untitled});
+        ffmpeg(
+            args("-f lavfi -i "
+                 "color=c=blue:s=1280x720:r=25:d=3,drawbox=x=0:y=0:w=1280:h=360:color=red:t=fill "
+                 "-f lavfi -i sine=frequency=440:duration=3 "
+                 "-f lavfi -i sine=frequency=660:duration=3 -i") +
+            QStringList{dir + "/subs.srt"} +
+            args("-map 0:v -map 1:a -map 2:a -map 3:s -c:v libx264 -preset ultrafast "
+                 "-pix_fmt yuv420p -c:a aac -c:s srt "
+                 "-metadata:s:a:0 title=English -metadata:s:a:0 language=eng "
+                 "-metadata:s:a:1 title=French -metadata:s:a:1 language=fre") +
+            QStringList{media.clip}) &&
+        ffmpeg(args("-f lavfi -i sine=frequency=440:duration=1.5 -c:a aac") +
+               QStringList{media.audioOnly}) &&
+        ffmpeg(args("-f lavfi -i color=c=green:s=320x240:r=25:d=1 -f lavfi -i sine=duration=1 "
+                    "-f lavfi -i sine=duration=1 -map 0:v -map 1:a -map 2:a -c:v libx264 "
+                    "-preset ultrafast -c:a aac -metadata:s:a:0 language=ger "
+                    "-metadata:s:a:1 language=und") +
+               QStringList{media.untitled});
     QFile text(media.notVideo);
     if (!made || !text.open(QIODevice::WriteOnly)) return media;
     text.write("This is a text file with a video's name.\n");
@@ -127,34 +72,25 @@ const TestMedia& testMedia() {
     return media;
 }
 
-struct ClipServer::Impl {
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
-};
-
-ClipServer::ClipServer()
-    : impl_(std::make_unique<Impl>()), rangeRequests_(std::make_shared<std::atomic<int>>(0)) {
+ClipServer::ClipServer() {
     QFile file(testMedia().clip);
     std::string body;
     if (file.open(QIODevice::ReadOnly)) body = file.readAll().toStdString();
-    impl_->server.Get("/clip.mkv", [body, ranges = rangeRequests_](const httplib::Request& request,
-                                                                   httplib::Response& response) {
-        if (request.has_header("Range")) ++*ranges;
+    server_.server().Get("/clip.mkv", [body](const httplib::Request&, httplib::Response& response) {
         response.set_content(body, "video/x-matroska");  // the library answers ranges itself
     });
-    impl_->port = impl_->server.bind_to_any_port("127.0.0.1");
-    impl_->thread = std::thread([this] { impl_->server.listen_after_bind(); });
-    while (!impl_->server.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    server_.start();
 }
 
-ClipServer::~ClipServer() {
-    impl_->server.stop();
-    impl_->thread.join();
+int ClipServer::rangeRequests() const {
+    int ranges = 0;
+    for (const RecordedRequest& request : server_.requests())
+        ranges += request.header("Range") ? 1 : 0;
+    return ranges;
 }
 
 QString ClipServer::url(const QString& path) const {
-    return QString("http://127.0.0.1:%1%2").arg(impl_->port).arg(path);
+    return QString::fromStdString(server_.url(path.toStdString()));
 }
 
 }  // namespace lirra::test

@@ -3,8 +3,8 @@
 #pragma once
 
 #include <QString>
-#include <atomic>
-#include <memory>
+
+#include "support/LoopbackHttpServer.h"
 
 namespace lirra::test {
 
@@ -27,14 +27,11 @@ const TestMedia& testMedia();
 class ClipServer {
   public:
     ClipServer();
-    ~ClipServer();
     QString url(const QString& path) const;
-    int rangeRequests() const { return *rangeRequests_; }
+    int rangeRequests() const;
 
   private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
-    std::shared_ptr<std::atomic<int>> rangeRequests_;
+    LoopbackHttpServer server_;
 };
 
 }  // namespace lirra::test

@@ -146,16 +146,5 @@ TEST_F(PlaybackEngineTest, SoundWithoutPictureNeverFitsTheWindowAndEndsAtHome) {
     EXPECT_TRUE(state.durationDeferred->isResolved());
 }
 
-TEST_F(PlaybackEngineTest, AVideoOverHttpIsOpenedAsAUrl) {
-    test::ClipServer server;
-    launch(server.url(QStringLiteral("/clip.mkv")));
-    ASSERT_TRUE(waitFor([this] {
-        return state.durationDeferred->isResolved() && state.volumeDeferred->isResolved();
-    }));
-    EXPECT_GT(server.rangeRequests(), 0);
-    EXPECT_EQ(window.contentSizeCalls_, (std::vector<Size>{{1280, 720}}));
-    EXPECT_NEAR(std::any_cast<std::int64_t>(state.durationDeferred->result()), 3000, 150);
-}
-
 }  // namespace
 }  // namespace lirra::testing
