@@ -21,7 +21,6 @@ TEST(PromiseTest, CallbacksRunInRegistrationOrderAtSettlementOrAtOnceAfterIt) {
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(deferred->resolve(4).get(), deferred->promise().get());  // a Deferred is its promise
     EXPECT_EQ(log, (Log{"w4", "any", "x4"}));
-    EXPECT_EQ(Promise::kResolved, 2);
 
     deferred->when(
         tagged("late"), [&](const ErrorPtr&) { log.push_back("failed"); },

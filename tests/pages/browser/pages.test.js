@@ -154,13 +154,9 @@ describe('player page', () => {
         const guids = names.map((n) => requestGuid(bridge, n));
         for (const g of guids) assert.match(g, /^[a-z0-9-]+$/);
         assert.equal(new Set(guids).size, 6);
-        const [duration, volume, speed, audio, fullscreen, fileName] = guids;
-        await page.evaluate(h.script.reply(duration, '95000'));
-        await page.evaluate(h.script.reply(volume, '160'));
-        await page.evaluate(h.script.reply(speed, '1'));
-        await page.evaluate(h.script.reply(audio, "{audioTracks:{'English':1, 'Français':2, }, audioTrack:1}"));
-        await page.evaluate(h.script.reply(fullscreen, 'true'));
-        await page.evaluate(h.script.reply(fileName, "'Walk in the Park.mkv'"));
+        const values = ['95000', '160', '1', "{audioTracks:{'English':1, 'Français':2, }, audioTrack:1}", 'true',
+                        "'Walk in the Park.mkv'"];
+        for (let i = 0; i < 6; ++i) await page.evaluate(h.script.reply(guids[i], values[i]));
         assert.equal(await page.textContent('#time-duration'), '1:35');
         assert.equal(await page.getAttribute('#seek', 'max'), '95');
         assert.equal(await page.textContent('#volume-value'), '80%');
@@ -174,7 +170,7 @@ describe('player page', () => {
         assert.match(await page.textContent('#fullscreen-state'), /leave/);
         assert.equal(await page.textContent('#file-name'), 'Walk in the Park.mkv');
         // A second reply to the same guid finds no listener any more.
-        await page.evaluate(h.script.reply(volume, '20'));
+        await page.evaluate(h.script.reply(guids[1], '20'));
         assert.equal(await page.textContent('#volume-value'), '80%');
     });
 
@@ -361,31 +357,28 @@ describe('player page', () => {
         for (const t of [3400, 3500]) await at(t);
         const background = path.join(shots, 'background.png');
         h.busyBackground(background);
+        const layer = path.join(shots, 'player-layer.png');
+        const shot = async (name) => {
+            await page.waitForTimeout(400);
+            await page.screenshot({ path: layer, omitBackground: true });
+            h.composite(background, layer, path.join(shots, name));
+        };
         await h.input.moveMouse(page);
         await page.waitForTimeout(400);
         assert.equal(await page.evaluate(() => document.body.classList.contains('chrome-visible')), true);
-        const layer = path.join(shots, 'player-layer.png');
-        await page.screenshot({ path: layer, omitBackground: true });
-        h.composite(background, layer, path.join(shots, 'player.png'));
+        await shot('player.png');
         await click('#subtitle-button');
-        await page.waitForTimeout(400);
-        await page.screenshot({ path: layer, omitBackground: true });
-        h.composite(background, layer, path.join(shots, 'player-subtitle-menu.png'));
+        await shot('player-subtitle-menu.png');
         await h.input.pressPicture(page);
         await press('?');
-        await page.waitForTimeout(400);
-        await page.screenshot({ path: layer, omitBackground: true });
-        h.composite(background, layer, path.join(shots, 'player-help.png'));
+        await shot('player-help.png');
         await press('?');
         await press('l');
-        await page.waitForTimeout(400);
-        await page.screenshot({ path: layer, omitBackground: true });
-        h.composite(background, layer, path.join(shots, 'player-lines.png'));
+        await shot('player-lines.png');
         await press('l');
-        await         await page.waitForTimeout(3200);   // the controls fade
+        await page.waitForTimeout(3200);   // the controls fade
         assert.equal(await page.evaluate(() => document.body.classList.contains('chrome-visible')), false);
-        await page.screenshot({ path: layer, omitBackground: true });
-        h.composite(background, layer, path.join(shots, 'player-watching.png'));
+        await shot('player-watching.png');
         fs.rmSync(layer);
     });
 });
