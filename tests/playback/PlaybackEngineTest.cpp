@@ -123,28 +123,8 @@ TEST_F(PlaybackEngineTest, AVideoPlaysToItsEndAndReturnsHome) {
     EXPECT_FALSE(state.playbackStarted);
 }
 
-TEST_F(PlaybackEngineTest, FilesThatCannotBePlayedAlertOnceAndReturnHome) {
-    for (const QString& location : {testMedia().missing, testMedia().notVideo}) {
-        application.alerts_.clear();
-        screens->homeScreenLoads = 0;
-        launch(location);
-        ASSERT_TRUE(waitFor([this] { return screens->homeScreenLoads > 0; }, 10000))
-            << location.toStdString();
-        waitFor([] { return false; }, 300);
-        ASSERT_EQ(application.alerts_.size(), 1u) << location.toStdString();
-        EXPECT_EQ(application.alerts_[0].messageText, QStringLiteral("Couldn't open video"));
-        EXPECT_EQ(screens->homeScreenLoads, 1);
-        EXPECT_TRUE(window.contentSizeCalls_.empty());
-    }
-}
-
-TEST_F(PlaybackEngineTest, SoundWithoutPictureNeverFitsTheWindowAndEndsAtHome) {
-    launch(testMedia().audioOnly);
-    ASSERT_TRUE(waitFor([this] { return screens->homeScreenLoads > 0; }, 15000));
-    EXPECT_TRUE(window.contentSizeCalls_.empty());
-    EXPECT_TRUE(application.alerts_.empty());
-    EXPECT_TRUE(state.durationDeferred->isResolved());
-}
+// Files the engine cannot play and sound without a picture: the engine's side in
+// MpvMediaPlayerTest, the relay's answer in RelayTest, the whole way in the end-to-end journeys.
 
 }  // namespace
 }  // namespace lirra::testing

@@ -8,8 +8,17 @@
 namespace lirra {
 namespace {
 
-// The whole bodies (two files, none) are checked byte for byte as the service receives them
-// (SubtitleServiceTest); here, what the loopback tests do not reach.
+// The two-file example byte for byte; the empty upload is checked as the service receives it
+// (SubtitleServiceTest).
+TEST(MultipartBody, TwoFilesGiveTheExampleByteForByte) {
+    EXPECT_EQ(
+        multipartBody("B", {{7, QStringLiteral("a.srt"), "x"}, {9, QStringLiteral("b.srt"), "y"}}),
+        "--B\r\nContent-Disposition: form-data; name=\"7\"; filename=\"a.srt\"\r\n"
+        "Content-Type: text/plain\r\n\r\nx\r\n"
+        "--B\r\nContent-Disposition: form-data; name=\"9\"; filename=\"b.srt\"\r\n"
+        "Content-Type: text/plain\r\n\r\ny\r\n--B--\r\n");
+}
+
 TEST(MultipartBody, ContentIsCopiedUnchangedAndMayBeEmpty) {
     const QByteArray binary("\0\r\n--B\xff", 8);
     const QByteArray body = multipartBody(
