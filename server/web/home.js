@@ -79,7 +79,12 @@
         $('#show-tutorial').on('click', function (e) { e.preventDefault(); showTutorial(); });
         $('#close-tutorial').on('click', closeTutorial);
 
-        $(window).on('refreshLevel', refreshLevel);
+        // Back from a video, the window has the video's size: ask for the home page's height
+        // again (the app only ever grows the window for it).
+        $(window).on('refreshLevel', function () {
+            sendCommand('ResizeForTutorial');
+            refreshLevel();
+        });
         refreshLevel();
         if (!prefs.player().tutorialSeen) showTutorial();
         sendCommand('EnableDraggableHomeScreen');

@@ -79,8 +79,8 @@ describe('home page', () => {
         await page.close();
     });
 
-    it('lists recent videos as text and refreshes them on "refreshLevel"', async () => {
-        const { page, errors } = await h.openPage(browser.context, server.baseUrl + 'Player/Home');
+    it('lists recent videos as text and refreshes them on "refreshLevel", asking for room again', async () => {
+        const { page, bridge, errors } = await h.openPage(browser.context, server.baseUrl + 'Player/Home');
         await h.waitFor(() => page.$eval('#recent-videos', (e) => e.textContent.includes('Walk in the Park.mkv')), 'the video');
         assert.equal(await page.textContent('#stat-videos'), '1');
         assert.equal(await page.textContent('#stat-subtitles'), '2');
@@ -88,8 +88,10 @@ describe('home page', () => {
         await page.screenshot({ path: path.join(shots, 'home.png') });
         const hostile = '<img src=x onerror="window.hacked=1">.mkv';
         await h.openVideo(server.baseUrl, hostile, 1000, '1');
+        const resizes = bridge.filter((u) => u.endsWith('/ResizeForTutorial')).length;
         await page.evaluate(h.script.event('refreshLevel'));
         await h.waitFor(() => page.$eval('#stat-videos', (e) => e.textContent === '2'), 'two videos');
+        assert.equal(bridge.filter((u) => u.endsWith('/ResizeForTutorial')).length, resizes + 1);
         assert.equal(await page.$eval('#recent-videos li .name', (e) => e.textContent), hostile);
         assert.equal(await page.$('#recent-videos img'), null);
         assert.equal(await page.evaluate(() => window.hacked), undefined);
