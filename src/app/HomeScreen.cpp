@@ -35,7 +35,10 @@ void HomeScreen::build() {
     finishedObserver_ = center.addObserver(
         kWebViewProgressFinishedNotification, sender, [this](const Notification& notification) {
             const auto failed = notification.userInfo.find(kWebViewLoadFailedKey);
-            if (failed != notification.userInfo.end() && std::any_cast<bool>(failed->second)) {
+            const bool* isFailed = failed != notification.userInfo.end()
+                                       ? std::any_cast<bool>(&failed->second)
+                                       : nullptr;
+            if (isFailed && *isFailed) {
                 homeScreenFailed();
             } else {
                 homeScreenConnected();

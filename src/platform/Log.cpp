@@ -16,10 +16,10 @@ std::recursive_mutex& logMutex() {
     return mutex;
 }
 
-// Held through a shared_ptr so that replacing the sink from inside the sink leaves the running
-// one alive until it returns.
 std::atomic<bool> tracing{false};
 
+// Held through a shared_ptr so that replacing the sink from inside the sink leaves the running
+// one alive until it returns.
 std::shared_ptr<const LogSink>& currentSink() {
     static std::shared_ptr<const LogSink> sink;
     return sink;
