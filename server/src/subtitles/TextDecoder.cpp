@@ -1,0 +1,127 @@
+#include "TextDecoder.h"
+
+#include <errno.h>
+#include <iconv.h>
+#include <uchardet/uchardet.h>
+
+#include <algorithm>
+#include <memory>
+#include <type_traits>
+
+#include "Text.h"
+
+namespace lirra::server {
+namespace {
+
+bool convert(std::string_view bytes, const char* from, std::string& out) {
+    iconv_t cd = iconv_open("UTF-8", from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
+    out.clear();
+    std::string input(bytes);
+    char* in = input.data();
+    std::size_t inLeft = input.size();
+    char buffer[16384];
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        std::size_t outLeft = sizeof buffer;
+        const std::size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, sizeof buffer - outLeft);
+        if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) return false;  // EILSEQ, EINVAL
+    }
+    char* outPtr = buffer;
+    std::size_t outLeft = sizeof buffer;
+    if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) {
+        return false;
+    }
+    out.append(buffer, sizeof buffer - outLeft);
+    return true;
+}
+
+bool startsWith(std::string_view s, std::string_view prefix) {
+    return s.substr(0, prefix.size()) == prefix;
+}
+
+// UTF-16 text of Latin letters has a zero in every other byte; uchardet does not look for it.
+const char* utf16WithoutBom(std::string_view bytes) {
+    if (bytes.size() < 4 || bytes.size() % 2 != 0) return nullptr;
+    const std::size_t n = std::min<std::size_t>(bytes.size(), 4096);
+    std::size_t evenZeros = 0, oddZeros = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (bytes[i] == 0) ++(i % 2 == 0 ? evenZeros : oddZeros);
+    }
+    const std::size_t pairs = n / 2;
+    if (oddZeros * 10 >= pairs * 4 && evenZeros * 20 < pairs) return "UTF-16LE";
+    if (evenZeros * 10 >= pairs * 4 && oddZeros * 20 < pairs) return "UTF-16BE";
+    return nullptr;
+}
+
+std::string detect(std::string_view bytes) {
+    std::unique_ptr<std::remove_pointer_t<uchardet_t>, void (*)(uchardet_t)> ud(uchardet_new(),
+                                                                                uchardet_delete);
+    if (!ud) return {};
+    if (uchardet_handle_data(ud.get(), bytes.data(), bytes.size()) != 0) return {};
+    uchardet_data_end(ud.get());
+    const char* charset = uchardet_get_charset(ud.get());
+    return charset ? std::string(charset) : std::string();
+}
+
+bool isText(std::string_view utf8) {
+    for (char c : utf8) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f') return false;
+    }
+    return true;
+}
+
+DecodedText finish(std::string text, std::string encoding) {
+    // BOMs that iconv passed through, and a mark repeated after the first (files converted
+    // twice): left in, one would hide a "WEBVTT" header.
+    while (startsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
+    if (!isText(text)) return {{}, {}, "the file is not text"};
+    return {std::move(text), std::move(encoding), {}};
+}
+
+}  // namespace
+
+DecodedText decodeToUtf8(std::string_view bytes) {
+    struct Bom {
+        std::string_view mark;
+        const char* encoding;
+    };
+    // UTF-32LE before UTF-16LE: its mark starts with the same two bytes.
+    static const Bom kBoms[] = {
+        {{"\xEF\xBB\xBF", 3}, "UTF-8"},        {{"\xFF\xFE\x00\x00", 4}, "UTF-32LE"},
+        {{"\x00\x00\xFE\xFF", 4}, "UTF-32BE"}, {{"\xFF\xFE", 2}, "UTF-16LE"},
+        {{"\xFE\xFF", 2}, "UTF-16BE"},
+    };
+    for (const auto& bom : kBoms) {
+        if (!startsWith(bytes, bom.mark)) continue;
+        const auto rest = bytes.substr(bom.mark.size());
+        std::string text;
+        if (std::string_view(bom.encoding) == "UTF-8") {
+            if (!isValidUtf8(rest)) return {{}, {}, "the file is not valid UTF-8"};
+            text = std::string(rest);
+        } else if (!convert(rest, bom.encoding, text)) {
+            return {{}, {}, std::string("the file is not valid ") + bom.encoding};
+        }
+        return finish(std::move(text), bom.encoding);
+    }
+    // Before the UTF-8 test: ASCII in UTF-16 is valid UTF-8 full of NUL characters.
+    if (const char* utf16 = utf16WithoutBom(bytes)) {
+        std::string text;
+        if (convert(bytes, utf16, text)) return finish(std::move(text), utf16);
+    }
+    if (isValidUtf8(bytes)) return finish(std::string(bytes), "UTF-8");
+    const std::string charset = detect(bytes);
+    if (charset.empty() || charset == "ASCII" || charset == "UTF-8") {
+        return {{}, {}, "the file's encoding could not be recognised"};
+    }
+    std::string text;
+    if (!convert(bytes, charset.c_str(), text)) {
+        return {{}, {}, "the file could not be read as " + charset};
+    }
+    return finish(std::move(text), charset);
+}
+
+}  // namespace lirra::server
