@@ -1,0 +1,92 @@
+// The fit on input no release produces: too little, too much, disordered or absurd times.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "SyntheticPair.h"
+#include "TrackFit.h"
+
+namespace lirra::sync::testing {
+namespace {
+
+std::vector<CueTimes> evenly(int count, std::int64_t stepMs) {
+    std::vector<CueTimes> cues;
+    for (int i = 0; i < count; ++i) cues.push_back({i * stepMs, i * stepMs + 1000});
+    return cues;
+}
+
+TEST(TrackFitInput, DegenerateInputHasNoFit) {
+    const auto realistic = makePair({}, 7).reference;
+    struct Row {
+        const char* name;
+        std::vector<CueTimes> track;
+        std::vector<CueTimes> reference;
+        const char* verdict;
+    };
+    const std::vector<Row> rows = {
+        {"empty track", {}, realistic, "too few cues"},
+        {"empty reference", realistic, {}, "too few cues"},
+        {"nine cues", std::vector<CueTimes>(realistic.begin(), realistic.begin() + 9), realistic,
+         "too few cues"},
+        {"one start repeated", std::vector<CueTimes>(1000, CueTimes{5000, 6000}), realistic,
+         "too few cues"},
+        {"only absurd starts",
+         {{-5, 100}, {-99999, 0}, {INT64_MIN, INT64_MAX}, {INT64_MAX - 1, INT64_MAX}},
+         realistic,
+         "too few cues"},
+        {"more cues than any film", evenly(20'001, 300), realistic, "too many cues"},
+        {"cues 10 ms apart both sides", evenly(20'000, 10), evenly(20'000, 10), "cues too dense"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const auto began = std::chrono::steady_clock::now();
+        const auto report = fitTiming(row.track, row.reference);
+        EXPECT_FALSE(report.fit.has_value());
+        EXPECT_EQ(report.verdict, row.verdict);
+        // Not a speed figure: a guard against input that makes the work quadratic.
+        EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(5));
+    }
+}
+
+TEST(TrackFitInput, OrderDuplicatesAndStrayTimesDoNotChangeTheFit) {
+    const auto pair = makePair({.scale = 25 / 23.976, .offsetMs = -21'000}, 11);
+    const auto clean = fitTiming(pair.other, pair.reference);
+    ASSERT_TRUE(clean.fit.has_value()) << clean.verdict;
+
+    auto messy = pair.other;
+    messy.insert(messy.end(), pair.other.begin(), pair.other.begin() + 40);  // layered copies
+    messy.push_back({-4000, -3000});
+    messy.push_back({INT64_MAX - 5, INT64_MAX});
+    std::shuffle(messy.begin(), messy.end(), std::mt19937(3));
+    auto reference = pair.reference;
+    std::reverse(reference.begin(), reference.end());
+
+    const auto again = fitTiming(messy, reference);
+    ASSERT_TRUE(again.fit.has_value()) << again.verdict;
+    EXPECT_EQ(*again.fit, *clean.fit);
+}
+
+// The two directions of one pair are one line: fitting the reference onto the other track
+// gives the inverse (scale 1/s, offset -o/s), within what the jitter allows.
+TEST(TrackFitInput, SwappedRolesGiveTheInverseLine) {
+    struct Row {
+        double scale;
+        double offsetMs;
+    };
+    for (const Row row : {Row{1, 60'000}, Row{25 / 23.976, 9'000}, Row{23.976 / 25, -44'000}}) {
+        SCOPED_TRACE(row.offsetMs);
+        const auto pair = makePair({.scale = row.scale, .offsetMs = row.offsetMs}, 5);
+        const auto forward = fitToReference(pair.other, pair.reference);
+        const auto backward = fitToReference(pair.reference, pair.other);
+        ASSERT_TRUE(forward && backward);
+        EXPECT_NEAR(forward->scale * backward->scale, 1.0, 1e-9);
+        EXPECT_NEAR(double(backward->offsetMs), -double(forward->offsetMs) / forward->scale, 20);
+    }
+}
+
+}  // namespace
+}  // namespace lirra::sync::testing

@@ -1,0 +1,124 @@
+// The fit on generated pairs: every case of misalignment releases show, several seeds each, with
+// the error of the aligned starts against where they belong. Prints the table it checks.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "SyntheticPair.h"
+#include "TrackFit.h"
+
+namespace lirra::sync::testing {
+namespace {
+
+constexpr double kPal = 25 / 23.976;
+constexpr double kMedianLimitMs = 80;
+constexpr double kP95LimitMs = 250;
+constexpr double kInSyncOffsetLimitMs = 20;
+
+enum class Expect { Aligned, InSync, None };
+
+struct QualityCase {
+    const char* name;
+    PairShape shape;
+    Expect expect;
+    int seeds = 8;
+};
+
+double percentile(std::vector<double> v, double p) {
+    if (v.empty()) return NAN;
+    std::sort(v.begin(), v.end());
+    const auto i = std::size_t(std::ceil(p * double(v.size()))) - 1;
+    return v[std::min(i, v.size() - 1)];
+}
+
+TEST(TrackFitQuality, GeneratedPairs) {
+    const std::vector<QualityCase> cases = {
+        {"in sync, exact", {.dropOther = 0, .split = 0, .jitterMs = 0}, Expect::InSync},
+        {"in sync", {}, Expect::InSync},
+        {"in sync, cues missing both sides", {.dropReference = 0.15}, Expect::InSync},
+        {"shift +60 s", {.offsetMs = 60'000}, Expect::Aligned},
+        {"shift -60 s", {.offsetMs = -60'000}, Expect::Aligned},
+        {"scale 25/23.976, +12.3 s", {.scale = kPal, .offsetMs = 12'300}, Expect::Aligned},
+        {"scale 23.976/25, -41.7 s", {.scale = 1 / kPal, .offsetMs = -41'700}, Expect::Aligned},
+        {"scale 24/25, +3.2 s", {.scale = 24 / 25.0, .offsetMs = 3'200}, Expect::Aligned},
+        {"reference 3-min intro",
+         {.offsetMs = 180'000, .referenceIntroMs = 180'000},
+         Expect::Aligned},
+        {"reference 3-min intro, 25/23.976",
+         {.scale = kPal, .offsetMs = 175'000, .referenceIntroMs = 180'000},
+         Expect::Aligned},
+        {"other 3-min intro, 23.976/25",
+         {.scale = 1 / kPal, .offsetMs = -187'000, .otherIntroMs = 180'000},
+         Expect::Aligned},
+        {"missing both sides, -25 s",
+         {.offsetMs = -25'000, .dropReference = 0.15},
+         Expect::Aligned},
+        {"2,000 cues, 23.976/25, +33 s",
+         {.cues = 2000, .scale = 1 / kPal, .offsetMs = 33'000},
+         Expect::Aligned,
+         3},
+        {"60 cues, 25/23.976, -7 s",
+         {.cues = 60, .scale = kPal, .offsetMs = -7'000},
+         Expect::Aligned},
+        {"unrelated", {.unrelated = true}, Expect::None, 30},
+        {"unrelated, 2,000 cues", {.cues = 2000, .unrelated = true}, Expect::None, 3},
+        {"unrelated, 60 cues", {.cues = 60, .unrelated = true}, Expect::None, 30},
+        {"unrelated, reference 3-min intro",
+         {.referenceIntroMs = 180'000, .unrelated = true},
+         Expect::None,
+         30},
+    };
+
+    std::printf("\n%-36s %6s %9s %9s %9s %10s  %s\n", "case", "fitted", "median", "p95", "scale",
+                "offset", "(true scale, offset)");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<double> errors;
+        int fitted = 0;
+        TimeFit shown;
+        for (int s = 1; s <= c.seeds; ++s) {
+            const auto pair = makePair(c.shape, 1000u * unsigned(s) + unsigned(c.shape.cues));
+            const auto report = fitTiming(pair.other, pair.reference);
+            if (!report.fit) {
+                EXPECT_EQ(c.expect, Expect::None) << "seed " << s << ": " << report.verdict;
+                continue;
+            }
+            ++fitted;
+            if (fitted == 1) shown = *report.fit;
+            EXPECT_NE(c.expect, Expect::None)
+                << "seed " << s << " fitted " << report.fit->scale << " " << report.fit->offsetMs
+                << " with " << report.matched << "/" << report.comparable << " cues";
+            if (c.expect == Expect::InSync) {
+                EXPECT_EQ(report.fit->scale, 1.0) << "seed " << s;
+                EXPECT_LE(std::abs(report.fit->offsetMs), kInSyncOffsetLimitMs) << "seed " << s;
+            }
+            const auto e = alignedStartErrors(pair, *report.fit);
+            errors.insert(errors.end(), e.begin(), e.end());
+        }
+        const double median = percentile(errors, 0.5), p95 = percentile(errors, 0.95);
+        if (c.expect != Expect::None) {
+            EXPECT_EQ(fitted, c.seeds);
+            EXPECT_LE(median, kMedianLimitMs);
+            EXPECT_LE(p95, kP95LimitMs);
+        }
+        std::printf("%-36s %3d/%-2d ", c.name, fitted, c.seeds);
+        if (fitted) {
+            std::printf("%6.0f ms %6.0f ms %9.6f %7lld ms", median, p95, shown.scale,
+                        static_cast<long long>(shown.offsetMs));
+        } else {
+            std::printf("%9s %9s %9s %10s", "-", "-", "-", "-");
+        }
+        if (c.expect == Expect::None) {
+            std::printf("  (no fit)\n");
+        } else {
+            std::printf("  (%.6f, %.0f ms)\n", c.shape.scale, c.shape.offsetMs);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace lirra::sync::testing
