@@ -1,0 +1,131 @@
+#include "MediaFiles.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace lirra::server::test {
+
+MediaFolder::MediaFolder() {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/lirra-media.XXXXXX";
+    if (mkdtemp(pattern.data())) path_ = pattern;
+}
+
+MediaFolder::~MediaFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+void MediaFolder::write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(file(name), std::ios::binary) << bytes;
+}
+
+std::string MediaFolder::read(const std::string& name) const {
+    std::ifstream in(file(name), std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+bool MediaFolder::ffmpeg(const std::vector<std::string>& arguments) const {
+    std::vector<std::string> all = {"ffmpeg", "-nostdin", "-y", "-v", "error"};
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, path_.c_str());
+    pid_t pid = 0;
+    const int rc = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string MediaFolder::makeThreeTrackMkv(const std::string& name, int seconds) const {
+    write("in.en.srt",
+          "1\n00:00:00,500 --> 00:00:01,500\nHello <i>there</i>\n\n"
+          "2\n00:00:02,000 --> 00:00:03,000\nSecond line\n");
+    write("in.es.ass",
+          "[Script Info]\nScriptType: v4.00+\n\n[V4+ Styles]\n"
+          "Format: Name, Fontname, Fontsize, Bold, Italic\nStyle: Default,Arial,20,0,0\n\n"
+          "[Events]\n"
+          "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+          "Dialogue: 0,0:00:00.50,0:00:01.50,Default,,0,0,0,,{\\i1}Hola{\\i0}, amigo\n"
+          "Dialogue: 1,0:00:00.50,0:00:01.50,Default,,0,0,0,,{\\i1}Hola{\\i0}, amigo\n"
+          "Dialogue: 0,0:00:02.00,0:00:03.00,Default,,0,0,0,,Segunda\\Nl\xC3\xADnea\n");
+    write("in.vtt",
+          "WEBVTT\n\n00:00:00.500 --> 00:00:01.500\nVTT one\n\n"
+          "00:00:02.000 --> 00:00:03.000\nVTT two\n");
+    const std::string duration = std::to_string(seconds);
+    const bool ok = ffmpeg({"-f",
+                            "lavfi",
+                            "-i",
+                            "testsrc=size=64x48:rate=5:duration=" + duration,
+                            "-f",
+                            "lavfi",
+                            "-i",
+                            "sine=duration=" + duration,
+                            "-i",
+                            "in.en.srt",
+                            "-i",
+                            "in.es.ass",
+                            "-i",
+                            "in.vtt",
+                            "-map",
+                            "0",
+                            "-map",
+                            "1",
+                            "-map",
+                            "2",
+                            "-map",
+                            "3",
+                            "-map",
+                            "4",
+                            "-c:v",
+                            "libx264",
+                            "-preset",
+                            "ultrafast",
+                            "-c:a",
+                            "pcm_s16le",
+                            "-c:s",
+                            "copy",
+                            "-metadata:s:s:0",
+                            "language=eng",
+                            "-metadata:s:s:1",
+                            "language=spa",
+                            "-metadata:s:s:1",
+                            "title=Full",
+                            "-metadata:s:s:2",
+                            "language=und",
+                            name});
+    return ok ? file(name) : std::string();
+}
+
+std::uint64_t referenceHash(const std::string& bytes) {
+    constexpr std::size_t kBlock = 65536;
+    if (bytes.size() < kBlock) return 0;
+    std::uint64_t hash = bytes.size();
+    for (std::size_t start : {std::size_t{0}, bytes.size() - kBlock}) {
+        for (std::size_t at = start; at < start + kBlock; at += 8) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, bytes.data() + at, 8);  // little-endian machine
+            hash += word;
+        }
+    }
+    return hash;
+}
+
+}  // namespace lirra::server::test

@@ -1,0 +1,37 @@
+// Media for the tests, made with the ffmpeg command line in a temporary folder that goes away
+// with the fixture; nothing is committed.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace lirra::server::test {
+
+class MediaFolder {
+  public:
+    MediaFolder();
+    ~MediaFolder();
+    MediaFolder(const MediaFolder&) = delete;
+    MediaFolder& operator=(const MediaFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    void write(const std::string& name, const std::string& bytes) const;
+    std::string read(const std::string& name) const;
+
+    // Runs ffmpeg with these arguments (after -y -v error), in this folder; true on success.
+    bool ffmpeg(const std::vector<std::string>& arguments) const;
+
+    // An MKV of `seconds` with English SubRip, Spanish ASS (title "Full") and an untagged
+    // WebVTT track, each with a cue at 0.5 s and one at 2 s.
+    std::string makeThreeTrackMkv(const std::string& name, int seconds = 4) const;
+
+  private:
+    std::string path_;
+};
+
+// The client's hash of a whole file's bytes, written out independently of the service's.
+std::uint64_t referenceHash(const std::string& bytes);
+
+}  // namespace lirra::server::test

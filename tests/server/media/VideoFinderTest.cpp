@@ -1,0 +1,154 @@
+// Finding a looked-up video in library folders by size and hash, and the queue the work runs on.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "MediaFiles.h"
+#include "SourceQueue.h"
+#include "VideoFinder.h"
+#include "VideoHash.h"
+
+namespace lirra::server {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string randomBytes(std::size_t size, unsigned seed) {
+    std::mt19937_64 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes) c = static_cast<char>(random());
+    return bytes;
+}
+
+class VideoFinderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        fs::create_directories(media.file("lib/season 1/extras"));
+        fs::create_directories(media.file("outside"));
+        library = {fs::canonical(media.file("lib")).string()};
+        a = randomBytes(200000, 1);
+        b = randomBytes(200000, 2);
+        media.write("lib/a.mkv", a);
+        media.write("lib/b.mkv", b);  // the same size as a.mkv
+        media.write("lib/season 1/extras/c.mkv", randomBytes(300000, 3));
+        media.write("outside/d.mkv", randomBytes(250000, 4));
+        // A loop, a link out of the library and a link to a file inside it.
+        fs::create_directory_symlink("..", media.file("lib/season 1/up"));
+        fs::create_directory_symlink(media.file("outside"), media.file("lib/out"));
+        fs::create_symlink(media.file("outside/d.mkv"), media.file("lib/d.mkv"));
+        fs::create_symlink(media.file("lib/season 1/extras/c.mkv"), media.file("lib/c-link.mkv"));
+    }
+
+    VideoQuery query(const std::string& bytes, const std::string& name) const {
+        return {bytes.size(), test::referenceHash(bytes), name};
+    }
+
+    std::string found(const VideoQuery& q) const {
+        const auto file = findVideo(library, q);
+        return file ? fs::relative(file->path, library[0]).string() : "";
+    }
+
+    test::MediaFolder media;
+    std::vector<std::string> library;
+    std::string a, b;
+};
+
+TEST_F(VideoFinderTest, TheClientsHash) {
+    const std::string bytes = randomBytes(300001, 9);
+    media.write("x", bytes);
+    FileHandle file(::open(media.file("x").c_str(), O_RDONLY));
+    EXPECT_EQ(videoHashOfFile(file.get(), bytes.size()), test::referenceHash(bytes));
+    EXPECT_FALSE(videoHashOfFile(file.get(), kVideoHashBlock - 1));
+    EXPECT_FALSE(videoHashOfFile(file.get(), bytes.size() + 1));  // the file is shorter
+}
+
+TEST_F(VideoFinderTest, BySizeAndHashOnlyInsideTheLibrary) {
+    struct Case {
+        const char* what;
+        VideoQuery query;
+        const char* expected;
+    };
+    const std::string c = media.read("lib/season 1/extras/c.mkv");
+    const std::string d = media.read("outside/d.mkv");
+    const Case cases[] = {
+        {"by its name", query(a, "a.mkv"), "a.mkv"},
+        {"renamed since", query(a, "renamed.mkv"), "a.mkv"},
+        {"the same size, another video under the name", query(b, "a.mkv"), "b.mkv"},
+        {"in a sub-folder, through the loop and a file link", query(c, "c.mkv"),
+         "season 1/extras/c.mkv"},
+        {"a link out of the library", query(d, "d.mkv"), ""},
+        {"a name that is a path", query(a, "../lib/a.mkv"), "a.mkv"},
+        {"no such hash", {a.size(), 12345, "a.mkv"}, ""},
+        {"too small to have a hash", {100, 100, "a.mkv"}, ""},
+    };
+    for (const auto& k : cases) EXPECT_EQ(found(k.query), k.expected) << k.what;
+
+    fs::remove(media.file("lib/c-link.mkv"));
+    FinderLimits shallow;
+    shallow.maxDepth = 1;
+    EXPECT_FALSE(findVideo(library, query(c, "c.mkv"), shallow)) << "found below the depth";
+    std::atomic<bool> stop{true};
+    EXPECT_FALSE(findVideo(library, query(b, "x.mkv"), {}, &stop));
+    EXPECT_FALSE(openInLibrary(library, media.file("outside/d.mkv")));
+    EXPECT_FALSE(openInLibrary(library, media.file("lib/season 1")));
+}
+
+TEST_F(VideoFinderTest, ARememberedFileIsTrustedUntilItChanges) {
+    auto first = findVideo(library, query(a, "a.mkv"));
+    ASSERT_TRUE(first);
+    const std::string path = first->path;
+    const std::int64_t mtime = first->mtimeNs;
+    first.reset();
+    EXPECT_TRUE(reopenVideo(library, path, mtime, query(a, "a.mkv")));
+
+    // Other bytes of the same size under the same time stamp: trusted without reading.
+    media.write("lib/a.mkv", b);
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {static_cast<time_t>(mtime / 1000000000), mtime % 1000000000}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    EXPECT_TRUE(reopenVideo(library, path, mtime, query(a, "a.mkv")));
+    // A new time stamp: hashed again, and it is another video now.
+    EXPECT_FALSE(reopenVideo(library, path, mtime - 1, query(a, "a.mkv")));
+    EXPECT_TRUE(reopenVideo(library, path, mtime - 1, query(b, "a.mkv")));
+    fs::remove(path);
+    EXPECT_FALSE(reopenVideo(library, path, mtime, query(a, "a.mkv")));
+}
+
+TEST(SourceQueue, BoundedOncePerVideoAndStoppable) {
+    std::atomic<bool> release{false}, sawStop{false};
+    std::atomic<int> ran{0};
+    {
+        SourceQueue queue(2, 1);
+        auto blocker = [&](const std::atomic<bool>& stop) {
+            while (!release && !stop) std::this_thread::yield();
+            sawStop = stop.load();
+            ++ran;
+        };
+        ASSERT_TRUE(queue.push(1, blocker));
+        EXPECT_FALSE(queue.push(1, blocker)) << "video 1 queued twice";
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the worker takes it
+        EXPECT_TRUE(queue.push(2, [&](const std::atomic<bool>&) { ++ran; }));
+        EXPECT_TRUE(queue.push(3, [&](const std::atomic<bool>&) { ++ran; }));
+        EXPECT_FALSE(queue.push(4, [&](const std::atomic<bool>&) { ++ran; })) << "over capacity";
+        EXPECT_TRUE(queue.busy(2));
+        release = true;
+        queue.waitIdle();
+        EXPECT_EQ(ran, 3);
+        EXPECT_FALSE(queue.busy(1));
+        EXPECT_TRUE(queue.push(1, [&](const std::atomic<bool>&) { throw 1; }));
+        queue.waitIdle();
+        release = false;
+        EXPECT_TRUE(queue.push(5, blocker));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }  // the running job is told to stop, and the queue waits for it
+    EXPECT_TRUE(sawStop);
+    EXPECT_EQ(ran, 4);
+}
+
+}  // namespace
+}  // namespace lirra::server
