@@ -64,4 +64,37 @@ QString audioTrackName(const MpvTrack& track) {
     return QStringLiteral("Track %1").arg(track.id);
 }
 
+QStringList audioTrackNames(const std::vector<MpvTrack>& tracks) {
+    QStringList names;
+    for (const MpvTrack& track : tracks) {
+        if (track.type == QLatin1String("audio")) names.append(audioTrackName(track));
+    }
+    return names;
+}
+
+QVector<int> audioTrackIds(const std::vector<MpvTrack>& tracks) {
+    QVector<int> ids;
+    for (const MpvTrack& track : tracks) {
+        if (track.type == QLatin1String("audio")) ids.append(static_cast<int>(track.id));
+    }
+    return ids;
+}
+
+std::vector<TrackInformation> tracksInformation(const std::vector<MpvTrack>& tracks,
+                                                int pictureWidth, int pictureHeight) {
+    std::vector<TrackInformation> information;
+    for (const MpvTrack& track : tracks) {
+        TrackInformation info;
+        info.type = track.type == QLatin1String("sub") ? QStringLiteral("text") : track.type;
+        if (track.type == QLatin1String("video")) {
+            // Containers usually give the size; otherwise the decoder's picture does.
+            const bool fromDemuxer = track.demuxWidth > 0 && track.demuxHeight > 0;
+            info.width = fromDemuxer ? track.demuxWidth : pictureWidth;
+            info.height = fromDemuxer ? track.demuxHeight : pictureHeight;
+        }
+        information.push_back(info);
+    }
+    return information;
+}
+
 }  // namespace lirra

@@ -2,8 +2,12 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QVector>
 #include <cstdint>
 #include <vector>
+
+#include "platform/MediaPlayer.h"
 
 struct mpv_node;
 
@@ -23,5 +27,13 @@ std::vector<MpvTrack> parseTrackList(const mpv_node& node);
 
 // Title, else language, else "Track N".
 QString audioTrackName(const MpvTrack& track);
+
+// The audio tracks' names and ids, at the same positions.
+QStringList audioTrackNames(const std::vector<MpvTrack>& tracks);
+QVector<int> audioTrackIds(const std::vector<MpvTrack>& tracks);
+
+// One entry per stream; a video stream's size is the container's, else the decoded picture's.
+std::vector<TrackInformation> tracksInformation(const std::vector<MpvTrack>& tracks,
+                                                int pictureWidth, int pictureHeight);
 
 }  // namespace lirra

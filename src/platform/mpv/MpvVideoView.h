@@ -11,8 +11,8 @@ namespace lirra {
 
 class MpvVideoView : public QOpenGLWidget, public VideoView, public WidgetBacked {
   public:
-    // The player's side of the view. Every call comes on the main thread with the view's GL
-    // context current.
+    // The engine's side of the view (the player's render glue). Every call comes on the main
+    // thread with the view's GL context current.
     class Renderer {
       public:
         virtual void glInitialized() = 0;         // the GL context exists (again)

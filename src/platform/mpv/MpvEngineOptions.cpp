@@ -1,0 +1,67 @@
+#include "MpvEngineOptions.h"
+
+#include <mpv/client.h>
+
+#include <QString>
+#include <algorithm>
+
+#include "MpvPropertyMirror.h"
+#include "platform/Log.h"
+
+namespace lirra {
+
+std::string backgroundText(const Color& c) {
+    auto channel = [](double v) {
+        return QString::number(std::clamp(v, 0.0, 1.0), 'f', 4).toStdString();
+    };
+    return channel(c.red) + '/' + channel(c.green) + '/' + channel(c.blue) + '/' + channel(c.alpha);
+}
+
+std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSettings& settings) {
+    // The engine draws through our render context only, shows nothing of its own and takes
+    // no settings, scripts or key bindings from the user's mpv set-up.
+    return {
+        {"vo", "libmpv"},
+        {"hwdec", "auto-safe"},
+        {"keep-open", "yes"},  // a finished video rests paused on its last frame
+        {"sub-auto", "no"},
+        {kSidProperty, "no"},  // the pages draw the subtitles
+        {"osc", "no"},
+        {"osd-level", "0"},
+        {"input-default-bindings", "no"},
+        {"input-vo-keyboard", "no"},
+        {"config", "no"},
+        {"load-scripts", "no"},
+        {"ytdl", "no"},
+        {"resume-playback", "no"},
+        {"cover-art-auto", "no"},
+        {"audio-client-name", "lirra"},
+        // Without a sound device the picture still plays, in time, with its tracks selectable.
+        {"audio-fallback-to-null", "yes"},
+        {kBackgroundProperty, backgroundText(settings.background)},
+        {kPanscanProperty, settings.fillScreen ? "1.0" : "0.0"},
+    };
+}
+
+mpv_handle* startEngine(const MpvEngineSettings& settings, std::string* error) {
+    mpv_handle* mpv = mpv_create();
+    if (!mpv) {
+        *error = "mpv: the engine could not be created (LC_NUMERIC must be \"C\")";
+        return nullptr;
+    }
+    for (const auto& [name, value] : engineOptions(settings)) {
+        if (const int refused = mpv_set_option_string(mpv, name.c_str(), value.c_str());
+            refused < 0) {
+            logLine("mpv: option " + name + ": " + mpv_error_string(refused));
+        }
+    }
+    if (const int failed = mpv_initialize(mpv); failed < 0) {
+        mpv_terminate_destroy(mpv);
+        *error = std::string("mpv: the engine did not start: ") + mpv_error_string(failed);
+        return nullptr;
+    }
+    mpv_request_log_messages(mpv, "warn");
+    return mpv;
+}
+
+}  // namespace lirra

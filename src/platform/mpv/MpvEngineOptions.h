@@ -1,0 +1,34 @@
+// The options the engine starts with, and the two view settings (back colour, fill mode) in
+// the engine's terms, both at start and whenever the view changes them.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/Geometry.h"
+
+struct mpv_handle;
+
+namespace lirra {
+
+inline constexpr char kBackgroundProperty[] = "background";
+inline constexpr char kPanscanProperty[] = "panscan";
+
+// "r/g/b/a" with each channel clamped to 0..1.
+std::string backgroundText(const Color& color);
+// 1 fills the view, cropping the picture; 0 fits it whole.
+inline double panscanValue(bool fillScreen) { return fillScreen ? 1.0 : 0.0; }
+
+struct MpvEngineSettings {
+    Color background{0, 0, 0, 1};
+    bool fillScreen = false;
+};
+
+// Name and value of every option, in the order they are set.
+std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSettings& settings);
+
+// A created and initialized engine, or none with `error` set.
+mpv_handle* startEngine(const MpvEngineSettings& settings, std::string* error);
+
+}  // namespace lirra

@@ -1,0 +1,86 @@
+// The throttled notifier with a state of the test's making, on a real event loop.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/MediaPlayer.h"
+#include "platform/mpv/ThrottledNotifier.h"
+#include "support/qt/QtTestLoop.h"
+
+namespace lirra::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct NotifierRig {
+    NotifierRig() {
+        for (const char* name : {kMediaPlayerStateChanged, kMediaPlayerTimeChanged}) {
+            center.addObserver(name, nullptr, [this](const Notification& n) {
+                posts.push_back(n.name);
+                if (onPost) onPost();
+            });
+        }
+    }
+    int count(const char* name) const {
+        return static_cast<int>(std::count(posts.begin(), posts.end(), name));
+    }
+
+    NotificationCenter center;
+    ThrottledNotifier::Status status{kMediaPlayerStatePlaying, false};
+    std::unique_ptr<ThrottledNotifier> notifier =
+        std::make_unique<ThrottledNotifier>(center, this, [this] { return status; });
+    std::vector<std::string> posts;
+    std::function<void()> onPost;
+};
+
+TEST(ThrottledNotifierTest, TellsTheStateFirstThenTimeAtMostTenTimesASecond) {
+    ensureCoreApplication();
+    NotifierRig rig;
+    rig.notifier->timeChanged(true, false);
+    rig.notifier->notifyNow();
+    EXPECT_EQ(rig.posts,
+              (std::vector<std::string>{kMediaPlayerStateChanged, kMediaPlayerTimeChanged}));
+
+    // Changes within the interval wait for its end and are told once.
+    rig.posts.clear();
+    for (int i = 0; i < 5; ++i) {
+        rig.notifier->timeChanged(true, false);
+        rig.notifier->notifyNow();
+    }
+    EXPECT_TRUE(rig.posts.empty());
+    EXPECT_TRUE(runEventLoopUntil([&] { return !rig.posts.empty(); }, 1s));
+    runEventLoopFor(ThrottledNotifier::kTimeInterval * 2);
+    EXPECT_EQ(rig.count(kMediaPlayerTimeChanged), 1);
+
+    // A seek or the end is told at once; an unchanged state is not told again.
+    rig.posts.clear();
+    rig.notifier->timeChanged(true, true);
+    rig.notifier->notifyNow();
+    EXPECT_EQ(rig.posts, std::vector<std::string>{kMediaPlayerTimeChanged});
+
+    // Reaching the end is told even when the state number stays the same.
+    rig.posts.clear();
+    rig.status = {kMediaPlayerStatePaused, false};
+    rig.notifier->notifyNow();
+    rig.status = {kMediaPlayerStatePaused, true};
+    rig.notifier->notifyNow();
+    rig.notifier->forceState();
+    rig.notifier->notifyNow();
+    EXPECT_EQ(rig.count(kMediaPlayerStateChanged), 3);
+}
+
+TEST(ThrottledNotifierTest, AnObserverMayDestroyItDuringAPost) {
+    ensureCoreApplication();
+    NotifierRig rig;
+    rig.onPost = [&] { rig.notifier.reset(); };
+    rig.notifier->timeChanged(true, true);
+    rig.notifier->schedule();
+    EXPECT_TRUE(runEventLoopUntil([&] { return !rig.notifier; }, 1s));
+    runEventLoopFor(ThrottledNotifier::kTimeInterval * 2);  // nothing posted, nothing touched
+    EXPECT_EQ(rig.posts, std::vector<std::string>{kMediaPlayerStateChanged});
+}
+
+}  // namespace
+}  // namespace lirra::test
