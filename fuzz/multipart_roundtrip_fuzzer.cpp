@@ -4,7 +4,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "FuzzCheck.h"
-#include "Multipart.h"
+#include "http/Multipart.h"
 #include "service/Multipart.h"
 
 namespace lirra::fuzz {

@@ -1,9 +1,9 @@
 // The service's form parser on any body; a parsed form, written again the way the client
 // encodes forms, must parse to the same fields.
-#include "Form.h"
 #include "FuzzCheck.h"
-#include "Text.h"
+#include "http/Form.h"
 #include "service/FormEncoding.h"
+#include "subtitles/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace lirra;

@@ -3,8 +3,8 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "FuzzCheck.h"
-#include "Multipart.h"
-#include "Text.h"
+#include "http/Multipart.h"
+#include "subtitles/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace lirra;

@@ -1,8 +1,8 @@
 // The subtitle reader (SubRip, WebVTT, MicroDVD) on any text: cues in order, times within
 // bounds, and text the pages can insert as it is.
 #include "CueTextCheck.h"
-#include "SubtitleParser.h"
-#include "Text.h"
+#include "subtitles/SubtitleParser.h"
+#include "subtitles/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace lirra;

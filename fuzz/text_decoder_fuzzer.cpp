@@ -1,8 +1,8 @@
 // Encoding detection and decoding on any bytes: a success is UTF-8 text without a BOM or
 // control characters, and decoding it again changes nothing.
 #include "FuzzCheck.h"
-#include "Text.h"
-#include "TextDecoder.h"
+#include "subtitles/Text.h"
+#include "subtitles/TextDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace lirra;

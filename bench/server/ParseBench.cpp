@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "SubtitleParser.h"
-#include "TextDecoder.h"
+#include "subtitles/SubtitleParser.h"
+#include "subtitles/TextDecoder.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "SubtitleParser.h"
-#include "TextDecoder.h"
+#include "subtitles/SubtitleParser.h"
+#include "subtitles/TextDecoder.h"
 
 namespace lirra::server {
 namespace {

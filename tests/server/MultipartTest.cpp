@@ -1,7 +1,7 @@
 // multipart/form-data as the app writes it, and bodies that must be refused whole.
 #include <gtest/gtest.h>
 
-#include "Multipart.h"
+#include "http/Multipart.h"
 
 namespace lirra::server {
 namespace {

@@ -1,7 +1,7 @@
 // SubRip, WebVTT and MicroDVD into cues, and the cleaning of cue text for the pages.
 #include <gtest/gtest.h>
 
-#include "SubtitleParser.h"
+#include "subtitles/SubtitleParser.h"
 
 namespace lirra::server {
 namespace {

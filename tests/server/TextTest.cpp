@@ -1,11 +1,11 @@
 // Forms, UTF-8, file names, languages, library name matching and text decoding.
 #include <gtest/gtest.h>
 
-#include "Form.h"
-#include "Language.h"
-#include "Library.h"
-#include "Text.h"
-#include "TextDecoder.h"
+#include "http/Form.h"
+#include "sources/Library.h"
+#include "subtitles/Language.h"
+#include "subtitles/Text.h"
+#include "subtitles/TextDecoder.h"
 
 namespace lirra::server {
 namespace {

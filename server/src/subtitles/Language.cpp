@@ -1,8 +1,8 @@
-#include "Language.h"
+#include "subtitles/Language.h"
 
 #include <array>
 
-#include "Text.h"
+#include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {

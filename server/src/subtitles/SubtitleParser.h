@@ -1,11 +1,13 @@
-// Subtitle files (SubRip, WebVTT, MicroDVD) read into timed cues whose text is safe to insert
-// into a page: HTML-escaped, with only <b>, <i> and <u> kept, balanced, lines split by "\n".
+// Subtitle files read into timed cues whose text is safe to insert into a page (CueText.h). The
+// format is told from the text; each format has its own reader beside this file.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "subtitles/CueText.h"
 
 namespace lirra::server {
 
@@ -22,14 +24,9 @@ struct ParsedSubtitle {
     std::vector<Cue> cues;  // ordered by start time
 };
 
-constexpr double kDefaultMicroDvdFps = 23.976;
-
 // The format is told from the text, not the file name. Malformed cues are skipped.
 ParsedSubtitle parseSubtitle(std::string_view utf8);
 
 const char* formatName(SubtitleFormat format);  // "srt", "vtt", "sub", "unknown"
-
-// Escapes the text and keeps only balanced <b>, <i>, <u>; WebVTT also decodes its entities.
-std::string sanitizeCueText(std::string_view text, bool webVttEntities);
 
 }  // namespace lirra::server

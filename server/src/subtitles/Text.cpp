@@ -1,4 +1,4 @@
-#include "Text.h"
+#include "subtitles/Text.h"
 
 #include <cctype>
 

@@ -1,4 +1,4 @@
-#include "TextDecoder.h"
+#include "subtitles/TextDecoder.h"
 
 #include <errno.h>
 #include <iconv.h>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <type_traits>
 
-#include "Text.h"
+#include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {

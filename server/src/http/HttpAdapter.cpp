@@ -1,4 +1,4 @@
-#include "HttpAdapter.h"
+#include "http/HttpAdapter.h"
 
 #include <httplib.h>
 
@@ -7,7 +7,7 @@
 #include <regex>
 #include <thread>
 
-#include "Text.h"
+#include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {

@@ -1,6 +1,6 @@
-#include "Multipart.h"
+#include "http/Multipart.h"
 
-#include "Text.h"
+#include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {

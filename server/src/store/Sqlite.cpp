@@ -1,4 +1,4 @@
-#include "Sqlite.h"
+#include "store/Sqlite.h"
 
 #include <sqlite3.h>
 

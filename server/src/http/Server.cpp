@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
-#include "HttpAdapter.h"
-#include "Library.h"
-#include "Service.h"
-#include "Store.h"
+#include "http/HttpAdapter.h"
+#include "service/Service.h"
+#include "sources/Library.h"
+#include "store/SqliteStore.h"
 
 namespace lirra::server {
 
@@ -59,7 +59,7 @@ struct Server::Impl {
     ServerOptions options;
     Library library{kMaxSubtitleBytes};
     std::unique_ptr<Store> store;
-    std::unique_ptr<Service> service;
+    std::unique_ptr<ServiceContext> service;
     std::unique_ptr<HttpServer> http;
     std::thread thread;
     std::uint16_t port = 0;
@@ -109,16 +109,16 @@ std::string Server::start() {
     const std::string dataDirectory =
         options.dataDirectory.empty() ? defaultDataDirectory() : options.dataDirectory;
     std::string error;
-    auto store = Store::open(dataDirectory, error);
+    std::unique_ptr<Store> store = SqliteStore::open(dataDirectory, error);
     if (!store) return error;
 
     // A client that goes away mid-answer must not end the process (the app's included).
     signal(SIGPIPE, SIG_IGN);
     Impl* impl = impl_.get();
-    auto service = std::make_unique<Service>(*store, impl->library, ServiceLimits{},
-                                             [impl] { return impl->baseUrl(); });
+    auto service = std::make_unique<ServiceContext>(
+        ServiceContext{*store, impl->library, ServiceLimits{}, [impl] { return impl->baseUrl(); }});
     const unsigned threads = options.threadCount ? options.threadCount : defaultThreadCount();
-    auto http = std::make_unique<HttpServer>(service->routes(), threads);
+    auto http = std::make_unique<HttpServer>(serviceRoutes(*service), threads);
     std::uint16_t port = 0;
     error = http->bind(bindAddress(options.listenAddress), options.port, port);
     if (!error.empty()) return error;

@@ -1,4 +1,4 @@
-#include "Store.h"
+#include "store/SqliteStore.h"
 
 #include <sys/stat.h>
 
@@ -6,52 +6,14 @@
 #include <chrono>
 #include <set>
 
+#include "store/SqliteMigrations.h"
+
 namespace lirra::server {
 namespace {
 
 using sqlite::Connection;
 using sqlite::Statement;
 using sqlite::Transaction;
-
-// Each entry moves the schema one version up; never edit one that has shipped, append instead.
-const char* const kMigrations[] = {
-    R"sql(
-CREATE TABLE videos (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    lookup_key TEXT NOT NULL UNIQUE,
-    hash TEXT NOT NULL,
-    size INTEGER NOT NULL,
-    file_name TEXT NOT NULL,
-    native_language TEXT NOT NULL DEFAULT '',
-    created_at INTEGER NOT NULL,
-    last_seen_at INTEGER NOT NULL
-);
-CREATE INDEX videos_last_seen ON videos(last_seen_at);
-CREATE TABLE library_files (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    path TEXT NOT NULL UNIQUE
-);
-CREATE TABLE subtitles (
-    id INTEGER PRIMARY KEY AUTOINCREMENT,
-    video_id INTEGER NOT NULL REFERENCES videos(id) ON DELETE CASCADE,
-    origin TEXT NOT NULL CHECK (origin IN ('library', 'client', 'learner')),
-    library_file_id INTEGER REFERENCES library_files(id),
-    file_name TEXT NOT NULL,
-    language TEXT NOT NULL DEFAULT '',
-    format TEXT NOT NULL DEFAULT '',
-    encoding TEXT NOT NULL DEFAULT '',
-    original BLOB,
-    text TEXT,
-    created_at INTEGER NOT NULL,
-    stored_at INTEGER,
-    UNIQUE (video_id, library_file_id),
-    CHECK ((original IS NULL) = (text IS NULL))
-);
-CREATE INDEX subtitles_video ON subtitles(video_id);
-)sql",
-};
-
-constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 
 std::int64_t nowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -63,33 +25,6 @@ std::string lookupKey(const VideoKey& key) {
     // Without a hash only the name tells videos apart; with one the name may change freely.
     if (key.hash == "0") return "name:" + key.fileName;
     return "hash:" + key.hash + ":" + std::to_string(key.size);
-}
-
-bool migrate(Connection& db, std::string& error) {
-    int version = 0;
-    {
-        auto st = db.statement("PRAGMA user_version");
-        if (st.step() != Statement::Step::Row) {
-            error = "cannot read the schema version: " + db.lastError();
-            return false;
-        }
-        version = static_cast<int>(st.columnInt(0));
-    }
-    if (version > kSchemaVersion) {
-        error = "the database has schema version " + std::to_string(version) +
-                ", newer than this server's " + std::to_string(kSchemaVersion);
-        return false;
-    }
-    for (int v = version; v < kSchemaVersion; ++v) {
-        Transaction tx(db, Transaction::Kind::Write);
-        const std::string bump = "PRAGMA user_version = " + std::to_string(v + 1);
-        if (!tx.begun() || !db.exec(kMigrations[v]) || !db.exec(bump.c_str()) || !tx.commit()) {
-            error = "cannot migrate the database to version " + std::to_string(v + 1) + ": " +
-                    db.lastError();
-            return false;
-        }
-    }
-    return true;
 }
 
 bool makeDirectories(const std::string& path, std::string& error) {
@@ -127,23 +62,22 @@ StoreStatus failed(Connection& db, std::string& error) {
 
 }  // namespace
 
-int storeSchemaVersion() { return kSchemaVersion; }
-
-std::unique_ptr<Store> Store::open(const std::string& dataDirectory, std::string& error) {
+std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory,
+                                               std::string& error) {
     if (dataDirectory.empty()) {
         error = "no data directory";
         return nullptr;
     }
     if (!makeDirectories(dataDirectory, error)) return nullptr;
-    std::unique_ptr<Store> store(new Store(dataDirectory + "/lirra.sqlite3"));
+    std::unique_ptr<SqliteStore> store(new SqliteStore(dataDirectory + "/lirra.sqlite3"));
     auto db = store->pool_.acquire(error);
-    if (!db || !migrate(*db, error)) return nullptr;
+    if (!db || !migrateSchema(*db, error)) return nullptr;
     return store;
 }
 
-StoreStatus Store::recordLookup(const VideoKey& key, const std::string& nativeLanguage,
-                                const std::vector<OfferedFile>& offers, std::int64_t& videoId,
-                                std::vector<SubtitleEntry>& entries, std::string& error) {
+StoreStatus SqliteStore::recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+                                      const std::vector<OfferedFile>& offers, std::int64_t& videoId,
+                                      std::vector<SubtitleEntry>& entries, std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
@@ -201,8 +135,8 @@ StoreStatus Store::recordLookup(const VideoKey& key, const std::string& nativeLa
     return StoreStatus::Ok;
 }
 
-StoreStatus Store::downloadSource(std::int64_t subtitleId, DownloadSource& source,
-                                  std::string& error) {
+StoreStatus SqliteStore::downloadSource(std::int64_t subtitleId, DownloadSource& source,
+                                        std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     auto st = db->statement(
         "SELECT s.file_name, s.original, s.original IS NOT NULL, f.path FROM subtitles s "
@@ -222,7 +156,7 @@ StoreStatus Store::downloadSource(std::int64_t subtitleId, DownloadSource& sourc
     return failed(*db, error);
 }
 
-StoreStatus Store::storeUploads(const std::vector<Upload>& uploads, std::string& error) {
+StoreStatus SqliteStore::storeUploads(const std::vector<Upload>& uploads, std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
@@ -256,8 +190,9 @@ StoreStatus Store::storeUploads(const std::vector<Upload>& uploads, std::string&
     return StoreStatus::Ok;
 }
 
-StoreStatus Store::addSubtitles(std::int64_t videoId, const std::vector<SubtitleContent>& files,
-                                std::vector<std::int64_t>& ids, std::string& error) {
+StoreStatus SqliteStore::addSubtitles(std::int64_t videoId,
+                                      const std::vector<SubtitleContent>& files,
+                                      std::vector<std::int64_t>& ids, std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
@@ -285,7 +220,7 @@ StoreStatus Store::addSubtitles(std::int64_t videoId, const std::vector<Subtitle
     return StoreStatus::Ok;
 }
 
-StoreStatus Store::video(std::int64_t videoId, VideoInfo& info, std::string& error) {
+StoreStatus SqliteStore::video(std::int64_t videoId, VideoInfo& info, std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     auto st = db->statement(
         "SELECT v.id, v.hash, v.size, v.file_name, v.last_seen_at, (SELECT count(*) FROM "
@@ -305,7 +240,8 @@ StoreStatus Store::video(std::int64_t videoId, VideoInfo& info, std::string& err
     return failed(*db, error);
 }
 
-StoreStatus Store::tracks(std::int64_t videoId, std::vector<Track>& tracks, std::string& error) {
+StoreStatus SqliteStore::tracks(std::int64_t videoId, std::vector<Track>& tracks,
+                                std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     auto st = db->statement(
         "SELECT id, file_name, language, origin, format, encoding, text FROM subtitles "
@@ -321,7 +257,8 @@ StoreStatus Store::tracks(std::int64_t videoId, std::vector<Track>& tracks, std:
     return StoreStatus::Ok;
 }
 
-StoreStatus Store::recentVideos(int limit, std::vector<VideoInfo>& videos, std::string& error) {
+StoreStatus SqliteStore::recentVideos(int limit, std::vector<VideoInfo>& videos,
+                                      std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     auto st = db->statement(
         "SELECT v.id, v.hash, v.size, v.file_name, v.last_seen_at, (SELECT count(*) FROM "

@@ -1,6 +1,6 @@
-#include "Form.h"
+#include "http/Form.h"
 
-#include "Text.h"
+#include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {

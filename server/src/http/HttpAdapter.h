@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Http.h"
+#include "http/Http.h"
 
 namespace lirra::server {
 

@@ -1,4 +1,4 @@
-#include "Library.h"
+#include "sources/Library.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <memory>
 
-#include "Language.h"
-#include "Text.h"
-#include "TextDecoder.h"
+#include "subtitles/Language.h"
+#include "subtitles/Text.h"
+#include "subtitles/TextDecoder.h"
 
 namespace lirra::server {
 namespace {

@@ -1,4 +1,4 @@
-#include "Http.h"
+#include "http/Http.h"
 
 #include <nlohmann/json.hpp>
 

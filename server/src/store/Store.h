@@ -1,19 +1,14 @@
-// The service's store: videos, the library files offered for them, and the subtitles it holds,
-// in SQLite under the data directory. Every write is one transaction: all of it or none of it.
+// The service's store: videos, the library files offered for them, and the subtitles it holds.
+// Routes see only this interface; SqliteStore is the first implementation. Every write is all of
+// it or none of it.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "Sqlite.h"
-
 namespace lirra::server {
-
-// The latest schema version; older databases are migrated when the store opens.
-int storeSchemaVersion();
 
 struct VideoKey {
     std::string hash;  // lower-case hex, no leading zeros; "0" when no hash could be computed
@@ -77,36 +72,33 @@ enum class StoreStatus { Ok, NotFound, Failed };
 
 class Store {
   public:
-    // Creates the directory and the database when missing, migrates older schemas, refuses
-    // newer ones. Returns null with the reason in `error`.
-    static std::unique_ptr<Store> open(const std::string& dataDirectory, std::string& error);
+    virtual ~Store() = default;
 
     // Upserts the video and the offers of these library files; lists what the video has: every
     // held subtitle and the unheld offers among `offers`.
-    StoreStatus recordLookup(const VideoKey& key, const std::string& nativeLanguage,
-                             const std::vector<OfferedFile>& offers, std::int64_t& videoId,
-                             std::vector<SubtitleEntry>& entries, std::string& error);
+    virtual StoreStatus recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+                                     const std::vector<OfferedFile>& offers, std::int64_t& videoId,
+                                     std::vector<SubtitleEntry>& entries, std::string& error) = 0;
 
-    StoreStatus downloadSource(std::int64_t subtitleId, DownloadSource& source, std::string& error);
+    virtual StoreStatus downloadSource(std::int64_t subtitleId, DownloadSource& source,
+                                       std::string& error) = 0;
 
     // Holds every upload or none. An id that was never listed gives NotFound with the id in
     // `error`; an id already held is left as it is.
-    StoreStatus storeUploads(const std::vector<Upload>& uploads, std::string& error);
+    virtual StoreStatus storeUploads(const std::vector<Upload>& uploads, std::string& error) = 0;
 
-    StoreStatus addSubtitles(std::int64_t videoId, const std::vector<SubtitleContent>& files,
-                             std::vector<std::int64_t>& ids, std::string& error);
+    // NotFound when there is no such video.
+    virtual StoreStatus addSubtitles(std::int64_t videoId,
+                                     const std::vector<SubtitleContent>& files,
+                                     std::vector<std::int64_t>& ids, std::string& error) = 0;
 
-    StoreStatus video(std::int64_t videoId, VideoInfo& info, std::string& error);
-    StoreStatus tracks(std::int64_t videoId, std::vector<Track>& tracks, std::string& error);
-    StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos, std::string& error);
-
-    const std::string& databasePath() const { return path_; }
-
-  private:
-    explicit Store(std::string path) : path_(path), pool_(std::move(path)) {}
-
-    std::string path_;
-    sqlite::ConnectionPool pool_;
+    virtual StoreStatus video(std::int64_t videoId, VideoInfo& info, std::string& error) = 0;
+    // The held subtitles of a video, in the order they were added.
+    virtual StoreStatus tracks(std::int64_t videoId, std::vector<Track>& tracks,
+                               std::string& error) = 0;
+    // Most recently looked up first.
+    virtual StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos,
+                                     std::string& error) = 0;
 };
 
 }  // namespace lirra::server

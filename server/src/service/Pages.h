@@ -1,0 +1,15 @@
+// The pages, their scripts and styles, all compiled into the service (Assets.h).
+#pragma once
+
+#include "service/Service.h"
+
+namespace lirra::server {
+
+HttpResponse homePage(const ServiceContext& context, const HttpRequest& request);
+HttpResponse playerPage(const ServiceContext& context, const HttpRequest& request);
+HttpResponse registerPage(const ServiceContext& context, const HttpRequest& request);
+HttpResponse registerRedirect(const ServiceContext& context, const HttpRequest& request);
+HttpResponse rootRedirect(const ServiceContext& context, const HttpRequest& request);
+HttpResponse staticFile(const ServiceContext& context, const HttpRequest& request);
+
+}  // namespace lirra::server

@@ -1,0 +1,13 @@
+// The JSON API of the pages: recent videos, a video's tracks, and subtitle files the learner
+// adds from a page.
+#pragma once
+
+#include "service/Service.h"
+
+namespace lirra::server {
+
+HttpResponse recentVideos(const ServiceContext& context, const HttpRequest& request);
+HttpResponse videoTracks(const ServiceContext& context, const HttpRequest& request);
+HttpResponse addSubtitles(const ServiceContext& context, const HttpRequest& request);
+
+}  // namespace lirra::server

@@ -1,0 +1,44 @@
+#include "service/AppEndpoints.h"
+#include "service/Pages.h"
+#include "service/PagesApi.h"
+#include "service/Service.h"
+
+namespace lirra::server {
+
+std::vector<Route> serviceRoutes(const ServiceContext& context) {
+    const ServiceLimits& limits = context.limits;
+    struct Entry {
+        const char* method;
+        const char* pattern;  // the whole path; captures become pathParams
+        std::size_t maxBodyBytes;
+        ServiceHandler handler;
+    };
+    const Entry table[] = {
+        // The app's endpoints.
+        {"POST", "/Player/GetSubtitlesToDownload", limits.maxFormBytes, lookup},
+        {"GET", "/Subtitles/Download/([0-9]{1,10})", 0, download},
+        {"POST", "/Subtitles/UploadSubtitles", limits.maxMultipartBytes, upload},
+        // The pages, their scripts and styles.
+        {"GET", "/Player/Home", 0, homePage},
+        {"GET", "/Player/Play", 0, playerPage},
+        {"GET", "/Account/Register", 0, registerPage},
+        {"GET", "/Account/PlayerRegister", 0, registerRedirect},
+        {"GET", "/", 0, rootRedirect},
+        {"GET", "/static/([A-Za-z0-9._-]{1,64})", 0, staticFile},
+        // The JSON API of the pages.
+        {"GET", "/api/videos/recent", 0, recentVideos},
+        {"GET", "/api/videos/([0-9]{1,10})/tracks", 0, videoTracks},
+        {"POST", "/api/videos/([0-9]{1,10})/subtitles",
+         std::max(limits.maxMultipartBytes, limits.maxJsonBytes), addSubtitles},
+    };
+    std::vector<Route> routes;
+    for (const Entry& entry : table) {
+        routes.push_back({entry.method, entry.pattern, entry.maxBodyBytes,
+                          [&context, handler = entry.handler](const HttpRequest& request) {
+                              return handler(context, request);
+                          }});
+    }
+    return routes;
+}
+
+}  // namespace lirra::server

@@ -1,0 +1,77 @@
+#include "store/SqliteMigrations.h"
+
+#include <iterator>
+
+namespace lirra::server {
+namespace {
+
+// Each entry moves the schema one version up; never edit one that has shipped, append instead.
+const char* const kMigrations[] = {
+    R"sql(
+CREATE TABLE videos (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    lookup_key TEXT NOT NULL UNIQUE,
+    hash TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    file_name TEXT NOT NULL,
+    native_language TEXT NOT NULL DEFAULT '',
+    created_at INTEGER NOT NULL,
+    last_seen_at INTEGER NOT NULL
+);
+CREATE INDEX videos_last_seen ON videos(last_seen_at);
+CREATE TABLE library_files (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    path TEXT NOT NULL UNIQUE
+);
+CREATE TABLE subtitles (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    video_id INTEGER NOT NULL REFERENCES videos(id) ON DELETE CASCADE,
+    origin TEXT NOT NULL CHECK (origin IN ('library', 'client', 'learner')),
+    library_file_id INTEGER REFERENCES library_files(id),
+    file_name TEXT NOT NULL,
+    language TEXT NOT NULL DEFAULT '',
+    format TEXT NOT NULL DEFAULT '',
+    encoding TEXT NOT NULL DEFAULT '',
+    original BLOB,
+    text TEXT,
+    created_at INTEGER NOT NULL,
+    stored_at INTEGER,
+    UNIQUE (video_id, library_file_id),
+    CHECK ((original IS NULL) = (text IS NULL))
+);
+CREATE INDEX subtitles_video ON subtitles(video_id);
+)sql",
+};
+
+constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
+
+}  // namespace
+
+bool migrateSchema(sqlite::Connection& db, std::string& error) {
+    int version = 0;
+    {
+        auto st = db.statement("PRAGMA user_version");
+        if (st.step() != sqlite::Statement::Step::Row) {
+            error = "cannot read the schema version: " + db.lastError();
+            return false;
+        }
+        version = static_cast<int>(st.columnInt(0));
+    }
+    if (version > kSchemaVersion) {
+        error = "the database has schema version " + std::to_string(version) +
+                ", newer than this server's " + std::to_string(kSchemaVersion);
+        return false;
+    }
+    for (int v = version; v < kSchemaVersion; ++v) {
+        sqlite::Transaction tx(db, sqlite::Transaction::Kind::Write);
+        const std::string bump = "PRAGMA user_version = " + std::to_string(v + 1);
+        if (!tx.begun() || !db.exec(kMigrations[v]) || !db.exec(bump.c_str()) || !tx.commit()) {
+            error = "cannot migrate the database to version " + std::to_string(v + 1) + ": " +
+                    db.lastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace lirra::server

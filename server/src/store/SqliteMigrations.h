@@ -1,0 +1,14 @@
+// The SQLite store's schema, as a list of migrations recorded in PRAGMA user_version.
+#pragma once
+
+#include <string>
+
+#include "store/Sqlite.h"
+
+namespace lirra::server {
+
+// Brings the database to the latest schema, one transaction per step; refuses a database newer
+// than this build. False with the reason in `error`.
+bool migrateSchema(sqlite::Connection& db, std::string& error);
+
+}  // namespace lirra::server

@@ -1,0 +1,39 @@
+// The store in SQLite under the data directory: one database file, a connection per request
+// thread, each write one transaction.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "store/Sqlite.h"
+#include "store/Store.h"
+
+namespace lirra::server {
+
+class SqliteStore final : public Store {
+  public:
+    // Creates the directory and the database when missing, migrates older schemas, refuses
+    // newer ones. Returns null with the reason in `error`.
+    static std::unique_ptr<SqliteStore> open(const std::string& dataDirectory, std::string& error);
+
+    StoreStatus recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+                             const std::vector<OfferedFile>& offers, std::int64_t& videoId,
+                             std::vector<SubtitleEntry>& entries, std::string& error) override;
+    StoreStatus downloadSource(std::int64_t subtitleId, DownloadSource& source,
+                               std::string& error) override;
+    StoreStatus storeUploads(const std::vector<Upload>& uploads, std::string& error) override;
+    StoreStatus addSubtitles(std::int64_t videoId, const std::vector<SubtitleContent>& files,
+                             std::vector<std::int64_t>& ids, std::string& error) override;
+    StoreStatus video(std::int64_t videoId, VideoInfo& info, std::string& error) override;
+    StoreStatus tracks(std::int64_t videoId, std::vector<Track>& tracks,
+                       std::string& error) override;
+    StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos,
+                             std::string& error) override;
+
+  private:
+    explicit SqliteStore(std::string path) : pool_(std::move(path)) {}
+
+    sqlite::ConnectionPool pool_;
+};
+
+}  // namespace lirra::server
