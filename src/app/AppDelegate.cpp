@@ -12,18 +12,14 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
     : platform_(platform),
       config_(std::move(config)),
       hash_(platform.notificationCenter(), platform.httpClient()),
-      bridge_(BridgeContext{
-          .state = state_,
-          .config = config_,
-          .application = platform.application(),
-          .mainThread = platform.mainThread(),
-          .screens = *this,
-          .intake = *this,
-          .mainWindow = platform.mainWindow(),
-          .player = [this] { return playerScreen_.player(); },
-          .homeWebView = [this] { return homeWebView(); },
-          .playerWebView = [this] { return playerScreen_.playerWebView(); },
-      }),
+      bridge_({.state = state_,
+               .config = config_,
+               .application = platform.application(),
+               .mainThread = platform.mainThread(),
+               .mainWindow = platform.mainWindow(),
+               .screens = *this,
+               .intake = *this,
+               .views = *this}),
       intake_(state_, platform.application(), homeScreen_,
               Intake::Hash{
                   .computeHashForPath = [this](const QString& p) { hash_.computeHashForPath(p); },
@@ -61,10 +57,14 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
       launcher_(playbackContext_),
       relay_(playbackContext_, launcher_) {}
 
+MediaPlayer* AppDelegate::player() { return playerScreen_.player(); }
+
 WebView* AppDelegate::homeWebView() {
     WebViewController* home = homeScreen_.homeWebViewController();
     return home ? &home->view() : nullptr;
 }
+
+WebView* AppDelegate::playerWebView() { return playerScreen_.playerWebView(); }
 
 void AppDelegate::hideLoader() {
     if (LoaderViewController* loader = homeScreen_.loaderViewController()) loader->hideLoader();

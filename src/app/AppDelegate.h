@@ -21,7 +21,7 @@
 
 namespace lirra {
 
-class AppDelegate : public Screens, public VideoIntake {
+class AppDelegate : public Screens, public VideoIntake, public BridgeViews {
   public:
     AppDelegate(Platform& platform, AppConfig config);
     ~AppDelegate() override;
@@ -36,6 +36,11 @@ class AppDelegate : public Screens, public VideoIntake {
     void loadHomeScreen() override;
     void loadPlayerScreen() override;
     void processVideoAndLaunch(const QString& location) override;
+
+    // What the bridge acts on; all empty until their screen is first built.
+    MediaPlayer* player() override;
+    WebView* homeWebView() override;
+    WebView* playerWebView() override;
 
     // Told the folder of every local video taken in (the built-in service looks there for
     // subtitle files lying beside the video), before its lookup is sent.
@@ -54,8 +59,7 @@ class AppDelegate : public Screens, public VideoIntake {
   private:
     // Processes a file the desktop asked to open that waits for the home page's readiness.
     void processWaitingFile();
-    // Both empty until the home screen is first built.
-    WebView* homeWebView();
+    // Nothing until the home screen is first built.
     void hideLoader();
 
     Platform& platform_;

@@ -1,10 +1,6 @@
 // What the page bridge reaches of the application. The app fills one of these and keeps every
-// referenced object alive as long as the bridge. The three lookups are called afresh for every
-// command or reply, because the player screen (and with it the player and the player page's
-// view) is made only when the first video launches; each may return nullptr until then.
+// referenced object alive as long as the bridge and the replies still waiting on a Deferred.
 #pragma once
-
-#include <functional>
 
 #include "platform/Application.h"
 #include "platform/MainThread.h"
@@ -15,18 +11,26 @@
 
 namespace lirra {
 
+// The screens' parts the bridge acts on, implemented by the app. They are asked afresh for every
+// command or reply, because the player screen (and with it the player and the player page's
+// view) is made only when the first video launches; each may return nullptr until then.
+class BridgeViews {
+  public:
+    virtual ~BridgeViews() = default;
+    virtual MediaPlayer* player() = 0;
+    virtual WebView* homeWebView() = 0;    // gets drops once the home page is ready
+    virtual WebView* playerWebView() = 0;  // receives every reply
+};
+
 struct BridgeContext {
     AppState& state;
     const AppConfig& config;   // baseUrl: where the registration page lives
     Application& application;  // the default browser
     MainThread& mainThread;    // commands run here, after the navigation has been refused
+    Window& mainWindow;        // full-screen state and the two fixed sizes
     Screens& screens;          // "Stop" returns home
     VideoIntake& intake;       // a file waiting for the home page to be ready
-    Window& mainWindow;        // full-screen state and the two fixed sizes
-
-    std::function<MediaPlayer*()> player;
-    std::function<WebView*()> homeWebView;    // gets drops once the home page is ready
-    std::function<WebView*()> playerWebView;  // receives every reply
+    BridgeViews& views;
 };
 
 }  // namespace lirra

@@ -6,12 +6,9 @@
 #include <QString>
 #include <QUrl>
 
-namespace lirra {
+#include "BridgeNames.h"
 
-inline constexpr char kBridgeScheme[] = "app";
-inline constexpr char kExecuteKind[] = "Execute";
-inline constexpr char kRequestKind[] = "Request";
-inline constexpr char kRegistrationLinkName[] = "PlayerRegister";
+namespace lirra {
 
 // Argument name to value, both still percent-encoded.
 using BridgeArguments = QMap<QString, QString>;

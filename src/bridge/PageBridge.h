@@ -1,5 +1,6 @@
-// The native end of the pages' bridge: decides the navigations of both web views, carries out
-// the commands ("Execute") and answers the data requests ("Request") that arrive as app: URLs.
+// The native end of the pages' bridge: decides the navigations of both web views, and dispatches
+// the commands ("Execute", ExecutionCommands.h) and the data requests ("Request",
+// DataRequests.h) that arrive as app: URLs through their tables.
 #pragma once
 
 #include <QString>
@@ -12,10 +13,6 @@
 namespace lirra {
 
 inline constexpr char kRegistrationPath[] = "Account/Register";
-// The main window sizes the pages ask for.
-inline constexpr double kTutorialContentHeight = 510;
-inline constexpr double kPaymentContentWidth = 1105;
-inline constexpr double kPaymentContentHeight = 570;
 
 class PageBridge : public WebPolicyDelegate {
   public:
@@ -30,24 +27,15 @@ class PageBridge : public WebPolicyDelegate {
     // everything else is followed.
     NavigationPolicy decidePolicyForNavigation(WebView& view, const QUrl& url) override;
 
-    // The commands; an unknown name does nothing. Player commands do nothing without a player.
+    // Runs the command; an unknown name does nothing.
     void handleExecutionRequest(const QString& name, const BridgeArguments& arguments);
 
-    // The requests; a reply goes to the player page as "response:" followed by the request's
-    // guid. A request without a guid, or with an unknown name, gets no reply. The four values
-    // the player reports later wait on their Deferreds of the application state.
+    // Answers the request in the player page under its guid. A request without a guid, or with
+    // an unknown name, gets no reply.
     void handleDataRequest(const QString& name, const BridgeArguments& arguments);
-
-    // Triggers "response:GUID" with the value (a JavaScript expression) in the player page;
-    // dropped while there is no player page.
-    void returnJsResultToClient(const QString& value, const QString& guid);
 
   private:
     void handleBridgeUrl(const BridgeUrl& bridgeUrl);
-    void enableDraggableHomeScreen();
-    void resizeForTutorial();
-    void replyWhenResolved(const std::shared_ptr<Deferred>& deferred, const QString& guid,
-                           bool numeric);
 
     BridgeContext context_;
     // Tasks posted to the main thread hold this weakly, so one that runs after the bridge has

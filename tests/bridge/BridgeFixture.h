@@ -46,11 +46,8 @@ class BridgeTest : public ::testing::Test {
 
     PageBridge& bridge() {
         if (!bridge_) {
-            bridge_ = std::make_unique<PageBridge>(
-                BridgeContext{state, config, application, mainThread, screens, intake, window,
-                              [this] { return hasPlayer ? &player : nullptr; },
-                              [this] { return hasHomeView ? &homeView : nullptr; },
-                              [this] { return hasPlayerView ? &playerView : nullptr; }});
+            bridge_ = std::make_unique<PageBridge>(BridgeContext{
+                state, config, application, mainThread, window, screens, intake, views_});
         }
         return *bridge_;
     }
@@ -86,6 +83,21 @@ class BridgeTest : public ::testing::Test {
     bool hasPlayerView = true;
 
   private:
+    // The views as the three flags say.
+    class Views : public BridgeViews {
+      public:
+        explicit Views(BridgeTest& test) : test_(test) {}
+        MediaPlayer* player() override { return test_.hasPlayer ? &test_.player : nullptr; }
+        WebView* homeWebView() override { return test_.hasHomeView ? &test_.homeView : nullptr; }
+        WebView* playerWebView() override {
+            return test_.hasPlayerView ? &test_.playerView : nullptr;
+        }
+
+      private:
+        BridgeTest& test_;
+    };
+
+    Views views_{*this};
     std::unique_ptr<PageBridge> bridge_;
 };
 

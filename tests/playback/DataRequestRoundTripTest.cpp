@@ -11,6 +11,20 @@ class NoIntake : public VideoIntake {
     void processVideoAndLaunch(const QString&) override {}
 };
 
+class FixedViews : public BridgeViews {
+  public:
+    FixedViews(MediaPlayer& player, WebView& home, WebView& page)
+        : player_(player), home_(home), page_(page) {}
+    MediaPlayer* player() override { return &player_; }
+    WebView* homeWebView() override { return &home_; }
+    WebView* playerWebView() override { return &page_; }
+
+  private:
+    MediaPlayer& player_;
+    WebView& home_;
+    WebView& page_;
+};
+
 class RoundTripTest : public PlaybackTest {
   protected:
     void request(const char* name, const char* guid) {
@@ -28,9 +42,9 @@ class RoundTripTest : public PlaybackTest {
     fakes::FakeMainThread mainThread;
     NoIntake intake;
     fakes::FakeWebView homeView;
-    PageBridge bridge{BridgeContext{state, config, application, mainThread, screens, intake, window,
-                                    [this] { return &player; }, [this] { return &homeView; },
-                                    [this] { return &playerView; }}};
+    FixedViews views{player, homeView, playerView};
+    PageBridge bridge{
+        BridgeContext{state, config, application, mainThread, window, screens, intake, views}};
 };
 
 TEST_F(RoundTripTest, WaitingRequestsAreAnsweredInOrderByTheTimeChangeThatKnowsTheValues) {

@@ -1,0 +1,43 @@
+// Every name of the pages' bridge protocol, as the pages write them in app:///KIND/NAME?ARGUMENTS
+// URLs: the kinds, the commands ("Execute"), the data requests ("Request") and their arguments.
+// The pages are bound to these texts; a test pins each one.
+#pragma once
+
+namespace lirra {
+
+inline constexpr char kBridgeScheme[] = "app";
+inline constexpr char kExecuteKind[] = "Execute";
+inline constexpr char kRequestKind[] = "Request";
+// The last path component of the pages' registration link, whatever its scheme.
+inline constexpr char kRegistrationLinkName[] = "PlayerRegister";
+
+// Commands (ExecutionCommands.cpp).
+inline constexpr char kStopCommand[] = "Stop";
+inline constexpr char kEnableDraggableHomeScreenCommand[] = "EnableDraggableHomeScreen";
+inline constexpr char kResizeForTutorialCommand[] = "ResizeForTutorial";
+inline constexpr char kResizeForPaymentCommand[] = "ResizeForPayment";
+inline constexpr char kSeekToCommand[] = "SeekTo";
+inline constexpr char kSetMutedCommand[] = "SetMuted";
+inline constexpr char kSetVolumeCommand[] = "SetVolume";
+inline constexpr char kPlayCommand[] = "Play";
+inline constexpr char kPauseCommand[] = "Pause";
+inline constexpr char kSetPlaybackSpeedCommand[] = "SetPlaybackSpeed";
+inline constexpr char kSetAudioTrackCommand[] = "SetAudioTrack";
+
+// The commands' arguments.
+inline constexpr char kPositionArgument[] = "position";  // SeekTo: whole seconds
+inline constexpr char kMutedArgument[] = "muted";        // SetMuted: a truth
+inline constexpr char kVolumeArgument[] = "volume";      // SetVolume: 0..200
+inline constexpr char kSpeedArgument[] = "speed";        // SetPlaybackSpeed: the rate
+inline constexpr char kTrackArgument[] = "track";        // SetAudioTrack: the track index
+
+// Data requests (DataRequests.cpp); each carries the guid its reply is sent under.
+inline constexpr char kDurationRequest[] = "Duration";
+inline constexpr char kAudioInfoRequest[] = "AudioInfo";
+inline constexpr char kPlaybackSpeedRequest[] = "PlaybackSpeed";
+inline constexpr char kVolumeRequest[] = "Volume";
+inline constexpr char kIsFullscreenRequest[] = "IsFullscreen";
+inline constexpr char kFileNameRequest[] = "FileName";
+inline constexpr char kGuidArgument[] = "guid";
+
+}  // namespace lirra

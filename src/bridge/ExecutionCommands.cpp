@@ -1,0 +1,111 @@
+#include "ExecutionCommands.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <utility>
+
+#include "ArgumentReadings.h"
+#include "BridgeNames.h"
+
+namespace lirra {
+
+namespace {
+
+// A missing argument reads as an empty text.
+QString argument(const BridgeArguments& arguments, const char* name) {
+    return arguments.value(QLatin1String(name));
+}
+
+// Whole seconds from the page, as the engine's 32-bit millisecond count; positions beyond its
+// range (some 24 days) stop at its ends instead of wrapping around.
+std::int32_t secondsToMilliseconds(std::int32_t seconds) {
+    const std::int64_t milliseconds = std::int64_t{seconds} * 1000;
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(milliseconds, std::numeric_limits<std::int32_t>::min(),
+                                 std::numeric_limits<std::int32_t>::max()));
+}
+
+void stop(BridgeContext& context, const BridgeArguments&) { context.screens.loadHomeScreen(); }
+
+void enableDraggableHomeScreen(BridgeContext& context, const BridgeArguments&) {
+    if (WebView* home = context.views.homeWebView()) home->registerForDraggedFileNames();
+    context.state.draggable = true;
+    context.state.homePageReady = true;
+    if (context.state.openFilePath.isEmpty()) return;
+    // Cleared before the call, which may itself store a new path.
+    const QString path = std::exchange(context.state.openFilePath, QString());
+    context.intake.processVideoAndLaunch(path);
+}
+
+void resizeForTutorial(BridgeContext& context, const BridgeArguments&) {
+    Window& window = context.mainWindow;
+    // The outer frame is compared but the content height is set: a frame of exactly 510 still
+    // grows by its title bar.
+    if (window.frame().size.height > kTutorialContentHeight) return;
+    const Size ratio = window.contentAspectRatio();
+    double width = window.contentView().bounds().size.width;  // no ratio in force: keep it
+    if (ratio.width > 0 && ratio.height > 0) {
+        width = kTutorialContentHeight * ratio.width / ratio.height;
+    }
+    window.setContentSize({width, kTutorialContentHeight});
+}
+
+void resizeForPayment(BridgeContext& context, const BridgeArguments&) {
+    context.mainWindow.setContentSize({kPaymentContentWidth, kPaymentContentHeight});
+}
+
+// Player commands; there is no player before the first video.
+using PlayerCommand = void (*)(MediaPlayer& player, const BridgeArguments& arguments);
+
+template <PlayerCommand command>
+void onPlayer(BridgeContext& context, const BridgeArguments& arguments) {
+    if (MediaPlayer* player = context.views.player()) command(*player, arguments);
+}
+
+void seekTo(MediaPlayer& player, const BridgeArguments& arguments) {
+    player.setTime(secondsToMilliseconds(intValue(argument(arguments, kPositionArgument))));
+}
+
+void setMuted(MediaPlayer& player, const BridgeArguments& arguments) {
+    player.setMute(boolValue(argument(arguments, kMutedArgument)));
+}
+
+void setVolume(MediaPlayer& player, const BridgeArguments& arguments) {
+    player.setMute(false);
+    player.setVolume(intValue(argument(arguments, kVolumeArgument)));
+}
+
+void play(MediaPlayer& player, const BridgeArguments&) { player.play(); }
+
+void pause(MediaPlayer& player, const BridgeArguments&) {
+    if (player.isPlaying()) player.pause();
+}
+
+void setPlaybackSpeed(MediaPlayer& player, const BridgeArguments& arguments) {
+    player.setRate(floatValue(argument(arguments, kSpeedArgument)));
+}
+
+void setAudioTrack(MediaPlayer& player, const BridgeArguments& arguments) {
+    player.setCurrentAudioTrackIndex(intValue(argument(arguments, kTrackArgument)));
+}
+
+constexpr BridgeEntry<CommandHandler> kCommands[] = {
+    {kStopCommand, stop},
+    {kEnableDraggableHomeScreenCommand, enableDraggableHomeScreen},
+    {kResizeForTutorialCommand, resizeForTutorial},
+    {kResizeForPaymentCommand, resizeForPayment},
+    {kSeekToCommand, onPlayer<seekTo>},
+    {kSetMutedCommand, onPlayer<setMuted>},
+    {kSetVolumeCommand, onPlayer<setVolume>},
+    {kPlayCommand, onPlayer<play>},
+    {kPauseCommand, onPlayer<pause>},
+    {kSetPlaybackSpeedCommand, onPlayer<setPlaybackSpeed>},
+    {kSetAudioTrackCommand, onPlayer<setAudioTrack>},
+};
+
+}  // namespace
+
+BridgeTable<CommandHandler> executionCommands() { return kCommands; }
+
+}  // namespace lirra
