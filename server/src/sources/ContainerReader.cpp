@@ -188,7 +188,9 @@ struct PacketFree {
 ContainerScan readContainerTracks(int fd, const ContainerLimits& limits,
                                   const std::atomic<bool>* stop) {
     ContainerScan scan;
-    av_log_set_level(AV_LOG_QUIET);  // what matters reaches the notes; the rest is noise
+    // Broken files make the demuxers talk at length; what matters reaches the notes. A level
+    // someone else chose (the video engine in the same process) is left as it is.
+    if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_FATAL);
     std::string error;
     // The bound is only known once the file is: open once to learn the size, then for real.
     auto probe = ContainerInput::open(fd, 0, stop, error);
