@@ -3,7 +3,6 @@
 #include <QFileInfo>
 #include <utility>
 
-#include "hash/UrlTest.h"
 #include "service/ServiceEnvironment.h"
 
 namespace lirra {
@@ -20,11 +19,7 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
                .screens = *this,
                .intake = *this,
                .views = *this}),
-      intake_(state_, platform.application(), homeScreen_,
-              Intake::Hash{
-                  .computeHashForPath = [this](const QString& p) { hash_.computeHashForPath(p); },
-                  .computeHashForURL = [this](const QString& u) { hash_.computeHashForURL(u); },
-              }),
+      intake_(state_, platform.application(), homeScreen_, hash_),
       dragReceiver_(state_, *this, *this,
                     [this] {
                         WebView* home = homeWebView();
@@ -112,11 +107,12 @@ void AppDelegate::loadHomeScreen() { homeScreen_.loadHomeScreen(); }
 
 void AppDelegate::loadPlayerScreen() { playerScreen_.loadPlayerScreen(); }
 
-void AppDelegate::processVideoAndLaunch(const QString& location) {
+void AppDelegate::processVideoAndLaunch(const QString& text) {
+    const VideoLocation location = VideoLocation::fromText(text);
     // The previous video's downloads or upload must not launch it over this one.
     lookup_.abandonPreviousVideo();
-    if (videoFolderObserver_ && !isUrl(location)) {
-        videoFolderObserver_(QFileInfo(location).absolutePath());
+    if (videoFolderObserver_ && !location.isUrl()) {
+        videoFolderObserver_(QFileInfo(location.text).absolutePath());
     }
     intake_.processVideoAndLaunch(location);
 }

@@ -35,6 +35,7 @@ class AppDelegate : public Screens, public VideoIntake, public BridgeViews {
 
     void loadHomeScreen() override;
     void loadPlayerScreen() override;
+    // Decides once whether the location is a file or a URL; everything after carries that.
     void processVideoAndLaunch(const QString& location) override;
 
     // What the bridge acts on; all empty until their screen is first built.

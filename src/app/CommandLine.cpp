@@ -4,8 +4,6 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "hash/UrlTest.h"
-
 namespace lirra {
 
 std::optional<QString> normalizedBaseUrl(const QString& text, QString* error) {
@@ -27,7 +25,7 @@ std::optional<QString> normalizedBaseUrl(const QString& text, QString* error) {
 }
 
 QString normalizedLocation(const QString& location) {
-    if (location.isEmpty() || isUrl(location)) return location;
+    if (location.isEmpty() || VideoLocation::fromText(location).isUrl()) return location;
     return QDir::cleanPath(QFileInfo(location).absoluteFilePath());
 }
 
@@ -66,7 +64,8 @@ CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults
     const std::string verbose = defaults.stringForKey("verbose").value_or("0");
     result.verbose = verbose == "1" || verbose == "true" || verbose == "yes";
     if (hashAsked) {
-        result.hashLocation = QString::fromStdString(defaults.stringForKey("hash").value_or(""));
+        result.hashLocation = VideoLocation::fromText(
+            QString::fromStdString(defaults.stringForKey("hash").value_or("")));
     }
     if (positional.size() > 1) {
         result.error = QStringLiteral("give at most one video (got %1)").arg(positional.size());

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/UserDefaults.h"
+#include "state/VideoLocation.h"
 
 namespace lirra {
 
@@ -28,11 +29,12 @@ inline constexpr char kUsage[] =
 
 struct CommandLine {
     bool help = false;
-    bool verbose = false;                 // `--verbose` or `verbose = 1` in the settings
-    std::optional<QString> hashLocation;  // `--hash`: print the hash and exit
-    QString location;                     // the video to open: an absolute path or a URL
-    std::optional<QString> baseUrl;       // the service to use; none: the built-in one
-    QString error;                        // not empty: the arguments are unusable
+    bool verbose = false;                       // `--verbose` or `verbose = 1` in the settings
+    std::optional<VideoLocation> hashLocation;  // `--hash`: print the hash and exit
+    // The video to open: an absolute path or a URL, as text (the form the desktop hands over).
+    QString location;
+    std::optional<QString> baseUrl;  // the service to use; none: the built-in one
+    QString error;                   // not empty: the arguments are unusable
 };
 
 // Applies the arguments to `defaults` (they win over the settings file) and reads what the app

@@ -1,20 +1,20 @@
 #include "app/Intake.h"
 
 #include "bridge/PageEvents.h"
-#include "hash/UrlTest.h"
 #include "platform/Log.h"
 
 namespace lirra {
 
-Intake::Intake(AppState& state, Application& application, HomeScreen& homeScreen, Hash hash)
-    : state_(state), application_(application), homeScreen_(homeScreen), hash_(std::move(hash)) {}
+Intake::Intake(AppState& state, Application& application, HomeScreen& homeScreen,
+               const OSHashAlgorithm& hash)
+    : state_(state), application_(application), homeScreen_(homeScreen), hash_(hash) {}
 
 bool Intake::applicationOpenFile(const QString& file) {
     state_.openFilePath = file;
     return true;
 }
 
-void Intake::processVideoAndLaunch(const QString& location) {
+void Intake::processVideoAndLaunch(const VideoLocation& location) {
     state_.lookupResponseData.reset();
     state_.lookupStatusCode = 0;
     logLine("Analyzing video...");
@@ -28,10 +28,12 @@ void Intake::processVideoAndLaunch(const QString& location) {
         loader->showLoader(QStringLiteral("Searching subtitles..."));
     }
 
-    if (isUrl(state_.videoLocation)) {
-        hash_.computeHashForURL(state_.videoLocation);
+    // The state's, not the argument: the page query above runs a nested event loop.
+    const VideoLocation& video = state_.videoLocation;
+    if (video.isUrl()) {
+        hash_.computeHashForURL(video.text);
     } else {
-        hash_.computeHashForPath(state_.videoLocation);
+        hash_.computeHashForPath(video.text);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/HomeScreen.h"
+#include "hash/OSHashAlgorithm.h"
 #include "platform/Platform.h"
 #include "state/AppState.h"
 
@@ -13,17 +14,14 @@ namespace lirra {
 
 class Intake : public WebUIDelegate {
   public:
-    struct Hash {
-        std::function<void(const QString&)> computeHashForPath;
-        std::function<void(const QString&)> computeHashForURL;
-    };
-
-    Intake(AppState& state, Application& application, HomeScreen& homeScreen, Hash hash);
+    Intake(AppState& state, Application& application, HomeScreen& homeScreen,
+           const OSHashAlgorithm& hash);
 
     // The desktop asks us to open a file: it waits for the home page's readiness.
     bool applicationOpenFile(const QString& file);
 
-    void processVideoAndLaunch(const QString& location);
+    // Hashes the video as its kind says: a file is read, a URL is asked for its blocks.
+    void processVideoAndLaunch(const VideoLocation& location);
 
     void runOpenPanelForFileButton(
         WebView& view, std::function<void(const QStringList&)> chooseFilenames) override;
@@ -32,7 +30,7 @@ class Intake : public WebUIDelegate {
     AppState& state_;
     Application& application_;
     HomeScreen& homeScreen_;
-    Hash hash_;
+    const OSHashAlgorithm& hash_;
 };
 
 }  // namespace lirra

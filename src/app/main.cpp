@@ -14,11 +14,12 @@
 
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/HashCommand.h"
 #include "app/SingleInstance.h"
-#include "hash/HashCommand.h"
 #include "lirra/server/Server.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "platform/qt/network/QtHttpClient.h"
 #include "platform/qt/widgets/QtMainWindow.h"
 #include "platform/qt/widgets/QtPlatform.h"
 #include "platform/qt/widgets/WebProfile.h"
@@ -85,7 +86,8 @@ int main(int argc, char* argv[]) {
     setTraceEnabled(commandLine.verbose);
     if (commandLine.hashLocation) {
         QCoreApplication app(argc, argv);
-        return runHashCommand(*commandLine.hashLocation);
+        QtHttpClient client;
+        return runHashCommand(*commandLine.hashLocation, client);
     }
 
     // The web engine needs the scheme before the application exists, libmpv's renderer needs

@@ -2,7 +2,6 @@
 
 #include <QUrl>
 
-#include "hash/UrlTest.h"
 #include "promise/Promise.h"
 
 namespace lirra {
@@ -12,10 +11,10 @@ QString playerPageUrl(const QString& baseUrl, std::int64_t videoId) {
            QString::number(static_cast<std::uint64_t>(videoId));
 }
 
-Media mediaForLocation(const QString& location) {
+Media mediaForLocation(const VideoLocation& location) {
     Media media;
-    media.kind = isUrl(location) ? Media::Kind::Url : Media::Kind::Path;
-    media.location = location;
+    media.kind = location.isUrl() ? Media::Kind::Url : Media::Kind::Path;
+    media.location = location.text;
     return media;
 }
 

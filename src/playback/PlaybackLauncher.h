@@ -8,6 +8,7 @@
 
 #include "PlaybackContext.h"
 #include "platform/MediaPlayer.h"
+#include "state/VideoLocation.h"
 
 namespace lirra {
 
@@ -24,8 +25,8 @@ inline constexpr char kVideoErrorButton[] = "OK";
 // decimal (the service's ids are signed 32-bit values, so a negative one wraps).
 QString playerPageUrl(const QString& baseUrl, std::int64_t videoId);
 
-// A location with a scheme and a host is opened as a URL, anything else as a file path.
-Media mediaForLocation(const QString& location);
+// The engine's media for a video: a URL is opened as a URL, a file as a path.
+Media mediaForLocation(const VideoLocation& location);
 
 class PlaybackLauncher {
   public:

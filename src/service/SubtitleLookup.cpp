@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "hash/OSHashAlgorithm.h"
-#include "hash/UrlTest.h"
 #include "hash/VideoHash.h"
 #include "service/LSubtitlesToDownload.h"
 #include "service/LSubtitlesToUpload.h"
@@ -113,11 +112,12 @@ void SubtitleLookup::startLookup(const VideoHash& hash) {
 }
 
 QString SubtitleLookup::chooseVideoFileName() const {
-    if (!isUrl(state_.videoLocation)) return lastPathComponent(state_.videoLocation);
+    const VideoLocation& video = state_.videoLocation;
+    if (!video.isUrl()) return lastPathComponent(video.text);
     if (const auto name = defaults_.stringForKey(kFileNameDefaultsKey))
         return QString::fromStdString(*name);
     // Nothing configured: the name the URL itself gives is the best guess.
-    return QUrl(state_.videoLocation).fileName(QUrl::FullyDecoded);
+    return QUrl(video.text).fileName(QUrl::FullyDecoded);
 }
 
 void SubtitleLookup::connectionDidReceiveResponse(int statusCode) {

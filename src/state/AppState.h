@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "state/VideoLocation.h"
+
 namespace lirra {
 
 class Deferred;
@@ -15,8 +17,8 @@ class Deferred;
 struct AppState {
     // A file the desktop asked us to open, held until the home page reports that it is ready.
     QString openFilePath;
-    // The local path or URL text of the video being processed or played.
-    QString videoLocation;
+    // The video being processed or played.
+    VideoLocation videoLocation;
     // Sent to the service and answered to the page's "FileName" request.
     QString videoFileName;
     // Read from the home page when a video is taken in.

@@ -25,7 +25,12 @@ TEST(CommandLine, KeepsUrlsAndTakesTheHashCommandFromTheCommandLineOnly) {
     EXPECT_FALSE(readCommandLine({"http://media.test/a.mkv"}, defaults).hashLocation);
     EXPECT_EQ(readCommandLine({"http://media.test/a.mkv"}, defaults).location,
               "http://media.test/a.mkv");
-    EXPECT_EQ(readCommandLine({"--hash", "/v/a.mkv"}, defaults).hashLocation, QString("/v/a.mkv"));
+    // The hashed video's kind is decided as it is read.
+    const auto file = readCommandLine({"--hash", "/v/a.mkv"}, defaults).hashLocation;
+    EXPECT_EQ(file, (VideoLocation{"/v/a.mkv", VideoLocation::Kind::File}));
+    UserDefaults other;
+    const auto url = readCommandLine({"--hash", "http://media.test/a.mkv"}, other).hashLocation;
+    EXPECT_EQ(url, (VideoLocation{"http://media.test/a.mkv", VideoLocation::Kind::Url}));
 }
 
 TEST(CommandLine, VerboseIsAFlagFromEitherPlace) {

@@ -1,5 +1,6 @@
 // The ways a video comes in: drops, File > Open, the desktop's open requests, and the processing
 // step they all end in, up to the lookup request and the launch.
+#include <QFileInfo>
 #include <QUrlQuery>
 
 #include "AppTestFixture.h"
@@ -20,7 +21,7 @@ TEST_F(AppTest, ProcessingAVideoReadsTheLanguageShowsTheLoaderAndLooksItUp) {
     app_->processVideoAndLaunch(video);
 
     EXPECT_NE(std::find(log_.begin(), log_.end(), "Analyzing video..."), log_.end());
-    EXPECT_EQ(app_->state().videoLocation, video);
+    EXPECT_EQ(app_->state().videoLocation.text, video);
     EXPECT_EQ(app_->state().nativeLanguageCode, "spa");
     EXPECT_TRUE(home().isHidden());
     EXPECT_EQ(loader().labelText(), "Searching subtitles...");
@@ -81,7 +82,7 @@ TEST_F(AppTest, ADropOnThePlayerPageEndsTheVideoAndTakesTheNewOne) {
     EXPECT_EQ(platform_.mediaPlayers_.at(0)->state(), kMediaPlayerStateStopped);
     EXPECT_TRUE(home().isHidden());
     EXPECT_EQ(loader().labelText(), "Searching subtitles...");
-    EXPECT_EQ(app_->state().videoLocation, second);
+    EXPECT_EQ(app_->state().videoLocation.text, second);
 }
 
 TEST_F(AppTest, AFileFromTheDesktopWaitsForTheHomePageAndOnlyTheLastOneCounts) {
@@ -92,7 +93,7 @@ TEST_F(AppTest, AFileFromTheDesktopWaitsForTheHomePageAndOnlyTheLastOneCounts) {
     EXPECT_TRUE(platform_.httpClient_.connections_.empty());
 
     homePageLoadsAndReportsReady();
-    EXPECT_EQ(app_->state().videoLocation, second);
+    EXPECT_EQ(app_->state().videoLocation.text, second);
     EXPECT_TRUE(app_->state().openFilePath.isEmpty());
     EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
 
@@ -105,7 +106,7 @@ TEST_F(AppTest, AFileFromTheDesktopWhileThePageIsReadyIsProcessedAtOnce) {
     homePageLoadsAndReportsReady();
     const QString video = makeVideo("later.mkv");
     EXPECT_TRUE(app_->applicationOpenFile(video));
-    EXPECT_EQ(app_->state().videoLocation, video);
+    EXPECT_EQ(app_->state().videoLocation.text, video);
     EXPECT_TRUE(app_->state().openFilePath.isEmpty());
     EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
 }
@@ -121,7 +122,7 @@ TEST_F(AppTest, AFileFromTheDesktopGoesAheadWhenTheHomePageCannotLoad) {
     home().postProgressStarted(center());
     home().postProgressFinished(center(), /*failed=*/true);
     EXPECT_TRUE(home().isHidden());
-    EXPECT_EQ(app_->state().videoLocation, video);
+    EXPECT_EQ(app_->state().videoLocation.text, video);
     EXPECT_TRUE(app_->state().openFilePath.isEmpty());
     EXPECT_EQ(loader().labelText(), "Searching subtitles...");
     EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);  // the lookup will tell
@@ -145,7 +146,7 @@ TEST_F(AppTest, FileOpenTakesTheChosenFileAndCancellingChangesNothing) {
     const QString video = makeVideo("chosen.mkv");
     platform_.application_.openPanelAnswers_.push_back(QStringList{video});
     app_->fileMenuController().open();
-    EXPECT_EQ(app_->state().videoLocation, video);
+    EXPECT_EQ(app_->state().videoLocation.text, video);
 }
 
 TEST_F(AppTest, APageFileButtonGetsSubtitleFilesOrNothingWhenCancelled) {
@@ -160,12 +161,22 @@ TEST_F(AppTest, APageFileButtonGetsSubtitleFilesOrNothingWhenCancelled) {
     EXPECT_EQ(playerPage().clickFileButton(), QStringList{"/subs/a.srt"});
 }
 
-TEST_F(AppTest, AnHttpLocationIsHashedAsARemoteVideo) {
+TEST_F(AppTest, AnHttpLocationIsARemoteVideoAndOnlyAFileTellsItsFolder) {
+    std::vector<QString> folders;
+    app_->setVideoFolderObserver([&folders](const QString& folder) { folders.push_back(folder); });
     homePageLoadsAndReportsReady();
     app_->processVideoAndLaunch("http://media.test/films/clip.mkv");
+    EXPECT_TRUE(app_->state().videoLocation.isUrl());
     ASSERT_EQ(platform_.httpClient_.exchanges_.size(), 1u);
     EXPECT_EQ(platform_.httpClient_.exchanges_[0].request.method, "HEAD");
     EXPECT_TRUE(platform_.httpClient_.connections_.empty());
+    EXPECT_TRUE(folders.empty());
+
+    const QString video = makeVideo("local.mkv");
+    app_->processVideoAndLaunch(video);
+    EXPECT_FALSE(app_->state().videoLocation.isUrl());
+    EXPECT_EQ(folders, std::vector<QString>{QFileInfo(video).absolutePath()});
+    EXPECT_EQ(platform_.httpClient_.exchanges_.size(), 1u);  // a file is read, not fetched
 }
 
 }  // namespace

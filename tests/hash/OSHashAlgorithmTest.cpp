@@ -1,4 +1,4 @@
-// The hash of local files, its text form and the URL test; no network (the HTTP client given to
+// The hash of local files and its text form; no network (the HTTP client given to
 // the algorithm fails the test if it is ever used).
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,6 @@
 #include <fstream>
 
 #include "hash/OSHashAlgorithm.h"
-#include "hash/UrlTest.h"
 
 namespace lirra {
 namespace {
@@ -165,19 +164,6 @@ TEST(OSHashAlgorithmTextTest, LowerCaseHexWithoutPadding) {
     EXPECT_EQ(OSHashAlgorithm::stringForHash(0), "0");
     EXPECT_EQ(OSHashAlgorithm::stringForHash(0x0123456789abcdefull), "123456789abcdef");
     EXPECT_EQ(OSHashAlgorithm::stringForHash(0xffffffffffffffffull), "ffffffffffffffff");
-}
-
-TEST(UrlTest, SchemeAndHostMakeAUrl) {
-    for (const char* url : {"http://example.com/video.mp4", "https://127.0.0.1:8080/v?id=1",
-                            "ftp://host/file", "HTTP://EXAMPLE.COM/"}) {
-        EXPECT_TRUE(isUrl(QString::fromUtf8(url))) << url;
-    }
-    for (const char* notUrl :
-         {"/home/user/My Video.mkv", "video.mp4", "file:///home/user/video.mp4", "http://",
-          "http://exa mple.com/", "mailto:someone@example.com", "C:/Videos/a.mp4", "",
-          "relative/path:with/colon"}) {
-        EXPECT_FALSE(isUrl(QString::fromUtf8(notUrl))) << notUrl;
-    }
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ class PlaybackEngineTest : public ::testing::Test {
     }
 
     void launch(const QString& location) {
-        state.videoLocation = location;
+        state.videoLocation = VideoLocation::fromText(location);
         launcher->launchVideo();
     }
 

@@ -51,7 +51,7 @@ class PlaybackTest : public ::testing::Test {
     PlaybackTest() {
         config.baseUrl = QStringLiteral("http://127.0.0.1:8123/");
         config.supportEmail = QStringLiteral("help@example.org");
-        state.videoLocation = QStringLiteral("/videos/clip.mkv");
+        state.videoLocation = VideoLocation::fromText(QStringLiteral("/videos/clip.mkv"));
         state.videoId = 42;
     }
 

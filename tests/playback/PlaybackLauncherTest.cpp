@@ -47,7 +47,8 @@ TEST_F(PlaybackTest, ASecondLaunchStartsTheNewVideoWithFreshDeferreds) {
     launcher.launchVideo();
     const auto firstDuration = state.durationDeferred;
     firstDuration->resolve(std::int64_t{5000});
-    state.videoLocation = QStringLiteral("http://127.0.0.1:9000/other.mkv");
+    state.videoLocation =
+        VideoLocation::fromText(QStringLiteral("http://127.0.0.1:9000/other.mkv"));
     state.videoId = 7;
 
     launcher.launchVideo();
@@ -99,24 +100,23 @@ TEST(PlayerPageUrl, PrintsTheIdAsAnUnsigned64BitNumber) {
               QStringLiteral("http://h/Player/Play?videoId=9223372036854775808"));
 }
 
-TEST(MediaForLocation, OnlyTextsWithASchemeAndAHostAreUrls) {
+TEST(MediaForLocation, TheKindTakenInIsCarriedToTheEngine) {
+    using Kind = VideoLocation::Kind;
     struct Case {
-        const char* location;
+        VideoLocation location;
         Media::Kind kind;
     };
+    // The text is not looked at again: the kind decided at intake wins.
     const Case cases[] = {
-        {"http://127.0.0.1:8080/video.mkv", Media::Kind::Url},
-        {"https://example.org/a/b.mp4?x=1", Media::Kind::Url},
-        {"/home/me/My Videos/clip one.mkv", Media::Kind::Path},
-        {"relative/clip.mkv", Media::Kind::Path},
-        {"file:///home/me/clip.mkv", Media::Kind::Path},
-        {"mailto:someone", Media::Kind::Path},
-        {"", Media::Kind::Path},
+        {{QStringLiteral("http://127.0.0.1:8080/video.mkv"), Kind::Url}, Media::Kind::Url},
+        {{QStringLiteral("/home/me/My Videos/clip one.mkv"), Kind::File}, Media::Kind::Path},
+        {{QStringLiteral("http://127.0.0.1:8080/named-so.mkv"), Kind::File}, Media::Kind::Path},
+        {{QStringLiteral("not a url"), Kind::Url}, Media::Kind::Url},
     };
     for (const Case& c : cases) {
-        const Media media = mediaForLocation(QString::fromUtf8(c.location));
-        EXPECT_EQ(media.kind, c.kind) << c.location;
-        EXPECT_EQ(media.location, QString::fromUtf8(c.location)) << "passed on unchanged";
+        const Media media = mediaForLocation(c.location);
+        EXPECT_EQ(media.kind, c.kind) << c.location.text.toStdString();
+        EXPECT_EQ(media.location, c.location.text) << "passed on unchanged";
     }
 }
 

@@ -285,7 +285,7 @@ TEST_F(SubtitleServiceTest, LookupSendsTheFormBodyAndHeadersForEachKindOfVideo) 
         launches_ = 0;
         defaults_ = UserDefaults();
         if (c.fileNameDefault) defaults_.setString("file-name", *c.fileNameDefault);
-        state_.videoLocation = c.location;
+        state_.videoLocation = VideoLocation::fromText(c.location);
         state_.nativeLanguageCode = c.language;
 
         hashComputed(c.hash);
@@ -312,7 +312,7 @@ TEST_F(SubtitleServiceTest, LookupSendsTheFormBodyAndHeadersForEachKindOfVideo) 
 }
 
 TEST_F(SubtitleServiceTest, HashFromAnotherThreadIsLookedUpOnTheMainThread) {
-    state_.videoLocation = "/v/a.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/a.mkv");
     mainThread_.current_ = false;
     std::thread worker([this] { hashComputed({0x2a, 65536}); });
     worker.join();
@@ -343,7 +343,7 @@ TEST_F(SubtitleServiceTest, DownloadsEveryAcceptedEntryAndUploadsWhatArrivedThen
     // The first answers last, so completion order differs from the answer's order.
     setSub("first.srt", {200, "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n", 300ms});
     setSub("third.srt", {200, std::string("caf\xc3\xa9\r\n--not a boundary\r\n\0end", 29), 0ms});
-    state_.videoLocation = "/v/Movie.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/Movie.mkv");
 
     hashComputed();
     ASSERT_TRUE(waitForOutcome());
@@ -416,7 +416,7 @@ TEST_F(SubtitleServiceTest, FailedDownloadsCountDownAndTheVideoStillLaunches) {
                              entry("empty.srt", 6, "empty.srt") + "]}");
     setSub("huge.srt", {200, std::string(21 * 1024 * 1024, 'x'), 0ms, kUncompressed});
     setSub("empty.srt", {200, "", 0ms});
-    state_.videoLocation = "/v/Movie.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/Movie.mkv");
 
     hashComputed();
     ASSERT_TRUE(waitForOutcome());
@@ -455,7 +455,7 @@ TEST_F(SubtitleServiceTest, EveryDownloadFailingSendsTheEmptyUploadAndA500StillL
     }
     setLookupAnswer(200,
                     R"({"videoId":3,"subsToDownload":[)" + entry("gone.srt", 1, "g.srt") + "]}");
-    state_.videoLocation = "/v/Movie.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/Movie.mkv");
     hashComputed();
     ASSERT_TRUE(waitForOutcome());
     runEventLoopFor(100ms);
@@ -522,7 +522,7 @@ TEST_F(SubtitleServiceTest, LookupFailuresShowTheAlertThenTheHomeScreen) {
             script_.lookupContentType = c.contentType;
         }
         config_.baseUrl = QString::fromStdString(c.closedPort ? closedPortUrl() : base_);
-        state_.videoLocation = "/v/Movie.mkv";
+        state_.videoLocation = VideoLocation::fromText("/v/Movie.mkv");
 
         hashComputed();
         ASSERT_TRUE(waitForOutcome());
@@ -557,7 +557,7 @@ TEST_F(SubtitleServiceTest, OddAnswersLaunchAtOnceWithVideoIdZero) {
         launches_ = 0;
         state_.videoId = 77;
         setLookupAnswer(200, body);
-        state_.videoLocation = "/v/Movie.mkv";
+        state_.videoLocation = VideoLocation::fromText("/v/Movie.mkv");
         hashComputed();
         ASSERT_TRUE(waitForOutcome());
         EXPECT_EQ(launches_, 1);
@@ -577,14 +577,14 @@ TEST_F(SubtitleServiceTest, FirstVideosLateDownloadsReachNeitherTheSecondsUpload
                              entry("slow2.srt", 12, "slow2.srt") + "]}");
     setSub("slow1.srt", {200, "first video", 400ms});
     setSub("slow2.srt", {200, "first video", 400ms});
-    state_.videoLocation = "/v/First.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/First.mkv");
     hashComputed();
     ASSERT_TRUE(runEventLoopUntil([this] { return script_.arrivedSubs == 2; }));
 
     setLookupAnswer(
         200, R"({"videoId":2,"subsToDownload":[)" + entry("fast.srt", 21, "fast.srt") + "]}");
     setSub("fast.srt", {200, "second video", 0ms});
-    state_.videoLocation = "/v/Second.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/Second.mkv");
     hashComputed();
     ASSERT_TRUE(waitForOutcome());
     runEventLoopFor(700ms);  // the first video's downloads end meanwhile
@@ -606,12 +606,12 @@ TEST_F(SubtitleServiceTest, FirstVideosLateUploadDoesNotLaunchAgain) {
     }
     setLookupAnswer(200, R"({"videoId":1,"subsToDownload":[)" + entry("a.srt", 1, "a.srt") + "]}");
     setSub("a.srt", {200, "text", 0ms});
-    state_.videoLocation = "/v/First.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/First.mkv");
     hashComputed();
     ASSERT_TRUE(runEventLoopUntil([this] { return script_.arrivedUploads == 1; }));
 
     setLookupAnswer(200, R"({"videoId":2,"subsToDownload":[]})");
-    state_.videoLocation = "/v/Second.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/Second.mkv");
     hashComputed();
     ASSERT_TRUE(waitForOutcome());
     runEventLoopFor(700ms);  // the first video's upload is answered meanwhile
@@ -628,7 +628,7 @@ TEST_F(SubtitleServiceTest, FirstVideosLateLookupAnswerIsIgnored) {
         script_.lookupDelay = 400ms;
     }
     setLookupAnswer(200, R"({"videoId":1,"subsToDownload":[)" + entry("a.srt", 1, "a.srt") + "]}");
-    state_.videoLocation = "/v/First.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/First.mkv");
     hashComputed();
     ASSERT_TRUE(runEventLoopUntil([this] { return !script_.lookupParams.empty(); }));
 
@@ -637,7 +637,7 @@ TEST_F(SubtitleServiceTest, FirstVideosLateLookupAnswerIsIgnored) {
         script_.lookupDelay = 0ms;
         script_.lookupBody = R"({"videoId":2})";
     }
-    state_.videoLocation = "/v/Second.mkv";
+    state_.videoLocation = VideoLocation::fromText("/v/Second.mkv");
     hashComputed();
     ASSERT_TRUE(waitForOutcome());
     runEventLoopFor(700ms);

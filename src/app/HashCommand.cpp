@@ -1,4 +1,4 @@
-#include "HashCommand.h"
+#include "app/HashCommand.h"
 
 #include <QEventLoop>
 #include <any>
@@ -6,15 +6,12 @@
 #include <optional>
 
 #include "hash/OSHashAlgorithm.h"
-#include "hash/UrlTest.h"
 #include "platform/NotificationCenter.h"
-#include "platform/qt/network/QtHttpClient.h"
 
 namespace lirra {
 
-int runHashCommand(const QString& location) {
+int runHashCommand(const VideoLocation& location, HttpClient& client) {
     NotificationCenter center;
-    QtHttpClient client;
     QEventLoop loop;
     std::optional<VideoHash> result;
     const auto observer =
@@ -26,18 +23,18 @@ int runHashCommand(const QString& location) {
             loop.quit();
         });
 
-    const bool remote = isUrl(location);
+    const bool remote = location.isUrl();
     const OSHashAlgorithm algorithm(center, client);
     if (remote) {
-        algorithm.computeHashForURL(location);
+        algorithm.computeHashForURL(location.text);
     } else {
-        algorithm.computeHashForPath(location);
+        algorithm.computeHashForPath(location.text);
     }
     if (!result) loop.exec();  // a local hash has been posted already
     center.removeObserver(observer);
 
     if (result->isZero()) {
-        const QByteArray shown = location.toLocal8Bit();
+        const QByteArray shown = location.text.toLocal8Bit();
         if (remote) {
             std::fprintf(stderr,
                          "lirra: cannot hash %s: the server did not answer with its length and "
