@@ -21,19 +21,6 @@ class LSubtitlesToDownload : public UrlConnectionDelegate,
     // initWithFileName:subsId:downloadUrl:
     LSubtitlesToDownload(QString fileName, std::uint32_t subsId, QString downloadUrl);
 
-    bool responseProcessed() const { return responseProcessed_; }
-    void setResponseProcessed(bool processed) { responseProcessed_ = processed; }
-    std::uint32_t subsId() const { return subsId_; }
-    void setSubsId(std::uint32_t subsId) { subsId_ = subsId; }
-    std::int32_t requestResponseCode() const { return requestResponseCode_; }
-    void setRequestResponseCode(std::int32_t code) { requestResponseCode_ = code; }
-    const QString& downloadUrl() const { return downloadUrl_; }
-    void setDownloadUrl(const QString& url) { downloadUrl_ = url; }
-    const QString& fileName() const { return fileName_; }
-    void setFileName(const QString& fileName) { fileName_ = fileName; }
-    const std::optional<QByteArray>& downloadedData() const { return downloadedData_; }
-    void setDownloadedData(std::optional<QByteArray> data) { downloadedData_ = std::move(data); }
-
     static void addSubToDownload(std::shared_ptr<LSubtitlesToDownload> sub);
     // Starts every queued download at once, or posts "LaunchVideo" when none is queued.
     static void downloadAllSubsAndPlay();

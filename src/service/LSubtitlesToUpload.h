@@ -17,13 +17,6 @@ class LSubtitlesToUpload {
     // initWithFileName:subsId:fileData:
     LSubtitlesToUpload(QString fileName, std::uint32_t subsId, QByteArray fileData);
 
-    std::uint32_t subsId() const { return subsId_; }
-    void setSubsId(std::uint32_t subsId) { subsId_ = subsId; }
-    const QString& fileName() const { return fileName_; }
-    void setFileName(const QString& fileName) { fileName_ = fileName; }
-    const QByteArray& fileData() const { return fileData_; }
-    void setFileData(const QByteArray& fileData) { fileData_ = fileData; }
-
     static void addSubToUpload(LSubtitlesToUpload sub);
     // Builds the body from the queue with a fresh boundary and sends it.
     static void uploadAllSubs();

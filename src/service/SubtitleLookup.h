@@ -29,8 +29,8 @@ class SubtitleLookup {
     SubtitleLookup(const SubtitleLookup&) = delete;
     SubtitleLookup& operator=(const SubtitleLookup&) = delete;
 
-    // The "HashComputed" handler; callable from any thread (a remote hash posts from its
-    // worker): off the main thread it only hands the hash over to the main thread.
+    // The "HashComputed" handler; callable from any thread: off the main thread it only hands
+    // the hash over to the main thread.
     void onHashComputed(const Notification& notification);
 
     // The lookup connection's callbacks.

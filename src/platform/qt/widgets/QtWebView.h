@@ -88,10 +88,9 @@ class QtWebView final : public WebView, public WidgetBacked {
         qint64 atMs;
     };
     std::deque<Refused> refused_;
-    bool loadRefused_ = false;  // the load under way is one of them
-    bool loading_ = false;
-    bool repaintedOnce_ = false;  // the first load's full repaint has been asked for      // the
-                                  // main frame is loading (refused navigations included)
+    bool loadRefused_ = false;    // the load under way is one of them
+    bool loading_ = false;        // the main frame is loading (refused navigations included)
+    bool repaintedOnce_ = false;  // the first load's full repaint has been asked for
 };
 
 }  // namespace lirra
