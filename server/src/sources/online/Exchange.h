@@ -1,0 +1,49 @@
+// One HTTP(S) exchange with a deadline on the whole of it. The HTTP library's time-outs apply to
+// each read, so a server that drips one byte a second would hold a plain call for ever; here a
+// watchdog shuts the connection when the deadline passes or the caller cancels.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ApiUrl.h"
+
+namespace lirra::server::online {
+
+struct ExchangeRequest {
+    std::string method = "GET";  // "GET" or "POST"
+    ApiUrl url;                  // path (and query) included
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string body;  // for POST
+    std::string contentType;
+    std::size_t maxAnswerBytes = 1024 * 1024;
+    std::chrono::milliseconds deadline{10000};
+    std::string caFile;  // trusted certificates; empty: the system's
+};
+
+enum class ExchangeOutcome {
+    Answered,     // a status and a whole body (of any status)
+    Unreachable,  // no connection, refused, TLS or certificate failure, broken answer
+    TimedOut,     // the deadline passed first
+    TooLarge,     // the answer is longer than allowed
+    Cancelled,    // the caller gave up
+};
+
+struct ExchangeResult {
+    ExchangeOutcome outcome = ExchangeOutcome::Unreachable;
+    int status = 0;
+    std::string body;
+    std::map<std::string, std::string> headers;  // names in lower case
+    std::string error;                           // for a log line: why there is no answer
+};
+
+// Blocks the calling thread until the answer is in or the deadline passes (plus the moment
+// the connection takes to close). `cancel`, when set to true by another thread, ends it early.
+ExchangeResult runExchange(const ExchangeRequest& request,
+                           const std::atomic<bool>* cancel = nullptr);
+
+}  // namespace lirra::server::online

@@ -1,0 +1,353 @@
+// The online client against a fake of the database on loopback: the happy paths, the manners,
+// and every kind of bad answer, each bounded in time with one clear message.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "FakeApi.h"
+#include "OnlineClient.h"
+
+namespace lirra::server::online {
+namespace {
+
+using namespace std::chrono_literals;
+using test::FakeApi;
+using test::FakeSubtitle;
+using Clock = std::chrono::steady_clock;
+
+// A clock the test moves forward.
+struct TestClock {
+    std::atomic<std::int64_t> offsetSeconds{0};
+    std::chrono::system_clock::time_point now() const {
+        return std::chrono::system_clock::now() + std::chrono::seconds(offsetSeconds.load());
+    }
+};
+
+class OnlineClientTest : public ::testing::Test {
+  protected:
+    OnlineClientTest() {
+        fake.subtitles = {
+            {101, "en", true, false, false, false, 500},
+            {102, "en", true, true, false, false, 9000},     // hearing impaired
+            {103, "en", false, false, false, false, 20000},  // another release
+            {201, "es", true, false, true, false, 50},       // machine translated
+            {202, "es", true, false, false, false, 10},
+        };
+        client = makeClient(2000ms);
+    }
+
+    std::unique_ptr<OnlineClient> makeClient(std::chrono::milliseconds deadline) {
+        ClientOptions options;
+        options.userAgent = "Lirra v" LIRRA_VERSION;
+        options.exchangeDeadline = deadline;
+        options.offlinePause = 0s;
+        options.selfPort = [] { return 1; };
+        options.now = [this] { return clock.now(); };
+        auto c = std::make_unique<OnlineClient>(options);
+        c->configure({fake.key, "", "", fake.root(), ""});
+        return c;
+    }
+
+    FindOutcome findFilm(std::vector<std::string> languages = {"eng", "spa"}) {
+        return client->find({"a1b2c3d4e5f607", 123456789, "Big.Buck.Bunny.2008.mkv"}, languages);
+    }
+
+    static std::vector<std::int64_t> ids(const FindOutcome& outcome) {
+        std::vector<std::int64_t> v;
+        for (const auto& l : outcome.links) v.push_back(l.fileId);
+        return v;
+    }
+
+    TestClock clock;
+    FakeApi fake;
+    std::unique_ptr<OnlineClient> client;
+};
+
+TEST_F(OnlineClientTest, HashMatchInBothLanguagesGivesTheBestFileOfEach) {
+    const auto outcome = findFilm();
+    EXPECT_EQ(outcome.message, "");
+    ASSERT_EQ(ids(outcome), (std::vector<std::int64_t>{101, 202}));
+    EXPECT_EQ(outcome.links[0].language, "eng");
+    EXPECT_EQ(outcome.links[0].subFileName, "Big.Buck.Bunny.2008.eng.srt");
+    EXPECT_EQ(outcome.links[1].subFileName, "Big.Buck.Bunny.2008.spa.srt");
+    EXPECT_EQ(outcome.links[0].link,
+              "http://127.0.0.1:" + std::to_string(fake.port()) + "/files/101.srt");
+
+    const auto seen = fake.seen();
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0].method, "GET");
+    EXPECT_EQ(seen[0].path, "/subtitles");
+    EXPECT_EQ(seen[0].query,
+              "ai_translated=include&languages=en,es&machine_translated=include&moviehash="
+              "00a1b2c3d4e5f607");
+    EXPECT_EQ(seen[1].path, "/download");
+    EXPECT_EQ(nlohmann::json::parse(seen[1].body), nlohmann::json({{"file_id", 101}}));
+    EXPECT_EQ(nlohmann::json::parse(seen[2].body), nlohmann::json({{"file_id", 202}}));
+    for (const auto& s : seen) {
+        EXPECT_EQ(s.apiKey, "test-key");
+        EXPECT_EQ(s.userAgent, "Lirra v" LIRRA_VERSION);
+        EXPECT_EQ(s.authorization, "");  // no login configured
+    }
+    EXPECT_EQ(client->state().status, OnlineStatus::Ok);
+    EXPECT_EQ(client->state().remaining, 18);
+
+    // The file behind a link, as the service fetches what comes late.
+    const auto fetched = client->fetch(outcome.links[0].link);
+    EXPECT_EQ(fetched.error, "");
+    EXPECT_EQ(fetched.bytes, test::fakeSubtitleText(101));
+}
+
+TEST_F(OnlineClientTest, OnlyTheLanguagesThatExistAreFound) {
+    fake.subtitles.resize(3);  // English only
+    const auto outcome = findFilm();
+    EXPECT_EQ(ids(outcome), (std::vector<std::int64_t>{101}));
+    EXPECT_EQ(fake.seen("/subtitles").size(), 1u);  // English by hash is enough: no title search
+    EXPECT_EQ(findFilm({"spa"}).links.size(), 0u);
+}
+
+TEST_F(OnlineClientTest, NothingByHashThenTheGuessedTitle) {
+    for (auto& s : fake.subtitles) {
+        s.title = "the wire";
+        s.season = 1;
+        s.episode = 2;
+    }
+    const auto outcome = client->find({"ffff", 1000, "The.Wire.S01E02.720p.mkv"}, {"eng", "spa"});
+    EXPECT_EQ(outcome.message, "");
+    EXPECT_EQ(ids(outcome), (std::vector<std::int64_t>{103, 202}));  // downloads decide now
+    const auto searches = fake.seen("/subtitles");
+    ASSERT_EQ(searches.size(), 2u);
+    EXPECT_EQ(searches[0].query,
+              "ai_translated=include&languages=en,es&machine_translated=include&moviehash="
+              "000000000000ffff");
+    EXPECT_EQ(searches[1].query,
+              "ai_translated=include&episode_number=2&languages=en,es&machine_translated="
+              "include&query=the+wire&season_number=1");
+    EXPECT_EQ(outcome.links[0].subFileName, "The.Wire.S01E02.720p.eng.srt");
+}
+
+TEST_F(OnlineClientTest, WithoutAKeyNothingTouchesTheNetwork) {
+    client->configure({"", "", "", fake.root(), ""});
+    EXPECT_EQ(client->state().status, OnlineStatus::Off);
+    EXPECT_TRUE(findFilm().links.empty());
+    EXPECT_FALSE(client->fetch("http://127.0.0.1:" + std::to_string(fake.port()) + "/files/1.srt")
+                     .error.empty());
+    EXPECT_TRUE(fake.seen().empty());
+}
+
+TEST_F(OnlineClientTest, SearchesAreCachedForADayPerVideo) {
+    findFilm();
+    findFilm();
+    EXPECT_EQ(fake.seen("/subtitles").size(), 1u);
+    EXPECT_EQ(fake.seen("/download").size(), 2u);  // links are kept for a while too
+    clock.offsetSeconds = 25 * 3600;
+    findFilm();
+    EXPECT_EQ(fake.seen("/subtitles").size(), 2u);
+    client->find({"a1b2c3d4e5f607", 987, "Other.mkv"}, {"eng", "spa"});
+    EXPECT_EQ(fake.seen("/subtitles").size(), 3u);
+}
+
+TEST_F(OnlineClientTest, LoginUsesTheTokenAndTheBaseUrlItAnswers) {
+    FakeApi moved;  // the host the login sends later calls to
+    moved.subtitles = fake.subtitles;
+    fake.loginBaseUrl = "127.0.0.1:" + std::to_string(moved.port());
+    client->configure({fake.key, fake.user, fake.password, fake.root(), ""});
+    const auto outcome = findFilm();
+    EXPECT_EQ(outcome.message, "");
+    EXPECT_EQ(ids(outcome), (std::vector<std::int64_t>{101, 202}));
+    const auto logins = fake.seen("/login");
+    ASSERT_EQ(logins.size(), 1u);
+    EXPECT_EQ(nlohmann::json::parse(logins[0].body),
+              nlohmann::json({{"username", "learner"}, {"password", "secret words"}}));
+    EXPECT_EQ(fake.seen().size(), 1u);
+    ASSERT_EQ(moved.seen("/download").size(), 2u);
+    EXPECT_EQ(moved.seen("/download")[0].authorization, "Bearer tok.en.123");
+    EXPECT_EQ(moved.seen("/subtitles")[0].authorization, "");
+    findFilm({"eng"});
+    EXPECT_EQ(fake.seen("/login").size(), 1u);  // the token is kept
+
+    client->configure({fake.key, fake.user, "wrong", fake.root(), ""});
+    EXPECT_TRUE(findFilm().links.empty());
+    EXPECT_EQ(client->state().status, OnlineStatus::BadKey);
+}
+
+TEST_F(OnlineClientTest, RefusedKeyStopsEveryCallUntilTheKeyChangesOrTheNextDay) {
+    client->configure({"wrong-key", "", "", fake.root(), ""});
+    auto outcome = findFilm();
+    EXPECT_TRUE(outcome.links.empty());
+    EXPECT_EQ(outcome.message,
+              "The subtitle database refused the key or the user name and password.");
+    EXPECT_EQ(client->state().status, OnlineStatus::BadKey);
+    findFilm();
+    client->find({"1234", 5, "Another.mkv"}, {"eng"});
+    EXPECT_EQ(fake.seen().size(), 1u);
+
+    clock.offsetSeconds = 24 * 3600;  // past the next midnight, UTC
+    findFilm();
+    EXPECT_EQ(fake.seen().size(), 2u);
+
+    client->configure({fake.key, "", "", fake.root(), ""});
+    EXPECT_EQ(client->state().status, OnlineStatus::Ok);
+    EXPECT_EQ(findFilm().links.size(), 2u);
+}
+
+TEST_F(OnlineClientTest, UsedUpQuotaStopsCallsUntilItRenews) {
+    fake.remaining = 1;
+    auto outcome = findFilm();
+    // The first link came with remaining 0: kept, and nothing more is asked today.
+    EXPECT_EQ(ids(outcome), (std::vector<std::int64_t>{101}));
+    EXPECT_EQ(client->state().status, OnlineStatus::Quota);
+    EXPECT_EQ(client->state().remaining, 0);
+    EXPECT_EQ(fake.seen("/download").size(), 1u);
+    EXPECT_EQ(findFilm().message, "Today's downloads from the subtitle database are used up.");
+    EXPECT_EQ(fake.seen().size(), 2u);
+
+    // A 406 answer blocks the same way.
+    client->configure({fake.key, "", "", fake.root() + "/", ""});
+    fake.forget();
+    outcome = findFilm();
+    EXPECT_EQ(client->state().status, OnlineStatus::Quota);
+    EXPECT_EQ(fake.seen().size(), 2u);  // the search and the refused download
+    findFilm();
+    EXPECT_EQ(fake.seen().size(), 2u);
+}
+
+// Misbehaving answers: each ends with no link, the status and message given, nothing held
+// half, and within the deadline.
+TEST_F(OnlineClientTest, BadAnswersEndCleanlyWithOneMessage) {
+    using Req = httplib::Request;
+    using Res = httplib::Response;
+    auto status = [](int code, std::string body, std::string extraHeader = {}) {
+        return [=](const Req&, Res& res) {
+            res.status = code;
+            if (!extraHeader.empty()) res.set_header("Retry-After", extraHeader);
+            res.set_content(body, "application/json");
+            return true;
+        };
+    };
+    const std::string unreachable = "The subtitle database could not be reached.";
+    const std::string unreadable = "The subtitle database gave an answer Lirra could not read.";
+    struct Case {
+        const char* what;
+        const char* endpoint;
+        test::Override handler;
+        OnlineStatus status;
+        std::string message;
+    };
+    std::vector<Case> cases = {
+        {"not JSON", "/subtitles", status(200, "<html>hello</html>"), OnlineStatus::Offline,
+         unreadable},
+        {"JSON of another shape", "/subtitles", status(200, R"({"results":[]})"),
+         OnlineStatus::Offline, unreadable},
+        {"200 with an error inside", "/download",
+         status(200, R"({"status":406,"message":"quota"})"), OnlineStatus::Offline, unreadable},
+        {"401", "/subtitles", status(401, R"({"message":"bad key"})"), OnlineStatus::BadKey,
+         "The subtitle database refused the key or the user name and password."},
+        {"403", "/download", status(403, "{}"), OnlineStatus::BadKey,
+         "The subtitle database refused the key or the user name and password."},
+        {"406", "/download", status(406, R"({"remaining":0})"), OnlineStatus::Quota,
+         "Today's downloads from the subtitle database are used up."},
+        {"429", "/subtitles", status(429, "{}", "7"), OnlineStatus::Ok,
+         "The subtitle database asked Lirra to wait 7 s."},
+        {"500", "/subtitles", status(500, "oops"), OnlineStatus::Offline,
+         "The subtitle database answered with an error (HTTP 500)."},
+        {"503", "/download", status(503, ""), OnlineStatus::Offline,
+         "The subtitle database answered with an error (HTTP 503)."},
+        {"a non-http link", "/download",
+         status(200, R"({"link":"file:///etc/passwd","remaining":5})"), OnlineStatus::Ok,
+         "The subtitle database gave a link Lirra will not follow."},
+        {"a link to this service", "/download",
+         status(200, R"({"link":"http://127.0.0.1:1/Subtitles/UploadSubtitles","remaining":5})"),
+         OnlineStatus::Ok, "The subtitle database gave a link Lirra will not follow."},
+        {"a 50 MiB answer", "/subtitles",
+         [](const Req&, Res& res) {
+             res.set_chunked_content_provider(
+                 "application/json",
+                 [sent = std::size_t(0)](size_t, httplib::DataSink& sink) mutable {
+                     static const std::string chunk(64 * 1024, ' ');
+                     if (sent == 0) sink.write("{\"data\":[", 9);
+                     if (sent >= 50u * 1024 * 1024) {
+                         sink.done();
+                         return true;
+                     }
+                     sent += chunk.size();
+                     return sink.write(chunk.data(), chunk.size());
+                 });
+             return true;
+         },
+         OnlineStatus::Offline, unreadable},
+        {"accepts and never answers", "/subtitles",
+         [this](const Req&, Res& res) {
+             const auto end = Clock::now() + 10s;
+             while (!fake.stopping && Clock::now() < end) std::this_thread::sleep_for(20ms);
+             res.set_content("{}", "application/json");
+             return true;
+         },
+         OnlineStatus::Offline, unreachable},
+        {"a slow drip of bytes", "/subtitles",
+         [this](const Req&, Res& res) {
+             res.set_content_provider(100000, "application/json",
+                                      [this](size_t, size_t, httplib::DataSink& sink) {
+                                          if (fake.stopping) return false;
+                                          std::this_thread::sleep_for(50ms);
+                                          return sink.write(" ", 1);
+                                      });
+             return true;
+         },
+         OnlineStatus::Offline, unreachable},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        client = makeClient(1000ms);
+        fake.forget();
+        fake.overrideEndpoint(c.endpoint, c.handler);
+        const auto start = Clock::now();
+        const auto outcome = findFilm();
+        const auto took = Clock::now() - start;
+        fake.overrideEndpoint(c.endpoint, nullptr);
+        EXPECT_TRUE(outcome.links.empty());
+        EXPECT_EQ(outcome.message, c.message);
+        EXPECT_EQ(client->state().status, c.status);
+        EXPECT_EQ(client->state().message, c.message);
+        // Two exchanges at most may run into the deadline (a download per language).
+        EXPECT_LT(took, 2500ms);
+    }
+}
+
+TEST_F(OnlineClientTest, RetryAfterIsHonoured) {
+    fake.overrideEndpoint("/subtitles", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 429;
+        res.set_header("Retry-After", "30");
+        return true;
+    });
+    findFilm();
+    findFilm();
+    EXPECT_EQ(fake.seen().size(), 1u);
+    fake.overrideEndpoint("/subtitles", nullptr);
+    clock.offsetSeconds = 31;
+    EXPECT_EQ(findFilm().links.size(), 2u);
+    EXPECT_EQ(client->state().message, "");
+}
+
+TEST_F(OnlineClientTest, CancellingEndsAnExchangeAtOnce) {
+    client = makeClient(20000ms);
+    fake.overrideEndpoint("/subtitles", [this](const httplib::Request&, httplib::Response& res) {
+        while (!fake.stopping) std::this_thread::sleep_for(20ms);
+        res.status = 500;
+        return true;
+    });
+    std::atomic<bool> cancel{false};
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(300ms);
+        cancel = true;
+    });
+    const auto start = Clock::now();
+    const auto outcome =
+        client->find({"a1b2c3d4e5f607", 1, "Big.Buck.Bunny.mkv"}, {"eng"}, &cancel);
+    canceller.join();
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_TRUE(outcome.links.empty());
+    EXPECT_EQ(client->state().status, OnlineStatus::Ok);  // cancelling says nothing about it
+}
+
+}  // namespace
+}  // namespace lirra::server::online

@@ -1,0 +1,346 @@
+// The online source's pure parts: language codes, title guesses, the choice of file, the answer
+// reader on good and hostile answers, the address rules and the secrets file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "AnswerReader.h"
+#include "ApiLanguages.h"
+#include "ApiUrl.h"
+#include "BestFile.h"
+#include "Secrets.h"
+#include "TitleGuess.h"
+
+namespace lirra::server::online {
+namespace {
+
+TEST(ApiLanguages, EveryPageLanguageMapsToTheDatabaseAndBack) {
+    // The pages' list plus English; a change to either list must show up here.
+    const std::vector<std::pair<std::string, std::string>> table = {
+        {"eng", "en"},          {"spa", "es"}, {"fre", "fr"},          {"ger", "de"}, {"ita", "it"},
+        {"por", "pt-br,pt-pt"}, {"rus", "ru"}, {"chi", "zh-cn,zh-tw"}, {"jpn", "ja"}, {"kor", "ko"},
+        {"ara", "ar"},          {"hin", "hi"}, {"tur", "tr"},          {"pol", "pl"}, {"ukr", "uk"},
+        {"dut", "nl"},          {"swe", "sv"}, {"nor", "no"},          {"dan", "da"}, {"fin", "fi"},
+        {"gre", "el"},          {"heb", "he"}, {"cze", "cs"},          {"hun", "hu"}, {"rum", "ro"},
+        {"bul", "bg"},          {"vie", "vi"}, {"tha", "th"},          {"ind", "id"}, {"may", "ms"},
+        {"per", "fa"},          {"hrv", "hr"}, {"srp", "sr"},          {"slo", "sk"}, {"slv", "sl"},
+        {"est", "et"},          {"lav", "lv"}, {"lit", "lt"},          {"cat", "ca"}, {"baq", "eu"},
+        {"glg", "gl"},          {"ben", "bn"}, {"tam", "ta"},          {"urd", "ur"}};
+    for (const auto& [code, api] : table) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(apiLanguageParam({code}), api);
+        for (const auto& one : apiCodesFor(code)) {
+            EXPECT_EQ(codeForApiLanguage(one), code);
+        }
+    }
+}
+
+TEST(ApiLanguages, ParameterIsSortedLowerCaseWithoutRepeatsOrUnknowns) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"spa", "eng"}, "en,es"},
+        {{"eng", "por"}, "en,pt-br,pt-pt"},
+        {{"chi", "eng", "chi"}, "en,zh-cn,zh-tw"},
+        {{"ENG", "xyz", ""}, "en"},
+        {{"xyz"}, ""},
+        {{}, ""},
+    };
+    for (const auto& [codes, param] : cases) EXPECT_EQ(apiLanguageParam(codes), param);
+    EXPECT_EQ(codeForApiLanguage("pt-BR"), "por");
+    EXPECT_EQ(codeForApiLanguage("ZH-TW"), "chi");
+    EXPECT_EQ(codeForApiLanguage("pt"), "por");
+    EXPECT_EQ(codeForApiLanguage("xx"), "");
+    EXPECT_EQ(codeForApiLanguage("eng"), "");  // the database never answers 639-2 codes
+}
+
+TEST(TitleGuess, FileNamesGiveTitleSeasonEpisodeAndYear) {
+    struct Case {
+        std::string name, title;
+        int season, episode, year;  // 0: none
+    };
+    const std::vector<Case> cases = {
+        {"The.Wire.S01E02.720p.HDTV.x264.mkv", "the wire", 1, 2, 0},
+        {"the_wire_s1e2.avi", "the wire", 1, 2, 0},
+        {"Show Name - 3x07 - Episode Title.mp4", "show name", 3, 7, 0},
+        {"Show.S02E05E06.mkv", "show", 2, 5, 0},
+        {"Big Buck Bunny (2008) [1080p].mp4", "big buck bunny", 0, 0, 2008},
+        {"/videos/Big.Buck.Bunny.2008.1080p.BluRay.x264-GRP.mkv", "big buck bunny", 0, 0, 2008},
+        {"1917.2019.1080p.mkv", "1917", 0, 0, 2019},
+        {"[Group] Some Film 1080p.mkv", "some film", 0, 0, 0},
+        {"Film.mkv", "film", 0, 0, 0},
+        {"Amélie.2001.mkv", "amélie", 0, 0, 2001},
+        {"x264.mkv", "x264", 0, 0, 0},
+        {".mkv", "", 0, 0, 0},
+        {"", "", 0, 0, 0},
+        {"S01E01.mkv", "", 1, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto guess = guessTitle(c.name);
+        EXPECT_EQ(guess.title, c.title);
+        EXPECT_EQ(guess.season.value_or(0), c.season);
+        EXPECT_EQ(guess.episode.value_or(0), c.episode);
+        EXPECT_EQ(guess.year.value_or(0), c.year);
+    }
+    EXPECT_LE(guessTitle(std::string(5000, 'a') + " b.mkv").title.size(), 100u);
+}
+
+TEST(BestFile, RanksHashMatchThenHumanThenNotHearingImpairedThenDownloads) {
+    auto file = [](std::int64_t id, bool hash, bool machine, bool ai, bool hi, std::int64_t dl) {
+        Candidate c;
+        c.fileId = id;
+        c.language = "eng";
+        c.hashMatch = hash;
+        c.machineTranslated = machine;
+        c.aiTranslated = ai;
+        c.hearingImpaired = hi;
+        c.downloads = dl;
+        return c;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Candidate> files;
+        std::int64_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"hash match beats downloads",
+         {file(1, false, false, false, false, 9000), file(2, true, false, false, false, 1)},
+         2},
+        {"a hash-matched machine translation beats a human one found by title",
+         {file(1, false, false, false, false, 10), file(2, true, true, false, false, 1)},
+         2},
+        {"human beats machine",
+         {file(1, true, true, false, false, 500), file(2, true, false, false, false, 5)},
+         2},
+        {"human beats AI",
+         {file(1, true, false, true, false, 500), file(2, true, false, false, false, 5)},
+         2},
+        {"hearing-impaired only when nothing else",
+         {file(1, true, false, false, true, 500), file(2, true, false, false, false, 5)},
+         2},
+        {"hearing-impaired when it is all there is", {file(1, true, false, false, true, 5)}, 1},
+        {"then downloads",
+         {file(1, true, false, false, false, 5), file(2, true, false, false, false, 50)},
+         2},
+        {"ties go to the lower id",
+         {file(7, true, false, false, false, 5), file(3, true, false, false, false, 5)},
+         3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto best = pickBest(c.files, {"eng"});
+        ASSERT_EQ(best.count("eng"), 1u);
+        EXPECT_EQ(best.at("eng").fileId, c.expected);
+    }
+    auto spanish = file(9, true, false, false, false, 1);
+    spanish.language = "spa";
+    const auto best = pickBest({file(1, true, false, false, false, 1), spanish}, {"spa", "fre"});
+    ASSERT_EQ(best.size(), 1u);
+    EXPECT_EQ(best.at("spa").fileId, 9);
+}
+
+TEST(AnswerReader, SearchAnswersGoodAndHostile) {
+    const std::string good = R"({"total_count":3,"data":[
+        {"id":"1","type":"subtitle","attributes":{"language":"en","download_count":12,
+         "hearing_impaired":true,"machine_translated":false,"ai_translated":true,
+         "moviehash_match":true,"files":[{"file_id":77,"cd_number":1,"file_name":"A.srt"}]}},
+        {"id":"2","attributes":{"language":"pt-BR","files":[{"file_id":78}]}},
+        {"id":"3","attributes":{"language":"en","files":[{"file_id":79},{"file_id":80}]}},
+        {"id":"4","attributes":{"language":"xx","files":[{"file_id":81}]}},
+        {"id":"5","attributes":{"language":"en","files":[{"file_id":"82"}]}},
+        {"id":"6","attributes":{"language":"en","files":[{"file_id":-3}]}},
+        {"id":"7","attributes":{"language":"en","download_count":"many","moviehash_match":"yes",
+         "files":[{"file_id":83,"file_name":"B\u0001.srt"}]}},
+        "junk", 5, null]})";
+    const auto answer = readSearchAnswer(good);
+    ASSERT_EQ(answer.error, "");
+    ASSERT_EQ(answer.candidates.size(), 3u);
+    const auto& a = answer.candidates[0];
+    EXPECT_EQ(a.fileId, 77);
+    EXPECT_EQ(a.language, "eng");
+    EXPECT_EQ(a.fileName, "A.srt");
+    EXPECT_TRUE(a.hashMatch && a.hearingImpaired && a.aiTranslated && !a.machineTranslated);
+    EXPECT_EQ(a.downloads, 12);
+    EXPECT_EQ(answer.candidates[1].language, "por");
+    EXPECT_FALSE(answer.candidates[1].hashMatch);
+    EXPECT_EQ(answer.candidates[2].fileId, 83);
+    EXPECT_FALSE(answer.candidates[2].hashMatch);  // "yes" is not true
+    EXPECT_EQ(answer.candidates[2].downloads, 0);
+    EXPECT_EQ(answer.candidates[2].fileName, "B .srt");
+
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"", "the answer was empty"},
+        {"<html>Bad gateway</html>", "the answer is not JSON"},
+        {"[1,2]", "the answer is not a JSON object"},
+        {R"({"data":{"a":1}})", "the search answer has no list of subtitles"},
+        {R"({"status":401,"message":"Invalid API key"})",
+         "the search answer has no list of subtitles: Invalid API key"},
+        {R"({"errors":["query too short","try again"]})",
+         "the search answer has no list of subtitles: query too short; try again"},
+        {std::string(100, '[') + std::string(100, ']'), "the answer nests too deeply"},
+        {"{\"data\":[\"\xff\"]}", "the answer is not JSON"},
+    };
+    for (const auto& [body, error] : bad) {
+        SCOPED_TRACE(body.substr(0, 40));
+        const auto result = readSearchAnswer(body);
+        EXPECT_EQ(result.error, error);
+        EXPECT_TRUE(result.candidates.empty());
+    }
+    std::string many = R"({"data":[)";
+    for (int i = 1; i <= 1500; ++i) {
+        many += (i > 1 ? "," : "") +
+                std::string(R"({"attributes":{"language":"en","files":[{"file_id":)") +
+                std::to_string(i) + "}]}}";
+    }
+    EXPECT_EQ(readSearchAnswer(many + "]}").candidates.size(), kMaxCandidates);
+}
+
+TEST(AnswerReader, LinkAndLoginAnswers) {
+    const auto link = readLinkAnswer(
+        R"({"link":"https://dl.example/file/1.srt","file_name":"x.srt","requests":3,
+            "remaining":97,"reset_time_utc":"2022-04-08T13:03:16.000Z"})");
+    EXPECT_EQ(link.error, "");
+    EXPECT_EQ(link.link, "https://dl.example/file/1.srt");
+    EXPECT_EQ(link.remaining, 97);
+    EXPECT_EQ(readLinkAnswer(R"({"remaining":0,"message":"quota"})").error,
+              "the download answer has no link: quota");
+    EXPECT_EQ(readLinkAnswer(R"({"link":42})").error, "the download answer has no link");
+    EXPECT_EQ(readLinkAnswer("{\"link\":\"" + std::string(5000, 'a') + "\"}").error,
+              "the download answer has no link");  // too long to follow, not cut
+
+    const auto login = readLoginAnswer(
+        R"({"user":{"allowed_downloads":100,"vip":false},"base_url":"vip-api.example.com",
+            "token":"eyJ0eXAi.x.y","status":200})");
+    EXPECT_EQ(login.error, "");
+    EXPECT_EQ(login.token, "eyJ0eXAi.x.y");
+    EXPECT_EQ(login.baseUrl, "vip-api.example.com");
+    EXPECT_EQ(login.allowedDownloads, 100);
+    EXPECT_NE(readLoginAnswer(R"({"token":"a b"})").error, "");  // a header could be forged
+    EXPECT_NE(readLoginAnswer(R"({"status":200})").error, "");
+}
+
+TEST(AnswerReader, RetryAfterAndUtcTimes) {
+    EXPECT_EQ(readRetryAfter("3"), std::chrono::seconds(3));
+    EXPECT_EQ(readRetryAfter(" 120 "), std::chrono::seconds(120));
+    EXPECT_EQ(readRetryAfter("99999999999"), std::chrono::seconds(86400));
+    for (const char* bad : {"", "-1", "1.5", "Wed, 21 Oct 2015 07:28:00 GMT", "12a"}) {
+        EXPECT_FALSE(readRetryAfter(bad)) << bad;
+    }
+    using namespace std::chrono;
+    const auto t = readUtcTime("2022-04-08T13:03:16.000Z");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(*t, sys_days(year(2022) / April / 8) + hours(13) + minutes(3) + seconds(16));
+    EXPECT_TRUE(readUtcTime("2022-04-08T13:03:16Z"));
+    for (const char* bad :
+         {"2022-02-30T00:00:00Z", "2022-04-08T25:00:00Z", "2022-04-08T13:03:16",
+          "2022-04-08T13:03:16.Z", "2022-04-08T13:03:16.12345678901234567890123Z", "tomorrow"}) {
+        EXPECT_FALSE(readUtcTime(bad)) << bad;
+    }
+}
+
+TEST(ApiUrl, RootsLinksAndBaseUrls) {
+    std::string error;
+    struct RootCase {
+        const char* text;
+        bool ok;
+    };
+    for (const auto& c : std::vector<RootCase>{{"https://api.example.com/api/v1", true},
+                                               {"https://api.example.com:8443/api/v1/", true},
+                                               {"http://127.0.0.1:9/api/v1", true},
+                                               {"http://[::1]:9/api/v1", true},
+                                               {"http://localhost:9", true},
+                                               {"http://api.example.com/api/v1", false},
+                                               {"http://10.0.0.1/api/v1", false},
+                                               {"ftp://127.0.0.1/", false},
+                                               {"https://user:pw@api.example.com/", false},
+                                               {"https://api.example.com/?a=1", false},
+                                               {"https://api example.com/", false},
+                                               {"https://:443/", false},
+                                               {"https://api.example.com:99999/", false},
+                                               {"api.example.com", false}}) {
+        EXPECT_EQ(parseApiRoot(c.text, error).has_value(), c.ok) << c.text;
+    }
+    const auto root = *parseApiRoot("https://api.example.com/api/v1/", error);
+    EXPECT_EQ(root.text(), "https://api.example.com:443/api/v1");
+
+    const auto loopbackRoot = *parseApiRoot("http://127.0.0.1:5000/api/v1", error);
+    struct LinkCase {
+        const char* link;
+        const ApiUrl* root;
+        bool ok;
+    };
+    for (const auto& c : std::vector<LinkCase>{
+             {"https://dl.example.com/f/1.srt", &root, true},
+             {"http://dl.example.com/f/1.srt", &root, false},
+             {"https://127.0.0.1:7000/x", &root, false},
+             {"https://localhost/x", &root, false},
+             {"http://127.0.0.1:5000/files/1.srt", &loopbackRoot, true},
+             {"http://127.0.0.1:7000/Subtitles/Download/1", &loopbackRoot, false},  // ourselves
+             {"http://localhost:7000/x", &loopbackRoot, false},
+         }) {
+        std::string reason;
+        const auto link = parseHttpUrl(c.link, error);
+        ASSERT_TRUE(link) << c.link;
+        EXPECT_EQ(acceptableLink(*link, *c.root, 7000, reason), c.ok) << c.link << " " << reason;
+    }
+    for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "ftp://x/y", "//x/y",
+                            "https://a\r\nb/", "data:text/plain,hi"}) {
+        EXPECT_FALSE(parseHttpUrl(bad, error)) << bad;
+    }
+
+    EXPECT_EQ(withBaseUrl(root, "vip-api.example.com").text(),
+              "https://vip-api.example.com:443/api/v1");
+    EXPECT_EQ(withBaseUrl(root, "https://vip-api.example.com/").text(),
+              "https://vip-api.example.com:443/api/v1");
+    EXPECT_EQ(withBaseUrl(root, "127.0.0.1:80").text(), root.text());  // never to loopback
+    EXPECT_EQ(withBaseUrl(root, "bad host!").text(), root.text());
+    EXPECT_EQ(withBaseUrl(loopbackRoot, "api.example.com").text(), loopbackRoot.text());
+    EXPECT_EQ(withBaseUrl(loopbackRoot, "127.0.0.2:6000").text(), "http://127.0.0.2:6000/api/v1");
+    EXPECT_EQ(queryEncode("big buck & bunny/é"), "big+buck+%26+bunny%2F%C3%A9");
+}
+
+TEST(Secrets, SavedOwnerOnlyAndReadBack) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("lirra-secrets-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    std::string error;
+    auto loaded = loadSecrets(dir.string(), error);
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(loaded->apiKey, "");
+
+    ASSERT_EQ(saveSecrets(dir.string(), {"abcDEF123", "learner", "pass \"word\" é"}), "");
+    struct stat info {};
+    ASSERT_EQ(::stat((dir / kSecretsFileName).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    loaded = loadSecrets(dir.string(), error);
+    ASSERT_TRUE(loaded) << error;
+    EXPECT_EQ(loaded->apiKey, "abcDEF123");
+    EXPECT_EQ(loaded->password, "pass \"word\" é");
+    EXPECT_FALSE(std::filesystem::exists(dir / (std::string(kSecretsFileName) + ".new")));
+
+    ::chmod((dir / kSecretsFileName).c_str(), 0644);
+    ASSERT_TRUE(loadSecrets(dir.string(), error));
+    ASSERT_EQ(::stat((dir / kSecretsFileName).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    for (const char* bad :
+         {"not json", R"({"key":"has space"})", R"({"key":5})", R"({"password":"a\u0001b"})"}) {
+        std::ofstream(dir / kSecretsFileName) << bad;
+        EXPECT_FALSE(loadSecrets(dir.string(), error)) << bad;
+    }
+
+    const auto keyFile = dir / "key";
+    std::ofstream(keyFile) << "  k3yValue \nsecond line\n";
+    EXPECT_EQ(readKeyFile(keyFile.string(), error).value_or("?"), "k3yValue");
+    std::ofstream(keyFile) << "\n";
+    EXPECT_FALSE(readKeyFile(keyFile.string(), error));
+    std::ofstream(keyFile) << std::string(300, 'k');
+    EXPECT_FALSE(readKeyFile(keyFile.string(), error));
+    EXPECT_FALSE(readKeyFile((dir / "missing").string(), error));
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace lirra::server::online
