@@ -1,0 +1,419 @@
+#include "DictionaryService.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <nlohmann/json.hpp>
+
+#include "NativeLanguages.h"
+#include "Recognizer.h"
+#include "TextFold.h"
+#include "Words.h"
+
+namespace lirra::server::dictionary {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+constexpr std::size_t kMaxDefinitionsPerEntry = 6;
+constexpr std::size_t kMaxDefinitionBytes = 400;
+constexpr std::size_t kMaxOtherArticleBytes = 1200;
+// Articles read per form and dictionary: a FreeDict headword's articles lie far apart in its
+// data, each read inflating another chunk.
+constexpr std::size_t kMaxArticlesPerForm = 4;
+constexpr std::size_t kReferenceArticles = 2;
+constexpr std::size_t kMaxTranslations = 8;
+constexpr std::size_t kMaxTranslationsPerForm = 3;
+constexpr std::size_t kMaxTranslationBytes = 600;
+
+std::string dump(const Json& value) {
+    return value.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+DictionaryReply reply(int status, const Json& value) { return {status, dump(value)}; }
+
+DictionaryReply error(std::string message) { return reply(400, Json{{"error", message}}); }
+
+// At most `max` bytes, cut between characters, "…" marking the cut.
+std::string cut(std::string text, std::size_t max) {
+    if (text.size() <= max) return text;
+    std::size_t end = max - 3;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    text.resize(end);
+    return text + "\xE2\x80\xA6";
+}
+
+std::string validUtf8(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) appendUtf8(out, nextCodePoint(text, i));
+    return out;
+}
+
+const char* roleName(DictionaryRole role) {
+    switch (role) {
+        case DictionaryRole::kDefinitions:
+            return "definitions";
+        case DictionaryRole::kTranslations:
+            return "translations";
+        default:
+            return "into-english";
+    }
+}
+
+// The pages' code for a FreeDict language where it has one.
+std::string pageCode(const std::string& language) {
+    const NativeLanguage* known = findNativeLanguage(language);
+    return known ? std::string(known->code) : language;
+}
+
+// Sounds in a pronunciation's first spelling: stress, length and syllable marks and optional
+// sounds' brackets left out.
+std::size_t soundCount(std::string_view pronunciation) {
+    pronunciation = pronunciation.substr(0, pronunciation.find(','));
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < pronunciation.size();) {
+        const char32_t c = nextCodePoint(pronunciation, i);
+        const bool mark = c == '/' || c == ' ' || c == '.' || c == '(' || c == ')' || c == '[' ||
+                          c == ']' || c == 0x2C8 || c == 0x2CC || c == 0x2D0 || c == 0x2D1 ||
+                          (c >= 0x300 && c <= 0x36F);
+        if (!mark) ++count;
+    }
+    return count;
+}
+
+std::size_t letterCount(std::string_view word) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < word.size();) count += isWordCodePoint(nextCodePoint(word, i));
+    return count;
+}
+
+std::vector<FreeDictArticle> freeDictArticles(const Dictionary& dictionary, const std::string& word,
+                                              std::size_t max = kMaxArticlesPerForm) {
+    std::vector<FreeDictArticle> articles;
+    for (const auto& text : dictionary.articles(word, max)) {
+        articles.push_back(parseFreeDictArticle(text));
+    }
+    return articles;
+}
+
+// The fewest sounds any of the articles gives; 0 if none has a pronunciation.
+std::size_t fewestSounds(const std::vector<FreeDictArticle>& articles) {
+    std::size_t fewest = 0;
+    for (const auto& article : articles) {
+        if (article.pronunciation.empty()) continue;
+        const std::size_t sounds = soundCount(article.pronunciation);
+        if (fewest == 0 || sounds < fewest) fewest = sounds;
+    }
+    return fewest;
+}
+
+// A FreeDict dictionary's articles for `word`, without the phrase entries that lost their
+// words but kept the phrase's sound: under "go" /gou/ an entry /gouæstrei/ is "go astray", and
+// under "be" every entry is such a phrase; they would mistranslate the word. An entry is one
+// when it has clearly more sounds than `reference` (the fewest another dictionary gives the
+// word) or, without one, than the word has letters, or when it extends the shortest entry's.
+std::vector<FreeDictArticle> ownArticles(const Dictionary& dictionary, const std::string& word,
+                                         std::size_t reference) {
+    auto articles = freeDictArticles(dictionary, word);
+    const FreeDictArticle* shortest = nullptr;
+    for (const auto& article : articles) {
+        if (article.pronunciation.empty()) continue;
+        if (!shortest || soundCount(article.pronunciation) < soundCount(shortest->pronunciation))
+            shortest = &article;
+    }
+    if (!shortest) return articles;
+    const std::string stem = shortest->pronunciation.substr(0, shortest->pronunciation.size() - 1);
+    const std::size_t most =
+        reference ? reference + std::max<std::size_t>(1, reference / 3) : letterCount(word) + 3;
+    std::vector<FreeDictArticle> own;
+    for (auto& article : articles) {
+        const std::string& sound = article.pronunciation;
+        const bool longer = !sound.empty() && soundCount(sound) > most;
+        const bool extended =
+            sound.size() > shortest->pronunciation.size() && sound.starts_with(stem);
+        if (!longer && !extended) own.push_back(std::move(article));
+    }
+    return own;
+}
+
+Json entryJson(const std::string& headword, const std::string& partOfSpeech,
+               const std::string& pronunciation, Json definitions, const std::string& source) {
+    return Json{{"headword", headword},
+                {"partOfSpeech", partOfSpeech},
+                {"pronunciation", pronunciation},
+                {"definitions", std::move(definitions)},
+                {"source", source}};
+}
+
+// Keeps an answer within its byte limit: definitions go first, then translations, entries.
+bool trimOnce(Json& answer) {
+    Json* longest = nullptr;
+    for (auto& entry : answer["entries"]) {
+        if (entry["definitions"].size() > 1 &&
+            (!longest || entry["definitions"].size() > (*longest)["definitions"].size()))
+            longest = &entry;
+    }
+    if (longest) {
+        (*longest)["definitions"].erase((*longest)["definitions"].size() - 1);
+        return true;
+    }
+    for (const char* list : {"translations", "entries"}) {
+        if (!answer[list].empty()) {
+            answer[list].erase(answer[list].size() - 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+struct DictionaryService::Translations {
+    std::vector<ShelfBook> books;
+    std::string status;   // "ok", "not-installed", "none-in-debian"
+    std::string package;  // what would add one
+};
+
+std::vector<std::string> defaultDictionaryFolders(const std::string& dataDirectory) {
+    std::vector<std::string> folders{"/usr/share/dictd"};
+    if (!dataDirectory.empty()) folders.push_back(dataDirectory + "/dictionaries");
+    return folders;
+}
+
+DictionaryService::DictionaryService(DictionaryOptions options)
+    : options_([&] {
+          if (!options.log) {
+              options.log = [](const std::string& line) {
+                  std::fprintf(stderr, "lirra-server: %s\n", line.c_str());
+              };
+          }
+          return std::move(options);
+      }()),
+      catalog_(options_.folders, options_.log),
+      pronunciationSource_(std::string::npos) {
+    std::string missing;
+    morphology_ = Morphology::load(options_.morphologyFolder, missing);
+    if (!missing.empty()) {
+        options_.log("WordNet's exception lists are missing (" + missing +
+                     "); irregular forms such as \"went\" are not recognised");
+    }
+    std::uint64_t largest = 0;
+    const auto& files = catalog_.files();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].role == DictionaryRole::kTranslations && files[i].indexBytes > largest) {
+            largest = files[i].indexBytes;
+            pronunciationSource_ = i;
+        }
+    }
+}
+
+std::string DictionaryService::sourceName(std::size_t index) const {
+    const auto dictionary = catalog_.open(index);
+    if (dictionary && !dictionary->shortName().empty()) return dictionary->shortName();
+    return catalog_.files()[index].id;
+}
+
+void DictionaryService::warmUp() const {
+    const auto& files = catalog_.files();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].role == DictionaryRole::kDefinitions) catalog_.open(i);
+    }
+}
+
+DictionaryService::Translations DictionaryService::translationsFor(std::string_view code) const {
+    Translations out;
+    const NativeLanguage* language = findNativeLanguage(code);
+    const auto& files = catalog_.files();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto& file = files[i];
+        if (file.role != DictionaryRole::kTranslations || file.language.empty()) continue;
+        const bool matches =
+            file.language == code ||
+            (language && (file.language == language->freeDict || file.language == language->code));
+        if (!matches) continue;
+        if (auto dictionary = catalog_.open(i)) {
+            out.books.push_back({std::move(dictionary), sourceName(i), false});
+        }
+    }
+    if (!out.books.empty()) {
+        out.status = "ok";
+    } else if (language && !language->package.empty()) {
+        out.status = "not-installed";
+        out.package = language->package;
+    } else {
+        out.status = "none-in-debian";
+    }
+    return out;
+}
+
+DictionaryReply DictionaryService::lookup(std::string_view text,
+                                          std::string_view nativeCode) const {
+    if (codePointCount(text) > kMaxQueryCharacters) {
+        return error("the text is longer than " + std::to_string(kMaxQueryCharacters) +
+                     " characters");
+    }
+    if (text.find_first_not_of(" \t\r\n") == std::string_view::npos) {
+        return error("the text is empty");
+    }
+
+    Shelf shelf;
+    const auto& files = catalog_.files();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i].role != DictionaryRole::kDefinitions) continue;
+        if (auto dictionary = catalog_.open(i)) {
+            const bool wordNet = files[i].id == "wn" && !shelf.hasWordNet();
+            ShelfBook book{std::move(dictionary), sourceName(i), wordNet};
+            if (wordNet) {
+                shelf.definitions.insert(shelf.definitions.begin(), std::move(book));
+            } else {
+                shelf.definitions.push_back(std::move(book));
+            }
+        }
+    }
+    Translations translations = translationsFor(nativeCode);
+    shelf.translations = translations.books;
+    if (pronunciationSource_ != std::string::npos) {
+        if (auto dictionary = catalog_.open(pronunciationSource_))
+            shelf.pronunciations = {std::move(dictionary), files[pronunciationSource_].id, false};
+    }
+
+    const Recognised recognised = recognise(splitWords(text, kMaxPhraseWords), morphology_, shelf);
+
+    // How many sounds the word has, by the largest FreeDict dictionary (0: unknown).
+    auto referenceSounds = [&](const std::string& word) -> std::size_t {
+        if (!shelf.pronunciations.dictionary) return 0;
+        return fewestSounds(
+            freeDictArticles(*shelf.pronunciations.dictionary, word, kReferenceArticles));
+    };
+    auto pronunciationOf = [&](const std::string& word) -> std::string {
+        std::vector<const ShelfBook*> books;
+        for (const auto& book : shelf.translations) books.push_back(&book);
+        if (shelf.pronunciations.dictionary) books.push_back(&shelf.pronunciations);
+        const std::size_t reference = referenceSounds(word);
+        for (const ShelfBook* book : books) {
+            for (auto& article : ownArticles(*book->dictionary, word, reference)) {
+                if (!article.pronunciation.empty())
+                    return cut(std::move(article.pronunciation), 120);
+            }
+        }
+        return {};
+    };
+
+    Json entries = Json::array();
+    for (const auto& form : recognised.forms) {
+        if (entries.size() >= kMaxEntries) break;
+        std::optional<std::string> pronunciation;
+        auto soundOf = [&] {
+            if (!pronunciation) pronunciation = pronunciationOf(form.word);
+            return *pronunciation;
+        };
+        for (const auto& book : shelf.definitions) {
+            std::vector<WordNetArticle> articles;
+            if (book.wordNet) {
+                if (form.partsOfSpeech != 0) articles = shelf.wordNet(form.word);
+            } else {
+                for (const auto& article : book.dictionary->articles(form.word, 2)) {
+                    auto parsed = parseWordNetArticle(article);
+                    if (parsed.senses.empty()) {
+                        // Not in WordNet's layout: the article's text is the definition.
+                        const auto body = articleBody(article);
+                        if (body.empty() || entries.size() >= kMaxEntries) continue;
+                        entries.push_back(entryJson(form.word, "", soundOf(),
+                                                    Json::array({cut(body, kMaxOtherArticleBytes)}),
+                                                    book.name));
+                        continue;
+                    }
+                    articles.push_back(std::move(parsed));
+                }
+            }
+            for (const auto& article : articles) {
+                for (const auto& sense : article.senses) {
+                    if (!(sense.partOfSpeech & form.partsOfSpeech) || entries.size() >= kMaxEntries)
+                        continue;
+                    Json definitions = Json::array();
+                    bool onlyNames = true;
+                    for (const auto& definition : sense.definitions) {
+                        if (definitions.size() >= kMaxDefinitionsPerEntry) break;
+                        if (definition.name && !form.names) continue;
+                        definitions.push_back(cut(definition.text, kMaxDefinitionBytes));
+                        onlyNames = onlyNames && definition.name;
+                    }
+                    if (definitions.empty()) continue;
+                    // "July" and "Tom" as written or when only a name's senses are shown;
+                    // "be" for "It's", though WordNet's article is headed "Be" (beryllium).
+                    const std::string& headword =
+                        (form.names || onlyNames) && !article.headword.empty() ? article.headword
+                                                                               : form.word;
+                    entries.push_back(entryJson(headword, partOfSpeechName(sense.partOfSpeech),
+                                                soundOf(), std::move(definitions), book.name));
+                }
+            }
+        }
+    }
+
+    Json translated = Json::array();
+    for (const auto& form : recognised.forms) {
+        const std::size_t reference = shelf.translations.empty() ? 0 : referenceSounds(form.word);
+        for (const auto& book : shelf.translations) {
+            std::size_t taken = 0;
+            for (const auto& article : ownArticles(*book.dictionary, form.word, reference)) {
+                if (translated.size() >= kMaxTranslations || taken >= kMaxTranslationsPerForm)
+                    break;
+                if (article.text.empty()) continue;
+                translated.push_back(
+                    Json{{"headword", article.headword.empty() ? form.word : article.headword},
+                         {"partOfSpeech", article.partOfSpeech},
+                         {"text", cut(article.text, kMaxTranslationBytes)},
+                         {"source", book.name}});
+                ++taken;
+            }
+        }
+    }
+
+    Json forms = Json::array();
+    for (const auto& form : recognised.forms) forms.push_back(form.word);
+    Json answer{{"query", validUtf8(text)},
+                {"matched", recognised.matched},
+                {"wordCount", recognised.wordCount},
+                {"forms", std::move(forms)},
+                {"entries", std::move(entries)},
+                {"translations", std::move(translated)},
+                {"translationStatus", translations.status},
+                {"package", translations.package}};
+    std::string body = dump(answer);
+    while (body.size() > kMaxAnswerBytes && trimOnce(answer)) body = dump(answer);
+    return {200, std::move(body)};
+}
+
+DictionaryReply DictionaryService::sources() const {
+    Json dictionaries = Json::array();
+    const auto& files = catalog_.files();
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const auto& file = files[i];
+        const auto dictionary = catalog_.open(i);
+        Json item{{"id", file.id},
+                  {"name", sourceName(i)},
+                  {"role", roleName(file.role)},
+                  {"language", file.language.empty() ? "eng" : pageCode(file.language)},
+                  {"headwords", dictionary ? dictionary->headwordCount() : 0},
+                  {"path", file.indexPath},
+                  {"status", dictionary ? "ok" : "skipped"}};
+        if (!dictionary) item["error"] = catalog_.failure(i);
+        dictionaries.push_back(std::move(item));
+    }
+    Json languages = Json::array();
+    for (const auto& language : nativeLanguages()) {
+        const Translations translations = translationsFor(language.code);
+        std::size_t headwords = 0;
+        for (const auto& book : translations.books) headwords += book.dictionary->headwordCount();
+        languages.push_back(Json{{"code", language.code},
+                                 {"status", translations.status},
+                                 {"package", translations.package},
+                                 {"headwords", headwords}});
+    }
+    return reply(200, Json{{"dictionaries", std::move(dictionaries)},
+                           {"languages", std::move(languages)},
+                           {"morphology", Json{{"folder", options_.morphologyFolder},
+                                               {"exceptions", morphology_.exceptionCount()}}}});
+}
+
+}  // namespace lirra::server::dictionary

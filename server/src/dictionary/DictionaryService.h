@@ -1,0 +1,63 @@
+// Looks up the words a learner clicks: English definitions (WordNet and any other English
+// dictionary found) and translations into the learner's language (FreeDict), all read in place
+// from dictd files. The answers are JSON, shaped for the player page; see server/API.md.
+// Every method may be called from several threads at once.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "DictionaryCatalog.h"
+#include "Morphology.h"
+
+namespace lirra::server::dictionary {
+
+struct DictionaryOptions {
+    std::vector<std::string> folders;  // searched in this order
+    std::string morphologyFolder;      // WordNet's exception lists (wordnet-base)
+    DictionaryCatalog::Log log;        // one line per problem; stderr when empty
+};
+
+// Debian's dictd folder, then the learner's: DATA/dictionaries.
+std::vector<std::string> defaultDictionaryFolders(const std::string& dataDirectory);
+inline constexpr const char* kDefaultMorphologyFolder = "/usr/share/wordnet";
+
+struct DictionaryReply {
+    int status = 200;
+    std::string json;
+};
+
+class DictionaryService {
+  public:
+    static constexpr std::size_t kMaxQueryCharacters = 200;
+    static constexpr std::size_t kMaxEntries = 8;
+    static constexpr std::size_t kMaxAnswerBytes = 16 * 1024;
+
+    explicit DictionaryService(DictionaryOptions options);
+
+    // The longest phrase starting at the first word of `text` that a dictionary knows, else the
+    // first word, with its entries and its translations into `nativeCode` (the pages' ISO
+    // 639-2/B code). 400 for an empty text or one over kMaxQueryCharacters characters.
+    DictionaryReply lookup(std::string_view text, std::string_view nativeCode) const;
+
+    // Every dictionary found, with its role, language and headword count (this opens them
+    // all), and the status of each of the pages' languages.
+    DictionaryReply sources() const;
+
+    // Opens WordNet ahead of the first look-up.
+    void warmUp() const;
+
+  private:
+    struct Translations;
+    Translations translationsFor(std::string_view nativeCode) const;
+    std::string sourceName(std::size_t index) const;
+
+    DictionaryOptions options_;
+    DictionaryCatalog catalog_;
+    Morphology morphology_;
+    std::size_t pronunciationSource_;  // the largest FreeDict dictionary; npos if none
+};
+
+}  // namespace lirra::server::dictionary
