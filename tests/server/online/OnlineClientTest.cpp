@@ -328,6 +328,34 @@ TEST_F(OnlineClientTest, RetryAfterIsHonoured) {
     EXPECT_EQ(client->state().message, "");
 }
 
+TEST_F(OnlineClientTest, RedirectsOfAFileAreCheckedLikeLinks) {
+    const std::string files = fake.origin() + "/files/";
+    struct Case {
+        const char* location;
+        std::string bytes;  // empty: refused
+    };
+    for (const auto& c : std::vector<Case>{{"/files/7.srt", ""},  // relative: not followed
+                                           {"", test::fakeSubtitleText(7)},
+                                           {"file:///etc/passwd", ""},
+                                           {"http://127.0.0.1:1/Player/Home", ""},
+                                           {"http://127.0.0.1:1/x", ""}}) {
+        const std::string location = *c.location ? c.location : files + "7.srt";
+        fake.overrideEndpoint("/files/101.srt",
+                              [location](const httplib::Request&, httplib::Response& res) {
+                                  res.set_redirect(location);
+                                  return true;
+                              });
+        const auto fetched = client->fetch(files + "101.srt");
+        EXPECT_EQ(fetched.bytes, c.bytes) << location;
+        EXPECT_EQ(fetched.error.empty(), !c.bytes.empty()) << location;
+    }
+    fake.overrideEndpoint("/files/101.srt", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect(files + "101.srt");  // a loop
+        return true;
+    });
+    EXPECT_EQ(client->fetch(files + "101.srt").error, "too many redirects");
+}
+
 TEST_F(OnlineClientTest, CancellingEndsAnExchangeAtOnce) {
     client = makeClient(20000ms);
     fake.overrideEndpoint("/subtitles", [this](const httplib::Request&, httplib::Response& res) {

@@ -236,6 +236,8 @@ std::optional<std::chrono::system_clock::time_point> readUtcTime(std::string_vie
     const std::chrono::year_month_day date{std::chrono::year(*year),
                                            std::chrono::month(static_cast<unsigned>(*month)),
                                            std::chrono::day(static_cast<unsigned>(*day))};
+    // The clock counts nanoseconds in 64 bits: years far from now would overflow it.
+    if (*year < 1970 || *year > 2200) return std::nullopt;
     if (!date.ok() || *hour > 23 || *minute > 59 || *second > 60) return std::nullopt;
     return std::chrono::sys_days(date) + std::chrono::hours(*hour) + std::chrono::minutes(*minute) +
            std::chrono::seconds(*second);

@@ -4,7 +4,9 @@
 #include <nlohmann/json.hpp>
 
 #include "ApiLanguages.h"
+#include "ApiQueries.h"
 #include "BestFile.h"
+#include "LinkFetch.h"
 #include "TitleGuess.h"
 
 namespace lirra::server::online {
@@ -16,7 +18,6 @@ using TimePoint = SysClock::time_point;
 constexpr auto kTokenLifetime = std::chrono::hours(23);  // the database's tokens last a day
 constexpr auto kLinkLifetime = std::chrono::hours(1);    // its links last a few hours
 constexpr auto kDefaultRetryAfter = std::chrono::seconds(10);
-constexpr int kMaxRedirects = 3;
 
 void logLine(const std::string& text) {
     std::fprintf(stderr, "lirra-server: online subtitles: %s\n", text.c_str());
@@ -24,37 +25,6 @@ void logLine(const std::string& text) {
 
 TimePoint nextUtcMidnight(TimePoint now) {
     return std::chrono::floor<std::chrono::days>(now) + std::chrono::days(1);
-}
-
-// 16 lower-case hex digits, leading zeros kept, as the database's moviehash parameter wants.
-std::string paddedHash(const std::string& hash) {
-    if (hash.empty() || hash.size() > 16) return {};
-    std::string out;
-    for (char c : hash) {
-        if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
-        out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
-    }
-    if (out.find_first_not_of('0') == std::string::npos) return {};  // no hash was computed
-    return std::string(16 - out.size(), '0') + out;
-}
-
-std::string extensionOf(const std::string& name) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos) return {};
-    std::string ext = name.substr(dot + 1);
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-// "Film.mkv" + "eng" + "x.srt" -> "Film.eng.srt".
-std::string subFileName(const std::string& videoName, const std::string& language,
-                        const std::string& answeredName) {
-    std::string stem = videoName;
-    if (const auto dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
-    if (stem.empty()) stem = "video";
-    std::string ext = extensionOf(answeredName);
-    if (ext != "srt" && ext != "vtt" && ext != "ass" && ext != "ssa" && ext != "sub") ext = "srt";
-    return stem + "." + language + "." + ext;
 }
 
 }  // namespace
@@ -376,23 +346,16 @@ FindOutcome OnlineClient::findLinks(const VideoRef& video,
         hash + "|" + std::to_string(video.size) + "|" + video.fileName + "|" + languageParam;
     std::vector<Candidate> candidates;
     if (!impl_->cachedSearch(key, candidates)) {
-        const std::string common = "ai_translated=include";
         if (!hash.empty()) {
-            outcome.message = impl_->search(common + "&languages=" + languageParam +
-                                                "&machine_translated=include&moviehash=" + hash,
-                                            candidates, cancel);
+            outcome.message =
+                impl_->search(hashSearchQuery(hash, languageParam), candidates, cancel);
             if (!outcome.message.empty()) return outcome;
         }
         if (pickBest(candidates, languages).empty()) {
             const TitleGuess guess = guessTitle(video.fileName);
             if (!guess.title.empty()) {
-                std::string query = common;
-                if (guess.episode) query += "&episode_number=" + std::to_string(*guess.episode);
-                query += "&languages=" + languageParam + "&machine_translated=include";
-                query += "&query=" + queryEncode(guess.title);
-                if (guess.season) query += "&season_number=" + std::to_string(*guess.season);
-                if (guess.year) query += "&year=" + std::to_string(*guess.year);
-                outcome.message = impl_->search(query, candidates, cancel);
+                outcome.message =
+                    impl_->search(titleSearchQuery(guess, languageParam), candidates, cancel);
                 if (!outcome.message.empty()) return outcome;
             }
         }
@@ -429,48 +392,20 @@ FindOutcome OnlineClient::findLinks(const VideoRef& video,
 }
 
 FetchOutcome OnlineClient::fetch(const std::string& link, const std::atomic<bool>* cancel) {
-    FetchOutcome outcome;
+    ExchangeRequest request;
     ApiUrl root;
-    std::string caFile;
     {
         std::lock_guard lock(impl_->mutex);
-        if (!impl_->root) {
-            outcome.error = "the online source is off";
-            return outcome;
-        }
+        if (!impl_->root) return {{}, "the online source is off"};
         root = impl_->sessionRoot;
-        caFile = impl_->config.caFile;
+        request.caFile = impl_->config.caFile;
     }
+    // Only the API gets the key; the file's host gets nothing but who is asking.
+    request.headers = {{"User-Agent", impl_->options.userAgent}};
+    request.maxAnswerBytes = impl_->options.maxFileBytes;
+    request.deadline = impl_->options.exchangeDeadline;
     const int selfPort = impl_->options.selfPort ? impl_->options.selfPort() : 0;
-    std::string next = link;
-    for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-        const auto url = parseHttpUrl(next, outcome.error);
-        if (!url || !acceptableLink(*url, root, selfPort, outcome.error)) return outcome;
-        ExchangeRequest request;
-        request.url = *url;
-        // Only the API gets the key; the file's host gets nothing but who is asking.
-        request.headers = {{"User-Agent", impl_->options.userAgent}};
-        request.maxAnswerBytes = impl_->options.maxFileBytes;
-        request.deadline = impl_->options.exchangeDeadline;
-        request.caFile = caFile;
-        auto result = runExchange(request, cancel);
-        if (result.outcome != ExchangeOutcome::Answered) {
-            outcome.error = result.error;
-            return outcome;
-        }
-        if (result.status == 200) {
-            outcome.bytes = std::move(result.body);
-            return outcome;
-        }
-        const auto location = result.headers.find("location");
-        if (result.status < 300 || result.status > 308 || location == result.headers.end()) {
-            outcome.error = "the file's host answered HTTP " + std::to_string(result.status);
-            return outcome;
-        }
-        next = location->second;
-    }
-    outcome.error = "too many redirects";
-    return outcome;
+    return fetchLink(link, root, selfPort, request, cancel);
 }
 
 }  // namespace lirra::server::online

@@ -20,6 +20,7 @@
 #include "AnswerReader.h"
 #include "ApiUrl.h"
 #include "Exchange.h"
+#include "LinkFetch.h"
 
 namespace lirra::server::online {
 
@@ -65,11 +66,6 @@ struct FoundLink {
 struct FindOutcome {
     std::vector<FoundLink> links;
     std::string message;  // one sentence for the learner when something went wrong
-};
-
-struct FetchOutcome {
-    std::string bytes;
-    std::string error;  // not empty: nothing was fetched
 };
 
 struct OnlineState {
