@@ -384,3 +384,25 @@ describe('player page', () => {
         fs.rmSync(layer);
     });
 });
+
+describe('player page opened before its subtitles', () => {
+    it('asks again for the tracks and shows those the app hands over later', async () => {
+        const late = await h.openVideo(server.baseUrl, 'Late Arrival.mkv', 1000, '2a');
+        const answers = [];
+        const seen = (r) => { if (r.url().includes(`/api/videos/${late}/tracks`)) answers.push(r.status()); };
+        browser.context.on('response', seen);
+        const { page, errors } = await h.openPage(browser.context, server.baseUrl + `Player/Play?videoId=${late}`);
+        await h.waitFor(() => answers.length >= 1, 'the first, empty answer');
+        const form = new FormData();
+        form.append('file', new Blob([h.srt([[1000, 2900, 'Here at last.']])]), 'Late Arrival.en.srt');
+        assert.equal((await fetch(server.baseUrl + `api/videos/${late}/subtitles`, { method: 'POST', body: form })).status, 201);
+        await h.waitFor(async () => {
+            await page.evaluate(h.script.timeUpdate(1500));
+            return (await page.textContent('#line-target')).trim() === 'Here at last.';
+        }, 'the line', 10000);
+        assert.ok(answers.length >= 2, 'asked again');
+        assert.deepEqual(errors, []);
+        browser.context.off('response', seen);
+        await page.close();
+    });
+});

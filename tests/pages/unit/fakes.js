@@ -1,4 +1,5 @@
-// A hand-driven clock with timers, and an event hub standing in for jQuery on window.
+// A hand-driven clock with timers, an event hub standing in for jQuery on window, and a
+// document that builds plain node objects.
 'use strict';
 
 class FakeClock {
@@ -32,4 +33,23 @@ class EventHub {
     count() { let n = 0; this.handlers.forEach((list) => { n += list.length; }); return n; }
 }
 
-module.exports = { FakeClock, EventHub };
+// Just enough of a DOM node to build and read back a subtitle line.
+class FakeNode {
+    constructor(tag, text) { this.tag = tag; this.text = text; this.className = ''; this.children = []; }
+    appendChild(child) { this.children.push(child); return child; }
+    set textContent(text) { this.children = text ? [new FakeNode(null, text)] : []; }
+    // The tree as markup, text nodes as they are: "<span.sub-text>a<br>b</span>".
+    get markup() {
+        if (this.tag === null) return this.text;
+        const inner = this.children.map((c) => c.markup).join('');
+        const name = this.tag + (this.className ? '.' + this.className : '');
+        return this.tag === 'br' ? '<br>' : `<${name}>${inner}</${this.tag}>`;
+    }
+}
+
+const fakeDocument = {
+    createElement: (tag) => new FakeNode(tag),
+    createTextNode: (text) => new FakeNode(null, text),
+};
+
+module.exports = { FakeClock, EventHub, FakeNode, fakeDocument };
