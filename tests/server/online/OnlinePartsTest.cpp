@@ -232,9 +232,9 @@ TEST(AnswerReader, RetryAfterAndUtcTimes) {
     ASSERT_TRUE(t);
     EXPECT_EQ(*t, sys_days(year(2022) / April / 8) + hours(13) + minutes(3) + seconds(16));
     EXPECT_TRUE(readUtcTime("2022-04-08T13:03:16Z"));
-    for (const char* bad :
-         {"2022-02-30T00:00:00Z", "2022-04-08T25:00:00Z", "2022-04-08T13:03:16",
-          "2022-04-08T13:03:16.Z", "2022-04-08T13:03:16.12345678901234567890123Z", "tomorrow"}) {
+    for (const char* bad : {"2022-02-30T00:00:00Z", "2022-04-08T25:00:00Z", "2022-04-08T13:03:16",
+                            "2022-04-08T13:03:16.Z", "2022-04-08T13:03:16.12345678901234567890123Z",
+                            "6022-04-08T13:03:16Z", "tomorrow"}) {
         EXPECT_FALSE(readUtcTime(bad)) << bad;
     }
 }
