@@ -33,6 +33,23 @@ TEST(ScreenGeometryTest, FractionalRectanglesRoundByTheirEdges) {
     EXPECT_EQ(toQtRect(Rect{Point{5, 5}, Size{-3, -3}}, 100).size(), QSize(0, 0));
 }
 
+TEST(ScreenGeometryTest, FittingKeepsTheShapeAndNeverGrows) {
+    const struct {
+        QSize content, bounds, fitted;
+    } cases[] = {
+        {{1280, 720}, {1600, 1000}, {1280, 720}},   // fits: unchanged
+        {{1920, 1080}, {1600, 1000}, {1600, 900}},  // the width binds
+        {{1920, 1080}, {2000, 900}, {1600, 900}},   // the height binds
+        {{1080, 1920}, {1600, 975}, {548, 975}},    // portrait, rounded down to stay inside
+        {{4000, 10}, {100, 100}, {100, 1}},         // never below one pixel
+        {{1600, 1000}, {1600, 1000}, {1600, 1000}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(fitWithin(c.content, c.bounds), c.fitted)
+            << c.content.width() << "x" << c.content.height();
+    }
+}
+
 TEST(ScriptResultTest, NumbersReadAsJavaScriptPrintsThem) {
     EXPECT_EQ(javaScriptNumberToString(12.0), "12");
     EXPECT_EQ(javaScriptNumberToString(-0.0), "0");

@@ -420,6 +420,24 @@ TEST_F(WindowsTest, AspectRatioHoldsWhileTheWindowIsResizedUntilIncrementsLiftIt
     EXPECT_EQ(window->contentView().bounds().size, (Size{500, 500}));
 }
 
+TEST_F(WindowsTest, AVideoLargerThanTheScreenIsFittedInsideItWithItsShape) {
+    const QRect area = window->screen()->availableGeometry();
+    window->move(area.topLeft() + QPoint(area.width() / 3, area.height() / 3));
+    const Size video{double(area.width()) * 2, double(area.width())};  // 2:1, twice too wide
+    window->setContentAspectRatio(video);
+    window->setContentSize(video);
+    ASSERT_TRUE(
+        runEventLoopUntil([&] { return window->centralArea().width() > area.width() / 2; }, 5s));
+    runEventLoopFor(100ms);
+    const QSize content = window->centralArea().size();
+    EXPECT_TRUE(area.contains(window->frameGeometry()))
+        << window->frameGeometry().x() << "," << window->frameGeometry().y() << " "
+        << window->frameGeometry().width() << "x" << window->frameGeometry().height();
+    EXPECT_NEAR(double(content.width()) / content.height(), 2.0, 0.01);
+    // As large as the screen lets it be: here the width binds.
+    EXPECT_GE(window->frameGeometry().width(), area.width() - 2);
+}
+
 TEST_F(WindowsTest, KeyFocusMovesToTheOverlayAndActivationIsReported) {
     window->makeKeyWindow();
     ASSERT_TRUE(runEventLoopUntil([&] { return window->isKeyWindow(); }, 5s));

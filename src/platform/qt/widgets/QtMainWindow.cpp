@@ -9,6 +9,7 @@
 #include <QStackedLayout>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <cmath>
 
 #include "InputEventRouting.h"
@@ -117,8 +118,28 @@ void QtMainWindow::resizeContent(const QSize& size) {
     resize(target);
 }
 
+QMargins QtMainWindow::decoration() const {
+    const QRect inner = geometry();
+    const QRect outer = frameGeometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                    outer.right() - inner.right(), outer.bottom() - inner.bottom());
+}
+
+QRect QtMainWindow::availableArea() const {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
 void QtMainWindow::setContentSize(const Size& size) {
-    const QSize content(int(std::lround(size.width)), int(std::lround(size.height)));
+    QSize content(int(std::lround(size.width)), int(std::lround(size.height)));
+    // A video larger than the screen gets the largest size of its shape that fits.
+    const QRect area = availableArea();
+    if (area.isValid()) {
+        const QMargins frame = decoration();
+        content = fitWithin(
+            content, QSize(area.width() - frame.left() - frame.right(),
+                           area.height() - frame.top() - frame.bottom() - nonContentHeight()));
+    }
     if (isFullScreen()) {
         // Applies when full screen ends.
         normalGeometry_.setSize(QSize(content.width(), content.height() + nonContentHeight()));
@@ -126,6 +147,16 @@ void QtMainWindow::setContentSize(const Size& size) {
     }
     conformingSize_ = content;
     resizeContent(content);
+    if (area.isValid()) {
+        // The grown window is moved back inside the screen where it would leave it.
+        const QRect frame(frameGeometry().topLeft(), QMainWindow::size().grownBy(decoration()));
+        QPoint topLeft = frame.topLeft();
+        topLeft.setX(
+            std::max(area.left(), std::min(topLeft.x(), area.right() + 1 - frame.width())));
+        topLeft.setY(
+            std::max(area.top(), std::min(topLeft.y(), area.bottom() + 1 - frame.height())));
+        if (topLeft != frame.topLeft()) move(topLeft);
+    }
 }
 
 void QtMainWindow::setContentAspectRatio(const Size& ratio) {

@@ -69,6 +69,8 @@ class QtMainWindow : public QMainWindow, public Window {
 
     void contentDidResize();
     int nonContentHeight() const;  // the menu bar's
+    QMargins decoration() const;   // the window manager's frame around the window
+    QRect availableArea() const;   // of the screen the window is on
     // Resizes the window so that its content area gets `size`, as our own resize.
     void resizeContent(const QSize& size);
     void enforceAspectRatio();

@@ -20,6 +20,14 @@ Rect toDesktopRect(const QRect& rect, int containerHeight) {
                 Size{double(rect.width()), double(rect.height())}};
 }
 
+QSize fitWithin(const QSize& content, const QSize& bounds) {
+    if (content.width() <= bounds.width() && content.height() <= bounds.height()) return content;
+    const double scale = std::min(double(bounds.width()) / std::max(content.width(), 1),
+                                  double(bounds.height()) / std::max(content.height(), 1));
+    return QSize(std::max(1, int(std::floor(content.width() * scale))),
+                 std::max(1, int(std::floor(content.height() * scale))));
+}
+
 QRect toQtRect(const Rect& rect, int containerHeight) {
     // Round the edges, not the sizes, so that adjacent rectangles stay adjacent.
     const int left = rounded(rect.origin.x);

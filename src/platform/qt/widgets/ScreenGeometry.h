@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 
 #include "platform/Geometry.h"
 
@@ -13,6 +14,10 @@ namespace lirra {
 // Flips a rectangle within a container (or screen) of height `containerHeight`.
 Rect toDesktopRect(const QRect& rect, int containerHeight);
 QRect toQtRect(const Rect& rect, int containerHeight);
+
+// `content` scaled down to fit `bounds` with its aspect ratio kept (unchanged when it fits);
+// at least 1 by 1.
+QSize fitWithin(const QSize& content, const QSize& bounds);
 
 // The height the screen convention is measured from: the bottom edge of the virtual desktop,
 // so that one point has the same desktop coordinates whatever screen it is on.
