@@ -63,6 +63,12 @@ class DictZipData final : public DictData {
         return out;
     }
 
+    bool lastChunkMatches() const {
+        const std::size_t last = chunks_.size() - 1;
+        const auto chunk = inflate(last, expectedLength(last) + 1);
+        return chunk && chunk->size() == expectedLength(last);
+    }
+
   private:
     std::size_t expectedLength(std::size_t index) const {
         if (index + 1 < chunks_.size()) return chunkLength_;
@@ -103,9 +109,14 @@ class DictZipData final : public DictData {
         stream.next_out = reinterpret_cast<Bytef*>(out->data());
         stream.avail_out = static_cast<uInt>(out->size());
         const int status = ::inflate(&stream, Z_SYNC_FLUSH);
-        const bool whole = stream.avail_out == 0;
+        const std::size_t produced = out->size() - stream.avail_out;
         inflateEnd(&stream);
-        if ((status != Z_OK && status != Z_STREAM_END) || !whole) return nullptr;
+        if (status != Z_OK && status != Z_STREAM_END) return nullptr;
+        if (produced < needed) {
+            // Only the file's end may stop short, and only when asked for more than it holds.
+            if (status != Z_STREAM_END || needed <= expectedLength(index)) return nullptr;
+            out->resize(produced);
+        }
         return out;
     }
 
@@ -221,8 +232,15 @@ std::unique_ptr<DictData> openDictZip(std::unique_ptr<ByteSource> source, std::s
         error = "the gzip trailer's size does not match the chunk table";
         return nullptr;
     }
-    return std::make_unique<DictZipData>(std::move(source), chunkLength, std::move(chunks),
-                                         full + last);
+    auto data = std::make_unique<DictZipData>(std::move(source), chunkLength, std::move(chunks),
+                                              full + last);
+    // The last chunk must inflate to exactly the size the trailer gives: a file cut short or
+    // with a wrong trailer is refused now rather than failing article by article.
+    if (!data->lastChunkMatches()) {
+        error = "the last chunk does not match the gzip trailer's size";
+        return nullptr;
+    }
+    return data;
 }
 
 }  // namespace lirra::server::dictionary

@@ -144,25 +144,32 @@ Json entryJson(const std::string& headword, const std::string& partOfSpeech,
                 {"source", source}};
 }
 
-// Keeps an answer within its byte limit: definitions go first, then translations, entries.
-bool trimOnce(Json& answer) {
-    Json* longest = nullptr;
-    for (auto& entry : answer["entries"]) {
-        if (entry["definitions"].size() > 1 &&
-            (!longest || entry["definitions"].size() > (*longest)["definitions"].size()))
-            longest = &entry;
-    }
-    if (longest) {
-        (*longest)["definitions"].erase((*longest)["definitions"].size() - 1);
-        return true;
-    }
-    for (const char* list : {"translations", "entries"}) {
-        if (!answer[list].empty()) {
-            answer[list].erase(answer[list].size() - 1);
-            return true;
+// Takes at least `excess` bytes out of an answer: definitions first (from the entry with the
+// most, keeping one each), then translations, then entries. False if nothing is left to take.
+bool trim(Json& answer, std::size_t excess) {
+    std::size_t removed = 0;
+    auto take = [&](Json& list) {
+        removed += dump(list.back()).size() + 1;  // and its comma
+        list.erase(list.size() - 1);
+    };
+    while (removed < excess) {
+        Json* longest = nullptr;
+        for (auto& entry : answer["entries"]) {
+            if (entry["definitions"].size() > 1 &&
+                (!longest || entry["definitions"].size() > (*longest)["definitions"].size()))
+                longest = &entry;
+        }
+        if (longest) {
+            take((*longest)["definitions"]);
+        } else if (!answer["translations"].empty()) {
+            take(answer["translations"]);
+        } else if (!answer["entries"].empty()) {
+            take(answer["entries"]);
+        } else {
+            return false;
         }
     }
-    return false;
+    return true;
 }
 
 }  // namespace
@@ -380,7 +387,8 @@ DictionaryReply DictionaryService::lookup(std::string_view text,
                 {"translationStatus", translations.status},
                 {"package", translations.package}};
     std::string body = dump(answer);
-    while (body.size() > kMaxAnswerBytes && trimOnce(answer)) body = dump(answer);
+    while (body.size() > kMaxAnswerBytes && trim(answer, body.size() - kMaxAnswerBytes))
+        body = dump(answer);
     return {200, std::move(body)};
 }
 

@@ -1,0 +1,202 @@
+// The dictd reader on dictionaries the tests make: articles come back byte for byte from plain
+// and dictzip data whatever the chunk size, and every damaged file is refused with a reason or,
+// where the damage only shows when an article is read, that article fails alone.
+#include <gtest/gtest.h>
+
+#include "DictdFiles.h"
+#include "Dictionary.h"
+#include "DictionaryCatalog.h"
+
+namespace lirra::server::dictionary::test {
+namespace {
+
+// Articles long and short, so that with small chunks they start, end and span chunk edges.
+std::vector<Article> sampleArticles() {
+    std::vector<Article> articles;
+    for (int i = 0; i < 40; ++i) {
+        const std::string key = "word" + std::to_string(100 + i);
+        std::string text = key + "\n";
+        for (int k = 0; k < i * 7 % 23 + 1; ++k)
+            text += "    sense " + std::to_string(k) + " of " + key + "\n";
+        articles.push_back({key, text});
+    }
+    articles.push_back({"twice", "first article\n"});
+    articles.push_back({"twice", "second article\n"});
+    return articles;
+}
+
+class DictReader : public ::testing::Test {
+  protected:
+    void SetUp() override { folder_ = makeTempDir(); }
+    void TearDown() override { removeTree(folder_); }
+
+    std::unique_ptr<Dictionary> open(const std::string& index, const std::string& data,
+                                     bool compressed, std::string& error) {
+        const std::string dataPath = folder_ + (compressed ? "/d.dict.dz" : "/d.dict");
+        writeFile(folder_ + "/d.index", index);
+        writeFile(dataPath, data);
+        return Dictionary::open(folder_ + "/d.index", dataPath, error);
+    }
+
+    std::string folder_;
+};
+
+TEST_F(DictReader, ReadsEveryArticleFromPlainAndDictzipData) {
+    const auto articles = sampleArticles();
+    const DictdFiles files = buildDictd(articles);
+    for (const unsigned chunk : {0u, 1u, 37u, 512u, 65535u}) {
+        SCOPED_TRACE("chunk length " + std::to_string(chunk));
+        std::string error;
+        const auto dictionary =
+            open(files.index, chunk ? dictzip(files.data, chunk) : files.data, chunk != 0, error);
+        ASSERT_TRUE(dictionary) << error;
+        EXPECT_EQ(dictionary->headwordCount(), 41u);
+        for (const auto& article : articles) {
+            if (article.key == "twice") continue;
+            const auto found = dictionary->articles(article.key, 4);
+            ASSERT_EQ(found.size(), 1u) << article.key;
+            EXPECT_EQ(found.front(), article.text);
+        }
+        EXPECT_EQ(dictionary->articles("twice", 4),
+                  (std::vector<std::string>{"first article\n", "second article\n"}));
+        EXPECT_EQ(dictionary->articles("twice", 1).size(), 1u);
+        EXPECT_TRUE(dictionary->articles("word99", 4).empty());
+        EXPECT_TRUE(dictionary->articles("", 4).empty());
+    }
+}
+
+TEST_F(DictReader, RefusesDamagedFilesWithAReason) {
+    const DictdFiles good = buildDictd(sampleArticles());
+    const std::string dz = dictzip(good.data, 256);
+    std::string corruptHeader = dz;
+    corruptHeader[16] = 7;  // the RA field's chunk count no longer matches its length
+    std::string plainGzip = dz;
+    plainGzip[3] = 0;  // no FEXTRA: an ordinary gzip file
+    std::string wrongSize = dz;
+    wrongSize[wrongSize.size() - 4] ^= 0x40;  // the trailer's size disagrees with the chunks
+    struct Case {
+        const char* name;
+        std::string index, data;
+        bool compressed;
+        const char* reason;
+    } cases[] = {
+        {"index past the data", good.index + "zz\tB\t" + indexNumber(good.data.size()) + "\n",
+         good.data, false, "points past the end"},
+        {"offset past the data", good.index + "zz\t" + indexNumber(good.data.size() + 1) + "\tA\n",
+         good.data, false, "points past the end"},
+        {"unsorted", "b\tA\tB\na\tA\tB\n", good.data, false, "not sorted"},
+        {"no length", "a\tA\n", good.data, false, "is not"},
+        {"not base64", "a\tA\tB!\n", good.data, false, "is not"},
+        {"eleven digits", "a\tA\tBBBBBBBBBBB\n", good.data, false, "is not"},
+        {"empty index", "", good.data, false, "empty"},
+        {"truncated dictzip", good.index, dz.substr(0, dz.size() - 40), true, "truncated"},
+        {"dictzip cut in its header", good.index, dz.substr(0, 30), true, ""},
+        {"no chunk table", good.index, plainGzip, true, "without a dictzip chunk table"},
+        {"chunk table malformed", good.index, corruptHeader, true, "malformed"},
+        {"trailer size", good.index, wrongSize, true, "size"},
+        {"not gzip", good.index, good.data, true, "not a gzip file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string error;
+        EXPECT_FALSE(open(c.index, c.data, c.compressed, error));
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
+    }
+}
+
+TEST_F(DictReader, ACorruptChunkFailsOnlyItsArticles) {
+    const auto articles = sampleArticles();
+    const DictdFiles files = buildDictd(articles);
+    std::string dz = dictzip(files.data, 128);
+    // Overwrite the middle of the compressed data: the header and the table stay sound.
+    for (std::size_t i = dz.size() / 2; i < dz.size() / 2 + 64; ++i) dz[i] = '\xFF';
+    std::string error;
+    const auto dictionary = open(files.index, dz, true, error);
+    ASSERT_TRUE(dictionary) << error;
+    // dictzip has no checksum per chunk: the damaged chunks' articles fail or come back wrong,
+    // the others come back whole.
+    std::size_t whole = 0;
+    for (const auto& article : articles) {
+        const auto found = dictionary->articles(article.key, 4);
+        if (!found.empty() && found.front() == article.text) ++whole;
+    }
+    EXPECT_GT(whole, 10u);
+    EXPECT_LT(whole, articles.size());
+}
+
+TEST_F(DictReader, SpellsKeysAsEachIndexWasBuilt) {
+    // WordNet keeps every character ("00-database-allchars"); FreeDict keeps letters, digits
+    // and spaces.
+    const DictdFiles allChars = buildDictd({{"00-database-allchars", "\n"}, {"x", "x\n"}});
+    const DictdFiles alnum = buildDictd({{"x", "x\n"}});
+    struct Case {
+        const char* text;
+        const char* allChars;
+        const char* alnum;
+    } cases[] = {
+        {"Mother-in-law", "mother-in-law", "motherinlaw"},
+        {"  look   UP ", "look up", "look up"},
+        {"O'Clock", "o'clock", "oclock"},
+        {"CAFÉ au lait!", "café au lait!", "café au lait"},
+        {"ÀÉÎÕÜ ŁŚŻ ΣΩ ДЖ", "àéîõü łśż σω дж", "àéîõü łśż σω дж"},
+        {"?!", "?!", ""},
+    };
+    std::string error;
+    const auto wordNetLike = open(allChars.index, allChars.data, false, error);
+    const auto freeDictLike = open(alnum.index, alnum.data, false, error);
+    ASSERT_TRUE(wordNetLike && freeDictLike) << error;
+    EXPECT_TRUE(wordNetLike->keepsAllCharacters());
+    EXPECT_FALSE(freeDictLike->keepsAllCharacters());
+    for (const auto& c : cases) {
+        EXPECT_EQ(wordNetLike->key(c.text), c.allChars) << c.text;
+        EXPECT_EQ(freeDictLike->key(c.text), c.alnum) << c.text;
+    }
+}
+
+TEST(DictionaryCatalogTest, TellsWhatADictionaryIsForByItsName) {
+    struct Case {
+        const char* id;
+        DictionaryRole role;
+        const char* language;
+    } cases[] = {
+        {"wn", DictionaryRole::kDefinitions, ""},
+        {"gcide", DictionaryRole::kDefinitions, ""},
+        {"freedict-eng-spa", DictionaryRole::kTranslations, "spa"},
+        {"eng-ukr", DictionaryRole::kTranslations, "ukr"},
+        {"freedict-eng-rom", DictionaryRole::kTranslations, "rom"},  // Romany
+        {"FreeDict-ENG-Deu", DictionaryRole::kTranslations, "deu"},
+        {"freedict-deu-eng", DictionaryRole::kIntoEnglish, "deu"},
+        {"eng-eng", DictionaryRole::kDefinitions, ""},
+        {"lexeng-spa", DictionaryRole::kDefinitions, ""},
+        {"freedict-eng-sp", DictionaryRole::kDefinitions, ""},
+    };
+    for (const auto& c : cases) {
+        std::string language;
+        EXPECT_EQ(roleFromName(c.id, language), c.role) << c.id;
+        EXPECT_EQ(language, c.language) << c.id;
+    }
+}
+
+TEST(DictionaryCatalogTest, SkipsWhatItCannotUseWithOneLogLineEach) {
+    const std::string folder = makeTempDir();
+    writeDictionary(folder, "good", {{"a", "a\n"}});
+    writeDictionary(folder, "broken", {{"a", "a\n"}});
+    writeFile(folder + "/broken.dict.dz", "this is not gzip data at all");
+    writeFile(folder + "/lonely.index", "a\tA\tB\n");  // no data beside it
+    std::vector<std::string> log;
+    const DictionaryCatalog catalog({std::string(5000, 'x'), folder, folder + "/missing"},
+                                    [&](const std::string& line) { log.push_back(line); });
+    // The folder whose name is too long and the index without data, at once.
+    ASSERT_EQ(log.size(), 2u);
+    ASSERT_EQ(catalog.files().size(), 2u);  // broken, good (sorted)
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_FALSE(catalog.open(0));
+        EXPECT_TRUE(catalog.open(1));
+    }
+    EXPECT_EQ(log.size(), 3u);  // the broken one, once
+    EXPECT_NE(catalog.failure(0).find("not a gzip file"), std::string::npos);
+    removeTree(folder);
+}
+
+}  // namespace
+}  // namespace lirra::server::dictionary::test

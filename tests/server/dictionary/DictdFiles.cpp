@@ -1,0 +1,119 @@
+#include "DictdFiles.h"
+
+#include <ftw.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <fstream>
+
+namespace lirra::server::dictionary::test {
+namespace {
+
+void put16(std::string& out, unsigned value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void put32(std::string& out, unsigned long value) {
+    put16(out, static_cast<unsigned>(value & 0xFFFF));
+    put16(out, static_cast<unsigned>((value >> 16) & 0xFFFF));
+}
+
+}  // namespace
+
+std::string indexNumber(unsigned long long value) {
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    do {
+        out.insert(out.begin(), digits[value % 64]);
+        value /= 64;
+    } while (value > 0);
+    return out;
+}
+
+DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted) {
+    DictdFiles files;
+    std::vector<std::pair<std::string, std::string>> lines;  // key, line
+    for (const auto& article : articles) {
+        lines.emplace_back(article.key, article.key + "\t" + indexNumber(files.data.size()) + "\t" +
+                                            indexNumber(article.text.size()) + "\n");
+        files.data += article.text;
+    }
+    if (sorted) {
+        std::stable_sort(lines.begin(), lines.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    for (const auto& line : lines) files.index += line.second;
+    return files;
+}
+
+std::string dictzip(const std::string& data, unsigned chunkLength) {
+    z_stream stream{};
+    EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string body;
+    std::vector<unsigned> sizes;
+    for (std::size_t at = 0; at < data.size(); at += chunkLength) {
+        const std::size_t length = std::min<std::size_t>(chunkLength, data.size() - at);
+        const bool last = at + length >= data.size();
+        std::string out(deflateBound(&stream, length) + 64, '\0');
+        stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + at));
+        stream.avail_in = static_cast<uInt>(length);
+        stream.next_out = reinterpret_cast<Bytef*>(out.data());
+        stream.avail_out = static_cast<uInt>(out.size());
+        EXPECT_NE(deflate(&stream, last ? Z_FINISH : Z_FULL_FLUSH), Z_STREAM_ERROR);
+        out.resize(out.size() - stream.avail_out);
+        sizes.push_back(static_cast<unsigned>(out.size()));
+        body += out;
+    }
+    deflateEnd(&stream);
+
+    std::string file = "\x1f\x8b\x08\x04";  // gzip, deflate, FEXTRA
+    put32(file, 0);                         // time
+    file += "\x02\x03";                     // best compression, Unix
+    put16(file, 10 + 2 * static_cast<unsigned>(sizes.size()));
+    file += "RA";
+    put16(file, 6 + 2 * static_cast<unsigned>(sizes.size()));
+    put16(file, 1);
+    put16(file, chunkLength);
+    put16(file, static_cast<unsigned>(sizes.size()));
+    for (unsigned size : sizes) put16(file, size);
+    file += body;
+    put32(file,
+          crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    put32(file, static_cast<unsigned long>(data.size()));
+    return file;
+}
+
+void writeDictionary(const std::string& folder, const std::string& id,
+                     const std::vector<Article>& articles, unsigned chunkLength) {
+    const DictdFiles files = buildDictd(articles);
+    writeFile(folder + "/" + id + ".index", files.index);
+    if (chunkLength == 0) {
+        writeFile(folder + "/" + id + ".dict", files.data);
+    } else {
+        writeFile(folder + "/" + id + ".dict.dz", dictzip(files.data, chunkLength));
+    }
+}
+
+std::string makeTempDir() {
+    std::string pattern = ::testing::TempDir() + "lirra-dict-XXXXXX";
+    EXPECT_NE(mkdtemp(pattern.data()), nullptr);
+    return pattern;
+}
+
+void removeTree(const std::string& path) {
+    nftw(
+        path.c_str(),
+        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
+        FTW_DEPTH | FTW_PHYS);
+}
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+    ASSERT_TRUE(out.good()) << path;
+}
+
+}  // namespace lirra::server::dictionary::test

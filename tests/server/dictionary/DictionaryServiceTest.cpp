@@ -1,0 +1,283 @@
+// The look-up service over dictionaries the test makes in WordNet's and FreeDict's layouts:
+// what a click is recognised as, the answer's shape and limits, the translation status per
+// language, and bad input.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "DictdFiles.h"
+#include "DictionaryService.h"
+
+namespace lirra::server::dictionary::test {
+namespace {
+
+using nlohmann::json;
+
+std::string manySenses(const std::string& word) {
+    std::string text = word + "\n";
+    for (const char* pos : {"n", "v", "adj", "adv"}) {
+        for (int i = 1; i <= 10; ++i) {
+            text += "    " + std::string(i == 1 ? std::string(pos) + " " : "") + std::to_string(i) +
+                    ": " + std::string(600, 'x') + "\n";
+        }
+    }
+    return text;
+}
+
+class DictionaryServiceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        root_ = makeTempDir();
+        const std::string debian = root_ + "/dictd", user = root_ + "/mine",
+                          wordnet = root_ + "/wn";
+        for (const auto& folder : {debian, user, wordnet})
+            ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        const std::string huge = manySenses("huge");
+        writeDictionary(debian, "wn",
+                        {{"00-database-allchars", "\n"},
+                         {"00-database-short", "00-database-short\n     Test WordNet\n"},
+                         {"go",
+                          "go\n    v 1: move; \"go home\" [syn: {go}, {travel}]\n"
+                          "    2: leave\n    n 1: a board game\n"},
+                         {"give up", "give up\n    v 1: stop trying\n"},
+                         {"give up the ghost", "give up the ghost\n    v 1: die\n"},
+                         {"child", "child\n    n 1: a young person\n"},
+                         {"good",
+                          "good\n    adj 1: having desirable\n      qualities\n"
+                          "    n 1: benefit\n"},
+                         {"well", "well\n    adv 1: in a good manner\n    n 1: a hole for water\n"},
+                         {"may",
+                          "May\n    n 1: the month [syn: {May}]\n"
+                          "    2: a shrub [syn: {hawthorn}, {may}]\n"},
+                         {"o'clock", "o'clock\n    adv 1: by the clock\n"},
+                         {"huge", huge},
+                         {"huge", huge},
+                         {"huge", huge}},
+                        512);
+        writeDictionary(debian, "freedict-eng-spa",
+                        {{"00databaseshort", "Test English-Spanish\n"},
+                         {"go", "go /gəʊ/\nir\n"},
+                         {"go", "go /gəʊəweɪ/\nirse\n"},  // "go away" without its words
+                         {"child", "child /tʃaɪld/\nniño\n"},
+                         {"good", "good /gʊd/ <adj>\nbueno\n"},
+                         {"give up", "give up\nrendirse\n"},
+                         {"do", "do /duː/\nhacer\n"},
+                         {"not", "not\nno\n"},
+                         {"huge", "huge\n" + std::string(2000, 'y') + "\n"},
+                         {"huge", "huge\n" + std::string(2000, 'z') + "\n"}});
+        writeDictionary(debian, "freedict-eng-fra", {{"go", "go\naller\n"}});
+        writeFile(debian + "/freedict-eng-fra.dict.dz", "damaged, and not gzip at all");
+        writeDictionary(user, "eng-ukr", {{"go", "go\nйти\n"}}, 0);
+        writeFile(wordnet + "/verb.exc", "went go\n");
+        writeFile(wordnet + "/noun.exc", "children child\n");
+        writeFile(wordnet + "/adj.exc", "better good well\n");
+        writeFile(wordnet + "/adv.exc", "better well\n");
+        DictionaryOptions options;
+        options.folders = {debian, user};
+        options.morphologyFolder = wordnet;
+        options.log = [this](const std::string& line) { log_.push_back(line); };
+        service_ = std::make_unique<DictionaryService>(std::move(options));
+    }
+    void TearDown() override { removeTree(root_); }
+
+    json lookup(const std::string& text, const std::string& native, int status = 200) {
+        const auto reply = service_->lookup(text, native);
+        EXPECT_EQ(reply.status, status) << text;
+        EXPECT_LE(reply.json.size(), DictionaryService::kMaxAnswerBytes) << text;
+        return json::parse(reply.json);
+    }
+
+    std::string root_;
+    std::vector<std::string> log_;
+    std::unique_ptr<DictionaryService> service_;
+};
+
+std::vector<std::string> field(const json& list, const char* name) {
+    std::vector<std::string> out;
+    for (const auto& item : list) out.push_back(item[name]);
+    return out;
+}
+
+TEST_F(DictionaryServiceTest, RecognisesWordsAndPhrasesAndAnswersInTheirShape) {
+    using V = std::vector<std::string>;
+    struct Case {
+        const char* text;
+        const char* native;
+        const char* matched;
+        int wordCount;
+        V forms, entries, translations;  // entries as "headword partOfSpeech"
+    } cases[] = {
+        {"Went home.", "spa", "Went", 1, {"go"}, {"go verb"}, {"ir"}},
+        {"children", "spa", "children", 1, {"child"}, {"child noun"}, {"niño"}},
+        {"better",
+         "spa",
+         "better",
+         1,
+         {"good", "well"},
+         {"good adjective", "well adverb"},
+         {"bueno"}},
+        {"go", "spa", "go", 1, {"go"}, {"go verb", "go noun"}, {"ir"}},
+        {"give up on him", "spa", "give up", 2, {"give up"}, {"give up verb"}, {"rendirse"}},
+        {"Give up the ghost!",
+         "spa",
+         "Give up the ghost",
+         4,
+         {"give up the ghost"},
+         {"give up the ghost verb"},
+         {}},
+        {"give, up", "spa", "give", 1, {}, {}, {}},
+        {"Don’t go", "spa", "Don’t", 1, {"do", "not"}, {}, {"hacer", "no"}},
+        {"o’clock.", "spa", "o’clock", 1, {"o'clock"}, {"o'clock adverb"}, {}},
+        {"may", "spa", "may", 1, {"may"}, {"may noun"}, {}},
+        {"go", "ukr", "go", 1, {"go"}, {"go verb", "go noun"}, {"йти"}},
+        {"xyzzy", "spa", "xyzzy", 1, {}, {}, {}},
+        {"?!...", "spa", "", 0, {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " / " + c.native);
+        const json answer = lookup(c.text, c.native);
+        EXPECT_EQ(answer["query"], c.text);
+        EXPECT_EQ(answer["matched"], c.matched);
+        EXPECT_EQ(answer["wordCount"], c.wordCount);
+        EXPECT_EQ(answer["forms"].get<V>(), c.forms);
+        V entries;
+        for (const auto& entry : answer["entries"]) {
+            entries.push_back(entry["headword"].get<std::string>() + " " +
+                              entry["partOfSpeech"].get<std::string>());
+            EXPECT_FALSE(entry["definitions"].empty());
+            EXPECT_EQ(entry["source"], "Test WordNet");
+        }
+        EXPECT_EQ(entries, c.entries);
+        EXPECT_EQ(field(answer["translations"], "text"), c.translations);
+    }
+    // Pronunciation from the translation dictionary; glosses without WordNet's synonym lists.
+    const json went = lookup("went", "spa");
+    EXPECT_EQ(went["entries"][0]["pronunciation"], "/gəʊ/");
+    EXPECT_EQ(went["entries"][0]["definitions"], json({"move; \"go home\"", "leave"}));
+    EXPECT_EQ(went["translations"][0]["source"], "Test English-Spanish");
+    EXPECT_EQ(lookup("good", "spa")["translations"][0]["partOfSpeech"], "adjective");
+    EXPECT_EQ(lookup("good", "spa")["entries"][0]["definitions"][0], "having desirable qualities");
+    // A name's senses only for a capitalised word.
+    EXPECT_EQ(lookup("May", "spa")["entries"][0]["definitions"], json({"the month", "a shrub"}));
+    EXPECT_EQ(lookup("may", "spa")["entries"][0]["definitions"], json({"a shrub"}));
+}
+
+TEST_F(DictionaryServiceTest, TellsWhetherATranslationCanBeHad) {
+    struct Case {
+        const char* native;
+        const char* status;
+        const char* package;
+    } cases[] = {
+        {"spa", "ok", ""},
+        {"ukr", "ok", ""},  // the learner's own dictionary; Debian has none
+        {"fre", "not-installed", "dict-freedict-eng-fra"},  // there, but damaged: skipped
+        {"ger", "not-installed", "dict-freedict-eng-deu"},
+        {"rum", "none-in-debian", ""},
+        {"kor", "none-in-debian", ""},
+        {"", "none-in-debian", ""},
+        {"<b>", "none-in-debian", ""},
+    };
+    for (const auto& c : cases) {
+        const json answer = lookup("go", c.native);
+        EXPECT_EQ(answer["translationStatus"], c.status) << c.native;
+        EXPECT_EQ(answer["package"], c.package) << c.native;
+    }
+    EXPECT_EQ(log_.size(), 1u);  // the damaged dictionary, once
+    EXPECT_NE(log_.front().find("freedict-eng-fra"), std::string::npos);
+}
+
+TEST_F(DictionaryServiceTest, KeepsAnswersWithinTheirLimits) {
+    const json answer = lookup("huge", "spa");
+    EXPECT_EQ(answer["entries"].size(), DictionaryService::kMaxEntries);
+    std::size_t definitions = 0;
+    for (const auto& entry : answer["entries"]) {
+        EXPECT_GE(entry["definitions"].size(), 1u);
+        EXPECT_LE(entry["definitions"].size(), 6u);
+        definitions += entry["definitions"].size();
+        for (const auto& definition : entry["definitions"])
+            EXPECT_LE(definition.get<std::string>().size(), 400u);
+    }
+    EXPECT_LT(definitions, 8u * 6u);  // trimmed to fit 16 KiB
+    ASSERT_FALSE(answer["translations"].empty());
+    EXPECT_LE(answer["translations"][0]["text"].get<std::string>().size(), 600u);
+}
+
+TEST_F(DictionaryServiceTest, AnswersBadInputClearly) {
+    const std::string emoji = "\xF0\x9F\x99\x82";
+    std::string twoHundredEmoji, twoHundredAndOne(201, 'a');
+    for (int i = 0; i < 200; ++i) twoHundredEmoji += emoji;
+    struct Case {
+        const char* name;
+        std::string text;
+        int status;
+    } cases[] = {
+        {"empty", "", 400},
+        {"spaces", " \t\n", 400},
+        {"201 characters", twoHundredAndOne, 400},
+        {"10 KB", std::string(10240, 'w'), 400},
+        {"200 emoji", twoHundredEmoji, 200},
+        {"201 emoji", twoHundredEmoji + emoji, 400},
+        {"markup", "<script>alert('go')</script><img src=x onerror=go>", 200},
+        {"NUL", std::string("go\0home", 7), 200},
+        {"invalid UTF-8", "go\xC0\xAF\xFF", 200},
+        {"only punctuation", "!?;:…—", 200},
+        {"right to left", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D go", 200},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const json answer = lookup(c.text, "spa", c.status);
+        if (c.status == 400) {
+            EXPECT_TRUE(answer["error"].is_string());
+            continue;
+        }
+        EXPECT_TRUE(answer["entries"].is_array());
+        EXPECT_TRUE(answer["query"].is_string());
+    }
+    EXPECT_EQ(lookup("go\xFF", "spa")["query"], "go\xEF\xBF\xBD");  // replaced, still JSON
+}
+
+TEST_F(DictionaryServiceTest, ListsItsSources) {
+    const json sources = json::parse(service_->sources().json);
+    std::map<std::string, json> byId;
+    for (const auto& item : sources["dictionaries"]) byId[item["id"]] = item;
+    ASSERT_EQ(byId.size(), 4u);
+    EXPECT_EQ(byId["wn"]["role"], "definitions");
+    EXPECT_EQ(byId["wn"]["language"], "eng");
+    EXPECT_EQ(byId["wn"]["headwords"], 9);
+    EXPECT_EQ(byId["wn"]["name"], "Test WordNet");
+    EXPECT_EQ(byId["freedict-eng-spa"]["role"], "translations");
+    EXPECT_EQ(byId["freedict-eng-spa"]["language"], "spa");
+    EXPECT_EQ(byId["freedict-eng-spa"]["headwords"], 7);
+    EXPECT_EQ(byId["eng-ukr"]["language"], "ukr");
+    EXPECT_EQ(byId["freedict-eng-fra"]["status"], "skipped");
+    EXPECT_NE(byId["freedict-eng-fra"]["error"].get<std::string>().find("not a gzip file"),
+              std::string::npos);
+    std::map<std::string, std::string> status;
+    for (const auto& language : sources["languages"]) status[language["code"]] = language["status"];
+    EXPECT_EQ(status["spa"], "ok");
+    EXPECT_EQ(status["fre"], "not-installed");
+    EXPECT_EQ(status["rum"], "none-in-debian");
+    EXPECT_EQ(sources["morphology"]["exceptions"], 4);
+}
+
+TEST_F(DictionaryServiceTest, AnswersTheSameFromManyThreads) {
+    const std::vector<std::string> texts{"went", "children", "better", "huge", "give up on it"};
+    std::vector<std::string> expected;
+    for (const auto& text : texts) expected.push_back(service_->lookup(text, "spa").json);
+    std::vector<std::thread> threads;
+    std::atomic<int> mismatches{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                const std::size_t k = static_cast<std::size_t>(i + t) % texts.size();
+                if (service_->lookup(texts[k], "spa").json != expected[k]) ++mismatches;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, 0);
+}
+
+}  // namespace
+}  // namespace lirra::server::dictionary::test

@@ -1,0 +1,167 @@
+// How a clicked line becomes words and dictionary forms: splitting, contractions, WordNet's
+// morphology, and the table of the pages' languages against FreeDict's names.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "Morphology.h"
+#include "NativeLanguages.h"
+#include "Words.h"
+
+namespace lirra::server::dictionary::test {
+namespace {
+
+std::string texts(const std::vector<Word>& words) {
+    std::string out;
+    for (const auto& word : words) {
+        out += (out.empty() ? "" : " ") + word.text + (word.breakAfter ? "|" : "");
+    }
+    return out;
+}
+
+TEST(WordsTest, SplitsALineAsALearnerSeesIt) {
+    struct Case {
+        const char* line;
+        const char* words;  // "|" after a word that ends a phrase
+    } cases[] = {
+        {"Don’t give up, Tom!", "don't give up| tom|"},
+        {"  “Look  out!” she said.", "look out| she said|"},
+        {"She's my mother-in-law...", "she's my mother-in-law|"},
+        {"Wait - what?", "wait| what|"},
+        {"well—maybe", "well| maybe"},
+        {"<i>Look</i> <b>up</b>", "look up"},
+        {"rock &amp; roll &#39;n&#x27; more", "rock| roll 'n' more"},
+        {"e.g. U.S. 3.5", "e.g| u.s| 3.5"},
+        {"goin' home, 'cause", "goin' home| 'cause"},
+        {"Ünïcödé ŁÓDŹ Добрый", "ünïcödé łódź добрый"},
+        {"שלום עולם", "שלום עולם"},
+        {"I ❤️ you 🙂", "i| you|"},
+        {"?!... ---", ""},
+        {"a\xff\xfe"
+         "b c\xc3",
+         "a| b c|"},
+        {std::string("nul\0byte", 8).c_str(), "nul"},  // the C string ends at the NUL
+        {"x<yz and a>b", "x b"},                       // read as a tag: markup is never a word
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(texts(splitWords(c.line, 16)), c.words) << c.line;
+    }
+    EXPECT_EQ(texts(splitWords(std::string("nul\0byte", 8), 16)), "nul| byte");
+    EXPECT_EQ(splitWords("one two three four", 2).size(), 2u);
+    EXPECT_EQ(splitWords("Don’t", 1).front().surface, "Don’t");
+}
+
+TEST(WordsTest, UndoesContractionsAndPossessives) {
+    struct Case {
+        const char* word;
+        std::vector<std::string> parts;
+    } cases[] = {
+        {"don't", {"do", "not"}},     {"won't", {"will", "not"}},
+        {"can't", {"can", "not"}},    {"we'll", {"we", "will"}},
+        {"i'd", {"i", "would"}},      {"they're", {"they", "be"}},
+        {"i've", {"i", "have"}},      {"i'm", {"i", "be"}},
+        {"it's", {"it", "be"}},       {"tom's", {"tom"}},
+        {"children's", {"children"}}, {"students'", {"students"}},
+        {"goin'", {"going"}},         {"'em", {"them"}},
+        {"let's", {"let", "us"}},     {"'look", {"look"}},
+        {"o'clock", {"o'clock"}},     {"'", {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> parts;
+        for (const auto& part : expandContraction(c.word)) parts.push_back(part.word);
+        EXPECT_EQ(parts, c.parts) << c.word;
+    }
+    // The verb before "n't" and the word a contraction adds are verbs.
+    const auto dont = expandContraction("don't");
+    EXPECT_EQ(dont[0].partsOfSpeech, unsigned{kVerb});
+    EXPECT_EQ(dont[1].partsOfSpeech, unsigned{kAdverb});
+}
+
+TEST(MorphologyTest, FindsBaseFormsThroughExceptionsAndRules) {
+    Morphology morphology;
+    morphology.addExceptions(kVerb, "went go\nran run\nrunning run\nwas be\nbeen be\n");
+    morphology.addExceptions(kNoun, "children child\nmice mouse\ngeese goose\n");
+    morphology.addExceptions(kAdjective, "better good well\nbigger big\n");
+    morphology.addExceptions(kAdverb, "better well\n");
+    morphology.addExceptions(kNoun, "no_base\nphrases_out phrase_out\n");
+    struct Case {
+        const char* word;
+        const char* base;
+        unsigned parts;  // the parts of speech the base is reached in
+    } cases[] = {
+        {"went", "go", kVerb},
+        {"children", "child", kNoun},
+        {"better", "good", kAdjective},
+        {"better", "well", kAdjective | kAdverb},
+        {"running", "run", kVerb},
+        {"studies", "study", kNoun | kVerb},
+        {"mice", "mouse", kNoun},
+        {"was", "be", kVerb},
+        {"boxes", "box", kNoun | kVerb},
+        {"churches", "church", kNoun},
+        {"women", "woman", kNoun},
+        {"watched", "watch", kVerb},
+        {"making", "make", kVerb},
+        {"taller", "tall", kAdjective},
+        {"largest", "large", kAdjective},
+        {"phrases out", "phrase out", kNoun},
+    };
+    for (const auto& c : cases) {
+        const auto forms = morphology.baseForms(c.word);
+        const auto found = std::find_if(forms.begin(), forms.end(),
+                                        [&](const BaseForm& f) { return f.word == c.base; });
+        ASSERT_NE(found, forms.end()) << c.word << " → " << c.base;
+        EXPECT_EQ(found->partsOfSpeech & c.parts, c.parts) << c.word << " → " << c.base;
+    }
+    // Exceptions come before the rules' guesses; nouns in "-ss" and short words keep their "s".
+    EXPECT_EQ(morphology.baseForms("went").front().word, "go");
+    for (const char* word : {"glass", "us", "is"}) {
+        for (const auto& form : morphology.baseForms(word)) {
+            EXPECT_FALSE(form.partsOfSpeech & kNoun) << word << " → " << form.word;
+        }
+    }
+    EXPECT_TRUE(morphology.baseForms("his", false).empty());
+    EXPECT_EQ(morphology.exceptionCount(), 12u);
+}
+
+TEST(NativeLanguagesTest, CoversEveryLanguageOfThePagesWithFreeDictsName) {
+    std::ifstream file(LIRRA_LANGUAGES_JS);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string source = text.str();
+    const std::regex entry(R"(\['([a-z]{3})', ')");
+    std::size_t codes = 0;
+    for (auto it = std::sregex_iterator(source.begin(), source.end(), entry);
+         it != std::sregex_iterator(); ++it, ++codes) {
+        const std::string code = (*it)[1];
+        const NativeLanguage* language = findNativeLanguage(code);
+        ASSERT_NE(language, nullptr) << code;
+        EXPECT_EQ(language->code, code);
+        if (!language->package.empty()) {
+            EXPECT_EQ(language->package, "dict-freedict-eng-" + std::string(language->freeDict));
+        }
+        EXPECT_NE(language->freeDict, "rom") << code << ": Romany is not a page language";
+    }
+    EXPECT_EQ(codes, nativeLanguages().size());
+    struct Pinned {
+        const char* code;
+        const char* freeDict;
+        bool inDebian;
+    } pinned[] = {{"rum", "ron", false}, {"fre", "fra", true},  {"ger", "deu", true},
+                  {"gre", "ell", true},  {"cze", "ces", true},  {"dut", "nld", true},
+                  {"chi", "zho", false}, {"per", "fas", false}, {"baq", "eus", false},
+                  {"ukr", "ukr", false}, {"nor", "nor", true}};
+    for (const auto& p : pinned) {
+        const NativeLanguage* language = findNativeLanguage(p.code);
+        ASSERT_NE(language, nullptr) << p.code;
+        EXPECT_EQ(language->freeDict, p.freeDict) << p.code;
+        EXPECT_EQ(!language->package.empty(), p.inDebian) << p.code;
+    }
+    EXPECT_EQ(findNativeLanguage("deu")->code, "ger");  // FreeDict's name works too
+    EXPECT_EQ(findNativeLanguage("rom"), nullptr);
+}
+
+}  // namespace
+}  // namespace lirra::server::dictionary::test
