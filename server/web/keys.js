@@ -19,27 +19,37 @@
         'm': 'toggleMute', 'M': 'toggleMute',
         'l': 'toggleList', 'L': 'toggleList',
         '?': 'toggleHelp', 'h': 'toggleHelp', 'H': 'toggleHelp',
+        'w': 'lookUpWords', 'W': 'lookUpWords',
         'Escape': 'closeAll'
+    };
+
+    // While a word's card is open these keys move between the words of the line and close it;
+    // the others keep their meaning.
+    var WORD_KEYS = {
+        'ArrowLeft': ['previousWord', 'back'], 'ArrowRight': ['nextWord', 'forward'],
+        'Escape': 'closeWord'
     };
 
     // The action of a keydown event, or null. Ctrl, Alt and Meta combinations are the
     // system's; a focused form field (inField) keeps its own keys (Space on a checkbox ticks
-    // it), all but Escape.
-    function actionFor(e, inField) {
+    // it), all but Escape. inWord: a word's card is open.
+    function actionFor(e, inField, inWord) {
         if (e.ctrlKey || e.altKey || e.metaKey) return null;
         if (inField && e.key !== 'Escape') return null;
-        if (!Object.prototype.hasOwnProperty.call(KEYS, e.key)) return null;
-        var entry = KEYS[e.key];
+        var has = function (table) { return Object.prototype.hasOwnProperty.call(table, e.key); };
+        var table = inWord && has(WORD_KEYS) ? WORD_KEYS : KEYS;
+        if (!has(table)) return null;
+        var entry = table[e.key];
         return typeof entry === 'string' ? entry : entry[e.shiftKey ? 1 : 0];
     }
 
     // Runs the action of e from actions (name -> function). Returns whether there was one.
-    function handle(e, inField, actions) {
-        var action = actionFor(e, inField);
+    function handle(e, inField, actions, inWord) {
+        var action = actionFor(e, inField, inWord);
         if (!action || !actions[action]) return false;
         actions[action]();
         return true;
     }
 
-    return { actionFor: actionFor, handle: handle, KEYS: KEYS };
+    return { actionFor: actionFor, handle: handle, KEYS: KEYS, WORD_KEYS: WORD_KEYS };
 });

@@ -10,7 +10,7 @@
     var SEEK_STEP_S = 5;
 
     var prefs, autoPause, transport, player;
-    var lineTracks, views, lineList, controls, subtitleMenu, panels, files;
+    var lineTracks, views, lineList, controls, subtitleMenu, panels, files, lookup;
     var videoId = null;
     var nativeCode = L.languages.DEFAULT_CODE;
     var settings = null;
@@ -28,7 +28,8 @@
     function renderLines(force) {
         L.tracks.LINES.forEach(function (line) {
             var visible = line === 'target' ? settings.showTarget : settings.showNative;
-            views[line].render(lineTracks.track(line), player.time, visible, force);
+            var drew = views[line].render(lineTracks.track(line), player.time, visible, force);
+            if (drew && line === 'target') lookup.lineChanged();
         });
         $('#line-target').toggleClass('off', !settings.showTarget);
         $('#line-native').toggleClass('off', !settings.showNative);
@@ -135,12 +136,19 @@
         toggleMute: function () { transport.toggleMute(); },
         toggleList: function () { panels.toggle('line-list'); },
         toggleHelp: function () { panels.toggle('help'); },
-        closeAll: function () { panels.closeAll(); }
+        closeAll: function () {
+            panels.closeAll();
+            lookup.close(true);
+        },
+        lookUpWords: function () { lookup.toggleKeyboard(); },
+        previousWord: function () { lookup.step(-1); },
+        nextWord: function () { lookup.step(1); },
+        closeWord: function () { lookup.close(true); }
     };
 
     function onKey(e) {
         var inField = $(e.target).is('input:not([type=range]), select, textarea');
-        if (!L.keys.handle(e, inField, actions)) return;
+        if (!L.keys.handle(e, inField, actions, lookup.isOpen())) return;
         e.preventDefault();
         panels.showChrome();
     }
@@ -190,6 +198,7 @@
             audioTrack: function (index) { transport.setAudioTrack(index); }
         });
         panels.wire(document);
+        lookup.wire(document.getElementById('line-target'), document.getElementById('word-card'));
         $('#lines').on('click', 'li[data-index]', function () {
             var jump = transport.lineNav.jumpTo(lineList.track, Number($(this).data('index')));
             if (jump) transport.goToJump(jump);
@@ -222,14 +231,21 @@
         });
         player = transport.player;
         lineTracks = new L.tracks.LineTracks(nativeCode);
+        // Every word of the English line can be looked up.
         views = {
-            target: new L.linerender.LineView(document, document.getElementById('line-target')),
+            target: new L.linerender.LineView(document, document.getElementById('line-target'), L.words.render),
             native: new L.linerender.LineView(document, document.getElementById('line-native'))
         };
         lineList = new L.linelist.LineList(document, $('#line-list'), $('#lines'));
         subtitleMenu = new L.subtitlemenu.SubtitleMenu($, $('#subtitle-menu'), {
             choose: chooseTrack, shift: shiftLine, show: setLineShown,
             addFile: function (file) { files.add(file, onAdded); }
+        });
+        lookup = new L.wordlookup.WordLookup({
+            $: $, document: document, window: window, transport: transport, toast: toast,
+            ajax: function (options) { return $.ajax(options); },
+            nativeCode: function () { return nativeCode; },
+            language: function () { return L.languages.label(nativeCode); }
         });
         files = new L.subtitlefiles.SubtitleFiles({
             videoId: videoId, toast: toast, ajax: function (options) { return $.ajax(options); }
