@@ -3,10 +3,10 @@
 #include <set>
 #include <tuple>
 
-#include "AssParser.h"
-#include "AssText.h"
 #include "CueTextCheck.h"
-#include "Text.h"
+#include "subtitles/AssParser.h"
+#include "subtitles/AssText.h"
+#include "subtitles/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace lirra;

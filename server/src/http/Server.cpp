@@ -11,6 +11,7 @@
 
 #include "http/HttpAdapter.h"
 #include "service/Service.h"
+#include "sources/ContainerSource.h"
 #include "sources/Library.h"
 #include "store/SqliteStore.h"
 
@@ -59,6 +60,7 @@ struct Server::Impl {
     ServerOptions options;
     Library library{kMaxSubtitleBytes};
     std::unique_ptr<Store> store;
+    std::unique_ptr<ContainerSource> containerSource;
     std::unique_ptr<ServiceContext> service;
     std::unique_ptr<HttpServer> http;
     std::thread thread;
@@ -82,6 +84,7 @@ struct Server::Impl {
         if (thread.joinable()) thread.join();
         http.reset();
         service.reset();
+        containerSource.reset();  // waits for the track being read, which uses the store
         store.reset();
         port = 0;
     }
@@ -117,6 +120,8 @@ std::string Server::start() {
     Impl* impl = impl_.get();
     auto service = std::make_unique<ServiceContext>(
         ServiceContext{*store, impl->library, ServiceLimits{}, [impl] { return impl->baseUrl(); }});
+    auto containerSource = std::make_unique<ContainerSource>(*store, impl->library);
+    service->sources.push_back(containerSource.get());
     const unsigned threads = options.threadCount ? options.threadCount : defaultThreadCount();
     auto http = std::make_unique<HttpServer>(serviceRoutes(*service), threads);
     std::uint16_t port = 0;
@@ -129,6 +134,7 @@ std::string Server::start() {
                      options.listenAddress.c_str());
     }
     impl->store = std::move(store);
+    impl->containerSource = std::move(containerSource);
     impl->service = std::move(service);
     impl->http = std::move(http);
     impl->port = port;

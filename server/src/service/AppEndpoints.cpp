@@ -107,6 +107,7 @@ HttpResponse lookup(const ServiceContext& context, const HttpRequest& request) {
         StoreStatus::Ok) {
         return storeFailure(error);
     }
+    for (SubtitleSource* source : context.sources) source->lookedUp(videoId, key);
     const std::string base = publicBaseUrl(context, request);
     json subs = json::array();
     for (const auto& entry : entries) {

@@ -53,12 +53,17 @@ HttpResponse videoTracks(const ServiceContext& context, const HttpRequest& reque
     const auto status = context.store.video(*id, video, error);
     if (status == StoreStatus::NotFound) return HttpResponse::error(404, "no such video");
     if (status != StoreStatus::Ok) return storeFailure(error);
+    // Asked before the tracks are read: a source holds its tracks before it stops being
+    // pending, so an answer that says "done" never lacks what was done.
+    bool pending = false;
+    for (const SubtitleSource* source : context.sources) pending = pending || source->pending(*id);
     std::vector<Track> tracks;
     if (context.store.tracks(*id, tracks, error) != StoreStatus::Ok) return storeFailure(error);
     json list = json::array();
     for (const auto& track : tracks) list.push_back(trackJson(track));
     json answer = videoJson(video);
     answer["tracks"] = std::move(list);
+    answer["pending"] = pending;
     return jsonResponse(200, answer);
 }
 

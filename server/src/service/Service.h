@@ -11,6 +11,7 @@
 
 #include "http/Http.h"
 #include "sources/Library.h"
+#include "sources/SubtitleSource.h"
 #include "store/Store.h"
 
 namespace lirra::server {
@@ -30,6 +31,8 @@ struct ServiceContext {
     ServiceLimits limits;
     // The address downloads are offered at when a request has no usable Host.
     std::function<std::string()> baseUrl;
+    // Told of every lookup; they work in the background (they must outlive the routes).
+    std::vector<SubtitleSource*> sources = {};
 };
 
 using ServiceHandler = HttpResponse (*)(const ServiceContext&, const HttpRequest&);

@@ -1,4 +1,4 @@
-#include "ContainerInput.h"
+#include "sources/ContainerInput.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +15,7 @@ extern "C" {
 namespace lirra::server {
 
 std::unique_ptr<ContainerInput> ContainerInput::open(int fd, std::uint64_t maxBytes,
+                                                     Clock::time_point deadline,
                                                      const std::atomic<bool>* stop,
                                                      std::string& error) {
     struct stat st {};
@@ -23,7 +24,7 @@ std::unique_ptr<ContainerInput> ContainerInput::open(int fd, std::uint64_t maxBy
         return nullptr;
     }
     std::unique_ptr<ContainerInput> input(
-        new ContainerInput(fd, static_cast<std::uint64_t>(st.st_size), maxBytes, stop));
+        new ContainerInput(fd, static_cast<std::uint64_t>(st.st_size), maxBytes, deadline, stop));
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
     if (buffer) {
         input->avio_ = avio_alloc_context(buffer, kBufferBytes, 0, input.get(),
@@ -48,6 +49,10 @@ ContainerInput::~ContainerInput() {
 int ContainerInput::read(void* opaque, std::uint8_t* buffer, int size) {
     auto* self = static_cast<ContainerInput*>(opaque);
     if (self->stopped()) return AVERROR_EXIT;
+    if (Clock::now() > self->deadline_) {
+        self->timedOut_ = true;
+        return AVERROR_EXIT;
+    }
     if (self->bytesRead_ >= self->maxBytes_) {
         self->hitLimit_ = true;
         return AVERROR_EOF;

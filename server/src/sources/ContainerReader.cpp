@@ -1,9 +1,9 @@
-#include "ContainerReader.h"
+#include "sources/ContainerReader.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "ContainerInput.h"
+#include "sources/ContainerInput.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -193,7 +193,8 @@ ContainerScan readContainerTracks(int fd, const ContainerLimits& limits,
     if (av_log_get_level() == AV_LOG_INFO) av_log_set_level(AV_LOG_FATAL);
     std::string error;
     // The bound is only known once the file is: open once to learn the size, then for real.
-    auto probe = ContainerInput::open(fd, 0, stop, error);
+    const auto deadline = ContainerInput::Clock::now() + limits.maxTime;
+    auto probe = ContainerInput::open(fd, 0, deadline, stop, error);
     if (!probe) {
         scan.notes.push_back(error);
         return scan;
@@ -203,7 +204,7 @@ ContainerScan readContainerTracks(int fd, const ContainerLimits& limits,
     const auto maxBytes =
         static_cast<std::uint64_t>(static_cast<double>(scan.fileSize) * limits.maxReadFactor) +
         limits.maxReadSlack;
-    auto input = ContainerInput::open(fd, maxBytes, stop, error);
+    auto input = ContainerInput::open(fd, maxBytes, deadline, stop, error);
     AVFormatContext* raw = input ? avformat_alloc_context() : nullptr;
     if (!raw) {
         scan.notes.push_back(input ? "out of memory" : error);
@@ -242,8 +243,12 @@ ContainerScan readContainerTracks(int fd, const ContainerLimits& limits,
         av_packet_unref(pkt.get());
     }
     scan.bytesRead = input->bytesRead();
-    scan.complete = rc == AVERROR_EOF && !input->hitLimit() && !input->stopped();
-    if (input->hitLimit()) {
+    scan.complete =
+        rc == AVERROR_EOF && !input->hitLimit() && !input->stopped() && !input->timedOut();
+    if (input->timedOut()) {
+        scan.notes.push_back("stopped reading after " + std::to_string(limits.maxTime.count()) +
+                             " s, at byte " + std::to_string(scan.bytesRead));
+    } else if (input->hitLimit()) {
         scan.notes.push_back("stopped reading after " + std::to_string(scan.bytesRead) +
                              " bytes of a " + std::to_string(scan.fileSize) + "-byte file");
     } else if (input->stopped()) {

@@ -5,11 +5,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "ContainerTrackText.h"
+#include "sources/ContainerTrackText.h"
 
 namespace lirra::server {
 
@@ -38,6 +39,9 @@ struct ContainerLimits {
     // Hostile files could make the demuxer go back and forth; it stops reading past this.
     double maxReadFactor = 2.0;
     std::uint64_t maxReadSlack = 16 * 1024 * 1024;
+    // Garbage makes the demuxer look for its next element byte by byte (some 30 MB/s on a busy
+    // machine); however large the file, one reading ends after this.
+    std::chrono::seconds maxTime{1200};
     std::size_t maxTracks = 64;
 };
 

@@ -1,4 +1,4 @@
-#include "ContainerTrackText.h"
+#include "sources/ContainerTrackText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -111,7 +111,8 @@ std::string clock(std::int64_t ms, TrackTextKind kind) {
     char text[48];
     const long long h = ms / 3600000, m = ms / 60000 % 60, s = ms / 1000 % 60;
     if (kind == TrackTextKind::Ass) {
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%02lld", h, m, s, static_cast<long long>(ms % 1000 / 10));
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%02lld", h, m, s,
+                      static_cast<long long>(ms % 1000 / 10));
     } else {
         std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld%c%03lld", h, m, s,
                       kind == TrackTextKind::SubRip ? ',' : '.', static_cast<long long>(ms % 1000));

@@ -25,7 +25,7 @@ std::optional<std::string> canonicalPath(const std::string& path) {
 
 bool isSubtitleExtension(std::string_view ext) {
     const std::string lower = asciiLower(ext);
-    return lower == "srt" || lower == "vtt" || lower == "sub";
+    return lower == "srt" || lower == "vtt" || lower == "sub" || lower == "ass" || lower == "ssa";
 }
 
 std::int64_t mtimeNs(const struct stat& st) {

@@ -1,4 +1,4 @@
-#include "SourceQueue.h"
+#include "sources/SourceQueue.h"
 
 namespace lirra::server {
 

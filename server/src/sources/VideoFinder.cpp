@@ -1,4 +1,4 @@
-#include "VideoFinder.h"
+#include "sources/VideoFinder.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <set>
 #include <utility>
 
-#include "VideoHash.h"
+#include "sources/VideoHash.h"
 
 namespace lirra::server {
 namespace {

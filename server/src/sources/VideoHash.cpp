@@ -1,4 +1,4 @@
-#include "VideoHash.h"
+#include "sources/VideoHash.h"
 
 #include <unistd.h>
 

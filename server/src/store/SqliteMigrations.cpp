@@ -41,6 +41,43 @@ CREATE TABLE subtitles (
 );
 CREATE INDEX subtitles_video ON subtitles(video_id);
 )sql",
+    // Tracks read out of the video file itself, and that file: where it is and whether it has
+    // been read. SQLite cannot change a CHECK, so the table is made anew with the same rows;
+    // 'online' is let in now too, for the tracks fetched from the online database.
+    R"sql(
+CREATE TABLE subtitles_v2 (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    video_id INTEGER NOT NULL REFERENCES videos(id) ON DELETE CASCADE,
+    origin TEXT NOT NULL
+        CHECK (origin IN ('library', 'client', 'learner', 'container', 'online')),
+    library_file_id INTEGER REFERENCES library_files(id),
+    file_name TEXT NOT NULL,
+    language TEXT NOT NULL DEFAULT '',
+    format TEXT NOT NULL DEFAULT '',
+    encoding TEXT NOT NULL DEFAULT '',
+    original BLOB,
+    text TEXT,
+    created_at INTEGER NOT NULL,
+    stored_at INTEGER,
+    UNIQUE (video_id, library_file_id),
+    CHECK ((original IS NULL) = (text IS NULL))
+);
+INSERT INTO subtitles_v2 (id, video_id, origin, library_file_id, file_name, language, format,
+                          encoding, original, text, created_at, stored_at)
+    SELECT id, video_id, origin, library_file_id, file_name, language, format, encoding,
+           original, text, created_at, stored_at FROM subtitles;
+DROP TABLE subtitles;
+ALTER TABLE subtitles_v2 RENAME TO subtitles;
+CREATE INDEX subtitles_video ON subtitles(video_id);
+CREATE TABLE video_files (
+    video_id INTEGER PRIMARY KEY REFERENCES videos(id) ON DELETE CASCADE,
+    path TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    mtime_ns INTEGER NOT NULL,
+    found_at INTEGER NOT NULL,
+    scanned_at INTEGER
+);
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

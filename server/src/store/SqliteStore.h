@@ -29,6 +29,13 @@ class SqliteStore final : public Store {
                        std::string& error) override;
     StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos,
                              std::string& error) override;
+    // In SqliteVideoFiles.cpp.
+    StoreStatus videoFile(std::int64_t videoId, VideoFile& file, std::string& error) override;
+    StoreStatus rememberVideoFile(std::int64_t videoId, const VideoFile& file,
+                                  std::string& error) override;
+    StoreStatus holdContainerTracks(std::int64_t videoId,
+                                    const std::vector<SubtitleContent>& tracks,
+                                    std::string& error) override;
 
   private:
     explicit SqliteStore(std::string path) : pool_(std::move(path)) {}

@@ -41,7 +41,9 @@ struct Track {
     std::int64_t id = 0;
     std::string fileName;
     std::string language;
-    std::string origin;  // "client" (uploaded after a lookup) or "learner" (added from a page)
+    // "client" (uploaded after a lookup), "learner" (added from a page) or "container" (read
+    // out of the video file in a library folder)
+    std::string origin;
     std::string format;
     std::string encoding;
     std::string text;  // UTF-8
@@ -66,6 +68,14 @@ struct DownloadSource {
     std::string fileName;
     std::optional<std::string> held;  // the bytes, when the service holds them
     std::string libraryPath;          // else where the offered file lies
+};
+
+// The file in a library folder that a looked-up video was found to be.
+struct VideoFile {
+    std::string path;  // canonical
+    std::uint64_t size = 0;
+    std::int64_t mtimeNs = 0;
+    bool scanned = false;  // its container has been read, whether or not it held any track
 };
 
 enum class StoreStatus { Ok, NotFound, Failed };
@@ -99,6 +109,18 @@ class Store {
     // Most recently looked up first.
     virtual StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos,
                                      std::string& error) = 0;
+
+    // The file remembered for a video; NotFound when none is.
+    virtual StoreStatus videoFile(std::int64_t videoId, VideoFile& file, std::string& error) = 0;
+    // Remembers (or moves) the video's file; whether it was scanned is kept.
+    virtual StoreStatus rememberVideoFile(std::int64_t videoId, const VideoFile& file,
+                                          std::string& error) = 0;
+    // Holds the tracks read out of the video's container (origin "container") and marks it
+    // scanned, all of it or none of it. NotFound (and nothing held) when the video's file is not
+    // known or its container was read before.
+    virtual StoreStatus holdContainerTracks(std::int64_t videoId,
+                                            const std::vector<SubtitleContent>& tracks,
+                                            std::string& error) = 0;
 };
 
 }  // namespace lirra::server

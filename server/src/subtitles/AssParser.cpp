@@ -1,4 +1,4 @@
-#include "AssParser.h"
+#include "subtitles/AssParser.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <string>
 #include <tuple>
 
-#include "AssText.h"
+#include "subtitles/AssText.h"
 
 namespace lirra::server {
 namespace {

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "SubtitleParser.h"
+#include "subtitles/SubtitleParser.h"
 
 namespace lirra::server {
 

@@ -1,4 +1,4 @@
-#include "AssText.h"
+#include "subtitles/AssText.h"
 
 #include <cctype>
 #include <vector>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "subtitles/AssParser.h"
 #include "subtitles/MicroDvd.h"
 #include "subtitles/SubRip.h"
 #include "subtitles/SubtitleLines.h"
@@ -18,6 +19,11 @@ ParsedSubtitle parseSubtitle(std::string_view utf8) {
     ParsedSubtitle result;
     if (first == lines.size()) return result;
     const auto head = trim(lines[first]);
+    if (looksLikeAss(head)) {
+        result.format = SubtitleFormat::Ass;
+        result.cues = parseAss(utf8);  // already in order
+        return result;
+    }
     if (isWebVttHeader(head)) {
         result.format = SubtitleFormat::WebVtt;
         result.cues = parseWebVtt(lines, first + 1);
@@ -44,6 +50,8 @@ const char* formatName(SubtitleFormat format) {
             return "vtt";
         case SubtitleFormat::MicroDvd:
             return "sub";
+        case SubtitleFormat::Ass:
+            return "ass";
         case SubtitleFormat::Unknown:
             break;
     }

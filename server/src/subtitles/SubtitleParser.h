@@ -17,7 +17,7 @@ struct Cue {
     std::string text;
 };
 
-enum class SubtitleFormat { Unknown, SubRip, WebVtt, MicroDvd };
+enum class SubtitleFormat { Unknown, SubRip, WebVtt, MicroDvd, Ass };
 
 struct ParsedSubtitle {
     SubtitleFormat format = SubtitleFormat::Unknown;
@@ -27,6 +27,6 @@ struct ParsedSubtitle {
 // The format is told from the text, not the file name. Malformed cues are skipped.
 ParsedSubtitle parseSubtitle(std::string_view utf8);
 
-const char* formatName(SubtitleFormat format);  // "srt", "vtt", "sub", "unknown"
+const char* formatName(SubtitleFormat format);  // "srt", "vtt", "sub", "ass", "unknown"
 
 }  // namespace lirra::server

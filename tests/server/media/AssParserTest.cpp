@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "AssParser.h"
-#include "AssText.h"
+#include "subtitles/AssParser.h"
+#include "subtitles/AssText.h"
 
 namespace lirra::server {
 namespace {

@@ -5,11 +5,11 @@
 
 #include <random>
 
-#include "AssParser.h"
-#include "ContainerReader.h"
 #include "MediaFiles.h"
-#include "SubtitleParser.h"
-#include "VideoFinder.h"
+#include "sources/ContainerReader.h"
+#include "sources/VideoFinder.h"
+#include "subtitles/AssParser.h"
+#include "subtitles/SubtitleParser.h"
 
 namespace lirra::server {
 namespace {
@@ -148,6 +148,12 @@ TEST_F(ContainerReaderTest, BoundedReadingOfAHugeSparseFile) {
     EXPECT_LE(bounded.bytesRead, (10ULL << 30) / 100);
     EXPECT_EQ(bounded.tracks.size(), 3u);
     ASSERT_FALSE(bounded.notes.empty());
+
+    ContainerLimits noTime;
+    noTime.maxTime = std::chrono::seconds(0);
+    const ContainerScan late = scanFile(path, noTime);
+    EXPECT_FALSE(late.complete);
+    EXPECT_TRUE(late.tracks.empty());
 
     std::atomic<bool> stop{true};
     const ContainerScan stopped = scanFile(path, {}, &stop);

@@ -33,5 +33,7 @@ class MediaFolder {
 
 // The client's hash of a whole file's bytes, written out independently of the service's.
 std::uint64_t referenceHash(const std::string& bytes);
+// The same of a file, reading only its first and last 64 KiB.
+std::uint64_t referenceHashOfFile(const std::string& path);
 
 }  // namespace lirra::server::test

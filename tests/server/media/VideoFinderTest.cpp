@@ -9,9 +9,9 @@
 #include <thread>
 
 #include "MediaFiles.h"
-#include "SourceQueue.h"
-#include "VideoFinder.h"
-#include "VideoHash.h"
+#include "sources/SourceQueue.h"
+#include "sources/VideoFinder.h"
+#include "sources/VideoHash.h"
 
 namespace lirra::server {
 namespace {

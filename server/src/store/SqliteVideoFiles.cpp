@@ -1,0 +1,93 @@
+// SqliteStore's memory of video files: where a looked-up video lies in a library folder, whether
+// its container was read, and the tracks that came out of it.
+#include <chrono>
+
+#include "store/SqliteStore.h"
+
+namespace lirra::server {
+namespace {
+
+using sqlite::Connection;
+using sqlite::Statement;
+using sqlite::Transaction;
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+StoreStatus failed(Connection& db, std::string& error) {
+    error = "database error: " + db.lastError();
+    return StoreStatus::Failed;
+}
+
+}  // namespace
+
+StoreStatus SqliteStore::videoFile(std::int64_t videoId, VideoFile& file, std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    auto st = db->statement(
+        "SELECT path, size, mtime_ns, scanned_at IS NOT NULL FROM video_files WHERE video_id = ?1");
+    st.bind(1, videoId);
+    switch (st.step()) {
+        case Statement::Step::Row:
+            file = {st.columnText(0), static_cast<std::uint64_t>(st.columnInt(1)), st.columnInt(2),
+                    st.columnInt(3) != 0};
+            return StoreStatus::Ok;
+        case Statement::Step::Done:
+            return StoreStatus::NotFound;
+        case Statement::Step::Error:
+            break;
+    }
+    return failed(*db, error);
+}
+
+StoreStatus SqliteStore::rememberVideoFile(std::int64_t videoId, const VideoFile& file,
+                                           std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    auto st = db->statement(
+        "INSERT INTO video_files (video_id, path, size, mtime_ns, found_at) "
+        "SELECT id, ?2, ?3, ?4, ?5 FROM videos WHERE id = ?1 "
+        "ON CONFLICT (video_id) DO UPDATE SET path = excluded.path, size = excluded.size, "
+        "mtime_ns = excluded.mtime_ns, found_at = excluded.found_at");
+    st.bind(1, videoId).bind(2, file.path).bind(3, static_cast<std::int64_t>(file.size));
+    st.bind(4, file.mtimeNs).bind(5, nowMs());
+    if (!st.run()) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+StoreStatus SqliteStore::holdContainerTracks(std::int64_t videoId,
+                                             const std::vector<SubtitleContent>& tracks,
+                                             std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    Transaction tx(*db, Transaction::Kind::Write);
+    if (!tx.begun()) return failed(*db, error);
+    const std::int64_t now = nowMs();
+    {
+        // Marked first: a video whose container was read already gets nothing more from it.
+        auto st = db->statement(
+            "UPDATE video_files SET scanned_at = ?2 WHERE video_id = ?1 AND scanned_at IS NULL "
+            "RETURNING video_id");
+        st.bind(1, videoId).bind(2, now);
+        const auto step = st.step();
+        if (step == Statement::Step::Error) return failed(*db, error);
+        if (step == Statement::Step::Done) return StoreStatus::NotFound;
+        if (!st.run()) return failed(*db, error);
+    }
+    for (const auto& c : tracks) {
+        auto st = db->statement(
+            "INSERT INTO subtitles (video_id, origin, file_name, language, format, encoding, "
+            "original, text, created_at, stored_at) VALUES (?1, 'container', ?2, ?3, ?4, ?5, ?6, "
+            "?7, ?8, ?8)");
+        st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
+        st.bind(5, c.encoding).bindBlob(6, c.original).bind(7, c.text).bind(8, now);
+        if (!st.run()) return failed(*db, error);
+    }
+    if (!tx.commit()) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+}  // namespace lirra::server
