@@ -41,12 +41,12 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
           .application = platform.application(),
           .screens = *this,
           .mainWindow = platform.mainWindow(),
-          .player = [this] { return playerScreen_.player(); },
+          .player = [this] { return player(); },
           .videoView = [this]() -> VideoView* {
               VideoViewController* video = playerScreen_.vlcVideoViewController();
               return video ? &video->view() : nullptr;
           },
-          .playerWebView = [this] { return playerScreen_.playerWebView(); },
+          .playerWebView = [this] { return playerWebView(); },
           .hideLoader = [this] { hideLoader(); },
       }),
       launcher_(playbackContext_),
