@@ -25,10 +25,12 @@
 
     // ---- subtitles ----
 
+    // force: true, or the lines to draw anew (an array).
     function renderLines(force) {
         L.tracks.LINES.forEach(function (line) {
             var visible = line === 'target' ? settings.showTarget : settings.showNative;
-            var drew = views[line].render(lineTracks.track(line), player.time, visible, force);
+            var redraw = Array.isArray(force) ? force.indexOf(line) >= 0 : force;
+            var drew = views[line].render(lineTracks.track(line), player.time, visible, redraw);
             if (drew && line === 'target') lookup.lineChanged();
         });
         $('#line-target').toggleClass('off', !settings.showTarget);
@@ -51,11 +53,15 @@
         refreshList();
     }
 
+    // The service's tracks, asked again while it still reads more out of the video: only a
+    // line whose track changed is drawn anew, so the line on screen does not blink.
     function onTracks(held, name) {
         if (!fileName && name !== null) setFileName(name);
-        if (lineTracks.replace(held)) {
-            lineTracks.restore(prefs.video(videoId));
-            tracksChanged();
+        var changed = lineTracks.update(held, prefs.video(videoId));
+        if (changed !== null) {
+            subtitleMenu.build(lineTracks, settings, lineTitle('native'));
+            renderLines(changed);
+            if (changed.length) refreshList();
         }
         return lineTracks.list.length > 0;
     }

@@ -9,6 +9,10 @@
 
     var TIMEOUT_MS = 8000;
     var RETRY_MS = [1000, 2000, 4000, 8000];  // waits before asking for the tracks again
+    // While the service still works on the video (reading the tracks inside it), it is asked
+    // again this often, for at most this long.
+    var PENDING_POLL_MS = 2000;
+    var PENDING_MAX_MS = 2 * 60 * 1000;
     var MAX_FILE_BYTES = 8 * 1024 * 1024;
     var FILE_NAME = /\.(srt|sub|vtt)$/i;
 
@@ -20,32 +24,42 @@
     }
 
     // options: videoId (null: none), ajax (jQuery's, or one with the same done/fail answer),
-    // toast(text), setTimeout, newForm() (a FormData).
+    // toast(text), setTimeout, now() (ms), newForm() (a FormData).
     function SubtitleFiles(options) {
         this.videoId = options.videoId;
         this.ajax = options.ajax;
         this.toast = options.toast;
         this.setTimeout = options.setTimeout || function (fn, ms) { return setTimeout(fn, ms); };
+        this.now = options.now || function () { return Date.now(); };
         this.newForm = options.newForm || function () { return new FormData(); };
     }
 
     // The page may come up while the app is still handing the service the files it found, and
     // a busy engine can hold the first request back for seconds: a failed or empty answer is
-    // asked again a few times before the learner is told. onAnswer(tracks, fileName or null)
-    // returns whether the page now holds any track.
-    SubtitleFiles.prototype.load = function (onAnswer, attempt) {
+    // asked again a few times before the learner is told. An answer that says the service is
+    // still working ("pending") is asked again every 2 s, for at most 2 minutes, whatever it
+    // held. onAnswer(tracks, fileName or null) returns whether the page now holds any track.
+    SubtitleFiles.prototype.load = function (onAnswer, attempt, pendingSince) {
         attempt = attempt || 0;
         if (this.videoId === null) return;
         var self = this;
         var last = attempt + 1 >= RETRY_MS.length;
         var again = function () {
-            self.setTimeout(function () { self.load(onAnswer, attempt + 1); }, RETRY_MS[attempt]);
+            self.setTimeout(function () { self.load(onAnswer, attempt + 1, pendingSince); }, RETRY_MS[attempt]);
         };
         this.ajax({ url: '../api/videos/' + this.videoId + '/tracks', dataType: 'json',
                     cache: false, timeout: TIMEOUT_MS }).done(function (data) {
             var held = data && Array.isArray(data.tracks) ? data.tracks : [];
             var name = data && typeof data.fileName === 'string' ? data.fileName : null;
-            if (onAnswer(held, name)) return;
+            var holds = onAnswer(held, name);
+            if (data && data.pending === true) {
+                var since = pendingSince === undefined ? self.now() : pendingSince;
+                if (self.now() - since < PENDING_MAX_MS) {
+                    self.setTimeout(function () { self.load(onAnswer, attempt, since); }, PENDING_POLL_MS);
+                    return;
+                }
+            }
+            if (holds) return;
             if (!last) again();
             else self.toast('No subtitles yet: add a file in the Subtitles menu.');
         }).fail(function () {
@@ -81,5 +95,6 @@
     };
 
     return { SubtitleFiles: SubtitleFiles, fileProblem: fileProblem, RETRY_MS: RETRY_MS,
+             PENDING_POLL_MS: PENDING_POLL_MS, PENDING_MAX_MS: PENDING_MAX_MS,
              MAX_FILE_BYTES: MAX_FILE_BYTES };
 });

@@ -62,6 +62,38 @@
         return true;
     };
 
+    function sameTracks(a, b) {
+        if (a.length !== b.length) return false;
+        for (var i = 0; i < a.length; ++i) if (a[i].subtitleId !== b[i].subtitleId) return false;
+        return true;
+    }
+
+    // Takes the service's answer, asked again while it is still working on the video. The first
+    // tracks are chosen as stored (restore). Tracks that come later leave every line as it is,
+    // so the line on screen does not change under the learner, except a line that has no track
+    // yet, or whose stored choice has only now come. Returns the lines whose track changed, or
+    // null when the answer changed nothing.
+    LineTracks.prototype.update = function (list, saved) {
+        if (sameTracks(list, this.list)) return null;
+        var first = !this.list.length;
+        if (!this.replace(list)) return null;
+        if (first) {
+            this.restore(saved);
+            return LINES.slice();
+        }
+        var self = this, changed = [];
+        LINES.forEach(function (line) {
+            var l = self.lines[line], stored = saved[line].track;
+            var showing = l.trackId !== null && l.trackId !== NONE && self.byId(l.trackId);
+            var id = stored !== null && stored !== NONE && self.byId(stored) ? stored
+                : showing || stored === NONE ? l.trackId : self.choose(line, stored);
+            if (id === l.trackId) return;
+            self.setTrack(line, id);
+            changed.push(line);
+        });
+        return changed;
+    };
+
     // Stored choices and offsets (the shape of Prefs.video) applied to the tracks held.
     LineTracks.prototype.restore = function (saved) {
         var self = this;
