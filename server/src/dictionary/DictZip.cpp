@@ -88,7 +88,7 @@ class DictZipData final : public DictData {
             }
         }
         auto chunk = inflate(index, needed);
-        if (!chunk) return nullptr;
+        if (!chunk || chunk->size() < needed) return nullptr;
         std::lock_guard lock(mutex_);
         std::erase_if(cache_, [&](const auto& entry) { return entry.first == index; });
         cache_.emplace_front(index, chunk);
@@ -96,12 +96,13 @@ class DictZipData final : public DictData {
         return chunk;
     }
 
-    // Each chunk was deflated up to a full flush, so it inflates on its own as raw deflate.
-    std::shared_ptr<const std::string> inflate(std::size_t index, std::size_t needed) const {
+    // Up to `wanted` bytes of a chunk, fewer where it ends; null if zlib finds it damaged. Each
+    // chunk was deflated up to a full flush, so it inflates on its own as raw deflate.
+    std::shared_ptr<const std::string> inflate(std::size_t index, std::size_t wanted) const {
         const Chunk& chunk = chunks_[index];
         std::string compressed(chunk.size, '\0');
         if (!source_->readAt(chunk.offset, compressed.size(), compressed.data())) return nullptr;
-        auto out = std::make_shared<std::string>(needed, '\0');
+        auto out = std::make_shared<std::string>(wanted, '\0');
         z_stream stream{};
         if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return nullptr;
         stream.next_in = reinterpret_cast<Bytef*>(compressed.data());
@@ -109,14 +110,9 @@ class DictZipData final : public DictData {
         stream.next_out = reinterpret_cast<Bytef*>(out->data());
         stream.avail_out = static_cast<uInt>(out->size());
         const int status = ::inflate(&stream, Z_SYNC_FLUSH);
-        const std::size_t produced = out->size() - stream.avail_out;
+        out->resize(out->size() - stream.avail_out);
         inflateEnd(&stream);
-        if (status != Z_OK && status != Z_STREAM_END) return nullptr;
-        if (produced < needed) {
-            // Only the file's end may stop short, and only when asked for more than it holds.
-            if (status != Z_STREAM_END || needed <= expectedLength(index)) return nullptr;
-            out->resize(produced);
-        }
+        if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR) return nullptr;
         return out;
     }
 

@@ -219,11 +219,19 @@ std::string DictionaryService::sourceName(std::size_t index) const {
     return catalog_.files()[index].id;
 }
 
-void DictionaryService::warmUp() const {
-    const auto& files = catalog_.files();
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (files[i].role == DictionaryRole::kDefinitions) catalog_.open(i);
-    }
+void DictionaryService::warmUpInBackground() {
+    if (warmUp_.joinable()) return;
+    warmUp_ = std::thread([this] {
+        const auto& files = catalog_.files();
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            if (files[i].role == DictionaryRole::kDefinitions) catalog_.open(i);
+        }
+        if (pronunciationSource_ != std::string::npos) catalog_.open(pronunciationSource_);
+    });
+}
+
+DictionaryService::~DictionaryService() {
+    if (warmUp_.joinable()) warmUp_.join();
 }
 
 DictionaryService::Translations DictionaryService::translationsFor(std::string_view code) const {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "DictionaryCatalog.h"
@@ -14,15 +15,16 @@
 
 namespace lirra::server::dictionary {
 
+inline constexpr const char* kDefaultMorphologyFolder = "/usr/share/wordnet";
+
 struct DictionaryOptions {
-    std::vector<std::string> folders;  // searched in this order
-    std::string morphologyFolder;      // WordNet's exception lists (wordnet-base)
-    DictionaryCatalog::Log log;        // one line per problem; stderr when empty
+    std::vector<std::string> folders = {};                    // searched in this order
+    std::string morphologyFolder = kDefaultMorphologyFolder;  // WordNet's exception lists
+    DictionaryCatalog::Log log = {};  // one line per problem; stderr when empty
 };
 
 // Debian's dictd folder, then the learner's: DATA/dictionaries.
 std::vector<std::string> defaultDictionaryFolders(const std::string& dataDirectory);
-inline constexpr const char* kDefaultMorphologyFolder = "/usr/share/wordnet";
 
 struct DictionaryReply {
     int status = 200;
@@ -46,8 +48,12 @@ class DictionaryService {
     // all), and the status of each of the pages' languages.
     DictionaryReply sources() const;
 
-    // Opens WordNet ahead of the first look-up.
-    void warmUp() const;
+    // Opens the English dictionaries and the one pronunciations come from ahead of the first
+    // look-up, on a thread of its own that the destructor waits for.
+    void warmUpInBackground();
+    ~DictionaryService();
+    DictionaryService(const DictionaryService&) = delete;
+    DictionaryService& operator=(const DictionaryService&) = delete;
 
   private:
     struct Translations;
@@ -58,6 +64,7 @@ class DictionaryService {
     DictionaryCatalog catalog_;
     Morphology morphology_;
     std::size_t pronunciationSource_;  // the largest FreeDict dictionary; npos if none
+    std::thread warmUp_;
 };
 
 }  // namespace lirra::server::dictionary

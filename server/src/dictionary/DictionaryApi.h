@@ -1,0 +1,12 @@
+// The pages' dictionary routes, GET api/dictionary/lookup?text=&native= and GET
+// api/dictionary/sources (see server/API.md). Compiled into lirra_server, which routes to them.
+#pragma once
+
+#include "service/Service.h"
+
+namespace lirra::server {
+
+HttpResponse dictionaryLookup(const ServiceContext& context, const HttpRequest& request);
+HttpResponse dictionarySources(const ServiceContext& context, const HttpRequest& request);
+
+}  // namespace lirra::server
