@@ -17,7 +17,12 @@ const char* const kUsage =
     "                      IPv6 as [ADDR]:PORT\n"
     "  --data DIR          where the store lives (default $XDG_DATA_HOME/lirra)\n"
     "  --library DIR       a folder of subtitle files to offer; may be repeated\n"
-    "  --threads N         request threads (default: chosen from the number of cores)\n";
+    "  --threads N         request threads (default: chosen from the number of cores)\n"
+    "  --opensubtitles-key-file PATH\n"
+    "                      a file holding your OpenSubtitles.com API key; with it, videos\n"
+    "                      with no subtitles of their own are looked up there by hash\n"
+    "  --opensubtitles-url URL\n"
+    "                      that API's root (default https://api.opensubtitles.com/api/v1)\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "lirra-server: %s\n%s", message.c_str(), kUsage);
@@ -63,6 +68,12 @@ int main(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (arg == "--opensubtitles-key-file" || arg == "--opensubtitles-url") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(arg + " needs a value");
+            (arg == "--opensubtitles-url" ? options.openSubtitlesUrl
+                                          : options.openSubtitlesKeyFile) = argv[++i];
+            continue;
         }
         if (arg != "--listen" && arg != "--data" && arg != "--library" && arg != "--threads") {
             return usageError("unknown argument: " + arg);

@@ -152,6 +152,12 @@ HttpServer::HttpServer(std::vector<Route> routes, unsigned threadCount) : impl_(
                        [impl, route](const httplib::Request& req, httplib::Response& res) {
                            impl->serve(*route, req, res);
                        });
+        } else if (compiled.route.method == "PUT") {
+            server.Put(compiled.route.pattern,
+                       [impl, route](const httplib::Request& req, httplib::Response& res,
+                                     const httplib::ContentReader& reader) {
+                           impl->serveWithBody(*route, req, res, reader);
+                       });
         } else {
             server.Post(compiled.route.pattern,
                         [impl, route](const httplib::Request& req, httplib::Response& res,

@@ -4,15 +4,18 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
 
 #include "http/HttpAdapter.h"
+#include "service/HandlerSupport.h"
 #include "service/Service.h"
 #include "sources/ContainerSource.h"
 #include "sources/Library.h"
+#include "sources/online/OnlineSource.h"
 #include "store/SqliteStore.h"
 
 namespace lirra::server {
@@ -61,6 +64,9 @@ struct Server::Impl {
     Library library{kMaxSubtitleBytes};
     std::unique_ptr<Store> store;
     std::unique_ptr<ContainerSource> containerSource;
+    std::unique_ptr<online::OnlineSource> onlineSource;
+    // Read by the online source's workers, so that links back to this service are refused.
+    std::shared_ptr<std::atomic<int>> selfPort = std::make_shared<std::atomic<int>>(0);
     std::unique_ptr<ServiceContext> service;
     std::unique_ptr<HttpServer> http;
     std::thread thread;
@@ -84,6 +90,7 @@ struct Server::Impl {
         if (thread.joinable()) thread.join();
         http.reset();
         service.reset();
+        onlineSource.reset();     // its jobs use the store and ask the container source
         containerSource.reset();  // waits for the track being read, which uses the store
         store.reset();
         port = 0;
@@ -122,6 +129,23 @@ std::string Server::start() {
         ServiceContext{*store, impl->library, ServiceLimits{}, [impl] { return impl->baseUrl(); }});
     auto containerSource = std::make_unique<ContainerSource>(*store, impl->library);
     service->sources.push_back(containerSource.get());
+    online::OnlineSourceOptions onlineOptions;
+    onlineOptions.client.userAgent = "Lirra v" LIRRA_VERSION;
+    onlineOptions.client.selfPort = [selfPort = impl->selfPort] { return selfPort->load(); };
+    onlineOptions.dataDirectory = dataDirectory;
+    onlineOptions.keyFile = options.openSubtitlesKeyFile;
+    onlineOptions.apiUrl = options.openSubtitlesUrl;
+    onlineOptions.prepare = [](const std::string& name, std::string bytes,
+                               SubtitleContent& content) {
+        const auto refusal = prepareSubtitle(name, std::move(bytes), kMaxSubtitleBytes, content);
+        return refusal ? refusal->reason : std::string();
+    };
+    auto onlineSource = std::make_unique<online::OnlineSource>(
+        *store, std::vector<const SubtitleSource*>{containerSource.get()},
+        std::move(onlineOptions));
+    if (auto onlineError = onlineSource->start(); !onlineError.empty()) return onlineError;
+    service->sources.push_back(onlineSource.get());
+    service->online = onlineSource.get();
     const unsigned threads = options.threadCount ? options.threadCount : defaultThreadCount();
     auto http = std::make_unique<HttpServer>(serviceRoutes(*service), threads);
     std::uint16_t port = 0;
@@ -135,9 +159,11 @@ std::string Server::start() {
     }
     impl->store = std::move(store);
     impl->containerSource = std::move(containerSource);
+    impl->onlineSource = std::move(onlineSource);
     impl->service = std::move(service);
     impl->http = std::move(http);
     impl->port = port;
+    impl->selfPort->store(port);
     HttpServer* server = impl->http.get();
     impl->thread = std::thread([server] { server->run(); });
     // stop() only takes effect once the server runs; waiting here makes stop() always work.

@@ -1,10 +1,12 @@
 #include "service/AppEndpoints.h"
 
 #include <cctype>
+#include <chrono>
 
 #include "http/Form.h"
 #include "http/Multipart.h"
 #include "service/HandlerSupport.h"
+#include "sources/online/OnlineSource.h"
 #include "subtitles/Language.h"
 #include "subtitles/Text.h"
 
@@ -60,6 +62,7 @@ std::string publicBaseUrl(const ServiceContext& context, const HttpRequest& requ
 }  // namespace
 
 HttpResponse lookup(const ServiceContext& context, const HttpRequest& request) {
+    const auto started = std::chrono::steady_clock::now();
     if (mediaType(request) != "application/x-www-form-urlencoded") {
         return HttpResponse::error(415, "expected an application/x-www-form-urlencoded form");
     }
@@ -115,6 +118,24 @@ HttpResponse lookup(const ServiceContext& context, const HttpRequest& request) {
                         {"subFileName", entry.fileName},
                         {"downloadUrl", base + "Subtitles/Download/" + std::to_string(entry.id)},
                         {"mustBeDownloaded", !entry.held}});
+    }
+    if (context.online) {
+        // The learner's two languages; the online source asks only for those no local source
+        // has, once the local sources have answered, and waits a moment for the links.
+        const std::string* target = field("targetLanguageCode");
+        std::string targetCode = target ? languageCodeForTag(*target) : std::string();
+        std::vector<std::string> wanted = {targetCode.empty() ? "eng" : targetCode};
+        if (auto native = languageCodeForTag(nativeLanguage); !native.empty()) {
+            wanted.push_back(std::move(native));
+        }
+        std::vector<std::string> offered;
+        for (const auto& offer : offers) offered.push_back(offer.language);
+        for (const auto& found : context.online->ask(videoId, key, wanted, offered, started)) {
+            subs.push_back({{"subtitleId", found.subtitleId},
+                            {"subFileName", found.fileName},
+                            {"downloadUrl", found.link},
+                            {"mustBeDownloaded", true}});
+        }
     }
     return jsonResponse(200, {{"videoId", videoId}, {"subsToDownload", std::move(subs)}});
 }

@@ -1,4 +1,5 @@
 #include "service/AppEndpoints.h"
+#include "service/OnlineSettingsApi.h"
 #include "service/Pages.h"
 #include "service/PagesApi.h"
 #include "service/Service.h"
@@ -30,6 +31,8 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"GET", "/api/videos/([0-9]{1,10})/tracks", 0, videoTracks},
         {"POST", "/api/videos/([0-9]{1,10})/subtitles",
          std::max(limits.maxMultipartBytes, limits.maxJsonBytes), addSubtitles},
+        {"GET", "/api/settings/opensubtitles", 0, onlineSettings},
+        {"PUT", "/api/settings/opensubtitles", 4096, saveOnlineSettings},
     };
     std::vector<Route> routes;
     for (const Entry& entry : table) {

@@ -16,6 +16,10 @@
 
 namespace lirra::server {
 
+namespace online {
+class OnlineSource;
+}
+
 struct ServiceLimits {
     std::size_t maxFormBytes = 64 * 1024;
     std::size_t maxMultipartBytes = 32 * 1024 * 1024;
@@ -33,6 +37,8 @@ struct ServiceContext {
     std::function<std::string()> baseUrl;
     // Told of every lookup; they work in the background (they must outlive the routes).
     std::vector<SubtitleSource*> sources = {};
+    // The online subtitle database, asked by the lookup for what no local source has.
+    online::OnlineSource* online = nullptr;
 };
 
 using ServiceHandler = HttpResponse (*)(const ServiceContext&, const HttpRequest&);

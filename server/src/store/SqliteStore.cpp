@@ -179,8 +179,9 @@ StoreStatus SqliteStore::storeUploads(const std::vector<Upload>& uploads, std::s
         }
         if (held) continue;  // another client brought it first; the first copy stays
         auto st = db->statement(
-            "UPDATE subtitles SET origin = 'client', format = ?2, encoding = ?3, original = ?4, "
-            "text = ?5, stored_at = ?6 WHERE id = ?1 AND original IS NULL");
+            "UPDATE subtitles SET origin = CASE origin WHEN 'online' THEN 'online' ELSE 'client' "
+            "END, format = ?2, encoding = ?3, original = ?4, text = ?5, stored_at = ?6 "
+            "WHERE id = ?1 AND original IS NULL");
         const auto& c = upload.content;
         st.bind(1, upload.subtitleId).bind(2, c.format).bind(3, c.encoding).bindBlob(4, c.original);
         st.bind(5, c.text).bind(6, now);

@@ -36,6 +36,11 @@ class SqliteStore final : public Store {
     StoreStatus holdContainerTracks(std::int64_t videoId,
                                     const std::vector<SubtitleContent>& tracks,
                                     std::string& error) override;
+    // In SqliteOnlineFiles.cpp.
+    StoreStatus offerOnlineFiles(std::int64_t videoId, const std::vector<OnlineFile>& files,
+                                 std::vector<std::int64_t>& ids, std::string& error) override;
+    StoreStatus holdOnlineTracks(std::int64_t videoId, const std::vector<SubtitleContent>& tracks,
+                                 std::string& error) override;
 
   private:
     explicit SqliteStore(std::string path) : pool_(std::move(path)) {}

@@ -41,8 +41,8 @@ struct Track {
     std::int64_t id = 0;
     std::string fileName;
     std::string language;
-    // "client" (uploaded after a lookup), "learner" (added from a page) or "container" (read
-    // out of the video file in a library folder)
+    // "client" (uploaded after a lookup), "learner" (added from a page), "container" (read
+    // out of the video file in a library folder) or "online" (from the online database)
     std::string origin;
     std::string format;
     std::string encoding;
@@ -76,6 +76,12 @@ struct VideoFile {
     std::uint64_t size = 0;
     std::int64_t mtimeNs = 0;
     bool scanned = false;  // its container has been read, whether or not it held any track
+};
+
+// A file the online subtitle database has for a video, offered to the client by name.
+struct OnlineFile {
+    std::string fileName;
+    std::string language;
 };
 
 enum class StoreStatus { Ok, NotFound, Failed };
@@ -121,6 +127,16 @@ class Store {
     virtual StoreStatus holdContainerTracks(std::int64_t videoId,
                                             const std::vector<SubtitleContent>& tracks,
                                             std::string& error) = 0;
+
+    // Offers files from the online database (origin "online", held once uploaded; an earlier
+    // unheld offer of the same language goes). Ids in order; NotFound for no such video.
+    virtual StoreStatus offerOnlineFiles(std::int64_t videoId, const std::vector<OnlineFile>& files,
+                                         std::vector<std::int64_t>& ids, std::string& error) = 0;
+    // Holds files the service fetched from the online database (origin "online"), all of them
+    // or none, leaving out any language the video has a held subtitle in by then.
+    virtual StoreStatus holdOnlineTracks(std::int64_t videoId,
+                                         const std::vector<SubtitleContent>& tracks,
+                                         std::string& error) = 0;
 };
 
 }  // namespace lirra::server

@@ -15,6 +15,11 @@ struct ServerOptions {
     std::string dataDirectory;                // empty: defaultDataDirectory()
     std::vector<std::string> libraryFolders;  // searched for subtitle files beside videos
     unsigned threadCount = 0;                 // request threads; 0: a default suited to the machine
+    // The online subtitle database: a file holding the learner's API key (without one, and
+    // without a key saved from the home page, nothing is ever sent) and the API's root (empty:
+    // the public one; plain http only on loopback).
+    std::string openSubtitlesKeyFile;
+    std::string openSubtitlesUrl;
 };
 
 // $XDG_DATA_HOME/lirra, else ~/.local/share/lirra.
