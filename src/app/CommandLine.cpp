@@ -33,7 +33,8 @@ CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults
     static const QStringList kKnownOptions = {
         QStringLiteral("hash"),   QStringLiteral("base-url"), QStringLiteral("file-name"),
         QStringLiteral("data"),   QStringLiteral("instance"), QStringLiteral("help"),
-        QStringLiteral("verbose")};
+        QStringLiteral("verbose"), QStringLiteral("opensubtitles-key-file"),
+        QStringLiteral("opensubtitles-url")};
     CommandLine result;
     std::vector<std::string> args;
     // --help and --hash count only on the command line, never from the settings file.

@@ -22,10 +22,16 @@ inline constexpr char kUsage[] =
     "                       (default: ~/.local/share/lirra)\n"
     "  --instance NAME      the single-instance name (default: one per user)\n"
     "  --verbose            also log page loads, bridge calls and the scripts sent to pages\n"
+    "  --opensubtitles-key-file PATH\n"
+    "                       a file holding your OpenSubtitles.com API key: videos with no\n"
+    "                       subtitles of their own are looked up there by hash\n"
+    "  --opensubtitles-url URL\n"
+    "                       that API's root (default https://api.opensubtitles.com/api/v1)\n"
     "  --help               show this text\n"
     "\n"
     "Settings may also be given in ~/.config/lirra/settings as `key = value` lines\n"
-    "(base-url, file-name, data, verbose); options on the command line win.\n";
+    "(base-url, file-name, data, verbose, opensubtitles-key-file, opensubtitles-url); options\n"
+    "on the command line win.\n";
 
 struct CommandLine {
     bool help = false;

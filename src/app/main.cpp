@@ -114,6 +114,9 @@ int main(int argc, char* argv[]) {
     } else {
         server::ServerOptions options;
         options.dataDirectory = defaults.stringForKey("data").value_or("");
+        options.openSubtitlesKeyFile =
+            defaults.stringForKey("opensubtitles-key-file").value_or("");
+        options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
         embedded = std::make_unique<server::Server>(options);
         const std::string error = embedded->start();
         if (!error.empty()) {
