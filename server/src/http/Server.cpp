@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "dictionary/DictionaryService.h"
 #include "http/HttpAdapter.h"
 #include "service/HandlerSupport.h"
 #include "service/Service.h"
@@ -68,6 +69,7 @@ struct Server::Impl {
     // Read by the online source's workers, so that links back to this service are refused.
     std::shared_ptr<std::atomic<int>> selfPort = std::make_shared<std::atomic<int>>(0);
     std::unique_ptr<ServiceContext> service;
+    std::unique_ptr<dictionary::DictionaryService> dictionaries;  // outlives the routes
     std::unique_ptr<HttpServer> http;
     std::thread thread;
     std::uint16_t port = 0;
@@ -127,6 +129,10 @@ std::string Server::start() {
     Impl* impl = impl_.get();
     auto service = std::make_unique<ServiceContext>(
         ServiceContext{*store, impl->library, ServiceLimits{}, [impl] { return impl->baseUrl(); }});
+    impl->dictionaries = std::make_unique<dictionary::DictionaryService>(
+        dictionary::DictionaryOptions{dictionary::defaultDictionaryFolders(dataDirectory)});
+    impl->dictionaries->warmUpInBackground();
+    service->dictionaries = impl->dictionaries.get();
     auto containerSource = std::make_unique<ContainerSource>(*store, impl->library);
     service->sources.push_back(containerSource.get());
     online::OnlineSourceOptions onlineOptions;

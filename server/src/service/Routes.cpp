@@ -1,3 +1,4 @@
+#include "dictionary/DictionaryApi.h"
 #include "service/AppEndpoints.h"
 #include "service/OnlineSettingsApi.h"
 #include "service/Pages.h"
@@ -31,6 +32,8 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"GET", "/api/videos/([0-9]{1,10})/tracks", 0, videoTracks},
         {"POST", "/api/videos/([0-9]{1,10})/subtitles",
          std::max(limits.maxMultipartBytes, limits.maxJsonBytes), addSubtitles},
+        {"GET", "/api/dictionary/lookup", 0, dictionaryLookup},
+        {"GET", "/api/dictionary/sources", 0, dictionarySources},
         {"GET", "/api/settings/opensubtitles", 0, onlineSettings},
         {"PUT", "/api/settings/opensubtitles", 4096, saveOnlineSettings},
     };

@@ -16,6 +16,10 @@
 
 namespace lirra::server {
 
+namespace dictionary {
+class DictionaryService;
+}
+
 namespace online {
 class OnlineSource;
 }
@@ -35,6 +39,8 @@ struct ServiceContext {
     ServiceLimits limits;
     // The address downloads are offered at when a request has no usable Host.
     std::function<std::string()> baseUrl;
+    // Word look-ups for the player page; without them the dictionary routes answer 503.
+    const dictionary::DictionaryService* dictionaries = nullptr;
     // Told of every lookup; they work in the background (they must outlive the routes).
     std::vector<SubtitleSource*> sources = {};
     // The online subtitle database, asked by the lookup for what no local source has.
