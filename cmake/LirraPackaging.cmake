@@ -25,6 +25,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # plugin (in libqt6gui6), Mesa's GL drivers (through libglx0) and a font (through fontconfig) come
 # with what the libraries pull in; the Wayland platform plugins are only recommended.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webengine6-data")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins")
+# The dictionaries of the player page's word look-ups: WordNet, its morphology (wordnet-base) and
+# FreeDict's English-X dictionaries for the pages' languages that Debian 12 has.
+set(lirra_dictionaries "dict-wn, wordnet-base")
+foreach(l ara bul ces dan deu ell fin fra hin hrv hun ind ita jpn lit nld nor pol por rus spa srp
+          swe tur)
+    string(APPEND lirra_dictionaries ", dict-freedict-eng-${l}")
+endforeach()
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, ${lirra_dictionaries}")
 
 include(CPack)

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 
 #include "Morphology.h"
@@ -159,6 +160,15 @@ TEST(NativeLanguagesTest, CoversEveryLanguageOfThePagesWithFreeDictsName) {
         EXPECT_EQ(language->freeDict, p.freeDict) << p.code;
         EXPECT_EQ(!language->package.empty(), p.inDebian) << p.code;
     }
+    // The setup installs every package of the table.
+    std::ifstream listFile(LIRRA_DEBIAN_PACKAGES);
+    std::set<std::string> listed;
+    for (std::string line; std::getline(listFile, line);) listed.insert(line);
+    for (const auto& language : nativeLanguages()) {
+        if (language.package.empty()) continue;
+        EXPECT_TRUE(listed.count(std::string(language.package))) << language.package;
+    }
+    EXPECT_TRUE(listed.count("dict-wn") && listed.count("wordnet-base"));
     EXPECT_EQ(findNativeLanguage("deu")->code, "ger");  // FreeDict's name works too
     EXPECT_EQ(findNativeLanguage("rom"), nullptr);
 }
