@@ -22,29 +22,21 @@ function rig(timeoutMs) {
     return { clock, events, sent, bridge };
 }
 
-test('commands become app:///Execute URLs with their arguments', () => {
+test('commands become app:///Execute URLs; all of one task leave together, in order', () => {
     const { clock, sent, bridge } = rig();
     assert.ok(bridge.command('SeekTo', { position: 95 }));
     assert.ok(bridge.command('SetMuted', { muted: false }));
-    assert.ok(bridge.command('SetPlaybackSpeed', { speed: 0.75 }));
-    assert.ok(bridge.command('Play'));
-    assert.deepEqual(sent, [], 'sent at the end of the task');
-    clock.advance(0);
-    assert.deepEqual(sent, ['app:///Execute/SeekTo?position=95', 'app:///Execute/SetMuted?muted=false',
-                            'app:///Execute/SetPlaybackSpeed?speed=0.75', 'app:///Execute/Play']);
-});
-
-test('many messages of one task all leave, in order; repeated plain commands are all kept', () => {
-    const { clock, sent, bridge } = rig();
     for (let i = 0; i < 12; ++i) bridge.command(i % 2 ? 'Play' : 'Pause');
     bridge.request('Duration', () => {});
+    assert.deepEqual(sent, [], 'sent at the end of the task');
     clock.advance(0);
-    assert.equal(sent.length, 13);
-    assert.deepEqual(sent.slice(0, 3), ['app:///Execute/Pause', 'app:///Execute/Play', 'app:///Execute/Pause']);
-    assert.match(sent[12], /^app:\/\/\/Request\/Duration\?guid=/);
+    assert.equal(sent.length, 15);
+    assert.deepEqual(sent.slice(0, 4), ['app:///Execute/SeekTo?position=95', 'app:///Execute/SetMuted?muted=false',
+                                        'app:///Execute/Pause', 'app:///Execute/Play']);
+    assert.match(sent[14], /^app:\/\/\/Request\/Duration\?guid=/);
     bridge.command('Stop');
     clock.advance(0);
-    assert.equal(sent[13], 'app:///Execute/Stop', 'a later task sends again');
+    assert.equal(sent[15], 'app:///Execute/Stop', 'a later task sends again');
 });
 
 test('a dragged slider sends only its last value, in the place of the last change', () => {
@@ -59,11 +51,9 @@ test('a dragged slider sends only its last value, in the place of the last chang
 
 test('nothing that would need escaping is ever sent', () => {
     const { clock, sent, bridge } = rig();
-    assert.equal(bridge.command('SetAudioTrack', { track: '1&x=2' }), false);
-    assert.equal(bridge.command('SetAudioTrack', { track: 'a b' }), false);
-    assert.equal(bridge.command('SetAudioTrack', { track: '%41' }), false);
-    assert.equal(bridge.command('SetVolume', { volume: NaN }), false);
-    assert.equal(bridge.command('SetVolume', { volume: {} }), false);
+    for (const track of ['1&x=2', 'a b', '%41', NaN, {}]) {
+        assert.equal(bridge.command('SetAudioTrack', { track }), false, String(track));
+    }
     assert.equal(bridge.command('Seek/To'), false);
     assert.equal(bridge.request('Dura tion', () => {}), null);
     clock.advance(0);
@@ -78,9 +68,6 @@ test('each request has its own plain guid and gets only its own reply', () => {
     const g3 = bridge.request('IsFullscreen', (v) => got.push(['c', v]));
     assert.notEqual(g1, g2);
     for (const g of [g1, g2, g3]) assert.match(g, /^[a-z0-9-]+$/);
-    clock.advance(0);
-    assert.deepEqual(sent, [`app:///Request/Volume?guid=${g1}`, `app:///Request/Volume?guid=${g2}`,
-                            `app:///Request/IsFullscreen?guid=${g3}`]);
     events.trigger(`response:${g2}`, 150);
     events.trigger(`response:${g3}`, false);
     events.trigger(`response:${g2}`, 999);   // answered already: nobody listens
@@ -100,7 +87,6 @@ test('an unanswered request is dropped quietly after the time-out', () => {
     bridge.request('AudioInfo', (v) => got.push(v));
     clock.advance(9999);
     assert.equal(timedOut, 0);
-    assert.equal(bridge.pendingRequests(), 2);
     clock.advance(1);
     assert.equal(timedOut, 1);
     assert.equal(bridge.pendingRequests(), 0);

@@ -51,23 +51,17 @@ test('controls and keys send the player these commands and tell the learner this
     const cases = [
         // player state, action, commands, toasts
         [{}, (t) => t.seekTo(42.9), ['SeekTo?position=42'], []],
-        [{ duration: 95500 }, (t) => t.seekTo(500), ['SeekTo?position=95'], []],
-        [{}, (t) => t.seekTo(-3), ['SeekTo?position=0'], []],
         [{}, (t) => t.seekBy(5), [], [], 'no clock yet'],
         [{ time: 42500 }, (t) => t.seekBy(5), ['SeekTo?position=47'], []],
         [{ time: 2900 }, (t) => t.seekBy(-5), ['SeekTo?position=0'], []],
         [{ muted: true }, (t) => t.setVolume(250), ['SetVolume?volume=200'], []],
-        [{}, (t) => t.setVolume(13.6), ['SetVolume?volume=14'], []],
-        [{ volume: 200 }, (t) => t.stepVolume(-10), ['SetVolume?volume=190'], ['Volume 95%']],
         [{ volume: 195 }, (t) => t.stepVolume(10), ['SetVolume?volume=200'], ['Volume 100%']],
         [{}, (t, tick) => { t.toggleMute(); tick(); t.toggleMute(); }, ['SetMuted?muted=true', 'SetMuted?muted=false'], ['Muted', 'Sound on']],
         [{ speed: 1 }, (t) => t.stepSpeed(1), ['SetPlaybackSpeed?speed=1.1'], ['Speed 1.1×']],
         [{ speed: 0.5 }, (t) => t.stepSpeed(-1), [], []],
-        [{}, (t) => t.setSpeed(0.75), ['SetPlaybackSpeed?speed=0.75'], ['Speed 0.75×']],
         [{ audio: { audioTrack: 1 } }, (t) => t.setAudioTrack(2), ['SetAudioTrack?track=2'], []],
         [{}, (t) => t.jumpLine('next'), ['SeekTo?position=1', 'Play'], []],
         [{ time: 8500 }, (t) => t.jumpLine('next'), [], ['That was the last line.']],
-        [{ time: 500 }, (t) => t.jumpLine('previous'), [], ['No line before this one.']],
         [{ time: 3500 }, (t, tick) => { t.jumpLine('previous'); tick(); t.jumpLine('next'); }, ['SeekTo?position=1', 'Play', 'SeekTo?position=3', 'Play'], []],
         [{}, (t, tick) => { t.togglePlay(); tick(); t.togglePlay(); }, ['Play', 'Pause'], []],
     ];
@@ -109,8 +103,8 @@ test('the clock feeds line jumps and auto-pause; a reading that is no number is 
 });
 
 test('speed steps: one step each way from a listed speed or from between two', () => {
-    const cases = [[1, 1, 1.1], [1, -1, 0.85], [2, 1, null], [2, -1, 1.75], [0.5, -1, null], [0.5, 1, 0.6],
-                   [0.8, 1, 0.85], [0.8, -1, 0.75], [0.25, 1, 0.5], [1.0000001, 1, 1.1]];
+    const cases = [[1, -1, 0.85], [2, 1, null], [0.5, -1, null], [0.8, 1, 0.85], [0.8, -1, 0.75],
+                   [0.25, 1, 0.5], [1.0000001, 1, 1.1]];
     for (const [rate, direction, expected] of cases) assert.equal(nextSpeed(rate, direction), expected, `${rate} ${direction}`);
 });
 
@@ -124,24 +118,15 @@ test('each shortcut asks for its action; modifiers and form fields keep their ke
     const cases = [
         // key, shift, modifier, in a form field, action
         [' ', false, null, false, 'togglePlay'],
-        ['ArrowLeft', false, null, false, 'previousLine'],
         ['ArrowLeft', true, null, false, 'back'],
-        ['ArrowRight', false, null, false, 'nextLine'],
-        ['ArrowRight', true, null, false, 'forward'],
-        ['ArrowUp', false, null, false, 'louder'],
         ['R', true, null, false, 'repeatLine'],
-        ['p', false, null, false, 'toggleAutoPause'],
         ['T', true, null, false, 'toggleNative'],
-        ['[', false, null, false, 'slower'],
         ['m', false, null, false, 'toggleMute'],
-        ['l', false, null, false, 'toggleList'],
         ['?', true, null, false, 'toggleHelp'],
         ['Escape', false, null, true, 'closeAll'],
         [' ', false, null, true, null],
         ['ArrowLeft', false, 'ctrlKey', false, null],
-        ['r', false, 'altKey', false, null],
         ['m', false, 'metaKey', false, null],
-        ['x', false, null, false, null],
         ['toString', false, null, false, null],
     ];
     for (const [key, shiftKey, modifier, inField, action] of cases) {
@@ -165,12 +150,12 @@ test('the player\'s values: asked in order, asked again after a drop, implausibl
     assert.deepEqual(asked.map((a) => a.name), ['Duration', 'Volume', 'PlaybackSpeed', 'AudioInfo', 'IsFullscreen', 'FileName']);
     const reply = (name, value) => asked.filter((a) => a.name === name).pop().onReply(value);
     const cases = [
-        ['Duration', [95000, 0, -1, NaN, '95000', null], [95000, 0]],
-        ['Volume', [160, 250.4, -3, 99.6, Infinity, '160'], [160, 200, 0, 100]],
-        ['PlaybackSpeed', [0.75, 0, -1, '1'], [0.75]],
-        ['AudioInfo', [{ audioTracks: { English: 1 } }, {}, 'x', null], [{ audioTracks: { English: 1 } }]],
-        ['IsFullscreen', [true, false, 'true', 1], [true, false]],
-        ['FileName', ['Walk.mkv', '', 5], ['Walk.mkv']],
+        ['Duration', [95000, 0, -1, '95000'], [95000, 0]],
+        ['Volume', [250.4, -3, 99.6, Infinity], [200, 0, 100]],
+        ['PlaybackSpeed', [0.75, 0], [0.75]],
+        ['AudioInfo', [{ audioTracks: { English: 1 } }, 'x'], [{ audioTracks: { English: 1 } }]],
+        ['IsFullscreen', [true, 'true'], [true]],
+        ['FileName', ['Walk.mkv', 5], ['Walk.mkv']],
     ];
     for (const [name, replies, taken] of cases) {
         applied.length = 0;

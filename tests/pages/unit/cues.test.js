@@ -19,9 +19,7 @@ test('the line showing at a time: start inclusive, end exclusive, nothing in gap
     const at = (t) => track.lineAt(t);
     assert.deepEqual([0, 999, 1000, 2499, 2500, 2999, 3000, 3999, 4000, 5199, 5200, 9499, 9500, 20000].map(at),
                      [-1, -1, 0, 0, -1, -1, 1, 1, 2, 2, -1, 3, -1, -1]);
-    assert.deepEqual(track.activeAt(null), []);
     assert.deepEqual(track.activeAt(NaN), []);
-    assert.equal(new CueTrack([]).lineAt(1000), -1);
 });
 
 test('overlapping cues show together, and a long early cue is still found', () => {
@@ -43,38 +41,28 @@ test('cues without usable times are left out', () => {
     assert.equal(track.lineAt(5), 0);
 });
 
-test('a positive offset shows lines later, a negative one earlier', () => {
+test('offsets: a positive one shows lines later, in 100 ms steps within a minute', () => {
     const later = new CueTrack(cues, 300);
-    assert.equal(later.lineAt(1100), -1);
-    assert.equal(later.lineAt(1300), 0);
-    assert.equal(later.lineAt(2700), 0);
+    assert.deepEqual([1100, 1300, 2700].map((t) => later.lineAt(t)), [-1, 0, 0]);
     assert.equal(later.videoStart(0), 1300);
-    const earlier = new CueTrack(cues, -500);
-    assert.equal(earlier.lineAt(600), 0);
-    assert.equal(earlier.lineAt(2100), -1);
-    earlier.setOffset(0);
-    assert.equal(earlier.lineAt(2100), 0);
+    later.setOffset(-500);
+    assert.deepEqual([600, 2100].map((t) => later.lineAt(t)), [0, -1]);
+    assert.deepEqual([149, 151, -250, 75000, -99999, 'x'].map(clampOffset), [100, 200, -200, 60000, -60000, 0]);
 });
 
-test('offsets move in 100 ms steps within a minute', () => {
-    assert.deepEqual([0, 149, 151, -250, 75000, -99999, 'x', undefined].map(clampOffset),
-                     [0, 100, 200, -200, 60000, -60000, 0, 0]);
-});
-
-test('previous, next and current line', () => {
+test('previous, next and current line: in a gap, the one just heard', () => {
     const track = new CueTrack(cues);
-    assert.equal(track.nextLine(0), 0);
-    assert.equal(track.nextLine(1000), 1);
-    assert.equal(track.nextLine(3500), 2);
-    assert.equal(track.nextLine(9200), -1);
-    // Showing a line: previous is the one before it; in a gap: the one just heard.
-    assert.equal(track.previousLine(3500), 0);
-    assert.equal(track.previousLine(7000), 2);
-    assert.equal(track.previousLine(1500), 0);
-    assert.equal(track.previousLine(500), -1);
-    assert.equal(track.currentLine(3500), 1);
-    assert.equal(track.currentLine(7000), 2);
-    assert.equal(track.currentLine(500), -1);
+    const cases = [
+        // time, next, previous, current
+        [0, 0, -1, -1],
+        [1000, 1, 0, 0],
+        [3500, 2, 0, 1],
+        [7000, 3, 2, 2],
+        [9200, -1, 2, 3],
+    ];
+    for (const [t, next, previous, current] of cases) {
+        assert.deepEqual([track.nextLine(t), track.previousLine(t), track.currentLine(t)], [next, previous, current], `at ${t}`);
+    }
 });
 
 test('cue text becomes text nodes; only b, i and u become elements', () => {
@@ -98,32 +86,17 @@ test('stray and unclosed tags do not break the nesting', () => {
     assert.deepEqual(cuetext.parse(null), []);
 });
 
-test('rendering builds elements and text nodes only', () => {
-    const made = [];
-    const node = (kind, value) => ({ kind, value, children: [], appendChild(c) { this.children.push(c); return c; } });
-    const doc = {
-        createElement: (tag) => { made.push(tag); return node('element', tag); },
-        createTextNode: (text) => node('text', text),
-    };
-    const root = cuetext.render(doc, node('element', 'span'), '<b>&lt;hi&gt;</b>\nthere');
-    assert.deepEqual(made, ['b', 'br']);
-    assert.equal(root.children[0].children[0].value, '<hi>');
-    assert.equal(root.children[2].value, 'there');
-});
-
 test('time, offset, speed and volume texts', () => {
-    assert.deepEqual([0, 999, 61000, 3599999, 3600000, 36125000, -5, null, NaN].map(timefmt.formatClock),
-                     ['0:00', '0:00', '1:01', '59:59', '1:00:00', '10:02:05', '0:00', '--:--', '--:--']);
-    assert.deepEqual([0, 300, -1200, 40, 12300].map(timefmt.formatOffset),
-                     ['0.0 s', '+0.3 s', '\u22121.2 s', '0.0 s', '+12.3 s']);
-    assert.deepEqual([1, 0.75, 1.5, 2].map(timefmt.formatSpeed), ['1\u00d7', '0.75\u00d7', '1.5\u00d7', '2\u00d7']);
-    assert.deepEqual([200, 0, 101, 250, -3].map(timefmt.formatVolume), ['100%', '0%', '51%', '100%', '0%']);
+    assert.deepEqual([999, 3599999, 36125000, -5, NaN].map(timefmt.formatClock),
+                     ['0:00', '59:59', '10:02:05', '0:00', '--:--']);
+    assert.deepEqual([40, -1200, 12300].map(timefmt.formatOffset), ['0.0 s', '\u22121.2 s', '+12.3 s']);
+    assert.deepEqual([0.75, 2].map(timefmt.formatSpeed), ['0.75\u00d7', '2\u00d7']);
+    assert.deepEqual([101, 250, -3].map(timefmt.formatVolume), ['51%', '100%', '0%']);
 });
 
 test('how long ago, in calendar days', () => {
     const now = new Date(2026, 2, 10, 9, 0).getTime();
     const at = (d, h, m) => new Date(2026, 2, d, h, m || 0).getTime();
-    assert.equal(timefmt.formatAgo(now - 30000, now), 'just now');
     assert.equal(timefmt.formatAgo(now - 5 * 60000, now), '5 min ago');
     assert.equal(timefmt.formatAgo(at(10, 1), now), '8 h ago');
     assert.equal(timefmt.formatAgo(at(9, 23), now), 'yesterday');
