@@ -167,7 +167,15 @@ FreeDictArticle parseFreeDictArticle(std::string_view article) {
         if (at != std::string_view::npos && at < cut) cut = at;
     }
     out.headword = std::string(trim(head.substr(0, cut)));
-    std::string_view rest = head.substr(cut);
+    // Inflected forms in brackets are not the word's own pronunciations.
+    std::string restText;
+    int depth = 0;
+    for (const char c : head.substr(cut)) {
+        if (c == '(') ++depth, out.inflections = true;
+        if (depth == 0) restText.push_back(c);
+        if (c == ')' && depth > 0) --depth;
+    }
+    std::string_view rest = restText;
     constexpr int kMaxPronunciations = 2;
     int spellings = 0;
     while (!(rest = trim(rest)).empty()) {

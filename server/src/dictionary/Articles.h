@@ -41,6 +41,9 @@ struct FreeDictArticle {
     std::string pronunciation;  // "/ɹˈʌn/", several separated by ", "; empty if none
     std::string partOfSpeech;   // "noun", "verb"…; empty if the article does not say
     std::string text;           // the translations, one line per sense
+    // The headword line lists inflected forms ("run /ɹˈʌn/ (ran /ɹˈan/ <>, run …) <v>"), as a
+    // word's main entries in the English-German dictionary do.
+    bool inflections = false;
 };
 
 FreeDictArticle parseFreeDictArticle(std::string_view article);

@@ -20,7 +20,10 @@ constexpr std::size_t kMaxOtherArticleBytes = 1200;
 // Articles read per form and dictionary: a FreeDict headword's articles lie far apart in its
 // data, each read inflating another chunk.
 constexpr std::size_t kMaxArticlesPerForm = 4;
-constexpr std::size_t kReferenceArticles = 2;
+// For the likeliest form, all of them: the English-German dictionary lists "run"'s 38 in
+// German order, its verbs ("laufen", "rennen") after nouns such as "Ansturm".
+constexpr std::size_t kMaxArticlesScanned = 40;
+constexpr std::size_t kReferenceArticles = 4;
 constexpr std::size_t kMaxTranslations = 8;
 constexpr std::size_t kMaxTranslationsPerForm = 3;
 constexpr std::size_t kMaxTranslationBytes = 600;
@@ -89,8 +92,13 @@ std::size_t letterCount(std::string_view word) {
 std::vector<FreeDictArticle> freeDictArticles(const Dictionary& dictionary, const std::string& word,
                                               std::size_t max = kMaxArticlesPerForm) {
     std::vector<FreeDictArticle> articles;
+    // An index may file an article under another word too ("be" for "bill of exchange",
+    // "went" for "go"): only the word's own articles count.
+    const std::string key = alnumKey(word);
     for (const auto& text : dictionary.articles(word, max)) {
-        articles.push_back(parseFreeDictArticle(text));
+        auto article = parseFreeDictArticle(text);
+        if (article.headword.empty() || alnumKey(article.headword) == key)
+            articles.push_back(std::move(article));
     }
     return articles;
 }
@@ -112,8 +120,9 @@ std::size_t fewestSounds(const std::vector<FreeDictArticle>& articles) {
 // when it has clearly more sounds than `reference` (the fewest another dictionary gives the
 // word) or, without one, than the word has letters, or when it extends the shortest entry's.
 std::vector<FreeDictArticle> ownArticles(const Dictionary& dictionary, const std::string& word,
-                                         std::size_t reference) {
-    auto articles = freeDictArticles(dictionary, word);
+                                         std::size_t reference,
+                                         std::size_t max = kMaxArticlesPerForm) {
+    auto articles = freeDictArticles(dictionary, word, max);
     const FreeDictArticle* shortest = nullptr;
     for (const auto& article : articles) {
         if (article.pronunciation.empty()) continue;
@@ -121,18 +130,59 @@ std::vector<FreeDictArticle> ownArticles(const Dictionary& dictionary, const std
             shortest = &article;
     }
     if (!shortest) return articles;
-    const std::string stem = shortest->pronunciation.substr(0, shortest->pronunciation.size() - 1);
+    const std::string fewest = shortest->pronunciation;  // the articles move out below
+    const std::string stem = fewest.substr(0, fewest.size() - 1);
     const std::size_t most =
         reference ? reference + std::max<std::size_t>(1, reference / 3) : letterCount(word) + 3;
     std::vector<FreeDictArticle> own;
     for (auto& article : articles) {
         const std::string& sound = article.pronunciation;
         const bool longer = !sound.empty() && soundCount(sound) > most;
-        const bool extended =
-            sound.size() > shortest->pronunciation.size() && sound.starts_with(stem);
+        const bool extended = sound.size() > fewest.size() && sound.starts_with(stem);
         if (!longer && !extended) own.push_back(std::move(article));
     }
     return own;
+}
+
+// The parts of speech a FreeDict article gives its translations: from its headword line
+// ("<v>", "<n>") or, as the English-German dictionary marks them, its first line ("<v, intr>",
+// "<masc>").
+unsigned articleParts(const FreeDictArticle& article) {
+    const std::string& pos = article.partOfSpeech;
+    if (pos == "noun") return kNoun;
+    if (pos == "verb") return kVerb;
+    if (pos == "adjective") return kAdjective;
+    if (pos == "adverb") return kAdverb;
+    const std::string_view first =
+        std::string_view(article.text).substr(0, article.text.find('\n'));
+    unsigned parts = 0;
+    if (first.find("<v") != std::string_view::npos) parts |= kVerb;
+    if (first.find("<adj") != std::string_view::npos) parts |= kAdjective;
+    if (first.find("<adv") != std::string_view::npos) parts |= kAdverb;
+    for (const char* gender : {"<masc", "<fem", "<neut", "<pl>", "<n>"}) {
+        if (first.find(gender) != std::string_view::npos) parts |= kNoun;
+    }
+    return parts;
+}
+
+// Up to `max` translations, best first: those in the part of speech the form was reached
+// through (a verb for "running"), main entries before the rest, else in the dictionary's order.
+std::vector<const FreeDictArticle*> bestTranslations(const std::vector<FreeDictArticle>& articles,
+                                                     unsigned wanted, std::size_t max) {
+    std::vector<std::pair<int, const FreeDictArticle*>> ranked;
+    for (const auto& article : articles) {
+        if (article.text.empty()) continue;
+        const bool fits = wanted == kAnyPartOfSpeech || (articleParts(article) & wanted);
+        ranked.emplace_back((fits ? 2 : 0) + (article.inflections ? 1 : 0), &article);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<const FreeDictArticle*> out;
+    for (const auto& [score, article] : ranked) {
+        if (out.size() == max) break;
+        out.push_back(article);
+    }
+    return out;
 }
 
 Json entryJson(const std::string& headword, const std::string& partOfSpeech,
@@ -366,20 +416,25 @@ DictionaryReply DictionaryService::lookup(std::string_view text,
     }
 
     Json translated = Json::array();
-    for (const auto& form : recognised.forms) {
+    for (std::size_t f = 0; f < recognised.forms.size(); ++f) {
+        const Form& form = recognised.forms[f];
         const std::size_t reference = shelf.translations.empty() ? 0 : referenceSounds(form.word);
+        const unsigned wanted = form.partsOfSpeech ? form.partsOfSpeech : kAnyPartOfSpeech;
         for (const auto& book : shelf.translations) {
-            std::size_t taken = 0;
-            for (const auto& article : ownArticles(*book.dictionary, form.word, reference)) {
-                if (translated.size() >= kMaxTranslations || taken >= kMaxTranslationsPerForm)
-                    break;
-                if (article.text.empty()) continue;
+            const auto articles = ownArticles(*book.dictionary, form.word, reference,
+                                              f == 0 ? kMaxArticlesScanned : kMaxArticlesPerForm);
+            for (const FreeDictArticle* article :
+                 bestTranslations(articles, wanted, kMaxTranslationsPerForm)) {
+                if (translated.size() >= kMaxTranslations) break;
+                const std::string text = cut(article->text, kMaxTranslationBytes);
+                const bool again = std::any_of(translated.begin(), translated.end(),
+                                               [&](const Json& t) { return t["text"] == text; });
+                if (again) continue;
                 translated.push_back(
-                    Json{{"headword", article.headword.empty() ? form.word : article.headword},
-                         {"partOfSpeech", article.partOfSpeech},
-                         {"text", cut(article.text, kMaxTranslationBytes)},
+                    Json{{"headword", article->headword.empty() ? form.word : article->headword},
+                         {"partOfSpeech", article->partOfSpeech},
+                         {"text", text},
                          {"source", book.name}});
-                ++taken;
             }
         }
     }
