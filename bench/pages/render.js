@@ -1,0 +1,91 @@
+#!/usr/bin/env node
+// Drawing the English line on the player page in headless Chromium: a 20-word cue drawn by
+// LineView with the word renderer (each word a span to look up), then laid out with its word
+// wrapping at the player's font size in a 1280×720 view, timed in the page. The plain renderer
+// is timed beside it for reference. Reference: p99 at most 2 ms.
+//
+// Usage: bench/pages/render.js [--runs N] [--json FILE]
+// Needs Debian's chromium and playwright-core (tests/pages: npm ci, as its tests install it).
+'use strict';
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+
+const ROOT = path.resolve(__dirname, '..', '..');
+const WEB = path.join(ROOT, 'server', 'web');
+const { chromium } = require(path.join(ROOT, 'tests', 'pages', 'node_modules', 'playwright-core'));
+
+const LINE = 'So I <i>told</i> him we’d better look up the old man’s address\nbefore it gets dark tonight, okay?';
+
+function option(name, fallback) {
+    const i = process.argv.indexOf(name);
+    return i > 0 && i + 1 < process.argv.length ? process.argv[i + 1] : fallback;
+}
+
+function pageHtml() {
+    const scripts = ['cues.js', 'cuetext.js', 'words.js', 'linerender.js']
+        .map((f) => `<script src="${new URL('file://' + path.join(WEB, f)).href}"></script>`).join('\n');
+    return `<!DOCTYPE html><html class="player"><head><meta charset="utf-8">
+<link rel="stylesheet" href="${new URL('file://' + path.join(WEB, 'lirra.css')).href}">${scripts}</head>
+<body class="player"><div id="next-sub"><div id="line-target" class="sub-line target" lang="en"></div>
+<div id="line-native" class="sub-line native"></div></div></body></html>`;
+}
+
+// Runs in the page: times `runs` draws with each renderer, layout included. Returns the times.
+function measure([line, runs]) {
+    const L = window.Lirra;
+    const element = document.getElementById('line-target');
+    const track = new L.cues.CueTrack([{ start: 0, end: 10000, text: line }], 0);
+    const time = (renderer) => {
+        const view = new L.linerender.LineView(document, element, renderer);
+        const out = [];
+        for (let i = 0; i < runs + 50; ++i) {
+            const began = performance.now();
+            view.render(track, 5000, true, true);
+            element.getBoundingClientRect();   // the line laid out, wrapped
+            if (i >= 50) out.push(performance.now() - began);   // the first ones warm up
+        }
+        return out;
+    };
+    const words = time(L.words.render);
+    const spans = element.querySelectorAll('.word').length;
+    const rows = Math.round(element.getBoundingClientRect().height /
+                            parseFloat(getComputedStyle(element.firstChild).lineHeight));
+    const plain = time(L.cuetext.render);
+    return { words, plain, spans, rows };
+}
+
+function quantile(sorted, q) { return sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))]; }
+
+function summary(times) {
+    const s = times.slice().sort((a, b) => a - b);
+    return { p50: quantile(s, 0.5), p99: quantile(s, 0.99), max: s[s.length - 1] };
+}
+
+async function main() {
+    const runs = Number(option('--runs', '2000'));
+    const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-render-bench-'));
+    const file = path.join(dir, 'render.html');
+    fs.writeFileSync(file, pageHtml());
+    const browser = await chromium.launch({
+        executablePath: process.env.LIRRA_CHROMIUM || '/usr/bin/chromium', headless: true,
+        args: ['--no-sandbox', '--disable-gpu', '--allow-file-access-from-files'],
+    });
+    try {
+        const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
+        await page.goto('file://' + file);
+        const result = await page.evaluate(measure, [LINE, runs]);
+        const words = summary(result.words), plain = summary(result.plain);
+        const ms = (v) => v.toFixed(3) + ' ms';
+        console.log(`English line of 20 words (${result.spans} spans, ${result.rows} rows), drawn and laid out, ${runs} runs`);
+        console.log(`  word renderer:  p50 ${ms(words.p50)}  p99 ${ms(words.p99)}  max ${ms(words.max)}  (reference: p99 <= 2 ms)`);
+        console.log(`  plain renderer: p50 ${ms(plain.p50)}  p99 ${ms(plain.p99)}  max ${ms(plain.max)}`);
+        const json = option('--json', null);
+        if (json) fs.writeFileSync(json, JSON.stringify({ words, plain, runs, spans: result.spans }, null, 1));
+    } finally {
+        await browser.close();
+        fs.rmSync(dir, { recursive: true, force: true });
+    }
+}
+
+main().catch((e) => { console.error(e); process.exit(1); });
