@@ -89,26 +89,26 @@ std::optional<DictIndex> DictIndex::parse(std::string bytes, std::uint64_t dataS
     for (const char* p = begin; p < end;) {
         ++lineNumber;
         const char* const line = p;
-        if (*p == '\n') {
+        const void* newline = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+        const char* const lineEnd = newline ? static_cast<const char*>(newline) : end;
+        if (lineEnd == line) {
             ++p;
             continue;
         }
-        while (p < end && *p != '\t' && *p != '\n') ++p;
+        const void* tab = std::memchr(line, '\t', static_cast<std::size_t>(lineEnd - line));
+        p = tab ? static_cast<const char*>(tab) : lineEnd;
         const std::string_view key(line, static_cast<std::size_t>(p - line));
         std::uint64_t offset = 0, length = 0;
-        bool wellFormed = p < end && *p == '\t' && number(++p, offset) && p < end && *p == '\t' &&
-                          number(++p, length);
-        if (wellFormed && p < end && *p == '\t') {  // a fourth field: the original spelling
-            const void* newline = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-            p = newline ? static_cast<const char*>(newline) : end;
-        }
-        if (p < end && *p == '\r') ++p;
-        wellFormed = wellFormed && (p == end || *p == '\n');
+        bool wellFormed =
+            p < lineEnd && number(++p, offset) && p < lineEnd && *p == '\t' && number(++p, length);
+        if (wellFormed && p < lineEnd && *p == '\t') p = lineEnd;  // a fourth field
+        if (p < lineEnd && *p == '\r') ++p;
+        wellFormed = wellFormed && p == lineEnd;
         if (!wellFormed) {
             error = where() + " is not \"key TAB offset TAB length\"";
             return std::nullopt;
         }
-        ++p;
+        p = lineEnd < end ? lineEnd + 1 : end;
         if (offset > dataSize || length > dataSize - offset) {
             error = where() + " points past the end of the data";
             return std::nullopt;
