@@ -1,5 +1,3 @@
-#include <limits>
-
 #include "PlaybackFixture.h"
 
 namespace lirra::testing {
@@ -22,15 +20,11 @@ TEST_F(PlaybackTest, LaunchShowsThePlayerThenLoadsThePageAndPlaysAtFullVolume) {
     launcher.launchVideo();
 
     EXPECT_EQ(screens.playerScreenLoads, 1);
-    const std::vector<std::shared_ptr<Deferred>> deferreds{
-        state.durationDeferred, state.audioInfoDeferred, state.playbackSpeedDeferred,
-        state.volumeDeferred};
-    for (const auto& deferred : deferreds) {
+    for (const auto& deferred : {state.durationDeferred, state.audioInfoDeferred,
+                                 state.playbackSpeedDeferred, state.volumeDeferred}) {
         ASSERT_NE(deferred, nullptr);
         EXPECT_FALSE(deferred->isResolved());
-        EXPECT_EQ(std::count(deferreds.begin(), deferreds.end(), deferred), 1);
     }
-    EXPECT_NE(state.volumeDeferred, previousVolume);
     ASSERT_EQ(playerView.loads_.size(), 1u);
     EXPECT_EQ(playerView.loads_[0].toString(),
               QStringLiteral("http://127.0.0.1:8123/Player/Play?videoId=42"));
@@ -40,30 +34,9 @@ TEST_F(PlaybackTest, LaunchShowsThePlayerThenLoadsThePageAndPlaysAtFullVolume) {
     EXPECT_EQ(player.media_->kind, Media::Kind::Path);
     EXPECT_EQ(videoView.backColor_, (Color{0, 0, 0, 1}));
     EXPECT_EQ(loaderHides, 1);
-    EXPECT_EQ(screens.homeScreenLoads, 0);
 }
 
-TEST_F(PlaybackTest, ASecondLaunchStartsTheNewVideoWithFreshDeferreds) {
-    launcher.launchVideo();
-    const auto firstDuration = state.durationDeferred;
-    firstDuration->resolve(std::int64_t{5000});
-    state.videoLocation =
-        VideoLocation::fromText(QStringLiteral("http://127.0.0.1:9000/other.mkv"));
-    state.videoId = 7;
-
-    launcher.launchVideo();
-
-    EXPECT_NE(state.durationDeferred, firstDuration);
-    EXPECT_FALSE(state.durationDeferred->isResolved());
-    EXPECT_EQ(playerView.url_.toString(),
-              QStringLiteral("http://127.0.0.1:8123/Player/Play?videoId=7"));
-    ASSERT_TRUE(player.media_);
-    EXPECT_EQ(player.media_->kind, Media::Kind::Url);
-    EXPECT_EQ(player.media_->location, QStringLiteral("http://127.0.0.1:9000/other.mkv"));
-    EXPECT_EQ(player.calls_.back(), "play()");
-}
-
-TEST_F(PlaybackTest, ASecondLaunchReleasesRequestsWaitingOnThePreviousVideoWithoutAnswering) {
+TEST_F(PlaybackTest, ASecondLaunchStartsTheNewVideoAndReleasesTheOldRequestsUnanswered) {
     launcher.launchVideo();
     auto waiter = std::make_shared<int>(0);
     std::weak_ptr<int> watch = waiter;
@@ -71,11 +44,20 @@ TEST_F(PlaybackTest, ASecondLaunchReleasesRequestsWaitingOnThePreviousVideoWitho
     state.volumeDeferred->promise()->when(
         [waiter, &answered](const std::any&) { answered = true; });
     waiter.reset();
-    ASSERT_FALSE(watch.expired());  // held by the pending request
+    const auto firstVolume = state.volumeDeferred;
+    state.videoLocation =
+        VideoLocation::fromText(QStringLiteral("http://127.0.0.1:9000/other.mkv"));
+    state.videoId = 7;
 
     launcher.launchVideo();
-    EXPECT_TRUE(watch.expired());
+    EXPECT_NE(state.volumeDeferred, firstVolume);
+    EXPECT_TRUE(watch.expired());  // no longer held by the pending request
     EXPECT_FALSE(answered);
+    EXPECT_EQ(playerView.url_.toString(),
+              QStringLiteral("http://127.0.0.1:8123/Player/Play?videoId=7"));
+    ASSERT_TRUE(player.media_);
+    EXPECT_EQ(player.media_->kind, Media::Kind::Url);
+    EXPECT_EQ(player.media_->location, QStringLiteral("http://127.0.0.1:9000/other.mkv"));
 }
 
 TEST_F(PlaybackTest, LaunchWithoutPlayerOrPageStillPreparesTheDeferredsAndHidesTheLoader) {
@@ -88,36 +70,8 @@ TEST_F(PlaybackTest, LaunchWithoutPlayerOrPageStillPreparesTheDeferredsAndHidesT
 }
 
 TEST(PlayerPageUrl, PrintsTheIdAsAnUnsigned64BitNumber) {
-    const QString base = QStringLiteral("http://h/");
-    EXPECT_EQ(playerPageUrl(base, 0), QStringLiteral("http://h/Player/Play?videoId=0"));
-    EXPECT_EQ(playerPageUrl(base, 2147483647),
-              QStringLiteral("http://h/Player/Play?videoId=2147483647"));
-    EXPECT_EQ(playerPageUrl(base, -1),
+    EXPECT_EQ(playerPageUrl(QStringLiteral("http://h/"), -1),
               QStringLiteral("http://h/Player/Play?videoId=18446744073709551615"));
-    EXPECT_EQ(playerPageUrl(base, -2147483648LL),
-              QStringLiteral("http://h/Player/Play?videoId=18446744071562067968"));
-    EXPECT_EQ(playerPageUrl(base, std::numeric_limits<std::int64_t>::min()),
-              QStringLiteral("http://h/Player/Play?videoId=9223372036854775808"));
-}
-
-TEST(MediaForLocation, TheKindTakenInIsCarriedToTheEngine) {
-    using Kind = VideoLocation::Kind;
-    struct Case {
-        VideoLocation location;
-        Media::Kind kind;
-    };
-    // The text is not looked at again: the kind decided at intake wins.
-    const Case cases[] = {
-        {{QStringLiteral("http://127.0.0.1:8080/video.mkv"), Kind::Url}, Media::Kind::Url},
-        {{QStringLiteral("/home/me/My Videos/clip one.mkv"), Kind::File}, Media::Kind::Path},
-        {{QStringLiteral("http://127.0.0.1:8080/named-so.mkv"), Kind::File}, Media::Kind::Path},
-        {{QStringLiteral("not a url"), Kind::Url}, Media::Kind::Url},
-    };
-    for (const Case& c : cases) {
-        const Media media = mediaForLocation(c.location);
-        EXPECT_EQ(media.kind, c.kind) << c.location.text.toStdString();
-        EXPECT_EQ(media.location, c.location.text) << "passed on unchanged";
-    }
 }
 
 TEST_F(PlaybackTest, PlayingErrorAlertsWithTheSupportAddressThenGoesHome) {
@@ -130,8 +84,6 @@ TEST_F(PlaybackTest, PlayingErrorAlertsWithTheSupportAddressThenGoesHome) {
               QStringLiteral("Lirra failed to open your video - if you feel that we should have "
                              "been able to play this file, please report your problem to us at "
                              "help@example.org"));
-    EXPECT_EQ(alert.buttons, QStringList{QStringLiteral("OK")});
-    EXPECT_EQ(alert.style, AlertStyle::kWarning);
     EXPECT_EQ(screens.homeScreenLoads, 1);
 }
 
