@@ -51,6 +51,7 @@ class DictionaryServiceTest : public ::testing::Test {
                           "May\n    n 1: the month [syn: {May}]\n"
                           "    2: a shrub [syn: {hawthorn}, {may}]\n"},
                          {"o'clock", "o'clock\n    adv 1: by the clock\n"},
+                         {"run", "run\n    n 1: a score\n    v 1: move fast\n"},
                          {"huge", huge},
                          {"huge", huge},
                          {"huge", huge}},
@@ -64,12 +65,17 @@ class DictionaryServiceTest : public ::testing::Test {
                          {"give up", "give up\nrendirse\n"},
                          {"do", "do /duː/\nhacer\n"},
                          {"not", "not\nno\n"},
+                         // In the dictionary's own order: a noun, an article filed under "run"
+                         // for another word, then the verb's main entry with its inflections.
+                         {"run", "run /rʌn/\ncarrera <fem>\n"},
+                         {"run", "rum /rʌm/\nron <masc>\n"},
+                         {"run", "run /rʌn/ (ran /ræn/, run /rʌn/) <v>\ncorrer <v, intr>\n"},
                          {"huge", "huge\n" + std::string(2000, 'y') + "\n"},
                          {"huge", "huge\n" + std::string(2000, 'z') + "\n"}});
         writeDictionary(debian, "freedict-eng-fra", {{"go", "go\naller\n"}});
         writeFile(debian + "/freedict-eng-fra.dict.dz", "damaged, and not gzip at all");
         writeDictionary(user, "eng-ukr", {{"go", "go\nйти\n"}}, 0);
-        writeFile(wordnet + "/verb.exc", "went go\n");
+        writeFile(wordnet + "/verb.exc", "went go\nrunning run\n");
         writeFile(wordnet + "/noun.exc", "children child\n");
         writeFile(wordnet + "/adj.exc", "better good well\n");
         writeFile(wordnet + "/adv.exc", "better well\n");
@@ -131,6 +137,20 @@ TEST_F(DictionaryServiceTest, RecognisesWordsAndPhrasesAndAnswersInTheirShape) {
         {"o’clock.", "spa", "o’clock", 1, {"o'clock"}, {"o'clock adverb"}, {}},
         {"may", "spa", "may", 1, {"may"}, {"may noun"}, {}},
         {"go", "ukr", "go", 1, {"go"}, {"go verb", "go noun"}, {"йти"}},
+        {"running",
+         "spa",
+         "running",
+         1,
+         {"run"},
+         {"run verb"},
+         {"correr <v, intr>", "carrera <fem>"}},
+        {"run",
+         "spa",
+         "run",
+         1,
+         {"run"},
+         {"run noun", "run verb"},
+         {"correr <v, intr>", "carrera <fem>"}},
         {"xyzzy", "spa", "xyzzy", 1, {}, {}, {}},
         {"?!...", "spa", "", 0, {}, {}, {}},
     };
@@ -244,11 +264,11 @@ TEST_F(DictionaryServiceTest, ListsItsSources) {
     ASSERT_EQ(byId.size(), 4u);
     EXPECT_EQ(byId["wn"]["role"], "definitions");
     EXPECT_EQ(byId["wn"]["language"], "eng");
-    EXPECT_EQ(byId["wn"]["headwords"], 9);
+    EXPECT_EQ(byId["wn"]["headwords"], 10);
     EXPECT_EQ(byId["wn"]["name"], "Test WordNet");
     EXPECT_EQ(byId["freedict-eng-spa"]["role"], "translations");
     EXPECT_EQ(byId["freedict-eng-spa"]["language"], "spa");
-    EXPECT_EQ(byId["freedict-eng-spa"]["headwords"], 7);
+    EXPECT_EQ(byId["freedict-eng-spa"]["headwords"], 8);
     EXPECT_EQ(byId["eng-ukr"]["language"], "ukr");
     EXPECT_EQ(byId["freedict-eng-fra"]["status"], "skipped");
     EXPECT_NE(byId["freedict-eng-fra"]["error"].get<std::string>().find("not a gzip file"),
@@ -258,7 +278,7 @@ TEST_F(DictionaryServiceTest, ListsItsSources) {
     EXPECT_EQ(status["spa"], "ok");
     EXPECT_EQ(status["fre"], "not-installed");
     EXPECT_EQ(status["rum"], "none-in-debian");
-    EXPECT_EQ(sources["morphology"]["exceptions"], 4);
+    EXPECT_EQ(sources["morphology"]["exceptions"], 5);
 }
 
 TEST_F(DictionaryServiceTest, AnswersTheSameFromManyThreads) {
