@@ -25,7 +25,8 @@
 
     // ---- subtitles ----
 
-    // force: true, or the lines to draw anew (an array).
+    // force: true, or the lines to draw anew (an array). While a word's card is open the
+    // English line stays as it is (the clock runs on for a moment after the pause) unless forced.
     function renderLines(force) {
         L.tracks.LINES.forEach(function (line) {
             var visible = line === 'target' ? settings.showTarget : settings.showNative;
@@ -41,6 +42,7 @@
         var track = followed();
         lineList.refresh(track, track && lineTracks.companion(track, settings), player.time);
     }
+            if (line === 'target' && lookup.isOpen() && !redraw) return;
 
     function saveVideo() {
         if (videoId !== null) prefs.setVideo(videoId, lineTracks.saved());
@@ -121,12 +123,12 @@
 
     // Shortcut actions by name (keys.js maps the keys to them); the buttons share some.
     var actions = {
-        togglePlay: function () { transport.togglePlay(); },
-        previousLine: function () { transport.jumpLine('previous'); },
-        nextLine: function () { transport.jumpLine('next'); },
-        repeatLine: function () { transport.jumpLine('repeat'); },
-        back: function () { transport.seekBy(-SEEK_STEP_S); },
-        forward: function () { transport.seekBy(SEEK_STEP_S); },
+        togglePlay: leavingCard(function () { transport.togglePlay(); }),
+        previousLine: leavingCard(function () { transport.jumpLine('previous'); }),
+        nextLine: leavingCard(function () { transport.jumpLine('next'); }),
+        repeatLine: leavingCard(function () { transport.jumpLine('repeat'); }),
+        back: leavingCard(function () { transport.seekBy(-SEEK_STEP_S); }),
+        forward: leavingCard(function () { transport.seekBy(SEEK_STEP_S); }),
         louder: function () { transport.stepVolume(VOLUME_STEP); },
         quieter: function () { transport.stepVolume(-VOLUME_STEP); },
         toggleAutoPause: function () {
@@ -149,6 +151,14 @@
         lookUpWords: function () { lookup.toggleKeyboard(); },
         previousWord: function () { lookup.step(-1); },
         nextWord: function () { lookup.step(1); },
+    // Playing or moving on closes a word's card first; the video goes where the learner asked.
+    function leavingCard(fn) {
+        return function () {
+            lookup.close(false);
+            fn();
+        };
+    }
+
         closeWord: function () { lookup.close(true); }
     };
 
@@ -268,3 +278,4 @@
         panels.showChrome();
     });
 })();
+            closed: function () { renderLines(); },

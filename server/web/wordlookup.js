@@ -15,7 +15,8 @@
     var CONTROLS = '#controls, #top-bar, .menu, .panel:not(#word-card)';
 
     // options: $, document, window, transport (command(name), playState.isPlaying()),
-    // ajax (jQuery's), nativeCode() (ISO 639-2/B), language() (its English name), toast(text).
+    // ajax (jQuery's), nativeCode() (ISO 639-2/B), language() (its English name), toast(text),
+    // closed() (the card closed: the line may be drawn anew).
     function WordLookup(options) {
         this.$ = options.$;
         this.document = options.document;
@@ -25,6 +26,7 @@
         this.nativeCode = options.nativeCode;
         this.language = options.language;
         this.toast = options.toast;
+        this.closed = options.closed || function () {};
         this.line = null;       // the English line's element
         this.card = null;
         this.word = null;       // the lirraWord of the word looked up, while the card is open
@@ -146,6 +148,7 @@
         this.card.hidden = true;
         this.$('body').removeClass('word-card-open');
         if (resume && this.wasPlaying) this.transport.command('Play');
+        this.closed();
     };
 
     // The words of the English line that can be looked up, in reading order.
@@ -169,8 +172,8 @@
         if (i >= 0 && i < spans.length) this.open(spans[i]);
     };
 
-    // After the English line was drawn again: a card whose word went with the old line closes,
-    // without playing on (the learner moved on).
+    // After the English line was drawn again (tracks or settings changed): a card whose word
+    // went with the old line closes, without playing on.
     WordLookup.prototype.lineChanged = function () {
         if (this.isOpen() && !this.marked.some(function (s) { return s.isConnected; })) this.close(false);
     };

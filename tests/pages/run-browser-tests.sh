@@ -6,4 +6,4 @@ cd "$(dirname "$0")"
 if [[ ! -f node_modules/playwright-core/package.json ]]; then
     PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 fi
-exec node --test browser/pages.test.js
+exec node --test browser/*.test.js
