@@ -31,6 +31,7 @@
         L.tracks.LINES.forEach(function (line) {
             var visible = line === 'target' ? settings.showTarget : settings.showNative;
             var redraw = Array.isArray(force) ? force.indexOf(line) >= 0 : force;
+            if (line === 'target' && lookup.isOpen() && !redraw) return;
             var drew = views[line].render(lineTracks.track(line), player.time, visible, redraw);
             if (drew && line === 'target') lookup.lineChanged();
         });
@@ -42,7 +43,6 @@
         var track = followed();
         lineList.refresh(track, track && lineTracks.companion(track, settings), player.time);
     }
-            if (line === 'target' && lookup.isOpen() && !redraw) return;
 
     function saveVideo() {
         if (videoId !== null) prefs.setVideo(videoId, lineTracks.saved());
@@ -121,6 +121,14 @@
         controls.showFileName(name);
     }
 
+    // Playing or moving on closes a word's card first; the video goes where the learner asked.
+    function leavingCard(fn) {
+        return function () {
+            lookup.close(false);
+            fn();
+        };
+    }
+
     // Shortcut actions by name (keys.js maps the keys to them); the buttons share some.
     var actions = {
         togglePlay: leavingCard(function () { transport.togglePlay(); }),
@@ -151,14 +159,6 @@
         lookUpWords: function () { lookup.toggleKeyboard(); },
         previousWord: function () { lookup.step(-1); },
         nextWord: function () { lookup.step(1); },
-    // Playing or moving on closes a word's card first; the video goes where the learner asked.
-    function leavingCard(fn) {
-        return function () {
-            lookup.close(false);
-            fn();
-        };
-    }
-
         closeWord: function () { lookup.close(true); }
     };
 
@@ -261,6 +261,7 @@
             $: $, document: document, window: window, transport: transport, toast: toast,
             ajax: function (options) { return $.ajax(options); },
             nativeCode: function () { return nativeCode; },
+            closed: function () { renderLines(); },
             language: function () { return L.languages.label(nativeCode); }
         });
         files = new L.subtitlefiles.SubtitleFiles({
@@ -278,4 +279,3 @@
         panels.showChrome();
     });
 })();
-            closed: function () { renderLines(); },
