@@ -12,9 +12,14 @@ namespace {
 constexpr int kUsageError = 2;
 
 const char* const kUsage =
-    "usage: lirra-server [--listen ADDR:PORT] [--data DIR] [--library DIR]... [--threads N]\n"
+    "usage: lirra-server [--listen ADDR:PORT] [--host NAME]... [--data DIR] [--library DIR]...\n"
+    "                    [--threads N]\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:0, a free port);\n"
     "                      IPv6 as [ADDR]:PORT\n"
+    "  --host NAME         a host name the service answers to, as NAME or NAME:PORT; may be\n"
+    "                      repeated. Requests naming another host are refused (421). On a\n"
+    "                      loopback address localhost, 127.0.0.1 and [::1] are always served;\n"
+    "                      on another address with no --host, any host name is served\n"
     "  --data DIR          where the store lives (default $XDG_DATA_HOME/lirra)\n"
     "  --library DIR       a folder of subtitle files to offer; may be repeated\n"
     "  --threads N         request threads (default: chosen from the number of cores)\n"
@@ -75,7 +80,8 @@ int main(int argc, char** argv) {
                                           : options.openSubtitlesKeyFile) = argv[++i];
             continue;
         }
-        if (arg != "--listen" && arg != "--data" && arg != "--library" && arg != "--threads") {
+        if (arg != "--listen" && arg != "--host" && arg != "--data" && arg != "--library" &&
+            arg != "--threads") {
             return usageError("unknown argument: " + arg);
         }
         if (i + 1 >= argc) return usageError(arg + " needs a value");
@@ -85,6 +91,11 @@ int main(int argc, char** argv) {
             if (!parseListen(value, options))
                 return usageError("--listen expects ADDR:PORT, got " + value);
             haveListen = true;
+        } else if (arg == "--host") {
+            if (!lirra::server::isHostName(value)) {
+                return usageError("--host expects NAME or NAME:PORT, got " + value);
+            }
+            options.hostNames.push_back(value);
         } else if (arg == "--data") {
             if (haveData) return usageError("--data given twice");
             if (value.empty()) return usageError("--data needs a folder");

@@ -95,6 +95,8 @@ TEST_F(ExecutableTest, BadArgumentsExitWithStatusTwo) {
         {"--listen", "127.0.0.1:-1"},
         {"--listen", ":8080"},
         {"--listen", "127.0.0.1:0", "--listen", "127.0.0.1:0"},
+        {"--host", "two words"},
+        {"--host", "lirra.test:0"},
         {"--port", "80"},
         {"--data"},
         {"--threads", "0"},

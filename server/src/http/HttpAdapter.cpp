@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <regex>
 #include <thread>
 
@@ -26,6 +27,7 @@ struct CompiledRoute {
 struct HttpServer::Impl {
     httplib::Server server;
     std::vector<CompiledRoute> routes;
+    std::optional<RequestGuard> guard;
 
     const CompiledRoute* find(const std::string& method, const std::string& path) const {
         for (const auto& r : routes) {
@@ -39,7 +41,11 @@ struct HttpServer::Impl {
 
     static void fill(httplib::Response& res, const HttpResponse& response) {
         res.status = response.status;
-        for (const auto& [name, value] : response.headers) res.set_header(name.c_str(), value);
+        for (const auto& [name, value] : response.headers) {
+            // No other origin may read an answer, whatever a handler sets.
+            if (asciiLower(name).rfind("access-control-", 0) == 0) continue;
+            res.set_header(name.c_str(), value);
+        }
         res.set_header("X-Content-Type-Options", "nosniff");
         if (!response.body.empty() || response.status != 302) {
             res.set_content(response.body, response.contentType.c_str());
@@ -112,6 +118,17 @@ struct HttpServer::Impl {
         // before the body is read.
         auto& req = const_cast<httplib::Request&>(constReq);
         req.headers.erase(kStashedContentType);
+        if (guard) {
+            RequestHead head{req.method, req.target, {}, {}};
+            for (auto [it, end] = req.headers.equal_range("Host"); it != end; ++it)
+                head.hosts.push_back(it->second);
+            for (auto [it, end] = req.headers.equal_range("Origin"); it != end; ++it)
+                head.origins.push_back(it->second);
+            if (auto refusal = guard->check(head)) {
+                fill(res, *refusal);
+                return httplib::Server::HandlerResponse::Handled;
+            }
+        }
         const std::string encoding = asciiLower(req.get_header_value("Content-Encoding"));
         if (!encoding.empty() && encoding != "identity") {
             // Compressed bodies would be inflated past the size limits.
@@ -199,6 +216,8 @@ std::string HttpServer::bind(const std::string& host, std::uint16_t port,
     boundPort = port;
     return {};
 }
+
+void HttpServer::setGuard(RequestGuard guard) { impl_->guard = std::move(guard); }
 
 void HttpServer::run() { impl_->server.listen_after_bind(); }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "http/Http.h"
+#include "http/RequestGuard.h"
 
 namespace lirra::server {
 
@@ -20,6 +21,8 @@ class HttpServer {
 
     // Binds the listening socket; port 0 picks a free one. Empty on success, else why not.
     std::string bind(const std::string& host, std::uint16_t port, std::uint16_t& boundPort);
+    // Every request passes `guard` before its route; set before run().
+    void setGuard(RequestGuard guard);
     // Serves until stop(); call on a thread of its own after bind().
     void run();
     bool waitUntilRunning(std::chrono::milliseconds timeout) const;

@@ -12,6 +12,7 @@
 
 #include "dictionary/DictionaryService.h"
 #include "http/HttpAdapter.h"
+#include "http/RequestGuard.h"
 #include "service/HandlerSupport.h"
 #include "service/Service.h"
 #include "sources/ContainerSource.h"
@@ -47,6 +48,8 @@ std::string defaultDataDirectory() {
     }
     return {};
 }
+
+bool isHostName(const std::string& name) { return parseAuthority(name).has_value(); }
 
 bool isLoopbackAddress(const std::string& address) {
     if (address == "localhost") return true;
@@ -87,6 +90,32 @@ struct Server::Impl {
         return "http://" + hostForUrl() + ":" + std::to_string(port) + "/";
     }
 
+    // The names the service answers to on `boundPort`; none (any Host) when it listens on
+    // another address than loopback and no name was given.
+    std::vector<ServedName> servedNames(std::uint16_t boundPort) const {
+        std::vector<ServedName> served;
+        for (const auto& text : options.hostNames) {
+            const auto authority = parseAuthority(text);
+            if (!authority) continue;
+            served.push_back({authority->name, authority->port.value_or(boundPort),
+                              !authority->port.has_value()});
+        }
+        const bool loopback = isLoopbackAddress(options.listenAddress);
+        if (served.empty() && !loopback) return served;
+        std::vector<std::string> own = {hostForUrl()};
+        if (loopback) {
+            own.insert(own.end(), {"localhost", "127.0.0.1", "[::1]"});
+            const std::string& a = options.listenAddress;
+            own.push_back(a.find(':') != std::string::npos ? "[" + a + "]" : a);
+        }
+        for (const auto& name : own) {
+            if (const auto authority = parseAuthority(name)) {
+                served.push_back({authority->name, boundPort, false});
+            }
+        }
+        return served;
+    }
+
     void stopLocked() {
         if (http) http->stop();
         if (thread.joinable()) thread.join();
@@ -114,6 +143,9 @@ std::string Server::start() {
         inet_pton(AF_INET6, options.listenAddress.c_str(), &v6) != 1) {
         return "the listen address must be a numeric IP address or localhost: " +
                options.listenAddress;
+    }
+    for (const auto& name : options.hostNames) {
+        if (!isHostName(name)) return "not a host name: " + name;
     }
     for (const auto& folder : options.libraryFolders) {
         if (auto error = impl_->library.addFolder(folder); !error.empty()) return error;
@@ -157,11 +189,14 @@ std::string Server::start() {
     std::uint16_t port = 0;
     error = http->bind(bindAddress(options.listenAddress), options.port, port);
     if (!error.empty()) return error;
+    const std::string ownOrigin = "http://" + impl->hostForUrl() + ":" + std::to_string(port);
+    http->setGuard(RequestGuard(impl->servedNames(port), ownOrigin));
     if (!isLoopbackAddress(options.listenAddress)) {
         std::fprintf(stderr,
                      "lirra-server: listening on %s, which is not a loopback address: other "
-                     "machines can reach this service\n",
-                     options.listenAddress.c_str());
+                     "machines can reach this service%s\n",
+                     options.listenAddress.c_str(),
+                     options.hostNames.empty() ? " under any host name (--host limits them)" : "");
     }
     impl->store = std::move(store);
     impl->containerSource = std::move(containerSource);

@@ -71,11 +71,11 @@ async function openVideo(baseUrl, fileName, size, hash) {
     return lookup.videoId;
 }
 
-async function launchBrowser() {
+async function launchBrowser(extraArgs = []) {
     if (!fs.existsSync(CHROMIUM)) throw new Error(`${CHROMIUM} is missing: apt-get install chromium`);
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-chromium-'));
     const context = await chromium.launchPersistentContext(profile, {
-        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS,
+        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS.concat(extraArgs),
         viewport: { width: 1280, height: 720 },
     });
     return {

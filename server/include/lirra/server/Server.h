@@ -20,6 +20,10 @@ struct ServerOptions {
     // the public one; plain http only on loopback).
     std::string openSubtitlesKeyFile;
     std::string openSubtitlesUrl;
+    // Host names served besides the service's own address ("lirra.example", "name:8080"). On a
+    // loopback address localhost, 127.0.0.1 and [::1] are served too; elsewhere, with no name
+    // given, any Host is served.
+    std::vector<std::string> hostNames;
 };
 
 // $XDG_DATA_HOME/lirra, else ~/.local/share/lirra.
@@ -27,6 +31,10 @@ std::string defaultDataDirectory();
 
 // True for 127.0.0.0/8, ::1 and "localhost".
 bool isLoopbackAddress(const std::string& address);
+
+// True for what ServerOptions::hostNames takes: a host name, an IPv4 address or a bracketed IPv6
+// address, with an optional ":PORT".
+bool isHostName(const std::string& name);
 
 class Server {
   public:
