@@ -9,8 +9,6 @@
 namespace lirra {
 namespace {
 
-using test::eventually;
-
 TEST(PromiseStressTest, ConcurrentSettlersAndRegistrarsRunEveryCallbackOnce) {
     constexpr int kRounds = 300, kRegistrars = 3, kPerRegistrar = 20;
     const std::vector<std::string> values{std::string(64, 'a'), std::string(64, 'b')};
@@ -89,29 +87,7 @@ TEST(PromiseStressTest, OrAndCountersHoldAcrossSerialQueues) {
     }
 }
 
-TEST(PromiseStressTest, TimeoutRacingTheReceiverSettlesOnce) {
-    constexpr int kCount = 60;
-    SerialQueue queue;
-    std::vector<std::shared_ptr<Deferred>> receivers;
-    std::vector<std::shared_ptr<Promise>> bounded;
-    std::atomic<int> settled{0};
-    for (int i = 0; i < kCount; ++i) {
-        receivers.push_back(Deferred::initWithQueue(&queue));
-        bounded.push_back(receivers.back()->timeout(0.01 + 0.0002 * i));
-        bounded.back()->any([&] { ++settled; });
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(15));
-    for (auto& r : receivers) r->resolve(1);
-    // Every timer fires in the end, whoever won, and leaves its reason behind.
-    ASSERT_TRUE(eventually([&] {
-        for (auto& b : bounded) {
-            if (b->reason() == nullptr) return false;
-        }
-        return true;
-    }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_EQ(settled.load(), kCount);
-}
+// The time-out racing its receiver: PromiseTimeoutTest.
 
 }  // namespace
 }  // namespace lirra

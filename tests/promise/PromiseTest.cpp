@@ -1,5 +1,8 @@
-// The promise core: settlement, registration order, value replacement, queues and ownership.
+// The promise core: settlement, registration order, value replacement, queues and ownership;
+// transform() and wait().
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 #include "PromiseTestSupport.h"
 
@@ -7,6 +10,7 @@ namespace lirra {
 namespace {
 
 using test::intOf;
+using test::secondsSince;
 using Log = std::vector<std::string>;
 
 TEST(PromiseTest, CallbacksRunInRegistrationOrderAtSettlementOrAtOnceAfterIt) {
@@ -116,6 +120,65 @@ TEST(PromiseTest, PendingPromiseKeepsItselfAliveOnlyThroughWhenAndFailed) {
     weak = Deferred::deferred()->any([payload] {});  // any() holds only the callback
     EXPECT_TRUE(weak.expired());
     EXPECT_EQ(payload.use_count(), 1);
+}
+
+TEST(PromiseTransformTest, MapsResultsAndPassesErrorsOn) {
+    auto mapped = Promise::resolved(4)->transform([](const Value& v) { return intOf(v) * 10; });
+    EXPECT_EQ(intOf(mapped->result()), 40);  // already resolved
+
+    auto error = makeError("E", 2);
+    bool called = false;
+    auto failed =
+        Promise::rejected(error)->transform([&](const Value& v) { return called = true, v; });
+    EXPECT_EQ(failed->reason(), error);
+    EXPECT_FALSE(called);
+}
+
+TEST(PromiseTransformTest, RunsOnTheReceiversQueueAndDoesNotWaitOnReturnedPromises) {
+    ManualQueue queue;
+    auto deferred = Deferred::initWithQueue(&queue);
+    auto inner = Deferred::deferred();
+    auto mapped = deferred->transform([&](const Value&) { return Value(inner->promise()); });
+    deferred->resolve(1);
+    EXPECT_FALSE(mapped->isResolved());
+    queue.runAll();
+    ASSERT_TRUE(mapped->isResolved());  // though `inner` is still pending
+    EXPECT_EQ(std::any_cast<std::shared_ptr<Promise>>(mapped->result()), inner);
+}
+
+TEST(PromiseWaitTest, ReturnsAtResolutionOrNoneAtTheDeadline) {
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(intOf(Promise::resolved(3)->wait(5.0)), 3);
+    // A waiter's callback holds a pending promise until it settles: settle each one at the end.
+    auto negative = Deferred::deferred(), notANumber = Deferred::deferred();
+    EXPECT_FALSE(negative->wait(-1.0).has_value());
+    EXPECT_FALSE(notANumber->wait(std::nan("")).has_value());
+    EXPECT_LT(secondsSince(start), 1.0);
+
+    auto pending = Deferred::deferred();
+    auto rejected = Deferred::deferred();
+    rejected->reject(nullptr);
+    for (auto waited : {pending->promise(), rejected->promise()}) {
+        start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(waited->wait(0.05).has_value());  // a rejection does not wake it
+        EXPECT_GE(secondsSince(start), 0.05);
+        EXPECT_LT(secondsSince(start), 1.0);
+    }
+    for (auto deferred : {negative, notANumber, pending}) deferred->resolve(0);
+}
+
+TEST(PromiseWaitTest, ResolutionOnAnotherThreadOrQueueWakesTheWaiter) {
+    SerialQueue queue;
+    for (auto deferred : {Deferred::deferred(), Deferred::initWithQueue(&queue)}) {
+        std::thread settler([deferred] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            deferred->resolve(21);
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(intOf(deferred->wait(10.0)), 21);
+        EXPECT_LT(secondsSince(start), 5.0);
+        settler.join();
+    }
 }
 
 }  // namespace
