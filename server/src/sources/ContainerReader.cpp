@@ -234,18 +234,27 @@ ContainerScan readContainerTracks(int fd, const ContainerLimits& limits,
     classifyNew();
     std::unique_ptr<AVPacket, PacketFree> pkt(av_packet_alloc());
     int rc = pkt ? 0 : AVERROR(ENOMEM);
-    while (rc >= 0 && (rc = av_read_frame(fmt.get(), pkt.get())) >= 0) {
+    std::size_t totalBytes = 0;
+    bool full = false;
+    while (!full && rc >= 0 && (rc = av_read_frame(fmt.get(), pkt.get())) >= 0) {
         classifyNew();
         const auto index = static_cast<std::size_t>(pkt->stream_index);
         if (index < streams.size() && streams[index]->wanted) {
-            takePacket(*streams[index], pkt.get(), fmt->streams[index]);
+            StreamState& state = *streams[index];
+            const std::size_t before = state.builder->bytes();
+            takePacket(state, pkt.get(), fmt->streams[index]);
+            totalBytes += state.builder->bytes() - before;
+            full = totalBytes > limits.maxTotalBytes;
         }
         av_packet_unref(pkt.get());
     }
     scan.bytesRead = input->bytesRead();
     scan.complete =
         rc == AVERROR_EOF && !input->hitLimit() && !input->stopped() && !input->timedOut();
-    if (input->timedOut()) {
+    if (full) {
+        scan.notes.push_back("the text tracks passed " + std::to_string(limits.maxTotalBytes) +
+                             " bytes; what came later is left out");
+    } else if (input->timedOut()) {
         scan.notes.push_back("stopped reading after " + std::to_string(limits.maxTime.count()) +
                              " s, at byte " + std::to_string(scan.bytesRead));
     } else if (input->hitLimit()) {

@@ -42,7 +42,8 @@ struct ContainerLimits {
     // Garbage makes the demuxer look for its next element byte by byte (some 30 MB/s on a busy
     // machine); however large the file, one reading ends after this.
     std::chrono::seconds maxTime{1200};
-    std::size_t maxTracks = 64;
+    std::size_t maxTracks = 32;
+    std::size_t maxTotalBytes = 32 * 1024 * 1024;  // all tracks together
 };
 
 // Reads the file `fd` refers to (the caller opened it and keeps it). `stop` may be null.

@@ -36,6 +36,7 @@ class TrackTextBuilder {
     std::string finish() const;
 
     std::size_t events() const { return events_.size(); }
+    std::size_t bytes() const { return bytes_; }
     std::size_t dropped() const { return dropped_; }
     bool full() const { return full_; }
     const char* extension() const;  // "srt", "vtt", "ass"

@@ -139,12 +139,20 @@ std::string render(const std::vector<Line>& lines) {
         out.push_back('>');
         open.pop_back();
     };
+    // Closes the open tags down to the first one `style` no longer wants.
+    auto closeUnwanted = [&](unsigned style) {
+        std::size_t keep = 0;
+        while (keep < open.size() && (style & open[keep])) ++keep;
+        while (open.size() > keep) closeTop();
+    };
     for (std::size_t n = 0; n < lines.size(); ++n) {
-        if (n) out.push_back('\n');
+        if (n) {
+            // A style that ends with the line is closed before the break, not after it.
+            closeUnwanted(lines[n].front().style);
+            out.push_back('\n');
+        }
         for (const auto& run : lines[n]) {
-            std::size_t keep = 0;
-            while (keep < open.size() && (run.style & open[keep])) ++keep;
-            while (open.size() > keep) closeTop();
+            closeUnwanted(run.style);
             for (unsigned k = 0; k < 3; ++k) {
                 const unsigned bit = 1u << k;
                 bool isOpen = false;

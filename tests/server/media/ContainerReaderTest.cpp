@@ -98,6 +98,39 @@ TEST_F(ContainerReaderTest, MovTextThroughTheDecoderAndFilesWithoutText) {
     EXPECT_TRUE(plain.tracks.empty());
 }
 
+TEST_F(ContainerReaderTest, BitmapTracksAreLeftOutWithOneNoteEach) {
+    media.writeVobSub("pictures");
+    media.write("in.srt", "1\n00:00:01,000 --> 00:00:02,000\nWords\n");
+    ASSERT_TRUE(media.ffmpeg({"-f",
+                              "lavfi",
+                              "-i",
+                              "testsrc=size=64x48:rate=5:duration=3",
+                              "-i",
+                              "pictures.idx",
+                              "-i",
+                              "in.srt",
+                              "-map",
+                              "0",
+                              "-map",
+                              "1",
+                              "-map",
+                              "2",
+                              "-c:v",
+                              "libx264",
+                              "-preset",
+                              "ultrafast",
+                              "-c:s",
+                              "copy",
+                              "-metadata:s:s:0",
+                              "language=eng",
+                              "bitmap.mkv"}));
+    const ContainerScan scan = scanFile(media.file("bitmap.mkv"));
+    ASSERT_EQ(scan.tracks.size(), 1u);
+    EXPECT_EQ(scan.tracks[0].codec, "subrip");
+    EXPECT_EQ(scan.notes,
+              std::vector<std::string>{"skipped bitmap subtitle track 1 (dvd_subtitle, eng)"});
+}
+
 TEST_F(ContainerReaderTest, BrokenFilesGiveWhatCanBeRead) {
     const std::string path = media.makeThreeTrackMkv("film.mkv", 20);
     ASSERT_FALSE(path.empty());
@@ -148,6 +181,14 @@ TEST_F(ContainerReaderTest, BoundedReadingOfAHugeSparseFile) {
     EXPECT_LE(bounded.bytesRead, (10ULL << 30) / 100);
     EXPECT_EQ(bounded.tracks.size(), 3u);
     ASSERT_FALSE(bounded.notes.empty());
+
+    ContainerLimits little;
+    little.maxTotalBytes = 10;  // full after the first line
+    const ContainerScan cut = scanFile(path, little);
+    EXPECT_FALSE(cut.complete);
+    ASSERT_EQ(cut.tracks.size(), 1u);
+    EXPECT_EQ(cut.tracks[0].events, 1u);
+    EXPECT_LT(cut.bytesRead, 4u << 20);
 
     ContainerLimits noTime;
     noTime.maxTime = std::chrono::seconds(0);

@@ -27,6 +27,10 @@ class MediaFolder {
     // WebVTT track, each with a cue at 0.5 s and one at 2 s.
     std::string makeThreeTrackMkv(const std::string& name, int seconds = 4) const;
 
+    // A VobSub pair NAME.idx + NAME.sub (English) with one bitmap subtitle at 1 s, written out
+    // byte by byte, since no tool here draws one; ffmpeg reads it and copies it into a container.
+    void writeVobSub(const std::string& name) const;
+
   private:
     std::string path_;
 };
