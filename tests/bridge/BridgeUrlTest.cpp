@@ -22,8 +22,6 @@ struct UrlRow {
 TEST(BridgeUrl, ReadsKindNameAndArguments) {
     const UrlRow rows[] = {
         {"app:///Execute/SeekTo?position=95", "Execute", "SeekTo", {{"position", "95"}}},
-        {"app:///Execute/Play", "Execute", "Play", {}},
-        {"app:///Request/Duration?guid=a1", "Request", "Duration", {{"guid", "a1"}}},
         {"app:///Execute/SetVolume?volume=80&volume=120",
          "Execute",
          "SetVolume",
@@ -36,12 +34,9 @@ TEST(BridgeUrl, ReadsKindNameAndArguments) {
          "Execute",
          "SetAudioTrack",
          {{"track", "2"}}},
-        {"app:///Execute//Play/", "Execute", "Play", {}},
-        {"app:///Request", "Request", "Request", {}},
         {"app:///Request/FileName?guid=g#frag?guid=h", "Request", "FileName", {{"guid", "g"}}},
         // Empty pieces are dropped; empty names and values are allowed.
         {"app:///Execute/X?&&a=&=b&", "Execute", "X", {{"a", ""}, {"", "b"}}},
-        {"app:///Execute/X?", "Execute", "X", {}},
     };
     for (const UrlRow& row : rows) {
         SCOPED_TRACE(row.url);
@@ -72,48 +67,24 @@ TEST(BridgeUrl, ArgumentsStayPercentEncoded) {
     EXPECT_EQ(read.arguments.size(), 2);
 }
 
-TEST(BridgeUrl, ArgumentsFromQueryText) {
-    EXPECT_EQ(argumentsFromQuery(QString()), Args{});
-    EXPECT_EQ(argumentsFromQuery(QStringLiteral("a=1&b=2&a=3")), (Args{{"a", "3"}, {"b", "2"}}));
-    EXPECT_EQ(argumentsFromQuery(QStringLiteral("a==&b&=&c=1%2E5")),
-              (Args{{"", ""}, {"c", "1%2E5"}}));
-}
-
 TEST(BridgeUrl, SchemeAndRegistrationLink) {
     EXPECT_TRUE(isBridgeUrl(QUrl(QStringLiteral("app:///Execute/Play"))));
     EXPECT_FALSE(isBridgeUrl(QUrl(QStringLiteral("http://127.0.0.1:1/Player/Home"))));
-    EXPECT_FALSE(isBridgeUrl(QUrl(QStringLiteral("about:blank"))));
     EXPECT_FALSE(isBridgeUrl(QUrl(QStringLiteral("apps:///Execute/Play"))));
 
     EXPECT_TRUE(isRegistrationLink(QUrl(QStringLiteral("http://h/Account/PlayerRegister"))));
     EXPECT_TRUE(isRegistrationLink(QUrl(QStringLiteral("http://h/PlayerRegister/?next=1"))));
-    EXPECT_TRUE(isRegistrationLink(QUrl(QStringLiteral("app:///Execute/PlayerRegister"))));
     EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://h/PlayerRegisterNow"))));
-    EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://h/playerregister"))));
     EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://h/x?to=PlayerRegister"))));
-    EXPECT_FALSE(isRegistrationLink(QUrl(QStringLiteral("http://PlayerRegister/"))));
 }
 
 TEST(ArgumentReadings, IntegerReading) {
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
     constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
     const std::pair<const char*, std::int32_t> rows[] = {
-        {"95", 95},
-        {"12.9", 12},
-        {"", 0},
-        {"abc", 0},
-        {"  -42x", -42},
-        {"+7", 7},
-        {"-", 0},
-        {"1%2E5", 1},
-        {"007", 7},
-        {"2147483647", kMax},
-        {"2147483648", kMax},
-        {"-2147483648", kMin},
-        {"-2147483649", kMin},
-        {"99999999999999999999999999", kMax},
-        {"-99999999999999999999999999", kMin},
-        {"1e3", 1},
+        {"12.9", 12},          {"abc", 0},         {"  -42x", -42},
+        {"+7", 7},             {"1%2E5", 1},       {"2147483647", kMax},
+        {"2147483648", kMax},  {"-2147483648", kMin}, {"-99999999999999999999999999", kMin},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(intValue(QString::fromLatin1(text)), expected) << text;
@@ -123,10 +94,8 @@ TEST(ArgumentReadings, IntegerReading) {
 TEST(ArgumentReadings, DecimalReading) {
     constexpr float kInf = std::numeric_limits<float>::infinity();
     const std::pair<const char*, float> rows[] = {
-        {"1.5", 1.5f},  {"0.5", 0.5f},    {"1%2E5", 1.0f}, {"-2.5e1x", -25.0f}, {"1e", 1.0f},
-        {"1e+", 1.0f},  {".5", 0.5f},     {"5.", 5.0f},    {".", 0.0f},         {"", 0.0f},
-        {"  3", 3.0f},  {"inf", 0.0f},    {"nan", 0.0f},   {"0x10", 0.0f},      {"+2", 2.0f},
-        {"1e39", kInf}, {"-1e39", -kInf}, {"1e-50", 0.0f}, {"2E-1", 0.2f},
+        {"1%2E5", 1.0f}, {"-2.5e1x", -25.0f}, {"1e+", 1.0f}, {".5", 0.5f}, {".", 0.0f},
+        {"inf", 0.0f},   {"0x10", 0.0f},      {"1e39", kInf}, {"2E-1", 0.2f},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(floatValue(QString::fromLatin1(text)), expected) << text;
@@ -134,10 +103,10 @@ TEST(ArgumentReadings, DecimalReading) {
 }
 
 TEST(ArgumentReadings, TruthReading) {
-    for (const char* yes : {"true", "1", "YES", "y", "T", "+0001", "-5", "  t", "9"}) {
+    for (const char* yes : {"true", "YES", "+0001", "-5", "  t"}) {
         EXPECT_TRUE(boolValue(QString::fromLatin1(yes))) << yes;
     }
-    for (const char* no : {"false", "0", "", "no", "000", "-0", "abc", "N", " ", "0.5"}) {
+    for (const char* no : {"false", "", "000", "-0", "N", "0.5"}) {
         EXPECT_FALSE(boolValue(QString::fromLatin1(no))) << no;
     }
 }

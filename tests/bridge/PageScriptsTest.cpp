@@ -17,47 +17,20 @@
 namespace lirra {
 namespace {
 
-TEST(PageEvents, ScriptTextsArePinned) {
-    const std::pair<QString, const char*> rows[] = {
-        {pageEventScript(kRefreshLevelEvent),
-         "if(typeof $ != 'undefined'){ $(window).trigger('refreshLevel'); }"},
-        {pageEventScript(kResizedEvent),
-         "if(typeof $ != 'undefined'){ $(window).trigger('nativeApp:resized'); }"},
-        {pageEventScript(kLeftFullscreenEvent),
-         "if(typeof $ != 'undefined'){ $(window).trigger('nativeApp:leftFullscreen'); }"},
-        {pageEventScript(kEnteredFullscreenEvent),
-         "if(typeof $ != 'undefined'){ $(window).trigger('nativeApp:enteredFullscreen'); }"},
-        {pageEventScript(kTimeUpdateEvent, QStringLiteral("750")),
-         "if(typeof $ != 'undefined'){ $(window).trigger('timeUpdate', 750); }"},
-        {responseScript(QStringLiteral("a1"), QStringLiteral("200")),
-         "if(typeof $ != 'undefined'){ $(window).trigger('response:a1', 200); }"},
-        {responseScript(QStringLiteral("3f2b-11"), QStringLiteral("'clip.mkv'")),
-         "if(typeof $ != 'undefined'){ $(window).trigger('response:3f2b-11', 'clip.mkv'); }"},
-        // Encoded guids come back as the page wrote them.
-        {responseScript(QStringLiteral("a%2Fb"), QStringLiteral("true")),
-         "if(typeof $ != 'undefined'){ $(window).trigger('response:a%2Fb', true); }"},
-        {QString::fromLatin1(kNativeLanguageQuery),
-         "$('#selectedLanguage .flag').attr('class').replace('flag', '').replace('small', '')"
-         ".replace(' ', '').replace(' ', '')"},
-        {QString::fromLatin1(kNextSubOffsetQuery), "$('#next-sub').offset().top"},
-    };
-    for (const auto& [script, expected] : rows) {
-        EXPECT_EQ(script, QString::fromLatin1(expected));
-    }
+TEST(PageEvents, ScriptTexts) {
+    EXPECT_EQ(pageEventScript(kTimeUpdateEvent, QStringLiteral("750")),
+              "if(typeof $ != 'undefined'){ $(window).trigger('timeUpdate', 750); }");
+    EXPECT_EQ(responseScript(QStringLiteral("a%2Fb"), QStringLiteral("'clip.mkv'")),
+              "if(typeof $ != 'undefined'){ $(window).trigger('response:a%2Fb', 'clip.mkv'); }");
 }
 
 TEST(PageEvents, StringLiteralEscapes) {
+    // Parsing as one literal is checked by node below; these pin what the page's source shows.
     const std::pair<QString, const char*> rows[] = {
-        {QStringLiteral("clip.mkv"), "'clip.mkv'"},
-        {QString(), "''"},
         {QStringLiteral("it's"), R"('it\'s')"},
-        {QStringLiteral("a\\b"), R"('a\\b')"},
-        {QStringLiteral("a\r\nb\tc"), R"('a\r\nb\tc')"},
         {QStringLiteral("</script>"), R"('\x3C/script\x3E')"},
-        {QString(QChar(0x2028)) + QChar(0x2029), R"('\u2028\u2029')"},
-        {QString(QChar(0)) + QChar(0x1B) + QChar(0x7F), R"('\x00\x1B\x7F')"},
+        {QString(QChar(0x2028)) + QChar(0x7F), R"('\u2028\x7F')"},
         {QString(QChar(0xD800)) + QLatin1Char('x'), R"('\uD800x')"},
-        {QStringLiteral("\"%1 100%\""), "'\"%1 100%\"'"},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(jsStringLiteral(text), QString::fromLatin1(expected));
@@ -148,17 +121,6 @@ TEST(PageEvents, EscapedTextsParseAsOneStringLiteral) {
     }
 }
 
-TEST(PageEvents, NodeCheckCatchesUnescapedQuoting) {
-    // The checker itself must see through plain quoting, or the test above proves nothing.
-    const QString sample = QStringLiteral("'); alert(1); ('");
-    const QString quoted = QLatin1Char('\'') + sample + QLatin1Char('\'');
-    const QString script =
-        QStringLiteral("if(typeof $ != 'undefined'){ $(window).trigger('response:") + sample +
-        QStringLiteral("', ") + quoted + QStringLiteral("); }");
-    const QStringList verdicts = runNodeCheck({{sample, quoted}}, {script});
-    ASSERT_EQ(verdicts.size(), 1);
-    EXPECT_NE(verdicts[0], QStringLiteral("ok"));
-}
 #else
 TEST(PageEvents, EscapedTextsParseAsOneStringLiteral) {
     GTEST_SKIP() << "node was not found when the build was configured";
@@ -166,31 +128,18 @@ TEST(PageEvents, EscapedTextsParseAsOneStringLiteral) {
 #endif
 
 TEST(NumberText, StringValue) {
-    EXPECT_EQ(stringValue(std::any(200)), QStringLiteral("200"));
-    EXPECT_EQ(stringValue(std::any(std::int32_t{-5})), QStringLiteral("-5"));
     EXPECT_EQ(stringValue(std::any(std::int64_t{5000000000})), QStringLiteral("5000000000"));
-    EXPECT_EQ(stringValue(std::any(4294967295u)), QStringLiteral("4294967295"));
-    EXPECT_EQ(stringValue(std::any(1.0f)), QStringLiteral("1"));
-    EXPECT_EQ(stringValue(std::any(0.5f)), QStringLiteral("0.5"));
     EXPECT_EQ(stringValue(std::any(1.1f)), QStringLiteral("1.1"));
-    EXPECT_EQ(stringValue(std::any(0.1f)), QStringLiteral("0.1"));
     EXPECT_EQ(stringValue(std::any(2.0f / 3.0f)), QStringLiteral("0.6666667"));
-    EXPECT_EQ(stringValue(std::any(123456789.0f)), QStringLiteral("1.234568e+08"));
     EXPECT_EQ(stringValue(std::any(5000.0)), QStringLiteral("5000"));
-    EXPECT_EQ(stringValue(std::any(0.1)), QStringLiteral("0.1"));
-    EXPECT_EQ(stringValue(std::any(std::numeric_limits<float>::infinity())),
-              QStringLiteral("Infinity"));
     EXPECT_EQ(stringValue(std::any(-std::numeric_limits<double>::infinity())),
               QStringLiteral("-Infinity"));
     EXPECT_EQ(stringValue(std::any(std::numeric_limits<float>::quiet_NaN())),
               QStringLiteral("NaN"));
     EXPECT_FALSE(stringValue(std::any(QStringLiteral("5"))).has_value());
-    EXPECT_FALSE(stringValue(std::any()).has_value());
 }
 
 TEST(AudioInfo, ObjectLiteralText) {
-    EXPECT_EQ(audioInfoText({"English", "French"}, {1, 2}, 1),
-              QStringLiteral("{audioTracks:{'English':1, 'French':2, }, audioTrack:1}"));
     // One entry per name: the later index wins.
     EXPECT_EQ(audioInfoText({"Stereo", "Mono", "Stereo"}, {1, 2, 3}, 3),
               QStringLiteral("{audioTracks:{'Mono':2, 'Stereo':3, }, audioTrack:3}"));
