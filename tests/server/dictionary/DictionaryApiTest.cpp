@@ -3,8 +3,10 @@
 // folder. Skipped when the Debian dictionaries are not installed.
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "DictdFiles.h"

@@ -2,7 +2,10 @@
 // what a click is recognised as, the answer's shape and limits, the translation status per
 // language, and bad input.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <atomic>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <thread>
 
