@@ -10,6 +10,7 @@
     'use strict';
 
     var MARGIN = 10;   // px kept free around the card
+    var TOP = 66;      // px kept free above it: the top bar with the way home
     var GAP = 12;      // px between the card and the line
 
     function str(value) { return typeof value === 'string' ? value : ''; }
@@ -45,7 +46,12 @@
         var definitions = list(entry.definitions).filter(function (d) { return typeof d === 'string' && d; });
         if (definitions.length) {
             var ol = node.appendChild(el(document, 'ol', 'definitions'));
-            definitions.forEach(function (d) { ol.appendChild(el(document, 'li', null, d)); });
+            definitions.forEach(function (d) {
+                // WordNet's 'gloss; "example"; "example"': the examples in a quieter voice.
+                var cut = d.indexOf('; "');
+                var li = ol.appendChild(el(document, 'li', null, cut > 0 ? d.slice(0, cut) : d));
+                if (cut > 0) li.appendChild(el(document, 'span', 'examples', d.slice(cut + 2)));
+            });
         }
         if (str(entry.source)) node.appendChild(el(document, 'p', 'source', str(entry.source)));
         return node;
@@ -69,8 +75,8 @@
         return node;
     }
 
-    // Fills body (emptied first) with the answer; title gets the words matched. language: the
-    // learner's language by its English name.
+    // Fills body (emptied first) with the answer, the translation first; title gets the words
+    // matched. language: the learner's language by its English name.
     function fill(document, title, body, answer, language) {
         answer = answer && typeof answer === 'object' ? answer : {};
         var matched = str(answer.matched) || str(answer.query);
@@ -80,8 +86,8 @@
         if (!entries.length && !list(answer.translations).length) {
             body.appendChild(el(document, 'p', 'empty', 'No dictionary here knows “' + matched + '”.'));
         }
-        entries.forEach(function (e) { body.appendChild(entryNode(document, e)); });
         body.appendChild(translationsNode(document, answer, language));
+        entries.forEach(function (e) { body.appendChild(entryNode(document, e)); });
     }
 
     // A card that says something instead of an answer (looking up, no answer).
@@ -91,12 +97,12 @@
         body.appendChild(el(document, 'p', 'empty', text));
     }
 
-    // Where the card goes: above the word, centred on it and kept inside the view, else below
-    // it; its height is bounded by the room on that side. word: the word's rectangle (left,
+    // Where the card goes: above the word, centred on it and kept inside the view below the top
+    // bar, else below it; its height is bounded by the room on that side. word: the word's rectangle (left,
     // right, top, bottom), card: {width, height}, view: {width, height}. Returns {left, top,
     // maxHeight, above}.
     function place(word, card, view) {
-        var roomAbove = word.top - GAP - MARGIN;
+        var roomAbove = word.top - GAP - TOP;
         var roomBelow = view.height - word.bottom - GAP - MARGIN;
         var above = card.height <= roomAbove || roomAbove >= roomBelow;
         var maxHeight = Math.max(80, above ? roomAbove : roomBelow);
@@ -104,7 +110,7 @@
         var centre = (word.left + word.right) / 2;
         var left = Math.max(MARGIN, Math.min(view.width - MARGIN - card.width, centre - card.width / 2));
         var top = above ? word.top - GAP - height : word.bottom + GAP;
-        return { left: Math.round(left), top: Math.round(Math.max(MARGIN, top)), maxHeight: Math.floor(maxHeight),
+        return { left: Math.round(left), top: Math.round(Math.max(above ? TOP : MARGIN, top)), maxHeight: Math.floor(maxHeight),
                  above: above };
     }
 

@@ -115,11 +115,12 @@
         this.marked = [];
     };
 
-    // Beside the words marked (or the word alone before the answer).
+    // Beside the words marked (or the word alone before the answer), above the whole line so
+    // that a line of two rows stays readable.
     WordLookup.prototype.position = function () {
         var spans = this.marked.filter(function (s) { return s.isConnected; });
         if (!spans.length) return;
-        var rect = { left: Infinity, right: -Infinity, top: Infinity, bottom: -Infinity };
+        var rect = { left: Infinity, right: -Infinity, top: this.line.getBoundingClientRect().top, bottom: -Infinity };
         spans.forEach(function (s) {
             var r = s.getBoundingClientRect();
             rect.left = Math.min(rect.left, r.left);

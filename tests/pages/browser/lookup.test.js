@@ -94,8 +94,8 @@ describe('looking up a word', () => {
         // Double clicks in the card stay with the page: the subtitle block reaches over it.
         assert.equal(Number(await page.evaluate(h.NEXT_SUB_QUERY)), 1);
         const box = await page.$eval('#word-card', (c) => c.getBoundingClientRect().toJSON());
-        const word = await page.$eval('#line-target .word.current', (w) => w.getBoundingClientRect().toJSON());
-        assert.ok(box.bottom <= word.top && box.left >= 0 && box.right <= 1280, JSON.stringify([box, word]));
+        const line = await page.$eval('#line-target', (w) => w.getBoundingClientRect().toJSON());
+        assert.ok(box.bottom <= line.top && box.left >= 0 && box.right <= 1280, JSON.stringify([box, line]));
         await page.waitForTimeout(300);
         await shotOverPicture(page, 'player-word-card.png');
 
@@ -116,6 +116,13 @@ describe('looking up a word', () => {
         await clickWord('children’s');
         await h.waitFor(async () => (await page.textContent('#word-card h2')) === 'children’s', 'the second card');
         assert.ok((await page.$$eval('#word-card .headword', (s) => s.map((x) => x.textContent))).includes('child'));
+        // A word on the line's second row: the card stays clear of the first.
+        await clickWord('books');
+        await h.waitFor(async () => (await page.textContent('#word-card h2')) === 'books', 'the third card');
+        const [card, line, books] = await page.evaluate(() => ['#word-card', '#line-target', '#line-target .word.current']
+            .map((q) => document.querySelector(q).getBoundingClientRect().toJSON()));
+        assert.ok(books.top > line.top + 10, 'the line wraps before "books"');
+        assert.ok(card.bottom <= line.top, JSON.stringify([card, line]));
         const before = commands().length;
         await page.evaluate(() => document.body.dispatchEvent(new MouseEvent('mousedown', { bubbles: true })));
         assert.equal(await cardShown(), false);

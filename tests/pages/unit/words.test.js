@@ -80,7 +80,8 @@ test('the text sent for a word is cut at a space to the service\'s 200 character
 const answer = {
     query: 'gave up on it', matched: 'gave up on', wordCount: 3,
     entries: [{ headword: 'give up on', partOfSpeech: 'verb', pronunciation: '/ɡɪv ʌp ɒn/',
-                definitions: ['stop trying', '<img src=x onerror="window.hacked=1">'], source: 'WordNet' },
+                definitions: ['stop trying; "she gave up on him"; "don\'t"', '<img src=x onerror="window.hacked=1">'],
+                source: 'WordNet' },
               { headword: 'give', partOfSpeech: 'noun', pronunciation: '', definitions: [], source: '' }],
     translations: [{ headword: 'give up', partOfSpeech: 'v', text: 'rendirse <b>', source: 'FreeDict' }],
     translationStatus: 'ok', package: '',
@@ -91,12 +92,13 @@ test('the card shows the answer as text: forms, parts of speech, definitions, tr
     wordcard.fill(fakeDocument, title, body, answer, 'Spanish');
     assert.equal(title.markup, '<h2>gave up on</h2>');
     assert.equal(body.markup,
-        '<div><section.entry><p.entry-head><span.headword>give up on</span><span.pos>verb</span>' +
-        '<span.pron>/ɡɪv ʌp ɒn/</span></p><ol.definitions><li>stop trying</li>' +
+        '<div><section.translations><h3>In Spanish</h3><ul><li><span.from>give up</span><span.pos>v</span>' +
+        '<span.to>rendirse <b></span></li></ul></section>' +
+        '<section.entry><p.entry-head><span.headword>give up on</span><span.pos>verb</span>' +
+        '<span.pron>/ɡɪv ʌp ɒn/</span></p><ol.definitions>' +
+        '<li>stop trying<span.examples>"she gave up on him"; "don\'t"</span></li>' +
         '<li><img src=x onerror="window.hacked=1"></li></ol><p.source>WordNet</p></section>' +
-        '<section.entry><p.entry-head><span.headword>give</span><span.pos>noun</span></p></section>' +
-        '<section.translations><h3>In Spanish</h3><ul><li><span.from>give up</span><span.pos>v</span>' +
-        '<span.to>rendirse <b></span></li></ul></section></div>');
+        '<section.entry><p.entry-head><span.headword>give</span><span.pos>noun</span></p></section></div>');
     const { tags, texts } = walk(body);
     assert.ok(!tags.includes('img') && !tags.includes('b'));
     assert.ok(texts.includes('<img src=x onerror="window.hacked=1">'));
@@ -120,18 +122,19 @@ test('the card shows the answer as text: forms, parts of speech, definitions, tr
     }
     wordcard.fill(fakeDocument, title, body, { query: 'xq', entries: [], translations: [] }, 'Spanish');
     assert.equal(body.children[0].markup, '<p.empty>No dictionary here knows “xq”.</p>');
+    assert.equal(body.children.length, 2, 'and the translations\' note');
 });
 
 test('the card goes above the word, inside the view, else below it', () => {
     const view = { width: 1280, height: 720 };
     const cases = [
-        // word rectangle, card size, expected {left, top, maxHeight, above}
+        // word rectangle, card size, expected {left, top, maxHeight, above}; the top bar is 66 px
         [{ left: 600, right: 680, top: 500, bottom: 540 }, { width: 430, height: 300 },
-         { left: 425, top: 188, maxHeight: 478, above: true }],
+         { left: 425, top: 188, maxHeight: 422, above: true }],
         [{ left: 2, right: 40, top: 500, bottom: 540 }, { width: 430, height: 300 },
-         { left: 10, top: 188, maxHeight: 478, above: true }],
+         { left: 10, top: 188, maxHeight: 422, above: true }],
         [{ left: 1250, right: 1275, top: 500, bottom: 540 }, { width: 430, height: 900 },
-         { left: 840, top: 10, maxHeight: 478, above: true }],
+         { left: 840, top: 66, maxHeight: 422, above: true }],
         [{ left: 600, right: 680, top: 60, bottom: 100 }, { width: 430, height: 300 },
          { left: 425, top: 112, maxHeight: 598, above: false }],
     ];
