@@ -77,10 +77,11 @@
         }, IDLE_MS);
     };
 
-    Panels.prototype.toast = function (text) {
+    // ms: how long it shows, for a longer text than a key's confirmation.
+    Panels.prototype.toast = function (text, ms) {
         var el = this.$('#toast').text(text).addClass('visible');
         clearTimeout(this.toastTimer);
-        this.toastTimer = setTimeout(function () { el.removeClass('visible'); }, TOAST_MS);
+        this.toastTimer = setTimeout(function () { el.removeClass('visible'); }, ms || TOAST_MS);
     };
 
     // The buttons that open menus and panels, closing them, and the mouse that shows the

@@ -23,6 +23,17 @@
         return line === 'target' ? 'English' : L.languages.label(nativeCode);
     }
 
+    var NOTICE_MS = 6000;
+
+    // What the service's timing fits did to these lines, told once as they come, and kept in
+    // the Subtitles menu for both lines.
+    function noticeAlignment(lines) {
+        var note = lineTracks.notice(lines, lineTitle, L.languages.label);
+        if (note) panels.toast(note, NOTICE_MS);
+        subtitleMenu.showAlignment(lineTracks.aligned,
+                                   lineTracks.notice(L.tracks.LINES, lineTitle, L.languages.label));
+    }
+
     // ---- subtitles ----
 
     // force: true, or the lines to draw anew (an array). While a word's card is open the
@@ -53,6 +64,7 @@
         subtitleMenu.build(lineTracks, settings, lineTitle('native'));
         renderLines(true);
         refreshList();
+        noticeAlignment([]);
     }
 
     // The service's tracks, asked again while it still reads more out of the video: only a
@@ -64,6 +76,7 @@
             subtitleMenu.build(lineTracks, settings, lineTitle('native'));
             renderLines(changed);
             if (changed.length) refreshList();
+            noticeAlignment(changed);
         }
         return lineTracks.list.length > 0;
     }
@@ -72,7 +85,11 @@
         var line = lineTracks.add(added);
         saveVideo();
         tracksChanged();
-        toast('Added ' + added[0].fileName + ' to the ' + lineTitle(line) + ' line.');
+        var note = lineTracks.notice([line], lineTitle, L.languages.label);
+        panels.toast('Added ' + added[0].fileName + ' to the ' + lineTitle(line) + ' line.' +
+                     (note ? ' ' + note : ''), note ? NOTICE_MS : undefined);
+        // The new file may be the one the others are now fitted to.
+        files.load(onTracks);
     }
 
     function onTime(ms) {
@@ -104,6 +121,19 @@
         lineTracks.setTrack(line, id);
         saveVideo();
         tracksChanged();
+        noticeAlignment([line]);
+    }
+
+    function setAligned(on) {
+        if (!lineTracks.setAligned(on)) return;
+        if (videoId !== null) prefs.setAligned(videoId, on);
+        renderLines(true);
+        refreshList();
+        if (on) noticeAlignment(L.tracks.LINES);
+        else {
+            subtitleMenu.showAlignment(false, null);
+            toast('Each line keeps its file\'s timing');
+        }
     }
 
     function shiftLine(line, delta) {
@@ -247,6 +277,7 @@
         });
         player = transport.player;
         lineTracks = new L.tracks.LineTracks(nativeCode);
+        if (videoId !== null) lineTracks.aligned = prefs.aligned(videoId);
         // Every word of the English line can be looked up.
         views = {
             target: new L.linerender.LineView(document, document.getElementById('line-target'), L.words.render),
@@ -254,7 +285,7 @@
         };
         lineList = new L.linelist.LineList(document, $('#line-list'), $('#lines'));
         subtitleMenu = new L.subtitlemenu.SubtitleMenu($, $('#subtitle-menu'), {
-            choose: chooseTrack, shift: shiftLine, show: setLineShown,
+            choose: chooseTrack, shift: shiftLine, show: setLineShown, align: setAligned,
             addFile: function (file) { files.add(file, onAdded); }
         });
         lookup = new L.wordlookup.WordLookup({
@@ -274,6 +305,7 @@
         transport.showVolume();
         controls.showSpeed(player.speed);
         subtitleMenu.build(lineTracks, settings, lineTitle('native'));
+        subtitleMenu.showAlignment(lineTracks.aligned, null);
         L.playervalues.askAll(bridge, replies);
         files.load(onTracks);
         panels.showChrome();

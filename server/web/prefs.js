@@ -1,5 +1,5 @@
 // What the pages remember in localStorage: the learner's language, the player settings, and
-// per video the chosen tracks and timing offsets. Bad or missing stored data gives defaults;
+// per video the chosen tracks, timing offsets and whether the service's timing fits apply. Bad or missing stored data gives defaults;
 // a storage that refuses writes (private mode, quota) is ignored.
 (function (root, factory) {
     'use strict';
@@ -80,9 +80,24 @@
     };
 
     Prefs.prototype.setVideo = function (videoId, state) {
-        this.write(VIDEO_PREFIX + videoId, {
-            target: state.target, native: state.native, saved: this.now()
-        });
+        var record = { target: state.target, native: state.native, saved: this.now() };
+        if (!this.aligned(videoId)) record.aligned = false;
+        this.write(VIDEO_PREFIX + videoId, record);
+        this.prune();
+    };
+
+    // Whether the lines of the video take the service's timing fits: yes unless turned off.
+    Prefs.prototype.aligned = function (videoId) {
+        var stored = this.read(VIDEO_PREFIX + videoId);
+        return !(stored && typeof stored === 'object' && stored.aligned === false);
+    };
+
+    Prefs.prototype.setAligned = function (videoId, on) {
+        var stored = this.read(VIDEO_PREFIX + videoId);
+        var record = stored && typeof stored === 'object' ? stored : {};
+        if (on) delete record.aligned; else record.aligned = false;
+        record.saved = this.now();
+        this.write(VIDEO_PREFIX + videoId, record);
         this.prune();
     };
 

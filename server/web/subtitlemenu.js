@@ -18,7 +18,8 @@
     }
 
     // menu: jQuery object of #subtitle-menu. handlers: choose(line, trackId), shift(line, ms or
-    // null for the file's timing), show(line, on), addFile(file or undefined).
+    // null for the file's timing), show(line, on), align(on) (the service's timing fits),
+    // addFile(file or undefined).
     function SubtitleMenu($, menu, handlers) {
         this.$ = $;
         this.menu = menu;
@@ -31,6 +32,9 @@
             handlers.shift(lineOf(this), delta);
         }).on('change', '.show-line', function () {
             handlers.show(lineOf(this), this.checked);
+            this.blur();
+        }).on('change', '#match-timing', function () {
+            handlers.align(this.checked);
             this.blur();
         });
         menu.find('#subtitle-file').on('change', function () {
@@ -67,6 +71,12 @@
         LINES.forEach(function (line) {
             self.section(line).find('.offset-value').text(timefmt.formatOffset(lineTracks.lines[line].offset));
         });
+    };
+
+    // Whether the timing fits apply, and what they do (null: nothing to say).
+    SubtitleMenu.prototype.showAlignment = function (on, note) {
+        this.menu.find('#match-timing').prop('checked', on);
+        this.menu.find('.match-note').text(on ? note || '' : 'Each line keeps its file\'s timing.');
     };
 
     SubtitleMenu.prototype.showChecked = function (line, on) {

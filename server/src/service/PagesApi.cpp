@@ -1,5 +1,7 @@
 #include "service/PagesApi.h"
 
+#include <algorithm>
+
 #include "http/Multipart.h"
 #include "service/HandlerSupport.h"
 #include "subtitles/SubtitleParser.h"
@@ -16,9 +18,19 @@ json trackJson(const Track& track) {
     for (const auto& cue : parsed.cues) {
         cues.push_back({{"start", cue.startMs}, {"end", cue.endMs}, {"text", cue.text}});
     }
-    return {{"subtitleId", track.id}, {"fileName", track.fileName}, {"language", track.language},
-            {"origin", track.origin}, {"format", track.format},     {"encoding", track.encoding},
-            {"cues", std::move(cues)}};
+    json answer = {{"subtitleId", track.id},     {"fileName", track.fileName},
+                   {"language", track.language}, {"origin", track.origin},
+                   {"format", track.format},     {"encoding", track.encoding},
+                   {"cues", std::move(cues)}};
+    // The reference has no "alignment": the others are fitted to it.
+    if (!track.reference) {
+        answer["alignment"] = nullptr;
+        if (const auto& a = track.alignment) {
+            answer["alignment"] = {
+                {"to", a->referenceId}, {"scale", a->scale}, {"offsetMs", a->offsetMs}};
+        }
+    }
+    return answer;
 }
 
 json videoJson(const VideoInfo& video) {
@@ -111,10 +123,13 @@ HttpResponse addSubtitles(const ServiceContext& context, const HttpRequest& requ
     const auto status = context.store.addSubtitles(*id, contents, ids, error);
     if (status == StoreStatus::NotFound) return HttpResponse::error(404, "no such video");
     if (status != StoreStatus::Ok) return storeFailure(error);
+    // Read back for the timing fits the store made as it held them.
+    std::vector<Track> tracks;
+    if (context.store.tracks(*id, tracks, error) != StoreStatus::Ok) return storeFailure(error);
     json list = json::array();
-    for (std::size_t i = 0; i < ids.size(); ++i) {
-        list.push_back(trackJson({ids[i], contents[i].fileName, contents[i].language, "learner",
-                                  contents[i].format, contents[i].encoding, contents[i].text}));
+    for (const auto& track : tracks) {
+        if (std::find(ids.begin(), ids.end(), track.id) != ids.end())
+            list.push_back(trackJson(track));
     }
     return jsonResponse(201, {{"tracks", std::move(list)}});
 }

@@ -50,6 +50,11 @@ Statement& Statement::bindNull(int index) {
     return *this;
 }
 
+Statement& Statement::bindReal(int index, double value) {
+    if (valid() && sqlite3_bind_double(stmt_, index, value) != SQLITE_OK) ok_ = false;
+    return *this;
+}
+
 Statement::Step Statement::step() {
     if (!valid()) return Step::Error;
     const int rc = sqlite3_step(stmt_);
@@ -82,6 +87,8 @@ std::string Statement::columnBlob(int index) const {
     return blob ? std::string(static_cast<const char*>(blob), static_cast<std::size_t>(size))
                 : std::string();
 }
+
+double Statement::columnReal(int index) const { return sqlite3_column_double(stmt_, index); }
 
 bool Statement::columnIsNull(int index) const {
     return sqlite3_column_type(stmt_, index) == SQLITE_NULL;

@@ -36,6 +36,8 @@ class Statement {
     Statement& bind(int index, std::string_view text);
     Statement& bindBlob(int index, std::string_view bytes);
     Statement& bindNull(int index);
+    // A named call of its own: an int argument would fit bind's int64 and a double alike.
+    Statement& bindReal(int index, double value);
 
     Step step();
     // Runs a statement that returns no rows; false on an error.
@@ -44,6 +46,7 @@ class Statement {
     std::int64_t columnInt(int index) const;
     std::string columnText(int index) const;
     std::string columnBlob(int index) const;
+    double columnReal(int index) const;
     bool columnIsNull(int index) const;
 
   private:

@@ -78,6 +78,20 @@ CREATE TABLE video_files (
     scanned_at INTEGER
 );
 )sql",
+    // How each held track's times map onto its video's reference track, fitted when tracks
+    // arrive. reference_id NULL: the video had no reference then; equal to subtitle_id: the
+    // track is the reference; scale NULL otherwise: no credible fit.
+    R"sql(
+CREATE TABLE alignments (
+    subtitle_id INTEGER PRIMARY KEY REFERENCES subtitles(id) ON DELETE CASCADE,
+    reference_id INTEGER REFERENCES subtitles(id) ON DELETE CASCADE,
+    scale REAL,
+    offset_ms INTEGER,
+    fitted_at INTEGER NOT NULL,
+    CHECK ((scale IS NULL) = (offset_ms IS NULL))
+);
+CREATE INDEX alignments_reference ON alignments(reference_id);
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <set>
 
+#include "store/SqliteAlignments.h"
 #include "store/SqliteMigrations.h"
 
 namespace lirra::server {
@@ -72,6 +73,19 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory,
     std::unique_ptr<SqliteStore> store(new SqliteStore(dataDirectory + "/lirra.sqlite3"));
     auto db = store->pool_.acquire(error);
     if (!db || !migrateSchema(*db, error)) return nullptr;
+    // Tracks held before fits were kept get theirs once, here.
+    std::vector<std::int64_t> unfitted;
+    if (!videosWithoutFits(*db, unfitted)) {
+        error = "cannot list the tracks without a timing fit: " + db->lastError();
+        return nullptr;
+    }
+    for (const std::int64_t videoId : unfitted) {
+        sqlite::Transaction tx(*db, sqlite::Transaction::Kind::Write);
+        if (!tx.begun() || !refitAlignments(*db, videoId) || !tx.commit()) {
+            error = "cannot fit the timing of the tracks held: " + db->lastError();
+            return nullptr;
+        }
+    }
     return store;
 }
 
@@ -161,14 +175,17 @@ StoreStatus SqliteStore::storeUploads(const std::vector<Upload>& uploads, std::s
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
     const std::int64_t now = nowMs();
+    std::set<std::int64_t> videos;  // whose tracks to fit
     for (const auto& upload : uploads) {
         bool held = false;
         {
-            auto st = db->statement("SELECT original IS NOT NULL FROM subtitles WHERE id = ?1");
+            auto st =
+                db->statement("SELECT original IS NOT NULL, video_id FROM subtitles WHERE id = ?1");
             st.bind(1, upload.subtitleId);
             switch (st.step()) {
                 case Statement::Step::Row:
                     held = st.columnInt(0) != 0;
+                    if (!held) videos.insert(st.columnInt(1));
                     break;
                 case Statement::Step::Done:
                     error = std::to_string(upload.subtitleId);
@@ -186,6 +203,9 @@ StoreStatus SqliteStore::storeUploads(const std::vector<Upload>& uploads, std::s
         st.bind(1, upload.subtitleId).bind(2, c.format).bind(3, c.encoding).bindBlob(4, c.original);
         st.bind(5, c.text).bind(6, now);
         if (!st.run()) return failed(*db, error);
+    }
+    for (const std::int64_t videoId : videos) {
+        if (!refitAlignments(*db, videoId)) return failed(*db, error);
     }
     if (!tx.commit()) return failed(*db, error);
     return StoreStatus::Ok;
@@ -217,6 +237,7 @@ StoreStatus SqliteStore::addSubtitles(std::int64_t videoId,
         ids.push_back(st.columnInt(0));
         if (!st.run()) return failed(*db, error);
     }
+    if (!refitAlignments(*db, videoId)) return failed(*db, error);
     if (!tx.commit()) return failed(*db, error);
     return StoreStatus::Ok;
 }
@@ -245,14 +266,23 @@ StoreStatus SqliteStore::tracks(std::int64_t videoId, std::vector<Track>& tracks
                                 std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     auto st = db->statement(
-        "SELECT id, file_name, language, origin, format, encoding, text FROM subtitles "
-        "WHERE video_id = ?1 AND original IS NOT NULL ORDER BY id");
+        "SELECT s.id, s.file_name, s.language, s.origin, s.format, s.encoding, s.text, "
+        "a.reference_id, a.scale, a.offset_ms FROM subtitles s "
+        "LEFT JOIN alignments a ON a.subtitle_id = s.id "
+        "WHERE s.video_id = ?1 AND s.original IS NOT NULL ORDER BY s.id");
     st.bind(1, videoId);
     tracks.clear();
     Statement::Step step;
     while ((step = st.step()) == Statement::Step::Row) {
-        tracks.push_back({st.columnInt(0), st.columnText(1), st.columnText(2), st.columnText(3),
-                          st.columnText(4), st.columnText(5), st.columnText(6)});
+        Track track{st.columnInt(0),  st.columnText(1), st.columnText(2), st.columnText(3),
+                    st.columnText(4), st.columnText(5), st.columnText(6), false,
+                    std::nullopt};
+        const bool fitted = !st.columnIsNull(7);
+        track.reference = fitted && st.columnInt(7) == track.id;
+        if (fitted && !track.reference && !st.columnIsNull(8)) {
+            track.alignment = TrackAlignment{st.columnInt(7), st.columnReal(8), st.columnInt(9)};
+        }
+        tracks.push_back(std::move(track));
     }
     if (step == Statement::Step::Error) return failed(*db, error);
     return StoreStatus::Ok;

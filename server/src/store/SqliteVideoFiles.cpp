@@ -2,6 +2,7 @@
 // its container was read, and the tracks that came out of it.
 #include <chrono>
 
+#include "store/SqliteAlignments.h"
 #include "store/SqliteStore.h"
 
 namespace lirra::server {
@@ -86,6 +87,8 @@ StoreStatus SqliteStore::holdContainerTracks(std::int64_t videoId,
         st.bind(5, c.encoding).bindBlob(6, c.original).bind(7, c.text).bind(8, now);
         if (!st.run()) return failed(*db, error);
     }
+    // A track from the video may be the new reference: the others are fitted to it anew.
+    if (!tracks.empty() && !refitAlignments(*db, videoId)) return failed(*db, error);
     if (!tx.commit()) return failed(*db, error);
     return StoreStatus::Ok;
 }

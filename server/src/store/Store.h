@@ -37,6 +37,14 @@ struct VideoInfo {
     int trackCount = 0;
 };
 
+// How a track's times map onto its video's reference track (the one the others are fitted to):
+// reference time = time × scale + offsetMs. Computed when tracks arrive and kept.
+struct TrackAlignment {
+    std::int64_t referenceId = 0;
+    double scale = 1.0;
+    std::int64_t offsetMs = 0;
+};
+
 struct Track {
     std::int64_t id = 0;
     std::string fileName;
@@ -47,6 +55,10 @@ struct Track {
     std::string format;
     std::string encoding;
     std::string text;  // UTF-8
+    // Whether the video's other tracks are fitted to this one.
+    bool reference = false;
+    // Empty for the reference, and when there is no reference or no credible fit.
+    std::optional<TrackAlignment> alignment;
 };
 
 // A subtitle file that has been decoded and is ready to be held.
@@ -86,6 +98,8 @@ struct OnlineFile {
 
 enum class StoreStatus { Ok, NotFound, Failed };
 
+// Every call that holds new tracks for a video also fits them to the video's reference track
+// (and every track anew when the reference changes), in the same write.
 class Store {
   public:
     virtual ~Store() = default;

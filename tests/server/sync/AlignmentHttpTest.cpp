@@ -1,0 +1,186 @@
+// Timing fits through the service over loopback: tracks added to a video come back fitted to its
+// first English track, and once a track from inside the video arrives (read by the service from
+// a file ffmpeg makes) every other track is fitted to that one instead.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "MediaFiles.h"
+#include "ServerFixture.h"
+#include "SyntheticPair.h"
+
+namespace lirra::server::test {
+namespace {
+
+using nlohmann::json;
+using sync::CueTimes;
+using sync::testing::makePair;
+using sync::testing::PairShape;
+
+constexpr unsigned kSeed = 11;
+constexpr int kCues = 150;
+constexpr double kPal = 25 / 23.976;
+constexpr double kOffsetToleranceMs = 150;
+
+std::string srt(const std::vector<CueTimes>& cues) {
+    const auto stamp = [](std::int64_t ms) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld",
+                      static_cast<long long>(ms / 3'600'000),
+                      static_cast<long long>(ms / 60'000 % 60),
+                      static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+        return std::string(text);
+    };
+    std::string out;
+    for (std::size_t i = 0; i < cues.size(); ++i) {
+        out += std::to_string(i + 1) + "\n" + stamp(cues[i].startMs) + " --> " +
+               stamp(cues[i].endMs) + "\nLine " + std::to_string(i + 1) + "\n\n";
+    }
+    return out;
+}
+
+// One story told by every track: `shape` says how this one is off the story's own timing.
+std::string release(const PairShape& shape) {
+    PairShape s = shape;
+    s.cues = kCues;
+    return srt(makePair(s, kSeed).other);
+}
+
+struct Expected {
+    const char* fileName;
+    enum { Reference, Fitted, Null } kind;
+    double scale = 1;
+    double offsetMs = 0;
+    const char* toFileName = nullptr;
+};
+
+class AlignmentHttpTest : public ServerFixture {
+  protected:
+    // A file the learner adds from the page; the answer's track (with its fit).
+    json add(long long videoId, const std::string& fileName, const std::string& text) {
+        const json body = {{"fileName", fileName}, {"text", text}};
+        auto res = client().Post("/api/videos/" + std::to_string(videoId) + "/subtitles",
+                                 body.dump(), "application/json");
+        EXPECT_TRUE(res && res->status == 201) << (res ? res->body : "no answer");
+        if (!res || res->status != 201) return json();
+        return json::parse(res->body)["tracks"].at(0);
+    }
+
+    // The app's way: the offered file beside the video is downloaded and uploaded back.
+    void bringOffered(const json& lookupAnswer) {
+        std::vector<UploadPart> parts;
+        for (const auto& entry : lookupAnswer["subsToDownload"]) {
+            auto res = client().Get(pathOf(entry["downloadUrl"].get<std::string>()));
+            ASSERT_TRUE(res && res->status == 200);
+            parts.push_back({std::to_string(entry["subtitleId"].get<long long>()),
+                             entry["subFileName"].get<std::string>(), res->body});
+        }
+        ASSERT_EQ(parts.size(), 1u);
+        auto res = upload(parts);
+        ASSERT_TRUE(res && res->status == 200);
+    }
+
+    static const json* byName(const json& tracks, const std::string& fileName) {
+        for (const auto& t : tracks) {
+            if (t["fileName"] == fileName) return &t;
+        }
+        return nullptr;
+    }
+
+    static void check(const json& answer, const std::vector<Expected>& rows) {
+        const json& tracks = answer["tracks"];
+        ASSERT_EQ(tracks.size(), rows.size()) << answer.dump().substr(0, 400);
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.fileName);
+            const json* t = byName(tracks, row.fileName);
+            ASSERT_NE(t, nullptr);
+            if (row.kind == Expected::Reference) {
+                EXPECT_FALSE(t->contains("alignment")) << t->at("alignment");
+                continue;
+            }
+            ASSERT_TRUE(t->contains("alignment"));
+            const json& a = (*t)["alignment"];
+            if (row.kind == Expected::Null) {
+                EXPECT_TRUE(a.is_null()) << a;
+                continue;
+            }
+            ASSERT_TRUE(a.is_object()) << a;
+            EXPECT_EQ(a["to"], (*byName(tracks, row.toFileName))["subtitleId"]);
+            EXPECT_NEAR(a["scale"].get<double>(), row.scale, 5e-6);
+            if (row.offsetMs == 0 && row.scale == 1) {
+                EXPECT_EQ(a["offsetMs"], 0);  // in sync stays exactly as it is
+            } else {
+                EXPECT_NEAR(a["offsetMs"].get<double>(), row.offsetMs, kOffsetToleranceMs);
+            }
+        }
+    }
+
+    json waitForTracks(long long videoId, std::size_t count) {
+        json answer = tracks(videoId);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while ((answer["pending"] == true || answer["tracks"].size() < count) &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            answer = tracks(videoId);
+        }
+        return answer;
+    }
+};
+
+TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
+    // The video, outside the library for now, holds the story at its own timing in English.
+    MediaFolder media;
+    media.write("inside.srt", srt(makePair({.cues = kCues}, kSeed).reference));
+    ASSERT_TRUE(
+        media.ffmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=4", "-i",
+                      "inside.srt", "-map", "0", "-map", "1", "-c:v", "libx264", "-preset",
+                      "ultrafast", "-c:s", "srt", "-metadata:s:s:0", "language=eng", "Film.mkv"}));
+    ASSERT_EQ(::truncate(media.file("Film.mkv").c_str(), 1 << 20), 0);
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "%llx",
+                  static_cast<unsigned long long>(referenceHashOfFile(media.file("Film.mkv"))));
+    const std::string size = std::to_string(1 << 20);
+
+    // The English release beside the video runs 1.5 s behind it.
+    writeFile(libraryDir_ + "/Film.en.srt", release({.offsetMs = 1'500}));
+    const json looked = lookupJson("Film.mkv", hash, size);
+    const long long id = looked["videoId"];
+    // No reference yet: nothing to fit the Spanish track to.
+    const json spanish = add(id, "Film.es.srt", release({.scale = 1 / kPal, .offsetMs = 12'300}));
+    EXPECT_TRUE(spanish["alignment"].is_null()) << spanish["alignment"];
+    bringOffered(looked);
+    // The Portuguese release is in sync with the English one (other cues missing, other
+    // jitter); the French one tells another story.
+    const json portuguese =
+        add(id, "Film.pt.srt", release({.offsetMs = 1'500, .dropOther = 0.25, .jitterMs = 60}));
+    EXPECT_EQ(portuguese["alignment"]["offsetMs"], 0);
+    add(id, "Film.fr.srt", release({.unrelated = true}));
+    check(tracks(id), {{"Film.en.srt", Expected::Reference},
+                       {"Film.es.srt", Expected::Fitted, 1 / kPal, 10'800, "Film.en.srt"},
+                       {"Film.pt.srt", Expected::Fitted, 1, 0, "Film.en.srt"},
+                       {"Film.fr.srt", Expected::Null}});
+
+    // The video comes into the library; a new service (it gave up on the first search) finds
+    // it and reads the English track inside: every other track is fitted to that one now.
+    std::filesystem::rename(media.file("Film.mkv"), libraryDir_ + "/Film.mkv");
+    restartServer();
+    ASSERT_EQ(lookupJson("Film.mkv", hash, size)["videoId"], id);
+    const json answer = waitForTracks(id, 5);
+    ASSERT_EQ(answer["pending"], false);
+    check(answer, {{"Film.eng.srt", Expected::Reference},
+                   {"Film.en.srt", Expected::Fitted, 1, 1'500, "Film.eng.srt"},
+                   {"Film.es.srt", Expected::Fitted, 1 / kPal, 12'300, "Film.eng.srt"},
+                   {"Film.pt.srt", Expected::Fitted, 1, 1'500, "Film.eng.srt"},
+                   {"Film.fr.srt", Expected::Null}});
+
+    // Kept, not made per request: the same answer after another restart.
+    restartServer();
+    EXPECT_EQ(tracks(id)["tracks"], answer["tracks"]);
+}
+
+}  // namespace
+}  // namespace lirra::server::test
