@@ -55,8 +55,8 @@ TEST_F(HashCommandTest, AgreesWithAnIndependentImplementationLocallyAndOverHttp)
     const auto seed = std::random_device{}();
     std::mt19937_64 random(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
-    std::vector<std::size_t> sizes = {65536, 65537, 131071, 131072, 131073};
-    for (int i = 0; i < 10; ++i) sizes.push_back(65536 + random() % (4u << 20));
+    std::vector<std::size_t> sizes = {65536, 65537, 131071, 131073};
+    for (int i = 0; i < 4; ++i) sizes.push_back(65536 + random() % (4u << 20));
 
     std::vector<std::pair<std::string, std::string>> files;  // name, expected output
     for (std::size_t i = 0; i < sizes.size(); ++i) {

@@ -15,9 +15,6 @@ TEST(FormEncoding, EncodesTheWayBrowsersSubmitForms) {
               "a%2Bb%26c%3Dd%25e%2Ff%3Fg%23h%3Bi");
     EXPECT_EQ(formUrlEncode(QStringLiteral("keep*-._AZaz09 ~'!()")),
               "keep*-._AZaz09+%7E%27%21%28%29");
-    EXPECT_EQ(formUrlEncode(QStringLiteral("\r\n\t")), "%0D%0A%09");
-    EXPECT_EQ(formUrlEncode(QString::fromUtf8("Über 日本")), "%C3%9Cber+%E6%97%A5%E6%9C%AC");
-    EXPECT_EQ(formUrlEncode(QString()), "");
 }
 
 // Whatever the text, a form decoder gets it back unchanged.
