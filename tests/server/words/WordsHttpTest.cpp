@@ -1,0 +1,140 @@
+// Word statuses over real HTTP on a temporary store: a written word counting as its dictionary
+// form, statuses kept across a restart, imports in any encoding that land whole or not at all,
+// the export read back, and the answers to bad input.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "ServerFixture.h"
+
+namespace lirra::server::test {
+namespace {
+
+using nlohmann::json;
+
+class WordsHttpTest : public ServerFixture {
+  protected:
+    json statuses(const json& words) {
+        auto res =
+            client().Post("/api/words/statuses", json{{"words", words}}.dump(), "application/json");
+        EXPECT_TRUE(res && res->status == 200) << (res ? res->body : "no answer");
+        return res ? json::parse(res->body)["statuses"] : json();
+    }
+    int put(const std::string& word, const json& body) {
+        auto res = client().Put("/api/words/" + word, body.dump(), "application/json");
+        return res ? res->status : 0;
+    }
+    httplib::Result import(const std::string& bytes, const std::string& status = "") {
+        return client().Post("/api/words/import" + (status.empty() ? "" : "?status=" + status),
+                             bytes, "text/plain");
+    }
+    json counts() {
+        auto res = client().Get("/api/words/counts");
+        EXPECT_TRUE(res && res->status == 200);
+        return res ? json::parse(res->body) : json();
+    }
+};
+
+TEST_F(WordsHttpTest, WordsCountAsTheirFormAndKeepTheirStatus) {
+    EXPECT_EQ(statuses({"Running", "run"}), (json{{"Running", "new"}, {"run", "new"}}));
+    // Looked up: the card counts "running" as "run".
+    ASSERT_EQ(put("running", {{"status", "learning"}, {"form", "run"}}), 200);
+    EXPECT_EQ(
+        statuses({"RUNNING", "run", "Don\u2019t", "walk"}),
+        (json{
+            {"RUNNING", "learning"}, {"run", "learning"}, {"Don\u2019t", "new"}, {"walk", "new"}}));
+    ASSERT_EQ(put("run", {{"status", "known"}}), 200);
+    ASSERT_EQ(put("don%E2%80%99t", {{"status", "known"}}), 200);  // ’ kept as '
+    restartServer();
+    EXPECT_EQ(statuses({"running", "don't", "walk"}),
+              (json{{"running", "known"}, {"don't", "known"}, {"walk", "new"}}));
+    EXPECT_EQ(counts(), (json{{"known", 2}, {"learning", 0}}));
+    // Counted as itself again, and "new" forgets the form's status.
+    ASSERT_EQ(put("running", {{"status", "new"}}), 200);
+    ASSERT_EQ(put("run", {{"status", "new"}}), 200);
+    EXPECT_EQ(statuses({"running", "run"}), (json{{"running", "new"}, {"run", "new"}}));
+}
+
+TEST_F(WordsHttpTest, BadInputIsRefusedClearly) {
+    json many = json::array();
+    for (int i = 0; i < 10000; ++i) many.push_back("w" + std::to_string(i));
+    const struct {
+        const char* name;
+        std::string method, path, contentType, body;
+        int status;
+    } cases[] = {
+        {"not JSON", "POST", "/api/words/statuses", "application/json", "{", 400},
+        {"not JSON typed", "POST", "/api/words/statuses", "text/plain", "{}", 415},
+        {"no list", "POST", "/api/words/statuses", "application/json", R"({"words": "a"})", 400},
+        {"markup", "POST", "/api/words/statuses", "application/json", R"({"words": ["<b>hi</b>"]})",
+         400},
+        {"a number", "POST", "/api/words/statuses", "application/json", R"({"words": [1]})", 400},
+        {"a blank", "POST", "/api/words/statuses", "application/json", R"({"words": [""]})", 400},
+        {"10,000 words", "POST", "/api/words/statuses", "application/json",
+         json{{"words", many}}.dump(), 400},
+        {"unknown status", "PUT", "/api/words/cat", "application/json", R"({"status": "mastered"})",
+         400},
+        {"no status", "PUT", "/api/words/cat", "application/json", "{}", 400},
+        {"a phrase as form", "PUT", "/api/words/cat", "application/json",
+         R"({"status": "known", "form": "look up"})", 400},
+        {"markup as word", "PUT", "/api/words/%3Cscript%3E", "application/json",
+         R"({"status": "known"})", 400},
+        {"import as new", "POST", "/api/words/import?status=new", "text/plain", "cat", 400},
+        {"export of new", "GET", "/api/words/export.txt?status=new", "", "", 400},
+    };
+    for (const auto& c : cases) {
+        httplib::Result res = c.method == "POST"  ? client().Post(c.path, c.body, c.contentType)
+                              : c.method == "PUT" ? client().Put(c.path, c.body, c.contentType)
+                                                  : client().Get(c.path);
+        ASSERT_TRUE(res) << c.name;
+        EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body;
+        if (res->status >= 400) {
+            EXPECT_TRUE(json::parse(res->body, nullptr, false).contains("error")) << c.name;
+        }
+    }
+    EXPECT_EQ(counts(), (json{{"known", 0}, {"learning", 0}}));
+}
+
+TEST_F(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
+    std::string utf16 = "\xFF\xFE";  // UTF-16LE: "Apple\r\nNAÏVE\r\n"
+    for (char16_t c : std::u16string(u"Apple\r\nNA\u00CFVE\r\n")) {
+        utf16 += static_cast<char>(c & 0xFF);
+        utf16 += static_cast<char>(c >> 8);
+    }
+    std::string big;
+    while (big.size() < 17 * 1024 * 1024) big += "word\n";
+    const struct {
+        const char* name;
+        std::string body;
+        int status;
+        int words;  // imported so far (known)
+    } cases[] = {
+        {"UTF-8, blanks and spaces", "cat\n\n  Dog \r\nCAT\nit\u2019s\n", 200, 3},
+        {"UTF-16 with a BOM", utf16, 200, 5},
+        {"a line of two words", "zebra\nhorse\ngood morning\n", 400, 5},
+        {"markup", "zebra\n<i>horse</i>\n", 400, 5},
+        {"not text", std::string("zebra\0\x01\x02horse", 13), 400, 5},
+        {"past the limit", big, 413, 5},
+    };
+    for (const auto& c : cases) {
+        auto res = import(c.body);
+        ASSERT_TRUE(res) << c.name;
+        EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body.substr(0, 200);
+        EXPECT_EQ(counts()["known"], c.words) << c.name;
+    }
+    auto exported = client().Get("/api/words/export.txt");
+    ASSERT_TRUE(exported && exported->status == 200);
+    EXPECT_EQ(exported->body, "apple\ncat\ndog\nit's\nna\u00efve\n");
+    // The export imports again without changing anything; learning words are their own list.
+    auto again = import(exported->body);
+    ASSERT_TRUE(again && again->status == 200);
+    EXPECT_EQ(json::parse(again->body)["changed"], 0);
+    ASSERT_EQ(import("Cat\nowl\n", "learning")->status, 200);
+    EXPECT_EQ(statuses({"cat", "owl", "dog"}),
+              (json{{"cat", "learning"}, {"owl", "learning"}, {"dog", "known"}}));
+    EXPECT_EQ(client().Get("/api/words/export.txt?status=learning")->body, "cat\nowl\n");
+}
+
+}  // namespace
+}  // namespace lirra::server::test
