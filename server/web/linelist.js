@@ -30,6 +30,8 @@
         this.list = list;
         this.track = null;     // the track listed: what a click on a line jumps in
         this.current = -1;
+        // countNew(text): how many new words a line has, null while unknown (no count shown).
+        this.countNew = null;
     }
 
     LineList.prototype.isOpen = function () { return !this.panel.prop('hidden'); };
@@ -59,10 +61,27 @@
             var text = li.appendChild(span(doc, 'text'));
             cuetext.render(doc, text, track.cues[i].text);
             if (matches[i] >= 0) cuetext.render(doc, text.appendChild(span(doc, 'translation')), other.cues[matches[i]].text);
+            li.appendChild(span(doc, 'new-count'));
             items.push(li);
         }
         list.append(items);
+        this.paintCounts();
         this.mark(time, true);
+    };
+
+    // Writes each line's count of new words (a line with exactly one is marked: the best to
+    // learn from); lines not counted yet stay blank.
+    LineList.prototype.paintCounts = function () {
+        if (!this.isOpen() || !this.track || !this.countNew) return;
+        var track = this.track, countNew = this.countNew;
+        this.list.find('li[data-index]').each(function () {
+            var count = countNew(track.cues[Number(this.getAttribute('data-index'))].text);
+            var badge = this.querySelector('.new-count');
+            var text = count === null || count === 0 ? '' : String(count);
+            if (badge.textContent !== text) badge.textContent = text;
+            badge.title = text ? count + (count === 1 ? ' new word' : ' new words') : '';
+            this.classList.toggle('one-new', count === 1);
+        });
     };
 
     // Marks the line heard at time; scroll brings it into view even when it has not changed.

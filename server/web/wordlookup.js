@@ -4,9 +4,9 @@
 // plays on if the video was playing when it opened.
 (function (root, factory) {
     'use strict';
-    if (typeof module === 'object' && module.exports) module.exports = factory(require('./words.js'), require('./wordcard.js'));
-    else (root.Lirra = root.Lirra || {}).wordlookup = factory(root.Lirra.words, root.Lirra.wordcard);
-})(this, function (words, wordcard) {
+    if (typeof module === 'object' && module.exports) module.exports = factory(require('./words.js'), require('./wordcard.js'), require('./wordstatus.js'));
+    else (root.Lirra = root.Lirra || {}).wordlookup = factory(root.Lirra.words, root.Lirra.wordcard, root.Lirra.wordstatus);
+})(this, function (words, wordcard, wordstatus) {
     'use strict';
 
     var TIMEOUT_MS = 8000;
@@ -27,9 +27,11 @@
         this.language = options.language;
         this.toast = options.toast;
         this.closed = options.closed || function () {};
+        this.statuses = options.statuses || null;   // a wordstatus.WordStatus, if words are coloured
         this.line = null;       // the English line's element
         this.card = null;
         this.word = null;       // the lirraWord of the word looked up, while the card is open
+        this.answer = null;     // the service's answer the card shows (what "Save word" keeps)
         this.wasPlaying = false;
         this.asked = 0;         // answers to older questions are dropped
         this.loadingTimer = null;
@@ -74,6 +76,7 @@
     WordLookup.prototype.ask = function (word) {
         var self = this;
         var question = ++this.asked;
+        this.answer = null;
         var text = words.lookupText(word.line.text, word.line.words[word.index].start);
         clearTimeout(this.loadingTimer);
         this.loadingTimer = setTimeout(function () {
@@ -85,9 +88,11 @@
         this.ajax({ url: url, dataType: 'json', timeout: TIMEOUT_MS }).done(function (answer) {
             if (question !== self.asked || !self.isOpen()) return;
             clearTimeout(self.loadingTimer);
+            self.answer = answer;
             wordcard.fill(self.document, self.title, self.body, answer, self.language());
             var count = answer && typeof answer.wordCount === 'number' ? answer.wordCount : 1;
             self.mark(words.spansFrom(word, count), 'matched');
+            self.learning(word, answer);
             self.show();
         }).fail(function (xhr) {
             if (question !== self.asked || !self.isOpen()) return;
@@ -98,6 +103,33 @@
                              'No look-up: ' + reason + '.');
             self.show();
         });
+    };
+
+    // A word looked up is one the learner is learning, unless they know it already; the card
+    // tells its status and which form it counts as.
+    WordLookup.prototype.learning = function (word, answer) {
+        var statuses = this.statuses, span = word.line.words[word.index].span;
+        if (!statuses || !span) return;
+        var self = this, written = span.textContent;
+        var form = wordstatus.formFor(written, answer);
+        var forms = answer && answer.wordCount <= 1 && Array.isArray(answer.forms) ? answer.forms : [];
+        this.statusWord = { written: written, form: form };
+        statuses.ensure([written, form], function () {
+            if (self.word !== word) return;
+            var status = statuses.status(form) || statuses.status(written);
+            if (status !== 'known' && status !== 'learning') statuses.set(written, 'learning', form);
+            wordstatus.fillCard(self.document, self.body, written, forms, form, statuses);
+        });
+    };
+
+    // K: the word of the open card is known.
+    WordLookup.prototype.markKnown = function () {
+        if (!this.statuses || !this.isOpen() || !this.statusWord) return false;
+        var w = this.statusWord;
+        this.statuses.set(w.written, 'known', this.body.lirraForm || w.form);
+        this.toast('“' + w.written + '” is known');
+        this.close(true);
+        return true;
     };
 
     WordLookup.prototype.show = function () {
@@ -143,6 +175,9 @@
     WordLookup.prototype.close = function (resume) {
         if (!this.isOpen()) return;
         this.word = null;
+        this.answer = null;
+        this.statusWord = null;
+        this.body.lirraForm = null;
         this.asked += 1;
         clearTimeout(this.loadingTimer);
         this.unmark();
