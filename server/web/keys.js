@@ -20,6 +20,8 @@
         'l': 'toggleList', 'L': 'toggleList',
         '?': 'toggleHelp', 'h': 'toggleHelp', 'H': 'toggleHelp',
         'w': 'lookUpWords', 'W': 'lookUpWords',
+        'k': 'markWordKnown', 'K': ['markWordKnown', 'markLineKnown'],
+        'n': 'nextOneNewLine', 'N': 'nextOneNewLine',
         'Escape': 'closeAll'
     };
 

@@ -11,6 +11,7 @@
 
     var prefs, autoPause, transport, player;
     var lineTracks, views, lineList, controls, subtitleMenu, panels, files, lookup;
+    var wordStatus;
     var videoId = null;
     var nativeCode = L.languages.DEFAULT_CODE;
     var settings = null;
@@ -53,6 +54,45 @@
     function refreshList() {
         var track = followed();
         lineList.refresh(track, track && lineTracks.companion(track, settings), player.time);
+        if (track && lineList.isOpen()) {
+            wordStatus.ensure(trackWords(track), function () { lineList.paintCounts(); });
+        }
+    }
+
+    // ---- what the learner knows of each word ----
+
+    function trackWords(track) {
+        var all = [];
+        track.cues.forEach(function (cue) { all.push.apply(all, L.wordstatus.lineWords(cue.text)); });
+        return all;
+    }
+
+    // A status changed: the English line and the counts are painted again (no redraw).
+    function statusesChanged() {
+        wordStatus.paintLine(document.getElementById('line-target'));
+        lineList.paintCounts();
+    }
+
+    function markLineKnown() {
+        var track = lineTracks.track('target');
+        var active = track && player.time !== null ? track.activeAt(player.time) : [];
+        if (!active.length) { toast('No English line on screen to mark.'); return; }
+        active.forEach(function (i) { wordStatus.setLine(track.cues[i].text, 'known'); });
+        toast('Every word of this line is known');
+    }
+
+    // The next English line with exactly one new word: the best kind to learn from.
+    function nextOneNewLine() {
+        var track = lineTracks.track('target');
+        if (!track) { toast('No English subtitles to search.'); return; }
+        wordStatus.ensure(trackWords(track), function () {
+            var texts = track.cues.map(function (cue) { return cue.text; });
+            var from = player.time === null ? -1 : track.currentLine(player.time);
+            var i = L.wordstatus.nextSingleNew(texts, from, wordStatus.cache);
+            if (i < 0) { toast('No line further on has exactly one new word.'); return; }
+            var jump = transport.lineNav.jumpTo(track, i);
+            if (jump) transport.goToJump(jump);
+        });
     }
 
     function saveVideo() {
@@ -189,7 +229,12 @@
         lookUpWords: function () { lookup.toggleKeyboard(); },
         previousWord: function () { lookup.step(-1); },
         nextWord: function () { lookup.step(1); },
-        closeWord: function () { lookup.close(true); }
+        closeWord: function () { lookup.close(true); },
+        markWordKnown: function () {
+            if (!lookup.markKnown()) toast('Open a word first (a click or W): K marks it known, Shift+K the whole line');
+        },
+        markLineKnown: markLineKnown,
+        nextOneNewLine: leavingCard(nextOneNewLine)
     };
 
     function onKey(e) {
@@ -278,12 +323,20 @@
         player = transport.player;
         lineTracks = new L.tracks.LineTracks(nativeCode);
         if (videoId !== null) lineTracks.aligned = prefs.aligned(videoId);
-        // Every word of the English line can be looked up.
+        // Every word of the English line can be looked up, and is coloured by its status.
+        wordStatus = new L.wordstatus.WordStatus({
+            ajax: function (options) { return $.ajax(options); }, changed: statusesChanged
+        });
+        $('body').toggleClass('mark-new', settings.markNew === true);
         views = {
-            target: new L.linerender.LineView(document, document.getElementById('line-target'), L.words.render),
+            target: new L.linerender.LineView(document, document.getElementById('line-target'), function (doc, parent, text) {
+                L.words.render(doc, parent, text);
+                wordStatus.paintLine(parent);
+            }),
             native: new L.linerender.LineView(document, document.getElementById('line-native'))
         };
         lineList = new L.linelist.LineList(document, $('#line-list'), $('#lines'));
+        lineList.countNew = function (text) { return wordStatus.countNew(text); };
         subtitleMenu = new L.subtitlemenu.SubtitleMenu($, $('#subtitle-menu'), {
             choose: chooseTrack, shift: shiftLine, show: setLineShown, align: setAligned,
             addFile: function (file) { files.add(file, onAdded); }
@@ -293,6 +346,7 @@
             ajax: function (options) { return $.ajax(options); },
             nativeCode: function () { return nativeCode; },
             closed: function () { renderLines(); },
+            statuses: wordStatus,
             language: function () { return L.languages.label(nativeCode); }
         });
         files = new L.subtitlefiles.SubtitleFiles({

@@ -54,6 +54,7 @@
             showTarget: stored.showTarget !== false,
             showNative: stored.showNative !== false,
             autoPause: stored.autoPause === true,
+            markNew: stored.markNew === true,   // colour new words too, not only learning ones
             tutorialSeen: stored.tutorialSeen === true
         };
     };

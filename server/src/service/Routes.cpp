@@ -4,6 +4,7 @@
 #include "service/Pages.h"
 #include "service/PagesApi.h"
 #include "service/Service.h"
+#include "service/WordsApi.h"
 
 namespace lirra::server {
 
@@ -36,6 +37,12 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"GET", "/api/dictionary/sources", 0, dictionarySources},
         {"GET", "/api/settings/opensubtitles", 0, onlineSettings},
         {"PUT", "/api/settings/opensubtitles", 4096, saveOnlineSettings},
+        // Word statuses; an import is a text file of up to 16 MiB (413 past it).
+        {"POST", "/api/words/statuses", 256 * 1024, wordStatuses},
+        {"GET", "/api/words/counts", 0, wordCounts},
+        {"GET", "/api/words/export\\.txt", 0, exportWords},
+        {"POST", "/api/words/import", 16 * 1024 * 1024, importWords},
+        {"PUT", "/api/words/([^/]{1,256})", 4096, setWordStatus},
     };
     std::vector<Route> routes;
     for (const Entry& entry : table) {

@@ -92,6 +92,20 @@ CREATE TABLE alignments (
 );
 CREATE INDEX alignments_reference ON alignments(reference_id);
 )sql",
+    // Word statuses by dictionary form (a form without a row is new), and the written words the
+    // learner made count as another form.
+    R"sql(
+CREATE TABLE word_statuses (
+    form TEXT PRIMARY KEY,
+    status TEXT NOT NULL CHECK (status IN ('learning', 'known')),
+    changed_at INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE INDEX word_statuses_status ON word_statuses(status, form);
+CREATE TABLE word_forms (
+    word TEXT PRIMARY KEY,
+    form TEXT NOT NULL
+) WITHOUT ROWID;
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

@@ -42,6 +42,15 @@ class SqliteStore final : public Store {
     StoreStatus holdOnlineTracks(std::int64_t videoId, const std::vector<SubtitleContent>& tracks,
                                  std::string& error) override;
 
+    // In SqliteWords.cpp.
+    StoreStatus wordStatuses(const std::vector<std::string>& words,
+                             std::vector<std::string>& statuses, std::string& error) override;
+    StoreStatus setWordStatus(const std::string& word, const std::string& form,
+                              const std::string& status, std::string& error) override;
+    StoreStatus importWords(const std::vector<std::string>& words, const std::string& status,
+                            std::int64_t& changed, std::string& error) override;
+    StoreStatus markedWords(const std::string& status, std::vector<std::string>& words,
+                            WordCounts& counts, std::string& error) override;
   private:
     explicit SqliteStore(std::string path) : pool_(std::move(path)) {}
 

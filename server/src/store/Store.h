@@ -98,6 +98,12 @@ struct OnlineFile {
 
 enum class StoreStatus { Ok, NotFound, Failed };
 
+// How many words the learner has marked, by status (every other word is new).
+struct WordCounts {
+    std::int64_t known = 0;
+    std::int64_t learning = 0;
+};
+
 // Every call that holds new tracks for a video also fits them to the video's reference track
 // (and every track anew when the reference changes), in the same write.
 class Store {
@@ -151,6 +157,23 @@ class Store {
     virtual StoreStatus holdOnlineTracks(std::int64_t videoId,
                                          const std::vector<SubtitleContent>& tracks,
                                          std::string& error) = 0;
+
+    // Word statuses ("new", "learning", "known"), kept by dictionary form; a written word
+    // counts as the form it was last given, else as itself. Words arrive lower-case.
+    // In SqliteWords.cpp. `statuses[i]` answers `words[i]`.
+    virtual StoreStatus wordStatuses(const std::vector<std::string>& words,
+                                     std::vector<std::string>& statuses, std::string& error) = 0;
+    // Sets the status of `form` ("new" forgets it) and, when `word` differs, makes `word`
+    // count as `form` from now on.
+    virtual StoreStatus setWordStatus(const std::string& word, const std::string& form,
+                                      const std::string& status, std::string& error) = 0;
+    // Gives every word the status in one write; `changed` counts those that had another.
+    virtual StoreStatus importWords(const std::vector<std::string>& words,
+                                    const std::string& status, std::int64_t& changed,
+                                    std::string& error) = 0;
+    // The words with `status`, in alphabetical order, and the counts of all.
+    virtual StoreStatus markedWords(const std::string& status, std::vector<std::string>& words,
+                                    WordCounts& counts, std::string& error) = 0;
 };
 
 }  // namespace lirra::server

@@ -32,7 +32,7 @@ test('bad stored data and a storage that throws give defaults', () => {
     const prefs = new Prefs(storage);
     assert.deepEqual(prefs.video('1').target, { track: null, offset: 0 });
     assert.deepEqual(prefs.video('2'), { target: { track: null, offset: 0 }, native: { track: null, offset: 0 } });
-    assert.deepEqual(prefs.player(), { showTarget: true, showNative: true, autoPause: false, tutorialSeen: false });
+    assert.deepEqual(prefs.player(), { showTarget: true, showNative: true, autoPause: false, markNew: false, tutorialSeen: false });
     assert.equal(prefs.language(), null);
 
     const throwing = { getItem() { throw new Error('denied'); }, setItem() { throw new Error('full'); } };
@@ -42,7 +42,7 @@ test('bad stored data and a storage that throws give defaults', () => {
     // Settings change one at a time.
     prefs.setPlayer({ autoPause: true });
     prefs.setPlayer({ showNative: false });
-    assert.deepEqual(prefs.player(), { showTarget: true, showNative: false, autoPause: true, tutorialSeen: false });
+    assert.deepEqual(prefs.player(), { showTarget: true, showNative: false, autoPause: true, markNew: false, tutorialSeen: false });
 });
 
 test('only the most recently changed videos are kept', () => {
