@@ -4,7 +4,12 @@
 'use strict';
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
 const h = require('./harness.js');
+
+const shots = process.env.LIRRA_SHOTS_DIR || path.join(os.tmpdir(), 'lirra-pages-screenshots');
 
 const ENGLISH = [
     [1000, 4000, 'We went quickly, looking for the books.'],
@@ -47,6 +52,16 @@ describe('word statuses', () => {
         await h.waitFor(async () => (await statusOf('quickly')) === 'ws-learning', 'learning after the look-up');
         assert.notEqual(await colour('quickly'), plain);
         await h.waitFor(async () => (await page.textContent('#word-card .word-status')).includes('Learning'), 'the card says so');
+        // Over a busy picture, with new words coloured too (the home page's setting).
+        await page.evaluate(() => document.body.classList.add('mark-new'));
+        fs.mkdirSync(shots, { recursive: true });
+        const background = path.join(shots, 'background.png');
+        if (!fs.existsSync(background)) h.busyBackground(background);
+        const layer = path.join(shots, 'word-status-layer.png');
+        await page.screenshot({ path: layer, omitBackground: true });
+        h.composite(background, layer, path.join(shots, 'player-word-status.png'));
+        fs.rmSync(layer);
+        await page.evaluate(() => document.body.classList.remove('mark-new'));
 
         await h.input.press(page, 'k');
         await h.waitFor(async () => (await statusOf('quickly')) === 'ws-known', 'known after K');
