@@ -74,10 +74,9 @@ TEST_F(ContainerReaderTest, EveryTextTrackOfAnMkvInOnePass) {
 
 TEST_F(ContainerReaderTest, MovTextThroughTheDecoderAndFilesWithoutText) {
     media.write("in.srt", "1\n00:00:00,500 --> 00:00:01,500\nHello <i>there</i>\n");
-    ASSERT_TRUE(
-        media.ffmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=3", "-i", "in.srt",
-                      "-map", "0", "-map", "1", "-c:v", "libx264", "-preset", "ultrafast", "-c:s",
-                      "mov_text", "-metadata:s:s:0", "language=eng", "film.mp4"}));
+    ASSERT_TRUE(media.ffmpeg(
+        "-f lavfi -i testsrc=size=64x48:rate=5:duration=3 -i in.srt -map 0 -map 1 -c:v libx264 "
+        "-preset ultrafast -c:s mov_text -metadata:s:s:0 language=eng film.mp4"));
     const ContainerScan mp4 = scanFile(media.file("film.mp4"));
     ASSERT_EQ(mp4.tracks.size(), 1u);
     EXPECT_EQ(mp4.tracks[0].codec, "mov_text");
@@ -89,9 +88,9 @@ TEST_F(ContainerReaderTest, MovTextThroughTheDecoderAndFilesWithoutText) {
     EXPECT_EQ(cues[0].text, "Hello <i>there</i>");
     EXPECT_LE(mp4.bytesRead, mp4.fileSize + mp4.fileSize / 20);
 
-    ASSERT_TRUE(media.ffmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=2", "-f",
-                              "lavfi", "-i", "sine=duration=2", "-c:v", "libx264", "-preset",
-                              "ultrafast", "plain.mkv"}));
+    ASSERT_TRUE(
+        media.ffmpeg("-f lavfi -i testsrc=size=64x48:rate=5:duration=2 -f lavfi -i sine=duration=2 "
+                     "-c:v libx264 -preset ultrafast plain.mkv"));
     const ContainerScan plain = scanFile(media.file("plain.mkv"));
     EXPECT_TRUE(plain.opened);
     EXPECT_TRUE(plain.complete);
@@ -101,29 +100,9 @@ TEST_F(ContainerReaderTest, MovTextThroughTheDecoderAndFilesWithoutText) {
 TEST_F(ContainerReaderTest, BitmapTracksAreLeftOutWithOneNoteEach) {
     media.writeVobSub("pictures");
     media.write("in.srt", "1\n00:00:01,000 --> 00:00:02,000\nWords\n");
-    ASSERT_TRUE(media.ffmpeg({"-f",
-                              "lavfi",
-                              "-i",
-                              "testsrc=size=64x48:rate=5:duration=3",
-                              "-i",
-                              "pictures.idx",
-                              "-i",
-                              "in.srt",
-                              "-map",
-                              "0",
-                              "-map",
-                              "1",
-                              "-map",
-                              "2",
-                              "-c:v",
-                              "libx264",
-                              "-preset",
-                              "ultrafast",
-                              "-c:s",
-                              "copy",
-                              "-metadata:s:s:0",
-                              "language=eng",
-                              "bitmap.mkv"}));
+    ASSERT_TRUE(media.ffmpeg(
+        "-f lavfi -i testsrc=size=64x48:rate=5:duration=3 -i pictures.idx -i in.srt -map 0 -map 1 "
+        "-map 2 -c:v libx264 -preset ultrafast -c:s copy -metadata:s:s:0 language=eng bitmap.mkv"));
     const ContainerScan scan = scanFile(media.file("bitmap.mkv"));
     ASSERT_EQ(scan.tracks.size(), 1u);
     EXPECT_EQ(scan.tracks[0].codec, "subrip");

@@ -54,6 +54,13 @@ bool MediaFolder::ffmpeg(const std::vector<std::string>& arguments) const {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+bool MediaFolder::ffmpeg(const std::string& arguments) const {
+    std::vector<std::string> split;
+    std::istringstream words(arguments);
+    for (std::string word; words >> word;) split.push_back(word);
+    return ffmpeg(split);
+}
+
 std::string MediaFolder::makeThreeTrackMkv(const std::string& name, int seconds) const {
     write("in.en.srt",
           "1\n00:00:00,500 --> 00:00:01,500\nHello <i>there</i>\n\n"
@@ -69,48 +76,14 @@ std::string MediaFolder::makeThreeTrackMkv(const std::string& name, int seconds)
     write("in.vtt",
           "WEBVTT\n\n00:00:00.500 --> 00:00:01.500\nVTT one\n\n"
           "00:00:02.000 --> 00:00:03.000\nVTT two\n");
-    const std::string duration = std::to_string(seconds);
-    const bool ok = ffmpeg({"-f",
-                            "lavfi",
-                            "-i",
-                            "testsrc=size=64x48:rate=5:duration=" + duration,
-                            "-f",
-                            "lavfi",
-                            "-i",
-                            "sine=duration=" + duration,
-                            "-i",
-                            "in.en.srt",
-                            "-i",
-                            "in.es.ass",
-                            "-i",
-                            "in.vtt",
-                            "-map",
-                            "0",
-                            "-map",
-                            "1",
-                            "-map",
-                            "2",
-                            "-map",
-                            "3",
-                            "-map",
-                            "4",
-                            "-c:v",
-                            "libx264",
-                            "-preset",
-                            "ultrafast",
-                            "-c:a",
-                            "pcm_s16le",
-                            "-c:s",
-                            "copy",
-                            "-metadata:s:s:0",
-                            "language=eng",
-                            "-metadata:s:s:1",
-                            "language=spa",
-                            "-metadata:s:s:1",
-                            "title=Full",
-                            "-metadata:s:s:2",
-                            "language=und",
-                            name});
+    const std::string d = std::to_string(seconds);
+    const bool ok = ffmpeg("-f lavfi -i testsrc=size=64x48:rate=5:duration=" + d +
+                           " -f lavfi -i sine=duration=" + d +
+                           " -i in.en.srt -i in.es.ass -i in.vtt -map 0 -map 1 -map 2 -map 3 -map 4"
+                           " -c:v libx264 -preset ultrafast -c:a pcm_s16le -c:s copy"
+                           " -metadata:s:s:0 language=eng -metadata:s:s:1 language=spa"
+                           " -metadata:s:s:1 title=Full -metadata:s:s:2 language=und " +
+                           name);
     return ok ? file(name) : std::string();
 }
 

@@ -22,6 +22,8 @@ class MediaFolder {
 
     // Runs ffmpeg with these arguments (after -y -v error), in this folder; true on success.
     bool ffmpeg(const std::vector<std::string>& arguments) const;
+    // The same with the arguments in one text, separated by spaces.
+    bool ffmpeg(const std::string& arguments) const;
 
     // An MKV of `seconds` with English SubRip, Spanish ASS (title "Full") and an untagged
     // WebVTT track, each with a cue at 0.5 s and one at 2 s.

@@ -121,17 +121,21 @@ TEST_F(VideoFinderTest, ARememberedFileIsTrustedUntilItChanges) {
 
 TEST(SourceQueue, BoundedOncePerVideoAndStoppable) {
     std::atomic<bool> release{false}, sawStop{false};
-    std::atomic<int> ran{0};
+    std::atomic<int> ran{0}, started{0};
+    auto waitStarted = [&](int n) {
+        while (started < n) std::this_thread::yield();
+    };
     {
         SourceQueue queue(2, 1);
         auto blocker = [&](const std::atomic<bool>& stop) {
+            ++started;
             while (!release && !stop) std::this_thread::yield();
             sawStop = stop.load();
             ++ran;
         };
         ASSERT_TRUE(queue.push(1, blocker));
         EXPECT_FALSE(queue.push(1, blocker)) << "video 1 queued twice";
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the worker takes it
+        waitStarted(1);  // the worker holds video 1: two places are free
         EXPECT_TRUE(queue.push(2, [&](const std::atomic<bool>&) { ++ran; }));
         EXPECT_TRUE(queue.push(3, [&](const std::atomic<bool>&) { ++ran; }));
         EXPECT_FALSE(queue.push(4, [&](const std::atomic<bool>&) { ++ran; })) << "over capacity";
@@ -144,7 +148,7 @@ TEST(SourceQueue, BoundedOncePerVideoAndStoppable) {
         queue.waitIdle();
         release = false;
         EXPECT_TRUE(queue.push(5, blocker));
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        waitStarted(2);
     }  // the running job is told to stop, and the queue waits for it
     EXPECT_TRUE(sawStop);
     EXPECT_EQ(ran, 4);
