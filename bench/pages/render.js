@@ -15,7 +15,7 @@ const ROOT = path.resolve(__dirname, '..', '..');
 const WEB = path.join(ROOT, 'server', 'web');
 const { chromium } = require(path.join(ROOT, 'tests', 'pages', 'node_modules', 'playwright-core'));
 
-const LINE = 'So I <i>told</i> him we’d better look up the old man’s address\nbefore it gets dark tonight, okay?';
+const LINE = 'So I <i>told</i> him we’d better look up the old man’s address\nbefore it gets dark out there tonight, okay?';
 
 function option(name, fallback) {
     const i = process.argv.indexOf(name);
@@ -57,9 +57,17 @@ function measure([line, runs]) {
 
 function quantile(sorted, q) { return sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))]; }
 
+// On a shared machine other processes' time lands in the tail, so the p99 of the quietest pass
+// of PASS runs is given beside the p99 of all runs.
+const PASS = 500;
+
 function summary(times) {
     const s = times.slice().sort((a, b) => a - b);
-    return { p50: quantile(s, 0.5), p99: quantile(s, 0.99), max: s[s.length - 1] };
+    let quietest = Infinity;
+    for (let i = 0; i + PASS <= times.length; i += PASS) {
+        quietest = Math.min(quietest, quantile(times.slice(i, i + PASS).sort((a, b) => a - b), 0.99));
+    }
+    return { p50: quantile(s, 0.5), p99: quantile(s, 0.99), max: s[s.length - 1], quietestPassP99: quietest };
 }
 
 async function main() {
@@ -77,9 +85,14 @@ async function main() {
         const result = await page.evaluate(measure, [LINE, runs]);
         const words = summary(result.words), plain = summary(result.plain);
         const ms = (v) => v.toFixed(3) + ' ms';
-        console.log(`English line of 20 words (${result.spans} spans, ${result.rows} rows), drawn and laid out, ${runs} runs`);
-        console.log(`  word renderer:  p50 ${ms(words.p50)}  p99 ${ms(words.p99)}  max ${ms(words.max)}  (reference: p99 <= 2 ms)`);
-        console.log(`  plain renderer: p50 ${ms(plain.p50)}  p99 ${ms(plain.p99)}  max ${ms(plain.max)}`);
+        const load = os.loadavg()[0].toFixed(1);
+        console.log(`English line of ${result.spans} words (${result.rows} rows), drawn and laid out, ${runs} runs; ` +
+                    `load average ${load} on ${os.cpus().length} cores (other work shows in p99 and max)`);
+        const row = (name, r) => console.log(`  ${name}  p50 ${ms(r.p50)}  p99 ${ms(r.p99)}  max ${ms(r.max)}  ` +
+                                             `p99 of the quietest ${PASS} ${ms(r.quietestPassP99)}`);
+        row('word renderer: ', words);
+        row('plain renderer:', plain);
+        console.log('  reference: p99 <= 2 ms');
         const json = option('--json', null);
         if (json) fs.writeFileSync(json, JSON.stringify({ words, plain, runs, spans: result.spans }, null, 1));
     } finally {
