@@ -56,6 +56,9 @@ public:
 
     virtual void setMedia(const Media& media) = 0;
     virtual void play() = 0;   // from the media's start after setMedia, else resumes
+    // Like play() after setMedia, except that the media rests paused on its first frame (shown)
+    // until play() is called. Does nothing when no media waits to be opened.
+    virtual void openPaused() = 0;
     virtual void pause() = 0;
     virtual bool isPlaying() const = 0;
     virtual void stop() = 0;

@@ -8,6 +8,8 @@
 //   videoView      the view the player draws into, or nullptr before it exists
 //   playerWebView  the player page's web view, or nullptr before it exists
 //   hideLoader     hides the "Searching subtitles..." loader of the main window
+// notificationCenter, when given, is where the player page's load is told: the launched video
+// waits for it (paused on its first frame); without one the video plays at once.
 // A hook that is empty or answers nullptr makes the step that needs it do nothing.
 // The app observes the player's two notifications and calls PlayerEventRelay from its observers.
 #pragma once
@@ -16,6 +18,7 @@
 
 #include "platform/Application.h"
 #include "platform/MediaPlayer.h"
+#include "platform/NotificationCenter.h"
 #include "platform/WebView.h"
 #include "platform/Window.h"
 #include "state/AppState.h"
@@ -32,6 +35,7 @@ struct PlaybackContext {
     std::function<VideoView*()> videoView;
     std::function<WebView*()> playerWebView;
     std::function<void()> hideLoader;
+    NotificationCenter* notificationCenter = nullptr;
 
     MediaPlayer* currentPlayer() const { return player ? player() : nullptr; }
     VideoView* currentVideoView() const { return videoView ? videoView() : nullptr; }

@@ -2,6 +2,7 @@
 
 #include <QUrl>
 
+#include "platform/Log.h"
 #include "promise/Promise.h"
 
 namespace lirra {
@@ -16,6 +17,14 @@ Media mediaForLocation(const VideoLocation& location) {
     media.kind = location.isUrl() ? Media::Kind::Url : Media::Kind::Path;
     media.location = location.text;
     return media;
+}
+
+PlaybackLauncher::PlaybackLauncher(PlaybackContext& context,
+                                   std::chrono::milliseconds pageWaitBound)
+    : context_(context) {
+    if (context_.notificationCenter) {
+        pageWait_ = std::make_unique<PlayerPageWait>(*context_.notificationCenter, pageWaitBound);
+    }
 }
 
 void PlaybackLauncher::launchVideo() {
@@ -34,18 +43,54 @@ void PlaybackLauncher::launchVideo() {
     c.state.playbackSpeedDeferred = Deferred::deferred();
     c.state.volumeDeferred = Deferred::deferred();
 
-    if (WebView* page = c.currentPlayerWebView()) {
-        page->loadUrl(QUrl(playerPageUrl(c.config.baseUrl, c.state.videoId)));
+    // The picture waits for the page, so that the learner sees the lines and the controls with
+    // the first moving frame: while the page loads, the engine draws no frames that would take
+    // the main thread from it.
+    WebView* page = c.currentPlayerWebView();
+    const bool wait = pageWait_ && page;
+    if (wait) {
+        pageWait_->begin(*page,
+                         [this](PlayerPageWait::Outcome outcome) { pageWaitEnded(outcome); });
+    } else if (pageWait_) {
+        pageWait_->cancel();
     }
+    if (page) page->loadUrl(QUrl(playerPageUrl(c.config.baseUrl, c.state.videoId)));
 
     MediaPlayer* player = c.currentPlayer();
     if (player) player->setVolume(kLaunchVolume);
     if (VideoView* view = c.currentVideoView()) view->setBackColor(Color{0, 0, 0, 1});
     if (player) {
         player->setMedia(mediaForLocation(c.state.videoLocation));
-        player->play();
+        if (wait) {
+            player->openPaused();
+        } else {
+            player->play();
+        }
     }
     if (c.hideLoader) c.hideLoader();
+}
+
+void PlaybackLauncher::pageWaitEnded(PlayerPageWait::Outcome outcome) {
+    MediaPlayer* player = context_.currentPlayer();
+    if (!player) return;
+    // A video stopped meanwhile (the learner went home) or that failed stays as it is.
+    const int state = player->state();
+    if (state != kMediaPlayerStateOpening && state != kMediaPlayerStateBuffering &&
+        state != kMediaPlayerStatePaused) {
+        return;
+    }
+    switch (outcome) {
+        case PlayerPageWait::Outcome::PageLoaded:
+            logLine("The player page has loaded: the video plays");
+            break;
+        case PlayerPageWait::Outcome::PageFailed:
+            logLine("The player page could not be loaded: the video plays without it");
+            break;
+        case PlayerPageWait::Outcome::BoundPassed:
+            logLine("The player page is still loading: the video plays");
+            break;
+    }
+    player->play();
 }
 
 void PlaybackLauncher::alertVideoPlayingError() {

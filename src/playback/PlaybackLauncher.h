@@ -5,8 +5,10 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 
 #include "PlaybackContext.h"
+#include "PlayerPageWait.h"
 #include "platform/MediaPlayer.h"
 #include "state/VideoLocation.h"
 
@@ -30,12 +32,18 @@ Media mediaForLocation(const VideoLocation& location);
 
 class PlaybackLauncher {
   public:
-    explicit PlaybackLauncher(PlaybackContext& context) : context_(context) {}
+    // `pageWaitBound`: how long at most the video waits for its player page.
+    explicit PlaybackLauncher(PlaybackContext& context,
+                              std::chrono::milliseconds pageWaitBound = kPlayerPageWaitBound);
 
     // Shows the player screen, makes the four Deferreds for the new video, loads its player page
-    // and starts the engine on it. Whether the video plays is learnt from the player's
-    // notifications later.
+    // and starts the engine on it, paused on its first frame until the page has loaded (or
+    // could not be loaded) or the bound has passed, then playing. Whether the video plays is
+    // learnt from the player's notifications.
     void launchVideo();
+
+    // The launched video still waits for its player page (its pause is not the video's end).
+    bool waitingForPage() const { return pageWait_ && pageWait_->waiting(); }
 
     // The modal "Couldn't open video" alert, then the home screen. An error reported again while
     // the alert is still up (its modal loop keeps handling the player's notifications) adds no
@@ -43,7 +51,10 @@ class PlaybackLauncher {
     void alertVideoPlayingError();
 
   private:
+    void pageWaitEnded(PlayerPageWait::Outcome outcome);
+
     PlaybackContext& context_;
+    std::unique_ptr<PlayerPageWait> pageWait_;  // none without a notification center
     bool alertShowing_ = false;
 };
 

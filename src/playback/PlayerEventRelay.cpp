@@ -41,7 +41,8 @@ void PlayerEventRelay::mediaPlayerStateChanged() {
     }
 
     if (state == kMediaPlayerStatePaused) {
-        if (isAtEnd(player->time(), player->length())) {
+        // Held on its first frame for the page, a video shorter than a second is not at its end.
+        if (isAtEnd(player->time(), player->length()) && !launcher_.waitingForPage()) {
             logLine("Video ended at " + std::to_string(player->time().value_or(-1)) + " of " +
                     std::to_string(player->length().value_or(-1)) + " ms");
             context_.screens.loadHomeScreen();

@@ -157,6 +157,25 @@ class EmbeddedJourney : public ::testing::Test {
                                        QRegularExpression::escape(guid) + "', (.*)\\); \\}");
         return reply.match(text).captured(1);
     }
+    // Where the log first tells the page a position past the first frame (-1 while it has
+    // not): where the engine's time first moved. A file's first frame may carry a few
+    // milliseconds of its own; one frame of the test clips lasts 40 ms.
+    qsizetype firstMovingTime() {
+        static const QRegularExpression kTime(QStringLiteral("trigger\\('timeUpdate', (\\d+)\\)"));
+        const QString text = lirra_->log();
+        for (auto it = kTime.globalMatch(text); it.hasNext();) {
+            const QRegularExpressionMatch match = it.next();
+            if (match.captured(1).toInt() > 40) return match.capturedStart();
+        }
+        return -1;
+    }
+    bool waitForMovingTime(std::chrono::milliseconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (firstMovingTime() < 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(100ms);
+        }
+        return firstMovingTime() >= 0;
+    }
     bool waitForReplyTo(const QString& name, std::chrono::milliseconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (lastReplyTo(name).isEmpty() && std::chrono::steady_clock::now() < deadline) {
@@ -194,6 +213,9 @@ TEST_F(EmbeddedJourney, OneVideoFromTheCommandLineToItsEndAndItsSecondShowing) {
     // The player page for this video plays it and gets its values from the player.
     ASSERT_TRUE(lirra_->waitForLog(playerPageLoaded(videoId), 30s)) << log();
     ASSERT_TRUE(lirra_->waitForLog(kTimeUpdate, 30s, 3)) << log();
+    // The picture waited for the page: it had loaded before the engine's time moved.
+    ASSERT_TRUE(waitForMovingTime(30s)) << log();
+    EXPECT_LT(lirra_->log().indexOf(playerPageLoaded(videoId)), firstMovingTime()) << log();
     ASSERT_TRUE(waitForReplyTo("Duration", 20s)) << log();
     EXPECT_NEAR(lastReplyTo("Duration").toDouble(), 7000, 300);
     ASSERT_TRUE(waitForReplyTo("FileName", 20s)) << log();

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrlQuery>
 #include <atomic>
@@ -86,7 +87,9 @@ class TestService {
         s.Get("/Player/Home", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(homePage(), "text/html");
         });
-        s.Get("/Player/Play", [](const httplib::Request&, httplib::Response& res) {
+        s.Get("/Player/Play", [this](const httplib::Request&, httplib::Response& res) {
+            // A page that never comes: held until the test ends.
+            while (holdPlayerPage_) std::this_thread::sleep_for(20ms);
             res.set_content(playerPage(), "text/html");
         });
         s.Post("/Player/GetSubtitlesToDownload", [this](const httplib::Request&,
@@ -124,6 +127,7 @@ class TestService {
         return uploadedParts_;
     }
     std::chrono::milliseconds lookupDelay_ = 3s;
+    std::atomic<bool> holdPlayerPage_ = false;
 
     std::vector<RecordedRequest> requestsTo(const std::string& path) const {
         std::vector<RecordedRequest> found;
@@ -287,6 +291,35 @@ TEST(Journey, AVideoFromTheCommandLinePlaysUnderThePlayerPageAndReturnsHome) {
     EXPECT_LT(std::stod(times.front()), std::stod(times.back()));
     EXPECT_FALSE(takeScreenshot("journey-3-home-again").isEmpty());
 
+    EXPECT_EQ(lirra.quit(), 0);
+}
+
+// The video waits for its player page at most for a bound; a page that never loads does not
+// keep it from playing.
+TEST(Journey, APlayerPageThatNeverLoadsStillLetsTheVideoPlayAfterTheBound) {
+    QTemporaryDir media;
+    const QString clip = makeClip(media.path(), "My Clip.mkv", 10);
+    ASSERT_FALSE(clip.isEmpty());
+    TestService service;
+    service.lookupDelay_ = 0ms;
+    service.holdPlayerPage_ = true;
+    ASSERT_TRUE(service.start());
+
+    LirraProcess lirra({"--verbose", "--base-url", QString::fromStdString(service.url()), clip});
+    ASSERT_TRUE(lirra.started());
+    ASSERT_TRUE(lirra.waitForLog("Successfully uploaded all downloaded subtitles", 90s))
+        << lirra.log().toStdString();
+    ASSERT_TRUE(lirra.waitForLog("The player page is still loading: the video plays", 20s))
+        << lirra.log().toStdString();
+    // The engine's time moves on while the page still has not come.
+    static const QRegularExpression kMoving(QStringLiteral("trigger\\('timeUpdate', [1-9]\\d\\d"));
+    EXPECT_TRUE(service.waitFor([&] { return lirra.log().contains(kMoving); }, 20s))
+        << lirra.log().toStdString();
+    EXPECT_FALSE(lirra.log().contains("Page loaded: " + QString::fromStdString(service.url()) +
+                                      "Player/Play"))
+        << lirra.log().toStdString();
+    EXPECT_TRUE(lirra.isRunning());
+    service.holdPlayerPage_ = false;
     EXPECT_EQ(lirra.quit(), 0);
 }
 

@@ -1,7 +1,9 @@
 // The player on real libmpv with media generated for the run.
+#include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
 #include <QWidget>
@@ -12,6 +14,8 @@
 #include "PlayerRig.h"
 #include "TestMedia.h"
 #include "platform/Log.h"
+#include "platform/mpv/MpvEngineOptions.h"
+#include "platform/mpv/MpvRenderParams.h"
 
 namespace lirra::test {
 namespace {
@@ -241,6 +245,73 @@ TEST_F(MpvMediaPlayerTest, SeeksAndTellsTheNewPositionAtOnce) {
     rig.player().play();  // resumes where it is
     ASSERT_TRUE(waitFor([&] { return rig.player().isPlaying(); }));
     EXPECT_LT(rig.player().time().value_or(-1), 1400);
+}
+
+TEST_F(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameShownThenPlaysWhenTold) {
+    PlayerRig rig;
+    rig.view().setBackColor({0.93, 0.93, 0.93, 1});
+    rig.player().setMedia(path(testMedia().clip));
+    rig.player().openPaused();
+    ASSERT_TRUE(waitFor([&] {
+        return rig.player().state() == kMediaPlayerStatePaused && rig.player().time().has_value();
+    })) << "state "
+        << rig.player().state();
+    // The first frame is on screen (red above), and it stays the first: the time is that
+    // frame's (a file's first frame may carry a few milliseconds of its own).
+    EXPECT_TRUE(waitFor([&] { return qRed(pixelAt(rig.view(), 0.25)) > 200; }, 3000));
+    waitFor([] { return false; }, 600);
+    EXPECT_LT(rig.player().time().value_or(-1), 50);
+    EXPECT_LT(rig.times.back().time.value_or(-1), 50);
+    EXPECT_FALSE(rig.player().isPlaying());
+    EXPECT_NEAR(rig.player().length().value_or(0), 3000, 100);  // the page's values are known
+    EXPECT_FALSE(rig.reached(kMediaPlayerStatePlaying));
+
+    rig.player().play();
+    EXPECT_TRUE(waitFor([&] { return rig.player().time().value_or(0) > 300; }));
+    EXPECT_TRUE(rig.player().isPlaying());
+    // The next media plays at once again.
+    rig.player().setMedia(path(testMedia().clip));
+    rig.player().play();
+    EXPECT_TRUE(waitFor([&] {
+        return rig.player().state() == kMediaPlayerStatePlaying &&
+               rig.player().time().value_or(0) > 300;
+    }));
+}
+
+// The display the render context is made with is the one Qt's windows live on.
+TEST_F(MpvMediaPlayerTest, TheRenderContextGetsTheApplicationsX11Display) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        GTEST_SKIP() << "not on X11 (" << QGuiApplication::platformName().toStdString() << ")";
+    WindowSystemDisplay display;
+    EXPECT_EQ(display.display().kind, NativeDisplay::Kind::X11);
+    ASSERT_NE(x11->display(), nullptr);
+    EXPECT_EQ(display.display().handle, static_cast<void*>(x11->display()));
+}
+
+TEST_F(MpvMediaPlayerTest, SaysOnceWhichDecoderPlaysTheVideo) {
+    std::vector<std::string> lines;
+    const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
+    {
+        PlayerRig rig;
+        ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
+        EXPECT_EQ(rig.engine("hwdec"), effectiveHwdec(std::nullopt, hasGpuDevice(), nullptr));
+        waitFor([] { return false; }, 500);
+    }
+    setLogSink(previous);
+    const auto decoding = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.rfind("Video decoding: ", 0) == 0;
+    });
+    EXPECT_EQ(decoding, 1);
+    if (!hasGpuDevice()) {
+        // Without a GPU no decoder is probed, and nothing says it failed.
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Video decoding: software"), lines.end());
+        for (const std::string& line : lines) {
+            EXPECT_EQ(line.find("vaapi"), std::string::npos) << line;
+            EXPECT_EQ(line.find("vdpau"), std::string::npos) << line;
+            EXPECT_EQ(line.find("cuda"), std::string::npos) << line;
+        }
+    }
 }
 
 TEST_F(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {

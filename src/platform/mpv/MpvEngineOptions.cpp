@@ -4,6 +4,8 @@
 
 #include <QString>
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "MpvPropertyMirror.h"
 #include "platform/Log.h"
@@ -17,12 +19,34 @@ std::string backgroundText(const Color& c) {
     return channel(c.red) + '/' + channel(c.green) + '/' + channel(c.blue) + '/' + channel(c.alpha);
 }
 
+bool hasGpuDevice() {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/dev/dri", error)) {
+        if (entry.path().filename().string().rfind("renderD", 0) == 0) return true;
+    }
+    return std::filesystem::exists("/dev/nvidiactl", error);
+}
+
+std::string effectiveHwdec(const std::optional<std::string>& asked, bool gpu,
+                           std::string* warning) {
+    if (asked && !asked->empty()) {
+        const bool wellFormed =
+            asked->size() <= 64 && std::all_of(asked->begin(), asked->end(), [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+                       c == ',';
+            });
+        if (wellFormed) return *asked;
+        if (warning) *warning = "hwdec setting ignored: give decoder names such as auto-safe or no";
+    }
+    return gpu ? kDefaultHwdec : "no";
+}
+
 std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSettings& settings) {
     // The engine draws through our render context only, shows nothing of its own and takes
     // no settings, scripts or key bindings from the user's mpv set-up.
     return {
         {"vo", "libmpv"},
-        {"hwdec", "auto-safe"},
+        {"hwdec", settings.hwdec},
         {"keep-open", "yes"},  // a finished video rests paused on its last frame
         {"sub-auto", "no"},
         {kSidProperty, "no"},  // the pages draw the subtitles
@@ -52,7 +76,9 @@ mpv_handle* startEngine(const MpvEngineSettings& settings, std::string* error) {
     for (const auto& [name, value] : engineOptions(settings)) {
         if (const int refused = mpv_set_option_string(mpv, name.c_str(), value.c_str());
             refused < 0) {
-            logLine("mpv: option " + name + ": " + mpv_error_string(refused));
+            logLine("mpv: option " + name + "=" + value + ": " + mpv_error_string(refused));
+            // A decoder list mpv does not know leaves the default.
+            if (name == "hwdec") mpv_set_option_string(mpv, "hwdec", kDefaultHwdec);
         }
     }
     if (const int failed = mpv_initialize(mpv); failed < 0) {

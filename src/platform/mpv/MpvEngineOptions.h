@@ -1,7 +1,8 @@
-// The options the engine starts with, and the two view settings (back colour, fill mode) in
-// the engine's terms, both at start and whenever the view changes them.
+// The options the engine starts with (hardware decoding among them), and the two view settings
+// (back colour, fill mode) in the engine's terms, both at start and whenever the view changes them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -20,10 +21,22 @@ std::string backgroundText(const Color& color);
 // 1 fills the view, cropping the picture; 0 fits it whole.
 inline double panscanValue(bool fillScreen) { return fillScreen ? 1.0 : 0.0; }
 
+inline constexpr char kDefaultHwdec[] = "auto-safe";
+
 struct MpvEngineSettings {
     Color background{0, 0, 0, 1};
     bool fillScreen = false;
+    std::string hwdec = kDefaultHwdec;  // mpv's "hwdec" option
 };
+
+// Whether the machine shows a GPU that could decode video (a DRM render node or NVIDIA's
+// device). Without one, probing for hardware decoders only costs time and prints errors.
+bool hasGpuDevice();
+
+// The "hwdec" value to use for the setting `asked` (none or empty: the default). Anything but a
+// list of decoder names ([a-z0-9_-], comma-separated, short) is refused with a `warning`. The
+// default probes for hardware decoders only where there is a GPU.
+std::string effectiveHwdec(const std::optional<std::string>& asked, bool gpu, std::string* warning);
 
 // Name and value of every option, in the order they are set.
 std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSettings& settings);

@@ -51,22 +51,25 @@ std::optional<std::int64_t> playlistEntry(const mpv_node& result) {
 
 }  // namespace
 
-MpvMediaPlayer::MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center)
+MpvMediaPlayer::MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center,
+                               const std::optional<std::string>& hwdec)
     : notifier_(center, static_cast<MediaPlayer*>(this),
                 [this] {
                     return ThrottledNotifier::Status{
                         state(), loads_.phase() == Phase::Loaded && values().eof};
                 }),
       properties_([this](bool atOnce) { notifier_.timeChanged(true, atOnce); }),
-      pump_([this](const mpv_event& event) { handleEvent(event); },
-            [this] { notifier_.notifyNow(); }),
+      pump_([this](const mpv_event& event) { handleEvent(event); }, [this] { drained(); }),
       glue_(view, MpvRenderGlue::Hooks{
                       .hasPicture = [this] { return loads_.phase() == Phase::Loaded; },
                       .contextMade = [this] { renderContextMade(); },
                       .failed = [this](const std::string& why) { fail(why); },
                   }) {
+    std::string warning;
+    const std::string decoding = effectiveHwdec(hwdec, hasGpuDevice(), &warning);
+    if (!warning.empty()) logLine(warning);
     std::string error;
-    mpv_ = startEngine(MpvEngineSettings{view.backColor(), view.fillScreen()}, &error);
+    mpv_ = startEngine(MpvEngineSettings{view.backColor(), view.fillScreen(), decoding}, &error);
     if (mpv_) {
         properties_.observe(mpv_);
         pump_.start(mpv_);
@@ -108,6 +111,17 @@ void MpvMediaPlayer::renderContextMade() {
 }
 
 // --- Events (main thread) ---
+
+void MpvMediaPlayer::drained() {
+    // One line per media says which decoder plays the video (none for sound alone).
+    const std::optional<std::string>& decoder = values().hwdecCurrent;
+    if (decoder && !decoder->empty() && decoder != toldDecoder_) {
+        toldDecoder_ = decoder;
+        logLine(*decoder == "no" ? std::string("Video decoding: software")
+                                 : "Video decoding: hardware (" + *decoder + ")");
+    }
+    notifier_.notifyNow();
+}
 
 void MpvMediaPlayer::handleEvent(const mpv_event& event) {
     if (properties_.handle(event, loads_.fileActive())) return;
@@ -186,7 +200,11 @@ void MpvMediaPlayer::setMedia(const Media& media) {
     needsLoad_ = true;
 }
 
-void MpvMediaPlayer::play() {
+void MpvMediaPlayer::play() { start(false); }
+
+void MpvMediaPlayer::openPaused() { start(true); }
+
+void MpvMediaPlayer::start(bool paused) {
     if (engineBroken_) {
         // Tell the caller again, so a launch on a dead engine is reported.
         notifier_.forceState();
@@ -196,9 +214,12 @@ void MpvMediaPlayer::play() {
     const Phase phase = loads_.phase();
     if (media_ &&
         (needsLoad_ || phase == Phase::Idle || phase == Phase::Ended || phase == Phase::Failed)) {
+        startPaused_ = paused;
         requestLoad();
         return;
     }
+    if (paused) return;
+    startPaused_ = false;  // a load still waiting for the render context plays too
     if (phase != Phase::Loaded && phase != Phase::Opening) return;
     if (phase == Phase::Loaded && values().eof) seekTo(0);  // play again from the start
     properties_.setFlag(kPauseProperty, false);
@@ -233,7 +254,8 @@ void MpvMediaPlayer::issueLoadfile() {
         notifier_.schedule();
         return;
     }
-    properties_.setFlag(kPauseProperty, false);  // pause carries over from the previous media
+    // Set for every load: pause carries over from the previous media.
+    properties_.setFlag(kPauseProperty, startPaused_);
     const std::uint64_t serial = loads_.loadSent();
     const char* command[] = {"loadfile", location.constData(), "replace", nullptr};
     if (const int error = mpv_command_async(mpv_, kLoadReplyBase + serial, command); error < 0) {
@@ -246,6 +268,7 @@ void MpvMediaPlayer::issueLoadfile() {
 // What was known of the previous media no longer holds.
 void MpvMediaPlayer::forgetMedia() {
     pendingSeek_.reset();
+    toldDecoder_.reset();
     properties_.forgetMedia();
 }
 

@@ -24,14 +24,17 @@ namespace lirra {
 class MpvMediaPlayer final : public MediaPlayer {
   public:
     // Notifications go to `center` with this player (as MediaPlayer*) as their object. An
-    // engine that cannot start leaves a player in the error state that logs why.
-    MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center);
+    // engine that cannot start leaves a player in the error state that logs why. `hwdec`: the
+    // hardware decoding setting (none: the default, which probes only where there is a GPU).
+    MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center,
+                   const std::optional<std::string>& hwdec = std::nullopt);
     ~MpvMediaPlayer() override;
     MpvMediaPlayer(const MpvMediaPlayer&) = delete;
     MpvMediaPlayer& operator=(const MpvMediaPlayer&) = delete;
 
     void setMedia(const Media& media) override;
     void play() override;
+    void openPaused() override;
     void pause() override;
     bool isPlaying() const override;
     void stop() override;
@@ -72,7 +75,9 @@ class MpvMediaPlayer final : public MediaPlayer {
     void handleCommandReply(const mpv_event& event);
     void handleEndFile(const mpv_event& event);
     void handleFileLoaded();
+    void drained();
 
+    void start(bool paused);
     void requestLoad();
     void issueLoadfile();
     void seekTo(std::int32_t milliseconds);
@@ -92,7 +97,9 @@ class MpvMediaPlayer final : public MediaPlayer {
     std::optional<Media> media_;
     bool needsLoad_ = false;                   // play() starts media_ from its beginning
     bool loadQueued_ = false;                  // waiting for the render context
+    bool startPaused_ = false;                 // the next load rests paused on its first frame
     std::optional<std::int32_t> pendingSeek_;  // asked for while opening
+    std::optional<std::string> toldDecoder_;   // the media's decoder, once logged
 };
 
 }  // namespace lirra

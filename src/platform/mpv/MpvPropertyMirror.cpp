@@ -23,6 +23,7 @@ constexpr char kPausedForCacheProperty[] = "paused-for-cache";
 constexpr char kTrackListProperty[] = "track-list";
 constexpr char kVideoWidthProperty[] = "video-params/w";
 constexpr char kVideoHeightProperty[] = "video-params/h";
+constexpr char kHwdecCurrentProperty[] = "hwdec-current";
 
 std::optional<double> asDouble(const mpv_event_property& p) {
     if (p.format == MPV_FORMAT_DOUBLE && p.data) return *static_cast<const double*>(p.data);
@@ -45,6 +46,13 @@ int asTrack(const mpv_event_property& p) {
     bool ok = false;
     const int id = QString::fromUtf8(*static_cast<char* const*>(p.data)).toInt(&ok);
     return ok && id > 0 ? id : -1;
+}
+
+std::optional<std::string> asString(const mpv_event_property& p) {
+    if (p.format != MPV_FORMAT_STRING || !p.data || !*static_cast<char* const*>(p.data)) {
+        return std::nullopt;
+    }
+    return std::string(*static_cast<char* const*>(p.data));
 }
 
 std::vector<MpvTrack> asTracks(const mpv_event_property& p) {
@@ -90,6 +98,8 @@ constexpr ObservedProperty kObserved[] = {
      [](Values& v, const Property& p) { v.videoWidth = asSize(p); }},
     {kVideoHeightProperty, MPV_FORMAT_INT64, true,
      [](Values& v, const Property& p) { v.videoHeight = asSize(p); }},
+    {kHwdecCurrentProperty, MPV_FORMAT_STRING, true,
+     [](Values& v, const Property& p) { v.hwdecCurrent = asString(p); }},
 };
 constexpr std::size_t kRows = std::size(kObserved);
 static_assert(kRows < kIgnoredReply, "observed rows are reply ids below the others");
@@ -220,6 +230,7 @@ void MpvPropertyMirror::forgetMedia() {
     values_.tracks.clear();
     values_.videoWidth = 0;
     values_.videoHeight = 0;
+    values_.hwdecCurrent.reset();
 }
 
 }  // namespace lirra

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "MpvTracks.h"
@@ -38,6 +39,7 @@ struct MpvPropertyValues {
     std::vector<MpvTrack> tracks;
     int videoWidth = 0;  // of the decoded picture; 0 while unknown
     int videoHeight = 0;
+    std::optional<std::string> hwdecCurrent;  // the hardware decoder in use, "no" for software
 };
 
 // Seconds as whole milliseconds, rounded and clamped to the 32-bit range (0 if not finite).

@@ -4,9 +4,11 @@
 #include <mpv/render_gl.h>
 
 #include <QOpenGLContext>
+#include <cstdio>
 
 #include "MpvEngineOptions.h"
 #include "MpvReplyIds.h"
+#include "platform/Log.h"
 
 namespace lirra {
 namespace {
@@ -19,7 +21,11 @@ void* glProcAddress(void*, const char* name) {
 }  // namespace
 
 MpvRenderGlue::MpvRenderGlue(MpvVideoView& view, Hooks hooks)
-    : view_(&view), hooks_(std::move(hooks)) {}
+    : view_(&view), hooks_(std::move(hooks)) {
+    repaintTimer_.setSingleShot(true);
+    repaintTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&repaintTimer_, &QTimer::timeout, &context_, [this] { repaint(); });
+}
 
 MpvRenderGlue::~MpvRenderGlue() {
     detach();
@@ -49,12 +55,8 @@ void MpvRenderGlue::repaint() {
 void MpvRenderGlue::glInitialized() {
     if (!mpv_ || render_) return;
     mpv_opengl_init_params glInit{&glProcAddress, nullptr};
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_API_TYPE, const_cast<char*>(MPV_RENDER_API_TYPE_OPENGL)},
-        {MPV_RENDER_PARAM_OPENGL_INIT_PARAMS, &glInit},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    if (const int error = mpv_render_context_create(&render_, mpv_, params); error < 0) {
+    std::vector<mpv_render_param> params = renderContextParams(&glInit, display_.display());
+    if (const int error = mpv_render_context_create(&render_, mpv_, params.data()); error < 0) {
         render_ = nullptr;
         hooks_.failed(std::string("mpv: no render context: ") + mpv_error_string(error));
         return;
@@ -71,6 +73,7 @@ void MpvRenderGlue::glAboutToBeDestroyed() {
 
 bool MpvRenderGlue::render(int fbo, int width, int height) {
     if (!render_ || !hooks_.hasPicture()) return false;
+    pacer_.paintStarted(FramePacer::Clock::now());
     mpv_opengl_fbo target{fbo, width, height, 0};
     int flipY = 1;               // Qt's framebuffer is bottom-up
     int blockForTargetTime = 0;  // never hold the GUI thread waiting for a frame's time
@@ -85,7 +88,39 @@ bool MpvRenderGlue::render(int fbo, int width, int height) {
 }
 
 void MpvRenderGlue::frameSwapped() {
+    pacer_.frameShown(FramePacer::Clock::now());
+    traceFrames();
     if (render_) mpv_render_context_report_swap(render_);
+}
+
+void MpvRenderGlue::repaintForNewFrame() {
+    if (repaintTimer_.isActive()) return;  // that repaint draws the newest frame
+    const auto now = FramePacer::Clock::now();
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(pacer_.nextPaint(now) - now);
+    if (wait.count() <= 0) {
+        repaint();
+    } else {
+        ++heldFrames_;
+        repaintTimer_.start(wait);
+    }
+}
+
+// With --verbose, every 10 s: how much of the main thread the video's frames took.
+void MpvRenderGlue::traceFrames() {
+    const auto now = FramePacer::Clock::now();
+    if (!traceEnabled() || now - tallySince_ < std::chrono::seconds(10)) return;
+    const FramePacer::Tally tally = pacer_.takeTally();
+    const double seconds = std::chrono::duration<double>(now - tallySince_).count();
+    const double drawingMs = std::chrono::duration<double, std::milli>(tally.drawing).count();
+    char line[200];
+    std::snprintf(line, sizeof line,
+                  "Video frames: %.1f/s shown, %.1f ms each on the main thread (drawing and "
+                  "composing, %.0f%% of its time), %d held for it",
+                  tally.frames / seconds, tally.frames ? drawingMs / tally.frames : 0.0,
+                  drawingMs / seconds / 10.0, heldFrames_);
+    traceLine(line);
+    tallySince_ = now;
+    heldFrames_ = 0;
 }
 
 void MpvRenderGlue::viewSettingsChanged() {
@@ -108,9 +143,8 @@ void MpvRenderGlue::onRenderUpdate(void* self) {
         [glue] {
             glue->updatePosted_ = false;
             if (!glue->render_) return;
-            if ((mpv_render_context_update(glue->render_) & MPV_RENDER_UPDATE_FRAME) &&
-                glue->view_) {
-                glue->view_->update();
+            if (mpv_render_context_update(glue->render_) & MPV_RENDER_UPDATE_FRAME) {
+                glue->repaintForNewFrame();
             }
         },
         Qt::QueuedConnection);

@@ -23,6 +23,11 @@ class FakeMediaPlayer : public MediaPlayer {
         state_ = kMediaPlayerStatePlaying;
         record("play()");
     }
+    void openPaused() override {
+        playing_ = false;
+        state_ = kMediaPlayerStateOpening;
+        record("openPaused()");
+    }
     void pause() override {
         playing_ = false;
         state_ = kMediaPlayerStatePaused;

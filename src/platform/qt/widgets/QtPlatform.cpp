@@ -46,7 +46,9 @@ std::unique_ptr<VideoView> QtPlatform::createVideoView() {
 std::unique_ptr<MediaPlayer> QtPlatform::createMediaPlayer(VideoView& view) {
     auto* mpvView = dynamic_cast<MpvVideoView*>(&view);
     if (!mpvView) return nullptr;
-    return std::make_unique<MpvMediaPlayer>(*mpvView, notificationCenter());
+    // `hwdec` in the settings file or `--hwdec` on the command line.
+    return std::make_unique<MpvMediaPlayer>(*mpvView, notificationCenter(),
+                                            userDefaults().stringForKey("hwdec"));
 }
 
 void QtPlatform::removeAllCachedResponses() { clearHttpCache(); }

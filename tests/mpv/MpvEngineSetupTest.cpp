@@ -1,0 +1,84 @@
+// What the engine is set up with: the hardware decoding setting, and the render context's
+// parameters, the window system's display among them.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "platform/mpv/MpvEngineOptions.h"
+#include "platform/mpv/MpvRenderParams.h"
+
+namespace lirra::test {
+namespace {
+
+TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu) {
+    const struct {
+        std::optional<std::string> asked;
+        bool gpu;
+        std::string used;
+        bool warned;
+    } cases[] = {
+        {std::nullopt, true, "auto-safe", false},
+        {std::nullopt, false, "no", false},  // nothing to probe: no errors, no time lost
+        {"", true, "auto-safe", false},
+        {"vaapi", true, "vaapi", false},
+        {"vaapi-copy,nvdec", false, "vaapi-copy,nvdec", false},  // asked for: tried
+        {"no", true, "no", false},
+        {"auto-safe; rm -rf /", true, "auto-safe", true},
+        {"Vaapi", false, "no", true},
+        {std::string(65, 'a'), true, "auto-safe", true},
+    };
+    for (const auto& c : cases) {
+        std::string warning;
+        EXPECT_EQ(effectiveHwdec(c.asked, c.gpu, &warning), c.used) << c.asked.value_or("(none)");
+        EXPECT_EQ(!warning.empty(), c.warned) << c.asked.value_or("(none)");
+    }
+}
+
+TEST(MpvEngineSetupTest, TheHardwareDecodingOptionIsTheOneGiven) {
+    MpvEngineSettings settings;
+    settings.hwdec = "vaapi-copy";
+    int found = 0;
+    for (const auto& [name, value] : engineOptions(settings)) {
+        if (name != "hwdec") continue;
+        ++found;
+        EXPECT_EQ(value, "vaapi-copy");
+    }
+    EXPECT_EQ(found, 1);
+}
+
+TEST(MpvEngineSetupTest, TheWindowSystemsDisplayReachesTheRenderContext) {
+    int x11 = 0, wayland = 0;
+    mpv_opengl_init_params gl{};
+    const struct {
+        NativeDisplay display;
+        mpv_render_param_type expected;  // MPV_RENDER_PARAM_INVALID: none
+        void* handle;
+    } cases[] = {
+        {{NativeDisplay::Kind::X11, &x11}, MPV_RENDER_PARAM_X11_DISPLAY, &x11},
+        {{NativeDisplay::Kind::Wayland, &wayland}, MPV_RENDER_PARAM_WL_DISPLAY, &wayland},
+        {{NativeDisplay::Kind::X11, nullptr}, MPV_RENDER_PARAM_INVALID, nullptr},
+        {{}, MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    for (const auto& c : cases) {
+        const std::vector<mpv_render_param> params = renderContextParams(&gl, c.display);
+        ASSERT_GE(params.size(), 3u);
+        EXPECT_EQ(params[0].type, MPV_RENDER_PARAM_API_TYPE);
+        EXPECT_STREQ(static_cast<const char*>(params[0].data), MPV_RENDER_API_TYPE_OPENGL);
+        EXPECT_EQ(params[1].type, MPV_RENDER_PARAM_OPENGL_INIT_PARAMS);
+        EXPECT_EQ(params[1].data, &gl);
+        EXPECT_EQ(params.back().type, MPV_RENDER_PARAM_INVALID);  // the list's end
+        int displays = 0;
+        for (const mpv_render_param& p : params) {
+            if (p.type != MPV_RENDER_PARAM_X11_DISPLAY && p.type != MPV_RENDER_PARAM_WL_DISPLAY)
+                continue;
+            ++displays;
+            EXPECT_EQ(p.type, c.expected);
+            EXPECT_EQ(p.data, c.handle);
+        }
+        EXPECT_EQ(displays, c.expected == MPV_RENDER_PARAM_INVALID ? 0 : 1);
+    }
+}
+
+}  // namespace
+}  // namespace lirra::test
