@@ -17,37 +17,20 @@ namespace lirra::server::test {
 namespace {
 
 using nlohmann::json;
-using sync::CueTimes;
 using sync::testing::makePair;
 using sync::testing::PairShape;
+using sync::testing::toSrt;
 
 constexpr unsigned kSeed = 11;
 constexpr int kCues = 150;
 constexpr double kPal = 25 / 23.976;
 constexpr double kOffsetToleranceMs = 150;
 
-std::string srt(const std::vector<CueTimes>& cues) {
-    const auto stamp = [](std::int64_t ms) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld",
-                      static_cast<long long>(ms / 3'600'000),
-                      static_cast<long long>(ms / 60'000 % 60),
-                      static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
-        return std::string(text);
-    };
-    std::string out;
-    for (std::size_t i = 0; i < cues.size(); ++i) {
-        out += std::to_string(i + 1) + "\n" + stamp(cues[i].startMs) + " --> " +
-               stamp(cues[i].endMs) + "\nLine " + std::to_string(i + 1) + "\n\n";
-    }
-    return out;
-}
-
 // One story told by every track: `shape` says how this one is off the story's own timing.
 std::string release(const PairShape& shape) {
     PairShape s = shape;
     s.cues = kCues;
-    return srt(makePair(s, kSeed).other);
+    return toSrt(makePair(s, kSeed).other);
 }
 
 struct Expected {
@@ -134,7 +117,7 @@ class AlignmentHttpTest : public ServerFixture {
 TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
     // The video, outside the library for now, holds the story at its own timing in English.
     MediaFolder media;
-    media.write("inside.srt", srt(makePair({.cues = kCues}, kSeed).reference));
+    media.write("inside.srt", toSrt(makePair({.cues = kCues}, kSeed).reference));
     ASSERT_TRUE(
         media.ffmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:rate=5:duration=4", "-i",
                       "inside.srt", "-map", "0", "-map", "1", "-c:v", "libx264", "-preset",

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <random>
 
 namespace lirra::sync::testing {
@@ -77,6 +78,23 @@ SyntheticPair makePair(const PairShape& shape, unsigned seed) {
         pair.truth.push_back(p.truth);
     }
     return pair;
+}
+
+std::string toSrt(const std::vector<CueTimes>& cues) {
+    const auto stamp = [](std::int64_t ms) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld,%03lld",
+                      static_cast<long long>(ms / 3'600'000),
+                      static_cast<long long>(ms / 60'000 % 60),
+                      static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+        return std::string(text);
+    };
+    std::string out;
+    for (std::size_t i = 0; i < cues.size(); ++i) {
+        out += std::to_string(i + 1) + "\n" + stamp(cues[i].startMs) + " --> " +
+               stamp(cues[i].endMs) + "\nLine " + std::to_string(i + 1) + "\n\n";
+    }
+    return out;
 }
 
 std::vector<double> alignedStartErrors(const SyntheticPair& pair, const TimeFit& fit) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "TrackFit.h"
@@ -31,6 +32,9 @@ struct SyntheticPair {
 };
 
 SyntheticPair makePair(const PairShape& shape, unsigned seed);
+
+// The cues as a SubRip file, each with the text "Line N".
+std::string toSrt(const std::vector<CueTimes>& cues);
 
 // Absolute errors of the other track's aligned starts where the truth is known.
 std::vector<double> alignedStartErrors(const SyntheticPair& pair, const TimeFit& fit);
