@@ -30,11 +30,16 @@ QString normalizedLocation(const QString& location) {
 }
 
 CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults) {
-    static const QStringList kKnownOptions = {
-        QStringLiteral("hash"),   QStringLiteral("base-url"), QStringLiteral("file-name"),
-        QStringLiteral("data"),   QStringLiteral("instance"), QStringLiteral("help"),
-        QStringLiteral("verbose"), QStringLiteral("opensubtitles-key-file"),
-        QStringLiteral("opensubtitles-url")};
+    static const QStringList kKnownOptions = {QStringLiteral("hash"),
+                                              QStringLiteral("base-url"),
+                                              QStringLiteral("file-name"),
+                                              QStringLiteral("data"),
+                                              QStringLiteral("instance"),
+                                              QStringLiteral("help"),
+                                              QStringLiteral("verbose"),
+                                              QStringLiteral("opensubtitles-key-file"),
+                                              QStringLiteral("opensubtitles-url"),
+                                              QStringLiteral("hwdec")};
     CommandLine result;
     std::vector<std::string> args;
     // --help and --hash count only on the command line, never from the settings file.

@@ -27,11 +27,13 @@ inline constexpr char kUsage[] =
     "                       subtitles of their own are looked up there by hash\n"
     "  --opensubtitles-url URL\n"
     "                       that API's root (default https://api.opensubtitles.com/api/v1)\n"
+    "  --hwdec NAMES        hardware video decoding: auto-safe (the default, tried only\n"
+    "                       where there is a GPU), no, or decoder names such as vaapi\n"
     "  --help               show this text\n"
     "\n"
     "Settings may also be given in ~/.config/lirra/settings as `key = value` lines\n"
-    "(base-url, file-name, data, verbose, opensubtitles-key-file, opensubtitles-url); options\n"
-    "on the command line win.\n";
+    "(base-url, file-name, data, verbose, opensubtitles-key-file, opensubtitles-url, hwdec);\n"
+    "options on the command line win.\n";
 
 struct CommandLine {
     bool help = false;

@@ -20,6 +20,7 @@
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "platform/qt/network/QtHttpClient.h"
+#include "platform/qt/widgets/GlIntegration.h"
 #include "platform/qt/widgets/QtMainWindow.h"
 #include "platform/qt/widgets/QtPlatform.h"
 #include "platform/qt/widgets/WebProfile.h"
@@ -93,6 +94,8 @@ int main(int argc, char* argv[]) {
     // The web engine needs the scheme before the application exists, libmpv's renderer needs
     // shared GL contexts, and libmpv needs C number formatting.
     registerAppUrlScheme();
+    // libmpv's hardware decoding on X11 wants Qt's windows on EGL where there is a GPU.
+    preferEglForHardwareDecoding(defaults.stringForKey("hwdec"));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");

@@ -11,14 +11,16 @@ namespace {
 TEST(CommandLine, ReadsTheVideoTheServiceTheRemoteFileNameAndTheFlags) {
     UserDefaults defaults;
     defaults.setString("hash", "from-settings");  // --hash counts on the command line only
-    const CommandLine line = readCommandLine(
-        {"--base-url", "http://10.1.2.3:8080", "--file-name=Talk.mkv", "--verbose", "clip.mkv"},
-        defaults);
+    const CommandLine line =
+        readCommandLine({"--base-url", "http://10.1.2.3:8080", "--file-name=Talk.mkv", "--verbose",
+                         "--hwdec", "vaapi", "clip.mkv"},
+                        defaults);
     EXPECT_TRUE(line.error.isEmpty());
     EXPECT_EQ(line.baseUrl, QString("http://10.1.2.3:8080/"));
     EXPECT_TRUE(line.verbose);  // a flag: the video after it is not taken as its value
     EXPECT_EQ(line.location, QDir::current().absoluteFilePath("clip.mkv"));
     EXPECT_EQ(defaults.stringForKey("file-name"), "Talk.mkv");
+    EXPECT_EQ(defaults.stringForKey("hwdec"), "vaapi");  // read by the video engine
     EXPECT_FALSE(line.hashLocation.has_value());
 
     UserDefaults other;

@@ -6,6 +6,7 @@
 #include <QVariantMap>
 #include <limits>
 
+#include "platform/qt/widgets/GlIntegration.h"
 #include "platform/qt/widgets/ScreenGeometry.h"
 #include "platform/qt/widgets/ScriptResult.h"
 
@@ -47,6 +48,26 @@ TEST(ScreenGeometryTest, FittingKeepsTheShapeAndNeverGrows) {
     for (const auto& c : cases) {
         EXPECT_EQ(fitWithin(c.content, c.bounds), c.fitted)
             << c.content.width() << "x" << c.content.height();
+    }
+}
+
+TEST(GlIntegrationTest, EglOnX11OnlyWhereAGpuCouldDecodeTheVideo) {
+    const struct {
+        std::optional<std::string> hwdec;
+        bool gpu, userChose, onWayland, egl;
+    } cases[] = {
+        {std::nullopt, true, false, false, true},  // the default probes a GPU
+        {"vaapi", true, false, false, true},
+        {std::nullopt, false, false, false, false},  // no GPU: nothing changes
+        {"vaapi", false, false, false, false},
+        {"no", true, false, false, false},         // decoding in software
+        {std::nullopt, true, true, false, false},  // the user's QT_XCB_GL_INTEGRATION stays
+        {std::nullopt, true, false, true, false},  // Wayland is EGL already
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(shouldPreferEgl(c.hwdec, c.gpu, c.userChose, c.onWayland), c.egl)
+            << c.hwdec.value_or("(default)") << " gpu " << c.gpu << " chose " << c.userChose
+            << " wayland " << c.onWayland;
     }
 }
 
