@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "lirra/server/Server.h"
@@ -27,11 +28,23 @@ const char* const kUsage =
     "                      a file holding your OpenSubtitles.com API key; with it, videos\n"
     "                      with no subtitles of their own are looked up there by hash\n"
     "  --opensubtitles-url URL\n"
-    "                      that API's root (default https://api.opensubtitles.com/api/v1)\n";
+    "                      that API's root (default https://api.opensubtitles.com/api/v1)\n"
+    "  --anki-url URL      where AnkiConnect answers, for the notebook's cards\n"
+    "                      (default http://127.0.0.1:8765)\n"
+    "  --anki-key-file PATH\n"
+    "                      a file holding AnkiConnect's key, when it asks for one\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "lirra-server: %s\n%s", message.c_str(), kUsage);
     return kUsageError;
+}
+
+// The first line of a small file, without its line break; false when it cannot be read.
+bool readFirstLine(const std::string& path, std::string& line) {
+    std::ifstream in(path);
+    if (!in || !std::getline(in, line) || line.size() > 1024) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
 }
 
 bool parsePort(const std::string& text, std::uint16_t& port) {
@@ -78,6 +91,16 @@ int main(int argc, char** argv) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(arg + " needs a value");
             (arg == "--opensubtitles-url" ? options.openSubtitlesUrl
                                           : options.openSubtitlesKeyFile) = argv[++i];
+            continue;
+        }
+        if (arg == "--anki-url" || arg == "--anki-key-file") {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(arg + " needs a value");
+            const std::string value = argv[++i];
+            if (arg == "--anki-url") {
+                options.ankiUrl = value;
+            } else if (!readFirstLine(value, options.ankiKey)) {
+                return usageError("cannot read the AnkiConnect key from " + value);
+            }
             continue;
         }
         if (arg != "--listen" && arg != "--host" && arg != "--data" && arg != "--library" &&

@@ -20,6 +20,7 @@
         'l': 'toggleList', 'L': 'toggleList',
         '?': 'toggleHelp', 'h': 'toggleHelp', 'H': 'toggleHelp',
         'w': 'lookUpWords', 'W': 'lookUpWords',
+        's': 'saveToNotebook', 'S': 'saveToNotebook',
         'k': 'markWordKnown', 'K': ['markWordKnown', 'markLineKnown'],
         'n': 'nextOneNewLine', 'N': 'nextOneNewLine',
         'Escape': 'closeAll'

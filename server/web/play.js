@@ -10,7 +10,7 @@
     var SEEK_STEP_S = 5;
 
     var prefs, autoPause, transport, player;
-    var lineTracks, views, lineList, controls, subtitleMenu, panels, files, lookup;
+    var lineTracks, views, lineList, controls, subtitleMenu, panels, files, lookup, notebook;
     var wordStatus;
     var videoId = null;
     var nativeCode = L.languages.DEFAULT_CODE;
@@ -230,6 +230,7 @@
         previousWord: function () { lookup.step(-1); },
         nextWord: function () { lookup.step(1); },
         closeWord: function () { lookup.close(true); },
+        saveToNotebook: function () { notebook.save(); },
         markWordKnown: function () {
             if (!lookup.markKnown()) toast('Open a word first (a click or W): K marks it known, Shift+K the whole line');
         },
@@ -290,6 +291,7 @@
         });
         panels.wire(document);
         lookup.wire(document.getElementById('line-target'), document.getElementById('word-card'));
+        notebook.wire();
         $('#lines').on('click', 'li[data-index]', function () {
             var jump = transport.lineNav.jumpTo(lineList.track, Number($(this).data('index')));
             if (jump) transport.goToJump(jump);
@@ -347,6 +349,12 @@
             nativeCode: function () { return nativeCode; },
             closed: function () { renderLines(); },
             statuses: wordStatus,
+            language: function () { return L.languages.label(nativeCode); }
+        });
+        notebook = new L.notebooksave.NotebookSave({
+            $: $, document: document, ajax: function (options) { return $.ajax(options); },
+            videoId: videoId, lookup: lookup, time: function () { return player.time; },
+            tracks: function () { return { target: lineTracks.track('target'), native: lineTracks.track('native') }; },
             language: function () { return L.languages.label(nativeCode); }
         });
         files = new L.subtitlefiles.SubtitleFiles({

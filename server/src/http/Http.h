@@ -40,7 +40,7 @@ struct HttpResponse {
 using Handler = std::function<HttpResponse(const HttpRequest&)>;
 
 struct Route {
-    std::string method;   // "GET" or "POST"
+    std::string method;   // "GET", "POST", "PUT" or "DELETE"
     std::string pattern;  // ECMAScript regex over the whole path; captures become pathParams
     std::size_t maxBodyBytes = 0;
     Handler handler;

@@ -169,6 +169,11 @@ HttpServer::HttpServer(std::vector<Route> routes, unsigned threadCount) : impl_(
                        [impl, route](const httplib::Request& req, httplib::Response& res) {
                            impl->serve(*route, req, res);
                        });
+        } else if (compiled.route.method == "DELETE") {
+            server.Delete(compiled.route.pattern,
+                          [impl, route](const httplib::Request& req, httplib::Response& res) {
+                              impl->serve(*route, req, res);
+                          });
         } else if (compiled.route.method == "PUT") {
             server.Put(compiled.route.pattern,
                        [impl, route](const httplib::Request& req, httplib::Response& res,

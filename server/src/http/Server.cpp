@@ -13,6 +13,7 @@
 #include "dictionary/DictionaryService.h"
 #include "http/HttpAdapter.h"
 #include "http/RequestGuard.h"
+#include "notebook/Notebook.h"
 #include "service/HandlerSupport.h"
 #include "service/Service.h"
 #include "sources/ContainerSource.h"
@@ -69,6 +70,7 @@ struct Server::Impl {
     std::unique_ptr<Store> store;
     std::unique_ptr<ContainerSource> containerSource;
     std::unique_ptr<online::OnlineSource> onlineSource;
+    std::unique_ptr<notebook::Notebook> notebook;
     // Read by the online source's workers, so that links back to this service are refused.
     std::shared_ptr<std::atomic<int>> selfPort = std::make_shared<std::atomic<int>>(0);
     std::unique_ptr<ServiceContext> service;
@@ -121,6 +123,7 @@ struct Server::Impl {
         if (thread.joinable()) thread.join();
         http.reset();
         service.reset();
+        notebook.reset();
         onlineSource.reset();     // its jobs use the store and ask the container source
         containerSource.reset();  // waits for the track being read, which uses the store
         store.reset();
@@ -184,6 +187,17 @@ std::string Server::start() {
     if (auto onlineError = onlineSource->start(); !onlineError.empty()) return onlineError;
     service->sources.push_back(onlineSource.get());
     service->online = onlineSource.get();
+    notebook::AnkiSettings anki;
+    if (!options.ankiUrl.empty()) anki.url = options.ankiUrl;
+    anki.key = options.ankiKey;
+    // A wrong address must not keep the service from starting: sending to Anki says why.
+    if (auto ankiError = notebook::checkAnkiUrl(anki.url); !ankiError.empty()) {
+        std::fprintf(stderr, "lirra-server: the Anki address %s is unusable: %s\n",
+                     anki.url.c_str(), ankiError.c_str());
+    }
+    auto notebook = std::make_unique<notebook::Notebook>(
+        *store, [impl] { return impl->library.folders(); }, anki);
+    service->notebook = notebook.get();
     const unsigned threads = options.threadCount ? options.threadCount : defaultThreadCount();
     auto http = std::make_unique<HttpServer>(serviceRoutes(*service), threads);
     std::uint16_t port = 0;
@@ -201,6 +215,7 @@ std::string Server::start() {
     impl->store = std::move(store);
     impl->containerSource = std::move(containerSource);
     impl->onlineSource = std::move(onlineSource);
+    impl->notebook = std::move(notebook);
     impl->service = std::move(service);
     impl->http = std::move(http);
     impl->port = port;

@@ -1,5 +1,6 @@
 #include "dictionary/DictionaryApi.h"
 #include "service/AppEndpoints.h"
+#include "service/NotebookApi.h"
 #include "service/OnlineSettingsApi.h"
 #include "service/Pages.h"
 #include "service/PagesApi.h"
@@ -35,6 +36,13 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
          std::max(limits.maxMultipartBytes, limits.maxJsonBytes), addSubtitles},
         {"GET", "/api/dictionary/lookup", 0, dictionaryLookup},
         {"GET", "/api/dictionary/sources", 0, dictionarySources},
+        // The learner's notebook.
+        {"GET", "/Player/Notebook", 0, notebookPage},
+        {"POST", "/api/notebook", 64 * 1024, saveToNotebook},
+        {"GET", "/api/notebook", 0, listNotebook},
+        {"DELETE", "/api/notebook/([0-9]{1,10})", 0, deleteFromNotebook},
+        {"POST", "/api/notebook/anki", 64 * 1024, sendNotebookToAnki},
+        {"GET", "/api/notebook/export\\.tsv", 0, exportNotebook},
         {"GET", "/api/settings/opensubtitles", 0, onlineSettings},
         {"PUT", "/api/settings/opensubtitles", 4096, saveOnlineSettings},
         // Word statuses; an import is a text file of up to 16 MiB (413 past it).

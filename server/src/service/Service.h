@@ -24,6 +24,10 @@ namespace online {
 class OnlineSource;
 }
 
+namespace notebook {
+class Notebook;
+}
+
 struct ServiceLimits {
     std::size_t maxFormBytes = 64 * 1024;
     std::size_t maxMultipartBytes = 32 * 1024 * 1024;
@@ -45,6 +49,9 @@ struct ServiceContext {
     std::vector<SubtitleSource*> sources = {};
     // The online subtitle database, asked by the lookup for what no local source has.
     online::OnlineSource* online = nullptr;
+    // The learner's notebook: sending to Anki, finding an item's video; without it the
+    // notebook's routes answer 503.
+    notebook::Notebook* notebook = nullptr;
 };
 
 using ServiceHandler = HttpResponse (*)(const ServiceContext&, const HttpRequest&);

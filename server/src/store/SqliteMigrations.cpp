@@ -106,6 +106,26 @@ CREATE TABLE word_forms (
     form TEXT NOT NULL
 ) WITHOUT ROWID;
 )sql",
+    // The learner's notebook: lines and words saved while watching. The video is referred to
+    // without a cascade and its name kept, so an item outlives whatever happens to the video;
+    // ids are never reused, so an Anki note's key names one item for good.
+    R"sql(
+CREATE TABLE notebook_items (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    video_id INTEGER NOT NULL,
+    video_name TEXT NOT NULL,
+    start_ms INTEGER NOT NULL CHECK (start_ms >= 0),
+    end_ms INTEGER NOT NULL CHECK (end_ms >= start_ms),
+    text TEXT NOT NULL,
+    translation TEXT NOT NULL DEFAULT '',
+    word TEXT NOT NULL DEFAULT '',
+    definition TEXT NOT NULL DEFAULT '',
+    created_at INTEGER NOT NULL,
+    sent_at INTEGER,
+    anki_note_id INTEGER,
+    UNIQUE (video_id, start_ms, end_ms, text, word)
+);
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

@@ -41,7 +41,15 @@ class SqliteStore final : public Store {
                                  std::vector<std::int64_t>& ids, std::string& error) override;
     StoreStatus holdOnlineTracks(std::int64_t videoId, const std::vector<SubtitleContent>& tracks,
                                  std::string& error) override;
-
+    // In SqliteNotebook.cpp.
+    StoreStatus saveNotebookItem(const NotebookEntry& entry, std::int64_t& id, bool& created,
+                                 std::string& error) override;
+    StoreStatus notebookItems(const NotebookQuery& query, std::vector<NotebookItem>& items,
+                              std::string& error) override;
+    StoreStatus notebookItem(std::int64_t id, NotebookItem& item, std::string& error) override;
+    StoreStatus deleteNotebookItem(std::int64_t id, std::string& error) override;
+    StoreStatus markNotebookItemSent(std::int64_t id, std::int64_t noteId,
+                                     std::string& error) override;
     // In SqliteWords.cpp.
     StoreStatus wordStatuses(const std::vector<std::string>& words,
                              std::vector<std::string>& statuses, std::string& error) override;
@@ -51,6 +59,7 @@ class SqliteStore final : public Store {
                             std::int64_t& changed, std::string& error) override;
     StoreStatus markedWords(const std::string& status, std::vector<std::string>& words,
                             WordCounts& counts, std::string& error) override;
+
   private:
     explicit SqliteStore(std::string path) : pool_(std::move(path)) {}
 

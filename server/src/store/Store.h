@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "store/NotebookRecords.h"
+
 namespace lirra::server {
 
 struct VideoKey {
@@ -157,6 +159,19 @@ class Store {
     virtual StoreStatus holdOnlineTracks(std::int64_t videoId,
                                          const std::vector<SubtitleContent>& tracks,
                                          std::string& error) = 0;
+
+    // The learner's notebook. Saving what is already there (same video, times, line and word)
+    // gives that item's id with `created` false; NotFound when there is no such video.
+    virtual StoreStatus saveNotebookItem(const NotebookEntry& entry, std::int64_t& id,
+                                         bool& created, std::string& error) = 0;
+    virtual StoreStatus notebookItems(const NotebookQuery& query, std::vector<NotebookItem>& items,
+                                      std::string& error) = 0;
+    // NotFound when there is no such item (also after it was deleted).
+    virtual StoreStatus notebookItem(std::int64_t id, NotebookItem& item, std::string& error) = 0;
+    virtual StoreStatus deleteNotebookItem(std::int64_t id, std::string& error) = 0;
+    // Marks the item sent as the Anki note `noteId`; an item sent before keeps its first mark.
+    virtual StoreStatus markNotebookItemSent(std::int64_t id, std::int64_t noteId,
+                                             std::string& error) = 0;
 
     // Word statuses ("new", "learning", "known"), kept by dictionary form; a written word
     // counts as the form it was last given, else as itself. Words arrive lower-case.

@@ -20,6 +20,10 @@ struct ServerOptions {
     // the public one; plain http only on loopback).
     std::string openSubtitlesKeyFile;
     std::string openSubtitlesUrl;
+    // AnkiConnect, where the notebook sends its cards (empty: http://127.0.0.1:8765), and its
+    // optional key.
+    std::string ankiUrl;
+    std::string ankiKey;
     // Host names served besides the service's own address ("lirra.example", "name:8080"). On a
     // loopback address localhost, 127.0.0.1 and [::1] are served too; elsewhere, with no name
     // given, any Host is served.

@@ -1,0 +1,172 @@
+// SqliteStore's part of the learner's notebook: saving (once per line or word), listing with a
+// search, deleting, and the mark an item gets when it has gone to Anki.
+#include <chrono>
+
+#include "store/SqliteStore.h"
+
+namespace lirra::server {
+namespace {
+
+using sqlite::Connection;
+using sqlite::Statement;
+using sqlite::Transaction;
+
+constexpr const char* kItemColumns =
+    "id, video_id, video_name, start_ms, end_ms, text, translation, word, definition, "
+    "created_at, coalesce(sent_at, 0), coalesce(anki_note_id, 0)";
+
+std::int64_t nowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+StoreStatus failed(Connection& db, std::string& error) {
+    error = "database error: " + db.lastError();
+    return StoreStatus::Failed;
+}
+
+NotebookItem readItem(const Statement& st) {
+    NotebookItem item;
+    item.id = st.columnInt(0);
+    item.entry.videoId = st.columnInt(1);
+    item.videoName = st.columnText(2);
+    item.entry.startMs = st.columnInt(3);
+    item.entry.endMs = st.columnInt(4);
+    item.entry.text = st.columnText(5);
+    item.entry.translation = st.columnText(6);
+    item.entry.word = st.columnText(7);
+    item.entry.definition = st.columnText(8);
+    item.createdMs = st.columnInt(9);
+    item.sentMs = st.columnInt(10);
+    item.ankiNoteId = st.columnInt(11);
+    return item;
+}
+
+// A LIKE pattern that finds `text` literally.
+std::string likePattern(const std::string& text) {
+    std::string pattern = "%";
+    for (char c : text) {
+        if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+        pattern += c;
+    }
+    return pattern + "%";
+}
+
+}  // namespace
+
+StoreStatus SqliteStore::saveNotebookItem(const NotebookEntry& entry, std::int64_t& id,
+                                          bool& created, std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    Transaction tx(*db, Transaction::Kind::Write);
+    if (!tx.begun()) return failed(*db, error);
+    std::string videoName;
+    {
+        auto st = db->statement("SELECT file_name FROM videos WHERE id = ?1");
+        st.bind(1, entry.videoId);
+        const auto step = st.step();
+        if (step == Statement::Step::Error) return failed(*db, error);
+        if (step == Statement::Step::Done) return StoreStatus::NotFound;
+        videoName = st.columnText(0);
+        if (!st.run()) return failed(*db, error);
+    }
+    {
+        auto st = db->statement(
+            "INSERT INTO notebook_items (video_id, video_name, start_ms, end_ms, text, "
+            "translation, word, definition, created_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
+            "?9) ON CONFLICT (video_id, start_ms, end_ms, text, word) DO NOTHING RETURNING id");
+        st.bind(1, entry.videoId).bind(2, videoName).bind(3, entry.startMs).bind(4, entry.endMs);
+        st.bind(5, entry.text).bind(6, entry.translation).bind(7, entry.word);
+        st.bind(8, entry.definition).bind(9, nowMs());
+        const auto step = st.step();
+        if (step == Statement::Step::Error) return failed(*db, error);
+        created = step == Statement::Step::Row;
+        if (created) {
+            id = st.columnInt(0);
+            if (!st.run()) return failed(*db, error);
+        }
+    }
+    if (!created) {
+        auto st = db->statement(
+            "SELECT id FROM notebook_items WHERE video_id = ?1 AND start_ms = ?2 AND end_ms = ?3 "
+            "AND text = ?4 AND word = ?5");
+        st.bind(1, entry.videoId).bind(2, entry.startMs).bind(3, entry.endMs);
+        st.bind(4, entry.text).bind(5, entry.word);
+        if (st.step() != Statement::Step::Row) return failed(*db, error);
+        id = st.columnInt(0);
+        if (!st.run()) return failed(*db, error);
+    }
+    if (!tx.commit()) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+StoreStatus SqliteStore::notebookItems(const NotebookQuery& query, std::vector<NotebookItem>& items,
+                                       std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    // One statement per shape of query, so each stays cached.
+    std::string sql = std::string("SELECT ") + kItemColumns + " FROM notebook_items WHERE 1";
+    if (!query.search.empty()) {
+        sql +=
+            " AND (text LIKE ?2 ESCAPE '\\' OR translation LIKE ?2 ESCAPE '\\' OR word LIKE ?2 "
+            "ESCAPE '\\' OR definition LIKE ?2 ESCAPE '\\' OR video_name LIKE ?2 ESCAPE '\\')";
+    }
+    if (query.unsentOnly) sql += " AND sent_at IS NULL";
+    sql += query.oldestFirst ? " ORDER BY id" : " ORDER BY id DESC";
+    sql += " LIMIT ?1";
+    auto st = db->statement(sql.c_str());
+    st.bind(1, static_cast<std::int64_t>(query.limit));
+    if (!query.search.empty()) st.bind(2, likePattern(query.search));
+    items.clear();
+    Statement::Step step;
+    while ((step = st.step()) == Statement::Step::Row) items.push_back(readItem(st));
+    if (step == Statement::Step::Error) return failed(*db, error);
+    return StoreStatus::Ok;
+}
+
+StoreStatus SqliteStore::notebookItem(std::int64_t id, NotebookItem& item, std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    const std::string sql =
+        std::string("SELECT ") + kItemColumns + " FROM notebook_items WHERE id = ?1";
+    auto st = db->statement(sql.c_str());
+    st.bind(1, id);
+    switch (st.step()) {
+        case Statement::Step::Row:
+            item = readItem(st);
+            return st.run() ? StoreStatus::Ok : failed(*db, error);
+        case Statement::Step::Done:
+            return StoreStatus::NotFound;
+        case Statement::Step::Error:
+            break;
+    }
+    return failed(*db, error);
+}
+
+StoreStatus SqliteStore::deleteNotebookItem(std::int64_t id, std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    auto st = db->statement("DELETE FROM notebook_items WHERE id = ?1 RETURNING id");
+    st.bind(1, id);
+    const auto step = st.step();
+    if (step == Statement::Step::Error) return failed(*db, error);
+    if (step == Statement::Step::Done) return StoreStatus::NotFound;
+    return st.run() ? StoreStatus::Ok : failed(*db, error);
+}
+
+StoreStatus SqliteStore::markNotebookItemSent(std::int64_t id, std::int64_t noteId,
+                                              std::string& error) {
+    auto db = pool_.acquire(error);
+    if (!db) return StoreStatus::Failed;
+    auto st = db->statement(
+        "UPDATE notebook_items SET sent_at = coalesce(sent_at, ?2), "
+        "anki_note_id = coalesce(anki_note_id, ?3) WHERE id = ?1 RETURNING id");
+    st.bind(1, id).bind(2, nowMs()).bind(3, noteId);
+    const auto step = st.step();
+    if (step == Statement::Step::Error) return failed(*db, error);
+    if (step == Statement::Step::Done) return StoreStatus::NotFound;
+    return st.run() ? StoreStatus::Ok : failed(*db, error);
+}
+
+}  // namespace lirra::server

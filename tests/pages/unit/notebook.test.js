@@ -1,0 +1,146 @@
+// The notebook on the pages: what the player page saves for a line and for a word, S and the
+// card's state, the bridge arguments of "Watch this moment", and sending many items to Anki in
+// batches that stop at the first batch that says why.
+'use strict';
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const web = require('./web.js');
+const save = web('notebooksave.js');
+const list = web('notebooklist.js');
+const keys = web('keys.js');
+const bridgeModule = web('bridge.js');
+const { CueTrack } = web('cues.js');
+
+test('the line saved is the English cue on the video clock, with the learner\'s lines shown during it', () => {
+    const target = new CueTrack([
+        { start: 1000, end: 2500, text: '<i>Hello</i> &amp; welcome,\nfriend' },
+        { start: 4000, end: 5000, text: 'Second' },
+    ], 300);
+    const native = new CueTrack([
+        { start: 900, end: 1600, text: 'Hola' },
+        { start: 1600, end: 2700, text: 'y bienvenido' },
+        { start: 2750, end: 2900, text: 'ruido' },    // overlaps the English line's last 50 ms only
+        { start: 4300, end: 4350, text: 'instante' }, // an instant at the next line's start
+    ], 0);
+    const cases = [
+        [2000, { startMs: 1300, endMs: 2800, text: 'Hello & welcome, friend', translation: 'Hola\ny bienvenido' }],
+        [3500, { startMs: 1300, endMs: 2800, text: 'Hello & welcome, friend', translation: 'Hola\ny bienvenido' }],
+        [4500, { startMs: 4300, endMs: 5300, text: 'Second', translation: '' }],
+        [100, null],
+        [null, null],
+    ];
+    for (const [time, expected] of cases) {
+        assert.deepEqual(save.lineItem(target, native, time), expected, String(time));
+    }
+    assert.equal(save.lineItem(null, native, 2000), null);
+    assert.equal(save.lineItem(target, null, 2000).translation, '');
+});
+
+test('a word keeps its headword and what its card showed, bounded', () => {
+    const answer = {
+        matched: 'Running', forms: ['run', 'running'],
+        entries: [
+            { headword: 'run', partOfSpeech: 'verb', definitions: ['move fast; "don\'t run"; "she ran"', 'flee', 'compete', 'operate'] },
+            { headword: 'run', partOfSpeech: 'noun', definitions: ['a score in baseball'] },
+            { headword: 'run', partOfSpeech: 'noun', definitions: ['not shown'] },
+        ],
+        translations: [{ text: 'correr\nhuir' }, { text: 'carrera' }, null],
+    };
+    assert.deepEqual(save.wordFields(answer, 'Spanish'), {
+        word: 'run',
+        definition: 'verb: move fast; flee; compete\nnoun: a score in baseball\nSpanish: correr, huir, carrera',
+    });
+    assert.deepEqual(save.wordFields({ matched: 'xyzzy', entries: [], translations: [] }, 'Spanish'),
+                     { word: 'xyzzy', definition: '' });
+    assert.deepEqual(save.wordFields(null, 'Spanish'), { word: '', definition: '' });
+    assert.equal(save.wordFields({ matched: 'a'.repeat(500), entries: [{ headword: 1 }] }).word.length, 100);
+});
+
+test('S saves the line, or the word while its card is open, and says so in the corner', () => {
+    assert.equal(keys.actionFor({ key: 's' }, false, false), 'saveToNotebook');
+    assert.equal(keys.actionFor({ key: 'S' }, false, true), 'saveToNotebook');
+    assert.equal(keys.actionFor({ key: 's' }, true, false), null);  // typing in a field
+
+    const posted = [];
+    const notes = [];
+    const lookup = { open: false, answer: null, isOpen() { return this.open; } };
+    const saver = new save.NotebookSave({
+        ajax(options) {
+            posted.push(JSON.parse(options.data));
+            return { done(fn) { fn({ id: 7 }, 'success', { status: posted.length > 1 ? 200 : 201 }); return this; },
+                     fail() { return this; } };
+        },
+        videoId: '12', lookup, time: () => 1500, language: () => 'Spanish',
+        tracks: () => ({ target: new CueTrack([{ start: 1000, end: 2000, text: 'Run!' }]), native: null }),
+    });
+    saver.note = (text, failed) => notes.push([text, !!failed]);
+    saver.save();
+    saver.save();
+    lookup.open = true;
+    saver.save();  // the card has no answer yet
+    lookup.answer = { entries: [{ headword: 'run', definitions: ['move fast'] }] };
+    saver.save();
+    assert.deepEqual(posted, [
+        { startMs: 1000, endMs: 2000, text: 'Run!', translation: '', videoId: 12 },
+        { startMs: 1000, endMs: 2000, text: 'Run!', translation: '', videoId: 12 },
+        { startMs: 1000, endMs: 2000, text: 'Run!', translation: '', videoId: 12, word: 'run', definition: 'move fast' },
+    ]);
+    assert.deepEqual(notes, [
+        ['Line saved to your notebook', false],
+        ['Line is already in your notebook', false],
+        ['Wait for the word\'s card, then save it.', true],
+        ['“run” is already in your notebook', false],
+    ]);
+});
+
+test('"Watch this moment" sends the path so the bridge needs no escaping, and only for a known file', () => {
+    const path = '/home/learner/Vidéos/Film & co/ep 1 (2024).mkv';
+    const args = list.momentArguments({ videoFile: path, startMs: 61234.7 });
+    assert.equal(args.ms, 61234);
+    assert.match(args.file, /^[A-Za-z0-9_-]+$/);
+    assert.equal(Buffer.from(args.file, 'base64url').toString('utf8'), path);
+    for (const sample of ['/a', '/ab', '/abc', '/😀', '/é']) {
+        assert.equal(Buffer.from(list.base64Url(sample), 'base64url').toString('utf8'), sample);
+    }
+    // The page's bridge takes it as it is.
+    const sent = [];
+    const b = new bridgeModule.Bridge({ navigate: (u) => sent.push(u), on() {}, off() {}, setTimeout: (fn) => fn() });
+    assert.equal(b.command('WatchMoment', args), true);
+    assert.equal(sent[0], 'app:///Execute/WatchMoment?file=' + args.file + '&ms=61234');
+
+    for (const item of [{ videoFile: null, startMs: 0 }, { videoFile: 'relative.mkv', startMs: 0 },
+        { videoFile: '/x.mkv', startMs: -1 }, { videoFile: '/' + 'a'.repeat(5000), startMs: 0 }, null]) {
+        assert.equal(list.momentArguments(item), null, JSON.stringify(item));
+    }
+});
+
+// A jQuery-like promise settled at once.
+function settled(answer, failed) {
+    return { done(fn) { if (!failed) fn(answer); return this; }, fail(fn) { if (failed) fn(answer); return this; } };
+}
+
+test('many items go to Anki a few at a time, with progress, and stop at a batch that says why', () => {
+    const ids = [1, 2, 3, 4, 5, 6, 7, 8, 9, 10];
+    const cases = [
+        ['all well', () => settled({ added: 3, duplicates: 1, failed: [], withoutMedia: [] }),
+            [4, 8, 10], '9 cards added to Anki, 3 already in Anki.'],
+        ['Anki goes away in the second batch', (batch) => settled(batch[0] === 5
+            ? { added: 0, duplicates: 0, failed: batch.map((id) => ({ id, error: 'Anki is not running' })), withoutMedia: [], error: 'Anki is not running' }
+            : { added: 4, duplicates: 0, failed: [], withoutMedia: [{ id: 1, reason: 'no picture or sound: not found' }] }),
+            [4, 8], '4 cards added to Anki. 1 without picture or sound: no picture or sound: not found. Stopped: Anki is not running. Nothing is lost; send again later.'],
+        ['the service fails', () => settled({ responseJSON: { error: 'the store failed' } }, true),
+            [], 'Stopped: the store failed. Nothing is lost; send again later.'],
+        ['one note refused', () => settled({ added: 3, duplicates: 0, failed: [{ id: 2, error: 'AnkiConnect refused addNote: no' }], withoutMedia: [] }),
+            [4, 8, 10], '9 cards added to Anki. 3 not sent: AnkiConnect refused addNote: no.'],
+    ];
+    for (const [what, answer, expectedProgress, expectedSummary] of cases) {
+        const batches = [];
+        const progress = [];
+        let summary = null;
+        list.sendAll(ids, (batch) => { batches.push(batch); return answer(batch); },
+                     (done) => progress.push(done), (totals) => { summary = list.summary(totals); });
+        assert.ok(batches.every((b) => b.length <= list.BATCH), what);
+        assert.deepEqual(progress, expectedProgress, what);
+        assert.equal(summary, expectedSummary, what);
+    }
+});

@@ -1,0 +1,164 @@
+// The notebook on a temporary store: saved once per line or word, listed newest first, found by
+// search, deleted, marked sent once, kept across a restart.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "store/SqliteStore.h"
+
+namespace lirra::server {
+namespace {
+
+class NotebookStoreTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = ::testing::TempDir() + "lirra-notebook-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+        open();
+    }
+    void TearDown() override {
+        store_.reset();
+        std::filesystem::remove_all(dir_);
+    }
+
+    void open() {
+        store_.reset();
+        std::string error;
+        store_ = SqliteStore::open(dir_, error);
+        ASSERT_TRUE(store_) << error;
+    }
+
+    std::int64_t video(const std::string& name, const std::string& hash) {
+        std::int64_t id = 0;
+        std::vector<SubtitleEntry> entries;
+        std::string error;
+        EXPECT_EQ(store_->recordLookup({hash, 734003200, name}, "spa", {}, id, entries, error),
+                  StoreStatus::Ok);
+        return id;
+    }
+
+    std::vector<std::int64_t> ids(NotebookQuery query) {
+        std::vector<NotebookItem> items;
+        std::string error;
+        EXPECT_EQ(store_->notebookItems(query, items, error), StoreStatus::Ok) << error;
+        std::vector<std::int64_t> out;
+        for (const auto& item : items) out.push_back(item.id);
+        return out;
+    }
+
+    std::string dir_;
+    std::unique_ptr<SqliteStore> store_;
+};
+
+TEST_F(NotebookStoreTest, SavesEachLineAndWordOnce) {
+    const auto film = video("Film.mkv", "8a3f2c");
+    const auto other = video("Other.mkv", "77");
+    const NotebookEntry line{film, 1000, 2500, "Hello there", "Hola", "", ""};
+    auto with = [&](auto change) {
+        NotebookEntry e = line;
+        change(e);
+        return e;
+    };
+    struct Row {
+        const char* what;
+        NotebookEntry entry;
+        int sameAs;  // index of the row whose item this is, -1 for a new one
+    };
+    const Row rows[] = {
+        {"a line", line, -1},
+        {"the same line again", line, 0},
+        {"with another translation shown", with([](auto& e) { e.translation = "Hola allí"; }), 0},
+        {"a word of it", with([](auto& e) { e.word = "hello", e.definition = "a greeting"; }), -1},
+        {"the word again", with([](auto& e) { e.word = "hello"; }), 3},
+        {"the same text in another video", with([&](auto& e) { e.videoId = other; }), -1},
+        {"at other times", with([](auto& e) { e.endMs = 2600; }), -1},
+        {"other text", with([](auto& e) { e.text = "Hello there!"; }), -1},
+    };
+    std::vector<std::int64_t> saved;
+    for (const auto& row : rows) {
+        std::int64_t id = 0;
+        bool created = false;
+        std::string error;
+        ASSERT_EQ(store_->saveNotebookItem(row.entry, id, created, error), StoreStatus::Ok)
+            << row.what << ": " << error;
+        EXPECT_EQ(created, row.sameAs < 0) << row.what;
+        if (row.sameAs >= 0) {
+            EXPECT_EQ(id, saved[row.sameAs]) << row.what;
+        }
+        saved.push_back(id);
+    }
+    NotebookItem first;
+    std::string error;
+    ASSERT_EQ(store_->notebookItem(saved[0], first, error), StoreStatus::Ok);
+    EXPECT_EQ(first.entry.translation, "Hola");  // the first save is kept
+    EXPECT_EQ(first.videoName, "Film.mkv");
+
+    std::int64_t id = 0;
+    bool created = false;
+    EXPECT_EQ(store_->saveNotebookItem(with([](auto& e) { e.videoId = 999; }), id, created, error),
+              StoreStatus::NotFound);
+}
+
+TEST_F(NotebookStoreTest, ListsSearchesDeletesAndMarksSent) {
+    const auto film = video("Film.mkv", "8a3f2c");
+    const char* texts[] = {"Hello there", "50% off today", "snake_case words", "Goodbye"};
+    std::vector<std::int64_t> saved;
+    for (int i = 0; i < 4; ++i) {
+        std::int64_t id = 0;
+        bool created = false;
+        std::string error;
+        ASSERT_EQ(store_->saveNotebookItem({film, i * 1000, i * 1000 + 500, texts[i], "", "", ""},
+                                           id, created, error),
+                  StoreStatus::Ok);
+        saved.push_back(id);
+    }
+    EXPECT_EQ(ids({}), (std::vector<std::int64_t>{saved[3], saved[2], saved[1], saved[0]}));
+    NotebookQuery limited;
+    limited.limit = 2;
+    EXPECT_EQ(ids(limited), (std::vector<std::int64_t>{saved[3], saved[2]}));
+
+    const std::pair<const char*, std::vector<std::int64_t>> searches[] = {
+        {"hello", {saved[0]}},  // letter case does not matter
+        {"50%", {saved[1]}},    // % and _ are letters here, not wildcards
+        {"e_c", {saved[2]}},
+        {"%", {saved[1]}},
+        {"film.MKV", {saved[3], saved[2], saved[1], saved[0]}},  // the video's name
+        {"nowhere", {}},
+    };
+    for (const auto& [text, expected] : searches) {
+        NotebookQuery query;
+        query.search = text;
+        EXPECT_EQ(ids(query), expected) << text;
+    }
+
+    std::string error;
+    EXPECT_EQ(store_->deleteNotebookItem(saved[3], error), StoreStatus::Ok);
+    EXPECT_EQ(store_->deleteNotebookItem(saved[3], error), StoreStatus::NotFound);
+    NotebookItem gone;
+    EXPECT_EQ(store_->notebookItem(saved[3], gone, error), StoreStatus::NotFound);
+
+    EXPECT_EQ(store_->markNotebookItemSent(saved[0], 111, error), StoreStatus::Ok);
+    EXPECT_EQ(store_->markNotebookItemSent(saved[0], 222, error), StoreStatus::Ok);
+    EXPECT_EQ(store_->markNotebookItemSent(saved[3], 333, error), StoreStatus::NotFound);
+    NotebookQuery unsent;
+    unsent.unsentOnly = true;
+    EXPECT_EQ(ids(unsent), (std::vector<std::int64_t>{saved[2], saved[1]}));
+
+    // A restart keeps it all; a new item never takes a deleted one's id.
+    open();
+    NotebookItem sent;
+    ASSERT_EQ(store_->notebookItem(saved[0], sent, error), StoreStatus::Ok);
+    EXPECT_EQ(sent.ankiNoteId, 111);
+    EXPECT_NE(sent.sentMs, 0);
+    std::int64_t id = 0;
+    bool created = false;
+    ASSERT_EQ(store_->saveNotebookItem({film, 9000, 9500, "New", "", "", ""}, id, created, error),
+              StoreStatus::Ok);
+    EXPECT_GT(id, saved[3]);
+    EXPECT_EQ(ids({}).size(), 4u);
+}
+
+}  // namespace
+}  // namespace lirra::server
