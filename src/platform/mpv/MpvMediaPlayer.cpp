@@ -101,13 +101,7 @@ void MpvMediaPlayer::fail(const std::string& why) {
 }
 
 void MpvMediaPlayer::renderContextMade() {
-    if (loadQueued_) {
-        issueLoadfile();
-    } else if (loads_.fileActive()) {
-        // Only after the view lost its GL context while playing (Qt 6.4 keeps it when the
-        // view changes windows): mpv dropped that media's video output.
-        logLine("mpv: new render context while playing; the picture returns with the next media");
-    }
+    if (loadQueued_) issueLoadfile();
 }
 
 // --- Events (main thread) ---
@@ -197,6 +191,11 @@ void MpvMediaPlayer::handleEndFile(const mpv_event& event) {
 
 void MpvMediaPlayer::setMedia(const Media& media) {
     media_ = media;
+    // Resolved now: the load may come later (once the engine can draw), in another directory.
+    // An absolute path is always a file to mpv, whatever it looks like ("-x", "a:b").
+    if (media_->kind == Media::Kind::Path && !media_->location.isEmpty()) {
+        media_->location = QFileInfo(media_->location).absoluteFilePath();
+    }
     needsLoad_ = true;
 }
 
@@ -241,13 +240,7 @@ void MpvMediaPlayer::requestLoad() {
 void MpvMediaPlayer::issueLoadfile() {
     loadQueued_ = false;
     if (!mpv_ || !media_) return;
-    QByteArray location;
-    if (media_->kind == Media::Kind::Url) {
-        location = media_->location.toUtf8();
-    } else if (!media_->location.isEmpty()) {
-        // An absolute path is always a file to mpv, whatever it looks like ("-x", "a:b").
-        location = QFileInfo(media_->location).absoluteFilePath().toUtf8();
-    }
+    const QByteArray location = media_->location.toUtf8();
     if (location.isEmpty()) {
         logLine("mpv: no media location");
         loads_.fail();
@@ -270,6 +263,7 @@ void MpvMediaPlayer::forgetMedia() {
     pendingSeek_.reset();
     toldDecoder_.reset();
     properties_.forgetMedia();
+    glue_.clearPicture();
 }
 
 void MpvMediaPlayer::pause() {
@@ -293,7 +287,6 @@ void MpvMediaPlayer::stop() {
     loadQueued_ = false;
     needsLoad_ = media_.has_value();
     forgetMedia();
-    glue_.repaint();
     notifier_.schedule();
 }
 

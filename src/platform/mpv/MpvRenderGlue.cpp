@@ -1,9 +1,10 @@
 #include "MpvRenderGlue.h"
 
 #include <mpv/client.h>
-#include <mpv/render_gl.h>
 
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QOpenGLTextureBlitter>
 #include <cstdio>
 
 #include "MpvEngineOptions.h"
@@ -11,14 +12,6 @@
 #include "platform/Log.h"
 
 namespace lirra {
-namespace {
-
-void* glProcAddress(void*, const char* name) {
-    QOpenGLContext* context = QOpenGLContext::currentContext();
-    return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
-}
-
-}  // namespace
 
 MpvRenderGlue::MpvRenderGlue(MpvVideoView& view, Hooks hooks)
     : view_(&view), hooks_(std::move(hooks)) {
@@ -42,10 +35,16 @@ void MpvRenderGlue::detach() {
 }
 
 void MpvRenderGlue::freeContext() {
-    // The render context must be freed in the GL context it was made in; it has none left if
-    // the view is gone, and is freed all the same.
-    if (render_ && view_) view_->withGlContext([this] { glAboutToBeDestroyed(); });
-    glAboutToBeDestroyed();
+    thread_.reset();  // waits for the render context to be freed on its thread
+    renderReady_ = false;
+    if (blitter_ && view_) view_->withGlContext([this] { glAboutToBeDestroyed(); });
+    // Without a context its GL objects went with the last one; the object alone is left.
+    static_cast<void>(blitter_.release());
+}
+
+void MpvRenderGlue::clearPicture() {
+    if (thread_) thread_->forgetFrame();
+    repaint();
 }
 
 void MpvRenderGlue::repaint() {
@@ -53,44 +52,50 @@ void MpvRenderGlue::repaint() {
 }
 
 void MpvRenderGlue::glInitialized() {
-    if (!mpv_ || render_) return;
-    mpv_opengl_init_params glInit{&glProcAddress, nullptr};
-    std::vector<mpv_render_param> params = renderContextParams(&glInit, display_.display());
-    if (const int error = mpv_render_context_create(&render_, mpv_, params.data()); error < 0) {
-        render_ = nullptr;
-        hooks_.failed(std::string("mpv: no render context: ") + mpv_error_string(error));
-        return;
-    }
-    mpv_render_context_set_update_callback(render_, &MpvRenderGlue::onRenderUpdate, this);
-    hooks_.contextMade();
+    // The render thread's GL context is shared with every context of the application, so it
+    // outlives the view's own (which Qt replaces when the view changes windows).
+    if (!mpv_ || thread_) return;
+    thread_ = std::make_unique<MpvRenderThread>(
+        mpv_, display_.display(),
+        MpvRenderThread::Hooks{
+            .started =
+                [this] {
+                    renderReady_ = true;
+                    hooks_.contextMade();
+                },
+            .failed = [this](const std::string& why) { hooks_.failed(why); },
+            .frameReady = [this] { repaintForNewFrame(); },
+        });
 }
 
 void MpvRenderGlue::glAboutToBeDestroyed() {
-    if (!render_) return;
-    mpv_render_context_free(render_);
-    render_ = nullptr;
+    if (!blitter_) return;
+    blitter_->destroy();
+    blitter_.reset();
 }
 
-bool MpvRenderGlue::render(int fbo, int width, int height) {
-    if (!render_ || !hooks_.hasPicture()) return false;
+bool MpvRenderGlue::render(int /*fbo*/, int width, int height) {
+    if (!thread_ || !hooks_.hasPicture()) return false;
     pacer_.paintStarted(FramePacer::Clock::now());
-    mpv_opengl_fbo target{fbo, width, height, 0};
-    int flipY = 1;               // Qt's framebuffer is bottom-up
-    int blockForTargetTime = 0;  // never hold the GUI thread waiting for a frame's time
-    mpv_render_param params[] = {
-        {MPV_RENDER_PARAM_OPENGL_FBO, &target},
-        {MPV_RENDER_PARAM_FLIP_Y, &flipY},
-        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
-        {MPV_RENDER_PARAM_INVALID, nullptr},
-    };
-    mpv_render_context_render(render_, params);
-    return true;
+    return thread_->drawNewest(QSize(width, height), [this](unsigned texture, QSize) {
+        if (!blitter_) {
+            blitter_ = std::make_unique<QOpenGLTextureBlitter>();
+            blitter_->create();
+        }
+        // Bottom-up like the view's framebuffer; stretched over the view while a frame of the
+        // view's new size is on its way.
+        blitter_->bind();
+        blitter_->blit(texture, QMatrix4x4(), QOpenGLTextureBlitter::OriginBottomLeft);
+        blitter_->release();
+        // The thread may draw into the texture once this returns.
+        QOpenGLContext::currentContext()->functions()->glFinish();
+    });
 }
 
 void MpvRenderGlue::frameSwapped() {
     pacer_.frameShown(FramePacer::Clock::now());
     traceFrames();
-    if (render_) mpv_render_context_report_swap(render_);
+    if (thread_) thread_->frameShown();
 }
 
 void MpvRenderGlue::repaintForNewFrame() {
@@ -114,7 +119,7 @@ void MpvRenderGlue::traceFrames() {
     const double drawingMs = std::chrono::duration<double, std::milli>(tally.drawing).count();
     char line[200];
     std::snprintf(line, sizeof line,
-                  "Video frames: %.1f/s shown, %.1f ms each on the main thread (drawing and "
+                  "Video frames: %.1f/s shown, %.1f ms each on the main thread (copying and "
                   "composing, %.0f%% of its time), %d held for it",
                   tally.frames / seconds, tally.frames ? drawingMs / tally.frames : 0.0,
                   drawingMs / seconds / 10.0, heldFrames_);
@@ -133,21 +138,5 @@ void MpvRenderGlue::viewSettingsChanged() {
 }
 
 void MpvRenderGlue::viewDestroyed() { view_ = nullptr; }
-
-// On one of mpv's threads: only posts.
-void MpvRenderGlue::onRenderUpdate(void* self) {
-    auto* glue = static_cast<MpvRenderGlue*>(self);
-    if (glue->updatePosted_.exchange(true)) return;
-    QMetaObject::invokeMethod(
-        &glue->context_,
-        [glue] {
-            glue->updatePosted_ = false;
-            if (!glue->render_) return;
-            if (mpv_render_context_update(glue->render_) & MPV_RENDER_UPDATE_FRAME) {
-                glue->repaintForNewFrame();
-            }
-        },
-        Qt::QueuedConnection);
-}
 
 }  // namespace lirra

@@ -1,21 +1,22 @@
-// The player's side of the video view: makes libmpv's render context in the view's GL context,
-// draws mpv's frame when the view paints, asks the view to repaint when mpv has a new frame (paced,
-// so that drawing leaves the main thread time for the pages), and hands the view's settings (back
-// colour, fill mode) to the engine. Main thread only.
+// The player's side of the video view: frames are drawn by an MpvRenderThread into shared
+// textures; when the view paints, the newest one is copied in. New frames are painted paced, so
+// that painting and composing the window leave the main thread time for the pages. The view's
+// settings (back colour, fill mode) go to the engine. Main thread only.
 #pragma once
 
 #include <QObject>
 #include <QTimer>
-#include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "FramePacer.h"
 #include "MpvRenderParams.h"
+#include "MpvRenderThread.h"
 #include "MpvVideoView.h"
 
 struct mpv_handle;
-struct mpv_render_context;
+class QOpenGLTextureBlitter;
 
 namespace lirra {
 
@@ -23,24 +24,24 @@ class MpvRenderGlue final : private MpvVideoView::Renderer {
   public:
     struct Hooks {
         std::function<bool()> hasPicture;                // false: the view shows its back colour
-        std::function<void()> contextMade;               // the engine can draw (again)
+        std::function<void()> contextMade;               // the engine can draw
         std::function<void(const std::string&)> failed;  // no render context could be made
     };
 
     MpvRenderGlue(MpvVideoView& view, Hooks hooks);
     ~MpvRenderGlue();
 
-    // Starts drawing for `mpv` (none: an engine that did not start); the render context is
-    // made now if the view's GL is ready, else when it is.
+    // Starts drawing for `mpv` (none: an engine that did not start); the render thread starts
+    // once the view's GL is ready.
     void attach(mpv_handle* mpv);
     // The view stops calling in.
     void detach();
-    // Frees the render context, in the view's GL context while the view still has one.
+    // Ends the render thread, freeing the render context, and the view's GL resources.
     void freeContext();
 
-    bool hasContext() const { return render_ != nullptr; }
-    // Repaints the view (a picture was taken away).
-    void repaint();
+    bool hasContext() const { return renderReady_; }
+    // The picture shown so far goes (the media stopped); the view repaints.
+    void clearPicture();
 
   private:
     // MpvVideoView::Renderer
@@ -51,17 +52,18 @@ class MpvRenderGlue final : private MpvVideoView::Renderer {
     void viewSettingsChanged() override;
     void viewDestroyed() override;
 
-    static void onRenderUpdate(void* self);
+    void repaint();
     void repaintForNewFrame();
     void traceFrames();
 
-    QObject context_;  // receiver of posted work; deleting it drops what is still queued
+    QObject context_;  // receiver of timer work; deleting it drops what is still queued
     MpvVideoView* view_;
     Hooks hooks_;
-    WindowSystemDisplay display_;  // outlives the render context
+    WindowSystemDisplay display_;  // outlives the render thread
     mpv_handle* mpv_ = nullptr;
-    mpv_render_context* render_ = nullptr;
-    std::atomic<bool> updatePosted_{false};
+    std::unique_ptr<MpvRenderThread> thread_;
+    bool renderReady_ = false;
+    std::unique_ptr<QOpenGLTextureBlitter> blitter_;  // in the view's GL context
     FramePacer pacer_;
     QTimer repaintTimer_;  // a new frame waits for the main thread's share of time
     FramePacer::Clock::time_point tallySince_ = FramePacer::Clock::now();
