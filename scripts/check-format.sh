@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Fails when a tracked C++ file differs from what clang-format (.clang-format at the root) makes
+# of it; with --fix, formats them in place. Run by CTest so formatting cannot drift.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+command -v clang-format >/dev/null || { echo "clang-format is not installed" >&2; exit 2; }
+mapfile -t files < <(git ls-files -- '*.cpp' '*.h' | while read -r f; do [ -f "$f" ] && echo "$f"; done)
+if [ "${1:-}" = "--fix" ]; then
+    clang-format -i "${files[@]}"
+    exit 0
+fi
+bad=()
+for f in "${files[@]}"; do
+    clang-format --dry-run -Werror "$f" >/dev/null 2>&1 || bad+=("$f")
+done
+if [ ${#bad[@]} -gt 0 ]; then
+    echo "Not formatted (run scripts/check-format.sh --fix):"
+    printf '  %s\n' "${bad[@]}"
+    exit 1
+fi
+echo "${#files[@]} files formatted"
