@@ -39,6 +39,8 @@ CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults
                                               QStringLiteral("verbose"),
                                               QStringLiteral("opensubtitles-key-file"),
                                               QStringLiteral("opensubtitles-url"),
+                                              QStringLiteral("anki-url"),
+                                              QStringLiteral("anki-key"),
                                               QStringLiteral("hwdec")};
     CommandLine result;
     std::vector<std::string> args;

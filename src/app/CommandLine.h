@@ -27,13 +27,16 @@ inline constexpr char kUsage[] =
     "                       subtitles of their own are looked up there by hash\n"
     "  --opensubtitles-url URL\n"
     "                       that API's root (default https://api.opensubtitles.com/api/v1)\n"
+    "  --anki-url URL       where AnkiConnect answers, for the notebook's cards\n"
+    "                       (default http://127.0.0.1:8765)\n"
+    "  --anki-key KEY       AnkiConnect's key, when it asks for one\n"
     "  --hwdec NAMES        hardware video decoding: auto-safe (the default, tried only\n"
     "                       where there is a GPU), no, or decoder names such as vaapi\n"
     "  --help               show this text\n"
     "\n"
     "Settings may also be given in ~/.config/lirra/settings as `key = value` lines\n"
-    "(base-url, file-name, data, verbose, opensubtitles-key-file, opensubtitles-url, hwdec);\n"
-    "options on the command line win.\n";
+    "(base-url, file-name, data, verbose, opensubtitles-key-file, opensubtitles-url, anki-url,\n"
+    "anki-key, hwdec); options on the command line win.\n";
 
 struct CommandLine {
     bool help = false;

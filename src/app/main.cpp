@@ -120,6 +120,8 @@ int main(int argc, char* argv[]) {
         options.openSubtitlesKeyFile =
             defaults.stringForKey("opensubtitles-key-file").value_or("");
         options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
+        options.ankiUrl = defaults.stringForKey("anki-url").value_or("");
+        options.ankiKey = defaults.stringForKey("anki-key").value_or("");
         embedded = std::make_unique<server::Server>(options);
         const std::string error = embedded->start();
         if (!error.empty()) {

@@ -23,6 +23,7 @@ inline constexpr char kPlayCommand[] = "Play";
 inline constexpr char kPauseCommand[] = "Pause";
 inline constexpr char kSetPlaybackSpeedCommand[] = "SetPlaybackSpeed";
 inline constexpr char kSetAudioTrackCommand[] = "SetAudioTrack";
+inline constexpr char kWatchMomentCommand[] = "WatchMoment";
 
 // The commands' arguments.
 inline constexpr char kPositionArgument[] = "position";  // SeekTo: whole seconds
@@ -30,6 +31,10 @@ inline constexpr char kMutedArgument[] = "muted";        // SetMuted: a truth
 inline constexpr char kVolumeArgument[] = "volume";      // SetVolume: 0..200
 inline constexpr char kSpeedArgument[] = "speed";        // SetPlaybackSpeed: the rate
 inline constexpr char kTrackArgument[] = "track";        // SetAudioTrack: the track index
+// WatchMoment: the video file's absolute path as URL-safe base64 of its UTF-8 (no padding),
+// and where to start in milliseconds.
+inline constexpr char kFileArgument[] = "file";
+inline constexpr char kMillisecondsArgument[] = "ms";
 
 // Data requests (DataRequests.cpp); each carries the guid its reply is sent under.
 inline constexpr char kDurationRequest[] = "Duration";

@@ -1,5 +1,7 @@
 #include "ExecutionCommands.h"
 
+#include <QByteArray>
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -90,6 +92,25 @@ void setAudioTrack(MediaPlayer& player, const BridgeArguments& arguments) {
     player.setCurrentAudioTrackIndex(intValue(argument(arguments, kTrackArgument)));
 }
 
+// The notebook's "Watch this moment": a video file the service found, opened to start at a
+// line. The page may name any path, so only an existing regular file is taken, and only a
+// well-formed start; anything else does nothing.
+void watchMoment(BridgeContext& context, const BridgeArguments& arguments) {
+    const auto decoded = QByteArray::fromBase64Encoding(
+        argument(arguments, kFileArgument).toLatin1(),
+        QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals |
+            QByteArray::AbortOnBase64DecodingErrors);
+    const QString ms = argument(arguments, kMillisecondsArgument);
+    bool numeric = false;
+    const std::int32_t start = ms.toInt(&numeric);
+    if (!decoded || decoded.decoded.contains('\0') || !numeric || start < 0) return;
+    const QString path = QString::fromUtf8(decoded.decoded);
+    const QFileInfo file(path);
+    if (path.toUtf8() != decoded.decoded || !file.isAbsolute() || !file.isFile()) return;
+    context.state.startAt = StartAt{path, start};
+    context.intake.processVideoAndLaunch(path);
+}
+
 constexpr BridgeEntry<CommandHandler> kCommands[] = {
     {kStopCommand, stop},
     {kEnableDraggableHomeScreenCommand, enableDraggableHomeScreen},
@@ -102,6 +123,7 @@ constexpr BridgeEntry<CommandHandler> kCommands[] = {
     {kPauseCommand, onPlayer<pause>},
     {kSetPlaybackSpeedCommand, onPlayer<setPlaybackSpeed>},
     {kSetAudioTrackCommand, onPlayer<setAudioTrack>},
+    {kWatchMomentCommand, watchMoment},
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "PlaybackLauncher.h"
 
 #include <QUrl>
+#include <utility>
 
 #include "platform/Log.h"
 #include "promise/Promise.h"
@@ -56,6 +57,8 @@ void PlaybackLauncher::launchVideo() {
     }
     if (page) page->loadUrl(QUrl(playerPageUrl(c.config.baseUrl, c.state.videoId)));
 
+    // A moment saved in the notebook starts this video there, and only this video.
+    const std::optional<StartAt> startAt = std::exchange(c.state.startAt, std::nullopt);
     MediaPlayer* player = c.currentPlayer();
     if (player) player->setVolume(kLaunchVolume);
     if (VideoView* view = c.currentVideoView()) view->setBackColor(Color{0, 0, 0, 1});
@@ -65,6 +68,9 @@ void PlaybackLauncher::launchVideo() {
             player->openPaused();
         } else {
             player->play();
+        }
+        if (startAt && startAt->location == c.state.videoLocation.text) {
+            player->setTime(startAt->milliseconds);
         }
     }
     if (c.hideLoader) c.hideLoader();

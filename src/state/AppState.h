@@ -14,6 +14,12 @@ namespace lirra {
 
 class Deferred;
 
+// Where a video opened to watch a saved moment starts: its location, as opened, and the time.
+struct StartAt {
+    QString location;
+    std::int32_t milliseconds = 0;
+};
+
 struct AppState {
     // A file the desktop asked us to open, held until the home page reports that it is ready.
     QString openFilePath;
@@ -23,6 +29,9 @@ struct AppState {
     QString videoFileName;
     // Read from the home page when a video is taken in.
     QString nativeLanguageCode;
+    // Set by the notebook's "Watch this moment"; taken by the next launch, which starts there
+    // only if it is that video.
+    std::optional<StartAt> startAt;
 
     // Made fresh for every launched video; resolved once the player knows each value.
     std::shared_ptr<Deferred> durationDeferred;
