@@ -96,10 +96,10 @@ void setAudioTrack(MediaPlayer& player, const BridgeArguments& arguments) {
 // line. The page may name any path, so only an existing regular file is taken, and only a
 // well-formed start; anything else does nothing.
 void watchMoment(BridgeContext& context, const BridgeArguments& arguments) {
-    const auto decoded = QByteArray::fromBase64Encoding(
-        argument(arguments, kFileArgument).toLatin1(),
-        QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals |
-            QByteArray::AbortOnBase64DecodingErrors);
+    const auto strict = QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals |
+                        QByteArray::AbortOnBase64DecodingErrors;
+    const auto decoded =
+        QByteArray::fromBase64Encoding(argument(arguments, kFileArgument).toLatin1(), strict);
     const QString ms = argument(arguments, kMillisecondsArgument);
     bool numeric = false;
     const std::int32_t start = ms.toInt(&numeric);
