@@ -95,7 +95,6 @@ bool MpvRenderGlue::render(int /*fbo*/, int width, int height) {
 void MpvRenderGlue::frameSwapped() {
     pacer_.frameShown(FramePacer::Clock::now());
     traceFrames();
-    if (thread_) thread_->frameShown();
 }
 
 void MpvRenderGlue::repaintForNewFrame() {

@@ -49,11 +49,21 @@ class MpvRenderThread::Worker : public QObject {
     void update() {
         updatePosted_ = false;
         if (!render_) return;
-        if (mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME) {
+        if (!(mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME)) return;
+        bool viewBusy = false;
+        {
             std::lock_guard lock(owner_.mutex_);
-            owner_.shared_.frameDue = true;
+            Shared& s = owner_.shared_;
+            s.frameDue = true;
+            viewBusy = s.published >= 0 && !s.taken;
         }
-        drawIfDue();
+        if (viewBusy) {
+            // The view has not taken the last frame: this one is passed over, undrawn, so that
+            // mpv's clock (the pages' time) keeps going; the view gets the frame current then.
+            render(nullptr);
+        } else {
+            drawIfDue();
+        }
     }
 
     void drawIfDue() {
@@ -73,16 +83,7 @@ class MpvRenderThread::Worker : public QObject {
             fbo.reset();  // the view never reads this texture while it is replaced
             fbo = std::make_unique<QOpenGLFramebufferObject>(size);
         }
-        mpv_opengl_fbo out{static_cast<int>(fbo->handle()), size.width(), size.height(), 0};
-        int flipY = 1;               // read bottom-up, as Qt's framebuffers are
-        int blockForTargetTime = 0;  // a frame shows once the view composes, not before
-        mpv_render_param params[] = {
-            {MPV_RENDER_PARAM_OPENGL_FBO, &out},
-            {MPV_RENDER_PARAM_FLIP_Y, &flipY},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(render_, params);
+        render(fbo.get());
         owner_.context_->functions()->glFinish();  // complete before the view reads it
         {
             std::lock_guard lock(owner_.mutex_);
@@ -96,8 +97,24 @@ class MpvRenderThread::Worker : public QObject {
         tellMain([&o = owner_] { o.hooks_.frameReady(); });
     }
 
-    void reportSwap() {
-        if (render_) mpv_render_context_report_swap(render_);
+    // Draws the current frame into `fbo`, or (none) passes it over. Either way mpv is told at
+    // once that it was shown: its frames must not wait for the view, which is paced.
+    void render(QOpenGLFramebufferObject* fbo) {
+        const QSize size = fbo ? fbo->size() : QSize(1, 1);
+        mpv_opengl_fbo out{fbo ? static_cast<int>(fbo->handle()) : 0, size.width(), size.height(),
+                           0};
+        int flipY = 1;               // read bottom-up, as Qt's framebuffers are
+        int blockForTargetTime = 0;  // a frame shows once the view composes, not before
+        int skip = fbo ? 0 : 1;
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_OPENGL_FBO, &out},
+            {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &blockForTargetTime},
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(render_, params);
+        mpv_render_context_report_swap(render_);
     }
 
     void stop(QThread* mainThread) {
@@ -196,13 +213,6 @@ bool MpvRenderThread::drawNewest(QSize size, const std::function<void(unsigned, 
             worker_, [w = worker_] { w->drawIfDue(); }, Qt::QueuedConnection);
     }
     return drawn;
-}
-
-void MpvRenderThread::frameShown() {
-    if (worker_) {
-        QMetaObject::invokeMethod(
-            worker_, [w = worker_] { w->reportSwap(); }, Qt::QueuedConnection);
-    }
 }
 
 void MpvRenderThread::forgetFrame() {

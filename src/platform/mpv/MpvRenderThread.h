@@ -3,8 +3,9 @@
 // tens of milliseconds; off the main thread, which also carries the web engine's work, the main
 // thread only copies the newest frame into the view when it composes the window.
 //
-// Frames: the thread draws a new frame only once the view has taken the last one (mpv drops the
-// frames that come meanwhile), into the texture the view is not reading, then publishes it.
+// Frames: the thread draws a new frame only once the view has taken the last one, into the
+// texture the view is not reading, then publishes it; frames that come meanwhile are passed over
+// undrawn, so that mpv's clock never waits for the view.
 // Threads: construct, take and destroy on the main thread; the rest runs on the render thread.
 #pragma once
 
@@ -46,8 +47,6 @@ class MpvRenderThread {
     // texture and size and must have finished reading it when it returns. `size` is the view's in
     // device pixels (frames follow it). False while there is no frame.
     bool drawNewest(QSize size, const std::function<void(unsigned texture, QSize)>& draw);
-    // Main thread: the frame drawn last was shown (mpv times its frames by it).
-    void frameShown();
     // Main thread: the frame drawn so far is no longer wanted (the media stopped).
     void forgetFrame();
 
