@@ -8,6 +8,7 @@
 
 #include "Reference.h"
 #include "TrackFit.h"
+#include "store/SqliteSupport.h"
 #include "subtitles/SubtitleParser.h"
 
 namespace lirra::server {
@@ -22,12 +23,6 @@ struct HeldTrack {
     bool kept = false;                          // a fit is kept for it
     std::optional<std::int64_t> keptReference;  // the reference that fit was made against
 };
-
-std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 std::vector<sync::CueTimes> cueTimes(const std::string& text) {
     const auto parsed = parseSubtitle(text);

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "store/SqliteStore.h"
+#include "store/SqliteSupport.h"
 
 namespace lirra::server {
 namespace {
@@ -14,17 +15,6 @@ using sqlite::Transaction;
 constexpr const char* kItemColumns =
     "id, video_id, video_name, start_ms, end_ms, text, translation, word, definition, "
     "created_at, coalesce(sent_at, 0), coalesce(anki_note_id, 0)";
-
-std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-StoreStatus failed(Connection& db, std::string& error) {
-    error = "database error: " + db.lastError();
-    return StoreStatus::Failed;
-}
 
 NotebookItem readItem(const Statement& st) {
     NotebookItem item;

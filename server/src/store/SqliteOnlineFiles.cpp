@@ -5,6 +5,7 @@
 
 #include "store/SqliteAlignments.h"
 #include "store/SqliteStore.h"
+#include "store/SqliteSupport.h"
 
 namespace lirra::server {
 namespace {
@@ -12,17 +13,6 @@ namespace {
 using sqlite::Connection;
 using sqlite::Statement;
 using sqlite::Transaction;
-
-std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-StoreStatus failed(Connection& db, std::string& error) {
-    error = "database error: " + db.lastError();
-    return StoreStatus::Failed;
-}
 
 // The languages of the video's held subtitles; nothing when the video is unknown.
 std::optional<std::set<std::string>> heldLanguages(Connection& db, std::int64_t videoId) {

@@ -8,6 +8,7 @@
 
 #include "store/SqliteAlignments.h"
 #include "store/SqliteMigrations.h"
+#include "store/SqliteSupport.h"
 
 namespace lirra::server {
 namespace {
@@ -15,12 +16,6 @@ namespace {
 using sqlite::Connection;
 using sqlite::Statement;
 using sqlite::Transaction;
-
-std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
 
 std::string lookupKey(const VideoKey& key) {
     // Without a hash only the name tells videos apart; with one the name may change freely.
@@ -55,11 +50,6 @@ bool makeDirectories(const std::string& path, std::string& error) {
         error = openError;                 \
         return StoreStatus::Failed;        \
     }
-
-StoreStatus failed(Connection& db, std::string& error) {
-    error = "database error: " + db.lastError();
-    return StoreStatus::Failed;
-}
 
 }  // namespace
 

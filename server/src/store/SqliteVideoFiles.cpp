@@ -4,6 +4,7 @@
 
 #include "store/SqliteAlignments.h"
 #include "store/SqliteStore.h"
+#include "store/SqliteSupport.h"
 
 namespace lirra::server {
 namespace {
@@ -11,17 +12,6 @@ namespace {
 using sqlite::Connection;
 using sqlite::Statement;
 using sqlite::Transaction;
-
-std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-StoreStatus failed(Connection& db, std::string& error) {
-    error = "database error: " + db.lastError();
-    return StoreStatus::Failed;
-}
 
 }  // namespace
 

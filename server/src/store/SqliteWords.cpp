@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "store/SqliteStore.h"
+#include "store/SqliteSupport.h"
 
 namespace lirra::server {
 namespace {
@@ -12,17 +13,6 @@ namespace {
 using sqlite::Connection;
 using sqlite::Statement;
 using sqlite::Transaction;
-
-std::int64_t nowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
-StoreStatus failed(Connection& db, std::string& error) {
-    error = "database error: " + db.lastError();
-    return StoreStatus::Failed;
-}
 
 // Imports name written words: each counts as the form the learner gave it, if any.
 constexpr const char* kFormOf = "coalesce((SELECT form FROM word_forms WHERE word = ?1), ?1)";
