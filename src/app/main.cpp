@@ -117,8 +117,7 @@ int main(int argc, char* argv[]) {
     } else {
         server::ServerOptions options;
         options.dataDirectory = defaults.stringForKey("data").value_or("");
-        options.openSubtitlesKeyFile =
-            defaults.stringForKey("opensubtitles-key-file").value_or("");
+        options.openSubtitlesKeyFile = defaults.stringForKey("opensubtitles-key-file").value_or("");
         options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
         options.ankiUrl = defaults.stringForKey("anki-url").value_or("");
         options.ankiKey = defaults.stringForKey("anki-key").value_or("");

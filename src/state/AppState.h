@@ -63,7 +63,7 @@ struct AppConfig {
 
 // What subsystems may ask of the screens without depending on the app itself.
 class Screens {
-public:
+  public:
     virtual ~Screens() = default;
     virtual void loadHomeScreen() = 0;
     virtual void loadPlayerScreen() = 0;
@@ -71,7 +71,7 @@ public:
 
 // Where every way of opening a video ends (drop, File > Open, the desktop, the home page).
 class VideoIntake {
-public:
+  public:
     virtual ~VideoIntake() = default;
     virtual void processVideoAndLaunch(const QString& location) = 0;
 };
