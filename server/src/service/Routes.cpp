@@ -34,6 +34,8 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"GET", "/api/videos/([0-9]{1,10})/tracks", 0, videoTracks},
         {"POST", "/api/videos/([0-9]{1,10})/subtitles",
          std::max(limits.maxMultipartBytes, limits.maxJsonBytes), addSubtitles},
+        {"GET", "/api/settings/opensubtitles", 0, onlineSettings},
+        {"PUT", "/api/settings/opensubtitles", 4096, saveOnlineSettings},
         {"GET", "/api/dictionary/lookup", 0, dictionaryLookup},
         {"GET", "/api/dictionary/sources", 0, dictionarySources},
         // The learner's notebook.
@@ -43,8 +45,6 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"DELETE", "/api/notebook/([0-9]{1,10})", 0, deleteFromNotebook},
         {"POST", "/api/notebook/anki", 64 * 1024, sendNotebookToAnki},
         {"GET", "/api/notebook/export\\.tsv", 0, exportNotebook},
-        {"GET", "/api/settings/opensubtitles", 0, onlineSettings},
-        {"PUT", "/api/settings/opensubtitles", 4096, saveOnlineSettings},
         // Word statuses; an import is a text file of up to 16 MiB (413 past it).
         {"POST", "/api/words/statuses", 256 * 1024, wordStatuses},
         {"GET", "/api/words/counts", 0, wordCounts},
