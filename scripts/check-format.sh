@@ -4,7 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 command -v clang-format >/dev/null || { echo "clang-format is not installed" >&2; exit 2; }
-mapfile -t files < <(git ls-files -- '*.cpp' '*.h' | while read -r f; do [ -f "$f" ] && echo "$f"; done)
+# Tracked files in a checkout; outside one (a source archive), the project's own folders.
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    mapfile -t files < <(git ls-files -- '*.cpp' '*.h' | while read -r f; do [ -f "$f" ] && echo "$f"; done)
+else
+    mapfile -t files < <(find src server/src tests bench -name '*.cpp' -o -name '*.h' 2>/dev/null | sort)
+fi
 if [ "${1:-}" = "--fix" ]; then
     clang-format -i "${files[@]}"
     exit 0

@@ -11,15 +11,17 @@ namespace {
 
 std::string stamp(int ms) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d,%03d", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d,%03d", ms / 3600000, ms / 60000 % 60,
+                  ms / 1000 % 60, ms % 1000);
     return buf;
 }
 
 std::string srt2000() {
     std::string out;
     for (int i = 0; i < 2000; ++i) {
-        out += std::to_string(i + 1) + "\r\n" + stamp(i * 2500) + " --> " + stamp(i * 2500 + 2000) + "\r\n" +
-               "<i>Line " + std::to_string(i) + " of the dialogue,</i> said the learner\r\nand a second line here.\r\n\r\n";
+        out += std::to_string(i + 1) + "\r\n" + stamp(i * 2500) + " --> " + stamp(i * 2500 + 2000) +
+               "\r\n" + "<i>Line " + std::to_string(i) +
+               " of the dialogue,</i> said the learner\r\nand a second line here.\r\n\r\n";
     }
     return out;
 }
@@ -41,7 +43,8 @@ void BM_ParseVtt2000(benchmark::State& state) {
     for (int i = 0; i < 2000; ++i) {
         std::string s = stamp(i * 2500), e = stamp(i * 2500 + 2000);
         s[8] = e[8] = '.';
-        file += s + " --> " + e + " align:start\n<v Anna>Tom &amp; Jerry line " + std::to_string(i) + "</v>\n\n";
+        file += s + " --> " + e + " align:start\n<v Anna>Tom &amp; Jerry line " +
+                std::to_string(i) + "</v>\n\n";
     }
     for (auto _ : state) {
         const auto parsed = lirra::server::parseSubtitle(file);

@@ -27,7 +27,7 @@ struct OpenPanelOptions {
 inline constexpr int kAlertFirstButtonReturn = 1000;
 
 class Application {
-public:
+  public:
     virtual ~Application() = default;
     // Blocks until the user presses a button; returns kAlertFirstButtonReturn + its index.
     virtual int runModalAlert(const AlertSpec& alert) = 0;

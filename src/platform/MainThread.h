@@ -6,7 +6,7 @@
 namespace lirra {
 
 class MainThread {
-public:
+  public:
     virtual ~MainThread() = default;
     // Runs `task` later on the main thread, in posting order. Callable from any thread.
     virtual void post(std::function<void()> task) = 0;

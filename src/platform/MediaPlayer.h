@@ -37,25 +37,25 @@ struct Media {
 
 // One elementary stream of the current media.
 struct TrackInformation {
-    QString type;  // "video", "audio" or "text"
-    int width = 0;   // pixels, video streams only
+    QString type;   // "video", "audio" or "text"
+    int width = 0;  // pixels, video streams only
     int height = 0;
 };
 
 // The view the engine draws into.
 class VideoView : public View {
-public:
-    virtual void setFillScreen(bool fill) = 0;  // the picture fills the view
+  public:
+    virtual void setFillScreen(bool fill) = 0;          // the picture fills the view
     virtual void setBackColor(const Color& color) = 0;  // behind and around the picture
     virtual Color backColor() const = 0;
 };
 
 class MediaPlayer {
-public:
+  public:
     virtual ~MediaPlayer() = default;
 
     virtual void setMedia(const Media& media) = 0;
-    virtual void play() = 0;   // from the media's start after setMedia, else resumes
+    virtual void play() = 0;  // from the media's start after setMedia, else resumes
     // Like play() after setMedia, except that the media rests paused on its first frame (shown)
     // until play() is called. Does nothing when no media waits to be opened.
     virtual void openPaused() = 0;
@@ -63,9 +63,9 @@ public:
     virtual bool isPlaying() const = 0;
     virtual void stop() = 0;
 
-    virtual void setTime(std::int32_t milliseconds) = 0;       // a seek
-    virtual std::optional<std::int32_t> time() const = 0;      // none while unknown
-    virtual std::optional<std::int32_t> length() const = 0;    // of the media; none while unknown
+    virtual void setTime(std::int32_t milliseconds) = 0;     // a seek
+    virtual std::optional<std::int32_t> time() const = 0;    // none while unknown
+    virtual std::optional<std::int32_t> length() const = 0;  // of the media; none while unknown
 
     // Volume on a 0..200 scale, 200 being full volume; values outside are clamped.
     virtual int volume() const = 0;

@@ -18,7 +18,7 @@
 namespace lirra {
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     virtual Window& mainWindow() = 0;

@@ -17,13 +17,13 @@ struct UrlRequest {
     QByteArray method = "GET";
     std::vector<std::pair<QByteArray, QByteArray>> headers;  // sent as given, in order
     QByteArray body;
-    int cachePolicy = 0;          // 0: the protocol's own caching rules
-    double timeoutSeconds = 60;   // nothing waits forever
+    int cachePolicy = 0;                         // 0: the protocol's own caching rules
+    double timeoutSeconds = 60;                  // nothing waits forever
     qint64 maxResponseBytes = 20 * 1024 * 1024;  // a larger body fails the exchange
 };
 
 class UrlConnectionDelegate {
-public:
+  public:
     virtual ~UrlConnectionDelegate() = default;
     virtual void didReceiveResponse(int statusCode) = 0;
     virtual void didReceiveData(const QByteArray& piece) = 0;  // possibly several times
@@ -33,21 +33,21 @@ public:
 
 // The outcome of a completion-style exchange.
 struct UrlResponse {
-    int statusCode = -1;               // -1: no response at all
+    int statusCode = -1;                // -1: no response at all
     qint64 expectedContentLength = -1;  // -1: the response announced no length
     QByteArray body;
-    QString error;                     // empty on success
+    QString error;  // empty on success
 };
 
 class UrlConnection {
-public:
+  public:
     virtual ~UrlConnection() = default;
     // Stops the exchange; no further callback arrives.
     virtual void cancel() = 0;
 };
 
 class HttpClient {
-public:
+  public:
     virtual ~HttpClient() = default;
 
     // Starts at once. The client keeps `delegate` alive until didFinishLoading or

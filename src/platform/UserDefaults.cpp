@@ -113,7 +113,8 @@ bool UserDefaults::applyArguments(const std::vector<std::string>& arguments,
         if (equals != std::string::npos) {
             values_[option.substr(0, equals)] = option.substr(equals + 1);
         } else if (isFlag(option)) {
-            // Moved in, not assigned from a literal: GCC 12 at -O3 warns falsely (-Wrestrict) on that.
+            // Moved in, not assigned from a literal: GCC 12 at -O3 warns falsely (-Wrestrict) on
+            // that.
             values_[option] = std::string("1");
         } else if (i + 1 < arguments.size()) {
             values_[option] = arguments[++i];

@@ -8,7 +8,7 @@
 namespace lirra {
 
 class View {
-public:
+  public:
     virtual ~View() = default;
     // In the coordinates of the view's container (lower-left origin). Views placed in a
     // window's content view also follow its size from then on.
@@ -20,14 +20,14 @@ public:
 
 // The container of a window's views; later subviews lie above earlier ones.
 class ContentView : public View {
-public:
+  public:
     virtual Rect bounds() const = 0;  // origin 0,0 and the content size
     virtual void addSubview(View& view) = 0;
 };
 
 // A spinning wheel and a one-line label.
 class LoaderView : public View {
-public:
+  public:
     virtual void startAnimation() = 0;
     virtual void stopAnimation() = 0;
     virtual bool isAnimating() const = 0;

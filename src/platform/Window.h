@@ -9,7 +9,7 @@
 namespace lirra {
 
 class WindowDelegate {
-public:
+  public:
     virtual ~WindowDelegate() = default;
     virtual void windowDidResize() {}
     virtual void windowDidMove() {}
@@ -23,10 +23,10 @@ public:
 struct InputEvent {
     enum Type : int { kOther = 0, kLeftMouseDown = 1, kLeftMouseUp = 2, kKeyDown = 10 };
     int type = kOther;
-    int clickCount = 0;         // 2 on the second press of a double click
+    int clickCount = 0;  // 2 on the second press of a double click
     unsigned modifierFlags = 0;
-    Point locationInWindow;     // from the window's lower-left corner
-    int keyCode = -1;           // desktop key codes: 53 is Escape
+    Point locationInWindow;  // from the window's lower-left corner
+    int keyCode = -1;        // desktop key codes: 53 is Escape
 };
 
 inline constexpr unsigned kControlKeyMask = 262144;
@@ -34,14 +34,14 @@ inline constexpr int kEscapeKeyCode = 53;
 
 // Sees every mouse and key event delivered to a window before its content does.
 class EventRouter {
-public:
+  public:
     virtual ~EventRouter() = default;
     // True: deliver the event normally. False: the event is swallowed.
     virtual bool sendEvent(const InputEvent& event) = 0;
 };
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     virtual Rect frame() const = 0;  // the whole window, title bar included

@@ -12,8 +12,9 @@ TEST(VideoLocation, SchemeAndHostMakeAUrlAndTheTextIsKept) {
         EXPECT_TRUE(location.isUrl()) << url;
         EXPECT_EQ(location.text, QString::fromUtf8(url));
     }
-    for (const char* file : {"/home/user/My Video.mkv", "file:///home/user/video.mp4",
-                             "http://exa mple.com/", "C:/Videos/a.mp4", "relative/path:with/colon"}) {
+    for (const char* file :
+         {"/home/user/My Video.mkv", "file:///home/user/video.mp4", "http://exa mple.com/",
+          "C:/Videos/a.mp4", "relative/path:with/colon"}) {
         const VideoLocation location = VideoLocation::fromText(QString::fromUtf8(file));
         EXPECT_FALSE(location.isUrl()) << file;
         EXPECT_EQ(location.text, QString::fromUtf8(file));

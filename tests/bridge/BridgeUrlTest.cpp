@@ -82,9 +82,15 @@ TEST(ArgumentReadings, IntegerReading) {
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();
     constexpr auto kMin = std::numeric_limits<std::int32_t>::min();
     const std::pair<const char*, std::int32_t> rows[] = {
-        {"12.9", 12},          {"abc", 0},         {"  -42x", -42},
-        {"+7", 7},             {"1%2E5", 1},       {"2147483647", kMax},
-        {"2147483648", kMax},  {"-2147483648", kMin}, {"-99999999999999999999999999", kMin},
+        {"12.9", 12},
+        {"abc", 0},
+        {"  -42x", -42},
+        {"+7", 7},
+        {"1%2E5", 1},
+        {"2147483647", kMax},
+        {"2147483648", kMax},
+        {"-2147483648", kMin},
+        {"-99999999999999999999999999", kMin},
     };
     for (const auto& [text, expected] : rows) {
         EXPECT_EQ(intValue(QString::fromLatin1(text)), expected) << text;
@@ -94,7 +100,7 @@ TEST(ArgumentReadings, IntegerReading) {
 TEST(ArgumentReadings, DecimalReading) {
     constexpr float kInf = std::numeric_limits<float>::infinity();
     const std::pair<const char*, float> rows[] = {
-        {"1%2E5", 1.0f}, {"-2.5e1x", -25.0f}, {"1e+", 1.0f}, {".5", 0.5f}, {".", 0.0f},
+        {"1%2E5", 1.0f}, {"-2.5e1x", -25.0f}, {"1e+", 1.0f},  {".5", 0.5f},   {".", 0.0f},
         {"inf", 0.0f},   {"0x10", 0.0f},      {"1e39", kInf}, {"2E-1", 0.2f},
     };
     for (const auto& [text, expected] : rows) {

@@ -29,12 +29,11 @@ TEST_F(DataRequestTest, FullScreenAndFileNameAreAnsweredAtOnceAsLiterals) {
     request("FileName", {{"guid", "n"}});
     // The guid is escaped inside the event name.
     request("IsFullscreen", {{"guid", "x'); alert(1); ('"}});
-    EXPECT_EQ(replies(),
-              (Replies{reply("a1", "false"), reply("a2", "true"), reply("3f2b-11", "'clip.mkv'"),
-                       reply("n", R"('it\'s.mkv')"),
-                       QStringLiteral("if(typeof $ != 'undefined'){ "
-                                      "$(window).trigger('response:x\\'); alert(1); "
-                                      "(\\'', true); }")}));
+    EXPECT_EQ(replies(), (Replies{reply("a1", "false"), reply("a2", "true"),
+                                  reply("3f2b-11", "'clip.mkv'"), reply("n", R"('it\'s.mkv')"),
+                                  QStringLiteral("if(typeof $ != 'undefined'){ "
+                                                 "$(window).trigger('response:x\\'); alert(1); "
+                                                 "(\\'', true); }")}));
 }
 
 TEST_F(DataRequestTest, WaitingRequestsAreAnsweredInRequestOrderWhenResolved) {

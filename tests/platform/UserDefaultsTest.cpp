@@ -55,7 +55,6 @@ TEST_F(UserDefaultsTest, MissingFileIsFineButAnUnreadableOneIsReported) {
 
     EXPECT_FALSE(defaults.loadFile(directory_, &error));  // a directory
     EXPECT_NE(error.find(directory_.string()), std::string::npos) << error;
-
 }
 
 TEST_F(UserDefaultsTest, ArgumentsOverrideTheFileAndLeavePositionalArguments) {

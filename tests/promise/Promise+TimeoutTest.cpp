@@ -36,7 +36,7 @@ TEST_F(PromiseTimeoutTest, PendingReceiverIsRejectedOnTime) {
     EXPECT_GE(rejectedAfter.load(), 0.1);
     EXPECT_LT(rejectedAfter.load(), 1.0);
     EXPECT_FALSE(deferred->isRejected());  // the receiver is left alone
-    deferred->resolve(0);                   // frees it and the chained consumers
+    deferred->resolve(0);                  // frees it and the chained consumers
 }
 
 TEST_F(PromiseTimeoutTest, EarlyResolutionWinsButTheTimerStillReplacesTheReason) {

@@ -56,7 +56,8 @@ TEST(PromiseAndTest, FirstErrorRejectsAndLaterErrorsReplaceTheReason) {
 TEST(PromiseOrAndTest, SettledInputsSettleAtOnceAndEmptyInputsNever) {
     EXPECT_TRUE(Promise::orPromises({Promise::rejected(nullptr), Promise::rejected(nullptr)})
                     ->isRejected());
-    EXPECT_EQ(intOf(Promise::andPromises({Promise::resolved(1), Promise::resolved(2)})->result()), 2);
+    EXPECT_EQ(intOf(Promise::andPromises({Promise::resolved(1), Promise::resolved(2)})->result()),
+              2);
     for (auto never : {Promise::orPromises({}), Promise::andPromises({}),
                        Promise::orPromises({Promise::rejected(nullptr), nullptr}),
                        Promise::andPromises({Promise::resolved(1), nullptr})}) {

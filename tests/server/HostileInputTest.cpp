@@ -101,8 +101,8 @@ TEST_F(HostileInputTest, BrokenMultipartStoresNothing) {
                              "\"; filename=\"Film.en.srt\"\r\nContent-Type: text/plain\r\n\r\n" +
                              srtFile(1);
     const std::string cases[] = {
-        "--B\r\n" + good,                                         // no closing boundary
-        "--B\r\n" + good + "\r\n--B\r\n\r\nbody\r\n--B--\r\n",    // a part without headers
+        "--B\r\n" + good,                                       // no closing boundary
+        "--B\r\n" + good + "\r\n--B\r\n\r\nbody\r\n--B--\r\n",  // a part without headers
         "--B\r\nContent-Disposition: form-data; filename=\"a\"\r\n\r\nx\r\n--B--\r\n",  // no name
         "--B\r\nContent-Disposition: form-data; name=\"1\r\n\r\nx\r\n--B--\r\n",  // open quote
     };

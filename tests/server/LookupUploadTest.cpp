@@ -25,8 +25,7 @@ TEST_F(LookupUploadTest, OffersLibraryFilesNamedAfterTheVideoOnly) {
     const json answer = lookupJson("My Film.mkv");
     EXPECT_GT(answer["videoId"].get<long long>(), 0);
     EXPECT_EQ(offeredNames(answer),
-              (std::vector<std::string>{"My Film.en.srt", "My Film.fr.forced.VTT",
-                                        "My Film.srt"}));
+              (std::vector<std::string>{"My Film.en.srt", "My Film.fr.forced.VTT", "My Film.srt"}));
     for (const auto& e : answer["subsToDownload"]) {
         EXPECT_TRUE(e["mustBeDownloaded"].get<bool>());
         const std::string url = e["downloadUrl"];

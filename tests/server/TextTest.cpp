@@ -24,8 +24,7 @@ TEST(Decimal, StrictDigitsWithinBounds) {
     EXPECT_EQ(parseDecimal("18446744073709551615", UINT64_MAX), UINT64_MAX);
     EXPECT_FALSE(parseDecimal("18446744073709551616", UINT64_MAX));
     EXPECT_FALSE(parseDecimal("11", 10));
-    for (const char* bad : {"", "-1", " 1", "0x1"})
-        EXPECT_FALSE(parseDecimal(bad, 100)) << bad;
+    for (const char* bad : {"", "-1", " 1", "0x1"}) EXPECT_FALSE(parseDecimal(bad, 100)) << bad;
 }
 
 TEST(Form, DecodesTheAppsLookupBody) {
@@ -53,9 +52,13 @@ TEST(FileNames, DisplayNamesLoseDirectoriesAndControls) {
 
 TEST(Languages, GuessedFromFileNameTags) {
     const std::pair<const char*, const char*> rows[] = {
-        {"My Film.eng.srt", "eng"},        {"My Film.pt-BR.srt", "por"}, {"My Film.fra.vtt", "fre"},
-        {"My Film.German.srt", "ger"},     {"My Film.en.forced.srt", "eng"},
-        {"My.Film.2019.srt", ""},          {"en.srt", ""},
+        {"My Film.eng.srt", "eng"},
+        {"My Film.pt-BR.srt", "por"},
+        {"My Film.fra.vtt", "fre"},
+        {"My Film.German.srt", "ger"},
+        {"My Film.en.forced.srt", "eng"},
+        {"My.Film.2019.srt", ""},
+        {"en.srt", ""},
     };
     for (const auto& [name, language] : rows) EXPECT_EQ(guessLanguage(name), language) << name;
     EXPECT_TRUE(isLanguageCodeShape("pt-BR"));

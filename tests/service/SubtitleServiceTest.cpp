@@ -303,8 +303,8 @@ TEST_F(SubtitleServiceTest, DownloadsEveryAcceptedEntryAndUploadsWhatArrivedThen
     const auto lines = logs();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Done analyzing video: found 3 subtitles to download");
-    EXPECT_EQ(lines[3], "Finished downloading subtitles at " + base_ +
-                            "subs/first.srt - Remaining: 0 subs");
+    EXPECT_EQ(lines[3],
+              "Finished downloading subtitles at " + base_ + "subs/first.srt - Remaining: 0 subs");
     EXPECT_EQ(lines[4], "Successfully uploaded all downloaded subtitles");
 
     // The upload, byte for byte, with the parts in completion order; "LaunchVideo" came after
@@ -337,9 +337,9 @@ TEST_F(SubtitleServiceTest, FailedDownloadsCountDownAndARefusedUploadStillLaunch
     const std::string sub = R"(","mustBeDownloaded":true,"subFileName":"s.srt","subtitleId":)";
     std::string entries;
     int id = 0;
-    for (const std::string& url : {std::string("not a url"), std::string("ftp://127.0.0.1/x.srt"),
-                                   closedPortUrl() + "x.srt", truncating.url("/t.srt"),
-                                   base_ + "subs/huge.srt", base_ + "subs/gone.srt"}) {
+    for (const std::string& url :
+         {std::string("not a url"), std::string("ftp://127.0.0.1/x.srt"), closedPortUrl() + "x.srt",
+          truncating.url("/t.srt"), base_ + "subs/huge.srt", base_ + "subs/gone.srt"}) {
         if (id++ > 0) entries += ",";
         entries += R"({"downloadUrl":")" + url + sub + std::to_string(id) + "}";
     }
@@ -458,8 +458,8 @@ TEST_F(SubtitleServiceTest, TheFirstVideosLateAnswersAreIgnored) {
         SCOPED_TRACE(late);
         launches_ = 0;
         server_.clearRequests();
-        setLookupAnswer(200, R"({"videoId":1,"subsToDownload":[)" +
-                                 entry("slow.srt", 11, "slow.srt") + "]}");
+        setLookupAnswer(
+            200, R"({"videoId":1,"subsToDownload":[)" + entry("slow.srt", 11, "slow.srt") + "]}");
         setSub("slow.srt", {200, "first video", late == kDownloads ? 400ms : 0ms});
         {
             std::lock_guard lock(script_.mutex);
@@ -481,8 +481,8 @@ TEST_F(SubtitleServiceTest, TheFirstVideosLateAnswersAreIgnored) {
             std::lock_guard lock(script_.mutex);
             script_.lookupDelay = 0ms;
         }
-        setLookupAnswer(200, R"({"videoId":2,"subsToDownload":[)" +
-                                 entry("fast.srt", 21, "fast.srt") + "]}");
+        setLookupAnswer(
+            200, R"({"videoId":2,"subsToDownload":[)" + entry("fast.srt", 21, "fast.srt") + "]}");
         setSub("fast.srt", {200, "second video", 0ms});
         lookUp("/v/Second.mkv");
         ASSERT_TRUE(waitForOutcome());

@@ -6,7 +6,7 @@ class QWidget;
 namespace lirra {
 
 class WidgetBacked {
-public:
+  public:
     virtual ~WidgetBacked() = default;
     virtual QWidget* widget() = 0;
 };
