@@ -66,12 +66,14 @@ cleanup_worktree() {
 }
 trap cleanup_worktree EXIT
 if [[ "$build" == "-" ]]; then
-    worktree=$(mktemp -d /tmp/lirra-faults.XXXXXX)
+    worktree=$(mktemp -d "${TMPDIR:-/tmp}/lirra-faults.XXXXXX")
     rmdir "$worktree"
     git -C "$here" worktree add --detach "$worktree" HEAD >/dev/null
     build="$worktree/build"
     # Only what the selected tests need is built, by the first run below.
-    cmake -S "$worktree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+    launcher=()
+    command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+    cmake -S "$worktree" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
     echo "fault-check: a worktree of HEAD in $worktree; its first build takes a while" >&2
 fi
 build=$(cd "$build" && pwd)
@@ -81,7 +83,7 @@ list="$source_dir/tests/faults/faults.txt"
 if [[ -n "${FAULT_CHECK_OUT:-}" ]]; then
     out=$FAULT_CHECK_OUT
 elif [[ -n "$worktree" ]]; then
-    out=$(mktemp -d /tmp/lirra-fault-results.XXXXXX)
+    out=$(mktemp -d "${TMPDIR:-/tmp}/lirra-fault-results.XXXXXX")
 else
     out="$build/fault-check"
 fi
