@@ -2,7 +2,9 @@
 // Drawing the English line on the player page in headless Chromium: a 20-word cue drawn by
 // LineView with the word renderer (each word a span to look up), then laid out with its word
 // wrapping at the player's font size in a 1280×720 view, timed in the page. The plain renderer
-// is timed beside it for reference. Reference: p99 at most 2 ms.
+// is timed beside it for reference. Reference: p99 at most 2 ms. Then the colouring of that line
+// by what the learner knows (new, learning, known: every word's status already in the page's
+// cache, the line freshly drawn as for a new cue), layout included. Reference: under 1 ms.
 //
 // Usage: bench/pages/render.js [--runs N] [--json FILE]
 // Needs Debian's chromium and playwright-core (tests/pages: npm ci, as its tests install it).
@@ -23,7 +25,7 @@ function option(name, fallback) {
 }
 
 function pageHtml() {
-    const scripts = ['cues.js', 'cuetext.js', 'words.js', 'linerender.js']
+    const scripts = ['cues.js', 'cuetext.js', 'words.js', 'linerender.js', 'wordstatus.js']
         .map((f) => `<script src="${new URL('file://' + path.join(WEB, f)).href}"></script>`).join('\n');
     return `<!DOCTYPE html><html class="player"><head><meta charset="utf-8">
 <link rel="stylesheet" href="${new URL('file://' + path.join(WEB, 'lirra.css')).href}">${scripts}</head>
@@ -52,7 +54,24 @@ function measure([line, runs]) {
     const rows = Math.round(element.getBoundingClientRect().height /
                             parseFloat(getComputedStyle(element.firstChild).lineHeight));
     const plain = time(L.cuetext.render);
-    return { words, plain, spans, rows };
+
+    // Colouring: no request may leave (every word is cached), so ajax throws.
+    const status = new L.wordstatus.WordStatus({ ajax: () => { throw new Error('a request was made'); } });
+    const kinds = ['new', 'learning', 'known'];
+    L.wordstatus.lineWords(line).forEach((w, i) => status.cache.set(w, kinds[i % 3]));
+    document.body.classList.add('mark-new');   // new words coloured too: the most work
+    const view = new L.linerender.LineView(document, element, L.words.render);
+    const colour = [];
+    for (let i = 0; i < runs + 50; ++i) {
+        view.render(track, 5000, true, true);
+        element.getBoundingClientRect();
+        const began = performance.now();
+        status.paintLine(element);
+        element.getBoundingClientRect();
+        if (i >= 50) colour.push(performance.now() - began);
+    }
+    const coloured = element.querySelectorAll('.ws-new, .ws-learning, .ws-known').length;
+    return { words, plain, colour, coloured, spans, rows };
 }
 
 function quantile(sorted, q) { return sorted[Math.min(sorted.length - 1, Math.floor(q * sorted.length))]; }
@@ -83,7 +102,7 @@ async function main() {
         const page = await browser.newPage({ viewport: { width: 1280, height: 720 } });
         await page.goto('file://' + file);
         const result = await page.evaluate(measure, [LINE, runs]);
-        const words = summary(result.words), plain = summary(result.plain);
+        const words = summary(result.words), plain = summary(result.plain), colour = summary(result.colour);
         const ms = (v) => v.toFixed(3) + ' ms';
         const load = os.loadavg()[0].toFixed(1);
         console.log(`English line of ${result.spans} words (${result.rows} rows), drawn and laid out, ${runs} runs; ` +
@@ -93,8 +112,11 @@ async function main() {
         row('word renderer: ', words);
         row('plain renderer:', plain);
         console.log('  reference: p99 <= 2 ms');
+        console.log(`Colouring that line by word status (${result.coloured} of ${result.spans} words coloured), statuses cached, layout included:`);
+        row('colouring:     ', colour);
+        console.log('  reference: under 1 ms');
         const json = option('--json', null);
-        if (json) fs.writeFileSync(json, JSON.stringify({ words, plain, runs, spans: result.spans }, null, 1));
+        if (json) fs.writeFileSync(json, JSON.stringify({ words, plain, colour, runs, spans: result.spans }, null, 1));
     } finally {
         await browser.close();
         fs.rmSync(dir, { recursive: true, force: true });
