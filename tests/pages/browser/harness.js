@@ -10,45 +10,38 @@ const { chromium } = require('playwright-core');
 const CHROMIUM = process.env.LIRRA_CHROMIUM || '/usr/bin/chromium';
 const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
                        '--disable-background-networking', '--disable-component-update', '--disable-sync'];
-
-function srtTime(ms) {
-    const p = (n, w) => String(n).padStart(w, '0');
-    return `${p(Math.floor(ms / 3600000), 2)}:${p(Math.floor(ms / 60000) % 60, 2)}:${p(Math.floor(ms / 1000) % 60, 2)},${p(ms % 1000, 3)}`;
-}
+const SHOTS = process.env.LIRRA_SHOTS_DIR || path.join(os.tmpdir(), 'lirra-pages-screenshots');
 
 // cues: [[startMs, endMs, text]]
 function srt(cues) {
-    return cues.map(([s, e, t], i) => `${i + 1}\n${srtTime(s)} --> ${srtTime(e)}\n${t}\n`).join('\n');
+    const p = (n, w) => String(n).padStart(w, '0');
+    const at = (ms) => `${p(Math.floor(ms / 3600000), 2)}:${p(Math.floor(ms / 60000) % 60, 2)}:${p(Math.floor(ms / 1000) % 60, 2)},${p(ms % 1000, 3)}`;
+    return cues.map(([s, e, t], i) => `${i + 1}\n${at(s)} --> ${at(e)}\n${t}\n`).join('\n');
 }
 
-async function startServer(serverPath, libraryFiles) {
+// lirra-server on a free loopback port, its library holding libraryFiles (name -> text).
+async function startServer(libraryFiles, extraArgs = []) {
+    if (!process.env.LIRRA_SERVER) throw new Error('LIRRA_SERVER names the lirra-server executable');
     const root = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-pages-'));
     const data = path.join(root, 'data');
     const library = path.join(root, 'library');
     fs.mkdirSync(data);
     fs.mkdirSync(library);
     for (const [name, text] of Object.entries(libraryFiles)) fs.writeFileSync(path.join(library, name), text);
-    const child = spawn(serverPath, ['--listen', '127.0.0.1:0', '--data', data, '--library', library],
+    const child = spawn(process.env.LIRRA_SERVER, ['--listen', '127.0.0.1:0', '--data', data, '--library', library, ...extraArgs],
                         { stdio: ['ignore', 'pipe', 'pipe'] });
-    let stderr = '';
-    child.stderr.on('data', (d) => { stderr += d; });
+    let log = '';
+    child.stderr.on('data', (d) => { log += d; });
     const baseUrl = await new Promise((resolve, reject) => {
-        let out = '';
-        const timer = setTimeout(() => reject(new Error('lirra-server did not start: ' + stderr)), 15000);
+        const timer = setTimeout(() => reject(new Error('lirra-server did not start: ' + log)), 15000);
         child.stdout.on('data', (d) => {
-            out += d;
-            const m = /serving (http:\/\/\S+)/.exec(out);
+            log += d;
+            const m = /serving (http:\/\/\S+)/.exec(log);
             if (m) { clearTimeout(timer); resolve(m[1].endsWith('/') ? m[1] : m[1] + '/'); }
         });
-        child.on('exit', (code) => reject(new Error(`lirra-server exited with ${code}: ${stderr}`)));
+        child.on('exit', (code) => reject(new Error(`lirra-server exited with ${code}: ${log}`)));
     });
-    return {
-        baseUrl, root,
-        stop() {
-            child.kill('SIGTERM');
-            fs.rmSync(root, { recursive: true, force: true });
-        },
-    };
+    return { baseUrl, data, log: () => log, stop() { child.kill('SIGTERM'); fs.rmSync(root, { recursive: true, force: true }); } };
 }
 
 // What the app does for a video: the lookup, then the upload of the files it was told to fetch.
@@ -57,14 +50,11 @@ async function openVideo(baseUrl, fileName, size, hash) {
                                        targetLanguageCode: 'eng', nativeLanguageCode: 'spa' });
     const lookup = await (await fetch(baseUrl + 'Player/GetSubtitlesToDownload', { method: 'POST', body: form })).json();
     const upload = new FormData();
-    let count = 0;
-    for (const sub of lookup.subsToDownload) {
-        if (!sub.mustBeDownloaded) continue;
-        const bytes = await (await fetch(sub.downloadUrl)).arrayBuffer();
-        upload.append(String(sub.subtitleId), new Blob([bytes]), sub.subFileName);
-        count += 1;
+    const wanted = lookup.subsToDownload.filter((sub) => sub.mustBeDownloaded);
+    for (const sub of wanted) {
+        upload.append(String(sub.subtitleId), new Blob([await (await fetch(sub.downloadUrl)).arrayBuffer()]), sub.subFileName);
     }
-    if (count) {
+    if (wanted.length) {
         const res = await fetch(baseUrl + 'Subtitles/UploadSubtitles', { method: 'POST', body: upload });
         if (res.status !== 200) throw new Error('upload failed: ' + res.status);
     }
@@ -73,18 +63,12 @@ async function openVideo(baseUrl, fileName, size, hash) {
 
 async function launchBrowser(extraArgs = []) {
     if (!fs.existsSync(CHROMIUM)) throw new Error(`${CHROMIUM} is missing: apt-get install chromium`);
+    fs.mkdirSync(SHOTS, { recursive: true });
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-chromium-'));
     const context = await chromium.launchPersistentContext(profile, {
-        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS.concat(extraArgs),
-        viewport: { width: 1280, height: 720 },
+        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS.concat(extraArgs), viewport: { width: 1280, height: 720 },
     });
-    return {
-        context,
-        async close() {
-            await context.close();
-            fs.rmSync(profile, { recursive: true, force: true });
-        },
-    };
+    return { context, async close() { await context.close(); fs.rmSync(profile, { recursive: true, force: true }); } };
 }
 
 // A page whose app:/// navigations (from the hidden iframes) and script errors are recorded.
@@ -110,11 +94,12 @@ const input = {
         const target = document.activeElement || document.body;
         target.dispatchEvent(new KeyboardEvent('keydown', { key: k, shiftKey: shift, bubbles: true, cancelable: true }));
     }, [key, !!shiftKey]),
-    // A press on the picture, away from every control (closes menus).
-    pressPicture: (page) => page.evaluate(() => {
-        document.elementFromPoint(640, 200).dispatchEvent(new MouseEvent('mousedown', { bubbles: true, clientX: 640, clientY: 200 }));
-    }),
-    moveMouse: (page) => page.evaluate(() => document.dispatchEvent(new MouseEvent('mousemove', { bubbles: true }))),
+    // A word of the English line by its text, clicked the way a click reaches the page.
+    clickWord: (page, text) => page.$$eval('#line-target .word', (spans, t) => {
+        const span = spans.find((s) => s.textContent === t);
+        span.dispatchEvent(new MouseEvent('mousedown', { bubbles: true }));
+        span.click();
+    }, text),
 };
 
 async function waitFor(test, what, timeoutMs) {
@@ -136,18 +121,19 @@ const script = {
 const LANGUAGE_QUERY = "$('#selectedLanguage .flag').attr('class').replace('flag', '').replace('small', '').replace(' ', '').replace(' ', '')";
 const NEXT_SUB_QUERY = "$('#next-sub').offset().top";
 
-// A busy, colourful picture to lay the transparent player page over.
-function busyBackground(file) {
-    execFileSync('convert', ['-size', '1280x720', '-seed', '7', 'plasma:orange-navy',
-        '(', '-size', '1280x720', 'pattern:checkerboard', '-scale', '800%', ')',
-        '-compose', 'overlay', '-composite',
-        '-fill', 'white', '-draw', 'rectangle 300,520 980,600',
-        '-fill', '#ffe07a', '-draw', 'circle 900,560 960,600', file]);
+// The transparent player page laid over a busy, colourful picture, saved as SHOTS/name.
+async function shotOverPicture(page, name) {
+    const background = path.join(SHOTS, 'background.png');
+    if (!fs.existsSync(background)) {
+        execFileSync('convert', ['-size', '1280x720', '-seed', '7', 'plasma:orange-navy',
+            '(', '-size', '1280x720', 'pattern:checkerboard', '-scale', '800%', ')', '-compose', 'overlay', '-composite',
+            '-fill', 'white', '-draw', 'rectangle 300,520 980,600', '-fill', '#ffe07a', '-draw', 'circle 900,560 960,600', background]);
+    }
+    const layer = path.join(SHOTS, name + '.layer.png');
+    await page.screenshot({ path: layer, omitBackground: true });
+    execFileSync('convert', [background, layer, '-compose', 'over', '-composite', path.join(SHOTS, name)]);
+    fs.rmSync(layer);
 }
 
-function composite(background, overlay, out) {
-    execFileSync('convert', [background, overlay, '-compose', 'over', '-composite', out]);
-}
-
-module.exports = { input, srt, startServer, openVideo, launchBrowser, openPage, waitFor, script,
-                   LANGUAGE_QUERY, NEXT_SUB_QUERY, busyBackground, composite };
+module.exports = { SHOTS, input, srt, startServer, openVideo, launchBrowser, openPage, waitFor, script,
+                   LANGUAGE_QUERY, NEXT_SUB_QUERY, shotOverPicture };

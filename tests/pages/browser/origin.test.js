@@ -3,42 +3,26 @@
 // loopback (as DNS rebinding would) asks for a page, and all of it is refused, while the
 // service's own pages keep reading and changing what it holds.
 'use strict';
-const { describe, it, before, after } = require('node:test');
+const { it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
 const http = require('node:http');
 const h = require('./harness.js');
 
 const VIDEO = 'Own Page.mkv';
-const FOREIGN_VIDEO = 'Foreign Page.mkv';
-
-let server, browser, foreign, foreignUrl, videoId;
-
-// The other web page: a form aimed at the service's lookup, and a script that fetches from it.
-function foreignPage(serviceUrl) {
-    return `<!DOCTYPE html><html><body>
-<iframe name="sink"></iframe>
-<form id="form" method="POST" target="sink" action="${serviceUrl}Player/GetSubtitlesToDownload">
-<input name="fileSize" value="1"><input name="movieHash" value="abc">
-<input name="fileName" value="${FOREIGN_VIDEO}">
-</form></body></html>`;
-}
-
-async function recentNames() {
-    const answer = await (await fetch(server.baseUrl + 'api/videos/recent')).json();
-    return answer.videos.map((v) => v.fileName);
-}
+let server, browser, foreign, videoId;
 
 before(async () => {
-    server = await h.startServer(process.env.LIRRA_SERVER, {
-        'Own Page.en.srt': h.srt([[1000, 2000, 'Hello']]),
-    });
+    server = await h.startServer({ 'Own Page.en.srt': h.srt([[1000, 2000, 'Hello']]) });
     videoId = await h.openVideo(server.baseUrl, VIDEO, 1000, 'abc1');
+    // The other web page: a form aimed at the service's lookup.
     foreign = http.createServer((req, res) => {
         res.writeHead(200, { 'Content-Type': 'text/html; charset=utf-8' });
-        res.end(foreignPage(server.baseUrl));
+        res.end(`<!DOCTYPE html><html><body><iframe name="sink"></iframe>
+<form id="form" method="POST" target="sink" action="${server.baseUrl}Player/GetSubtitlesToDownload">
+<input name="fileSize" value="1"><input name="movieHash" value="abc"><input name="fileName" value="Foreign Page.mkv">
+</form></body></html>`);
     });
     await new Promise((resolve) => foreign.listen(0, '127.0.0.1', resolve));
-    foreignUrl = `http://127.0.0.1:${foreign.address().port}/`;
     browser = await h.launchBrowser(['--host-resolver-rules=MAP rebound.test 127.0.0.1']);
 });
 
@@ -48,52 +32,40 @@ after(async () => {
     if (server) server.stop();
 });
 
-describe('other origins', () => {
-    it('a page from another local origin can neither post a form to the service nor fetch from it', async () => {
-        const page = await browser.context.newPage();
-        await page.goto(foreignUrl);
-        const formAnswer = page.waitForResponse((r) => r.url().endsWith('/Player/GetSubtitlesToDownload'));
-        await page.evaluate(() => document.getElementById('form').submit());
-        assert.equal((await formAnswer).status(), 403);
+it('another origin can neither post a form to the service nor fetch from it, nor a rebound host name get a page', async () => {
+    const page = await browser.context.newPage();
+    await page.goto(`http://127.0.0.1:${foreign.address().port}/`);
+    const formAnswer = page.waitForResponse((r) => r.url().endsWith('/Player/GetSubtitlesToDownload'));
+    await page.evaluate(() => document.getElementById('form').submit());
+    assert.equal((await formAnswer).status(), 403);
+    const results = await page.evaluate(async (base) => {
+        const outcome = (p) => p.then((r) => `${r.type} ${r.status}`, (e) => e.name);
+        const lookup = base + 'Player/GetSubtitlesToDownload';
+        const body = new URLSearchParams({ fileSize: '1', movieHash: 'abd', fileName: 'Foreign Page.mkv' });
+        return {
+            read: await outcome(fetch(base + 'api/videos/recent')),
+            post: await outcome(fetch(lookup, { method: 'POST', mode: 'no-cors', body })),
+            json: await outcome(fetch(lookup, { method: 'POST', body: '{}', headers: { 'Content-Type': 'application/json' } })),
+        };
+    }, server.baseUrl);
+    // The read and the preflighted post fail as the page sees them; the blind post is opaque.
+    assert.deepEqual(results, { read: 'TypeError', post: 'opaque 0', json: 'TypeError' });
+    const recent = await (await fetch(server.baseUrl + 'api/videos/recent')).json();
+    assert.deepEqual(recent.videos.map((v) => v.fileName), [VIDEO]);
+    const response = await page.goto(`http://rebound.test:${new URL(server.baseUrl).port}/Player/Home`);
+    assert.equal(response.status(), 421);
+    assert.equal(await page.$('#recent-videos'), null);
+    await page.close();
+});
 
-        const lookup = `${server.baseUrl}Player/GetSubtitlesToDownload`;
-        const results = await page.evaluate(async ([base, lookupUrl, name]) => {
-            const outcome = (p) => p.then((r) => `${r.type} ${r.status}`, (e) => e.name);
-            const body = new URLSearchParams({ fileSize: '1', movieHash: 'abd', fileName: name });
-            return {
-                read: await outcome(fetch(base + 'api/videos/recent')),
-                post: await outcome(fetch(lookupUrl, { method: 'POST', mode: 'no-cors', body })),
-                json: await outcome(fetch(lookupUrl, { method: 'POST', body: JSON.stringify({}),
-                                                       headers: { 'Content-Type': 'application/json' } })),
-            };
-        }, [server.baseUrl, lookup, FOREIGN_VIDEO]);
-        // The read and the preflighted post fail as the page sees them; the blind post is opaque.
-        assert.deepEqual(results, { read: 'TypeError', post: 'opaque 0', json: 'TypeError' });
-        assert.deepEqual(await recentNames(), [VIDEO]);
-        await page.close();
-    });
-
-    it('a host name resolved to loopback gets no page', async () => {
-        const page = await browser.context.newPage();
-        const port = new URL(server.baseUrl).port;
-        const response = await page.goto(`http://rebound.test:${port}/Player/Home`);
-        assert.equal(response.status(), 421);
-        assert.equal(await page.$('#recent-videos'), null);
-        await page.close();
-    });
-
-    it("the service's own pages still read and change what it holds", async () => {
-        const { page, errors } = await h.openPage(browser.context, server.baseUrl + 'Player/Home');
-        await h.waitFor(() => page.$eval('#recent-videos', (e, name) => e.textContent.includes(name), VIDEO), 'the video');
-        const status = await page.evaluate(async (id) => {
-            const res = await fetch(`../api/videos/${id}/subtitles`, {
-                method: 'POST', headers: { 'Content-Type': 'application/json' },
-                body: JSON.stringify({ fileName: 'Mine.srt', text: '1\n00:00:01,000 --> 00:00:02,000\nMine\n' }),
-            });
-            return res.status;
-        }, videoId);
-        assert.equal(status, 201);
-        assert.deepEqual(errors, []);
-        await page.close();
-    });
+it("the service's own pages still read and change what it holds", async () => {
+    const { page, errors } = await h.openPage(browser.context, server.baseUrl + 'Player/Home');
+    await h.waitFor(() => page.$eval('#recent-videos', (e, name) => e.textContent.includes(name), VIDEO), 'the video');
+    const status = await page.evaluate(async (id) => (await fetch(`../api/videos/${id}/subtitles`, {
+        method: 'POST', headers: { 'Content-Type': 'application/json' },
+        body: JSON.stringify({ fileName: 'Mine.srt', text: '1\n00:00:01,000 --> 00:00:02,000\nMine\n' }),
+    })).status, videoId);
+    assert.equal(status, 201);
+    assert.deepEqual(errors, []);
+    await page.close();
 });

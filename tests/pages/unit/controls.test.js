@@ -1,5 +1,6 @@
 // The player page's controls and keys: the commands they send through the bridge, the steps
-// of speed and volume, the shortcut table and the values asked of the player.
+// of speed and volume, the shortcuts, the values asked of the player, auto-pause, line jumps and
+// the play state inferred from the clock.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
@@ -21,29 +22,21 @@ const cues = [
     { start: 8400, end: 9500, text: 'three' },
 ];
 
-// A transport on the real bridge, clock-driven; what it sends and shows is recorded. (The bridge
+// A transport on the real bridge, clock-driven; what it sends and tells is recorded. (The bridge
 // sends only the last of a task's commands of one name with arguments: tick between them.)
 function rig(track) {
     const clock = new FakeClock();
     const events = new EventHub();
-    const sent = [];
-    const toasts = [];
-    const shown = [];
+    const sent = [], toasts = [];
     const bridge = new Bridge({ navigate: (url) => sent.push(url), on: (n, f) => events.on(n, f), off: (n, f) => events.off(n, f),
                                 setTimeout: (f, ms) => clock.setTimeout(f, ms), clearTimeout: (id) => clock.clearTimeout(id) });
-    const paused = [];
     const transport = new Transport({
         bridge, playState: new PlayState(() => clock.now()), lineNav: new LineNavigator(() => clock.now()),
-        autoPause: new AutoPause((line) => paused.push(line)), toast: (t) => toasts.push(t),
-        followed: () => track,
-        view: {
-            showPlaying: (playing) => shown.push(playing ? 'playing' : 'paused'),
-            showVolume: (v, muted) => shown.push(`volume ${v}${muted ? ' muted' : ''}`),
-            showSpeed: (rate) => shown.push(`speed ${rate}`),
-        },
+        autoPause: new AutoPause(() => {}), toast: (t) => toasts.push(t), followed: () => track,
+        view: { showPlaying() {}, showVolume() {}, showSpeed() {} },
     });
     const sentNow = () => { clock.advance(0); return sent.splice(0).map((u) => u.replace('app:///Execute/', '')); };
-    return { clock, transport, toasts, shown, paused, sentNow };
+    return { clock, transport, toasts, sentNow };
 }
 
 test('controls and keys send the player these commands and tell the learner this', () => {
@@ -77,98 +70,157 @@ test('controls and keys send the player these commands and tell the learner this
     const none = rig(null);
     none.transport.jumpLine('repeat');
     assert.deepEqual([none.sentNow(), none.toasts], [[], ['No subtitles to move through.']]);
+    // A clock reading that is no number is no time (auto-pause on the clock: the browser's player page test).
+    for (const reading of [null, undefined, NaN, '3000', Infinity]) assert.equal(none.transport.clock(reading), null);
 });
 
-test('the controls show what was sent: volume unmuted, speed, and play state with each command', () => {
-    const r = rig(new CueTrack(cues));
-    r.transport.player.muted = true;
-    r.transport.setVolume(120);
-    r.transport.setSpeed(1.5);
-    r.transport.togglePlay();
-    r.transport.command('Pause');
-    assert.deepEqual(r.shown, ['paused', 'volume 120', 'paused', 'speed 1.5', 'playing', 'paused']);
-});
-
-test('the clock feeds line jumps and auto-pause; a reading that is no number is no time', () => {
-    const r = rig(new CueTrack(cues));
-    r.transport.autoPause.setEnabled(true);
-    for (let t = 2000; t <= 3000; t += 100) assert.equal(r.transport.clock(t), t);
-    assert.deepEqual(r.paused, [0]);
-    r.transport.jumpLine('next');
-    assert.deepEqual(r.sentNow(), ['SeekTo?position=8', 'Play']);
-    for (const reading of [null, undefined, NaN, '3000', Infinity]) {
-        assert.equal(r.transport.clock(reading), null);
-        assert.equal(r.transport.player.time, null);
-    }
-});
-
-test('speed steps: one step each way from a listed speed or from between two', () => {
-    const cases = [[1, -1, 0.85], [2, 1, null], [0.5, -1, null], [0.8, 1, 0.85], [0.8, -1, 0.75],
-                   [0.25, 1, 0.5], [1.0000001, 1, 1.1]];
+test('speed steps from a listed speed or from between two; audio tracks in the engine\'s order', () => {
+    const cases = [[1, -1, 0.85], [2, 1, null], [0.5, -1, null], [0.8, 1, 0.85], [0.8, -1, 0.75], [0.25, 1, 0.5], [1.0000001, 1, 1.1]];
     for (const [rate, direction, expected] of cases) assert.equal(nextSpeed(rate, direction), expected, `${rate} ${direction}`);
-});
-
-test('audio tracks in the engine\'s order, without entries that are no track number', () => {
     assert.deepEqual(audioEntries({ audioTracks: { 'Français': 2, 'English': '1', 'Commentary': 'x', 'Deutsch': 10 } }),
                      [{ name: 'English', index: 1 }, { name: 'Français', index: 2 }, { name: 'Deutsch', index: 10 }]);
-    assert.deepEqual(audioEntries({ audioTracks: {} }), []);
 });
 
-test('each shortcut asks for its action; modifiers and form fields keep their keys', () => {
+test('a key asks for its action: Shift picks the second, the card takes the arrows, modifiers and fields keep theirs', () => {
     const cases = [
-        // key, shift, modifier, in a form field, action
-        [' ', false, null, false, 'togglePlay'],
-        ['ArrowLeft', true, null, false, 'back'],
-        ['R', true, null, false, 'repeatLine'],
-        ['T', true, null, false, 'toggleNative'],
-        ['m', false, null, false, 'toggleMute'],
-        ['?', true, null, false, 'toggleHelp'],
-        ['Escape', false, null, true, 'closeAll'],
-        [' ', false, null, true, null],
-        ['ArrowLeft', false, 'ctrlKey', false, null],
-        ['m', false, 'metaKey', false, null],
-        ['toString', false, null, false, null],
+        // key, shift, modifier, in a form field, a word's card open, action
+        [' ', false, null, false, false, 'togglePlay'],
+        ['ArrowLeft', true, null, false, false, 'back'],
+        ['K', true, null, false, false, 'markLineKnown'],
+        ['Escape', false, null, true, false, 'closeAll'],
+        ['ArrowLeft', false, null, false, true, 'previousWord'],
+        ['ArrowRight', true, null, false, true, 'forward'],
+        ['Escape', false, null, false, true, 'closeWord'],
+        [' ', false, null, true, false, null],
+        ['ArrowLeft', false, 'ctrlKey', false, false, null],
+        ['toString', false, null, false, true, null],
     ];
-    for (const [key, shiftKey, modifier, inField, action] of cases) {
+    for (const [key, shiftKey, modifier, inField, open, action] of cases) {
         const e = { key, shiftKey };
         if (modifier) e[modifier] = true;
-        assert.equal(keys.actionFor(e, inField), action, JSON.stringify([key, shiftKey, modifier, inField]));
+        assert.equal(keys.actionFor(e, inField, open), action, JSON.stringify([key, shiftKey, modifier, inField, open]));
     }
     const ran = [];
-    assert.equal(keys.handle({ key: 'm' }, false, { toggleMute: () => ran.push('mute') }), true);
-    assert.equal(keys.handle({ key: 'l' }, false, { toggleMute: () => ran.push('mute') }), false, 'no such action');
+    assert.deepEqual(['m', 'l'].map((key) => keys.handle({ key }, false, { toggleMute: () => ran.push('mute') })), [true, false]);
     assert.deepEqual(ran, ['mute']);
 });
 
-test('the player\'s values: asked in order, asked again after a drop, implausible replies ignored', () => {
-    const asked = [];
-    const bridge = { request: (name, onReply, onTimeout) => asked.push({ name, onReply, onTimeout }) };
-    const applied = [];
-    const apply = {};
+test('the player\'s values: implausible replies ignored, a dropped request asked twice more', () => {
+    const asked = [], applied = [], apply = {};
     playervalues.NAMES.forEach((name) => { apply[name] = (v) => applied.push([name, v]); });
-    playervalues.askAll(bridge, apply);
-    assert.deepEqual(asked.map((a) => a.name), ['Duration', 'Volume', 'PlaybackSpeed', 'AudioInfo', 'IsFullscreen', 'FileName']);
-    const reply = (name, value) => asked.filter((a) => a.name === name).pop().onReply(value);
-    const cases = [
-        ['Duration', [95000, 0, -1, '95000'], [95000, 0]],
-        ['Volume', [250.4, -3, 99.6, Infinity], [200, 0, 100]],
-        ['PlaybackSpeed', [0.75, 0], [0.75]],
-        ['AudioInfo', [{ audioTracks: { English: 1 } }, 'x'], [{ audioTracks: { English: 1 } }]],
-        ['IsFullscreen', [true, 'true'], [true]],
-        ['FileName', ['Walk.mkv', 5], ['Walk.mkv']],
-    ];
-    for (const [name, replies, taken] of cases) {
-        applied.length = 0;
-        replies.forEach((v) => reply(name, v));
-        assert.deepEqual(applied, taken.map((v) => [name, v]), name);
-    }
-    // A dropped request is asked twice more, then given up.
+    playervalues.askAll({ request: (name, onReply, onTimeout) => asked.push({ name, onReply, onTimeout }) }, apply);
+    const replies = { Duration: [95000, 0, -1, '95000'], Volume: [250.4, -3, 99.6, Infinity], PlaybackSpeed: [0.75, 0],
+                      AudioInfo: [{ audioTracks: {} }, 'x'], IsFullscreen: [true, 'true'], FileName: ['Walk.mkv', 5] };
+    for (const a of asked) replies[a.name].forEach((v) => a.onReply(v));
+    assert.deepEqual(applied, [['Duration', 95000], ['Duration', 0], ['Volume', 200], ['Volume', 0], ['Volume', 100],
+                               ['PlaybackSpeed', 0.75], ['AudioInfo', { audioTracks: {} }], ['IsFullscreen', true], ['FileName', 'Walk.mkv']]);
     const first = asked.length;
-    asked.find((a) => a.name === 'Volume').onTimeout();
-    asked[asked.length - 1].onTimeout();
-    asked[asked.length - 1].onTimeout();
+    for (let i = 0; i < 3; ++i) asked[i ? asked.length - 1 : 1].onTimeout();
     assert.deepEqual(asked.slice(first).map((a) => a.name), ['Volume', 'Volume']);
     applied.length = 0;
-    reply('Volume', 20);
+    asked[asked.length - 1].onReply(20);
     assert.deepEqual(applied, [['Volume', 20]], 'a late try still applies');
+});
+
+// Auto-pause, line jumps and the inferred play state on their own.
+const heard = [
+    { start: 1000, end: 2500, text: 'one' },
+    { start: 2200, end: 4000, text: 'two' },     // overlaps the end of one
+    { start: 6400, end: 7900, text: 'three' },
+    { start: 12000, end: 13000, text: 'four' },
+];
+
+test('auto-pause stops once at the end of each line heard, as shown, never over a seek', () => {
+    const cases = [
+        // offset, clock readings [from, to] played in 100 ms steps or single readings, lines paused at
+        [0, [[0, 3900]], [], 'one ends at 2.5 s while two is being heard'],
+        [0, [[0, 8600]], [1, 2], 'nothing in the gap'],
+        [500, [[6000, 8300]], []],
+        [500, [[6000, 8400]], [2], 'the pause follows the line as shown'],
+        [0, [[6000, 7000], 9000, 2000], [], 'a seek bar jump over the end of three, and back'],
+    ];
+    for (const [offset, readings, expected, why] of cases) {
+        const track = new CueTrack(heard, offset);
+        const paused = [];
+        const ap = new AutoPause((line) => paused.push(line));
+        ap.update(0, track);
+        ap.setEnabled(true);
+        for (const r of readings) {
+            if (Array.isArray(r)) for (let t = r[0]; t <= r[1]; t += 100) ap.update(t, track);
+            else ap.update(r, track);
+        }
+        assert.deepEqual(paused, expected, why);
+    }
+    const off = new AutoPause(() => assert.fail('paused while off'));
+    for (let t = 0; t <= 5000; t += 100) off.update(t, new CueTrack(heard));
+});
+
+test('a jump lands on the whole second before the line without pausing at the line before', () => {
+    const track = new CueTrack([{ start: 1000, end: 5050, text: 'before' }, { start: 5100, end: 6000, text: 'next' }]);
+    const paused = [];
+    const ap = new AutoPause((line) => paused.push(line));
+    const play = (from, to) => { for (let t = from; t <= to; t += 100) ap.update(t, track); };
+    ap.setEnabled(true);
+    ap.update(800, track);
+    ap.jumped(5100);
+    play(5000, 5500);   // the seek lands at 5 s, where "before" still shows
+    assert.deepEqual(paused, []);
+    play(5600, 6100);
+    assert.deepEqual(paused, [1]);
+    ap.jumped(5100);    // repeating it pauses again at its end
+    play(5000, 6100);
+    assert.deepEqual(paused, [1, 1]);
+});
+
+test('jumping line by line: twice back goes back two lines before the clock follows; edges', () => {
+    const clock = new FakeClock();
+    const track = new CueTrack(heard);
+    const nav = new LineNavigator(() => clock.now());
+    assert.equal(nav.jump(track, 'repeat').index, 0, 'before any clock: the first line');
+    nav.forget();
+    nav.position(7000);
+    assert.deepEqual(nav.jump(track, 'previous'), { index: 1, target: 2200, seconds: 2 });
+    nav.position(7100);            // a reading from before the seek took effect
+    assert.deepEqual(nav.jump(track, 'previous'), { index: 0, target: 1000, seconds: 1 });
+    nav.position(1000);            // the seek has landed, short of the line
+    assert.equal(nav.jump(track, 'next').index, 1, 'from the line jumped to, not from 1 s');
+    nav.position(2200);
+    nav.position(2300);
+    assert.equal(nav.jump(track, 'repeat').index, 1);
+    nav.forget();
+    nav.position(12500);
+    assert.equal(nav.jump(track, 'next'), null);
+    assert.equal(nav.jump(track, 'previous').index, 2);
+    clock.advance(3500);
+    nav.position(12600);
+    assert.equal(nav.reference(), 12600, 'a jump the clock never confirms is forgotten after a while');
+    assert.equal(nav.jump(new CueTrack([]), 'next'), null);
+    assert.equal(nav.jumpTo(track, 9), null);
+    assert.equal(nav.jumpTo(new CueTrack(heard, -1500), 0).seconds, 0, 'never before the start');
+});
+
+test('the play state follows the clock, and a command until the clock can confirm it', () => {
+    const clock = new FakeClock();
+    const state = new PlayState(() => clock.now());
+    const steps = [
+        // ms passed, clock reading (undefined: none), command, playing
+        [0, undefined, undefined, false],
+        [0, 1000, undefined, false],
+        [100, 1100, undefined, true],
+        [1300, undefined, undefined, false, 'a clock that stands still'],
+        [0, undefined, true, true],
+        [1600, undefined, undefined, false, 'Play that never took effect'],
+        [0, 1200, false, false],
+        [100, 1300, undefined, false, 'still moving just after Pause'],
+        [1500, null, undefined, false],
+        [2000, 40000, undefined, false, 'a seek while paused moves the clock by a jump'],
+        [0, 12000, undefined, false, 'or backwards'],
+        [0, 12040, undefined, true],
+    ];
+    for (const [passed, reading, command, playing, why] of steps) {
+        clock.advance(passed);
+        if (reading !== undefined) state.clock(reading);
+        if (command !== undefined) state.commanded(command);
+        assert.equal(state.isPlaying(), playing, why || JSON.stringify([passed, reading, command]));
+    }
 });

@@ -1,5 +1,5 @@
-// A hand-driven clock with timers, an event hub standing in for jQuery on window, and a
-// document that builds plain node objects.
+// A hand-driven clock with timers, an event hub standing in for jQuery on window, a document
+// that builds plain node objects, localStorage in memory and jQuery's ajax.
 'use strict';
 
 class FakeClock {
@@ -52,4 +52,38 @@ const fakeDocument = {
     createTextNode: (text) => new FakeNode(null, text),
 };
 
-module.exports = { FakeClock, EventHub, FakeNode, fakeDocument };
+class MemoryStorage {
+    constructor() { this.map = new Map(); }
+    get length() { return this.map.size; }
+    key(i) { return Array.from(this.map.keys())[i] ?? null; }
+    getItem(k) { return this.map.has(k) ? this.map.get(k) : null; }
+    setItem(k, v) { this.map.set(k, String(v)); }
+    removeItem(k) { this.map.delete(k); }
+}
+
+// jQuery's ajax as the pages use it: a deferred per call, settled by the test (answer, refuse)
+// or at once by respond(options, index) when given ({ fail: xhr } refuses).
+function fakeAjax(respond, clock) {
+    const calls = [];
+    const ajax = (options) => {
+        const handlers = [];
+        let settled = null;
+        const fire = () => {
+            if (settled) handlers.splice(0).forEach(([k, f]) => { if (k === settled[0] || k === 'always') f(...settled[1]); });
+        };
+        const promise = {};
+        for (const kind of ['done', 'fail', 'always']) promise[kind] = (f) => { handlers.push([kind, f]); fire(); return promise; };
+        const call = { options, at: clock ? clock.now() : 0,
+                       answer: (...args) => { settled = ['done', args]; fire(); },
+                       refuse: (xhr) => { settled = ['fail', [xhr || {}]]; fire(); } };
+        calls.push(call);
+        if (respond) {
+            const r = respond(options, calls.length - 1);
+            if (r && r.fail) call.refuse(r.fail); else call.answer(r);
+        }
+        return promise;
+    };
+    return { ajax, calls };
+}
+
+module.exports = { FakeClock, EventHub, FakeNode, fakeDocument, MemoryStorage, fakeAjax };

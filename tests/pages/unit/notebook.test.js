@@ -1,13 +1,12 @@
-// The notebook on the pages: what the player page saves for a line and for a word, S and the
-// card's state, the bridge arguments of "Watch this moment", and sending many items to Anki in
-// batches that stop at the first batch that says why.
+// The notebook on the pages: what the player page saves for a line and for a word, the bridge
+// arguments of "Watch this moment", and sending many items to Anki in batches that stop at the
+// first batch that says why. (S and its note: the browser's notebook journey.)
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const web = require('./web.js');
 const save = web('notebooksave.js');
 const list = web('notebooklist.js');
-const keys = web('keys.js');
 const bridgeModule = web('bridge.js');
 const { CueTrack } = web('cues.js');
 
@@ -54,43 +53,6 @@ test('a word keeps its headword and what its card showed, bounded', () => {
                      { word: 'xyzzy', definition: '' });
     assert.deepEqual(save.wordFields(null, 'Spanish'), { word: '', definition: '' });
     assert.equal(save.wordFields({ matched: 'a'.repeat(500), entries: [{ headword: 1 }] }).word.length, 100);
-});
-
-test('S saves the line, or the word while its card is open, and says so in the corner', () => {
-    assert.equal(keys.actionFor({ key: 's' }, false, false), 'saveToNotebook');
-    assert.equal(keys.actionFor({ key: 'S' }, false, true), 'saveToNotebook');
-    assert.equal(keys.actionFor({ key: 's' }, true, false), null);  // typing in a field
-
-    const posted = [];
-    const notes = [];
-    const lookup = { open: false, answer: null, isOpen() { return this.open; } };
-    const saver = new save.NotebookSave({
-        ajax(options) {
-            posted.push(JSON.parse(options.data));
-            return { done(fn) { fn({ id: 7 }, 'success', { status: posted.length > 1 ? 200 : 201 }); return this; },
-                     fail() { return this; } };
-        },
-        videoId: '12', lookup, time: () => 1500, language: () => 'Spanish',
-        tracks: () => ({ target: new CueTrack([{ start: 1000, end: 2000, text: 'Run!' }]), native: null }),
-    });
-    saver.note = (text, failed) => notes.push([text, !!failed]);
-    saver.save();
-    saver.save();
-    lookup.open = true;
-    saver.save();  // the card has no answer yet
-    lookup.answer = { entries: [{ headword: 'run', definitions: ['move fast'] }] };
-    saver.save();
-    assert.deepEqual(posted, [
-        { startMs: 1000, endMs: 2000, text: 'Run!', translation: '', videoId: 12 },
-        { startMs: 1000, endMs: 2000, text: 'Run!', translation: '', videoId: 12 },
-        { startMs: 1000, endMs: 2000, text: 'Run!', translation: '', videoId: 12, word: 'run', definition: 'move fast' },
-    ]);
-    assert.deepEqual(notes, [
-        ['Line saved to your notebook', false],
-        ['Line is already in your notebook', false],
-        ['Wait for the word\'s card, then save it.', true],
-        ['“run” is already in your notebook', false],
-    ]);
 });
 
 test('"Watch this moment" sends the path so the bridge needs no escaping, and only for a known file', () => {

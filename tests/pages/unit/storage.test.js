@@ -1,48 +1,49 @@
-// What the pages remember, and the watch statistics.
+// What the pages remember, the watch statistics and the online settings' texts.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const web = require('./web.js');
 const { Prefs, MAX_VIDEOS } = web('prefs.js');
 const stats = web('stats.js');
+const onlineSettings = web('onlinesettings.js');
+const { MemoryStorage } = require('./fakes.js');
 
-class MemoryStorage {
-    constructor() { this.map = new Map(); }
-    get length() { return this.map.size; }
-    key(i) { return Array.from(this.map.keys())[i] ?? null; }
-    getItem(k) { return this.map.has(k) ? this.map.get(k) : null; }
-    setItem(k, v) { this.map.set(k, String(v)); }
-    removeItem(k) { this.map.delete(k); }
-}
+const saved = (target, native, nativeOffset) => ({
+    target: { track: target, offset: 0 }, native: { track: native, offset: nativeOffset || 0 } });
 
-test('per-video tracks and offsets survive a reload, rounded and bounded', () => {
+test('per-video tracks, offsets and fits survive a reload, rounded and bounded', () => {
     const storage = new MemoryStorage();
     new Prefs(storage).setVideo('42', { target: { track: 7, offset: 349 }, native: { track: -1, offset: -70000 } });
-    const video = new Prefs(storage).video('42');
-    assert.deepEqual(video, { target: { track: 7, offset: 300 }, native: { track: -1, offset: -60000 } });
-    assert.deepEqual(new Prefs(storage).video('43'), { target: { track: null, offset: 0 }, native: { track: null, offset: 0 } });
+    assert.deepEqual(new Prefs(storage).video('42'), { target: { track: 7, offset: 300 }, native: { track: -1, offset: -60000 } });
+    assert.deepEqual(new Prefs(storage).video('43'), saved(null, null));
+    // The fits are on unless turned off; choosing tracks or offsets keeps the choice.
+    const prefs = new Prefs(storage);
+    assert.equal(prefs.aligned('5'), true);
+    prefs.setVideo('5', saved(1, 2, 300));
+    prefs.setAligned('5', false);
+    prefs.setVideo('5', saved(1, 2, 400));
+    const again = new Prefs(storage);
+    assert.deepEqual([again.aligned('5'), again.aligned('6')], [false, true]);
+    assert.deepEqual(again.video('5'), saved(1, 2, 400));
+    again.setAligned('5', true);
+    assert.equal(new Prefs(storage).aligned('5'), true);
 });
 
-test('bad stored data and a storage that throws give defaults', () => {
+test('bad stored data and a storage that throws give defaults; settings change one at a time', () => {
     const storage = new MemoryStorage();
-    storage.setItem('lirra.video.1', '{not json');
-    storage.setItem('lirra.video.2', JSON.stringify({ target: { track: 'x', offset: 'y' }, native: 5 }));
-    storage.setItem('lirra.player', JSON.stringify({ showNative: 'no', autoPause: 1 }));
-    storage.setItem('lirra.nativeLanguage', '<b>');
+    const stored = { 'lirra.video.1': '{not json', 'lirra.video.2': '{"target": {"track": "x", "offset": "y"}, "native": 5}',
+                     'lirra.video.7': '{"aligned": "no"}', 'lirra.player': '{"showNative": "no", "autoPause": 1}', 'lirra.nativeLanguage': '<b>' };
+    for (const [k, v] of Object.entries(stored)) storage.setItem(k, v);
     const prefs = new Prefs(storage);
-    assert.deepEqual(prefs.video('1').target, { track: null, offset: 0 });
-    assert.deepEqual(prefs.video('2'), { target: { track: null, offset: 0 }, native: { track: null, offset: 0 } });
-    assert.deepEqual(prefs.player(), { showTarget: true, showNative: true, autoPause: false, markNew: false, tutorialSeen: false });
-    assert.equal(prefs.language(), null);
-
-    const throwing = { getItem() { throw new Error('denied'); }, setItem() { throw new Error('full'); } };
-    const broken = new Prefs(throwing);
+    assert.deepEqual([prefs.video('1'), prefs.video('2'), prefs.aligned('7'), prefs.language()], [saved(null, null), saved(null, null), true, null]);
+    const defaults = { showTarget: true, showNative: true, autoPause: false, markNew: false, tutorialSeen: false };
+    assert.deepEqual(prefs.player(), defaults);
+    const broken = new Prefs({ getItem() { throw new Error('denied'); }, setItem() { throw new Error('full'); } });
     assert.doesNotThrow(() => broken.setPlayer({ autoPause: true }));
-    assert.equal(broken.language(), null);
-    // Settings change one at a time.
+    assert.deepEqual([broken.language(), broken.player()], [null, defaults]);
     prefs.setPlayer({ autoPause: true });
     prefs.setPlayer({ showNative: false });
-    assert.deepEqual(prefs.player(), { showTarget: true, showNative: false, autoPause: true, markNew: false, tutorialSeen: false });
+    assert.deepEqual(prefs.player(), { ...defaults, showNative: false, autoPause: true });
 });
 
 test('only the most recently changed videos are kept', () => {
@@ -50,12 +51,9 @@ test('only the most recently changed videos are kept', () => {
     let now = 0;
     const prefs = new Prefs(storage, () => ++now);
     storage.setItem('lirra.player', '{}');
-    for (let id = 1; id <= MAX_VIDEOS + 5; ++id) {
-        prefs.setVideo(String(id), { target: { track: id, offset: 0 }, native: { track: null, offset: 0 } });
-    }
-    prefs.setVideo('3', { target: { track: 3, offset: 100 }, native: { track: null, offset: 0 } });
-    const videos = Array.from(storage.map.keys()).filter((k) => k.startsWith('lirra.video.'));
-    assert.equal(videos.length, MAX_VIDEOS);
+    for (let id = 1; id <= MAX_VIDEOS + 5; ++id) prefs.setVideo(String(id), saved(id, null));
+    prefs.setVideo('3', saved(3, null, 100));
+    assert.equal(Array.from(storage.map.keys()).filter((k) => k.startsWith('lirra.video.')).length, MAX_VIDEOS);
     assert.ok(storage.getItem('lirra.video.3'), 'touched again: kept');
     assert.equal(storage.getItem('lirra.video.1'), null);
     assert.ok(storage.getItem('lirra.player'), 'other settings untouched');
@@ -72,9 +70,27 @@ test('watch statistics: days in a row, this week, totals', () => {
     ];
     assert.deepEqual(stats.summarize(videos, now), { videos: 7, thisWeek: 5, streak: 3, subtitles: 7 });
     // Nothing opened today yet: the streak up to yesterday still counts.
-    assert.equal(stats.summarize(videos.slice(1), now).streak, 2);
-    assert.equal(stats.summarize(videos.slice(3), now).streak, 0);
+    assert.deepEqual([1, 3].map((n) => stats.summarize(videos.slice(n), now).streak), [2, 0]);
     // Across the start of summer time (29 March 2026 in much of Europe).
-    const spring = [27, 28, 29, 30].map((d) => ({ lastSeen: new Date(2026, 2, d, 12).getTime(), trackCount: 1 }));
+    const spring = [27, 28, 29, 30].map((d) => ({ lastSeen: day(d), trackCount: 1 }));
     assert.equal(stats.summarize(spring, new Date(2026, 2, 30, 18).getTime()).streak, 4);
+});
+
+test('the online settings panel: each state reads as one sentence; a save sends only what was typed or changed', () => {
+    const states = [
+        [null, /^Off: no key saved, so nothing is sent/],
+        [{ configured: true, status: 'ok', remaining: 17 }, /^On: .* 17 downloads left today\.$/],
+        [{ configured: true, status: 'ok', remaining: null }, /^On: videos without subtitles are looked up\.$/],
+        [{ configured: true, status: 'offline', message: 'The subtitle database could not be reached.' },
+            /could not be reached; Lirra tries again later\. \(The subtitle/],
+        [{ configured: true, status: 'unheard-of' }, /^Off\.$/],
+    ];
+    for (const [state, expected] of states) assert.match(onlineSettings.describe(state), expected, JSON.stringify(state));
+    const saves = [
+        [{ key: 'k1', user: '', password: '', savedUser: '' }, { key: 'k1' }],
+        [{ key: '', user: 'me', password: 'pw', savedUser: '' }, { user: 'me', password: 'pw' }],
+        [{ key: '', user: 'me', password: '', savedUser: 'me' }, {}],
+        [{ key: '', user: '', password: '', savedUser: 'me' }, { user: '' }],
+    ];
+    for (const [form, body] of saves) assert.deepEqual(onlineSettings.changes(form), body);
 });

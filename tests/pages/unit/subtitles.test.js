@@ -1,21 +1,24 @@
-// The player page's subtitle lines: which track each line shows, drawing a line, the line
-// list's translations, and the service's subtitle files (loading with retries, adding a file).
+// The player page's subtitle lines: which track each line shows (drawn: the browser's player
+// page test), the line list's translations, and the service's subtitle files (loading with retries, asking again while
+// the service still reads tracks out of the video, adding a file), and the fits of the lines.
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const web = require('./web.js');
 const { CueTrack } = web('cues.js');
 const { LineTracks } = web('tracks.js');
-const { LineView } = web('linerender.js');
 const { translations } = web('linelist.js');
-const { SubtitleFiles, fileProblem, MAX_FILE_BYTES } = web('subtitlefiles.js');
-const { FakeClock, FakeNode, fakeDocument } = require('./fakes.js');
+const alignment = web('alignment.js');
+const { label } = web('languages.js');
+const { SubtitleFiles, fileProblem, MAX_FILE_BYTES, PENDING_POLL_MS, PENDING_MAX_MS } = web('subtitlefiles.js');
+const { FakeClock, fakeAjax } = require('./fakes.js');
 
 const cue = (start, end, text) => ({ start, end, text });
 const track = (subtitleId, language, cues) => ({ subtitleId, language, fileName: `${subtitleId}.srt`,
                                                   cues: cues || [cue(1000, 2000, `line of ${subtitleId}`)] });
 const saved = (target, native, offsets) => ({ target: { track: target, offset: (offsets || [0, 0])[0] },
                                               native: { track: native, offset: (offsets || [0, 0])[1] } });
+const shown = (lines) => [lines.lines.target.trackId, lines.lines.native.trackId];
 
 test('the track each line shows: the stored choice, else English and the learner\'s language', () => {
     const all = [track(1, 'spa'), track(2, ''), track(3, 'eng'), track(4, 'eng'), track(5, 'fre')];
@@ -33,17 +36,16 @@ test('the track each line shows: the stored choice, else English and the learner
         const lines = new LineTracks('spa');
         lines.replace(list);
         lines.restore(saved(target, native));
-        assert.deepEqual([lines.lines.target.trackId, lines.lines.native.trackId], expected, why || JSON.stringify([target, native]));
+        assert.deepEqual(shown(lines), expected, why || JSON.stringify([target, native]));
         assert.equal(lines.track('target') === null, expected[0] === -1);
     }
 });
 
-test('offsets: restored, stepped and bounded, applied to the cues, and stored with the choice', () => {
+test('offsets are stepped, bounded, applied and stored; added files and empty answers', () => {
     const lines = new LineTracks('spa');
     lines.replace([track(3, 'eng'), track(1, 'spa')]);
     lines.restore(saved(null, null, [300, -200]));
-    assert.equal(lines.track('target').videoStart(0), 1300);
-    assert.equal(lines.track('native').videoStart(0), 800);
+    assert.deepEqual([lines.track('target').videoStart(0), lines.track('native').videoStart(0)], [1300, 800]);
     assert.deepEqual([100, 100, -1000, 90000, null].map((d) => lines.shift('target', d)), [400, 500, -500, 60000, 0]);
     assert.equal(lines.track('target').videoStart(0), 1000);
     lines.shift('native', 100);
@@ -53,18 +55,15 @@ test('offsets: restored, stepped and bounded, applied to the cues, and stored wi
     lines.shift('native', 100);
     lines.setTrack('native', 1);
     assert.equal(lines.track('native').videoStart(0), 1000);
-});
 
-test('an empty answer keeps the tracks held; an added file goes to the line of its language', () => {
-    const lines = new LineTracks('spa');
-    assert.equal(lines.replace([]), true);
-    assert.equal(lines.add([track(7, 'fre'), track(8, 'fre')]), 'native');
-    assert.equal(lines.replace([]), false, 'the service does not know the added file yet');
-    assert.deepEqual(lines.list.map((t) => t.subtitleId), [7, 8]);
-    assert.equal(lines.add([track(9, 'eng')]), 'target');
-    assert.deepEqual([lines.lines.target.trackId, lines.lines.native.trackId], [9, 7]);
-    assert.equal(lines.replace([track(1, 'spa')]), true);
-    assert.deepEqual(lines.list.map((t) => t.subtitleId), [1]);
+    const added = new LineTracks('spa');
+    assert.equal(added.replace([]), true);
+    assert.equal(added.add([track(7, 'fre'), track(8, 'fre')]), 'native');
+    assert.equal(added.replace([]), false, 'the service does not know the added file yet');
+    assert.equal(added.add([track(9, 'eng')]), 'target');
+    assert.deepEqual(shown(added), [9, 7]);
+    assert.equal(added.replace([track(1, 'spa')]), true);
+    assert.deepEqual(added.list.map((t) => t.subtitleId), [1]);
 });
 
 test('the track the tools follow, and the one beside it in the line list', () => {
@@ -72,136 +71,91 @@ test('the track the tools follow, and the one beside it in the line list', () =>
     lines.replace([track(3, 'eng'), track(1, 'spa'), track(2, 'ger', [])]);
     lines.restore(saved(3, 1));
     const english = lines.track('target'), spanish = lines.track('native');
-    const shown = (showTarget, showNative) => ({ showTarget, showNative });
-    const cases = [
-        // settings, followed, companion
-        [shown(true, true), english, spanish],
-        [shown(true, false), english, null],
-        [shown(false, false), spanish, null],
-    ];
-    for (const [settings, followed, companion] of cases) {
-        assert.equal(lines.followed(settings), followed, JSON.stringify(settings));
-        assert.equal(lines.companion(followed, settings), companion, JSON.stringify(settings));
+    const settings = (showTarget, showNative) => ({ showTarget, showNative });
+    for (const [s, followed, companion] of [[settings(true, true), english, spanish], [settings(true, false), english, null],
+                                            [settings(false, false), spanish, null]]) {
+        assert.equal(lines.followed(s), followed, JSON.stringify(s));
+        assert.equal(lines.companion(followed, s), companion, JSON.stringify(s));
     }
     lines.setTrack('native', 2);   // a track without cues
-    assert.equal(lines.followed(shown(false, true)), english, 'a hidden English line before none at all');
+    assert.equal(lines.followed(settings(false, true)), english, 'a hidden English line before none at all');
     lines.setTrack('target', -1);
-    assert.equal(lines.followed(shown(true, true)), null);
-});
-
-test('a line draws the cues showing, as nodes, and only redraws when they change', () => {
-    const element = new FakeNode('div');
-    const view = new LineView(fakeDocument, element);
-    const cues = new CueTrack([cue(1000, 3000, 'one <i>&lt;two&gt;</i>'), cue(2000, 4000, 'three'), cue(5000, 6000, 'a\nb')]);
-    const steps = [
-        // time, visible, force, drew, markup
-        [500, true, false, false, ''],
-        [1500, true, false, true, '<span.sub-text>one <i><two></i></span>'],
-        [1600, true, false, false, '<span.sub-text>one <i><two></i></span>'],
-        [2500, true, false, true, '<span.sub-text>one <i><two></i><br>three</span>'],
-        [2500, false, false, true, ''],
-        [5500, true, false, true, '<span.sub-text>a<br>b</span>'],
-        [5500, true, true, true, '<span.sub-text>a<br>b</span>'],
-        [null, true, false, true, ''],
-    ];
-    for (const [time, visible, force, drew, markup] of steps) {
-        assert.equal(view.render(cues, time, visible, force), drew, `at ${time}`);
-        assert.equal(element.markup, `<div>${markup}</div>`, `at ${time}`);
-    }
-    assert.equal(view.render(null, 1500, true), false, 'no track: nothing to draw, nothing drawn before');
-});
-
-test('a text renderer handed in draws each cue, from the next render on', () => {
-    const element = new FakeNode('div');
-    const view = new LineView(fakeDocument, element);
-    const cues = new CueTrack([cue(1000, 3000, 'big <b>dog</b>')]);
-    view.render(cues, 1500, true);
-    const seen = [];
-    view.setTextRenderer((doc, parent, text, c) => {
-        seen.push([text, c.start]);
-        text.split(' ').forEach((word) => {
-            const span = parent.appendChild(doc.createElement('span'));
-            span.className = 'word';
-            span.appendChild(doc.createTextNode(word));
-        });
-    });
-    assert.equal(view.render(cues, 1600, true), true);
-    assert.deepEqual(seen, [['big <b>dog</b>', 1000]]);
-    assert.equal(element.markup, '<div><span.sub-text><span.word>big</span><span.word><b>dog</b></span></span></div>');
-});
-
-test('the line list pairs each line with the cue of the other line showing at its middle', () => {
-    const english = new CueTrack([cue(1000, 3000, 'a'), cue(4000, 5000, 'b'), cue(8000, 9000, 'c')]);
+    assert.equal(lines.followed(settings(true, true)), null);
+    // The line list pairs each line with the other line's cue showing at its middle (2000, 4500, 8500).
+    const en = new CueTrack([cue(1000, 3000, 'a'), cue(4000, 5000, 'b'), cue(8000, 9000, 'c')]);
     const other = [cue(900, 2900, 'x'), cue(4400, 6000, 'y')];
-    // english middles: 2000, 4500, 8500
-    assert.deepEqual(translations(english, new CueTrack(other)), [0, 1, -1]);
-    assert.deepEqual(translations(english, new CueTrack(other, 1000)), [0, -1, -1]);
-    assert.deepEqual(translations(english, new CueTrack(other, -2500)), [1, -1, -1]);
-    english.setOffset(-1000);
-    assert.deepEqual(translations(english, new CueTrack(other)), [0, -1, -1]);
-    assert.deepEqual(translations(english, null), [-1, -1, -1]);
+    assert.deepEqual([0, 1000, -2500].map((o) => translations(en, new CueTrack(other, o))), [[0, 1, -1], [0, -1, -1], [1, -1, -1]]);
+    assert.deepEqual(translations(en, null), [-1, -1, -1]);
 });
 
-// jQuery's ajax as the module uses it: each call waits for the test to answer it.
-function fakeAjax(clock) {
-    const calls = [];
-    const ajax = (options) => {
-        const call = { options, at: clock.now(), done: [], fail: [] };
-        call.resolve = (data) => call.done.forEach((f) => f(data));
-        call.reject = (xhr) => call.fail.forEach((f) => f(xhr));
-        calls.push(call);
-        const promise = { done(f) { call.done.push(f); return promise; }, fail(f) { call.fail.push(f); return promise; } };
-        return promise;
-    };
-    return { ajax, calls };
-}
-
-function filesRig(videoId) {
+// The tracks of video 42 loaded with the answers in turn (the last one repeats; 'fail' fails).
+function load(answers, videoId = '42') {
     const clock = new FakeClock();
-    const { ajax, calls } = fakeAjax(clock);
-    const toasts = [];
-    const forms = [];
-    const files = new SubtitleFiles({
-        videoId, ajax, toast: (t) => toasts.push(t), setTimeout: (fn, ms) => clock.setTimeout(fn, ms),
-        newForm: () => { const parts = []; forms.push(parts); return { append: (...a) => parts.push(a) }; },
-    });
-    return { clock, calls, toasts, forms, files };
+    const { ajax, calls } = fakeAjax((options, i) => {
+        const answer = answers[Math.min(i, answers.length - 1)];
+        return answer === 'fail' ? { fail: {} } : answer;
+    }, clock);
+    const given = [], toasts = [];
+    const files = new SubtitleFiles({ videoId, ajax, toast: (t) => toasts.push(t),
+                                      setTimeout: (fn, ms) => clock.setTimeout(fn, ms), now: () => clock.now() });
+    files.load((tracks, fileName) => { given.push([tracks.map((t) => t.subtitleId), fileName]); return tracks.length > 0; });
+    clock.advance(10 * 60 * 1000);
+    return { times: calls.map((c) => c.at), calls, given, toasts };
 }
 
-test('the tracks are asked again after a failed or empty answer, then the learner is told', () => {
-    const list = [track(1, 'eng')];
+test('the tracks are asked again after a failed or empty answer, every 2 s while pending, then the learner is told', () => {
+    const list = [track(1, 'eng')], none = 'No subtitles yet: add a file in the Subtitles menu.';
     const cases = [
-        // answers in turn ('fail' or the data), what the page was given [tracks, file name],
-        // when it asked (ms), what the learner is told
-        [[{ tracks: list }], [[1, null]], [0], []],
-        [['fail', { tracks: [], fileName: '' }, { tracks: list, fileName: 'v.mkv' }], [[0, ''], [1, 'v.mkv']], [0, 1000, 3000], []],
-        [['fail', 'fail', 'fail', 'fail'], [], [0, 1000, 3000, 7000], ['The subtitles could not be loaded.']],
-        [[{}, { tracks: 'x', fileName: 5 }, null, { tracks: [] }], [[0, null], [0, null], [0, null], [0, null]],
-         [0, 1000, 3000, 7000], ['No subtitles yet: add a file in the Subtitles menu.']],
+        // answers in turn, when the page asked (ms), what it was given, what the learner is told
+        [[{ tracks: list }], [0], [[[1], null]], []],
+        [['fail', { tracks: [], fileName: '' }, { tracks: list, fileName: 'v.mkv' }], [0, 1000, 3000], [[[], ''], [[1], 'v.mkv']], []],
+        [['fail'], [0, 1000, 3000, 7000], [], ['The subtitles could not be loaded.']],
+        [[{}, { tracks: 'x', fileName: 5 }, null, { tracks: [] }], [0, 1000, 3000, 7000], Array(4).fill([[], null]), [none]],
+        [[{ tracks: [], pending: true }, { tracks: list, pending: true }, { tracks: [track(1, 'eng'), track(2, 'spa')], pending: false }],
+         [0, 2000, 4000], [[[], null], [[1], null], [[1, 2], null]], []],
+        [[{ tracks: [], pending: true }, 'fail', { tracks: [track(3, '')] }], [0, 2000, 3000], [[[], null], [[3], null]], [],
+         'a failed answer while pending is asked again as before'],
     ];
-    for (const [answers, given, times, toasts] of cases) {
-        const rig = filesRig('42');
-        const got = [];
-        rig.files.load((tracks, fileName) => { got.push([tracks.length, fileName]); return tracks.length > 0; });
-        answers.forEach((answer, i) => {
-            while (rig.calls.length <= i && rig.clock.now() < 60000) rig.clock.advance(100);
-            if (answer === 'fail') rig.calls[i].reject({}); else rig.calls[i].resolve(answer);
-        });
-        rig.clock.advance(60000);
-        assert.deepEqual(rig.calls.map((c) => c.at), times, JSON.stringify(answers));
-        assert.deepEqual(rig.calls[0].options, { url: '../api/videos/42/tracks', dataType: 'json', cache: false, timeout: 8000 });
-        assert.deepEqual(got, given);
-        assert.deepEqual(rig.toasts, toasts);
+    for (const [answers, times, given, toasts, why] of cases) {
+        const r = load(answers);
+        assert.deepEqual(r.times, times, why || JSON.stringify(answers));
+        assert.deepEqual(r.calls[0].options, { url: '../api/videos/42/tracks', dataType: 'json', cache: false, timeout: 8000 });
+        assert.deepEqual(r.given, given, why || JSON.stringify(answers));
+        assert.deepEqual(r.toasts, toasts);
     }
-    const none = filesRig(null);
-    none.files.load(() => true);
-    assert.equal(none.calls.length, 0, 'no video, nothing to ask');
+    // A service that stays pending is asked for 2 minutes, then as after any empty answer.
+    const r = load([{ tracks: [], pending: true }]);
+    const polls = PENDING_MAX_MS / PENDING_POLL_MS + 1;
+    assert.deepEqual(r.times, Array.from({ length: polls }, (_, i) => i * PENDING_POLL_MS).concat([121000, 123000, 127000]));
+    assert.deepEqual(r.toasts, [none]);
+    assert.equal(load([{ tracks: list }], null).calls.length, 0, 'no video, nothing to ask');
+});
+
+test('tracks that arrive later fill empty lines and change no line that shows a track', () => {
+    const eng = track(1, 'eng'), unknown = track(2, ''), spa = track(3, 'spa'), spa2 = track(4, 'spa');
+    const cases = [
+        // first answer, later answer, stored [target, native], lines after the first, after the later, lines changed
+        [[], [eng, spa], [null, null], [null, null], [1, 3], ['target', 'native'], 'the first tracks are chosen'],
+        [[unknown], [unknown, eng, spa], [null, null], [2, -1], [2, 3], ['native'],
+         'the shown line keeps its file; the empty one takes the new'],
+        [[unknown], [unknown, eng, spa], [null, -1], [2, -1], [2, -1], [], 'the learner chose no line'],
+        [[eng, spa], [eng, spa, spa2], [null, 4], [1, 3], [1, 4], ['native'], 'the learner\'s choice has come'],
+        [[eng], [eng], [null, null], [1, -1], [1, -1], null, 'the same answer changes nothing'],
+    ];
+    for (const [first, later, stored, afterFirst, afterLater, changed, why] of cases) {
+        const lines = new LineTracks('spa');
+        lines.update(first, saved(stored[0], stored[1]));
+        assert.deepEqual(shown(lines), afterFirst, why);
+        const target = lines.track('target');
+        assert.deepEqual(lines.update(later, saved(stored[0], stored[1])), changed, why);
+        assert.deepEqual(shown(lines), afterLater, why);
+        if (afterFirst[0] === afterLater[0] && target) assert.equal(lines.track('target'), target, 'the same cues, not drawn anew');
+    }
 });
 
 test('a chosen subtitle file: checked, sent as a form, and what the learner is told', () => {
-    assert.deepEqual([
-        { name: 'A.VTT', size: MAX_FILE_BYTES }, { name: 'srt', size: 10 }, { name: 'd.srt', size: MAX_FILE_BYTES + 1 },
-    ].map(fileProblem), [null, 'Choose a .srt, .sub or .vtt file.', 'That file is too large for a subtitle file.']);
+    assert.deepEqual([{ name: 'A.VTT', size: MAX_FILE_BYTES }, { name: 'srt', size: 10 }, { name: 'd.srt', size: MAX_FILE_BYTES + 1 }]
+        .map(fileProblem), [null, 'Choose a .srt, .sub or .vtt file.', 'That file is too large for a subtitle file.']);
     const file = { name: 'Walk.fr.srt', size: 100 };
     const cases = [
         // answer, toasts after "Adding", tracks handed to the page
@@ -210,18 +164,94 @@ test('a chosen subtitle file: checked, sent as a form, and what the learner is t
         [{ fail: { responseJSON: { error: 'not a subtitle file' } } }, ['Could not add Walk.fr.srt: not a subtitle file'], null],
     ];
     for (const [answer, toasts, added] of cases) {
-        const rig = filesRig('7');
+        const { ajax, calls } = fakeAjax(() => answer);
+        const told = [], forms = [];
         let got = null;
-        rig.files.add(file, (tracks) => { got = tracks.map((t) => t.subtitleId); });
-        const call = rig.calls[0];
-        assert.equal(call.options.url, '../api/videos/7/subtitles');
-        assert.deepEqual(rig.forms, [[['file', file, 'Walk.fr.srt']]]);
-        if (answer.fail) call.reject(answer.fail); else call.resolve(answer);
-        assert.deepEqual(rig.toasts, ['Adding Walk.fr.srt…'].concat(toasts));
-        assert.deepEqual(got, added);
+        const files = new SubtitleFiles({ videoId: '7', ajax, toast: (t) => told.push(t), newForm: () => ({ append: (...a) => forms.push(a) }) });
+        files.add({ name: 'notes.txt', size: 5 }, () => assert.fail('sent'));
+        files.add(file, (tracks) => { got = tracks.map((t) => t.subtitleId); });
+        assert.deepEqual([calls.length, calls[0].options.url, forms], [1, '../api/videos/7/subtitles', [['file', file, 'Walk.fr.srt']]]);
+        assert.deepEqual([told, got], [['Choose a .srt, .sub or .vtt file.', 'Adding Walk.fr.srt…'].concat(toasts), added]);
     }
-    const rig = filesRig('7');
-    rig.files.add({ name: 'notes.txt', size: 5 }, () => assert.fail('sent'));
-    rig.files.add(undefined, () => assert.fail('sent'));
-    assert.deepEqual([rig.calls.length, rig.toasts], [0, ['Choose a .srt, .sub or .vtt file.']]);
+});
+
+// The service's timing fits: each line shows its track fitted to the video's reference track,
+// the learner's offset on top, a notice says what moved, and the learner can turn the fits off.
+const PAL = 25 / 23.976;
+const fitted = (subtitleId, language, fit, origin) => ({ subtitleId, language, origin: origin || 'client', fileName: `${subtitleId}.srt`,
+                                                         cues: [cue(10000, 12000, 'a'), cue(60000, 61500, 'b')], alignment: fit });
+const lineName = (line) => (line === 'target' ? 'English' : 'Spanish');
+
+test('the words of the notice that says how a line was fitted to the reference', () => {
+    const english = fitted(1, 'eng'), inside = fitted(9, 'eng', undefined, 'container');
+    const rows = [
+        // alignment, first cue start (ms), reference track, notice (null: nothing to say)
+        [{ to: 1, scale: 1, offsetMs: -2400 }, 10000, english, 'Spanish line moved 2.4 s earlier to match English'],
+        [{ to: 1, scale: 1, offsetMs: 2449 }, 0, english, 'Spanish line moved 2.4 s later to match English'],
+        [{ to: 1, scale: 1, offsetMs: 0 }, 5000, english, null],
+        [{ to: 1, scale: 1, offsetMs: 40 }, 5000, english, null],
+        // With a scale the first line moves by offset + start × (scale − 1): here 1.0 s later.
+        [{ to: 1, scale: PAL, offsetMs: -1562 }, 60000, english,
+            'Spanish line moved 1.0 s later and slowed down 4.3 % to match English'],
+        [{ to: 1, scale: 1 / PAL, offsetMs: 0 }, 0, english, 'Spanish line sped up 4.1 % to match English'],
+        [{ to: 9, scale: 1, offsetMs: -12300 }, 0, inside,
+            'Spanish line moved 12.3 s earlier to match the English subtitles inside the video'],
+        [{ to: 9, scale: 1, offsetMs: 700 }, 0, fitted(9, '', undefined, 'container'),
+            'Spanish line moved 0.7 s later to match the subtitles inside the video'],
+        [{ to: 3, scale: 1, offsetMs: 700 }, 0, null, 'Spanish line moved 0.7 s later to match the other subtitles'],
+        [{ to: 1, scale: 3, offsetMs: 0 }, 0, english, null],
+        [{ to: 1, scale: 1, offsetMs: 'x' }, 0, english, null],
+        [null, 0, english, null],
+    ];
+    for (const [fit, first, reference, expected] of rows) {
+        const text = alignment.describe('Spanish', fit, first, alignment.referenceName(reference, label));
+        assert.equal(text, expected, JSON.stringify(fit));
+    }
+});
+
+test('lines show their tracks fitted, the offset on top, unless the fits are off', () => {
+    const list = [fitted(1, 'eng'), fitted(2, 'spa', { to: 1, scale: PAL, offsetMs: -2400 })];
+    const fit = (ms) => Math.round(ms * PAL - 2400);
+    // fits on, Spanish offset (ms), Spanish line starts (the English line has no fit)
+    for (const [on, offset, spanish] of [[true, 0, [fit(10000), fit(60000)]], [true, 500, [fit(10000) + 500, fit(60000) + 500]],
+                                         [false, 0, [10000, 60000]], [false, -300, [9700, 59700]]]) {
+        const t = new LineTracks('spa');
+        t.aligned = on;
+        t.update(list, saved(null, null, [0, offset]));
+        const starts = (line) => [0, 1].map((i) => t.track(line).videoStart(i));
+        assert.deepEqual([starts('target'), starts('native')], [[10000, 60000], spanish], `fits ${on}, offset ${offset}`);
+        assert.equal(list[1].cues[0].start, 10000, 'the file\'s cues stay as the service sent them');
+    }
+});
+
+test('turning the fits off and on, and a track fitted anew when the reference changes', () => {
+    const t = new LineTracks('spa');
+    const spanish = (fit) => fitted(2, 'spa', fit);
+    t.update([fitted(1, 'eng'), spanish({ to: 1, scale: 1, offsetMs: -2400 })], saved(null, null));
+    assert.equal(t.notice(['target', 'native'], lineName, label), 'Spanish line moved 2.4 s earlier to match English.');
+    assert.equal(t.setAligned(false), true);
+    assert.equal(t.track('native').videoStart(0), 10000);
+    assert.equal(t.notice(['target', 'native'], lineName, label), null);
+    assert.equal(t.setAligned(false), false);
+    t.setAligned(true);
+    assert.equal(t.track('native').videoStart(0), 7600);
+
+    const steps = [
+        // the service's next answer, lines drawn anew, Spanish line's first start, notice of those lines
+        [[fitted(1, 'eng'), spanish({ to: 1, scale: 1, offsetMs: -2400 })], null, 7600, null],
+        // A track from inside the video arrives and becomes the reference: both lines refitted.
+        [[fitted(1, 'eng', { to: 3, scale: 1, offsetMs: 1000 }), spanish({ to: 3, scale: 1, offsetMs: -1400 }),
+          fitted(3, 'eng', undefined, 'container')],
+         ['target', 'native'], 8600,
+         'English line moved 1.0 s later to match the English subtitles inside the video. ' +
+         'Spanish line moved 1.4 s earlier to match the English subtitles inside the video.'],
+        [[fitted(1, 'eng', { to: 3, scale: 1, offsetMs: 1000 }), spanish(null), fitted(3, 'eng', undefined, 'container')],
+         ['native'], 10000, null],
+    ];
+    for (const [list, changed, start, notice] of steps) {
+        const lines = t.update(list, saved(null, null));
+        assert.deepEqual(lines, changed);
+        assert.equal(t.track('native').videoStart(0), start);
+        assert.equal(lines && t.notice(lines, lineName, label), lines && notice);
+    }
 });
