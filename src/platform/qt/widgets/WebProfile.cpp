@@ -7,6 +7,8 @@
 #include <QWebEngineUrlScheme>
 #include <QWebEngineUrlSchemeHandler>
 
+#include "Downloads.h"
+
 namespace lirra {
 
 namespace {
@@ -38,6 +40,7 @@ QWebEngineProfile& sharedWebProfile() {
         profile = new QWebEngineProfile(QCoreApplication::instance());  // off the record
         profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         profile->installUrlSchemeHandler(kAppUrlScheme, new AppSchemeHandler(profile));
+        handleDownloads(*profile);
     }
     return *profile;
 }
