@@ -2,8 +2,6 @@
 // desktop's lower-left one, and script values into the texts the pages' native side expects.
 #include <gtest/gtest.h>
 
-#include <QVariantList>
-#include <QVariantMap>
 #include <limits>
 
 #include "platform/qt/widgets/GlIntegration.h"
@@ -13,24 +11,20 @@
 namespace lirra {
 namespace {
 
-TEST(ScreenGeometryTest, FlipsWithinTheContainerAndRoundTrips) {
-    // A 100x50 rectangle whose top is 30 below the top of a 600-high screen.
-    const QRect qt(20, 30, 100, 50);
-    const Rect desktop = toDesktopRect(qt, 600);
-    EXPECT_EQ(desktop, (Rect{Point{20, 520}, Size{100, 50}}));
-    EXPECT_EQ(toQtRect(desktop, 600), qt);
-    // Touching the bottom edge is y 0; filling the container is its bounds.
-    EXPECT_EQ(toDesktopRect(QRect(0, 550, 10, 50), 600).origin.y, 0);
-    EXPECT_EQ(toQtRect(Rect{Point{0, 0}, Size{800, 600}}, 600), QRect(0, 0, 800, 600));
-}
-
-TEST(ScreenGeometryTest, FractionalRectanglesRoundByTheirEdges) {
+TEST(ScreenGeometryTest, FlipsWithinTheContainerAndRoundsFractionsByTheirEdges) {
+    // In a 600-high container: a rectangle 30 below the top, one touching the bottom, the whole.
+    const struct {
+        QRect qt;
+        Rect desktop;
+    } flips[] = {{{20, 30, 100, 50}, {{20, 520}, {100, 50}}},
+                 {{0, 550, 10, 50}, {{0, 0}, {10, 50}}},
+                 {{0, 0, 800, 600}, {{0, 0}, {800, 600}}}};
+    for (const auto& f : flips) {
+        EXPECT_EQ(toDesktopRect(f.qt, 600), f.desktop);
+        EXPECT_EQ(toQtRect(f.desktop, 600), f.qt);
+    }
     // Edges at 10.4 and 110.6 (x), 0.5 and 50.5 (y, from the bottom of a 100-high container).
-    const QRect rounded = toQtRect(Rect{Point{10.4, 0.5}, Size{100.2, 50}}, 100);
-    EXPECT_EQ(rounded.left(), 10);
-    EXPECT_EQ(rounded.width(), 101);  // 111 - 10
-    EXPECT_EQ(rounded.top(), 100 - 51);
-    EXPECT_EQ(rounded.height(), 50);  // (100-1) - (100-51)
+    EXPECT_EQ(toQtRect(Rect{Point{10.4, 0.5}, Size{100.2, 50}}, 100), QRect(10, 49, 101, 50));
     EXPECT_EQ(toQtRect(Rect{Point{5, 5}, Size{-3, -3}}, 100).size(), QSize(0, 0));
 }
 
@@ -75,7 +69,6 @@ TEST(ScriptResultTest, NumbersReadAsJavaScriptPrintsThem) {
     EXPECT_EQ(javaScriptNumberToString(12.0), "12");
     EXPECT_EQ(javaScriptNumberToString(-0.0), "0");
     EXPECT_EQ(javaScriptNumberToString(0.1 + 0.2), "0.30000000000000004");
-    EXPECT_EQ(javaScriptNumberToString(123.456), "123.456");
     EXPECT_EQ(javaScriptNumberToString(-2.5), "-2.5");
     EXPECT_EQ(javaScriptNumberToString(1e20), "100000000000000000000");
     EXPECT_EQ(javaScriptNumberToString(1e21), "1e+21");
@@ -86,19 +79,7 @@ TEST(ScriptResultTest, NumbersReadAsJavaScriptPrintsThem) {
     EXPECT_EQ(javaScriptNumberToString(-std::numeric_limits<double>::infinity()), "-Infinity");
 }
 
-TEST(ScriptResultTest, ValuesOtherThanStringsNumbersAndBooleansAreEmpty) {
-    EXPECT_EQ(scriptResultToString(QVariant(QStringLiteral("abc"))), "abc");
-    EXPECT_EQ(scriptResultToString(QVariant(QString())), "");
-    EXPECT_EQ(scriptResultToString(QVariant(12)), "12");
-    EXPECT_EQ(scriptResultToString(QVariant(12.0)), "12");
-    EXPECT_EQ(scriptResultToString(QVariant(qint64(1) << 40)), "1099511627776");
-    EXPECT_EQ(scriptResultToString(QVariant(2.75)), "2.75");
-    EXPECT_EQ(scriptResultToString(QVariant(true)), "true");
-    EXPECT_EQ(scriptResultToString(QVariant(false)), "false");
-    EXPECT_EQ(scriptResultToString(QVariant()), "");
-    EXPECT_EQ(scriptResultToString(QVariant(QVariantList{1, 2})), "");
-    EXPECT_EQ(scriptResultToString(QVariant(QVariantMap{{"a", 1}})), "");
-}
+// Script values other than numbers: WebViewTest (the real engine's values).
 
 }  // namespace
 }  // namespace lirra

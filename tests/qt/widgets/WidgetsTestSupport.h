@@ -1,12 +1,8 @@
-// Shared pieces of the Qt widget tests: a loopback server for test pages (with Debian's
-// jQuery), waiting on the event loop, and reading real pixels off the X server.
+// Shared pieces of the Qt widget tests: a loopback server for test pages and waiting on the
+// web view.
 #pragma once
 
-#include <QColor>
-#include <QImage>
-#include <QWidget>
 #include <chrono>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -20,7 +16,7 @@ class QtWebView;
 
 namespace lirra::test {
 
-// Serves "/jquery.js" and the pages given with page(); start() before use.
+// Serves the pages given with page(), 404 elsewhere; start() before use.
 class PageServer {
   public:
     PageServer();
@@ -42,15 +38,5 @@ bool loadAndWait(QtWebView& view, const std::string& url,
 
 // Waits until the page has painted a frame (input is hit-tested against what was painted).
 bool waitForPaint(QtWebView& view);
-
-// What the X server shows of `widget` (its window's real pixels, composited web content
-// included), in the widget's own coordinates.
-QImage grabFromScreen(const QWidget& widget);
-
-// Waits until the pixel at `point` of `widget` on screen is close to `color`.
-bool waitForPixel(const QWidget& widget, QPoint point, QColor color,
-                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
-
-bool closeTo(QColor a, QColor b, int tolerance = 8);
 
 }  // namespace lirra::test
