@@ -35,17 +35,7 @@ TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu)
     }
 }
 
-TEST(MpvEngineSetupTest, TheHardwareDecodingOptionIsTheOneGiven) {
-    MpvEngineSettings settings;
-    settings.hwdec = "vaapi-copy";
-    int found = 0;
-    for (const auto& [name, value] : engineOptions(settings)) {
-        if (name != "hwdec") continue;
-        ++found;
-        EXPECT_EQ(value, "vaapi-copy");
-    }
-    EXPECT_EQ(found, 1);
-}
+// The setting reaching the engine: MpvMediaPlayerTest (the engine's hwdec property).
 
 TEST(MpvEngineSetupTest, TheWindowSystemsDisplayReachesTheRenderContext) {
     int x11 = 0, wayland = 0;
@@ -62,11 +52,7 @@ TEST(MpvEngineSetupTest, TheWindowSystemsDisplayReachesTheRenderContext) {
     };
     for (const auto& c : cases) {
         const std::vector<mpv_render_param> params = renderContextParams(&gl, c.display);
-        ASSERT_GE(params.size(), 3u);
-        EXPECT_EQ(params[0].type, MPV_RENDER_PARAM_API_TYPE);
-        EXPECT_STREQ(static_cast<const char*>(params[0].data), MPV_RENDER_API_TYPE_OPENGL);
-        EXPECT_EQ(params[1].type, MPV_RENDER_PARAM_OPENGL_INIT_PARAMS);
-        EXPECT_EQ(params[1].data, &gl);
+        ASSERT_FALSE(params.empty());
         EXPECT_EQ(params.back().type, MPV_RENDER_PARAM_INVALID);  // the list's end
         int displays = 0;
         for (const mpv_render_param& p : params) {

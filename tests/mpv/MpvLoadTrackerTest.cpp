@@ -1,6 +1,8 @@
 // The load tracker against event sequences as mpv produces them, stale ones included.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,142 +14,77 @@ namespace {
 using Phase = MpvLoadTracker::Phase;
 using End = MpvLoadTracker::EndReason;
 
-// One step of a sequence: what happens, its entry (or serial offset), and what the tracker
-// answers where it answers.
-struct Step {
-    enum Kind {
-        Open,
-        Send,
-        Reply,
-        ReplyNoEntry,
-        ReplyFailed,
-        StaleReply,
-        Start,
-        Loaded,
-        Ended,
-        Stop
-    };
-    Kind kind;
-    std::int64_t entry = 0;
-    End reason = End::Other;
-    std::int64_t inserted = 0;
-    bool answer = true;  // of the steps that answer
-};
-
-void run(MpvLoadTracker& tracker, const Step& step, std::uint64_t& serial) {
-    switch (step.kind) {
-        case Step::Open:
-            tracker.open();
-            break;
-        case Step::Send:
-            serial = tracker.loadSent();
-            break;
-        case Step::Reply:
-            EXPECT_EQ(tracker.loadReplied(serial, true, step.entry), step.answer);
-            break;
-        case Step::ReplyNoEntry:
-            EXPECT_EQ(tracker.loadReplied(serial, true, std::nullopt), step.answer);
-            break;
-        case Step::ReplyFailed:
-            EXPECT_EQ(tracker.loadReplied(serial, false, std::nullopt), step.answer);
-            break;
-        case Step::StaleReply:
-            EXPECT_FALSE(tracker.loadReplied(serial - 1, false, std::nullopt));
-            break;
-        case Step::Start:
-            tracker.fileStarted(step.entry);
-            break;
-        case Step::Loaded:
-            EXPECT_EQ(tracker.fileLoaded(), step.answer);
-            break;
-        case Step::Ended:
-            EXPECT_EQ(tracker.fileEnded(step.entry, step.reason, step.inserted), step.answer);
-            break;
-        case Step::Stop:
-            tracker.stop();
-            break;
+// Runs steps such as "open send reply:5 start:5 loaded end:5:eof": reply (":entry" when mpv
+// said one), refused (a failed reply), stale (the reply to the loadfile before the latest),
+// start:entry, loaded, end:entry:reason[:inserted], stop. The steps that answer must answer
+// true, or false when written with a leading "-".
+void run(MpvLoadTracker& tracker, const std::string& steps) {
+    static const std::map<std::string, End> reasons = {{"eof", End::Eof},
+                                                       {"error", End::Error},
+                                                       {"redirect", End::Redirect},
+                                                       {"other", End::Other}};
+    std::uint64_t serial = 0;
+    std::istringstream words(steps);
+    for (std::string word; words >> word;) {
+        SCOPED_TRACE(word);
+        const bool answer = word[0] != '-';
+        std::vector<std::string> part;
+        std::istringstream fields(word.substr(answer ? 0 : 1));
+        for (std::string field; std::getline(fields, field, ':');) part.push_back(field);
+        const auto number = [&](std::size_t i) -> std::int64_t {
+            return i < part.size() ? std::stoll(part[i]) : 0;
+        };
+        const std::string& verb = part[0];
+        ASSERT_NE(std::string(" open send stop start loaded end refused stale reply ")
+                      .find(" " + verb + " "),
+                  std::string::npos);
+        std::optional<bool> said;  // by the steps that answer
+        if (verb == "open") tracker.open();
+        if (verb == "send") serial = tracker.loadSent();
+        if (verb == "stop") tracker.stop();
+        if (verb == "start") tracker.fileStarted(number(1));
+        if (verb == "loaded") said = tracker.fileLoaded();
+        if (verb == "end") said = tracker.fileEnded(number(1), reasons.at(part[2]), number(3));
+        if (verb == "refused") said = tracker.loadReplied(serial, false, std::nullopt);
+        if (verb == "stale") said = tracker.loadReplied(serial - 1, false, std::nullopt);
+        if (verb == "reply") {
+            const std::optional<std::int64_t> entry;
+            said = tracker.loadReplied(serial, true, part.size() > 1 ? number(1) : entry);
+        }
+        EXPECT_EQ(said.value_or(answer), answer);
     }
 }
 
 TEST(MpvLoadTrackerTest, FollowsOnlyTheLatestLoadsEntry) {
-    using S = Step;
-    const struct Case {
-        std::string name;
-        std::vector<Step> steps;
+    const struct {
+        const char* name;
+        std::string steps;
         Phase phase;
-        bool fileActive;
-        bool engaged;
+        bool fileActive, engaged;
     } cases[] = {
-        {"played to its end",
-         {{S::Open}, {S::Send}, {S::Reply, 5}, {S::Start, 5}, {S::Loaded}, {S::Ended, 5, End::Eof}},
-         Phase::Ended,
-         false,
+        {"played to its end", "open send reply:5 start:5 loaded end:5:eof", Phase::Ended, false,
          false},
-        {"a reply without an entry: the next start is ours",
-         {{S::Open}, {S::Send}, {S::ReplyNoEntry}, {S::Start, 9}, {S::Loaded}},
-         Phase::Loaded,
-         true,
-         true},
+        {"a reply without an entry: the next start is ours", "open send reply start:9 loaded",
+         Phase::Loaded, true, true},
         {"the replaced media's start, load and end change nothing",
-         {{S::Open},
-          {S::Send},
-          {S::Start, 4},
-          {.kind = S::Loaded, .answer = false},
-          {S::Ended, 4, End::Error, 0, false},
-          {S::Reply, 5}},
-         Phase::Opening,
-         false,
-         true},
-        {"an earlier loadfile's reply is not the latest's",
-         {{S::Open}, {S::Send}, {S::Send}, {S::StaleReply}},
-         Phase::Opening,
-         false,
-         true},
-        {"a refused loadfile fails",
-         {{S::Open}, {S::Send}, {S::ReplyFailed}},
-         Phase::Failed,
-         false,
-         false},
-        {"an unplayable file fails",
-         {{S::Open}, {S::Send}, {S::Reply, 2}, {S::Start, 2}, {S::Ended, 2, End::Error}},
-         Phase::Failed,
-         false,
+         "open send start:4 -loaded -end:4:error reply:5", Phase::Opening, false, true},
+        {"an earlier loadfile's reply is not the latest's", "open send send -stale", Phase::Opening,
+         false, true},
+        {"a refused loadfile fails", "open send refused", Phase::Failed, false, false},
+        {"an unplayable file fails", "open send reply:2 start:2 end:2:error", Phase::Failed, false,
          false},
         {"a playlist goes on in the entry it inserted, not another",
-         {{S::Open},
-          {S::Send},
-          {S::Reply, 2},
-          {S::Start, 2},
-          {S::Ended, 2, End::Redirect, 3},
-          {S::Start, 7},
-          {.kind = S::Loaded, .answer = false},
-          {S::Start, 3},
-          {S::Loaded}},
-         Phase::Loaded,
-         true,
-         true},
+         "open send reply:2 start:2 end:2:redirect:3 start:7 -loaded start:3 loaded", Phase::Loaded,
+         true, true},
         {"after a stop, the stopped media's end is stale",
-         {{S::Open},
-          {S::Send},
-          {S::Reply, 2},
-          {S::Start, 2},
-          {S::Loaded},
-          {S::Stop},
-          {S::Ended, 2, End::Other, 0, false}},
-         Phase::Idle,
-         false,
-         false},
-        {"a media the engine stopped itself rests idle",
-         {{S::Open}, {S::Send}, {S::Reply, 2}, {S::Start, 2}, {S::Ended, 2, End::Other}},
-         Phase::Idle,
-         false,
-         false},
+         "open send reply:2 start:2 loaded stop -end:2:other", Phase::Idle, false, false},
+        {"a media the engine stopped itself rests idle", "open send reply:2 start:2 end:2:other",
+         Phase::Idle, false, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         MpvLoadTracker tracker;
-        std::uint64_t serial = 0;
-        for (const Step& step : c.steps) run(tracker, step, serial);
+        run(tracker, c.steps);
         EXPECT_EQ(tracker.phase(), c.phase);
         EXPECT_EQ(tracker.fileActive(), c.fileActive);
         EXPECT_EQ(tracker.engaged(), c.engaged);

@@ -33,7 +33,7 @@ PlayerRig::PlayerRig(bool showFirst) {
     });
     center_.addObserver(kMediaPlayerTimeChanged, nullptr, [this, check](const Notification& n) {
         check(n);
-        times.push_back({std::chrono::steady_clock::now(), player_->time()});
+        times.push_back(player_->time());
     });
 }
 

@@ -1,7 +1,6 @@
 // A shown video view with a player on it, and a record of the player's notifications.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,11 +22,6 @@ struct StateRecord {
     std::optional<std::int32_t> length;
 };
 
-struct TimeRecord {
-    std::chrono::steady_clock::time_point at;
-    std::optional<std::int32_t> time;
-};
-
 class PlayerRig {
   public:
     // `showFirst` false: the player exists (and may be told to play) before the view has GL.
@@ -39,7 +33,7 @@ class PlayerRig {
     MpvVideoView& view() { return view_; }
 
     std::vector<StateRecord> states;
-    std::vector<TimeRecord> times;
+    std::vector<std::optional<std::int32_t>> times;  // the time at each time change
     bool allOnMainThread = true;
     bool allFromPlayer = true;
 

@@ -72,25 +72,4 @@ const TestMedia& testMedia() {
     return media;
 }
 
-ClipServer::ClipServer() {
-    QFile file(testMedia().clip);
-    std::string body;
-    if (file.open(QIODevice::ReadOnly)) body = file.readAll().toStdString();
-    server_.server().Get("/clip.mkv", [body](const httplib::Request&, httplib::Response& response) {
-        response.set_content(body, "video/x-matroska");  // the library answers ranges itself
-    });
-    server_.start();
-}
-
-int ClipServer::rangeRequests() const {
-    int ranges = 0;
-    for (const RecordedRequest& request : server_.requests())
-        ranges += request.header("Range") ? 1 : 0;
-    return ranges;
-}
-
-QString ClipServer::url(const QString& path) const {
-    return QString::fromStdString(server_.url(path.toStdString()));
-}
-
 }  // namespace lirra::test

@@ -1,10 +1,7 @@
-// Media made once per test run by ffmpeg in a temporary folder, and a loopback HTTP server
-// that serves the main clip with range requests.
+// Media made once per test run by ffmpeg in a temporary folder.
 #pragma once
 
 #include <QString>
-
-#include "support/LoopbackHttpServer.h"
 
 namespace lirra::test {
 
@@ -22,16 +19,5 @@ struct TestMedia {
 
 // Generates on first use; an empty dir means ffmpeg failed (the reason is on stderr).
 const TestMedia& testMedia();
-
-// Serves testMedia().clip at /clip.mkv on 127.0.0.1; other paths answer 404.
-class ClipServer {
-  public:
-    ClipServer();
-    QString url(const QString& path) const;
-    int rangeRequests() const;
-
-  private:
-    LoopbackHttpServer server_;
-};
 
 }  // namespace lirra::test
