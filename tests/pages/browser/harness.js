@@ -112,6 +112,16 @@ async function waitFor(test, what, timeoutMs) {
     }
 }
 
+// The app:///Execute/ commands that action makes, once count of them have come.
+async function newCommands(page, bridge, action, count) {
+    const commands = () => bridge.filter((u) => u.startsWith('app:///Execute/'));
+    const before = commands().length;
+    await action();
+    await waitFor(() => commands().length >= before + count, `${count} command(s)`);
+    await page.waitForTimeout(100);
+    return commands().slice(before);
+}
+
 // The exact script texts the native side evaluates.
 const script = {
     event: (name, arg) => `if(typeof $ != 'undefined'){ $(window).trigger('${name}'${arg === undefined ? '' : ', ' + arg}); }`,
@@ -135,5 +145,5 @@ async function shotOverPicture(page, name) {
     fs.rmSync(layer);
 }
 
-module.exports = { SHOTS, input, srt, startServer, openVideo, launchBrowser, openPage, waitFor, script,
+module.exports = { SHOTS, input, srt, startServer, openVideo, launchBrowser, openPage, waitFor, newCommands, script,
                    LANGUAGE_QUERY, NEXT_SUB_QUERY, shotOverPicture };

