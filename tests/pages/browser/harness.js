@@ -61,12 +61,12 @@ async function openVideo(baseUrl, fileName, size, hash) {
     return lookup.videoId;
 }
 
-async function launchBrowser(extraArgs = []) {
+async function launchBrowser() {
     if (!fs.existsSync(CHROMIUM)) throw new Error(`${CHROMIUM} is missing: apt-get install chromium`);
     fs.mkdirSync(SHOTS, { recursive: true });
     const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-chromium-'));
     const context = await chromium.launchPersistentContext(profile, {
-        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS.concat(extraArgs), viewport: { width: 1280, height: 720 },
+        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS, viewport: { width: 1280, height: 720 },
     });
     return { context, async close() { await context.close(); fs.rmSync(profile, { recursive: true, force: true }); } };
 }
@@ -74,20 +74,16 @@ async function launchBrowser(extraArgs = []) {
 // A page whose app:/// navigations (from the hidden iframes) and script errors are recorded.
 async function openPage(context, url) {
     const page = await context.newPage();
-    const bridge = [];
-    const errors = [];
+    const bridge = [], errors = [];
     page.on('request', (r) => { if (r.url().startsWith('app:')) bridge.push(r.url()); });
     page.on('pageerror', (e) => errors.push(String(e)));
-    page.on('response', (r) => {
-        if (r.status() >= 400 && !r.url().endsWith('/favicon.ico')) errors.push(`${r.status()} ${r.url()}`);
-    });
+    page.on('response', (r) => { if (r.status() >= 400 && !r.url().endsWith('/favicon.ico')) errors.push(`${r.status()} ${r.url()}`); });
     await page.goto(url);
     return { page, bridge, errors };
 }
 
-// Input made inside the page. Trusted input (a real click or key press) gives the page a user
-// gesture, and with one chromium offers to hand app:/// links to another program and holds back
-// all further input; the page's handlers cannot tell these events from real ones.
+// Input made inside the page: trusted input gives a user gesture, with which chromium offers to hand
+// app:/// links to another program and holds back all further input.
 const input = {
     click: (page, selector) => page.$eval(selector, (e) => e.click()),
     press: (page, key, shiftKey) => page.evaluate(([k, shift]) => {

@@ -11,9 +11,9 @@ function rig(timeoutMs) {
     const sent = [];
     let seed = 0.5;
     const bridge = new Bridge({
-        navigate: (url) => sent.push(url), on: (name, fn) => events.on(name, fn), off: (name, fn) => events.off(name, fn),
+        navigate: (url) => sent.push(url), on: (name, fn) => events.on(name, fn), off: (name, fn) => events.off(name, fn), timeoutMs,
         setTimeout: (fn, ms) => clock.setTimeout(fn, ms), clearTimeout: (id) => clock.clearTimeout(id),
-        random: () => { seed = (seed * 9301 + 0.49297) % 1; return seed; }, timeoutMs,
+        random: () => { seed = (seed * 9301 + 0.49297) % 1; return seed; },
     });
     return { clock, events, sent, bridge };
 }

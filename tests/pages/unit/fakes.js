@@ -14,10 +14,8 @@ class FakeClock {
     // Runs every timer due within ms, in time order.
     advance(ms) {
         const end = this.time + ms;
-        for (;;) {
-            const due = this.timers.filter((t) => t.at <= end).sort((a, b) => a.at - b.at || a.id - b.id)[0];
-            if (!due) break;
-            this.timers = this.timers.filter((t) => t !== due);
+        for (let due; (due = this.timers.filter((t) => t.at <= end).sort((a, b) => a.at - b.at || a.id - b.id)[0]);) {
+            this.clearTimeout(due.id);
             this.time = due.at;
             due.fn();
         }

@@ -31,27 +31,16 @@ test('the line saved is the English cue on the video clock, with the learner\'s 
     for (const [time, expected] of cases) {
         assert.deepEqual(save.lineItem(target, native, time), expected, String(time));
     }
-    assert.equal(save.lineItem(null, native, 2000), null);
-    assert.equal(save.lineItem(target, null, 2000).translation, '');
+    assert.deepEqual([save.lineItem(null, native, 2000), save.lineItem(target, null, 2000).translation], [null, '']);
 });
 
 test('a word keeps its headword and what its card showed, bounded', () => {
-    const answer = {
-        matched: 'Running', forms: ['run', 'running'],
-        entries: [
-            { headword: 'run', partOfSpeech: 'verb', definitions: ['move fast; "don\'t run"; "she ran"', 'flee', 'compete', 'operate'] },
-            { headword: 'run', partOfSpeech: 'noun', definitions: ['a score in baseball'] },
-            { headword: 'run', partOfSpeech: 'noun', definitions: ['not shown'] },
-        ],
-        translations: [{ text: 'correr\nhuir' }, { text: 'carrera' }, null],
-    };
-    assert.deepEqual(save.wordFields(answer, 'Spanish'), {
-        word: 'run',
-        definition: 'verb: move fast; flee; compete\nnoun: a score in baseball\nSpanish: correr, huir, carrera',
-    });
-    assert.deepEqual(save.wordFields({ matched: 'xyzzy', entries: [], translations: [] }, 'Spanish'),
-                     { word: 'xyzzy', definition: '' });
-    assert.deepEqual(save.wordFields(null, 'Spanish'), { word: '', definition: '' });
+    const entry = (partOfSpeech, definitions) => ({ headword: 'run', partOfSpeech, definitions });
+    const answer = { matched: 'Running', forms: ['run', 'running'], translations: [{ text: 'correr\nhuir' }, { text: 'carrera' }, null],
+                     entries: [entry('verb', ['move fast; "don\'t run"', 'flee', 'compete', 'operate']), entry('noun', ['a score']), entry('noun', ['not shown'])] };
+    assert.deepEqual([answer, { matched: 'xyzzy', entries: [], translations: [] }, null].map((a) => save.wordFields(a, 'Spanish')), [
+        { word: 'run', definition: 'verb: move fast; flee; compete\nnoun: a score\nSpanish: correr, huir, carrera' },
+        { word: 'xyzzy', definition: '' }, { word: '', definition: '' }]);
     assert.equal(save.wordFields({ matched: 'a'.repeat(500), entries: [{ headword: 1 }] }).word.length, 100);
 });
 

@@ -16,17 +16,14 @@ test('a line splits into the words the service counts, and joins back into itsel
     const cases = [
         ["Don't go, Tom's well-known dog!", "[Don't] [go], [Tom's] [well-known] [dog]!"],
         ['We’ll see—it’s fine… I’d go.', '[We’ll] [see]—[it’s] [fine]… [I’d] [go].'],
-        ["The students' books", "[The] [students'] [books]"],
         ["'Hello,' she said.", "['Hello],' [she] [said]."],
         ["rock 'n' roll, goin' home", "[rock] ['n'] [roll], [goin'] [home]"],
         ['U.S. troops -- ok', '[U.S]. [troops] -- [ok]'],
-        ['well- known -well', '[well]- [known] -[well]'],
         ['3.5 km, 1980s', '[3.5] [km], [1980s]'],
         ['cafe\u0301 naïve', '[cafe\u0301] [naïve]'],
         ['שלום world مرحبا', '[שלום] [world] [مرحبا]'],
         ['I ❤️ you 😀! 1️⃣ 👍🏽ok', '[I] ❤️ [you] 😀! [1]️⃣ 👍🏽[ok]'],
         ['...?! -- ', '...?! -- '],
-        ['', ''],
     ];
     for (const [text, expected] of cases) {
         assert.equal(bracketed(text), expected, text);
@@ -86,18 +83,15 @@ test('the card shows the answer as text: forms, parts of speech, definitions, tr
         '<li><img src=x onerror="window.hacked=1"></li></ol><p.source>WordNet</p></section>' +
         '<section.entry><p.entry-head><span.headword>give</span><span.pos>noun</span></p></section></div>');
     const notes = [
-        [{ translationStatus: 'not-installed', package: 'dict-freedict-eng-spa' },
-         'No English–Spanish dictionary is installed: the Debian package dict-freedict-eng-spa adds it.'],
+        [{ translationStatus: 'not-installed', package: 'x-eng-spa' }, 'No English–Spanish dictionary is installed: the Debian package x-eng-spa adds it.'],
         [{ translationStatus: 'none-in-debian' }, 'Debian has no English–Spanish dictionary yet.'],
         [{ translationStatus: 'ok', translations: [] }, 'Not in the English–Spanish dictionary.'],
     ];
     for (const [a, note] of notes) assert.equal(wordcard.translationNote(a, 'Spanish'), note);
     // Nothing known, and answers of the wrong shape, still make a card.
-    for (const odd of [{ query: 'xq', entries: [], translations: [], translationStatus: 'ok' }, null,
-                       { matched: 7, entries: 'x', translations: [null, { text: 3 }] },
-                       { query: 'z', entries: [null, { definitions: 'x' }] }]) {
+    for (const odd of [null, { matched: 7, entries: 'x', translations: [null, { text: 3 }] }, { query: 'z', entries: [null, { definitions: 'x' }] }]) {
         wordcard.fill(fakeDocument, title, body, odd, 'Spanish');
-        assert.ok(body.children.length >= 1);
+        assert.ok(body.children.length >= 1, JSON.stringify(odd));
     }
     wordcard.fill(fakeDocument, title, body, { query: 'xq', entries: [], translations: [] }, 'Spanish');
     assert.equal(body.children[0].markup, '<p.empty>No dictionary here knows “xq”.</p>');
