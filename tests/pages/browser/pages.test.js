@@ -110,6 +110,7 @@ describe('player page', () => {
         await h.waitFor(async () => (await statusOf('quickly')) === 'ws-learning', 'learning after the look-up');
         assert.notEqual(await colour('quickly'), plain);
         await h.waitFor(async () => (await page.textContent('#word-card .word-status')).includes('Learning'), 'the card says so');
+        await h.input.click(page, '#word-card .save-word');   // for the notebook below
         await page.evaluate(() => document.body.classList.add('mark-new'));   // the home page's setting
         await h.shotOverPicture(page, 'player-word-status.png');
         await page.evaluate(() => document.body.classList.remove('mark-new'));
@@ -121,22 +122,23 @@ describe('player page', () => {
         await h.input.press(page, 'Escape');
     });
 
-    it('S saves the line shown and says so in a corner; the notebook page lists it and finds it', async () => {
-        const note = () => page.evaluate(() => (document.querySelector('#saved-note.visible') || {}).textContent || '');
+    it('S saves the line shown and says so in a corner; the notebook page lists it, newest first, and finds it', async () => {
+        const saveNote = async (key) => {
+            await page.evaluate(() => { (document.getElementById('saved-note') || {}).className = ''; });
+            await h.input.press(page, key);
+            return h.waitFor(() => page.evaluate(() => (document.querySelector('#saved-note.visible') || {}).textContent || ''), 'the note');
+        };
         await at(5500);
-        await h.input.press(page, 's');
-        assert.equal(await h.waitFor(note, 'the note'), 'Line saved to your notebook');
+        assert.equal(await saveNote('s'), 'Line saved to your notebook');
         const box = await page.$eval('#saved-note', (el) => ({ right: window.innerWidth - el.getBoundingClientRect().right,
                                                                 top: el.getBoundingClientRect().top, events: getComputedStyle(el).pointerEvents }));
         assert.ok(box.right < 40 && box.top < 120 && box.events === 'none', 'in the top right corner, controls under it usable: ' + JSON.stringify(box));
-        await page.evaluate(() => { document.getElementById('saved-note').className = ''; });
-        await h.input.press(page, 'S');
-        assert.equal(await h.waitFor(note, 'the second note'), 'Line is already in your notebook');
+        assert.equal(await saveNote('S'), 'Line is already in your notebook');
 
         const notebook = await h.openPage(browser.context, server.baseUrl + 'Player/Notebook');
         const rows = () => notebook.page.$$eval('#items > li[data-id]', (lis) => lis.map((li) => ['.sentence', '.translation', '.video']
             .map((q) => (li.querySelector(q) || {}).textContent || '')));
-        await h.waitFor(async () => (await rows()).length === 1, 'the line');
+        await h.waitFor(async () => (await rows()).length === 2, 'the word and the line');
         assert.deepEqual((await rows())[0], ['Raining again, isn’t it?', 'Llueve otra vez, ¿verdad?', 'Rainy Day.mkv · 0:05']);
         await notebook.page.screenshot({ path: path.join(h.SHOTS, 'notebook.png'), fullPage: true });
         await notebook.page.fill('#search', 'nothing like it');
