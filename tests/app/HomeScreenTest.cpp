@@ -4,20 +4,8 @@
 namespace lirra::testing {
 namespace {
 
-TEST_F(AppTest, StartUpBuildsTheHomeScreenOnceAndLoadsTheHomePage) {
-    // The loader lies beneath the page, which draws no background of its own.
-    const auto& subviews = platform_.mainWindow_.contentView_.subviews_;
-    ASSERT_EQ(subviews.size(), 2u);
-    EXPECT_EQ(subviews[0], &loader());
-    EXPECT_EQ(subviews[1], &home());
-    EXPECT_FALSE(home().drawsBackground_);
-    EXPECT_EQ(home().loads_, std::vector<QUrl>{QUrl(kBase + "Player/Home")});
-
-    app_->loadHomeScreen();  // never reported ready: loaded again, not refreshed
-    EXPECT_EQ(platform_.webViews_.size(), 1u);
-    EXPECT_EQ(home().loads_.size(), 2u);
-    EXPECT_TRUE(home().asyncScripts_.empty());
-}
+// The home page painted in a fresh window, and refreshed on a return home: the end-to-end
+// journeys.
 
 TEST_F(AppTest, ConnectingShowsTheLoaderAndRefusesDropsUntilThePageIsReady) {
     home().postProgressStarted(center());
@@ -37,21 +25,8 @@ TEST_F(AppTest, ConnectingShowsTheLoaderAndRefusesDropsUntilThePageIsReady) {
     EXPECT_TRUE(home().drop({makeVideo("b.mkv")}));
 }
 
-TEST_F(AppTest, AHomePageThatCannotLoadIsSaidOnTheLoaderUntilTheNextReturnHome) {
-    home().postProgressStarted(center());
-    home().postProgressFinished(center(), /*failed=*/true);
-    EXPECT_TRUE(home().isHidden());  // not the engine's blank error page
-    EXPECT_FALSE(loader().isLabelHidden());
-    EXPECT_EQ(loader().labelText(), HomeScreen::kUnreachableText);
-    EXPECT_FALSE(app_->state().draggable);
-
-    app_->loadHomeScreen();
-    EXPECT_FALSE(home().isHidden());
-    home().postProgressStarted(center());
-    EXPECT_EQ(loader().labelText(), "Connecting...");
-}
-
-// Returning home to a page that reported ready refreshes it: the end-to-end journeys.
+// A home page that cannot load, said on the loader: the end-to-end journey of an unreachable
+// service.
 
 TEST_F(AppTest, ALoadFinishingWhileAVideoIsSearchedKeepsTheLoaderShown) {
     homePageLoadsAndReportsReady();

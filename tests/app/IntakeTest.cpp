@@ -1,36 +1,14 @@
 // The ways a video comes in: drops, File > Open, the desktop's open requests, and the processing
 // step they all end in, up to the lookup request and the launch.
 #include <QFileInfo>
-#include <QUrlQuery>
 
 #include "AppTestFixture.h"
-#include "bridge/PageEvents.h"
 
 namespace lirra::testing {
 namespace {
 
-TEST_F(AppTest, ProcessingAVideoReadsTheLanguageShowsTheLoaderAndLooksItUp) {
-    homePageLoadsAndReportsReady();
-    home().answers_.insert(kNativeLanguageQuery, "spa");
-    const QString video = makeVideo("My Film.mkv");
-
-    app_->processVideoAndLaunch(video);
-
-    EXPECT_EQ(app_->state().videoLocation.text, video);
-    EXPECT_EQ(app_->state().nativeLanguageCode, "spa");
-    EXPECT_TRUE(home().isHidden());
-    EXPECT_EQ(loader().labelText(), "Searching subtitles...");
-    // A local file is hashed at once; the lookup goes out with its name and the language.
-    ASSERT_EQ(platform_.httpClient_.connections_.size(), 1u);
-    const auto& request = platform_.httpClient_.connections_[0].request;
-    EXPECT_EQ(request.url, QUrl(kBase + "Player/GetSubtitlesToDownload"));
-    const QUrlQuery form(QString::fromUtf8(request.body));
-    EXPECT_EQ(form.queryItemValue("fileSize"), "200000");
-    EXPECT_EQ(form.queryItemValue("nativeLanguageCode"), "spa");
-    EXPECT_TRUE(request.body.contains("fileName=My+Film.mkv"));
-}
-
-// The lookup's answer launching the player page: the end-to-end journeys.
+// The lookup request (file name, size, language) and its answer launching the player page: the
+// end-to-end journeys, over http too.
 
 TEST_F(AppTest, TwoDroppedFilesAreRefused) {
     homePageLoadsAndReportsReady();
@@ -118,22 +96,14 @@ TEST_F(AppTest, APageFileButtonGetsSubtitleFilesOrNothingWhenCancelled) {
     EXPECT_EQ(playerPage().clickFileButton(), QStringList{"/subs/a.srt"});
 }
 
-TEST_F(AppTest, AnHttpLocationIsARemoteVideoAndOnlyAFileTellsItsFolder) {
+TEST_F(AppTest, OnlyALocalFileTellsItsFolder) {
     std::vector<QString> folders;
     app_->setVideoFolderObserver([&folders](const QString& folder) { folders.push_back(folder); });
     homePageLoadsAndReportsReady();
     app_->processVideoAndLaunch("http://media.test/films/clip.mkv");
-    EXPECT_TRUE(app_->state().videoLocation.isUrl());
-    ASSERT_EQ(platform_.httpClient_.exchanges_.size(), 1u);
-    EXPECT_EQ(platform_.httpClient_.exchanges_[0].request.method, "HEAD");
-    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
-    EXPECT_TRUE(folders.empty());
-
     const QString video = makeVideo("local.mkv");
     app_->processVideoAndLaunch(video);
-    EXPECT_FALSE(app_->state().videoLocation.isUrl());
     EXPECT_EQ(folders, std::vector<QString>{QFileInfo(video).absolutePath()});
-    EXPECT_EQ(platform_.httpClient_.exchanges_.size(), 1u);  // a file is read, not fetched
 }
 
 }  // namespace

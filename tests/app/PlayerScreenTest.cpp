@@ -22,22 +22,7 @@ class PlayerScreenTest : public AppTest {
     }
 };
 
-TEST_F(PlayerScreenTest, IsBuiltOnceAndShownAgainOnEveryLaunch) {
-    // The video first, the overlay above it; the overlay takes key focus.
-    ASSERT_EQ(platform_.mainWindow_.children_.size(), 2u);
-    EXPECT_EQ(platform_.mainWindow_.children_[0], &video());
-    EXPECT_EQ(platform_.mainWindow_.children_[1], &overlay());
-    EXPECT_TRUE(overlay().isKeyWindow());
-    EXPECT_EQ(overlay().eventRouter_, &app_->playerScreen().overlayRouting());
-    EXPECT_EQ(home().uiDelegate_, nullptr);  // only the player page gets the file panel
-
-    app_->loadHomeScreen();
-    app_->loadPlayerScreen();
-    EXPECT_EQ(platform_.playerWindows_.size(), 2u);
-    EXPECT_EQ(platform_.mediaPlayers_.size(), 1u);
-    EXPECT_TRUE(overlay().isVisible());
-    EXPECT_TRUE(video().isVisible());
-}
+// Built once and shown again for a second video: the end-to-end journeys.
 
 TEST_F(PlayerScreenTest, WindowsFollowTheContentAreaThroughMovesAndResizes) {
     EXPECT_EQ(overlay().frame(), contentArea());

@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <cstring>
-#include <thread>
 
 #include "app/SingleInstance.h"
 #include "support/qt/QtTestLoop.h"
@@ -17,33 +16,11 @@
 namespace lirra {
 namespace {
 
-using namespace std::chrono_literals;
-
 QString uniqueName(const char* what) {
     return QStringLiteral("lirra-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(what);
 }
 
-TEST(SingleInstance, ForwardsLocationsToTheRunningInstanceInOrder) {
-    test::ensureCoreApplication();
-    const QString name = uniqueName("forward");
-    SingleInstance running(name);
-    QStringList received;
-    ASSERT_TRUE(running.listen([&](const QString& location) { received << location; }));
-
-    // The second instance blocks while it waits for the acknowledgement, so it runs elsewhere.
-    bool firstForwarded = false;
-    bool secondForwarded = false;
-    std::thread second([&] {
-        SingleInstance other(name);
-        firstForwarded = other.forwardToRunningInstance("/videos/My Film.mkv");
-        secondForwarded = other.forwardToRunningInstance("http://media.test/a b.mkv");
-    });
-    EXPECT_TRUE(test::runEventLoopUntil([&] { return received.size() == 2; }, 10s));
-    second.join();
-    EXPECT_TRUE(firstForwarded);
-    EXPECT_TRUE(secondForwarded);
-    EXPECT_EQ(received, (QStringList{"/videos/My Film.mkv", "http://media.test/a b.mkv"}));
-}
+// A second `lirra FILE` handing FILE over: the end-to-end journey of a second video.
 
 TEST(SingleInstance, NobodyRunningMeansNothingIsForwardedAndAStaleNameIsTakenOver) {
     test::ensureCoreApplication();

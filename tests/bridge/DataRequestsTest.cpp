@@ -19,22 +19,8 @@ class DataRequestTest : public BridgeTest {
     }
 };
 
-TEST_F(DataRequestTest, FullScreenAndFileNameAreAnsweredAtOnceAsLiterals) {
-    request("IsFullscreen", {{"guid", "a1"}});
-    window.toggleFullScreen();
-    request("IsFullscreen", {{"guid", "a2"}});
-    state.videoFileName = QStringLiteral("clip.mkv");
-    request("FileName", {{"guid", "3f2b-11"}});
-    state.videoFileName = QStringLiteral("it's.mkv");
-    request("FileName", {{"guid", "n"}});
-    // The guid is escaped inside the event name.
-    request("IsFullscreen", {{"guid", "x'); alert(1); ('"}});
-    EXPECT_EQ(replies(), (Replies{reply("a1", "false"), reply("a2", "true"),
-                                  reply("3f2b-11", "'clip.mkv'"), reply("n", R"('it\'s.mkv')"),
-                                  QStringLiteral("if(typeof $ != 'undefined'){ "
-                                                 "$(window).trigger('response:x\\'); alert(1); "
-                                                 "(\\'', true); }")}));
-}
+// Answered at once (FileName, IsFullscreen): the end-to-end journeys; guids and names as
+// literals: PageScriptsTest.
 
 TEST_F(DataRequestTest, WaitingRequestsAreAnsweredInRequestOrderWhenResolved) {
     request("Volume", {{"guid", "a"}});
@@ -75,24 +61,16 @@ TEST_F(DataRequestTest, NoGuidUnknownNamesAndValuesOfTheWrongTypeGetNoReply) {
     EXPECT_EQ(replies(), Replies{reply("", "false")});
 }
 
-TEST_F(DataRequestTest, RepliesBeforeThePlayerPageExistsAreDropped) {
+TEST_F(DataRequestTest, RepliesGoToThePlayerPageOfTheMomentEvenAfterTheBridgeIsGone) {
     hasPlayerView = false;
     request("IsFullscreen", {{"guid", "early"}});
     request("Volume", {{"guid", "waiting"}});
     hasPlayerView = true;  // the player page now exists; nothing is replayed
     EXPECT_TRUE(replies().empty());
+    destroyBridge();
     // The waiting one looks for the page when its value arrives.
     state.volumeDeferred->resolve(200);
     EXPECT_EQ(replies(), Replies{reply("waiting", "200")});
-}
-
-// Requests left waiting on a previous video's values: RoundTripTest (playback).
-
-TEST_F(DataRequestTest, WaitingRepliesOutliveTheBridge) {
-    request("Volume", {{"guid", "late"}});
-    destroyBridge();
-    state.volumeDeferred->resolve(200);
-    EXPECT_EQ(replies(), Replies{reply("late", "200")});
 }
 
 TEST_F(BridgeTest, BeforeTheFirstLaunchWaitingValuesAreNeverAnswered) {

@@ -10,12 +10,19 @@ NavigationPolicy navigate(fakes::FakeWebView& view, const char* url) {
     return view.navigate(QUrl(QString::fromLatin1(url)));
 }
 
-TEST_F(BridgeTest, OrdinaryNavigationsAreFollowed) {
+TEST_F(BridgeTest, OrdinaryNavigationsAreFollowedAndOtherBridgeUrlsDropped) {
     homeView.setPolicyDelegate(&bridge());
     for (const char* url : {"http://127.0.0.1:8123/Player/Home", "about:blank"}) {
         EXPECT_EQ(navigate(homeView, url), NavigationPolicy::Use) << url;
     }
     EXPECT_EQ(mainThread.pending(), 0u);
+    for (const char* url : {"app://Execute/Play", "app:///", "app:///execute/Play"}) {
+        EXPECT_EQ(navigate(homeView, url), NavigationPolicy::Ignore) << url;
+    }
+    mainThread.runAll();
+    EXPECT_TRUE(player.calls_.empty());
+    EXPECT_TRUE(homeView.asyncScripts_.empty() && playerView.asyncScripts_.empty());
+    EXPECT_EQ(screens.homeScreenLoads, 0);
     EXPECT_TRUE(application.openedUrls_.empty());
 }
 
@@ -42,30 +49,14 @@ TEST_F(BridgeTest, BridgeUrlsRunAfterTheDecisionInPageOrder) {
     EXPECT_EQ(navigate(playerView, "app:///Execute/SeekTo?position=5"), NavigationPolicy::Ignore);
     // From the home page too: it acts on the same player.
     EXPECT_EQ(navigate(homeView, "app:///Execute/Play"), NavigationPolicy::Ignore);
-    EXPECT_TRUE(player.calls_.empty());  // nothing inside the engine's callback
-
-    EXPECT_EQ(mainThread.runAll(), 3);
-    EXPECT_EQ(player.calls_, (Calls{"setMute(false)", "setVolume(80)", "setTime(5000)", "play()"}));
-}
-
-TEST_F(BridgeTest, BridgeUrlsOfOtherKindsAreDropped) {
-    playerView.setPolicyDelegate(&bridge());
-    for (const char* url : {"app://Execute/Play", "app:///", "app:///execute/Play"}) {
-        EXPECT_EQ(navigate(playerView, url), NavigationPolicy::Ignore) << url;
-    }
-    mainThread.runAll();
-    EXPECT_TRUE(player.calls_.empty());
-    EXPECT_TRUE(playerView.asyncScripts_.empty());
-    EXPECT_EQ(screens.homeScreenLoads, 0);
-}
-
-TEST_F(BridgeTest, RequestsThroughNavigationAreAnswered) {
-    playerView.setPolicyDelegate(&bridge());
     window.fullScreen_ = true;
     EXPECT_EQ(navigate(playerView, "app:///Request/IsFullscreen?guid=f1"),
               NavigationPolicy::Ignore);
+    EXPECT_TRUE(player.calls_.empty());  // nothing inside the engine's callback
     EXPECT_TRUE(replies().empty());
-    mainThread.runAll();
+
+    EXPECT_EQ(mainThread.runAll(), 4);
+    EXPECT_EQ(player.calls_, (Calls{"setMute(false)", "setVolume(80)", "setTime(5000)", "play()"}));
     EXPECT_EQ(replies(), std::vector<QString>{reply("f1", "true")});
 }
 

@@ -1,5 +1,5 @@
-// The hash of local files and its text form; no network (the HTTP client given to
-// the algorithm fails the test if it is ever used).
+// The hash of local files against an independent implementation, and the files that have none;
+// no network (the fake HTTP client records anything the algorithm sends).
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,7 +7,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
+#include "ReferenceHash.h"
+#include "fakes/FakeHttpClient.h"
 #include "hash/OSHashAlgorithm.h"
 
 namespace lirra {
@@ -15,36 +18,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class UnusedHttpClient : public HttpClient {
-  public:
-    std::shared_ptr<UrlConnection> startConnection(
-        const UrlRequest&, std::shared_ptr<UrlConnectionDelegate>) override {
-        ADD_FAILURE() << "a local hash used the network";
-        return nullptr;
-    }
-    void sendAsynchronousRequest(const UrlRequest&,
-                                 std::function<void(const UrlResponse&)>) override {
-        ADD_FAILURE() << "a local hash used the network";
-    }
-};
-
 class OSHashAlgorithmTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        directory_ = fs::temp_directory_path() / ("lirra-hash-" + std::to_string(::getpid()));
         fs::create_directories(directory_);
         center_.addObserver(kHashComputedNotification, nullptr, [this](const Notification& n) {
             posts_.push_back(std::any_cast<VideoHash>(n.userInfo.at(kHashUserInfoKey)));
         });
     }
-    void TearDown() override { fs::remove_all(directory_); }
+    void TearDown() override {
+        fs::remove_all(directory_);
+        EXPECT_TRUE(client_.exchanges_.empty() && client_.connections_.empty());
+    }
 
     std::string write(const std::string& name, const std::string& content) {
         const std::string path = (directory_ / name).string();
         std::ofstream(path, std::ios::binary) << content;
         return path;
     }
-
     // Hashes the file and returns the one result posted during the call.
     VideoHash hashOf(const std::string& path) {
         posts_.clear();
@@ -53,31 +44,36 @@ class OSHashAlgorithmTest : public ::testing::Test {
         return posts_.empty() ? VideoHash{1, 1} : posts_.front();
     }
 
-    fs::path directory_;
+    fs::path directory_ = fs::temp_directory_path() / ("lirra-hash-" + std::to_string(::getpid()));
     NotificationCenter center_;
-    UnusedHttpClient client_;
+    fakes::FakeHttpClient client_;
     OSHashAlgorithm algorithm_{center_, client_};
     std::vector<VideoHash> posts_;
 };
 
-// The sum itself, on random files of many sizes against an independent implementation:
-// HashCommandTest.
+TEST_F(OSHashAlgorithmTest, AgreesWithAnIndependentImplementation) {
+    const auto seed = std::random_device{}();
+    std::mt19937_64 random(seed);
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    for (std::size_t size : {65536, 65537, 131073, 65536 + int(random() % (2u << 20))}) {
+        std::string content(size, '\0');
+        for (char& byte : content) byte = static_cast<char>(random());
+        const VideoHash hash = hashOf(write("video.mkv", content));
+        EXPECT_EQ(OSHashAlgorithm::stringForHash(hash.fileHash), test::referenceHashText(content));
+        EXPECT_EQ(hash.fileSize, size);
+    }
+}
 
 TEST_F(OSHashAlgorithmTest, UnusableFilesGiveTheZeroResultOnce) {
     const std::string fifo = (directory_ / "fifo").string();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string unreadable = write("unreadable", std::string(70000, 'x'));
     ::chmod(unreadable.c_str(), 0);
-    for (const std::string& path :
-         {write("short", std::string(65535, 'x')), (directory_ / "missing").string(),
-          directory_.string(), fifo, std::string()}) {
-        EXPECT_TRUE(hashOf(path).isZero()) << path;
-    }
-    // Root reads anything; everyone else must get the zero result.
-    const VideoHash hash = hashOf(unreadable);
-    if (::geteuid() != 0) {
-        EXPECT_TRUE(hash.isZero());
-    }
+    std::vector<std::string> paths{write("short", std::string(65535, 'x')),
+                                   (directory_ / "missing").string(), directory_.string(), fifo,
+                                   std::string()};
+    if (::geteuid() != 0) paths.push_back(unreadable);  // root reads anything
+    for (const std::string& path : paths) EXPECT_TRUE(hashOf(path).isZero()) << path;
 }
 
 TEST_F(OSHashAlgorithmTest, FilesOver4GiBUseFullOffsets) {

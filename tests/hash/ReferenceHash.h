@@ -4,8 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -24,11 +22,6 @@ inline std::string referenceHashText(const std::string& content) {
     std::ostringstream text;
     text << std::hex << std::nouppercase << hash;
     return text.str();
-}
-
-inline std::string readWholeFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 }  // namespace lirra::test

@@ -33,19 +33,6 @@ TEST(LogTest, SinkReceivesWholeLinesFromEveryThread) {
     EXPECT_TRUE(distinct.count("thread 3 line 249"));
 }
 
-TEST(LogTest, ReplacingTheSinkReturnsThePreviousOne) {
-    std::vector<std::string> first;
-    std::vector<std::string> second;
-    const LogSink original = setLogSink([&](const std::string& line) { first.push_back(line); });
-    LogSink previous = setLogSink([&](const std::string& line) { second.push_back(line); });
-    logLine("to second");
-    ASSERT_TRUE(previous);
-    previous("called directly");
-    setLogSink(original);
-    EXPECT_EQ(first, std::vector<std::string>{"called directly"});
-    EXPECT_EQ(second, std::vector<std::string>{"to second"});
-}
-
 // Lines on stderr without a sink: the end-to-end journeys read the app's log from there.
 
 }  // namespace

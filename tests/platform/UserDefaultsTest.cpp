@@ -45,15 +45,11 @@ TEST_F(UserDefaultsTest, ReadsKeyValueLines) {
     EXPECT_EQ(defaults.stringForKey("base-url"), "http://127.0.0.1:8080/#top");
     EXPECT_EQ(defaults.stringForKey("empty"), "");
     EXPECT_EQ(defaults.stringForKey("no equals sign here"), std::nullopt);
-}
 
-TEST_F(UserDefaultsTest, MissingFileIsFineButAnUnreadableOneIsReported) {
-    UserDefaults defaults;
-    std::string error;
+    // A missing file is fine, an unreadable one is reported.
     EXPECT_TRUE(defaults.loadFile(directory_ / "absent", &error));
     EXPECT_TRUE(error.empty());
-
-    EXPECT_FALSE(defaults.loadFile(directory_, &error));  // a directory
+    EXPECT_FALSE(defaults.loadFile(directory_, &error));
     EXPECT_NE(error.find(directory_.string()), std::string::npos) << error;
 }
 
@@ -73,18 +69,16 @@ TEST_F(UserDefaultsTest, ArgumentsOverrideTheFileAndLeavePositionalArguments) {
     EXPECT_EQ(defaults.stringForKey("verbose"), "1");
     EXPECT_EQ(defaults.stringForKey("not-an-option"), std::nullopt);
     EXPECT_EQ(positional, (std::vector<std::string>{"video.mkv", "-x", "--not-an-option", "last"}));
-}
 
-TEST_F(UserDefaultsTest, OptionsMissingTheirValueAreErrors) {
-    UserDefaults defaults;
-    std::vector<std::string> positional;
-    std::string error;
-    EXPECT_FALSE(defaults.applyArguments({"--file-name"}, &positional, &error));
-    EXPECT_NE(error.find("file-name"), std::string::npos) << error;
-    EXPECT_FALSE(defaults.applyArguments({"--=value"}, &positional, &error));
-    // An option's value may itself start with dashes.
+    // An option's value may itself start with dashes; an option without one is an error.
     EXPECT_TRUE(defaults.applyArguments({"--file-name", "--odd"}, &positional, &error));
     EXPECT_EQ(defaults.stringForKey("file-name"), "--odd");
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--file-name"}, std::vector<std::string>{"--=value"}}) {
+        error.clear();
+        EXPECT_FALSE(defaults.applyArguments(arguments, &positional, &error)) << arguments[0];
+        EXPECT_FALSE(error.empty());
+    }
 }
 
 TEST_F(UserDefaultsTest, SettingsPathFollowsTheDesktopConvention) {

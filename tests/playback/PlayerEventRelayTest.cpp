@@ -63,36 +63,20 @@ TEST_F(RelayTest, APauseEndsThePlayerScreenOnlyInTheLastWholeSecond) {
     EXPECT_EQ(screens.homeScreenLoads, 0);
 }
 
-TEST_F(RelayTest, AnErrorNeverFitsAndAlwaysAlerts) {
+TEST_F(RelayTest, EngineSubtitlesGoOffAfterEveryStateChangeAndAnErrorAlertsWithoutFitting) {
     playVideo();
-    stateChanged(kMediaPlayerStateError);
-    EXPECT_TRUE(window.contentSizeCalls_.empty());
-    ASSERT_EQ(application.alerts_.size(), 1u);
-    EXPECT_EQ(application.alerts_[0].messageText, QStringLiteral("Couldn't open video"));
-    EXPECT_EQ(screens.homeScreenLoads, 1);
-}
-
-TEST_F(RelayTest, TheEngineSubtitlesAreSwitchedOffAfterEveryStateChange) {
-    playVideo();
-    for (int s : {kMediaPlayerStateOpening, kMediaPlayerStatePaused, kMediaPlayerStateError}) {
+    for (int s : {kMediaPlayerStateError, kMediaPlayerStateOpening, kMediaPlayerStatePaused}) {
         player.currentVideoSubTitleIndex_ = 3;
         player.calls_.clear();
         stateChanged(s);
         EXPECT_EQ(player.calls_.back(), "setCurrentVideoSubTitleIndex(-1)") << "state " << s;
+        EXPECT_TRUE(s != kMediaPlayerStateError || window.contentSizeCalls_.empty());
     }
+    ASSERT_EQ(application.alerts_.size(), 1u);
+    EXPECT_EQ(application.alerts_[0].messageText, QStringLiteral("Couldn't open video"));
     player.calls_.clear();
     stateChanged(kMediaPlayerStatePlaying);
     EXPECT_TRUE(player.calls_.empty()) << "already off: not set again";
-}
-
-TEST_F(RelayTest, EveryTimeChangeSendsThePositionToThePage) {
-    playVideo();
-    relay.mediaPlayerTimeChanged();
-    player.time_ = std::nullopt;
-    relay.mediaPlayerTimeChanged();
-    EXPECT_EQ(playerView.asyncScripts_,
-              (std::vector<QString>{timeUpdate("750"), timeUpdate("null")}));
-    EXPECT_TRUE(playerView.syncScripts_.empty()) << "never waits for the page";
 }
 
 TEST_F(RelayTest, DeferredsResolveOnceWithTheFirstAcceptableValues) {
@@ -122,6 +106,11 @@ TEST_F(RelayTest, DeferredsResolveOnceWithTheFirstAcceptableValues) {
     EXPECT_EQ(std::any_cast<float>(state.playbackSpeedDeferred->result()), 1.0f);
     EXPECT_EQ(std::any_cast<QString>(state.audioInfoDeferred->result()),
               QStringLiteral("{audioTracks:{'English':2, }, audioTrack:2}"));
+    // Every time change tells the page the position, without waiting for it.
+    EXPECT_EQ(playerView.asyncScripts_.front(), timeUpdate("null"));
+    EXPECT_EQ(playerView.asyncScripts_.back(), timeUpdate("750"));
+    EXPECT_EQ(playerView.asyncScripts_.size(), 4u);
+    EXPECT_TRUE(playerView.syncScripts_.empty());
 }
 
 TEST_F(RelayTest, WithoutDeferredsPlayerOrPageNothingBreaks) {

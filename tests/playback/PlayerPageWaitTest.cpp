@@ -97,17 +97,5 @@ TEST_F(PlayerPageWaitTest, AShortVideoHeldOnItsFirstFrameIsNotAtItsEnd) {
     EXPECT_EQ(screens.homeScreenLoads, 1);
 }
 
-TEST_F(PlayerPageWaitTest, WithoutAPageOrACenterTheVideoPlaysAtOnce) {
-    hasPlayerView = false;
-    waitingLauncher.launchVideo();
-    EXPECT_EQ(player.calls_.back(), "play()");
-    EXPECT_FALSE(waitingLauncher.waitingForPage());
-
-    hasPlayerView = true;
-    player.calls_.clear();
-    launcher.launchVideo();  // the fixture's context has no center
-    EXPECT_EQ(player.calls_.back(), "play()");
-}
-
 }  // namespace
 }  // namespace lirra::testing

@@ -9,7 +9,7 @@ namespace {
 
 using test::intOf;
 
-TEST(PromiseOrTest, FirstResolutionReachesCallbacksAndLaterOnesReplaceTheResult) {
+TEST(PromiseOrTest, FirstResolutionDecidesLaterOnesReplaceTheResultAndAllRejectedRejects) {
     auto a = Deferred::deferred(), b = Deferred::deferred(), c = Deferred::deferred();
     auto combined = Promise::orPromises({a, b, c});
     std::vector<int> seen;
@@ -19,19 +19,17 @@ TEST(PromiseOrTest, FirstResolutionReachesCallbacksAndLaterOnesReplaceTheResult)
     c->resolve(2);
     EXPECT_EQ(seen, (std::vector<int>{1}));
     EXPECT_EQ(intOf(combined->result()), 2);
-}
 
-TEST(PromiseOrTest, RejectsWhenAllRejected) {
-    auto a = Deferred::deferred(), b = Deferred::deferred();
-    auto combined = Promise::orPromises({a, b});
+    auto d = Deferred::deferred(), e = Deferred::deferred();
+    auto rejected = Promise::orPromises({d, e});
     auto last = makeError("E", 2);
-    a->reject(makeError("E", 1));
-    EXPECT_FALSE(combined->isRejected());
-    b->reject(last);
-    EXPECT_EQ(combined->reason(), last);
+    d->reject(makeError("E", 1));
+    EXPECT_FALSE(rejected->isRejected());
+    e->reject(last);
+    EXPECT_EQ(rejected->reason(), last);
 }
 
-TEST(PromiseAndTest, ResolvesAtTheLastResolutionWithItsResult) {
+TEST(PromiseAndTest, LastResolutionDecidesAndTheFirstErrorRejects) {
     auto a = Deferred::deferred(), b = Deferred::deferred(), c = Deferred::deferred();
     auto combined = Promise::andPromises({a, b, c});
     c->resolve(3);
@@ -40,17 +38,15 @@ TEST(PromiseAndTest, ResolvesAtTheLastResolutionWithItsResult) {
     b->resolve(2);
     EXPECT_EQ(intOf(combined->result()), 2);
     EXPECT_TRUE(combined->isResolved());
-}
 
-TEST(PromiseAndTest, FirstErrorRejectsAndLaterErrorsReplaceTheReason) {
-    auto a = Deferred::deferred(), b = Deferred::deferred();
-    auto combined = Promise::andPromises({a, b});
+    auto d = Deferred::deferred(), e = Deferred::deferred();
+    auto failing = Promise::andPromises({d, e});
     std::vector<int> codes;
-    combined->failed([&](const ErrorPtr& e) { codes.push_back(e->code); });
-    a->reject(makeError("E", 1));
-    b->reject(makeError("E", 2));
+    failing->failed([&](const ErrorPtr& error) { codes.push_back(error->code); });
+    d->reject(makeError("E", 1));
+    e->reject(makeError("E", 2));
     EXPECT_EQ(codes, (std::vector<int>{1}));
-    EXPECT_EQ(combined->reason()->code, 2);
+    EXPECT_EQ(failing->reason()->code, 2);  // later errors replace the reason
 }
 
 TEST(PromiseOrAndTest, SettledInputsSettleAtOnceAndEmptyInputsNever) {

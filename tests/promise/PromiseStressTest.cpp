@@ -1,5 +1,5 @@
-// Many threads settling and registering at once, and combinators whose inputs finish on several
-// queues at once. Judged by its own checks and by ThreadSanitizer (scripts/tsan-promise.sh).
+// Many threads settling and registering at once. Judged by its own checks and by ThreadSanitizer
+// (scripts/tsan-promise.sh).
 #include <gtest/gtest.h>
 
 #include <barrier>
@@ -54,40 +54,6 @@ TEST(PromiseStressTest, ConcurrentSettlersAndRegistrarsRunEveryCallbackOnce) {
     }
     for (auto& t : threads) t.join();
 }
-
-TEST(PromiseStressTest, OrAndCountersHoldAcrossSerialQueues) {
-    constexpr int kInputs = 16, kRounds = 100;
-    std::vector<std::unique_ptr<SerialQueue>> queues(4);
-    for (auto& q : queues) q = std::make_unique<SerialQueue>();
-    std::vector<std::shared_ptr<Promise>> ands, ors;
-    std::vector<std::shared_ptr<Deferred>> toResolve, toReject;
-    for (int round = 0; round < kRounds; ++round) {
-        std::vector<std::shared_ptr<Promise>> forAnd, forOr;
-        for (int i = 0; i < kInputs; ++i) {
-            forAnd.push_back(toResolve.emplace_back(Deferred::initWithQueue(queues[i % 4].get())));
-            forOr.push_back(toReject.emplace_back(Deferred::initWithQueue(queues[i % 4].get())));
-        }
-        ands.push_back(Promise::andPromises(forAnd));
-        ors.push_back(Promise::orPromises(forOr));
-    }
-    // Two settling threads, so the four queues get work from both at once.
-    auto settle = [&](std::size_t from) {
-        for (std::size_t i = from; i < toResolve.size(); i += 2) {
-            toResolve[i]->resolve(static_cast<int>(i));
-            toReject[i]->reject(makeError("S", static_cast<int>(i)));
-        }
-    };
-    std::thread even(settle, 0), odd(settle, 1);
-    even.join();
-    odd.join();
-    for (auto& q : queues) q.reset();  // drains every callback
-    for (int r = 0; r < kRounds; ++r) {
-        EXPECT_TRUE(ands[r]->isResolved()) << "a lost update leaves it pending";
-        EXPECT_TRUE(ors[r]->isRejected());
-    }
-}
-
-// The time-out racing its receiver: PromiseTimeoutTest.
 
 }  // namespace
 }  // namespace lirra

@@ -35,11 +35,8 @@ LoopbackHttpServer::LoopbackHttpServer() {
             }
             recorded.headers.push_back(header);
         }
-        {
-            std::lock_guard lock(mutex_);
-            requests_.push_back(std::move(recorded));
-        }
-        recorded_.notify_all();
+        std::lock_guard lock(mutex_);
+        requests_.push_back(std::move(recorded));
     });
 }
 
@@ -79,12 +76,6 @@ std::size_t LoopbackHttpServer::requestCount() const {
 void LoopbackHttpServer::clearRequests() {
     std::lock_guard lock(mutex_);
     requests_.clear();
-}
-
-bool LoopbackHttpServer::waitForRequests(std::size_t count,
-                                         std::chrono::milliseconds timeout) const {
-    std::unique_lock lock(mutex_);
-    return recorded_.wait_for(lock, timeout, [&] { return requests_.size() >= count; });
 }
 
 }  // namespace lirra::test

@@ -1,22 +1,12 @@
 // A real HTTP server for tests: cpp-httplib on 127.0.0.1 and an ephemeral port, served from a
-// thread of its own, recording every request it answers.
-//
-//   lirra::test::LoopbackHttpServer server;
-//   server.server().Get("/video", [](const httplib::Request&, httplib::Response& res) {...});
-//   ASSERT_TRUE(server.start());
-//   ... request server.url("/video") ...
-//   EXPECT_EQ(server.requests().at(0).header("Range"), "bytes=0-65535");
-//
-// Register routes before start(). Handlers run on the server's threads. cpp-httplib answers
-// "Range" requests itself (206 with the asked bytes) for any content a handler sets, and
-// compresses text answers for clients that accept it (use a binary content type to avoid it).
-// Each connection carries one request unless the test says otherwise.
+// thread of its own, recording every request it answers. Register routes before start();
+// handlers run on the server's threads. cpp-httplib answers "Range" itself and compresses text
+// answers for clients that accept it (a binary content type avoids it). One request per
+// connection unless the test says otherwise.
 #pragma once
 
 #include <httplib.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <cstddef>
 #include <mutex>
 #include <optional>
@@ -62,15 +52,12 @@ class LoopbackHttpServer {
     std::vector<RecordedRequest> requests() const;  // in the order they were answered
     std::size_t requestCount() const;
     void clearRequests();
-    // Waits until at least `count` requests have been answered.
-    bool waitForRequests(std::size_t count, std::chrono::milliseconds timeout) const;
 
   private:
     httplib::Server server_;
     std::thread thread_;
     int port_ = -1;
     mutable std::mutex mutex_;
-    mutable std::condition_variable recorded_;
     std::vector<RecordedRequest> requests_;
 };
 

@@ -1,12 +1,7 @@
 // A bare TCP server on 127.0.0.1 and an ephemeral port for answers no proper HTTP server gives:
 // a body cut short, a missing length, a range ignored, silence. Each connection gets a thread;
-// the handler sees the request head (up to the blank line) and writes whatever it likes; the
-// connection is closed when the handler returns.
-//
-//   lirra::test::RawLoopbackServer server([](lirra::test::RawConnection& c) {
-//       c.send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly ten b");
-//   });
-//   ASSERT_TRUE(server.start());
+// the handler sees the request head and writes whatever it likes; the connection is closed when
+// the handler returns.
 #pragma once
 
 #include <atomic>
@@ -28,8 +23,7 @@ class RawConnection {
                   std::condition_variable& stopped)
         : fd_(fd), head_(std::move(head)), stopping_(stopping), mutex_(mutex), stopped_(stopped) {}
 
-    const std::string& head() const { return head_; }  // request line and headers
-    std::string method() const;                        // the first word of the head
+    std::string method() const;  // the first word of the head
     // The value of a header of the head, compared case-insensitively; empty when absent.
     std::string header(std::string_view name) const;
 
@@ -61,7 +55,6 @@ class RawLoopbackServer {
     int port() const { return port_; }
     std::string url(const std::string& path = "/") const;
 
-    std::vector<std::string> requestHeads() const;  // in arrival order
     std::size_t requestCount() const;
 
   private:
@@ -77,7 +70,7 @@ class RawLoopbackServer {
     std::condition_variable stopped_;
     std::vector<std::thread> connections_;
     std::vector<int> openSockets_;
-    std::vector<std::string> heads_;
+    std::size_t requests_ = 0;
 };
 
 }  // namespace lirra::test

@@ -1,4 +1,5 @@
-// Application services for unit tests: alerts and open panels answered from scripted queues,
+// Application services for unit tests: alerts answered with the first button, open panels from a
+// scripted queue,
 // opened URLs and quits recorded.
 #pragma once
 
@@ -12,15 +13,9 @@ namespace lirra::fakes {
 
 class FakeApplication : public Application {
   public:
-    // The next scripted answer, else the first button.
     int runModalAlert(const AlertSpec& alert) override {
         alerts_.push_back(alert);
-        if (alertAnswers_.empty()) {
-            return kAlertFirstButtonReturn;
-        }
-        const int answer = alertAnswers_.front();
-        alertAnswers_.pop_front();
-        return answer;
+        return kAlertFirstButtonReturn;
     }
     // The next scripted answer, else a cancel.
     std::optional<QStringList> runModalOpenPanel(const OpenPanelOptions& options) override {
@@ -36,7 +31,6 @@ class FakeApplication : public Application {
     void terminate() override { ++terminateCount_; }
 
     std::vector<AlertSpec> alerts_;
-    std::deque<int> alertAnswers_;
     std::vector<OpenPanelOptions> openPanels_;
     std::deque<std::optional<QStringList>> openPanelAnswers_;
     std::vector<QUrl> openedUrls_;

@@ -11,8 +11,7 @@ namespace lirra::fakes {
 
 class FakeUrlConnection : public UrlConnection {
   public:
-    void cancel() override { cancelled_ = true; }
-    bool cancelled_ = false;
+    void cancel() override {}
 };
 
 class FakeHttpClient : public HttpClient {
@@ -30,7 +29,6 @@ class FakeHttpClient : public HttpClient {
             }
             delegate->didFinishLoading();
         }
-        void fail(const QString& error) const { delegate->didFailWithError(error); }
     };
     struct Exchange {
         UrlRequest request;

@@ -35,17 +35,14 @@ class FakePlatform : public Platform {
         return remember(std::move(window), playerWindows_);
     }
     std::unique_ptr<VideoView> createVideoView() override {
-        return remember(std::make_unique<FakeVideoView>(), videoViews_);
+        return std::make_unique<FakeVideoView>();
     }
-    std::unique_ptr<MediaPlayer> createMediaPlayer(VideoView& view) override {
-        playerViews_.push_back(&view);
+    std::unique_ptr<MediaPlayer> createMediaPlayer(VideoView&) override {
         return remember(std::make_unique<FakeMediaPlayer>(), mediaPlayers_);
     }
 
-    void setFileMenuOpenHandler(std::function<void()> handler) override {
-        fileMenuOpenHandler_ = std::move(handler);
-    }
-    void removeAllCachedResponses() override { ++removeAllCachedResponsesCount_; }
+    void setFileMenuOpenHandler(std::function<void()>) override {}
+    void removeAllCachedResponses() override {}
     HttpClient& httpClient() override { return httpClient_; }
     Application& application() override { return application_; }
     MainThread& mainThread() override { return mainThread_; }
@@ -53,8 +50,6 @@ class FakePlatform : public Platform {
     UserDefaults& userDefaults() override { return userDefaults_; }
 
     FakeWindow mainWindow_;
-    std::function<void()> fileMenuOpenHandler_;
-    int removeAllCachedResponsesCount_ = 0;
     FakeHttpClient httpClient_;
     FakeApplication application_;
     FakeMainThread mainThread_;
@@ -64,9 +59,7 @@ class FakePlatform : public Platform {
     std::vector<FakeWebView*> webViews_;
     std::vector<FakeLoaderView*> loaderViews_;
     std::vector<FakeWindow*> playerWindows_;
-    std::vector<FakeVideoView*> videoViews_;
     std::vector<FakeMediaPlayer*> mediaPlayers_;
-    std::vector<VideoView*> playerViews_;  // the view each player was made for
 
   private:
     template <typename T>

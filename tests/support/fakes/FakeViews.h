@@ -8,17 +8,6 @@
 
 namespace lirra::fakes {
 
-class FakeView : public View {
-  public:
-    Rect frame() const override { return frame_; }
-    void setFrame(const Rect& frame) override { frame_ = frame; }
-    bool isHidden() const override { return hidden_; }
-    void setHidden(bool hidden) override { hidden_ = hidden; }
-
-    Rect frame_;
-    bool hidden_ = false;
-};
-
 // A window's content view: its bounds follow the size the window gives it.
 class FakeContentView : public ContentView {
   public:
@@ -61,13 +50,12 @@ class FakeVideoView : public VideoView {
     void setFrame(const Rect& frame) override { frame_ = frame; }
     bool isHidden() const override { return hidden_; }
     void setHidden(bool hidden) override { hidden_ = hidden; }
-    void setFillScreen(bool fill) override { fillScreen_ = fill; }
+    void setFillScreen(bool) override {}
     void setBackColor(const Color& color) override { backColor_ = color; }
     Color backColor() const override { return backColor_; }
 
     Rect frame_;
     bool hidden_ = false;
-    bool fillScreen_ = false;
     Color backColor_;
 };
 

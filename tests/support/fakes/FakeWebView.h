@@ -31,12 +31,9 @@ class FakeWebView : public WebView {
     }
     QUrl url() const override { return url_; }
 
-    // Answers from `answerScript` when set, else from `answers_`, else "".
+    // Answers from `answers_`, else "".
     QString evaluateScript(const QString& script) override {
         syncScripts_.push_back(script);
-        if (answerScript_) {
-            return answerScript_(script);
-        }
         return answers_.value(script);
     }
     void evaluateScriptAsync(const QString& script) override { asyncScripts_.push_back(script); }
@@ -100,7 +97,6 @@ class FakeWebView : public WebView {
     std::vector<QString> syncScripts_;   // evaluateScript, in order
     std::vector<QString> asyncScripts_;  // evaluateScriptAsync, in order
     QMap<QString, QString> answers_;     // script text to answer
-    std::function<QString(const QString&)> answerScript_;
     bool drawsBackground_ = true;
     WebPolicyDelegate* policyDelegate_ = nullptr;
     WebUIDelegate* uiDelegate_ = nullptr;

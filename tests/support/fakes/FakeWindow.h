@@ -23,7 +23,7 @@ class FakeWindow : public Window {
         syncContentView();
     }
     ContentView& contentView() override { return contentView_; }
-    void setContentView(View& view) override { contentViewSet_ = &view; }
+    void setContentView(View&) override {}
 
     void setContentSize(const Size& size) override {
         contentSizeCalls_.push_back(size);
@@ -35,10 +35,7 @@ class FakeWindow : public Window {
     Size contentAspectRatio() const override { return contentAspectRatio_; }
     void setContentAspectRatio(const Size& ratio) override { contentAspectRatio_ = ratio; }
     void setContentResizeIncrements(const Size& increments) override {
-        contentResizeIncrements_ = increments;
-        if (increments == Size{1, 1}) {
-            contentAspectRatio_ = Size{};  // lifts the ratio, as the toolkit does
-        }
+        if (increments == Size{1, 1}) contentAspectRatio_ = Size{};  // lifts the ratio
     }
 
     bool isFullScreen() const override { return fullScreen_; }
@@ -46,18 +43,12 @@ class FakeWindow : public Window {
         fullScreen_ = !fullScreen_;
         ++toggleFullScreenCount_;
     }
-    void setFullScreenPrimary() override { fullScreenPrimary_ = true; }
+    void setFullScreenPrimary() override {}
 
-    void makeKeyWindow() override {
-        key_ = true;
-        ++makeKeyWindowCount_;
-    }
+    void makeKeyWindow() override { key_ = true; }
     bool isKeyWindow() const override { return key_; }
     bool isVisible() const override { return visible_; }
-    void close() override {
-        visible_ = false;
-        ++closeCount_;
-    }
+    void close() override { visible_ = false; }
     void addChildWindow(Window& child) override {
         children_.push_back(&child);
         if (auto* fake = dynamic_cast<FakeWindow*>(&child)) {
@@ -65,25 +56,19 @@ class FakeWindow : public Window {
         }
     }
 
-    void setDelegate(WindowDelegate* delegate) override { delegate_ = delegate; }
+    void setDelegate(WindowDelegate*) override {}
     void setEventRouter(EventRouter* router) override { eventRouter_ = router; }
 
     Rect frame_;
     double titleBarHeight_ = 28;
     FakeContentView contentView_;
-    View* contentViewSet_ = nullptr;
     std::vector<Size> contentSizeCalls_;
     Size contentAspectRatio_;  // 0 by 0: none in force
-    Size contentResizeIncrements_{1, 1};
     bool fullScreen_ = false;
     int toggleFullScreenCount_ = 0;
-    bool fullScreenPrimary_ = false;
     bool key_ = false;
-    int makeKeyWindowCount_ = 0;
     bool visible_ = true;
-    int closeCount_ = 0;
     std::vector<Window*> children_;
-    WindowDelegate* delegate_ = nullptr;
     EventRouter* eventRouter_ = nullptr;
 
   private:
