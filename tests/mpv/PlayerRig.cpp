@@ -1,20 +1,15 @@
 #include "PlayerRig.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
+#include <algorithm>
+
+#include "support/qt/QtTestLoop.h"
 
 namespace lirra::test {
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
+    return runEventLoopUntil(done, std::chrono::milliseconds(timeoutMs));
 }
 
 PlayerRig::PlayerRig(bool showFirst) {
@@ -45,20 +40,15 @@ void PlayerRig::show() {
 }
 
 bool PlayerRig::restsAtEnd() const {
-    for (const StateRecord& r : states) {
-        if (r.state == kMediaPlayerStatePaused && r.time && r.length && *r.length > 0 &&
-            *r.time >= *r.length - 1000) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(states.begin(), states.end(), [](const StateRecord& r) {
+        return r.state == kMediaPlayerStatePaused && r.time && r.length && *r.length > 0 &&
+               *r.time >= *r.length - 1000;
+    });
 }
 
 bool PlayerRig::reached(int state) const {
-    for (const StateRecord& r : states) {
-        if (r.state == state) return true;
-    }
-    return false;
+    return std::any_of(states.begin(), states.end(),
+                       [state](const StateRecord& r) { return r.state == state; });
 }
 
 }  // namespace lirra::test

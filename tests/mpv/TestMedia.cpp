@@ -27,9 +27,7 @@ TestMedia generate() {
     media.clipName = "-my clip.mkv";
     media.clip = dir + "/" + media.clipName;
     media.audioOnly = dir + "/audio only.m4a";
-    media.untitled = dir + "/untitled.mkv";
     media.missing = dir + "/missing.mkv";
-    media.notVideo = dir + "/not a video.mkv";
 
     QFile subtitles(dir + "/subs.srt");
     if (!subtitles.open(QIODevice::WriteOnly)) return media;
@@ -45,23 +43,15 @@ TestMedia generate() {
                  "-f lavfi -i sine=frequency=440:duration=3 "
                  "-f lavfi -i sine=frequency=660:duration=3 -i") +
             QStringList{dir + "/subs.srt"} +
-            args("-map 0:v -map 1:a -map 2:a -map 3:s -c:v libx264 -preset ultrafast "
-                 "-pix_fmt yuv420p -c:a aac -c:s srt "
+            args("-map 0:v -map 1:a -map 2:a -map 1:a -map 2:a -map 3:s -c:v libx264 "
+                 "-preset ultrafast -pix_fmt yuv420p -c:a aac -c:s srt "
                  "-metadata:s:a:0 title=English -metadata:s:a:0 language=eng "
-                 "-metadata:s:a:1 title=French -metadata:s:a:1 language=fre") +
+                 "-metadata:s:a:1 title=French -metadata:s:a:1 language=fre "
+                 "-metadata:s:a:2 language=ger -metadata:s:a:3 language=und") +
             QStringList{media.clip}) &&
         ffmpeg(args("-f lavfi -i sine=frequency=440:duration=1.5 -c:a aac") +
-               QStringList{media.audioOnly}) &&
-        ffmpeg(args("-f lavfi -i color=c=green:s=320x240:r=25:d=1 -f lavfi -i sine=duration=1 "
-                    "-f lavfi -i sine=duration=1 -map 0:v -map 1:a -map 2:a -c:v libx264 "
-                    "-preset ultrafast -c:a aac -metadata:s:a:0 language=ger "
-                    "-metadata:s:a:1 language=und") +
-               QStringList{media.untitled});
-    QFile text(media.notVideo);
-    if (!made || !text.open(QIODevice::WriteOnly)) return media;
-    text.write("This is a text file with a video's name.\n");
-    text.close();
-    media.dir = dir;
+               QStringList{media.audioOnly});
+    if (made) media.dir = dir;
     return media;
 }
 

@@ -7,14 +7,13 @@ namespace lirra::test {
 
 struct TestMedia {
     QString dir;
-    // 1280x720 H.264, 3 s: red upper half, blue lower half; audio "English" and "French";
-    // one subtitle stream. The name starts with a dash and has a space.
+    // 1280x720 H.264, 3 s: red upper half, blue lower half; audio "English", "French", one
+    // with a language only and one with nothing; one subtitle stream. The name starts with a
+    // dash and has a space.
     QString clipName;
     QString clip;
     QString audioOnly;  // 1.5 s of sound, no picture
-    QString untitled;   // two audio tracks: one with a language only, one with nothing
     QString missing;    // no such file
-    QString notVideo;   // a text file named .mkv
 };
 
 // Generates on first use; an empty dir means ffmpeg failed (the reason is on stderr).
