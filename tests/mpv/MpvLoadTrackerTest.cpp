@@ -1,7 +1,7 @@
 // The load tracker against event sequences as mpv produces them, stale ones included.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -14,15 +14,12 @@ namespace {
 using Phase = MpvLoadTracker::Phase;
 using End = MpvLoadTracker::EndReason;
 
-// Runs steps such as "open send reply:5 start:5 loaded end:5:eof": reply (":entry" when mpv
-// said one), refused (a failed reply), stale (the reply to the loadfile before the latest),
-// start:entry, loaded, end:entry:reason[:inserted], stop. The steps that answer must answer
-// true, or false when written with a leading "-".
+// Runs steps such as "open send reply:5 start:5 loaded eof:5": reply (":entry" when mpv said
+// one), refused (a failed reply), stale (the reply to the loadfile before the latest),
+// start:entry, loaded, the end of an entry by its reason (eof, error, redirect:entry:inserted,
+// other), stop. The steps that answer must answer true, or false when written with a "-".
 void run(MpvLoadTracker& tracker, const std::string& steps) {
-    static const std::map<std::string, End> reasons = {{"eof", End::Eof},
-                                                       {"error", End::Error},
-                                                       {"redirect", End::Redirect},
-                                                       {"other", End::Other}};
+    static const std::vector<std::string> ends = {"eof", "error", "redirect", "other"};  // as End
     std::uint64_t serial = 0;
     std::istringstream words(steps);
     for (std::string word; words >> word;) {
@@ -35,7 +32,8 @@ void run(MpvLoadTracker& tracker, const std::string& steps) {
             return i < part.size() ? std::stoll(part[i]) : 0;
         };
         const std::string& verb = part[0];
-        ASSERT_NE(std::string(" open send stop start loaded end refused stale reply ")
+        ASSERT_NE(std::string(
+                      " open send stop start loaded eof error redirect other refused stale reply ")
                       .find(" " + verb + " "),
                   std::string::npos);
         std::optional<bool> said;  // by the steps that answer
@@ -44,7 +42,9 @@ void run(MpvLoadTracker& tracker, const std::string& steps) {
         if (verb == "stop") tracker.stop();
         if (verb == "start") tracker.fileStarted(number(1));
         if (verb == "loaded") said = tracker.fileLoaded();
-        if (verb == "end") said = tracker.fileEnded(number(1), reasons.at(part[2]), number(3));
+        const auto end = std::find(ends.begin(), ends.end(), verb);
+        if (end != ends.end())
+            said = tracker.fileEnded(number(1), End(end - ends.begin()), number(2));
         if (verb == "refused") said = tracker.loadReplied(serial, false, std::nullopt);
         if (verb == "stale") said = tracker.loadReplied(serial - 1, false, std::nullopt);
         if (verb == "reply") {
@@ -62,23 +62,22 @@ TEST(MpvLoadTrackerTest, FollowsOnlyTheLatestLoadsEntry) {
         Phase phase;
         bool fileActive, engaged;
     } cases[] = {
-        {"played to its end", "open send reply:5 start:5 loaded end:5:eof", Phase::Ended, false,
-         false},
+        {"played to its end", "open send reply:5 start:5 loaded eof:5", Phase::Ended, false, false},
         {"a reply without an entry: the next start is ours", "open send reply start:9 loaded",
          Phase::Loaded, true, true},
         {"the replaced media's start, load and end change nothing",
-         "open send start:4 -loaded -end:4:error reply:5", Phase::Opening, false, true},
+         "open send start:4 -loaded -error:4 reply:5", Phase::Opening, false, true},
         {"an earlier loadfile's reply is not the latest's", "open send send -stale", Phase::Opening,
          false, true},
         {"a refused loadfile fails", "open send refused", Phase::Failed, false, false},
-        {"an unplayable file fails", "open send reply:2 start:2 end:2:error", Phase::Failed, false,
+        {"an unplayable file fails", "open send reply:2 start:2 error:2", Phase::Failed, false,
          false},
         {"a playlist goes on in the entry it inserted, not another",
-         "open send reply:2 start:2 end:2:redirect:3 start:7 -loaded start:3 loaded", Phase::Loaded,
+         "open send reply:2 start:2 redirect:2:3 start:7 -loaded start:3 loaded", Phase::Loaded,
          true, true},
         {"after a stop, the stopped media's end is stale",
-         "open send reply:2 start:2 loaded stop -end:2:other", Phase::Idle, false, false},
-        {"a media the engine stopped itself rests idle", "open send reply:2 start:2 end:2:other",
+         "open send reply:2 start:2 loaded stop -other:2", Phase::Idle, false, false},
+        {"a media the engine stopped itself rests idle", "open send reply:2 start:2 other:2",
          Phase::Idle, false, false},
     };
     for (const auto& c : cases) {

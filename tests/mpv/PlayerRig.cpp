@@ -32,8 +32,6 @@ PlayerRig::PlayerRig(bool showFirst) {
     });
 }
 
-PlayerRig::~PlayerRig() { player_.reset(); }
-
 void PlayerRig::show() {
     view_.show();
     waitFor([this] { return view_.isGlInitialized(); }, 5000);

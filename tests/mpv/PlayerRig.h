@@ -26,7 +26,6 @@ class PlayerRig {
   public:
     // `showFirst` false: the player exists (and may be told to play) before the view has GL.
     explicit PlayerRig(bool showFirst = true);
-    ~PlayerRig();
 
     void show();
     MpvMediaPlayer& player() { return *player_; }

@@ -27,6 +27,7 @@ using test::runEventLoopUntil;
 const char kBridgePage[] = R"(<!DOCTYPE html>
 <body style="margin:0">
 <p id="text">bridge</p>
+<input type="file" id="f" style="position:absolute;left:200px;top:100px;width:150px;height:90px">
 <script>
 function frame(src, hidden) {
     var frame = document.createElement('iframe');
@@ -156,8 +157,9 @@ TEST_F(WebViewTest, EvaluationGivesTheStringFormOfTheValueAndRunsInTheOrderSent)
 // Evaluation from inside the policy: the bridge posts its handling (PageBridge); reading the
 // page synchronously while a bridge command is handled: the journeys (the learner's language).
 
-// Accepts a single file, as the app does, and records the names it took.
-class RecordingDragReceiver : public DragReceiver {
+// The native side of drops and file buttons: accepts a single dropped file, as the app does,
+// and chooses the given paths for every file button.
+class NativeSide : public DragReceiver, public WebUIDelegate {
   public:
     bool performDragOperation(WebView&, const QStringList& names) override {
         return names.size() == 1;
@@ -165,7 +167,13 @@ class RecordingDragReceiver : public DragReceiver {
     void concludeDragOperation(WebView&, const QStringList& names) override {
         concluded.append(names.join('|'));
     }
-    QStringList concluded;
+    void runOpenPanelForFileButton(WebView&,
+                                   std::function<void(const QStringList&)> choose) override {
+        ++asked;
+        if (!paths.isEmpty()) choose(paths);
+    }
+    QStringList concluded, paths;
+    int asked = 0;
 };
 
 // Sends a drag-enter and a drop with these URLs to the widget that gets real drops.
@@ -181,10 +189,14 @@ bool simulateDrop(QWidget& target, const QList<QUrl>& urls) {
     return drop.isAccepted();
 }
 
-TEST_F(WebViewTest, DropsGoToTheReceiverOnlyOnceRegisteredAndKeysThePageLeavesGoNoFurther) {
+// Drops, keys and file buttons: what the page does not handle itself.
+TEST_F(WebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShould) {
+    QTemporaryFile chosen(QDir::tempPath() + "/lines-XXXXXX.srt");
+    ASSERT_TRUE(chosen.open());
     ASSERT_TRUE(test::loadAndWait(*view, server.url("/page/bridge")));
-    RecordingDragReceiver receiver;
-    view->setDragReceiver(&receiver);
+    NativeSide native;
+    view->setDragReceiver(&native);
+    view->setUIDelegate(&native);
     QWidget* target = view->engineView()->focusProxy();
     ASSERT_NE(target, nullptr);
     const QUrl video = QUrl::fromLocalFile("/tmp/video one.mkv");
@@ -194,8 +206,8 @@ TEST_F(WebViewTest, DropsGoToTheReceiverOnlyOnceRegisteredAndKeysThePageLeavesGo
     EXPECT_FALSE(simulateDrop(*target, {video, video}));  // two files: the receiver refuses
     EXPECT_FALSE(simulateDrop(*target, {QUrl("http://example.invalid/a.mkv")}));  // not a file
     EXPECT_TRUE(simulateDrop(*target, {video}));
-    ASSERT_TRUE(runEventLoopUntil([&] { return !receiver.concluded.isEmpty(); }, 2s));
-    EXPECT_EQ(receiver.concluded, QStringList({"/tmp/video one.mkv"}));
+    ASSERT_TRUE(runEventLoopUntil([&] { return !native.concluded.isEmpty(); }, 2s));
+    EXPECT_EQ(native.concluded, QStringList({"/tmp/video one.mkv"}));
 
     // Keys the page hears but does not take come back from the engine later, and stop there.
     target->setFocus();
@@ -204,46 +216,19 @@ TEST_F(WebViewTest, DropsGoToTheReceiverOnlyOnceRegisteredAndKeysThePageLeavesGo
     runEventLoopFor(300ms);
     EXPECT_EQ(window.keys, 0);
     EXPECT_EQ(view->evaluateScript("drops"), "0");  // the page saw no drop
-}
 
-// Chooses the given paths for every file button.
-class ChoosingUIDelegate : public WebUIDelegate {
-  public:
-    void runOpenPanelForFileButton(WebView&,
-                                   std::function<void(const QStringList&)> choose) override {
-        ++asked;
-        if (!paths.isEmpty()) choose(paths);
-    }
-    QStringList paths;
-    int asked = 0;
-};
-
-TEST_F(WebViewTest, FileButtonsGetTheFilesTheUIDelegateChooses) {
-    QTemporaryFile chosen(QDir::tempPath() + "/lines-XXXXXX.srt");
-    ASSERT_TRUE(chosen.open());
-    server.page("/page/file",
-                "<html><body style='margin:0'><input type='file' id='f' "
-                "style='position:absolute;left:0;top:0;width:200px;height:100px'></body></html>");
-    ChoosingUIDelegate ui;
-    view->setUIDelegate(&ui);
-    ASSERT_TRUE(test::loadAndWait(*view, server.url("/page/file")));
-    QWidget* target = view->engineView()->focusProxy();
-    ASSERT_NE(target, nullptr);
+    // A file button: nothing chosen leaves it empty (and the next click asks again).
     ASSERT_TRUE(test::waitForPaint(*view));
-    const char files[] = "document.getElementById('f').files";
-
-    // The delegate chooses nothing: the button stays empty.
-    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(40, 50));
-    ASSERT_TRUE(runEventLoopUntil([&] { return ui.asked == 1; }, 5s));
+    const QString files = "document.getElementById('f').files";
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(250, 150));
+    ASSERT_TRUE(runEventLoopUntil([&] { return native.asked == 1; }, 5s));
     runEventLoopFor(100ms);
-    EXPECT_EQ(view->evaluateScript(QString(files) + ".length"), "0");
-
-    ui.paths = {chosen.fileName()};
-    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(40, 50));
-    ASSERT_TRUE(runEventLoopUntil(
-        [&] { return view->evaluateScript(QString(files) + ".length") == "1"; }, 5s));
-    EXPECT_EQ(view->evaluateScript(QString(files) + "[0].name"),
-              QFileInfo(chosen.fileName()).fileName());
+    EXPECT_EQ(view->evaluateScript(files + ".length"), "0");
+    native.paths = {chosen.fileName()};
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, QPoint(250, 150));
+    ASSERT_TRUE(
+        runEventLoopUntil([&] { return view->evaluateScript(files + ".length") == "1"; }, 5s));
+    EXPECT_EQ(view->evaluateScript(files + "[0].name"), QFileInfo(chosen.fileName()).fileName());
 }
 
 }  // namespace

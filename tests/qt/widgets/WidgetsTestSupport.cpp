@@ -27,8 +27,7 @@ void PageServer::page(const std::string& path, const std::string& html) {
 }
 
 bool loadAndWait(QtWebView& view, const std::string& url, std::chrono::milliseconds timeout) {
-    bool finished = false;
-    bool ok = false;
+    bool finished = false, ok = false;
     auto connection =
         QObject::connect(view.page(), &QWebEnginePage::loadFinished, [&](bool success) {
             finished = true;

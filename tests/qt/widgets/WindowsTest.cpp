@@ -83,10 +83,8 @@ class WindowsTest : public ::testing::Test {
 
 TEST_F(WindowsTest, TheFileMenuOpensThroughItsHandler) {
     QAction* open = nullptr;
-    for (QAction* menu : window->menuBar()->actions()) {
-        for (QAction* item : menu->menu()->actions())
-            if (item->shortcut() == QKeySequence(QKeySequence::Open)) open = item;
-    }
+    for (QAction* item : window->menuBar()->findChildren<QAction*>())
+        if (item->shortcut() == QKeySequence(QKeySequence::Open)) open = item;
     ASSERT_NE(open, nullptr);
     int opened = 0;
     open->trigger();  // no handler yet: nothing happens
@@ -167,7 +165,7 @@ TEST_F(WindowsTest, RouterSeesDoubleClicksAndEscapeAndSwallowsWhatItRefuses) {
     };
 
     // Delivered: the page sees both presses.
-    doubleClick(Qt::NoModifier);
+    ASSERT_NO_FATAL_FAILURE(doubleClick(Qt::NoModifier));
     EXPECT_EQ(webView->evaluateScript("downs"), "2");
     EXPECT_EQ(router.events[2].modifierFlags, 0u);
     const double layerHeight = overlay->layerWidget()->height();
@@ -179,7 +177,7 @@ TEST_F(WindowsTest, RouterSeesDoubleClicksAndEscapeAndSwallowsWhatItRefuses) {
     router.refuseDoubleClicks = true;
     QString asked;
     router.onDoubleClick = [&] { asked = webView->evaluateScript("downs + 40"); };
-    doubleClick(Qt::ControlModifier);
+    ASSERT_NO_FATAL_FAILURE(doubleClick(Qt::ControlModifier));
     EXPECT_EQ(webView->evaluateScript("downs"), "1");
     EXPECT_EQ(router.events[2].modifierFlags, kControlKeyMask);
     // The page may or may not have seen the first press yet.
