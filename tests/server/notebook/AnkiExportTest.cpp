@@ -4,7 +4,6 @@
 // is half-added and nothing is marked sent that is not in Anki.
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -49,21 +48,12 @@ class AnkiExportTest : public ::testing::Test {
 
     // The ramp video, looked up and found where the container source would have found it.
     std::int64_t foundVideo() {
-        const std::string path = test::makeRampVideo(media_, "Ramp.mkv");
-        EXPECT_FALSE(path.empty());
-        struct stat st {};
-        EXPECT_EQ(::stat(path.c_str(), &st), 0);
-        char hash[24];
-        std::snprintf(hash, sizeof hash, "%llx",
-                      static_cast<unsigned long long>(test::referenceHashOfFile(path)));
-        const auto id = video("Ramp.mkv", hash, static_cast<std::uint64_t>(st.st_size));
+        const auto ramp = test::makeRampVideo(media_, "Ramp.mkv");
+        EXPECT_FALSE(ramp.path.empty());
+        const auto id = video("Ramp.mkv", ramp.hash, ramp.size);
         std::string error;
-        EXPECT_EQ(
-            store_->rememberVideoFile(id,
-                                      {path, static_cast<std::uint64_t>(st.st_size),
-                                       st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec, true},
-                                      error),
-            StoreStatus::Ok);
+        EXPECT_EQ(store_->rememberVideoFile(id, {ramp.path, ramp.size, ramp.mtimeNs, true}, error),
+                  StoreStatus::Ok);
         return id;
     }
 

