@@ -124,12 +124,13 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     player.setCurrentAudioTrackIndex(2);
     EXPECT_TRUE(waitFor([&] { return rig.engine("aid") == "2"; }));
     EXPECT_EQ(player.currentAudioTrackIndex(), 2);
-    std::map<std::string, int> types;
-    for (const TrackInformation& track : player.tracksInformation()) {
-        ++types[track.type.toStdString()];
-        EXPECT_TRUE(track.type != "video" || QSize(track.width, track.height) == QSize(1280, 720));
-    }
-    EXPECT_EQ(types, (std::map<std::string, int>{{"audio", 4}, {"text", 1}, {"video", 1}}));
+    QStringList tracks;
+    for (const TrackInformation& track : player.tracksInformation())
+        tracks.append(
+            QStringLiteral("%1 %2x%3").arg(track.type).arg(track.width).arg(track.height));
+    tracks.sort();
+    EXPECT_EQ(tracks, QStringList({"audio 0x0", "audio 0x0", "audio 0x0", "audio 0x0", "text 0x0",
+                                   "video 1280x720"}));
 
     // The file has a subtitle stream, yet the engine shows none until told to.
     EXPECT_EQ(player.currentVideoSubTitleIndex(), -1);
@@ -161,18 +162,13 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         EXPECT_TRUE(waitFor([&] { return engineNumber(rig, "speed") == player.rate(); }));
     }
 
-    const auto decoding = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
-        return l.rfind("Video decoding: ", 0) == 0;
-    });
-    EXPECT_EQ(decoding, 1);
-    // Without a GPU no decoder is probed, and nothing says it failed.
-    if (!hasGpuDevice()) {
-        EXPECT_NE(std::find(lines.begin(), lines.end(), "Video decoding: software"), lines.end());
-        for (const std::string& line : lines) {
-            for (const char* probed : {"vaapi", "vdpau", "cuda"})
-                EXPECT_EQ(line.find(probed), std::string::npos) << line;
-        }
-    }
+    // One line says which decoder plays; without a GPU none is probed (the engine's hwdec
+    // above), so software decodes.
+    std::vector<std::string> told;
+    std::copy_if(lines.begin(), lines.end(), std::back_inserter(told),
+                 [](const std::string& l) { return l.rfind("Video decoding: ", 0) == 0; });
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_TRUE(hasGpuDevice() || told[0] == "Video decoding: software") << told[0];
 
     // Stop unloads: nothing is known any more.
     player.stop();
@@ -229,15 +225,6 @@ TEST_F(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
     EXPECT_TRUE(waitFor([&] {
         return player.state() == kMediaPlayerStatePlaying && player.time().value_or(0) >= 1400;
     }));
-}
-
-TEST(MpvVideoViewTest, FramesAreInTheLowerLeftConventionOfItsContainer) {
-    QWidget container;
-    container.resize(800, 600);
-    MpvVideoView view(&container);
-    view.setFrame({{10, 20}, {300, 200}});
-    EXPECT_EQ(view.geometry(), QRect(10, 380, 300, 200));
-    EXPECT_EQ(view.frame(), (Rect{{10, 20}, {300, 200}}));
 }
 
 // The display the render context is made with is the one Qt's windows live on.

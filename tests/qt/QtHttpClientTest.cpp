@@ -114,9 +114,6 @@ class QtHttpClientTest : public ::testing::Test {
             res.set_redirect(server_.url("/text"));
         };
         server_.server().Get("/from", redirect).Post("/from", redirect);
-        server_.server().Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
-            res.set_content(req.body, kBinary);
-        });
         ASSERT_TRUE(server_.start());
     }
 
@@ -231,24 +228,8 @@ TEST_F(QtHttpClientTest, RequestsThatCannotStartFailOnALaterTurn) {
     EXPECT_EQ(server_.requestCount(), 0u);
 }
 
-TEST_F(QtHttpClientTest, SendsHeadersAndBodyExactlyAsGiven) {
-    QByteArray body(3 * 256, '\0');
-    for (int i = 0; i < body.size(); ++i) body[i] = static_cast<char>(i);
-    UrlRequest request = get(server_.url("/echo"));
-    request.method = "POST";
-    request.body = body;
-    request.headers = {{"Content-type", "application/x-lirra-test; charset=binary"},
-                       {"Content-length", QByteArray::number(body.size())},
-                       {"X-Lirra-Note", "two  spaces\tand a tab"}};
-    EXPECT_EQ(sendAndWait(client_, request).body, body);
-    ASSERT_EQ(server_.requestCount(), 1u);
-    const auto received = server_.requests()[0];
-    EXPECT_EQ(received.body, body.toStdString());
-    EXPECT_EQ(received.headerCount("content-type"), 1u);
-    EXPECT_EQ(received.headerCount("content-length"), 1u);
-    EXPECT_EQ(received.header("Content-Type"), "application/x-lirra-test; charset=binary");
-    EXPECT_EQ(received.header("X-Lirra-Note"), "two  spaces\tand a tab");
-}
+// Headers and bodies sent as given: the journeys' lookups and uploads (a form and a multipart
+// body with their own Content-Type and Content-Length), read back field by field by the service.
 
 TEST_F(QtHttpClientTest, CancelEndsTheExchangeThereAndReleasesTheDelegate) {
     auto delegate = std::make_shared<RecordingDelegate>();

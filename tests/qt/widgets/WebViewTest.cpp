@@ -67,6 +67,7 @@ class WebViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
         server.page("/page/bridge", kBridgePage);
+        server.page("/page/other", "<html><body>other</body></html>");
         ASSERT_TRUE(server.start());
         window.resize(400, 300);
         auto* layout = new QVBoxLayout(&window);
@@ -93,7 +94,6 @@ class WebViewTest : public ::testing::Test {
 
 TEST_F(WebViewTest, BridgeNavigationsReachThePolicyInOrderAndOnlyMainFrameLoadsPostProgress) {
     const QString other = QString::fromStdString(server.url("/page/other"));
-    server.page("/page/other", "<html><body>other</body></html>");
     ASSERT_TRUE(test::loadAndWait(*view, server.url("/page/bridge")));
     runEventLoopUntil([&] { return finished == 1; }, 2s);
 

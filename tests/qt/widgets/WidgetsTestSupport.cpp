@@ -11,7 +11,6 @@ PageServer::PageServer() {
     // the server's stop() up for the keep-alive time-out.
     server_.server().set_keep_alive_max_count(1);
     server_.server().Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-        std::lock_guard lock(mutex_);
         const auto found = pages_.find(req.path);
         if (found == pages_.end()) {
             res.status = 404;
@@ -21,10 +20,7 @@ PageServer::PageServer() {
     });
 }
 
-void PageServer::page(const std::string& path, const std::string& html) {
-    std::lock_guard lock(mutex_);
-    pages_[path] = html;
-}
+void PageServer::page(const std::string& path, const std::string& html) { pages_[path] = html; }
 
 bool loadAndWait(QtWebView& view, const std::string& url, std::chrono::milliseconds timeout) {
     bool finished = false, ok = false;

@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "support/LoopbackHttpServer.h"
@@ -16,7 +15,7 @@ class QtWebView;
 
 namespace lirra::test {
 
-// Serves the pages given with page(), 404 elsewhere; start() before use.
+// Serves the pages given with page() (all before start()), 404 elsewhere.
 class PageServer {
   public:
     PageServer();
@@ -28,7 +27,6 @@ class PageServer {
 
   private:
     LoopbackHttpServer server_;
-    std::mutex mutex_;
     std::map<std::string, std::string> pages_;
 };
 
