@@ -7,7 +7,8 @@
 #include <QImage>
 #include <QWidget>
 #include <algorithm>
-#include <map>
+#include <iterator>
+#include <memory>
 #include <string>
 
 #include "PlayerRig.h"
