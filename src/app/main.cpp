@@ -110,13 +110,23 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
+    std::string dataDirectory = defaults.stringForKey("data").value_or("");
+    if (dataDirectory.empty()) dataDirectory = server::defaultDataDirectory();
+    // The pages keep the learner's language and player settings in their local storage.
+    if (!dataDirectory.empty()) {
+        setWebStorageFolder(QString::fromStdString(dataDirectory + "/web"));
+    }
+
     std::unique_ptr<server::Server> embedded;
     AppConfig config;
     if (commandLine.baseUrl) {
         config.baseUrl = *commandLine.baseUrl;
     } else {
         server::ServerOptions options;
-        options.dataDirectory = defaults.stringForKey("data").value_or("");
+        options.dataDirectory = dataDirectory;
+        // One origin for the pages across runs: their settings live in its storage.
+        options.port = server::stablePortFor(dataDirectory);
+        options.anyPortIfTaken = true;
         options.openSubtitlesKeyFile = defaults.stringForKey("opensubtitles-key-file").value_or("");
         options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
         options.ankiUrl = defaults.stringForKey("anki-url").value_or("");

@@ -1,6 +1,7 @@
 #include "http/HttpAdapter.h"
 
 #include <httplib.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -155,6 +156,12 @@ HttpServer::HttpServer(std::vector<Route> routes, unsigned threadCount) : impl_(
     server.new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     server.set_payload_max_length(maxBody);
     server.set_tcp_nodelay(true);
+    // httplib's default is SO_REUSEPORT, which lets a second service bind a port already in use
+    // and share its requests; SO_REUSEADDR alone still allows a restart over TIME_WAIT.
+    server.set_socket_options([](socket_t sock) {
+        int yes = 1;
+        setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+    });
     server.set_keep_alive_max_count(1000);
     server.set_read_timeout(10, 0);
     server.set_write_timeout(10, 0);

@@ -50,6 +50,14 @@ std::string defaultDataDirectory() {
     return {};
 }
 
+std::uint16_t stablePortFor(const std::string& dataDirectory) {
+    // FNV-1a: stable across runs and builds, unlike std::hash. 20000-29999 lies below Linux's
+    // range of ports handed out for outgoing connections (32768 and up).
+    std::uint32_t hash = 2166136261u;
+    for (const unsigned char c : dataDirectory) hash = (hash ^ c) * 16777619u;
+    return static_cast<std::uint16_t>(20000 + hash % 10000);
+}
+
 bool isHostName(const std::string& name) { return parseAuthority(name).has_value(); }
 
 bool isLoopbackAddress(const std::string& address) {
@@ -202,6 +210,9 @@ std::string Server::start() {
     auto http = std::make_unique<HttpServer>(serviceRoutes(*service), threads);
     std::uint16_t port = 0;
     error = http->bind(bindAddress(options.listenAddress), options.port, port);
+    if (!error.empty() && options.port != 0 && options.anyPortIfTaken) {
+        error = http->bind(bindAddress(options.listenAddress), 0, port);
+    }
     if (!error.empty()) return error;
     const std::string ownOrigin = "http://" + impl->hostForUrl() + ":" + std::to_string(port);
     http->setGuard(RequestGuard(impl->servedNames(port), ownOrigin));

@@ -12,6 +12,9 @@ namespace lirra::server {
 struct ServerOptions {
     std::string listenAddress = "127.0.0.1";  // numeric IPv4/IPv6 or "localhost"
     std::uint16_t port = 0;                   // 0 picks a free port
+    // When `port` is taken, listen on a free one instead of failing (the app's built-in service
+    // prefers one port so that its pages keep one origin, and their stored settings, across runs).
+    bool anyPortIfTaken = false;
     std::string dataDirectory;                // empty: defaultDataDirectory()
     std::vector<std::string> libraryFolders;  // searched for subtitle files beside videos
     unsigned threadCount = 0;                 // request threads; 0: a default suited to the machine
@@ -32,6 +35,10 @@ struct ServerOptions {
 
 // $XDG_DATA_HOME/lirra, else ~/.local/share/lirra.
 std::string defaultDataDirectory();
+
+// A port from 20000 to 29999 that depends only on the data directory: the app's built-in
+// service asks for it first, so the same learner's pages get the same origin every run.
+std::uint16_t stablePortFor(const std::string& dataDirectory);
 
 // True for 127.0.0.0/8, ::1 and "localhost".
 bool isLoopbackAddress(const std::string& address);

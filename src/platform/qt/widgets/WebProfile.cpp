@@ -23,6 +23,11 @@ class AppSchemeHandler : public QWebEngineUrlSchemeHandler {
     }
 };
 
+QString& storageFolder() {
+    static QString folder;
+    return folder;
+}
+
 }  // namespace
 
 void registerAppUrlScheme() {
@@ -34,10 +39,18 @@ void registerAppUrlScheme() {
     QWebEngineUrlScheme::registerScheme(scheme);
 }
 
+void setWebStorageFolder(const QString& folder) { storageFolder() = folder; }
+
 QWebEngineProfile& sharedWebProfile() {
     static QPointer<QWebEngineProfile> profile;
     if (!profile) {
-        profile = new QWebEngineProfile(QCoreApplication::instance());  // off the record
+        if (storageFolder().isEmpty()) {
+            profile = new QWebEngineProfile(QCoreApplication::instance());  // off the record
+        } else {
+            profile = new QWebEngineProfile(QStringLiteral("lirra"), QCoreApplication::instance());
+            profile->setPersistentStoragePath(storageFolder());
+            profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        }
         profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
         profile->installUrlSchemeHandler(kAppUrlScheme, new AppSchemeHandler(profile));
         handleDownloads(*profile);

@@ -2,6 +2,7 @@
 // talk to us, and the one profile every web view shares.
 #pragma once
 
+class QString;
 class QWebEngineProfile;
 
 namespace lirra {
@@ -11,7 +12,12 @@ inline constexpr char kAppUrlScheme[] = "app";
 // Registers the "app" scheme with the web engine. Must run before the QApplication is made.
 void registerAppUrlScheme();
 
-// The shared profile (off the record: the app keeps nothing on disk), with a handler for the
+// Keeps the shared profile's local storage (what pages store: the learner's language, player
+// settings) in `folder` across runs. Call before the first sharedWebProfile(); without it the
+// profile is off the record (tests).
+void setWebStorageFolder(const QString& folder);
+
+// The shared profile (HTTP cache in memory, no cookies kept), with a handler for the
 // "app" scheme installed: without one the engine replaces such navigations with
 // about:blank#blocked before anyone can decide them. Made on first use, owned by the
 // application object; every page must be gone before the application object is.
