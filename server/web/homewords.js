@@ -40,5 +40,7 @@
         $('#words-import').on('click', function () { $('#words-file').val('').trigger('click'); });
         $('#words-file').on('change', function () { if (this.files && this.files[0]) importFile(this.files[0]); });
         showCounts();
+        // Back from a video, where words may have been marked.
+        $(window).on('refreshLevel', showCounts);
     });
 })();
