@@ -1,5 +1,6 @@
-// The container source against a real SQLite store and library: found, read once, held,
-// remembered; and the database of the version before it, migrated with its rows.
+// The container source against a real SQLite store and library: a video without text tracks
+// remembered, one not in the library yet looked for again; the track names; and the database of
+// the version before it, migrated with its rows.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -54,7 +55,7 @@ class ContainerSourceTest : public ::testing::Test {
     std::unique_ptr<ContainerSource> source;
 };
 
-// Found, read once, held and remembered across a restart: ContainerHttpTest over real HTTP.
+// A video found, read once, held and remembered across a restart: ContainerHttpTest.
 TEST_F(ContainerSourceTest, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
     // Picture and sound (over 64 KiB, so it has a hash) but no subtitle stream.
     ASSERT_TRUE(

@@ -12,6 +12,7 @@
 
 #include "FakeAnki.h"
 #include "NotebookMedia.h"
+#include "NotebookStoreFixture.h"
 #include "notebook/AnkiNote.h"
 #include "notebook/Notebook.h"
 #include "store/SqliteStore.h"
@@ -22,28 +23,13 @@ namespace {
 using nlohmann::json;
 using Actions = std::vector<std::string>;
 
-class AnkiExportTest : public ::testing::Test {
+class AnkiExportTest : public test::NotebookStoreFixture {
   protected:
-    void SetUp() override {
-        std::string error;
-        store_ = SqliteStore::open(media_.file("data"), error);
-        ASSERT_TRUE(store_) << error;
-    }
-
     std::unique_ptr<notebook::Notebook> notebook(std::string url, std::string key = {}) {
         notebook::AnkiSettings settings{std::move(url), std::move(key),
                                         std::chrono::milliseconds(800)};
         return std::make_unique<notebook::Notebook>(
             *store_, [] { return std::vector<std::string>(); }, settings);
-    }
-
-    std::int64_t video(const std::string& name, const std::string& hash, std::uint64_t size) {
-        std::int64_t id = 0;
-        std::vector<SubtitleEntry> entries;
-        std::string error;
-        EXPECT_EQ(store_->recordLookup({hash, size, name}, "spa", {}, id, entries, error),
-                  StoreStatus::Ok);
-        return id;
     }
 
     // The ramp video, looked up and found where the container source would have found it.
@@ -57,23 +43,7 @@ class AnkiExportTest : public ::testing::Test {
         return id;
     }
 
-    std::int64_t save(NotebookEntry entry) {
-        std::int64_t id = 0;
-        bool created = false;
-        std::string error;
-        EXPECT_EQ(store_->saveNotebookItem(entry, id, created, error), StoreStatus::Ok) << error;
-        return id;
-    }
-
-    bool sent(std::int64_t id) {
-        NotebookItem item;
-        std::string error;
-        EXPECT_EQ(store_->notebookItem(id, item, error), StoreStatus::Ok);
-        return item.sentMs != 0;
-    }
-
-    test::MediaFolder media_;
-    std::unique_ptr<SqliteStore> store_;
+    bool sent(std::int64_t id) { return item(id).sentMs != 0; }
 };
 
 TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSound) {
@@ -186,7 +156,7 @@ TEST_F(AnkiExportTest, ACardWithoutPartOfItsMediaSaysWhy) {
 }
 
 TEST_F(AnkiExportTest, AnItemAnkiHasAlreadyIsMarkedNotAddedAgain) {
-    const auto film = video("Film.mkv", "8a3f2c", 734003200);
+    const auto film = video("Film.mkv");
     const auto id = save({film, 1000, 2000, "Once", "", "", ""});
     test::FakeAnki anki;
     anki.setDecks({"Default", "Lirra"});
@@ -203,7 +173,7 @@ TEST_F(AnkiExportTest, AnItemAnkiHasAlreadyIsMarkedNotAddedAgain) {
 }
 
 TEST_F(AnkiExportTest, FailuresSayWhyAndLeaveEverythingUnsent) {
-    const auto film = video("Film.mkv", "8a3f2c", 734003200);
+    const auto film = video("Film.mkv");
     const auto a = save({film, 1000, 2000, "One", "", "", ""});
     const auto b = save({film, 3000, 4000, "Two", "", "", ""});
     struct Row {

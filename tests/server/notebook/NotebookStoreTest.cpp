@@ -1,44 +1,12 @@
 // The notebook on a temporary store: saved once per line or word, listed newest first, found by
 // search, deleted, marked sent once.
-#include <gtest/gtest.h>
-#include <stdlib.h>
-
-#include <filesystem>
-
-#include "store/SqliteStore.h"
+#include "NotebookStoreFixture.h"
 
 namespace lirra::server {
 namespace {
 
-class NotebookStoreTest : public ::testing::Test {
+class NotebookStoreTest : public test::NotebookStoreFixture {
   protected:
-    void SetUp() override {
-        std::string pattern = ::testing::TempDir() + "lirra-notebook-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-        open();
-    }
-    void TearDown() override {
-        store_.reset();
-        std::filesystem::remove_all(dir_);
-    }
-
-    void open() {
-        store_.reset();
-        std::string error;
-        store_ = SqliteStore::open(dir_, error);
-        ASSERT_TRUE(store_) << error;
-    }
-
-    std::int64_t video(const std::string& name, const std::string& hash) {
-        std::int64_t id = 0;
-        std::vector<SubtitleEntry> entries;
-        std::string error;
-        EXPECT_EQ(store_->recordLookup({hash, 734003200, name}, "spa", {}, id, entries, error),
-                  StoreStatus::Ok);
-        return id;
-    }
-
     std::vector<std::int64_t> ids(NotebookQuery query) {
         std::vector<NotebookItem> items;
         std::string error;
@@ -47,13 +15,10 @@ class NotebookStoreTest : public ::testing::Test {
         for (const auto& item : items) out.push_back(item.id);
         return out;
     }
-
-    std::string dir_;
-    std::unique_ptr<SqliteStore> store_;
 };
 
 TEST_F(NotebookStoreTest, SavesEachLineAndWordOnce) {
-    const auto film = video("Film.mkv", "8a3f2c");
+    const auto film = video("Film.mkv");
     const auto other = video("Other.mkv", "77");
     const NotebookEntry line{film, 1000, 2500, "Hello there", "Hola", "", ""};
     auto with = [&](auto change) {
@@ -89,11 +54,9 @@ TEST_F(NotebookStoreTest, SavesEachLineAndWordOnce) {
         }
         saved.push_back(id);
     }
-    NotebookItem first;
+    EXPECT_EQ(item(saved[0]).entry.translation, "Hola");  // the first save is kept
+    EXPECT_EQ(item(saved[0]).videoName, "Film.mkv");
     std::string error;
-    ASSERT_EQ(store_->notebookItem(saved[0], first, error), StoreStatus::Ok);
-    EXPECT_EQ(first.entry.translation, "Hola");  // the first save is kept
-    EXPECT_EQ(first.videoName, "Film.mkv");
 
     std::int64_t id = 0;
     bool created = false;
@@ -102,17 +65,12 @@ TEST_F(NotebookStoreTest, SavesEachLineAndWordOnce) {
 }
 
 TEST_F(NotebookStoreTest, ListsSearchesDeletesAndMarksSent) {
-    const auto film = video("Film.mkv", "8a3f2c");
+    const auto film = video("Film.mkv");
     const char* texts[] = {"Hello there", "50% off today", "snake_case words", "Goodbye"};
     std::vector<std::int64_t> saved;
-    for (int i = 0; i < 4; ++i) {
-        std::int64_t id = 0;
-        bool created = false;
-        std::string error;
-        ASSERT_EQ(store_->saveNotebookItem({film, i * 1000, i * 1000 + 500, texts[i], "", "", ""},
-                                           id, created, error),
-                  StoreStatus::Ok);
-        saved.push_back(id);
+    for (const char* text : texts) {
+        saved.push_back(save(
+            {film, int(saved.size()) * 1000, int(saved.size()) * 1000 + 500, text, "", "", ""}));
     }
     EXPECT_EQ(ids({}), (std::vector<std::int64_t>{saved[3], saved[2], saved[1], saved[0]}));
     NotebookQuery limited;
@@ -146,15 +104,9 @@ TEST_F(NotebookStoreTest, ListsSearchesDeletesAndMarksSent) {
     unsent.unsentOnly = true;
     EXPECT_EQ(ids(unsent), (std::vector<std::int64_t>{saved[2], saved[1]}));
 
-    NotebookItem sent;
-    ASSERT_EQ(store_->notebookItem(saved[0], sent, error), StoreStatus::Ok);
-    EXPECT_EQ(sent.ankiNoteId, 111);  // the first mark stays
+    EXPECT_EQ(item(saved[0]).ankiNoteId, 111);  // the first mark stays
     // A new item never takes a deleted one's id (Anki knows items by it).
-    std::int64_t id = 0;
-    bool created = false;
-    ASSERT_EQ(store_->saveNotebookItem({film, 9000, 9500, "New", "", "", ""}, id, created, error),
-              StoreStatus::Ok);
-    EXPECT_GT(id, saved[3]);
+    EXPECT_GT(save({film, 9000, 9500, "New", "", "", ""}), saved[3]);
 }
 
 }  // namespace

@@ -65,8 +65,8 @@ class OnlineClientTest : public ::testing::Test {
     std::unique_ptr<OnlineClient> client;
 };
 
-// A hash match in both languages, with the manners of every call: OnlineLookupTest through the
-// service.
+// A hash match in both languages and the manners of every call are checked through the service
+// (OnlineLookupTest).
 TEST_F(OnlineClientTest, OnlyTheLanguagesThatExistAreFound) {
     fake.subtitles.resize(3);  // English only
     const auto outcome = findFilm();
