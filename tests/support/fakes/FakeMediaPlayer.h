@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/MediaPlayer.h"
@@ -16,34 +17,15 @@ class FakeMediaPlayer : public MediaPlayer {
   public:
     void setMedia(const Media& media) override {
         media_ = media;
-        record("setMedia(" + media.location.toStdString() + ")");
+        record("setMedia", media.location.toStdString());
     }
-    void play() override {
-        playing_ = true;
-        state_ = kMediaPlayerStatePlaying;
-        record("play()");
-    }
-    void openPaused() override {
-        playing_ = false;
-        state_ = kMediaPlayerStateOpening;
-        record("openPaused()");
-    }
-    void pause() override {
-        playing_ = false;
-        state_ = kMediaPlayerStatePaused;
-        record("pause()");
-    }
+    void play() override { record("play", "", kMediaPlayerStatePlaying, true); }
+    void openPaused() override { record("openPaused", "", kMediaPlayerStateOpening); }
+    void pause() override { record("pause", "", kMediaPlayerStatePaused); }
+    void stop() override { record("stop", "", kMediaPlayerStateStopped); }
     bool isPlaying() const override { return playing_; }
-    void stop() override {
-        playing_ = false;
-        state_ = kMediaPlayerStateStopped;
-        record("stop()");
-    }
 
-    void setTime(std::int32_t milliseconds) override {
-        time_ = milliseconds;
-        record("setTime(" + std::to_string(milliseconds) + ")");
-    }
+    void setTime(std::int32_t milliseconds) override { record("setTime", *(time_ = milliseconds)); }
     std::optional<std::int32_t> time() const override { return time_; }
     std::optional<std::int32_t> length() const override { return length_; }
 
@@ -51,32 +33,23 @@ class FakeMediaPlayer : public MediaPlayer {
     int volume() const override { return volume_; }
     void setVolume(int volume) override {
         volume_ = std::clamp(volume, 0, 200);
-        record("setVolume(" + std::to_string(volume) + ")");
+        record("setVolume", volume);
     }
-    void setMute(bool mute) override {
-        muted_ = mute;
-        record(std::string("setMute(") + (mute ? "true" : "false") + ")");
-    }
+    void setMute(bool mute) override { record("setMute", (muted_ = mute) ? "true" : "false"); }
     bool isMuted() const override { return muted_; }
 
     float rate() const override { return rate_; }
-    void setRate(float rate) override {
-        rate_ = rate;
-        record("setRate(" + std::to_string(rate) + ")");
-    }
+    void setRate(float rate) override { record("setRate", rate_ = rate); }
 
     QStringList audioTrackNames() const override { return audioTrackNames_; }
     QVector<int> audioTrackIndexes() const override { return audioTrackIndexes_; }
     int currentAudioTrackIndex() const override { return currentAudioTrackIndex_; }
     void setCurrentAudioTrackIndex(int index) override {
-        currentAudioTrackIndex_ = index;
-        record("setCurrentAudioTrackIndex(" + std::to_string(index) + ")");
+        record("setCurrentAudioTrackIndex", currentAudioTrackIndex_ = index);
     }
-
     int currentVideoSubTitleIndex() const override { return currentVideoSubTitleIndex_; }
     void setCurrentVideoSubTitleIndex(int index) override {
-        currentVideoSubTitleIndex_ = index;
-        record("setCurrentVideoSubTitleIndex(" + std::to_string(index) + ")");
+        record("setCurrentVideoSubTitleIndex", currentVideoSubTitleIndex_ = index);
     }
 
     std::vector<TrackInformation> tracksInformation() const override { return tracks_; }
@@ -98,7 +71,18 @@ class FakeMediaPlayer : public MediaPlayer {
     std::vector<std::string> calls_;
 
   private:
-    void record(std::string call) { calls_.push_back(std::move(call)); }
+    // "name(argument)"; the transport calls also set the state and whether it plays.
+    void record(const char* name, const std::string& argument, int state = -1,
+                bool playing = false) {
+        calls_.push_back(name + ("(" + argument + ")"));
+        if (state >= 0) {
+            state_ = state;
+            playing_ = playing;
+        }
+    }
+    template <typename T>
+    requires std::is_arithmetic_v<T>
+    void record(const char* name, T number) { record(name, std::to_string(number)); }
 };
 
 }  // namespace lirra::fakes
