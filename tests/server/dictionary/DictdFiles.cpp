@@ -1,11 +1,11 @@
 #include "DictdFiles.h"
 
-#include <ftw.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 namespace lirra::server::dictionary::test {
@@ -103,12 +103,7 @@ std::string makeTempDir() {
     return pattern;
 }
 
-void removeTree(const std::string& path) {
-    nftw(
-        path.c_str(),
-        [](const char* p, const struct stat*, int, struct FTW*) { return ::remove(p); }, 16,
-        FTW_DEPTH | FTW_PHYS);
-}
+void removeTree(const std::string& path) { std::filesystem::remove_all(path); }
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);

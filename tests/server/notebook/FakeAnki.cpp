@@ -125,12 +125,6 @@ json FakeAnki::act(const json& request) {
         if (!refuseAddWithKey.empty() && note.fields["Key"] == refuseAddWithKey) {
             return fail("this note is refused");
         }
-        const std::string first = note.fields[model->second.front()];
-        for (const auto& other : notes_) {
-            if (other.model == note.model && other.fields.at(model->second.front()) == first) {
-                return fail("cannot create note because it is a duplicate");
-            }
-        }
         for (const char* kind : {"picture", "audio"}) {
             for (const auto& m : n.value(kind, json::array())) {
                 const std::string name = m.at("filename");
