@@ -51,6 +51,20 @@ DraggedFiles draggedFiles(const QMimeData* mime) {
 }  // namespace
 
 // Holds the engine view and takes the key presses the page did not want.
+namespace {
+
+// One pixel taller for a moment: the engine draws the whole page anew at the new size.
+void nudgeSize(QWidget* view) {
+    if (!view) return;
+    const QSize size = view->size();
+    view->resize(size + QSize(0, 1));
+    QTimer::singleShot(50, view, [view = QPointer<QWidget>(view), size] {
+        if (view) view->resize(size);
+    });
+}
+
+}  // namespace
+
 class QtWebView::Host : public QWidget {
   public:
     Host() {
@@ -166,14 +180,13 @@ QtWebView::QtWebView(NotificationCenter& center, QWebEngineProfile* profile)
                       page_->url().toString().toStdString());
         }
         // The first page a view shows can stay unpainted: the engine's first frame is lost and
-        // later frames repaint only what changed. A new size makes it draw the whole page.
+        // later frames repaint only what changed. A new size makes it draw the whole page; on a
+        // busy machine the first frame can come well after the load, so it is asked for again.
         if (!repaintedOnce_ && view_) {
             repaintedOnce_ = true;
-            const QSize size = view_->size();
-            view_->resize(size + QSize(0, 1));
-            QTimer::singleShot(50, view_, [view = view_, size] {
-                if (view) view->resize(size);
-            });
+            for (const int delayMs : {0, 300, 1200}) {
+                QTimer::singleShot(delayMs, view_, [view = view_] { nudgeSize(view); });
+            }
         }
     });
 
