@@ -36,8 +36,10 @@ void reportEnd(QWebEngineDownloadRequest* download) {
 void onDownloadRequested(QWebEngineDownloadRequest* download) {
     // Saving a whole page is not something our pages offer.
     if (download->isSavePageDownload()) return;
-    const QString suggested =
-        QDir(download->downloadDirectory()).filePath(download->downloadFileName());
+    // Without a downloads folder the dialog would open wherever the app was started.
+    QString folder = download->downloadDirectory();
+    if (!QDir(folder).exists()) folder = QDir::homePath();
+    const QString suggested = QDir(folder).filePath(download->downloadFileName());
     const QString chosen = chooser() ? chooser()(suggested) : askWithDialog(suggested);
     if (chosen.isEmpty()) {
         download->cancel();
