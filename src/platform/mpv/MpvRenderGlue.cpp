@@ -18,6 +18,12 @@ MpvRenderGlue::MpvRenderGlue(MpvVideoView& view, Hooks hooks)
     repaintTimer_.setSingleShot(true);
     repaintTimer_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&repaintTimer_, &QTimer::timeout, &context_, [this] { repaint(); });
+    // A paint that no composition follows (a grab of the view) must not stop the frames.
+    composeTimeout_.setSingleShot(true);
+    composeTimeout_.setInterval(250);
+    QObject::connect(&composeTimeout_, &QTimer::timeout, &context_, [this] {
+        if (thread_) thread_->viewComposed();
+    });
 }
 
 MpvRenderGlue::~MpvRenderGlue() {
@@ -77,6 +83,7 @@ void MpvRenderGlue::glAboutToBeDestroyed() {
 bool MpvRenderGlue::render(int /*fbo*/, int width, int height) {
     if (!thread_ || !hooks_.hasPicture()) return false;
     pacer_.paintStarted(FramePacer::Clock::now());
+    composeTimeout_.start();
     return thread_->drawNewest(QSize(width, height), [this](unsigned texture, QSize) {
         if (!blitter_) {
             blitter_ = std::make_unique<QOpenGLTextureBlitter>();
@@ -94,6 +101,8 @@ bool MpvRenderGlue::render(int /*fbo*/, int width, int height) {
 
 void MpvRenderGlue::frameSwapped() {
     pacer_.frameShown(FramePacer::Clock::now());
+    composeTimeout_.stop();
+    if (thread_) thread_->viewComposed();
     traceFrames();
 }
 

@@ -65,7 +65,8 @@ class MpvRenderGlue final : private MpvVideoView::Renderer {
     bool renderReady_ = false;
     std::unique_ptr<QOpenGLTextureBlitter> blitter_;  // in the view's GL context
     FramePacer pacer_;
-    QTimer repaintTimer_;  // a new frame waits for the main thread's share of time
+    QTimer repaintTimer_;    // a new frame waits for the main thread's share of time
+    QTimer composeTimeout_;  // from a paint to the composition the video thread waits for
     FramePacer::Clock::time_point tallySince_ = FramePacer::Clock::now();
     int heldFrames_ = 0;  // frames that waited for the main thread since the last trace
 };

@@ -55,11 +55,12 @@ class MpvRenderThread::Worker : public QObject {
             std::lock_guard lock(owner_.mutex_);
             Shared& s = owner_.shared_;
             s.frameDue = true;
-            viewBusy = s.published >= 0 && !s.taken;
+            viewBusy = (s.published >= 0 && !s.taken) || s.composing;
         }
         if (viewBusy) {
-            // The view has not taken the last frame: this one is passed over, undrawn, so that
-            // mpv's clock (the pages' time) keeps going; the view gets the frame current then.
+            // The view has not taken the last frame, or the window is being composed: this one
+            // is passed over, undrawn, so that mpv's clock (the pages' time) keeps going; the
+            // view gets the frame current then.
             render(nullptr);
         } else {
             drawIfDue();
@@ -73,7 +74,7 @@ class MpvRenderThread::Worker : public QObject {
         {
             std::lock_guard lock(owner_.mutex_);
             Shared& s = owner_.shared_;
-            if (!s.frameDue || (s.published >= 0 && !s.taken)) return;
+            if (!s.frameDue || s.composing || (s.published >= 0 && !s.taken)) return;
             // Never the texture the view may be reading: the other one.
             target = s.published < 0 ? 0 : 1 - s.published;
             size = s.wanted.isEmpty() ? QSize(640, 360) : s.wanted;
@@ -190,35 +191,35 @@ MpvRenderThread::~MpvRenderThread() {
 }
 
 bool MpvRenderThread::drawNewest(QSize size, const std::function<void(unsigned, QSize)>& draw) {
-    bool drawn = false;
-    bool wakeThread = false;
+    std::lock_guard lock(mutex_);
+    if (shared_.wanted != size) {
+        shared_.wanted = size;
+        shared_.frameDue = true;  // the current frame again, at the new size
+    }
+    if (shared_.published < 0) return false;
+    const auto index = static_cast<std::size_t>(shared_.published);
+    shared_.taken = true;
+    shared_.composing = true;
+    // Under the lock: the thread publishes nothing into this texture meanwhile.
+    draw(shared_.textures[index], shared_.sizes[index]);
+    return true;
+}
+
+void MpvRenderThread::viewComposed() {
     {
         std::lock_guard lock(mutex_);
-        if (shared_.wanted != size) {
-            shared_.wanted = size;
-            shared_.frameDue = true;  // the current frame again, at the new size
-            wakeThread = true;
-        }
-        if (shared_.published >= 0) {
-            const auto index = static_cast<std::size_t>(shared_.published);
-            wakeThread = wakeThread || !shared_.taken;
-            shared_.taken = true;
-            // Under the lock: the thread publishes nothing into this texture meanwhile.
-            draw(shared_.textures[index], shared_.sizes[index]);
-            drawn = true;
-        }
+        shared_.composing = false;
     }
-    if (wakeThread && worker_) {
-        QMetaObject::invokeMethod(
-            worker_, [w = worker_] { w->drawIfDue(); }, Qt::QueuedConnection);
-    }
-    return drawn;
+    if (!worker_) return;
+    QMetaObject::invokeMethod(
+        worker_, [w = worker_] { w->drawIfDue(); }, Qt::QueuedConnection);
 }
 
 void MpvRenderThread::forgetFrame() {
     std::lock_guard lock(mutex_);
     shared_.published = -1;
     shared_.taken = true;
+    shared_.composing = false;
 }
 
 }  // namespace lirra

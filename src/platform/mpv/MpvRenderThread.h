@@ -3,9 +3,9 @@
 // tens of milliseconds; off the main thread, which also carries the web engine's work, the main
 // thread only copies the newest frame into the view when it composes the window.
 //
-// Frames: the thread draws a new frame only once the view has taken the last one, into the
-// texture the view is not reading, then publishes it; frames that come meanwhile are passed over
-// undrawn, so that mpv's clock never waits for the view.
+// Frames: the thread draws a new frame only once the view has taken the last one and the window
+// has been composed, into the texture the view is not reading, then publishes it; frames that
+// come meanwhile are passed over undrawn, so that mpv's clock never waits for the view.
 // Threads: construct, take and destroy on the main thread; the rest runs on the render thread.
 #pragma once
 
@@ -47,6 +47,10 @@ class MpvRenderThread {
     // texture and size and must have finished reading it when it returns. `size` is the view's in
     // device pixels (frames follow it). False while there is no frame.
     bool drawNewest(QSize size, const std::function<void(unsigned texture, QSize)>& draw);
+    // Main thread: the window holding the view has been composed. The next frame is drawn only
+    // now: with software GL one rasteriser serves every GL context of the process, and a frame
+    // drawn while the window is composed holds the main thread up for as long as it takes.
+    void viewComposed();
     // Main thread: the frame drawn so far is no longer wanted (the media stopped).
     void forgetFrame();
 
@@ -55,10 +59,11 @@ class MpvRenderThread {
 
     // Guarded by mutex_: what the two threads share.
     struct Shared {
-        int published = -1;     // texture of the newest frame, -1 for none
-        bool taken = true;      // the view has taken the published frame
-        bool frameDue = false;  // mpv has a frame the thread has not drawn yet
-        QSize wanted;           // the view's size in device pixels
+        int published = -1;      // texture of the newest frame, -1 for none
+        bool taken = true;       // the view has taken the published frame
+        bool frameDue = false;   // mpv has a frame the thread has not drawn yet
+        bool composing = false;  // the view took a frame; the window is not composed yet
+        QSize wanted;            // the view's size in device pixels
         std::array<unsigned, 2> textures{};
         std::array<QSize, 2> sizes;
     };
