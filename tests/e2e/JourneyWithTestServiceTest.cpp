@@ -311,10 +311,14 @@ TEST(Journey, APlayerPageThatNeverLoadsStillLetsTheVideoPlayAfterTheBound) {
         << lirra.log().toStdString();
     ASSERT_TRUE(lirra.waitForLog("The player page is still loading: the video plays", 20s))
         << lirra.log().toStdString();
-    // The engine's time moves on while the page still has not come.
+    // The engine's time moves on while the page still has not come, and only once the bound
+    // has passed: until then the video rested on its first frame.
     static const QRegularExpression kMoving(QStringLiteral("trigger\\('timeUpdate', [1-9]\\d\\d"));
     EXPECT_TRUE(service.waitFor([&] { return lirra.log().contains(kMoving); }, 20s))
         << lirra.log().toStdString();
+    const QString log = lirra.log();
+    EXPECT_LT(log.indexOf("The player page is still loading"), kMoving.match(log).capturedStart())
+        << log.toStdString();
     EXPECT_FALSE(lirra.log().contains("Page loaded: " + QString::fromStdString(service.url()) +
                                       "Player/Play"))
         << lirra.log().toStdString();
