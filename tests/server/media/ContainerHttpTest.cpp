@@ -3,9 +3,7 @@
 // on the same data.
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include "MediaFiles.h"
 #include "ServerFixture.h"
@@ -24,9 +22,7 @@ TEST_F(ContainerHttpTest, TracksInsideTheVideoArriveWhileTheLookupHasAnswered) {
     const std::string path = libraryDir_ + "/Film.mkv";
     std::filesystem::rename(media.file("Film.mkv"), path);
     ASSERT_EQ(::truncate(path.c_str(), 1LL << 26), 0);
-    char hash[24];
-    std::snprintf(hash, sizeof hash, "%llx",
-                  static_cast<unsigned long long>(referenceHashOfFile(path)));
+    const std::string hash = hex(referenceHashOfFile(path));
     const std::string size = std::to_string(1LL << 26);
 
     const json first = lookupJson("Film.mkv", hash, size);
@@ -35,11 +31,8 @@ TEST_F(ContainerHttpTest, TracksInsideTheVideoArriveWhileTheLookupHasAnswered) {
     json answer = tracks(id);
     EXPECT_EQ(answer["pending"], true);
     EXPECT_TRUE(answer["tracks"].empty());
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (answer["pending"] == true && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        answer = tracks(id);
-    }
+    answer =
+        eventually([&] { return tracks(id); }, [](const json& a) { return a["pending"] == false; });
     ASSERT_EQ(answer["pending"], false);
     ASSERT_EQ(answer["tracks"].size(), 3u);
     const json& ass = answer["tracks"][1];

@@ -15,12 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string hex(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(value));
-    return text;
-}
-
 class ContainerSourceTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -33,7 +27,7 @@ class ContainerSourceTest : public ::testing::Test {
 
     // Records a lookup as the endpoint does and tells the source.
     std::int64_t lookUp(const std::string& fileName, const std::string& bytes) {
-        const VideoKey key{hex(test::referenceHash(bytes)), bytes.size(), fileName};
+        const VideoKey key{test::hex(test::referenceHash(bytes)), bytes.size(), fileName};
         std::int64_t id = 0;
         std::vector<SubtitleEntry> entries;
         std::string error;
@@ -132,14 +126,7 @@ CREATE INDEX subtitles_video ON subtitles(video_id);
 INSERT INTO videos VALUES (7, 'hash:abc:100000', 'abc', 100000, 'Old.mkv', '', 1, 1);
 INSERT INTO subtitles (id, video_id, origin, file_name, language, format, encoding, original,
     text, created_at, stored_at)
-    VALUES (41, 7, 'learner', 'Old.srt', 'eng', 'srt', 'UTF-8',
-            '1
-00:00:01,000 --> 00:00:02,000
-Old line
-', '1
-00:00:01,000 --> 00:00:02,000
-Old line
-', 1, 1);
+    VALUES (41, 7, 'learner', 'Old.srt', 'eng', 'srt', 'UTF-8', 'x', 'x', 1, 1);
 PRAGMA user_version = 1;
 )sql";
         ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK)

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -133,6 +134,12 @@ std::uint64_t referenceHashOfFile(const std::string& path) {
     in.read(blocks.data() + kBlock, kBlock);
     // Two blocks side by side hash as those two blocks plus their own length.
     return referenceHash(blocks) - blocks.size() + size;
+}
+
+std::string hex(std::uint64_t hash) {
+    char text[24];
+    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(hash));
+    return text;
 }
 
 }  // namespace lirra::server::test

@@ -2,8 +2,10 @@
 // with the fixture; nothing is committed.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lirra::server::test {
@@ -41,5 +43,20 @@ class MediaFolder {
 std::uint64_t referenceHash(const std::string& bytes);
 // The same of a file, reading only its first and last 64 KiB.
 std::uint64_t referenceHashOfFile(const std::string& path);
+// A hash as the app sends it: lower-case hex without leading zeros.
+std::string hex(std::uint64_t hash);
+
+// What `read` gives once `done` holds of it, asked again every 50 ms for up to a minute (work
+// the service does in the background); the last answer when time runs out.
+template <class Read, class Done>
+auto eventually(Read read, Done done) {
+    auto value = read();
+    const auto until = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done(value) && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        value = read();
+    }
+    return value;
+}
 
 }  // namespace lirra::server::test

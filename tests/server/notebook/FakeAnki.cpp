@@ -7,23 +7,14 @@ namespace lirra::server::test {
 using nlohmann::json;
 
 std::string decodeBase64(const std::string& text) {
+    static const std::string digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
     int bits = 0, value = 0;
     for (char c : text) {
-        int v;
-        if (c >= 'A' && c <= 'Z')
-            v = c - 'A';
-        else if (c >= 'a' && c <= 'z')
-            v = c - 'a' + 26;
-        else if (c >= '0' && c <= '9')
-            v = c - '0' + 52;
-        else if (c == '+')
-            v = 62;
-        else if (c == '/')
-            v = 63;
-        else
-            break;  // '=' or garbage ends it
-        value = value << 6 | v;
+        const auto v = digits.find(c);
+        if (v == std::string::npos) break;  // '=' or garbage ends it
+        value = value << 6 | int(v);
         bits += 6;
         if (bits >= 8) {
             bits -= 8;
@@ -70,7 +61,9 @@ json FakeAnki::act(const json& request) {
         return json{{"result", nullptr}, {"error", error}};
     };
     auto ok = [](json result) { return json{{"result", std::move(result)}, {"error", nullptr}}; };
-    if (!request.is_object() || !request.contains("action")) return fail("bad request");
+    // Without version 6 the real one answers in an older shape.
+    if (!request.is_object() || !request.contains("action") || request.value("version", 0) != 6)
+        return fail("bad request");
     if (!requiredKey.empty() && request.value("key", "") != requiredKey) {
         return fail("valid api key must be provided");
     }
@@ -78,25 +71,25 @@ json FakeAnki::act(const json& request) {
     const std::string action = request["action"];
     const json params = request.value("params", json::object());
     if (action == "version") return ok(6);
-    if (action == "deckNames") return ok(decks_);
+    if (action == "deckNames") return ok(decks);
     if (action == "createDeck") {
-        decks_.insert(params.at("deck").get<std::string>());
+        decks.insert(params.at("deck").get<std::string>());
         return ok(nextId_++);
     }
     if (action == "modelNames") {
         json names = json::array();
-        for (const auto& [name, fields] : models_) names.push_back(name);
+        for (const auto& [name, fields] : models) names.push_back(name);
         return ok(names);
     }
     if (action == "modelFieldNames") {
-        const auto it = models_.find(params.value("modelName", ""));
-        if (it == models_.end()) return fail("model was not found");
+        const auto it = models.find(params.value("modelName", ""));
+        if (it == models.end()) return fail("model was not found");
         return ok(it->second);
     }
     if (action == "createModel") {
         const std::string name = params.at("modelName");
-        if (models_.count(name)) return fail("Model name already exists");
-        models_[name] = params.at("inOrderFields").get<std::vector<std::string>>();
+        if (models.count(name)) return fail("Model name already exists");
+        models[name] = params.at("inOrderFields").get<std::vector<std::string>>();
         return ok({{"name", name}});
     }
     if (action == "findNotes") {
@@ -105,7 +98,7 @@ json FakeAnki::act(const json& request) {
         const std::string query = params.value("query", "");
         json ids = json::array();
         if (std::regex_search(query, match, keyTerm)) {
-            for (const auto& note : notes_) {
+            for (const auto& note : notes) {
                 const auto key = note.fields.find("Key");
                 if (key != note.fields.end() && key->second == match[1].str())
                     ids.push_back(note.id);
@@ -118,9 +111,9 @@ json FakeAnki::act(const json& request) {
         FakeNote note;
         note.deck = n.value("deckName", "");
         note.model = n.value("modelName", "");
-        if (!decks_.count(note.deck)) return fail("deck was not found: " + note.deck);
-        const auto model = models_.find(note.model);
-        if (model == models_.end()) return fail("model was not found: " + note.model);
+        if (!decks.count(note.deck)) return fail("deck was not found: " + note.deck);
+        const auto model = models.find(note.model);
+        if (model == models.end()) return fail("model was not found: " + note.model);
         for (const auto& field : model->second) note.fields[field] = n["fields"].value(field, "");
         if (!refuseAddWithKey.empty() && note.fields["Key"] == refuseAddWithKey) {
             return fail("this note is refused");
@@ -128,7 +121,7 @@ json FakeAnki::act(const json& request) {
         for (const char* kind : {"picture", "audio"}) {
             for (const auto& m : n.value(kind, json::array())) {
                 const std::string name = m.at("filename");
-                media_[name] = decodeBase64(m.at("data").get<std::string>());
+                media[name] = decodeBase64(m.at("data").get<std::string>());
                 for (const auto& field : m.at("fields")) {
                     note.fields[field] += std::string(kind) == "picture"
                                               ? "<img src=\"" + name + "\">"
@@ -137,7 +130,7 @@ json FakeAnki::act(const json& request) {
             }
         }
         note.id = nextId_++;
-        notes_.push_back(note);
+        notes.push_back(note);
         return ok(note.id);
     }
     return fail("unsupported action");
@@ -154,35 +147,9 @@ std::vector<std::string> FakeAnki::actions() const {
     return names;
 }
 
-std::vector<FakeNote> FakeAnki::notes() const {
-    std::lock_guard lock(mutex_);
-    return notes_;
-}
-
-std::map<std::string, std::string> FakeAnki::media() const {
-    std::lock_guard lock(mutex_);
-    return media_;
-}
-
 void FakeAnki::forget() {
     std::lock_guard lock(mutex_);
     requests_.clear();
-}
-
-void FakeAnki::setDecks(std::set<std::string> decks) {
-    std::lock_guard lock(mutex_);
-    decks_ = std::move(decks);
-}
-
-void FakeAnki::setModel(const std::string& name, std::vector<std::string> fields) {
-    std::lock_guard lock(mutex_);
-    models_[name] = std::move(fields);
-}
-
-void FakeAnki::addNote(FakeNote note) {
-    std::lock_guard lock(mutex_);
-    note.id = nextId_++;
-    notes_.push_back(std::move(note));
 }
 
 }  // namespace lirra::server::test

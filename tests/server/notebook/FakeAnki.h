@@ -35,14 +35,13 @@ class FakeAnki {
     std::vector<nlohmann::json> requests() const;
     // The actions in the order they came.
     std::vector<std::string> actions() const;
-    std::vector<FakeNote> notes() const;
-    std::map<std::string, std::string> media() const;  // file name -> bytes
     void forget();
 
-    // Collection state; change before the client asks.
-    void setDecks(std::set<std::string> decks);
-    void setModel(const std::string& name, std::vector<std::string> fields);
-    void addNote(FakeNote note);
+    // The collection; change before the client asks, read once it has its answer.
+    std::set<std::string> decks = {"Default"};
+    std::map<std::string, std::vector<std::string>> models = {{"Basic", {"Front", "Back"}}};
+    std::vector<FakeNote> notes;
+    std::map<std::string, std::string> media;  // file name -> bytes
 
     // Misbehaviour.
     std::atomic<int> delayMs{0};          // before every answer
@@ -60,10 +59,6 @@ class FakeAnki {
     int port_ = 0;
     mutable std::mutex mutex_;
     std::vector<nlohmann::json> requests_;
-    std::set<std::string> decks_ = {"Default"};
-    std::map<std::string, std::vector<std::string>> models_ = {{"Basic", {"Front", "Back"}}};
-    std::vector<FakeNote> notes_;
-    std::map<std::string, std::string> media_;
     long long nextId_ = 1700000000000;
 };
 

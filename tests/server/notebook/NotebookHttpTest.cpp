@@ -1,10 +1,7 @@
 // The notebook's API over real HTTP: saving once, the list, deleting, bad input, the text export
 // read back, and a card sent to a fake AnkiConnect for a video the service found in its library
 // folder.
-#include <chrono>
 #include <filesystem>
-#include <sstream>
-#include <thread>
 
 #include "FakeAnki.h"
 #include "NotebookMedia.h"
@@ -64,24 +61,14 @@ TEST_F(NotebookHttpTest, SavesOnceListsSearchesDeletesAndExports) {
     auto tsv = client().Get("/api/notebook/export.tsv");
     ASSERT_TRUE(tsv && tsv->status == 200);
     EXPECT_EQ(tsv->get_header_value("Content-Type"), "text/tab-separated-values; charset=utf-8");
-    std::istringstream lines(tsv->body);
-    std::vector<std::vector<std::string>> rows;
-    for (std::string text; std::getline(lines, text);) {
-        std::vector<std::string> cells;
-        std::istringstream cellStream(text);
-        for (std::string cell; std::getline(cellStream, cell, '\t');) cells.push_back(cell);
-        rows.push_back(cells);
-    }
-    ASSERT_EQ(rows.size(), 5u);
-    EXPECT_EQ(rows[0], std::vector<std::string>{"#separator:tab"});
-    EXPECT_EQ(rows[1], std::vector<std::string>{"#html:true"});
-    EXPECT_EQ(rows[2], (std::vector<std::string>{"#columns:Key", "Word", "Sentence", "Translation",
-                                                 "Definition", "Source"}));
-    EXPECT_EQ(rows[3], (std::vector<std::string>{"lirra-" + std::to_string(id), "",
-                                                 "Hello there, &lt;i&gt;friend&lt;/i&gt;",
-                                                 "Hola<br>amigo", "", "Film.mkv, 1:01"}));
-    EXPECT_EQ(rows[4][1], "friend");
-    EXPECT_EQ(rows[4][4], "a person you know well");
+    const std::string sentence = "\tHello there, &lt;i&gt;friend&lt;/i&gt;\tHola<br>amigo\t";
+    EXPECT_EQ(tsv->body,
+              "#separator:tab\n#html:true\n"
+              "#columns:Key\tWord\tSentence\tTranslation\tDefinition\tSource\n"
+              "lirra-" +
+                  std::to_string(id) + "\t" + sentence + "\tFilm.mkv, 1:01\n" + "lirra-" +
+                  std::to_string(wordId) + "\tfriend" + sentence +
+                  "a person you know well\tFilm.mkv, 1:01\n");
 
     auto removed = client().Delete("/api/notebook/" + std::to_string(id));
     ASSERT_TRUE(removed);
@@ -162,12 +149,8 @@ TEST_F(NotebookHttpTest, AVideoFoundInTheLibraryGivesItsFileAndACardWithMedia) {
     ASSERT_TRUE(saved && saved->status == 201);
     const auto id = json::parse(saved->body)["id"];
     // The service finds the file in the background after the lookup.
-    json items;
-    for (int i = 0; i < 200; ++i) {
-        items = list();
-        if (!items[0]["videoFile"].is_null()) break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    const json items = eventually([&] { return list(); },
+                                  [](const json& i) { return !i[0]["videoFile"].is_null(); });
     EXPECT_EQ(items[0]["videoFile"], std::filesystem::canonical(path).string());
 
     auto res = post("/api/notebook/anki", {{"ids", {id}}});
@@ -176,7 +159,7 @@ TEST_F(NotebookHttpTest, AVideoFoundInTheLibraryGivesItsFileAndACardWithMedia) {
                                             {"duplicates", 0},
                                             {"failed", json::array()},
                                             {"withoutMedia", json::array()}}));
-    EXPECT_EQ(anki_.media().size(), 2u);
+    EXPECT_EQ(anki_.media.size(), 2u);
     EXPECT_EQ(list()[0]["sent"], true);
     EXPECT_EQ(json::parse(post("/api/notebook/anki", {{"ids", {id}}})->body)["duplicates"], 1);
 }

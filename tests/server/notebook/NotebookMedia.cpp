@@ -16,10 +16,8 @@ RampVideo makeRampVideo(const MediaFolder& folder, const std::string& name) {
                        "-q:v", "2", "-g", "25", "-c:a", "aac", "-shortest", name});
     struct stat st {};
     if (!ok || ::stat(folder.file(name).c_str(), &st) != 0) return {};
-    char hash[24];
-    std::snprintf(hash, sizeof hash, "%llx",
-                  static_cast<unsigned long long>(referenceHashOfFile(folder.file(name))));
-    return {folder.file(name), hash, static_cast<std::uint64_t>(st.st_size),
+    return {folder.file(name), hex(referenceHashOfFile(folder.file(name))),
+            static_cast<std::uint64_t>(st.st_size),
             st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec};
 }
 

@@ -316,54 +316,41 @@ TEST_F(OnlineClientTest, CancellingEndsAnExchangeAtOnce) {
 }
 
 // HTTPS for real: the fake with a certificate of its own on loopback, refused unless that
-// certificate is the one the client trusts.
-class OnlineTlsTest : public ::testing::Test {
-  protected:
-    static void SetUpTestSuite() {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("lirra-online-tls-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        const std::string command =
-            "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 "
-            "-addext subjectAltName=IP:127.0.0.1 -keyout " +
-            (dir_ / "key.pem").string() + " -out " + (dir_ / "cert.pem").string() + " 2>/dev/null";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
-    static void TearDownTestSuite() { std::filesystem::remove_all(dir_); }
-
-    static std::string cert() { return (dir_ / "cert.pem").string(); }
-
-    std::unique_ptr<OnlineClient> client(const std::string& caFile) {
+// certificate is the one the client trusts. Plain HTTP away from loopback is refused by the root's
+// rules (OnlinePartsTest, ApiUrl).
+TEST(OnlineTlsTest, OnlyTheTrustedCertificateIsAccepted) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("lirra-online-tls-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string cert = (dir / "cert.pem").string(), key = (dir / "key.pem").string();
+    const std::string command =
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=127.0.0.1 -addext "
+        "subjectAltName=IP:127.0.0.1 -keyout " +
+        key + " -out " + cert + " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    FakeApi fake(cert, key);
+    fake.subtitles = {{101, "en"}, {201, "es"}};
+    auto client = [&](const std::string& caFile) {
         ClientOptions options;
         options.userAgent = "Lirra v" LIRRA_VERSION;
         options.exchangeDeadline = 3000ms;
         auto c = std::make_unique<OnlineClient>(options);
-        EXPECT_EQ(c->configure({fake->key, "", "", fake->root(), caFile}), "");
+        EXPECT_EQ(c->configure({fake.key, "", "", fake.root(), caFile}), "");
         return c;
-    }
+    };
 
-    void SetUp() override {
-        fake = std::make_unique<FakeApi>(cert(), (dir_ / "key.pem").string());
-        fake->subtitles = {{101, "en"}, {201, "es"}};
-    }
-
-    inline static std::filesystem::path dir_;
-    std::unique_ptr<FakeApi> fake;
-};
-
-// Plain HTTP away from loopback is refused by the root's rules (OnlinePartsTest, ApiUrl).
-TEST_F(OnlineTlsTest, OnlyTheTrustedCertificateIsAccepted) {
     auto untrusting = client("");
     auto outcome = untrusting->find({"00a1b2c3d4e5f607", 1, "Film.mkv"}, {"eng"});
     EXPECT_TRUE(outcome.links.empty());
     EXPECT_EQ(untrusting->state().status, OnlineStatus::Offline);
-    EXPECT_TRUE(fake->seen().empty());  // the handshake failed before any request was read
+    EXPECT_TRUE(fake.seen().empty());  // the handshake failed before any request was read
 
-    auto trusting = client(cert());
+    auto trusting = client(cert);
     outcome = trusting->find({"00a1b2c3d4e5f607", 1, "Film.mkv"}, {"eng", "spa"});
     ASSERT_EQ(outcome.links.size(), 2u) << outcome.message;
     EXPECT_EQ(outcome.links[0].link.rfind("https://127.0.0.1:", 0), 0u);
     EXPECT_EQ(trusting->fetch(outcome.links[1].link).bytes, test::fakeSubtitleText(201));
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

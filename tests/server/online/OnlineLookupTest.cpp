@@ -7,6 +7,7 @@
 
 #include "FakeApi.h"
 #include "ServerFixture.h"
+#include "media/MediaFiles.h"
 
 namespace lirra::server::test {
 namespace {
@@ -122,12 +123,8 @@ TEST_F(OnlineLookupTest, ALateAnswerIsHeldByTheServiceWhileTheVideoIsPending) {
     EXPECT_TRUE(answer["subsToDownload"].empty());
     EXPECT_TRUE(tracks(answer["videoId"])["pending"].get<bool>());
 
-    json held;
-    for (int i = 0; i < 100; ++i) {
-        held = tracks(answer["videoId"]);
-        if (!held["pending"].get<bool>()) break;
-        std::this_thread::sleep_for(100ms);
-    }
+    const json held = eventually([&] { return tracks(answer["videoId"]); },
+                                 [](const json& t) { return t["pending"] == false; });
     EXPECT_FALSE(held["pending"].get<bool>());
     ASSERT_EQ(held["tracks"].size(), 2u);
     EXPECT_EQ(held["tracks"][0]["origin"], "online");

@@ -4,10 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <thread>
 
 #include "MediaFiles.h"
 #include "ServerFixture.h"
@@ -88,17 +85,6 @@ class AlignmentHttpTest : public ServerFixture {
             }
         }
     }
-
-    json waitForTracks(long long videoId, std::size_t count) {
-        json answer = tracks(videoId);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        while ((answer["pending"] == true || answer["tracks"].size() < count) &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            answer = tracks(videoId);
-        }
-        return answer;
-    }
 };
 
 TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
@@ -110,9 +96,7 @@ TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
                       "inside.srt", "-map", "0", "-map", "1", "-c:v", "libx264", "-preset",
                       "ultrafast", "-c:s", "srt", "-metadata:s:s:0", "language=eng", "Film.mkv"}));
     ASSERT_EQ(::truncate(media.file("Film.mkv").c_str(), 1 << 20), 0);
-    char hash[24];
-    std::snprintf(hash, sizeof hash, "%llx",
-                  static_cast<unsigned long long>(referenceHashOfFile(media.file("Film.mkv"))));
+    const std::string hash = hex(referenceHashOfFile(media.file("Film.mkv")));
     const std::string size = std::to_string(1 << 20);
 
     // The English release beside the video runs 1.5 s behind it.
@@ -139,7 +123,9 @@ TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
     std::filesystem::rename(media.file("Film.mkv"), libraryDir_ + "/Film.mkv");
     restartServer();
     ASSERT_EQ(lookupJson("Film.mkv", hash, size)["videoId"], id);
-    const json answer = waitForTracks(id, 5);
+    const json answer =
+        eventually([&] { return tracks(id); },
+                   [](const json& a) { return a["pending"] == false && a["tracks"].size() == 5; });
     ASSERT_EQ(answer["pending"], false);
     check(answer, {{"Film.eng.srt", Expected::Reference},
                    {"Film.en.srt", Expected::Fitted, 1, 1'500, "Film.eng.srt"},
