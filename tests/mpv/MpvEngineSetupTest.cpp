@@ -2,6 +2,7 @@
 // parameters, the window system's display among them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,21 @@ TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu)
 }
 
 // The setting reaching the engine: MpvMediaPlayerTest (the engine's hwdec property).
+
+// Software decoding loads no GL interop: probing one prints errors where there is no GPU.
+TEST(MpvEngineSetupTest, SoftwareDecodingLoadsNoInterop) {
+    for (const std::string hwdec : {"no", "auto-safe", "vaapi"}) {
+        MpvEngineSettings settings;
+        settings.hwdec = hwdec;
+        const auto options = engineOptions(settings);
+        const auto interop = std::find_if(options.begin(), options.end(), [](const auto& o) {
+            return o.first == "gpu-hwdec-interop";
+        });
+        EXPECT_EQ(interop != options.end() ? interop->second : "(mpv's default)",
+                  hwdec == "no" ? "no" : "(mpv's default)")
+            << hwdec;
+    }
+}
 
 TEST(MpvEngineSetupTest, TheWindowSystemsDisplayReachesTheRenderContext) {
     using Displays = std::vector<std::pair<mpv_render_param_type, void*>>;

@@ -44,7 +44,7 @@ std::string effectiveHwdec(const std::optional<std::string>& asked, bool gpu,
 std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSettings& settings) {
     // The engine draws through our render context only, shows nothing of its own and takes
     // no settings, scripts or key bindings from the user's mpv set-up.
-    return {
+    std::vector<std::pair<std::string, std::string>> options = {
         {"vo", "libmpv"},
         {"hwdec", settings.hwdec},
         {"keep-open", "yes"},  // a finished video rests paused on its last frame
@@ -65,6 +65,10 @@ std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSe
         {kBackgroundProperty, backgroundText(settings.background)},
         {kPanscanProperty, settings.fillScreen ? "1.0" : "0.0"},
     };
+    // Decoding in software needs no interop with the GL, and probing for one prints errors
+    // (CUDA's library missing) where there is no GPU.
+    if (settings.hwdec == "no") options.emplace_back("gpu-hwdec-interop", "no");
+    return options;
 }
 
 mpv_handle* startEngine(const MpvEngineSettings& settings, std::string* error) {
