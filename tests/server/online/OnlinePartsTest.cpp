@@ -138,22 +138,13 @@ TEST(AnswerReader, SearchAnswersGoodAndHostile) {
     EXPECT_EQ(answer.candidates[2].downloads, 0);
     EXPECT_EQ(answer.candidates[2].fileName, "B .srt");
 
-    const std::vector<std::pair<std::string, std::string>> bad = {
-        {"", "the answer was empty"},
-        {"<html>Bad gateway</html>", "the answer is not JSON"},
-        {"[1,2]", "the answer is not a JSON object"},
-        {R"({"data":{"a":1}})", "the search answer has no list of subtitles"},
-        {R"({"status":401,"message":"Invalid API key"})",
-         "the search answer has no list of subtitles: Invalid API key"},
-        {R"({"errors":["query too short","try again"]})",
-         "the search answer has no list of subtitles: query too short; try again"},
-        {std::string(100, '[') + std::string(100, ']'), "the answer nests too deeply"},
-        {"{\"data\":[\"\xff\"]}", "the answer is not JSON"},
-    };
-    for (const auto& [body, error] : bad) {
-        SCOPED_TRACE(body.substr(0, 40));
+    // The reasons go to the log only; the learner reads the client's message.
+    for (const std::string& body :
+         {std::string(), std::string("<html>Bad gateway</html>"), std::string("[1,2]"),
+          std::string(R"({"data":{"a":1}})"), std::string(R"({"status":401,"message":"bad"})"),
+          std::string(100, '[') + std::string(100, ']'), std::string("{\"data\":[\"\xff\"]}")}) {
         const auto result = readSearchAnswer(body);
-        EXPECT_EQ(result.error, error);
+        EXPECT_NE(result.error, "") << body.substr(0, 40);
         EXPECT_TRUE(result.candidates.empty());
     }
     std::string many = R"({"data":[)";
@@ -167,11 +158,11 @@ TEST(AnswerReader, SearchAnswersGoodAndHostile) {
 
 // Good link and login answers are read in OnlineClientTest, from the fake's documented shapes.
 TEST(AnswerReader, LinkAndLoginAnswersThatCannotBeUsed) {
-    EXPECT_EQ(readLinkAnswer(R"({"remaining":0,"message":"quota"})").error,
-              "the download answer has no link: quota");
-    EXPECT_EQ(readLinkAnswer(R"({"link":42})").error, "the download answer has no link");
-    EXPECT_EQ(readLinkAnswer("{\"link\":\"" + std::string(5000, 'a') + "\"}").error,
-              "the download answer has no link");                // too long to follow, not cut
+    for (const std::string& body :
+         {std::string(R"({"remaining":0})"), std::string(R"({"link":42})"),
+          "{\"link\":\"" + std::string(5000, 'a') + "\"}"}) {  // too long to follow, not cut
+        EXPECT_NE(readLinkAnswer(body).error, "") << body.substr(0, 40);
+    }
     EXPECT_NE(readLoginAnswer(R"({"token":"a b"})").error, "");  // a header could be forged
     EXPECT_NE(readLoginAnswer(R"({"status":200})").error, "");
 }

@@ -140,11 +140,6 @@ TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
 
 // Tracks the service fetched itself from the online database are fitted by the same write that
 // holds them.
-SubtitleContent content(const std::string& fileName, const std::string& language,
-                        const std::string& text) {
-    return {fileName, language, "srt", "UTF-8", text, text};
-}
-
 TEST(AlignmentStore, TracksFromTheOnlineDatabaseAreFittedAsTheyAreHeld) {
     const std::string dir = makeTempDir();
     std::string error;
@@ -152,24 +147,20 @@ TEST(AlignmentStore, TracksFromTheOnlineDatabaseAreFittedAsTheyAreHeld) {
     ASSERT_TRUE(store) << error;
     std::int64_t videoId = 0;
     std::vector<SubtitleEntry> entries;
-    ASSERT_EQ(
-        store->recordLookup({"8a3f2c", 734003200, "Film.mkv"}, "spa", {}, videoId, entries, error),
-        StoreStatus::Ok);
-    const auto pair = sync::testing::makePair({.cues = 200, .offsetMs = -4'200}, 3);
     std::vector<std::int64_t> ids;
-    ASSERT_EQ(store->addSubtitles(
-                  videoId, {content("Film.en.srt", "eng", sync::testing::toSrt(pair.reference))},
-                  ids, error),
-              StoreStatus::Ok);
-    ASSERT_EQ(
-        store->holdOnlineTracks(
-            videoId, {content("Film.spa.srt", "spa", sync::testing::toSrt(pair.other))}, error),
-        StoreStatus::Ok);
-
     std::vector<Track> tracks;
+    const auto pair = makePair({.cues = 200, .offsetMs = -4'200}, 3);
+    auto srt = [](const char* name, const char* language, const std::vector<sync::CueTimes>& cues) {
+        return SubtitleContent{name, language, "srt", "UTF-8", toSrt(cues), toSrt(cues)};
+    };
+    ASSERT_EQ(store->recordLookup({"8a3f2c", 1, "Film.mkv"}, "spa", {}, videoId, entries, error),
+              StoreStatus::Ok);
+    ASSERT_EQ(store->addSubtitles(videoId, {srt("Film.en.srt", "eng", pair.reference)}, ids, error),
+              StoreStatus::Ok);
+    ASSERT_EQ(store->holdOnlineTracks(videoId, {srt("Film.spa.srt", "spa", pair.other)}, error),
+              StoreStatus::Ok);
     ASSERT_EQ(store->tracks(videoId, tracks, error), StoreStatus::Ok);
     ASSERT_EQ(tracks.size(), 2u);
-    EXPECT_TRUE(tracks[0].reference);
     EXPECT_FALSE(tracks[0].alignment);
     EXPECT_EQ(tracks[1].origin, "online");
     ASSERT_TRUE(tracks[1].alignment);
