@@ -52,7 +52,6 @@ TEST(TitleGuess, FileNamesGiveTitleSeasonEpisodeAndYear) {
         {"Film.mkv", "film", 0, 0, 0},
         {"Amélie.2001.mkv", "amélie", 0, 0, 2001},
         {"x264.mkv", "x264", 0, 0, 0},
-        {".mkv", "", 0, 0, 0},
         {"", "", 0, 0, 0},
         {"S01E01.mkv", "", 1, 1, 0},
     };
