@@ -1,0 +1,241 @@
+#!/usr/bin/env python3
+"""Composition spikes: CPU of the whole process tree while a 1080p H.264 clip plays with a page over
+it (a line that changes every 2 s), for each way of composing (lirra_compose_spike --way ...),
+beside plain mpv on the same file with the same scaler, in interleaved rounds (mpv, way, way, mpv,
+way, way ...) so that other load on the machine falls on all of them alike.
+
+Usage: bench/compose/run.py [--build DIR] [--seconds 15] [--rounds 3]
+       [--ways widgets,quick-fbo,widgets/nopage,quick/nopage] [--json FILE]
+A way "NAME/nopage" plays the picture alone. ("quick", the video drawn straight into the window
+under the scene graph, composes no page correctly yet: only its /nopage figure means anything.)
+Per player and round: CPU % of a core, video frames that reached the window per second, the
+engine's dropped frames; then the medians and each way's ratio to mpv.
+The players run in a scheduling group of their own with a high weight (Linux autogroup nice,
+needs root), so that other sessions' builds on a shared machine do not starve them; without
+it the figures still compare, but both players drop frames.
+"""
+import argparse
+import json
+import select
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(os.path.dirname(HERE))
+TICKS = os.sysconf("SC_CLK_TCK")
+FPS = 30
+
+
+def tree(pid):
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+                children.setdefault(ppid, []).append(int(entry))
+            except (OSError, ValueError, IndexError):
+                pass
+    found, todo = [], [pid]
+    while todo:
+        p = todo.pop()
+        found.append(p)
+        todo.extend(children.get(p, []))
+    return found
+
+
+def thread_ticks(pids):
+    """{(process name, thread name without digits): ticks} over every thread of the processes."""
+    ticks = {}
+    for p in pids:
+        try:
+            with open(f"/proc/{p}/comm") as f:
+                comm = f.read().strip()
+            tasks = os.listdir(f"/proc/{p}/task")
+        except OSError:
+            continue
+        for t in tasks:
+            try:
+                with open(f"/proc/{p}/task/{t}/stat") as f:
+                    text = f.read()
+            except OSError:
+                continue
+            name = text[text.index("(") + 1:text.rindex(")")].rstrip("0123456789:-")
+            fields = text.rsplit(")", 1)[1].split()
+            key = (comm, name)
+            ticks[key] = ticks.get(key, 0) + int(fields[11]) + int(fields[12])
+    return ticks
+
+
+def make_video(path, seconds):
+    subprocess.run(
+        ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
+         "-f", "lavfi", "-i", f"testsrc2=size=1920x1080:rate={FPS}:duration={seconds}",
+         "-f", "lavfi", "-i", f"sine=frequency=440:duration={seconds}",
+         "-c:v", "libx264", "-preset", "superfast", "-pix_fmt", "yuv420p", "-b:v", "6M",
+         "-c:a", "aac", path],
+        check=True)
+
+
+class Spike:
+    def __init__(self, binary, video, way):
+        # "NAME" or "NAME/nopage" (the picture alone, for the cost of the page).
+        name, _, variant = way.partition("/")
+        extra = ["--no-page"] if variant == "nopage" else []
+        self.process = subprocess.Popen([binary, video, "--way", name] + extra,
+                                        stdin=subprocess.PIPE,
+                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                        text=True)
+        # A start that shows no frame within 30 s is killed and tried again, once.
+        deadline = time.monotonic() + 30
+        while time.monotonic() < deadline:
+            ready, _, _ = select.select([self.process.stdout], [], [], 1)
+            if ready and self.process.stdout.readline().startswith("playing"):
+                return
+        self.process.kill()
+        self.process.wait()
+        raise TimeoutError(f"--way {way} showed no frame")
+
+    def stats(self):
+        """(frames shown, engine drops, video ms)."""
+        self.process.stdin.write("stats\n")
+        self.process.stdin.flush()
+        for line in self.process.stdout:
+            if line.startswith("stats"):
+                f = line.split()
+                return int(f[2]), int(f[4]) if f[4].isdigit() else 0, int(f[6])
+        raise RuntimeError("no stats")
+
+
+class Mpv:
+    def __init__(self, video, folder):
+        self.ipc = os.path.join(folder, "mpv.socket")
+        self.process = subprocess.Popen(
+            ["mpv", "--no-config", "--vo=gpu", "--gpu-sw=yes", "--hwdec=auto-safe",
+             "--keep-open=yes", "--audio-fallback-to-null=yes", "--geometry=1280x720",
+             "--osc=no", "--osd-level=0", "--really-quiet", f"--input-ipc-server={self.ipc}",
+             video], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists(self.ipc) and self.property("time-pos") not in (None, "?"):
+                return
+            time.sleep(0.1)
+        raise RuntimeError("mpv did not start")
+
+    def property(self, name):
+        try:
+            with socket.socket(socket.AF_UNIX) as connection:
+                connection.connect(self.ipc)
+                connection.sendall(json.dumps({"command": ["get_property", name]}).encode() + b"\n")
+                reply = b""
+                while not reply.endswith(b"\n"):
+                    reply += connection.recv(4096)
+        except OSError:
+            return None
+        for line in reply.decode().splitlines():
+            answer = json.loads(line)
+            if "data" in answer:
+                return answer["data"]
+        return "?"
+
+    def stats(self):
+        drops = int(self.property("frame-drop-count") or 0)
+        ms = int(float(self.property("time-pos") or 0) * 1000)
+        # Frames that reached the window: the video's frames over the time passed, less those
+        # mpv dropped.
+        return ms * FPS // 1000 - drops, drops, ms
+
+
+def measure(player, seconds, warmup):
+    time.sleep(warmup)
+    pids = tree(player.process.pid)
+    shown0, drops0, ms0 = player.stats()
+    ticks0, began = thread_ticks(pids), time.monotonic()
+    time.sleep(seconds)
+    pids = tree(player.process.pid)
+    ticks1, elapsed = thread_ticks(pids), time.monotonic() - began
+    shown1, drops1, ms1 = player.stats()
+    player.process.kill()
+    player.process.wait()
+    threads = {f"{k[0]}/{k[1]}": (v - ticks0.get(k, 0)) / TICKS / elapsed * 100
+               for k, v in ticks1.items()}
+    return {"cpu": sum(threads.values()), "fps": (shown1 - shown0) / elapsed,
+            "drops": drops1 - drops0, "video_s": (ms1 - ms0) / 1000, "elapsed": elapsed,
+            "threads": {k: round(v, 1) for k, v in sorted(threads.items(), key=lambda x: -x[1])
+                        if v >= 1}}
+
+
+def boost():
+    """A session of its own whose scheduling group weighs as much as a nice -15 process."""
+    try:
+        with open("/proc/self/autogroup", "w") as f:
+            f.write("-15")
+        return True
+    except OSError:
+        return False
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--build", default=os.path.join(ROOT, "build-release"))
+    parser.add_argument("--seconds", type=int, default=15)
+    parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--ways", default="widgets,quick-fbo,widgets/nopage,quick/nopage")
+    parser.add_argument("--json")
+    parser.add_argument("--inside", action="store_true", help=argparse.SUPPRESS)
+    args = parser.parse_args()
+
+    if not args.inside:
+        os.setsid()
+        boosted = boost()
+        print("scheduling group boosted" if boosted else "no boost (not root?)", flush=True)
+        command = [sys.executable] + sys.argv + ["--inside"]
+        if not os.environ.get("DISPLAY"):
+            command = ["xvfb-run", "-a", "-s", "-screen 0 1920x1080x24"] + command
+        os.execvp(command[0], command)
+
+    os.environ.setdefault("QTWEBENGINE_DISABLE_SANDBOX", "1" if os.geteuid() == 0 else "0")
+    if os.environ["QTWEBENGINE_DISABLE_SANDBOX"] == "0":
+        del os.environ["QTWEBENGINE_DISABLE_SANDBOX"]
+    binary = os.path.join(args.build, "bench", "compose", "lirra_compose_spike")
+    ways = args.ways.split(",")
+    results = {name: [] for name in ["mpv"] + ways}
+    with tempfile.TemporaryDirectory() as folder:
+        video = os.path.join(folder, "bench 1080p.mp4")
+        make_video(video, args.seconds + 15)
+        for round_ in range(args.rounds):
+            order = ["mpv"] + ways if round_ % 2 == 0 else ways[::-1] + ["mpv"]
+            for name in order:
+                try:
+                    player = Mpv(video, folder) if name == "mpv" else Spike(binary, video, name)
+                except TimeoutError as error:
+                    print(f"round {round_ + 1} {name}: {error}; once more", flush=True)
+                    player = Spike(binary, video, name)
+                figures = measure(player, args.seconds, 2)
+                figures["load"] = os.getloadavg()[0]
+                results[name].append(figures)
+                busiest = ", ".join(f"{k} {v:.0f}" for k, v in list(figures["threads"].items())[:6])
+                print(f"round {round_ + 1} {name:<15} CPU {figures['cpu']:6.1f} %  "
+                      f"{figures['fps']:5.1f} frames/s shown  drops {figures['drops']:3d}  "
+                      f"load {figures['load']:.1f}  [{busiest}]", flush=True)
+
+    mpv_cpu = statistics.median(r["cpu"] for r in results["mpv"])
+    print(f"\nmedians of {args.rounds} rounds, {args.seconds} s each:")
+    for name, rows in results.items():
+        cpu = statistics.median(r["cpu"] for r in rows)
+        fps = statistics.median(r["fps"] for r in rows)
+        drops = statistics.median(r["drops"] for r in rows)
+        print(f"  {name:<15} CPU {cpu:6.1f} %  {fps:5.1f} frames/s  drops {drops:5.1f}  "
+              f"ratio to mpv {cpu / mpv_cpu:.2f}")
+    if args.json:
+        with open(args.json, "w") as out:
+            json.dump(results, out, indent=1)
+
+
+if __name__ == "__main__":
+    main()
