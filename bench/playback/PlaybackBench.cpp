@@ -1,7 +1,8 @@
 // Plays one file in a bare window with the video engine, for measurement from outside.
 // Prints "first-frame-ms N" (from main() to the first swapped frame showing the picture),
 // then plays for --seconds S and prints "done". A line "stats" on stdin prints the frames the
-// engine dropped. Usage: lirra_bench_playback FILE [--seconds S]
+// engine dropped, the swaps since the first frame and the video's time in ms. Usage:
+// lirra_bench_playback FILE [--seconds S]
 #include <unistd.h>
 
 #include <QApplication>
@@ -44,9 +45,13 @@ int main(int argc, char** argv) {
     player.setVolume(200);
     player.play();
 
-    // The first swap after the engine plays whose picture is not the black back colour.
+    // The first swap after the engine plays whose picture is not the black back colour; then
+    // every swap, which brings the newest frame to the window (frames passed over undrawn never
+    // come to the window, although the engine does not count them as dropped).
     bool seen = false;
+    long shown = 0;
     QObject::connect(&view, &QOpenGLWidget::frameSwapped, &view, [&] {
+        if (seen) ++shown;
         if (seen || player.state() != lirra::kMediaPlayerStatePlaying) return;
         const qint64 at = sinceStart.elapsed();
         const QImage image = view.grabFramebuffer();
@@ -74,9 +79,10 @@ int main(int argc, char** argv) {
             input.setEnabled(false);
             return;
         }
-        std::printf("drops vo %s decoder %s\n",
+        std::printf("drops vo %s decoder %s shown %ld time %d\n",
                     player.engineProperty("frame-drop-count").value_or("?").c_str(),
-                    player.engineProperty("decoder-frame-drop-count").value_or("?").c_str());
+                    player.engineProperty("decoder-frame-drop-count").value_or("?").c_str(), shown,
+                    player.time().value_or(-1));
         std::fflush(stdout);
     });
     return app.exec();

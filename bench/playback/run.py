@@ -110,25 +110,30 @@ def first_frame(bench, video):
 
 
 def play_ours(bench, video, seconds):
-    """measure() of the bench program, and the frames its engine dropped meanwhile."""
+    """measure() of the bench program, the frames its engine dropped meanwhile, and the frames
+    per second that reached the window (swaps)."""
     process = subprocess.Popen([bench, video, "--seconds", str(seconds + 5)],
                                stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.DEVNULL, text=True)
     for line in process.stdout:
         if line.startswith("first-frame-ms"):
             break
+
+    def stats():
+        process.stdin.write("stats\n")
+        process.stdin.flush()
+        for line in process.stdout:
+            if line.startswith("drops"):
+                fields = line.split()
+                return f"{fields[2]} / {fields[4]}", int(fields[6]), time.monotonic()
+        return "?", 0, time.monotonic()
+
+    _, shown_before, began = stats()
     result = measure(process, seconds)
-    process.stdin.write("stats\n")
-    process.stdin.flush()
-    drops = "?"
-    for line in process.stdout:
-        if line.startswith("drops"):
-            fields = line.split()
-            drops = f"{fields[2]} / {fields[4]}"
-            break
+    drops, shown_after, ended = stats()
     process.kill()
     process.wait()
-    return result + (drops,)
+    return result + (drops, (shown_after - shown_before) / (ended - began))
 
 
 def mpv_property(path, name):
@@ -154,7 +159,18 @@ def play_mpv(video, seconds, folder):
          "--osd-level=0", "--really-quiet", f"--input-ipc-server={ipc}", video],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(1)  # past the start, like ours after its first frame
+
+    def shown():
+        # The video's frames over the time passed, less those dropped (the clip has 30 per s).
+        try:
+            return (float(mpv_property(ipc, "time-pos")) * 30 -
+                    int(mpv_property(ipc, "frame-drop-count")), time.monotonic())
+        except (OSError, TypeError, ValueError):
+            return 0, time.monotonic()
+
+    shown_before, began = shown()
     result = measure(process, seconds)
+    shown_after, ended = shown()
     try:
         drops = (f"{mpv_property(ipc, 'frame-drop-count')} / "
                  f"{mpv_property(ipc, 'decoder-frame-drop-count')}")
@@ -162,7 +178,7 @@ def play_mpv(video, seconds, folder):
         drops = "?"
     process.kill()
     process.wait()
-    return result + (drops,)
+    return result + (drops, (shown_after - shown_before) / (ended - began))
 
 
 def main():
@@ -193,18 +209,18 @@ def main():
           f"{outside:.0f} ms from exec")
     print(f"1080p H.264, {args.seconds} s, whole process tree:")
     print(f"{'player':<28}{'CPU % of a core':>16}{'PSS MiB mean':>14}{'PSS MiB max':>13}"
-          f"{'dropped vo / decoder':>22}")
+          f"{'dropped vo / decoder':>22}{'frames/s shown':>16}")
     rows = [("lirra engine (libmpv+Qt)", ours)] + ([("mpv --vo=gpu", plain)] if plain else [])
-    for name, (cpu, pss, pss_max, drops) in rows:
-        print(f"{name:<28}{cpu:>16.0f}{pss:>14.0f}{pss_max:>13.0f}{drops:>22}")
+    for name, (cpu, pss, pss_max, drops, fps) in rows:
+        print(f"{name:<28}{cpu:>16.0f}{pss:>14.0f}{pss_max:>13.0f}{drops:>22}{fps:>16.1f}")
     if plain:
         print(f"CPU ratio lirra / mpv: {ours[0] / plain[0]:.2f}")
     if args.json:
         figures = {"first_frame_ms": inside, "first_frame_from_exec_ms": outside,
                    "seconds": args.seconds,
-                   "ours": dict(zip(("cpu", "pss", "pss_max", "drops"), ours))}
+                   "ours": dict(zip(("cpu", "pss", "pss_max", "drops", "fps"), ours))}
         if plain:
-            figures["mpv"] = dict(zip(("cpu", "pss", "pss_max", "drops"), plain))
+            figures["mpv"] = dict(zip(("cpu", "pss", "pss_max", "drops", "fps"), plain))
         with open(args.json, "w") as out:
             json.dump(figures, out)
 
