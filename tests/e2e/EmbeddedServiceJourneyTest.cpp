@@ -213,9 +213,14 @@ TEST_F(EmbeddedJourney, OneVideoFromTheCommandLineToItsEndAndItsSecondShowing) {
     // The player page for this video plays it and gets its values from the player.
     ASSERT_TRUE(lirra_->waitForLog(playerPageLoaded(videoId), 30s)) << log();
     ASSERT_TRUE(lirra_->waitForLog(kTimeUpdate, 30s, 3)) << log();
-    // The picture waited for the page: it had loaded before the engine's time moved.
+    // The picture waited for the page: it had loaded before the engine's time moved (or, on a
+    // machine too busy to load it within the bound, the bound had passed).
     ASSERT_TRUE(waitForMovingTime(30s)) << log();
-    EXPECT_LT(lirra_->log().indexOf(playerPageLoaded(videoId)), firstMovingTime()) << log();
+    const QString text = lirra_->log();
+    const qsizetype boundPassed = text.indexOf("The player page is still loading: the video plays");
+    EXPECT_LT(boundPassed >= 0 ? boundPassed : text.indexOf(playerPageLoaded(videoId)),
+              firstMovingTime())
+        << log();
     ASSERT_TRUE(waitForReplyTo("Duration", 20s)) << log();
     EXPECT_NEAR(lastReplyTo("Duration").toDouble(), 7000, 300);
     ASSERT_TRUE(waitForReplyTo("FileName", 20s)) << log();
