@@ -58,8 +58,10 @@ void nudgeSize(QWidget* view) {
     if (!view) return;
     const QSize size = view->size();
     view->resize(size + QSize(0, 1));
-    QTimer::singleShot(50, view, [view = QPointer<QWidget>(view), size] {
-        if (view) view->resize(size);
+    // Back to the size its host has then, not the one it had: the window may have been fitted
+    // to a video meanwhile, and the page must not stay at the old size.
+    QTimer::singleShot(50, view, [view = QPointer<QWidget>(view)] {
+        if (view && view->parentWidget()) view->resize(view->parentWidget()->size());
     });
 }
 
