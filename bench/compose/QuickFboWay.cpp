@@ -14,6 +14,7 @@
 #include <QQuickWindow>
 #include <atomic>
 
+#include "MpvObserver.h"
 #include "Way.h"
 #include "platform/mpv/MpvEngineOptions.h"
 
@@ -62,7 +63,8 @@ class MpvItem : public QQuickFramebufferObject {
                 render_,
                 [](void* self) {
                     auto* item = static_cast<MpvItem*>(self);
-                    QMetaObject::invokeMethod(item, [item] { item->update(); });
+                    QMetaObject::invokeMethod(
+                        item, [item] { item->update(); }, Qt::QueuedConnection);
                 },
                 item_);
             QMetaObject::invokeMethod(item_, [] {
@@ -111,6 +113,7 @@ class QuickFboWay final : public Way {
         std::string error;
         gMpv = lirra::startEngine(lirra::MpvEngineSettings{}, &error);
         if (!gMpv) qFatal("%s", error.c_str());
+        observer_ = std::make_unique<MpvObserver>(gMpv);
         gFile = file;
         gFirstFrame = std::move(firstFrame);
         qmlRegisterType<MpvItem>("Spike", 1, 0, "MpvItem");
@@ -123,17 +126,8 @@ class QuickFboWay final : public Way {
     }
 
     long framesShown() const override { return gShown.load(); }
-    std::string engineDrops() const override {
-        char* text = mpv_get_property_string(gMpv, "frame-drop-count");
-        std::string drops = text ? text : "?";
-        mpv_free(text);
-        return drops;
-    }
-    long long videoMs() const override {
-        double seconds = -1;
-        if (mpv_get_property(gMpv, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return -1;
-        return static_cast<long long>(seconds * 1000);
-    }
+    std::string engineDrops() const override { return observer_->drops(); }
+    long long videoMs() const override { return observer_->videoMs(); }
     void runScript(const QString& script) override {
         QQuickItem* web =
             view_.rootObject() ? view_.rootObject()->findChild<QQuickItem*>("web") : nullptr;
@@ -141,6 +135,7 @@ class QuickFboWay final : public Way {
     }
 
   private:
+    std::unique_ptr<MpvObserver> observer_;
     QQuickView view_;
 };
 

@@ -6,12 +6,14 @@
 
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
+#include <QOpenGLFunctions>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickView>
 #include <atomic>
 #include <clocale>
 
+#include "MpvObserver.h"
 #include "Way.h"
 #include "platform/mpv/MpvEngineOptions.h"
 
@@ -24,15 +26,19 @@ void* glProcAddress(void*, const char* name) {
 
 class QuickWay final : public Way {
   public:
-    QuickWay(const QString& file, const QUrl& page, bool withPage, std::function<void()> firstFrame)
+    QuickWay(const QString& file, const QUrl& page, bool withPage, bool band,
+             std::function<void()> firstFrame)
         : file_(file), firstFrame_(std::move(firstFrame)) {
         std::string error;
         mpv_ = lirra::startEngine(lirra::MpvEngineSettings{}, &error);
         if (!mpv_) qFatal("%s", error.c_str());
+        observer_ = std::make_unique<MpvObserver>(mpv_);
         view_.setColor(Qt::black);
         view_.setResizeMode(QQuickView::SizeRootObjectToView);
         view_.rootContext()->setContextProperty("pageUrl", withPage ? page : QUrl());
-        view_.setSource(QUrl(withPage ? "qrc:/compose/quick.qml" : "qrc:/compose/empty.qml"));
+        view_.setSource(QUrl(!withPage ? "qrc:/compose/empty.qml"
+                             : band    ? "qrc:/compose/quickband.qml"
+                                       : "qrc:/compose/quick.qml"));
         // Quick's render thread: make the render context with the scene graph's context, draw
         // under every item, and tell mpv when the frame went out.
         QObject::connect(
@@ -57,17 +63,8 @@ class QuickWay final : public Way {
     }
 
     long framesShown() const override { return shown_.load(); }
-    std::string engineDrops() const override {
-        char* text = mpv_get_property_string(mpv_, "frame-drop-count");
-        std::string drops = text ? text : "?";
-        mpv_free(text);
-        return drops;
-    }
-    long long videoMs() const override {
-        double seconds = -1;
-        if (mpv_get_property(mpv_, "time-pos", MPV_FORMAT_DOUBLE, &seconds) < 0) return -1;
-        return static_cast<long long>(seconds * 1000);
-    }
+    std::string engineDrops() const override { return observer_->drops(); }
+    long long videoMs() const override { return observer_->videoMs(); }
     void runScript(const QString& script) override {
         QQuickItem* web =
             view_.rootObject() ? view_.rootObject()->findChild<QQuickItem*>("web") : nullptr;
@@ -89,7 +86,8 @@ class QuickWay final : public Way {
             render_,
             [](void* self) {
                 auto* way = static_cast<QuickWay*>(self);
-                QMetaObject::invokeMethod(&way->view_, [way] { way->view_.update(); });
+                QMetaObject::invokeMethod(
+                    &way->view_, [way] { way->view_.update(); }, Qt::QueuedConnection);
             },
             this);
         QMetaObject::invokeMethod(&view_, [this] {
@@ -103,13 +101,19 @@ class QuickWay final : public Way {
         if (!render_) return;
         const bool newFrame = mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME;
         view_.beginExternalCommands();
-        // The page's layer is drawn in a pass of its own before this one, which leaves the
-        // scissor test on; libmpv does not set it.
-        QOpenGLContext::currentContext()->functions()->glDisable(GL_SCISSOR_TEST);
+        // The page's layer is drawn in a pass of its own before this one; libmpv expects the
+        // state it would find in a fresh context.
+        QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+        gl->glDisable(GL_SCISSOR_TEST);
+        gl->glDisable(GL_DEPTH_TEST);
+        gl->glDisable(GL_STENCIL_TEST);
+        gl->glDisable(GL_CULL_FACE);
+        gl->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        const GLuint fboId = QOpenGLContext::currentContext()->defaultFramebufferObject();
+        gl->glBindFramebuffer(GL_FRAMEBUFFER, fboId);
         const qreal ratio = view_.devicePixelRatio();
-        mpv_opengl_fbo fbo{
-            static_cast<int>(QOpenGLContext::currentContext()->defaultFramebufferObject()),
-            static_cast<int>(view_.width() * ratio), static_cast<int>(view_.height() * ratio), 0};
+        mpv_opengl_fbo fbo{static_cast<int>(fboId), static_cast<int>(view_.width() * ratio),
+                           static_cast<int>(view_.height() * ratio), 0};
         int flipY = 1;
         int block = 0;
         mpv_render_param params[] = {
@@ -144,6 +148,7 @@ class QuickWay final : public Way {
     QString file_;
     std::function<void()> firstFrame_;
     mpv_handle* mpv_ = nullptr;
+    std::unique_ptr<MpvObserver> observer_;
     mpv_render_context* render_ = nullptr;
     QQuickView view_;
     std::atomic<long> shown_{0};
@@ -151,7 +156,7 @@ class QuickWay final : public Way {
 
 }  // namespace
 
-std::unique_ptr<Way> makeQuickWay(const QString& file, const QUrl& page, bool withPage,
+std::unique_ptr<Way> makeQuickWay(const QString& file, const QUrl& page, bool withPage, bool band,
                                   std::function<void()> firstFrame) {
-    return std::make_unique<QuickWay>(file, page, withPage, std::move(firstFrame));
+    return std::make_unique<QuickWay>(file, page, withPage, band, std::move(firstFrame));
 }

@@ -22,7 +22,8 @@ struct Way {
 // `firstFrame` is called once, when a frame of the playing video has been shown.
 std::unique_ptr<Way> makeWidgetsWay(const QString& file, const QUrl& page, bool withPage,
                                     std::function<void()> firstFrame);
-std::unique_ptr<Way> makeQuickWay(const QString& file, const QUrl& page, bool withPage,
+// `band`: the page is composed only over the bottom quarter, where its line is.
+std::unique_ptr<Way> makeQuickWay(const QString& file, const QUrl& page, bool withPage, bool band,
                                   std::function<void()> firstFrame);
 std::unique_ptr<Way> makeQuickFboWay(const QString& file, const QUrl& page, bool withPage,
                                      std::function<void()> firstFrame);

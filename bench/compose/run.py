@@ -5,11 +5,12 @@ beside plain mpv on the same file with the same scaler, in interleaved rounds (m
 way, way ...) so that other load on the machine falls on all of them alike.
 
 Usage: bench/compose/run.py [--build DIR] [--seconds 15] [--rounds 3]
-       [--ways widgets,quick-fbo,widgets/nopage,quick/nopage] [--json FILE]
-A way "NAME/nopage" plays the picture alone. ("quick", the video drawn straight into the window
-under the scene graph, composes no page correctly yet: only its /nopage figure means anything.)
+       [--ways widgets,quick,quick-band,quick-fbo,widgets/nopage,quick/nopage] [--json FILE]
+A way "NAME/nopage" plays the picture alone.
 Per player and round: CPU % of a core, video frames that reached the window per second, the
-engine's dropped frames; then the medians and each way's ratio to mpv.
+engine's dropped frames, how late a 10 ms timer ran on the main thread (median / p99: what a
+page's request to the app waits before it is looked at); then the medians and each way's ratio
+to mpv.
 The players run in a scheduling group of their own with a high weight (Linux autogroup nice,
 needs root), so that other sessions' builds on a shared machine do not starve them; without
 it the figures still compare, but both players drop frames.
@@ -103,12 +104,14 @@ class Spike:
         raise TimeoutError(f"--way {way} showed no frame")
 
     def stats(self):
-        """(frames shown, engine drops, video ms)."""
+        """(frames shown, engine drops, video ms); the main thread's timer lag since the last
+        call in self.lag (median, p99 ms)."""
         self.process.stdin.write("stats\n")
         self.process.stdin.flush()
         for line in self.process.stdout:
             if line.startswith("stats"):
                 f = line.split()
+                self.lag = (float(f[8]), float(f[10]))
                 return int(f[2]), int(f[4]) if f[4].isdigit() else 0, int(f[6])
         raise RuntimeError("no stats")
 
@@ -164,7 +167,9 @@ def measure(player, seconds, warmup):
     player.process.wait()
     threads = {f"{k[0]}/{k[1]}": (v - ticks0.get(k, 0)) / TICKS / elapsed * 100
                for k, v in ticks1.items()}
+    lag = getattr(player, "lag", (float("nan"), float("nan")))
     return {"cpu": sum(threads.values()), "fps": (shown1 - shown0) / elapsed,
+            "lag50": lag[0], "lag99": lag[1],
             "drops": drops1 - drops0, "video_s": (ms1 - ms0) / 1000, "elapsed": elapsed,
             "threads": {k: round(v, 1) for k, v in sorted(threads.items(), key=lambda x: -x[1])
                         if v >= 1}}
@@ -185,7 +190,7 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-release"))
     parser.add_argument("--seconds", type=int, default=15)
     parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--ways", default="widgets,quick-fbo,widgets/nopage,quick/nopage")
+    parser.add_argument("--ways", default="widgets,quick,quick-band,quick-fbo,widgets/nopage,quick/nopage")
     parser.add_argument("--json")
     parser.add_argument("--inside", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
@@ -222,6 +227,7 @@ def main():
                 busiest = ", ".join(f"{k} {v:.0f}" for k, v in list(figures["threads"].items())[:6])
                 print(f"round {round_ + 1} {name:<15} CPU {figures['cpu']:6.1f} %  "
                       f"{figures['fps']:5.1f} frames/s shown  drops {figures['drops']:3d}  "
+                      f"main-thread lag {figures['lag50']:.0f}/{figures['lag99']:.0f} ms  "
                       f"load {figures['load']:.1f}  [{busiest}]", flush=True)
 
     mpv_cpu = statistics.median(r["cpu"] for r in results["mpv"])
@@ -230,8 +236,10 @@ def main():
         cpu = statistics.median(r["cpu"] for r in rows)
         fps = statistics.median(r["fps"] for r in rows)
         drops = statistics.median(r["drops"] for r in rows)
+        lag = statistics.median(r["lag50"] for r in rows) if name != "mpv" else float("nan")
+        lag99 = statistics.median(r["lag99"] for r in rows) if name != "mpv" else float("nan")
         print(f"  {name:<15} CPU {cpu:6.1f} %  {fps:5.1f} frames/s  drops {drops:5.1f}  "
-              f"ratio to mpv {cpu / mpv_cpu:.2f}")
+              f"main-thread lag {lag:.0f}/{lag99:.0f} ms  ratio to mpv {cpu / mpv_cpu:.2f}")
     if args.json:
         with open(args.json, "w") as out:
             json.dump(results, out, indent=1)
