@@ -13,7 +13,8 @@ const std::vector<std::string>& tsvColumns() {
 std::string notebookTsv(const std::vector<NotebookItem>& items) {
     std::string out = "#separator:tab\n#html:true\n#columns:";
     for (std::size_t i = 0; i < tsvColumns().size(); ++i) {
-        out += (i ? "\t" : "") + tsvColumns()[i];
+        if (i) out += '\t';
+        out += tsvColumns()[i];
     }
     out += '\n';
     for (const auto& item : items) {
@@ -21,7 +22,8 @@ std::string notebookTsv(const std::vector<NotebookItem>& items) {
         for (std::size_t i = 0; i < tsvColumns().size(); ++i) {
             // Fields are HTML without tabs or line breaks (htmlText turns them into a space and
             // <br>), and a leading quote is &quot;, so no cell needs quoting.
-            out += (i ? "\t" : "") + fields[tsvColumns()[i]].get<std::string>();
+            if (i) out += '\t';
+            out += fields[tsvColumns()[i]].get<std::string>();
         }
         out += '\n';
     }
