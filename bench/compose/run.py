@@ -33,22 +33,17 @@ TICKS = os.sysconf("SC_CLK_TCK")
 FPS = 30
 
 
-def tree(pid):
-    children = {}
-    for entry in os.listdir("/proc"):
-        if entry.isdigit():
-            try:
-                with open(f"/proc/{entry}/stat") as f:
-                    ppid = int(f.read().rsplit(")", 1)[1].split()[1])
-                children.setdefault(ppid, []).append(int(entry))
-            except (OSError, ValueError, IndexError):
-                pass
-    found, todo = [], [pid]
-    while todo:
-        p = todo.pop()
-        found.append(p)
-        todo.extend(children.get(p, []))
-    return found
+def _playback_run():
+    """The playback benchmark's script, whose process-tree walk the spikes share."""
+    import importlib.util
+    spec = importlib.util.spec_from_file_location(
+        "playback_run", os.path.join(ROOT, "bench", "playback", "run.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+tree = _playback_run().tree
 
 
 def thread_ticks(pids):
