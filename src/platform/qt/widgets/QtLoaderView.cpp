@@ -6,22 +6,15 @@
 #include <QVBoxLayout>
 
 #include "ScreenGeometry.h"
+#include "platform/qt/quick/LoaderLook.h"
 
 namespace lirra {
-
-namespace {
-
-constexpr int kSpokes = 12;
-const QColor kBackground(0xf4, 0xf4, 0xf4);
-const QColor kInk(0x55, 0x55, 0x55);
-
-}  // namespace
 
 SpinningWheel::SpinningWheel(QWidget* parent) : QWidget(parent), timer_(new QTimer(this)) {
     setFixedSize(kDiameter, kDiameter);
     timer_->setInterval(kStepMs);
     QObject::connect(timer_, &QTimer::timeout, this, [this] {
-        step_ = (step_ + 1) % kSpokes;
+        step_ = (step_ + 1) % kLoaderSpokes;
         update();
     });
     hide();
@@ -41,29 +34,15 @@ bool SpinningWheel::isAnimating() const { return timer_->isActive(); }
 
 void SpinningWheel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.translate(width() / 2.0, height() / 2.0);
-    const double outer = kDiameter / 2.0 - 2;
-    const double inner = outer * 0.45;
-    for (int i = 0; i < kSpokes; ++i) {
-        // The spoke at the current step is darkest; those behind it fade.
-        const int age = (step_ - i + kSpokes) % kSpokes;
-        QColor color = kInk;
-        color.setAlphaF(1.0 - 0.8 * age / double(kSpokes - 1));
-        QPen pen(color, kDiameter / 12.0, Qt::SolidLine, Qt::RoundCap);
-        painter.setPen(pen);
-        painter.save();
-        painter.rotate(i * 360.0 / kSpokes);
-        painter.drawLine(QPointF(0, -inner), QPointF(0, -outer));
-        painter.restore();
-    }
+    paintLoaderWheel(painter, step_);
 }
 
 QtLoaderView::QtLoaderView() : root_(new QWidget) {
     root_->setAutoFillBackground(true);
     QPalette palette = root_->palette();
-    palette.setColor(QPalette::Window, kBackground);
-    palette.setColor(QPalette::WindowText, kInk);
+    palette.setColor(QPalette::Window, kLoaderBackground);
+    palette.setColor(QPalette::WindowText, kLoaderInk);
     root_->setPalette(palette);
 
     wheel_ = new SpinningWheel(root_);
@@ -77,7 +56,7 @@ QtLoaderView::QtLoaderView() : root_(new QWidget) {
     auto* layout = new QVBoxLayout(root_);
     layout->addStretch(1);
     layout->addWidget(wheel_, 0, Qt::AlignHCenter);
-    layout->addSpacing(12);
+    layout->addSpacing(kLoaderLabelGap);
     layout->addWidget(label_, 0, Qt::AlignHCenter);
     layout->addStretch(1);
     // Both keep their places while hidden, so nothing jumps.

@@ -6,6 +6,7 @@
 
 #include "platform/View.h"
 #include "platform/qt/WidgetBacked.h"
+#include "platform/qt/quick/LoaderLook.h"
 
 class QLabel;
 class QTimer;
@@ -15,8 +16,8 @@ namespace lirra {
 // The wheel: twelve spokes, the leading one darkest, turning while animated. Hidden when still.
 class SpinningWheel : public QWidget {
   public:
-    static constexpr int kDiameter = 40;
-    static constexpr int kStepMs = 80;
+    static constexpr int kDiameter = kLoaderWheelDiameter;
+    static constexpr int kStepMs = kLoaderStepMs;
 
     explicit SpinningWheel(QWidget* parent = nullptr);
     void start();

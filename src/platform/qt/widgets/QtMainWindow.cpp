@@ -14,8 +14,11 @@
 
 #include "InputEventRouting.h"
 #include "QtPlayerWindow.h"
+#include "QuickPlayerWindow.h"
 #include "ScreenGeometry.h"
+#include "platform/qt/ItemBacked.h"
 #include "platform/qt/WidgetBacked.h"
+#include "platform/qt/quick/QuickStage.h"
 
 namespace lirra {
 
@@ -42,7 +45,7 @@ class QtMainWindow::CentralArea : public QWidget {
     QtMainWindow& window_;
 };
 
-QtMainWindow::QtMainWindow()
+QtMainWindow::QtMainWindow(Content content)
     : central_(new CentralArea(*this)),
       stack_(new QStackedLayout(central_)),
       content_(new AutoresizingWidget(central_)),
@@ -50,7 +53,14 @@ QtMainWindow::QtMainWindow()
     setWindowTitle(QStringLiteral("Lirra"));
     // Every layer is shown at once; the widget order decides what lies above what.
     stack_->setStackingMode(QStackedLayout::StackAll);
-    stack_->addWidget(content_);
+    if (content == Content::QuickStage) {
+        stage_ = std::make_unique<QuickStage>();
+        stageContent_ = std::make_unique<QuickContentView>(stage_->contentLayer());
+        content_->hide();
+        stack_->addWidget(&stage_->container(central_));
+    } else {
+        stack_->addWidget(content_);
+    }
     setCentralWidget(central_);
 
     QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -75,7 +85,16 @@ QtMainWindow::QtMainWindow()
     }
 }
 
-QtMainWindow::~QtMainWindow() = default;
+QtMainWindow::~QtMainWindow() {
+    // The stage's window container goes before the widgets it lies among.
+    stageContent_.reset();
+    stage_.reset();
+}
+
+ContentView& QtMainWindow::contentView() {
+    if (stageContent_) return *stageContent_;
+    return contentView_;
+}
 
 void QtMainWindow::setFileMenuOpenHandler(std::function<void()> handler) {
     openHandler_ = std::move(handler);
@@ -103,6 +122,8 @@ void QtMainWindow::setFrame(const Rect& frame, bool /*display*/) {
 }
 
 void QtMainWindow::setContentView(View& view) {
+    if (auto* backed = dynamic_cast<ItemBacked*>(&view); backed && backed->item() && stageContent_)
+        stageContent_->adopt(*backed->item());
     if (auto* backed = dynamic_cast<WidgetBacked*>(&view); backed && backed->widget())
         content_->adopt(*backed->widget());
 }
@@ -204,6 +225,9 @@ void QtMainWindow::addChildWindow(Window& child) {
     auto* layer = dynamic_cast<QtPlayerWindow*>(&child);
     if (layer && layer->layerWidget() && layer->layerWidget()->parentWidget() == central_)
         layer->attach();
+    if (auto* item = dynamic_cast<QuickPlayerWindow*>(&child);
+        item && item->isOnStage(stage_.get()))
+        item->attach();
 }
 
 void QtMainWindow::setEventRouter(EventRouter* router) {

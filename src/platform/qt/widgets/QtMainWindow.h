@@ -10,6 +10,7 @@
 #include "AutoresizingWidget.h"
 #include "QtContentView.h"
 #include "platform/Window.h"
+#include "platform/qt/quick/QuickContentView.h"
 
 class QStackedLayout;
 
@@ -17,14 +18,21 @@ namespace lirra {
 
 class InputEventRouting;
 class QtPlayerWindow;
+class QuickStage;
 
 class QtMainWindow : public QMainWindow, public Window {
   public:
     static constexpr int kInitialContentWidth = 1024;
     static constexpr int kInitialContentHeight = 640;
 
-    QtMainWindow();
+    enum class Content { Widgets, QuickStage };
+    // `QuickStage`: the content area is one Qt Quick scene (stage()); its views and player
+    // layers are items. `Widgets`: they are widgets stacked in the central area.
+    explicit QtMainWindow(Content content = Content::Widgets);
     ~QtMainWindow() override;
+
+    // The Qt Quick scene of the content area, or none.
+    QuickStage* stage() const { return stage_.get(); }
 
     // The File menu's "Open…" item calls this.
     void setFileMenuOpenHandler(std::function<void()> handler);
@@ -36,7 +44,7 @@ class QtMainWindow : public QMainWindow, public Window {
     // Window
     Rect frame() const override;
     void setFrame(const Rect& frame, bool display) override;
-    ContentView& contentView() override { return contentView_; }
+    ContentView& contentView() override;
     void setContentView(View& view) override;
 
     void setContentSize(const Size& size) override;
@@ -80,6 +88,9 @@ class QtMainWindow : public QMainWindow, public Window {
     QStackedLayout* stack_;
     AutoresizingWidget* content_;
     QtContentView contentView_;
+    // With a stage, the content area is one Qt Quick scene and these stand for content_.
+    std::unique_ptr<QuickStage> stage_;
+    std::unique_ptr<QuickContentView> stageContent_;
     std::function<void()> openHandler_;
     WindowDelegate* delegate_ = nullptr;
     std::unique_ptr<InputEventRouting> routing_;

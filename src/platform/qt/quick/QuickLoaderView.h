@@ -1,0 +1,47 @@
+// The loader on the Qt Quick stage: the wheel centred on a light background, a one-line label
+// under it (see LoaderLook.h).
+#pragma once
+
+#include <QPointer>
+#include <QString>
+
+#include "platform/View.h"
+#include "platform/qt/ItemBacked.h"
+
+class QQuickItem;
+
+namespace lirra {
+
+class LoaderBackdrop;
+class LoaderWheel;
+
+class QuickLoaderView final : public LoaderView, public ItemBacked {
+  public:
+    QuickLoaderView();
+    ~QuickLoaderView() override;
+    QuickLoaderView(const QuickLoaderView&) = delete;
+    QuickLoaderView& operator=(const QuickLoaderView&) = delete;
+
+    Rect frame() const override;
+    void setFrame(const Rect& frame) override;
+    bool isHidden() const override { return hidden_; }
+    void setHidden(bool hidden) override;
+
+    void startAnimation() override;
+    void stopAnimation() override;
+    bool isAnimating() const override;
+    QString labelText() const override;
+    void setLabelText(const QString& text) override;
+    bool isLabelHidden() const override { return labelHidden_; }
+    void setLabelHidden(bool hidden) override;
+
+    QQuickItem* item() override;
+    int wheelStep() const;
+
+  private:
+    QPointer<LoaderBackdrop> backdrop_;  // the background and the label; holds the wheel
+    bool hidden_ = false;
+    bool labelHidden_ = false;
+};
+
+}  // namespace lirra
