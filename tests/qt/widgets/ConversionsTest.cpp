@@ -4,8 +4,8 @@
 
 #include <limits>
 
+#include "platform/qt/webcommon/ScriptResult.h"
 #include "platform/qt/widgets/ScreenGeometry.h"
-#include "platform/qt/widgets/ScriptResult.h"
 
 namespace lirra {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "WidgetsTestSupport.h"
 #include "platform/NotificationCenter.h"
-#include "platform/qt/widgets/Downloads.h"
+#include "platform/qt/webcommon/Downloads.h"
 #include "platform/qt/widgets/QtWebView.h"
 
 namespace lirra {

@@ -18,9 +18,9 @@
 #include <optional>
 
 #include "ScreenGeometry.h"
-#include "ScriptResult.h"
 #include "WebProfile.h"
 #include "platform/Log.h"
+#include "platform/qt/webcommon/ScriptResult.h"
 
 namespace lirra {
 

@@ -3,25 +3,12 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QWebEngineProfile>
-#include <QWebEngineUrlRequestJob>
-#include <QWebEngineUrlScheme>
-#include <QWebEngineUrlSchemeHandler>
 
-#include "Downloads.h"
+#include "platform/qt/webcommon/Downloads.h"
 
 namespace lirra {
 
 namespace {
-
-// Bridge URLs are decided by the navigation policy and never loaded; anything that still asks
-// for one (a resource, an accepted navigation) is refused.
-class AppSchemeHandler : public QWebEngineUrlSchemeHandler {
-  public:
-    using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
-    void requestStarted(QWebEngineUrlRequestJob* job) override {
-        job->fail(QWebEngineUrlRequestJob::RequestDenied);
-    }
-};
 
 QString& storageFolder() {
     static QString folder;
@@ -29,15 +16,6 @@ QString& storageFolder() {
 }
 
 }  // namespace
-
-void registerAppUrlScheme() {
-    static bool registered = false;
-    if (registered) return;
-    registered = true;
-    QWebEngineUrlScheme scheme(kAppUrlScheme);
-    scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
-    QWebEngineUrlScheme::registerScheme(scheme);
-}
 
 void setWebStorageFolder(const QString& folder) { storageFolder() = folder; }
 
@@ -52,7 +30,7 @@ QWebEngineProfile& sharedWebProfile() {
             profile->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
         }
         profile->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
-        profile->installUrlSchemeHandler(kAppUrlScheme, new AppSchemeHandler(profile));
+        profile->installUrlSchemeHandler(kAppUrlScheme, newAppSchemeHandler(profile));
         handleDownloads(*profile);
     }
     return *profile;

@@ -1,16 +1,13 @@
-// The web engine's process-wide pieces: the "app" URL scheme that pages navigate to in order to
-// talk to us, and the one profile every web view shares.
+// The one profile every widget web view shares (the "app" URL scheme, which the Qt Quick
+// views share too, is in webcommon/AppScheme.h).
 #pragma once
+
+#include "platform/qt/webcommon/AppScheme.h"
 
 class QString;
 class QWebEngineProfile;
 
 namespace lirra {
-
-inline constexpr char kAppUrlScheme[] = "app";
-
-// Registers the "app" scheme with the web engine. Must run before the QApplication is made.
-void registerAppUrlScheme();
 
 // Keeps the shared profile's local storage (what pages store: the learner's language, player
 // settings) in `folder` across runs. Call before the first sharedWebProfile(); without it the

@@ -1,11 +1,13 @@
 // Files that pages offer to save (the notebook's export for Anki, the list of known words).
-// The web engine drops a download that nobody accepts, so the shared profile hands each one
-// here: the learner chooses where it goes, and the log says where it went or why it failed.
+// The web engine drops a download that nobody accepts, so the shared profiles (widget and Qt
+// Quick) hand each one here: the learner chooses where it goes, and the log says where it went or
+// why it failed.
 #pragma once
 
 #include <QString>
 #include <functional>
 
+class QWebEngineDownloadRequest;
 class QWebEngineProfile;
 
 namespace lirra {
@@ -14,7 +16,10 @@ namespace lirra {
 // save, or an empty string to drop the download.
 using SaveLocationChooser = std::function<QString(const QString& suggestedPath)>;
 
-// Accepts every download of `profile` at the place the current chooser answers.
+// Accepts the download at the place the current chooser answers, or cancels it.
+void handleDownloadRequest(QWebEngineDownloadRequest* download);
+
+// Hands every download of `profile` to handleDownloadRequest.
 void handleDownloads(QWebEngineProfile& profile);
 
 // Replaces the chooser (by default a save dialog over the active window); tests answer for the

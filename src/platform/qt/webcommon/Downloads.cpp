@@ -33,7 +33,10 @@ void reportEnd(QWebEngineDownloadRequest* download) {
     }
 }
 
-void onDownloadRequested(QWebEngineDownloadRequest* download) {
+}  // namespace
+
+void handleDownloadRequest(QWebEngineDownloadRequest* download) {
+    if (!download) return;
     // Saving a whole page is not something our pages offer.
     if (download->isSavePageDownload()) return;
     // Without a downloads folder the dialog would open wherever the app was started.
@@ -53,11 +56,9 @@ void onDownloadRequested(QWebEngineDownloadRequest* download) {
     download->accept();
 }
 
-}  // namespace
-
 void handleDownloads(QWebEngineProfile& profile) {
     QObject::connect(&profile, &QWebEngineProfile::downloadRequested, &profile,
-                     &onDownloadRequested);
+                     &handleDownloadRequest);
 }
 
 void setSaveLocationChooser(SaveLocationChooser chooser) { lirra::chooser() = std::move(chooser); }
