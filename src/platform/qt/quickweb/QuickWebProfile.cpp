@@ -1,0 +1,70 @@
+#include "QuickWebProfile.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QQuickWebEngineProfile>
+#include <QWebEngineDownloadRequest>
+
+#include "platform/Log.h"
+#include "platform/qt/webcommon/AppScheme.h"
+#include "platform/qt/webcommon/Downloads.h"
+
+// The profile's download signal names the Quick download type, whose header is not public.
+Q_DECLARE_OPAQUE_POINTER(QQuickWebEngineDownloadRequest*)
+
+namespace lirra {
+
+namespace {
+
+QString& storageFolder() {
+    static QString folder;
+    return folder;
+}
+
+// The announced request is a QWebEngineDownloadRequest made as a child of the profile: found
+// among those, without relying on a cast from a type we cannot see.
+QWebEngineDownloadRequest* findDownload(QQuickWebEngineProfile& profile, const void* announced) {
+    const auto children =
+        profile.findChildren<QWebEngineDownloadRequest*>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWebEngineDownloadRequest* download : children) {
+        if (static_cast<const void*>(download) == announced) return download;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void setQuickWebStorageFolder(const QString& folder) { storageFolder() = folder; }
+
+QQuickWebEngineProfile& sharedQuickWebProfile() {
+    static QPointer<QQuickWebEngineProfile> profile;
+    if (!profile) {
+        profile = new QQuickWebEngineProfile(QCoreApplication::instance());
+        if (storageFolder().isEmpty()) {
+            profile->setOffTheRecord(true);
+        } else {
+            profile->setStorageName(QStringLiteral("lirra"));
+            profile->setOffTheRecord(false);
+            profile->setPersistentStoragePath(storageFolder());
+            profile->setPersistentCookiesPolicy(QQuickWebEngineProfile::NoPersistentCookies);
+        }
+        profile->setHttpCacheType(QQuickWebEngineProfile::MemoryHttpCache);
+        profile->installUrlSchemeHandler(kAppUrlScheme, newAppSchemeHandler(profile));
+        QQuickWebEngineProfile* self = profile;
+        QObject::connect(self, &QQuickWebEngineProfile::downloadRequested, self,
+                         [self](QQuickWebEngineDownloadRequest* announced) {
+                             QWebEngineDownloadRequest* download =
+                                 findDownload(*self, static_cast<const void*>(announced));
+                             if (!download) {
+                                 logLine("A download could not be handled");
+                                 return;
+                             }
+                             handleDownloadRequest(download);
+                         });
+    }
+    return *profile;
+}
+
+void clearQuickHttpCache() { sharedQuickWebProfile().clearHttpCache(); }
+
+}  // namespace lirra

@@ -1,0 +1,22 @@
+// The one profile every Qt Quick web view shares: the home page and the player page keep their
+// settings in the same local storage, which only views of one kind can share.
+#pragma once
+
+class QString;
+class QQuickWebEngineProfile;
+
+namespace lirra {
+
+// Keeps the shared profile's local storage in `folder` across runs. Call before the first
+// sharedQuickWebProfile(); without it the profile is off the record (tests).
+void setQuickWebStorageFolder(const QString& folder);
+
+// The shared profile ("lirra": HTTP cache in memory, no cookies kept, the "app" scheme's
+// handler installed, downloads handed to the save dialog). Made on first use, owned by the
+// application object; every view must be gone before the application object is.
+QQuickWebEngineProfile& sharedQuickWebProfile();
+
+// Empties the shared profile's HTTP cache.
+void clearQuickHttpCache();
+
+}  // namespace lirra

@@ -1,0 +1,256 @@
+#include "QuickWebView.h"
+
+#include <QColor>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWebEngineProfile>
+#include <QTimer>
+#include <QWebEngineLoadingInfo>
+#include <algorithm>
+#include <optional>
+
+#include "QuickWebProfile.h"
+#include "QuickWebViewGlue.h"
+#include "platform/Log.h"
+#include "platform/qt/quick/QuickGeometry.h"
+#include "platform/qt/webcommon/ScriptResult.h"
+
+namespace lirra {
+
+namespace {
+
+// How long a refused main-frame navigation may take to show up as a load start.
+constexpr qint64 kRefusedNavigationWindowMs = 5000;
+
+// The engine's item. Its backdrop is drawn into a layer when it is not opaque: the engine's
+// frames reach the scene as a texture whose alpha would otherwise not be blended.
+constexpr char kViewQml[] = R"(
+import QtQuick
+import QtWebEngine
+
+WebEngineView {
+    property QtObject glue
+    anchors.fill: parent
+    focus: true
+    layer.enabled: backgroundColor.a < 1
+
+    function evaluate(script, token) {
+        runJavaScript(script, function (result) { glue.answer(token, result); });
+    }
+    function evaluateAsync(script) { runJavaScript(script); }
+
+    onContextMenuRequested: function (request) { request.accepted = true; }
+    onFileDialogRequested: function (request) {
+        request.accepted = true;
+        var files = glue.chooseFiles();
+        if (files.length > 0)
+            request.dialogAccept(files);
+        else
+            request.dialogReject();
+    }
+    onJavaScriptConsoleMessage: function (level, message, lineNumber, sourceID) {
+        glue.consoleMessage(level === WebEngineView.ErrorMessageLevel, message, lineNumber,
+                            sourceID);
+    }
+}
+)";
+
+}  // namespace
+
+// Holds the engine's item and takes the key presses the page did not want.
+class QuickWebView::Host : public QQuickItem {
+  public:
+    Host() { setFlag(ItemIsFocusScope); }
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override { event->accept(); }
+    void keyReleaseEvent(QKeyEvent* event) override { event->accept(); }
+};
+
+QuickWebView::QuickWebView(NotificationCenter& center, QQmlEngine& engine,
+                           QQuickWebEngineProfile* profile)
+    : center_(center), host_(new Host), glue_(std::make_unique<QuickWebViewGlue>(*this)) {
+    QQmlComponent component(&engine);
+    component.setData(kViewQml, QUrl(QStringLiteral("qrc:/lirra/QuickWebView.qml")));
+    QObject* made = component.beginCreate(engine.rootContext());
+    view_ = qobject_cast<QQuickItem*>(made);
+    if (!view_) {
+        logLine("The web view could not be made: " + component.errorString().toStdString());
+        delete made;
+        return;
+    }
+    QQmlEngine::setObjectOwnership(view_, QQmlEngine::CppOwnership);
+    view_->setProperty("glue", QVariant::fromValue<QObject*>(glue_.get()));
+    view_->setProperty("profile",
+                       QVariant::fromValue(profile ? profile : &sharedQuickWebProfile()));
+    view_->setParentItem(host_);
+    view_->setParent(host_);
+    component.completeCreate();
+
+    // Asked synchronously: the engine reads the answer when the signal returns.
+    QObject::connect(view_, SIGNAL(navigationRequested(QWebEngineNavigationRequest*)), glue_.get(),
+                     SLOT(onNavigationRequested(QWebEngineNavigationRequest*)));
+    QObject::connect(view_, SIGNAL(loadingChanged(QWebEngineLoadingInfo)), glue_.get(),
+                     SLOT(onLoadingChanged(QWebEngineLoadingInfo)));
+    glue_->watch(*view_);
+}
+
+QuickWebView::~QuickWebView() {
+    // The engine's item goes with the host; the glue after both.
+    delete host_.data();
+}
+
+QQuickItem* QuickWebView::item() { return host_; }
+
+Rect QuickWebView::frame() const { return host_ ? itemFrame(*host_) : Rect{}; }
+
+void QuickWebView::setFrame(const Rect& frame) {
+    if (host_) setItemFrame(*host_, frame);
+}
+
+void QuickWebView::setHidden(bool hidden) {
+    hidden_ = hidden;
+    if (host_) host_->setVisible(!hidden);
+}
+
+void QuickWebView::loadUrl(const QUrl& url) {
+    if (view_) view_->setProperty("url", url);
+}
+
+QUrl QuickWebView::url() const { return view_ ? view_->property("url").toUrl() : QUrl(); }
+
+QString QuickWebView::evaluateScript(const QString& script) {
+    if (!view_) return QString();
+    struct Answer {
+        bool done = false;
+        QVariant value;
+    };
+    QElapsedTimer elapsed;
+    elapsed.start();
+    if (loading_) {
+        // A page that talks to us while it is still loading (a command sent as soon as its
+        // document is ready) is not yet the engine's main frame: a script sent now would run
+        // in the previous document, or never answer. Wait for the load to end.
+        QEventLoop loaded;
+        QObject::connect(glue_.get(), &QuickWebViewGlue::loadEnded, &loaded, &QEventLoop::quit);
+        QTimer::singleShot(kEvaluationTimeoutMs, Qt::PreciseTimer, &loaded, &QEventLoop::quit);
+        loaded.exec(QEventLoop::ExcludeUserInputEvents);
+        if (!view_) return QString();
+    }
+    traceScript(script);
+    const int token = ++lastToken_;
+    Answer answer;
+    QEventLoop loop;
+    // The connection goes with the loop: an answer after the time-out finds nobody waiting.
+    QObject::connect(glue_.get(), &QuickWebViewGlue::answered, &loop,
+                     [&answer, &loop, token](int answered, const QVariant& value) {
+                         if (answered != token) return;
+                         answer.done = true;
+                         answer.value = value;
+                         loop.quit();
+                     });
+    QMetaObject::invokeMethod(view_, "evaluate", Q_ARG(QVariant, script), Q_ARG(QVariant, token));
+    if (!answer.done) {
+        // Precise: a coarse timer may end the wait up to 5 % early.
+        QTimer::singleShot(std::max<qint64>(kEvaluationTimeoutMs - elapsed.elapsed(), 100),
+                           Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        // Input waits until the answer is in, so that events keep their order.
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!answer.done) {
+        logLine("A script did not answer in time");
+        return QString();
+    }
+    return scriptResultToString(answer.value);
+}
+
+void QuickWebView::evaluateScriptAsync(const QString& script) {
+    if (!view_) return;
+    traceScript(script);
+    QMetaObject::invokeMethod(view_, "evaluateAsync", Q_ARG(QVariant, script));
+}
+
+void QuickWebView::traceScript(const QString& script) const {
+    if (!traceEnabled()) return;
+    constexpr int kShown = 400;  // enough for any page event; long answers are cut
+    traceLine(("Script: " + (script.size() > kShown ? script.left(kShown) + "..." : script))
+                  .toStdString());
+}
+
+void QuickWebView::setDrawsBackground(bool draws) {
+    drawsBackground_ = draws;
+    if (view_)
+        view_->setProperty("backgroundColor", draws ? QColor(Qt::white) : QColor(Qt::transparent));
+}
+
+bool QuickWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {
+    if (!policyDelegate_) return true;
+    const NavigationPolicy policy = policyDelegate_->decidePolicyForNavigation(*this, url);
+    if (traceEnabled()) {
+        traceLine((policy == NavigationPolicy::Use ? "Navigation: " : "Navigation handled: ") +
+                  url.toString().toStdString());
+    }
+    if (policy == NavigationPolicy::Use) return true;
+    if (isMainFrame) refused_.push_back(Refused{url, QDateTime::currentMSecsSinceEpoch()});
+    return false;
+}
+
+void QuickWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
+    // The engine reports loading as one start and one end for the whole page, and a refused
+    // main-frame navigation as such a pair too (its end may name a later refused URL).
+    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+        loading_ = true;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        std::erase_if(refused_, [now](const Refused& r) {
+            return now - r.atMs > kRefusedNavigationWindowMs;
+        });
+        const auto refused = std::find_if(refused_.begin(), refused_.end(),
+                                          [&](const Refused& r) { return r.url == info.url(); });
+        loadRefused_ = refused != refused_.end();
+        if (loadRefused_) return;
+        center_.post(kWebViewProgressStartedNotification, static_cast<const WebView*>(this));
+        return;
+    }
+    loading_ = false;
+    const bool failed = info.status() == QWebEngineLoadingInfo::LoadFailedStatus;
+    if (traceEnabled()) {
+        traceLine((failed ? "Page did not load: " : "Page loaded: ") +
+                  info.url().toString().toStdString());
+    }
+    emit glue_->loadEnded();
+    refused_.clear();
+    if (loadRefused_) {
+        loadRefused_ = false;
+        return;
+    }
+    center_.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this),
+                 {{kWebViewLoadFailedKey, failed}});
+}
+
+QStringList QuickWebView::chooseFiles() {
+    if (!uiDelegate_) return {};
+    // The engine wants the answer now: a delegate that answers later is not heard.
+    auto chosen = std::make_shared<std::optional<QStringList>>();
+    uiDelegate_->runOpenPanelForFileButton(*this,
+                                           [chosen](const QStringList& paths) { *chosen = paths; });
+    return chosen->value_or(QStringList());
+}
+
+bool QuickWebView::acceptsDrop(const QStringList& fileNames) {
+    return registeredForFileNames_ && dragReceiver_ &&
+           dragReceiver_->performDragOperation(*this, fileNames);
+}
+
+void QuickWebView::concludeDrop(const QStringList& fileNames) {
+    // After the drop has returned to the drag source: what follows may take a while.
+    QTimer::singleShot(0, glue_.get(), [this, fileNames] {
+        if (dragReceiver_) dragReceiver_->concludeDragOperation(*this, fileNames);
+    });
+}
+
+}  // namespace lirra

@@ -1,0 +1,97 @@
+// WebView on Qt WebEngine's Quick view. The item it hands out is a host holding the engine's
+// item: the engine passes key presses that the page did not take to its parent item, and the
+// host swallows them there.
+#pragma once
+
+#include <QPointer>
+#include <QUrl>
+#include <deque>
+#include <memory>
+
+#include "platform/NotificationCenter.h"
+#include "platform/WebView.h"
+#include "platform/qt/ItemBacked.h"
+
+class QQmlEngine;
+class QQuickItem;
+class QQuickWebEngineProfile;
+class QWebEngineLoadingInfo;
+
+namespace lirra {
+
+class QuickWebViewGlue;
+
+class QuickWebView final : public WebView, public ItemBacked {
+  public:
+    // How long evaluateScript waits for the page's answer.
+    static constexpr int kEvaluationTimeoutMs = 3000;
+
+    // Progress notifications go to `center`; the engine's item is made in `engine`. Uses the
+    // shared profile unless given another.
+    QuickWebView(NotificationCenter& center, QQmlEngine& engine,
+                 QQuickWebEngineProfile* profile = nullptr);
+    ~QuickWebView() override;
+    QuickWebView(const QuickWebView&) = delete;
+    QuickWebView& operator=(const QuickWebView&) = delete;
+
+    // View
+    Rect frame() const override;
+    void setFrame(const Rect& frame) override;
+    bool isHidden() const override { return hidden_; }
+    void setHidden(bool hidden) override;
+
+    // WebView
+    void loadUrl(const QUrl& url) override;
+    QUrl url() const override;
+    QString evaluateScript(const QString& script) override;
+    void evaluateScriptAsync(const QString& script) override;
+    void setDrawsBackground(bool draws) override;
+    void setPolicyDelegate(WebPolicyDelegate* delegate) override { policyDelegate_ = delegate; }
+    void setUIDelegate(WebUIDelegate* delegate) override { uiDelegate_ = delegate; }
+    void setDragReceiver(DragReceiver* receiver) override { dragReceiver_ = receiver; }
+    void registerForDraggedFileNames() override { registeredForFileNames_ = true; }
+
+    // ItemBacked: the host (no parent item until a window adopts it).
+    QQuickItem* item() override;
+
+    // The engine's own item (a WebEngineView), filling the host.
+    QQuickItem* engineItem() const { return view_; }
+    bool drawsBackground() const { return drawsBackground_; }
+
+  private:
+    friend class QuickWebViewGlue;
+    class Host;
+
+    // Navigation policy, asked by the engine for every frame.
+    bool acceptNavigation(const QUrl& url, bool isMainFrame);
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    void traceScript(const QString& script) const;
+    QStringList chooseFiles();
+    // Drops of local files: asked of the drag receiver, only once registered for file names.
+    bool acceptsDrop(const QStringList& fileNames);
+    void concludeDrop(const QStringList& fileNames);
+
+    NotificationCenter& center_;
+    QPointer<QQuickItem> host_;
+    QPointer<QQuickItem> view_;
+    std::unique_ptr<QuickWebViewGlue> glue_;
+    WebPolicyDelegate* policyDelegate_ = nullptr;
+    WebUIDelegate* uiDelegate_ = nullptr;
+    DragReceiver* dragReceiver_ = nullptr;
+    bool registeredForFileNames_ = false;
+    bool hidden_ = false;
+    bool drawsBackground_ = true;
+    int lastToken_ = 0;  // names each synchronous evaluation's answer
+
+    // Main-frame navigations the policy refused: the engine still reports a load start and
+    // stop for them, which are not progress of a page.
+    struct Refused {
+        QUrl url;
+        qint64 atMs;
+    };
+    std::deque<Refused> refused_;
+    bool loadRefused_ = false;  // the load under way is one of them
+    bool loading_ = false;      // the main frame is loading (refused navigations included)
+};
+
+}  // namespace lirra

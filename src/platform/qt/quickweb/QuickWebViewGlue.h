@@ -1,0 +1,46 @@
+// What the engine's QML item calls into, and the C++ side of its signals, for one QuickWebView.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QVariant>
+
+class QWebEngineLoadingInfo;
+class QWebEngineNavigationRequest;
+
+namespace lirra {
+
+class QuickWebView;
+
+class QuickWebViewGlue : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit QuickWebViewGlue(QuickWebView& owner) : owner_(owner) {}
+
+    // From the item's QML.
+    Q_INVOKABLE QStringList chooseFiles();
+    Q_INVOKABLE void consoleMessage(bool error, const QString& message, int line,
+                                    const QString& source);
+    Q_INVOKABLE void answer(int token, const QVariant& value) { emit answered(token, value); }
+
+    // Watches the item (and the items the engine puts in it) for drags.
+    void watch(QObject& item);
+
+  public slots:
+    void onNavigationRequested(QWebEngineNavigationRequest* request);
+    void onLoadingChanged(const QWebEngineLoadingInfo& info);
+
+  signals:
+    void answered(int token, const QVariant& value);
+    // The main frame's load has ended, whatever its outcome.
+    void loadEnded();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    QuickWebView& owner_;
+};
+
+}  // namespace lirra
