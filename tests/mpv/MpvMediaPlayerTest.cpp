@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QWidget>
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -20,7 +19,7 @@
 namespace lirra::test {
 namespace {
 
-class MpvMediaPlayerTest : public ::testing::Test {
+class MpvMediaPlayerTest : public ::testing::TestWithParam<Surface> {
   protected:
     void SetUp() override {
         if (testMedia().dir.isEmpty()) GTEST_SKIP() << "ffmpeg could not make the test media";
@@ -45,16 +44,10 @@ class MpvMediaPlayerTest : public ::testing::Test {
     }
 };
 
-// A colour component of the pixel at a fraction of the view's height, from the top.
-QRgb pixelAt(MpvVideoView& view, double fromTop) {
-    const QImage image = view.grabFramebuffer();
-    return image.pixel(image.width() / 2, static_cast<int>(image.height() * fromTop));
-}
-
-TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsPausedThere) {
+TEST_P(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsPausedThere) {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(testMedia().dir);
-    PlayerRig rig(/*showFirst=*/false);
+    PlayerRig rig(GetParam(), /*showFirst=*/false);
     rig.view().setBackColor({0.93, 0.93, 0.93, 1});
     rig.player().setMedia(path(testMedia().clipName));
     rig.player().setVolume(200);
@@ -79,41 +72,37 @@ TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsP
     EXPECT_TRUE(rig.allFromPlayer);
 
     // The last frame stays on screen, upright: red above, blue below.
-    ASSERT_TRUE(waitFor([&] { return qRed(pixelAt(rig.view(), 0.25)) > 200; }, 3000));
-    EXPECT_GT(qBlue(pixelAt(rig.view(), 0.75)), 200);
+    ASSERT_TRUE(waitFor([&] { return qRed(rig.pixelAt(0.25)) > 200; }, 3000));
+    EXPECT_GT(qBlue(rig.pixelAt(0.75)), 200);
 
     // Time changes: frequent (their pace: ThrottledNotifierTest), the last at the end.
     ASSERT_GE(rig.times.size(), 10u);
     EXPECT_GE(rig.times.back().value_or(-1), *last.length - 1000);
 }
 
-// Qt gives the view a new GL context when it moves to another window; the picture follows.
-TEST_F(MpvMediaPlayerTest, KeepsShowingThePictureWhenTheViewMovesToAnotherWindow) {
-    PlayerRig rig;
+// The widget gets a new GL context in another window, the item another scene graph with a
+// render thread of its own; the picture follows, upright.
+TEST_P(MpvMediaPlayerTest, KeepsShowingThePictureWhenTheViewMovesToAnotherWindow) {
+    PlayerRig rig(GetParam());
     ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
-    ASSERT_TRUE(waitFor([&] { return qRed(pixelAt(rig.view(), 0.25)) > 200; }));
+    ASSERT_TRUE(waitFor([&] { return qRed(rig.pixelAt(0.25)) > 200; }));
 
-    QWidget window;
-    window.resize(640, 360);
-    rig.view().setParent(&window);
-    rig.view().resize(640, 360);
-    window.show();
-    rig.view().show();
-    ASSERT_TRUE(waitFor([&] { return rig.view().isGlInitialized(); }));
+    ASSERT_TRUE(rig.moveToAnotherWindow());
     EXPECT_TRUE(waitFor([&] {
-        return qRed(pixelAt(rig.view(), 0.25)) > 200 && qBlue(pixelAt(rig.view(), 0.75)) > 200;
+        return qRed(rig.pixelAt(0.25)) > 200 && qBlue(rig.pixelAt(0.75)) > 200;
     })) << "top pixel "
-        << std::hex << pixelAt(rig.view(), 0.25);
-    rig.view().setParent(nullptr);  // the rig owns the view
+        << std::hex << rig.pixelAt(0.25);
+    EXPECT_TRUE(rig.player().isPlaying());
+    EXPECT_FALSE(rig.reached(kMediaPlayerStateError));
 }
 
 // One playing clip: its tracks, the engine's own subtitles kept off, volume, mute and rate on
 // the engine's scale, one line saying which decoder plays, and stop.
-TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
+TEST_P(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     std::vector<std::string> lines;
     const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
     const std::shared_ptr<void> restore(nullptr, [&](void*) { setLogSink(previous); });
-    PlayerRig rig;
+    PlayerRig rig(GetParam());
     ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
     MpvMediaPlayer& player = rig.player();
     EXPECT_EQ(rig.engine("hwdec"), effectiveHwdec(std::nullopt, hasGpuDevice(), nullptr));
@@ -187,8 +176,8 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     EXPECT_LT(player.time().value_or(-1), 1500);
 }
 
-TEST_F(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
-    PlayerRig rig;
+TEST_P(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
+    PlayerRig rig(GetParam());
     MpvMediaPlayer& player = rig.player();
     rig.view().setBackColor({0.93, 0.93, 0.93, 1});
     player.setMedia(path(testMedia().clip));
@@ -199,7 +188,7 @@ TEST_F(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
         << player.state();
     // The first frame is on screen (red above), and it stays the first: the time is that
     // frame's (a file's first frame may carry a few milliseconds of its own).
-    EXPECT_TRUE(waitFor([&] { return qRed(pixelAt(rig.view(), 0.25)) > 200; }, 3000));
+    EXPECT_TRUE(waitFor([&] { return qRed(rig.pixelAt(0.25)) > 200; }, 3000));
     waitFor([] { return false; }, 600);
     EXPECT_LT(player.time().value_or(-1), 50);
     EXPECT_LT(rig.times.back().value_or(-1), 50);
@@ -229,7 +218,7 @@ TEST_F(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
 }
 
 // The display the render context is made with is the one Qt's windows live on.
-TEST_F(MpvMediaPlayerTest, TheRenderContextGetsTheApplicationsX11Display) {
+TEST(MpvRenderParamsTest, TheRenderContextGetsTheApplicationsX11Display) {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
     if (!x11)
         GTEST_SKIP() << "not on X11 (" << QGuiApplication::platformName().toStdString() << ")";
@@ -240,9 +229,9 @@ TEST_F(MpvMediaPlayerTest, TheRenderContextGetsTheApplicationsX11Display) {
 }
 
 // A file that is not a video: the journey ABrokenFileIsLookedUpThenAlertsAndGoesHome.
-TEST_F(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {
+TEST_P(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {
     for (const QString& location : {testMedia().missing, QString()}) {
-        PlayerRig rig;
+        PlayerRig rig(GetParam());
         rig.player().setMedia(path(location));
         rig.player().play();
         EXPECT_TRUE(waitFor([&] { return rig.reached(kMediaPlayerStateError); }))
@@ -253,8 +242,8 @@ TEST_F(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {
     }
 }
 
-TEST_F(MpvMediaPlayerTest, SoundWithoutPicturePlaysOnTheBackColourToItsEnd) {
-    PlayerRig rig;
+TEST_P(MpvMediaPlayerTest, SoundWithoutPicturePlaysOnTheBackColourToItsEnd) {
+    PlayerRig rig(GetParam());
     rig.view().setBackColor({0.93, 0.93, 0.93, 1});
     rig.player().setMedia(path(testMedia().audioOnly));
     rig.player().play();
@@ -263,11 +252,15 @@ TEST_F(MpvMediaPlayerTest, SoundWithoutPicturePlaysOnTheBackColourToItsEnd) {
     for (const TrackInformation& track : rig.player().tracksInformation())
         EXPECT_NE(track.type, "video");
     EXPECT_EQ(rig.player().audioTrackIndexes(), (QVector<int>{1}));
-    const QRgb pixel = pixelAt(rig.view(), 0.5);
+    const QRgb pixel = rig.pixelAt(0.5);
     for (int component : {qRed(pixel), qGreen(pixel), qBlue(pixel)}) EXPECT_NEAR(component, 237, 2);
 }
 
 // Playing a URL over HTTP: the journey AVideoOverHttpIsHashedByRangesAndNamedByTheFileNameOption.
+
+INSTANTIATE_TEST_SUITE_P(BothSurfaces, MpvMediaPlayerTest,
+                         ::testing::Values(Surface::Widget, Surface::Quick),
+                         ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace lirra::test

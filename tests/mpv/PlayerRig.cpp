@@ -7,19 +7,33 @@
 #include "support/qt/QtTestLoop.h"
 
 namespace lirra::test {
+namespace {
+
+constexpr QSize kSize(640, 360);
+
+}  // namespace
+
+std::ostream& operator<<(std::ostream& out, Surface surface) {
+    return out << (surface == Surface::Widget ? "Widget" : "Quick");
+}
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs) {
     return runEventLoopUntil(done, std::chrono::milliseconds(timeoutMs));
 }
 
-PlayerRig::PlayerRig(bool showFirst) {
-    view_.resize(640, 360);
+PlayerRig::PlayerRig(Surface surface, bool showFirst) : surface_(surface) {
+    if (surface == Surface::Widget) {
+        widget_ = std::make_unique<MpvVideoView>();
+        widget_->resize(kSize);
+    } else {
+        quick_ = std::make_unique<QuickVideoView>();
+        quick_->setSize(kSize);
+    }
     if (showFirst) show();
-    player_ = std::make_unique<MpvMediaPlayer>(view_, center_);
-    const void* sender = static_cast<MediaPlayer*>(player_.get());
-    auto check = [this, sender](const Notification& n) {
+    makePlayer();
+    auto check = [this](const Notification& n) {
         allOnMainThread = allOnMainThread && QThread::currentThread() == qApp->thread();
-        allFromPlayer = allFromPlayer && n.object == sender;
+        allFromPlayer = allFromPlayer && n.object == static_cast<MediaPlayer*>(player_.get());
     };
     center_.addObserver(kMediaPlayerStateChanged, nullptr, [this, check](const Notification& n) {
         check(n);
@@ -32,9 +46,67 @@ PlayerRig::PlayerRig(bool showFirst) {
     });
 }
 
+PlayerRig::~PlayerRig() {
+    player_.reset();  // before its view, as in the app
+    if (widget_) widget_->setParent(nullptr);
+}
+
+void PlayerRig::makePlayer() {
+    player_.reset();
+    player_ = std::make_unique<MpvMediaPlayer>(view(), center_);
+}
+
+MpvVideoSurface& PlayerRig::view() {
+    if (widget_) return *widget_;
+    return *quick_;
+}
+
+std::unique_ptr<QQuickWindow> PlayerRig::makeWindow() {
+    auto window = std::make_unique<QQuickWindow>();
+    window->setColor(Qt::green);  // where the view does not draw
+    window->resize(kSize);
+    window->show();
+    QQuickWindow* shown = window.get();
+    waitFor([shown] { return shown->isExposed() && shown->isSceneGraphInitialized(); }, 5000);
+    return window;
+}
+
 void PlayerRig::show() {
-    view_.show();
-    waitFor([this] { return view_.isGlInitialized(); }, 5000);
+    if (widget_) {
+        widget_->show();
+        waitFor([this] { return widget_->isGlInitialized(); }, 5000);
+        return;
+    }
+    window_ = makeWindow();
+    quick_->setParentItem(window_->contentItem());
+}
+
+QImage PlayerRig::grab() {
+    if (widget_) return widget_->grabFramebuffer();
+    QQuickWindow* window = quick_->window();
+    return window ? window->grabWindow() : QImage();
+}
+
+QRgb PlayerRig::pixelAt(double fromTop) {
+    const QImage image = grab();
+    if (image.isNull()) return 0;
+    return image.pixel(image.width() / 2, static_cast<int>(image.height() * fromTop));
+}
+
+bool PlayerRig::moveToAnotherWindow() {
+    if (widget_) {
+        // Qt gives the widget a new GL context in its new top-level window.
+        otherWidgetWindow_ = std::make_unique<QWidget>();
+        otherWidgetWindow_->resize(kSize);
+        widget_->setParent(otherWidgetWindow_.get());
+        widget_->resize(kSize);
+        otherWidgetWindow_->show();
+        widget_->show();
+        return waitFor([this] { return widget_->isGlInitialized(); });
+    }
+    otherWindow_ = makeWindow();
+    quick_->setParentItem(otherWindow_->contentItem());
+    return quick_->window() == otherWindow_.get();
 }
 
 bool PlayerRig::restsAtEnd() const {

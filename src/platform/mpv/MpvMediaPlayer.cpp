@@ -51,7 +51,7 @@ std::optional<std::int64_t> playlistEntry(const mpv_node& result) {
 
 }  // namespace
 
-MpvMediaPlayer::MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center,
+MpvMediaPlayer::MpvMediaPlayer(MpvVideoSurface& view, NotificationCenter& center,
                                const std::optional<std::string>& hwdec)
     : notifier_(center, static_cast<MediaPlayer*>(this),
                 [this] {
@@ -60,11 +60,11 @@ MpvMediaPlayer::MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center,
                 }),
       properties_([this](bool atOnce) { notifier_.timeChanged(true, atOnce); }),
       pump_([this](const mpv_event& event) { handleEvent(event); }, [this] { drained(); }),
-      glue_(view, MpvRenderGlue::Hooks{
-                      .hasPicture = [this] { return loads_.phase() == Phase::Loaded; },
-                      .contextMade = [this] { renderContextMade(); },
-                      .failed = [this](const std::string& why) { fail(why); },
-                  }) {
+      output_(view.makeOutput(MpvVideoOutput::Hooks{
+          .hasPicture = [this] { return loads_.phase() == Phase::Loaded; },
+          .contextMade = [this] { renderContextMade(); },
+          .failed = [this](const std::string& why) { fail(why); },
+      })) {
     std::string warning;
     const std::string decoding = effectiveHwdec(hwdec, hasGpuDevice(), &warning);
     if (!warning.empty()) logLine(warning);
@@ -76,18 +76,18 @@ MpvMediaPlayer::MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center,
     } else {
         fail(error);
     }
-    glue_.attach(mpv_);
+    output_->attach(mpv_);
 }
 
 // Teardown order matters: no callback may reach a half-destroyed player, and the render
-// context must be freed in the GL context it was made in.
+// context must be freed in the GL context it was made in, before the core.
 MpvMediaPlayer::~MpvMediaPlayer() {
     // 1. The view stops calling in.
-    glue_.detach();
+    output_->detach();
     // 2. mpv's threads stop waking us (the call waits for a callback in progress).
     pump_.stop();
-    // 3. The render context goes, with the view's GL context current.
-    glue_.freeContext();
+    // 3. The render context goes, in the GL context it was made in.
+    output_->freeContext();
     // 4. The core goes last; work still queued for the pieces is dropped with them.
     if (mpv_) mpv_terminate_destroy(mpv_);
     mpv_ = nullptr;
@@ -229,7 +229,7 @@ void MpvMediaPlayer::requestLoad() {
     needsLoad_ = false;
     forgetMedia();
     loads_.open();
-    if (glue_.hasContext()) {
+    if (output_->hasContext()) {
         issueLoadfile();
     } else {
         loadQueued_ = true;  // the engine may only load once it can draw
@@ -263,7 +263,7 @@ void MpvMediaPlayer::forgetMedia() {
     pendingSeek_.reset();
     toldDecoder_.reset();
     properties_.forgetMedia();
-    glue_.clearPicture();
+    output_->clearPicture();
 }
 
 void MpvMediaPlayer::pause() {

@@ -1,17 +1,17 @@
-// MediaPlayer on libmpv: owns the mpv core and, through its render glue, the render context
-// that draws into an MpvVideoView. The pieces it coordinates each hold one concern: the engine
-// options, the render glue, the event pump, the load tracker, the property mirror and the
+// MediaPlayer on libmpv: owns the mpv core and, through the output its view makes, the render
+// context that draws into the view. The pieces it coordinates each hold one concern: the engine
+// options, the video output, the event pump, the load tracker, the property mirror and the
 // throttled notifier that posts the two player notifications on the main thread.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "MpvEventPump.h"
 #include "MpvLoadTracker.h"
 #include "MpvPropertyMirror.h"
-#include "MpvRenderGlue.h"
-#include "MpvVideoView.h"
+#include "MpvVideoOutput.h"
 #include "ThrottledNotifier.h"
 #include "platform/MediaPlayer.h"
 #include "platform/NotificationCenter.h"
@@ -26,7 +26,7 @@ class MpvMediaPlayer final : public MediaPlayer {
     // Notifications go to `center` with this player (as MediaPlayer*) as their object. An
     // engine that cannot start leaves a player in the error state that logs why. `hwdec`: the
     // hardware decoding setting (none: the default, which probes only where there is a GPU).
-    MpvMediaPlayer(MpvVideoView& view, NotificationCenter& center,
+    MpvMediaPlayer(MpvVideoSurface& view, NotificationCenter& center,
                    const std::optional<std::string>& hwdec = std::nullopt);
     ~MpvMediaPlayer() override;
     MpvMediaPlayer(const MpvMediaPlayer&) = delete;
@@ -90,7 +90,7 @@ class MpvMediaPlayer final : public MediaPlayer {
     MpvPropertyMirror properties_;
     MpvLoadTracker loads_;
     MpvEventPump pump_;
-    MpvRenderGlue glue_;
+    std::unique_ptr<MpvVideoOutput> output_;
     mpv_handle* mpv_ = nullptr;
     bool engineBroken_ = false;
 

@@ -13,6 +13,7 @@
 #include "FramePacer.h"
 #include "MpvRenderParams.h"
 #include "MpvRenderThread.h"
+#include "MpvVideoOutput.h"
 #include "MpvVideoView.h"
 
 struct mpv_handle;
@@ -20,28 +21,18 @@ class QOpenGLTextureBlitter;
 
 namespace lirra {
 
-class MpvRenderGlue final : private MpvVideoView::Renderer {
+class MpvRenderGlue final : public MpvVideoOutput, private MpvVideoView::Renderer {
   public:
-    struct Hooks {
-        std::function<bool()> hasPicture;                // false: the view shows its back colour
-        std::function<void()> contextMade;               // the engine can draw
-        std::function<void(const std::string&)> failed;  // no render context could be made
-    };
-
     MpvRenderGlue(MpvVideoView& view, Hooks hooks);
-    ~MpvRenderGlue();
+    ~MpvRenderGlue() override;
 
-    // Starts drawing for `mpv` (none: an engine that did not start); the render thread starts
-    // once the view's GL is ready.
-    void attach(mpv_handle* mpv);
-    // The view stops calling in.
-    void detach();
+    // The render thread starts once the view's GL is ready.
+    void attach(mpv_handle* mpv) override;
+    void detach() override;
     // Ends the render thread, freeing the render context, and the view's GL resources.
-    void freeContext();
-
-    bool hasContext() const { return renderReady_; }
-    // The picture shown so far goes (the media stopped); the view repaints.
-    void clearPicture();
+    void freeContext() override;
+    bool hasContext() const override { return renderReady_; }
+    void clearPicture() override;
 
   private:
     // MpvVideoView::Renderer

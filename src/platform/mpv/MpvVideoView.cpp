@@ -5,6 +5,8 @@
 #include <QScreen>
 #include <cmath>
 
+#include "MpvRenderGlue.h"
+
 namespace lirra {
 
 MpvVideoView::MpvVideoView(QWidget* parent) : QOpenGLWidget(parent) {
@@ -26,6 +28,10 @@ MpvVideoView::~MpvVideoView() {
     }
     // The base class destroys the context after this object's members are gone.
     if (context()) disconnect(context(), nullptr, this, nullptr);
+}
+
+std::unique_ptr<MpvVideoOutput> MpvVideoView::makeOutput(MpvVideoOutput::Hooks hooks) {
+    return std::make_unique<MpvRenderGlue>(*this, std::move(hooks));
 }
 
 void MpvVideoView::setRenderer(Renderer* renderer) {

@@ -4,12 +4,12 @@
 
 #include <QOpenGLWidget>
 
-#include "platform/MediaPlayer.h"
+#include "MpvVideoOutput.h"
 #include "platform/qt/WidgetBacked.h"
 
 namespace lirra {
 
-class MpvVideoView : public QOpenGLWidget, public VideoView, public WidgetBacked {
+class MpvVideoView : public QOpenGLWidget, public MpvVideoSurface, public WidgetBacked {
   public:
     // The engine's side of the view (the player's render glue). Every call comes on the main
     // thread with the view's GL context current.
@@ -34,7 +34,6 @@ class MpvVideoView : public QOpenGLWidget, public VideoView, public WidgetBacked
     // is called at once.
     void setRenderer(Renderer* renderer);
     bool isGlInitialized() const { return glInitialized_; }
-    bool fillScreen() const { return fillScreen_; }
 
     // Runs `work` with the view's GL context current (no-op without a context).
     template <typename Work>
@@ -55,6 +54,10 @@ class MpvVideoView : public QOpenGLWidget, public VideoView, public WidgetBacked
     void setFillScreen(bool fill) override;
     void setBackColor(const Color& color) override;
     Color backColor() const override { return backColor_; }
+
+    // MpvVideoSurface
+    bool fillScreen() const override { return fillScreen_; }
+    std::unique_ptr<MpvVideoOutput> makeOutput(MpvVideoOutput::Hooks hooks) override;
 
     // WidgetBacked
     QWidget* widget() override { return this; }

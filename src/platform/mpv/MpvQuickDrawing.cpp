@@ -1,0 +1,186 @@
+#include "MpvQuickDrawing.h"
+
+#include <mpv/client.h>
+#include <mpv/render_gl.h>
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QQuickWindow>
+
+#include "MpvReplyIds.h"
+
+namespace lirra {
+namespace {
+
+void* glProcAddress(void*, const char* name) {
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    return context ? reinterpret_cast<void*>(context->getProcAddress(name)) : nullptr;
+}
+
+// What libmpv expects to find: the state of a fresh context, the window's framebuffer bound.
+// Qt's pass for a layer may run just before this one and leave scissor or masks set.
+void prepareGlState(QOpenGLExtraFunctions& gl, unsigned framebuffer) {
+    gl.glDisable(GL_SCISSOR_TEST);
+    gl.glDisable(GL_DEPTH_TEST);
+    gl.glDisable(GL_STENCIL_TEST);
+    gl.glDisable(GL_CULL_FACE);
+    gl.glDisable(GL_BLEND);
+    gl.glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    gl.glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+}
+
+// What libmpv leaves behind that Qt's renderer neither resets nor expects; a stale error among
+// them fails Qt's next offscreen pass, and the window stays black.
+void resetGlState(QOpenGLExtraFunctions& gl) {
+    gl.glBindVertexArray(0);
+    gl.glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
+    gl.glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    gl.glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    gl.glUseProgram(0);
+    gl.glActiveTexture(GL_TEXTURE0);
+    gl.glDisable(GL_SCISSOR_TEST);
+    for (int i = 0; i < 16 && gl.glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+}  // namespace
+
+MpvQuickDrawing::~MpvQuickDrawing() {
+    // The owner frees the render context before the core goes; this is the last resort.
+    if (render_) freeInOwnContext();
+}
+
+void MpvQuickDrawing::setEngine(mpv_handle* mpv, Hooks hooks) {
+    std::function<void()> wake = hooks.frameWanted;
+    {
+        std::lock_guard lock(mutex_);
+        if (mpv != mpv_) {
+            failed_ = false;
+            madeBefore_ = false;
+        }
+        mpv_ = mpv;
+        hooks_ = mpv ? std::move(hooks) : Hooks{};
+    }
+    std::lock_guard lock(wakeMutex_);
+    wake_ = mpv ? std::move(wake) : nullptr;
+}
+
+void MpvQuickDrawing::synchronize(const Frame& frame) {
+    std::lock_guard lock(mutex_);
+    frame_ = frame;
+}
+
+void MpvQuickDrawing::create() {
+    mpv_opengl_init_params gl{&glProcAddress, nullptr};
+    std::vector<mpv_render_param> params = renderContextParams(&gl, display_.display());
+    if (const int error = mpv_render_context_create(&render_, mpv_, params.data()); error < 0) {
+        render_ = nullptr;
+        failed_ = true;
+        if (hooks_.failed)
+            hooks_.failed(std::string("mpv: no render context: ") + mpv_error_string(error));
+        return;
+    }
+    mpv_render_context_set_update_callback(render_, &MpvQuickDrawing::onUpdate, this);
+    hasRender_ = true;
+    if (hooks_.made) hooks_.made(madeBefore_);
+    madeBefore_ = true;
+}
+
+void MpvQuickDrawing::onUpdate(void* self) {
+    auto* drawing = static_cast<MpvQuickDrawing*>(self);
+    std::lock_guard lock(drawing->wakeMutex_);
+    if (drawing->wake_) drawing->wake_();
+}
+
+void MpvQuickDrawing::draw(QQuickWindow& window) {
+    std::lock_guard lock(mutex_);
+    if (!frame_.visible || frame_.windowSize.isEmpty()) {
+        skipFrame();
+        return;
+    }
+    if (!render_ && mpv_ && !failed_) create();
+    QOpenGLContext* context = QOpenGLContext::currentContext();
+    if (!context) return;
+    QOpenGLExtraFunctions& gl = *context->extraFunctions();
+    window.beginExternalCommands();
+    const unsigned framebuffer = context->defaultFramebufferObject();
+    prepareGlState(gl, framebuffer);
+    if (render_ && frame_.picture) {
+        mpv_render_context_update(render_);
+        // The whole window: the view fills it in the product. A smaller view would get the
+        // picture scaled to the window and cut to its own rectangle by the items over it.
+        mpv_opengl_fbo fbo{static_cast<int>(framebuffer), frame_.windowSize.width(),
+                           frame_.windowSize.height(), 0};
+        int flipY = 1;
+        int block = 0;  // the scene graph paces the frames
+        mpv_render_param params[] = {
+            {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+            {MPV_RENDER_PARAM_FLIP_Y, &flipY},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(render_, params);
+    } else {
+        skipFrame();
+        // The back colour over the item's rectangle (GL counts rows from the bottom).
+        const QRect& r = frame_.rect;
+        gl.glEnable(GL_SCISSOR_TEST);
+        gl.glScissor(r.x(), frame_.windowSize.height() - r.y() - r.height(), r.width(), r.height());
+        gl.glClearColor(static_cast<float>(frame_.back.red), static_cast<float>(frame_.back.green),
+                        static_cast<float>(frame_.back.blue),
+                        static_cast<float>(frame_.back.alpha));
+        gl.glClear(GL_COLOR_BUFFER_BIT);
+    }
+    resetGlState(gl);
+    window.endExternalCommands();
+}
+
+// A frame not shown still counts as shown, so that the engine's clock never waits for it.
+void MpvQuickDrawing::skipFrame() {
+    if (!render_ || !(mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME)) return;
+    mpv_opengl_fbo fbo{0, 1, 1, 0};
+    int skip = 1;
+    int block = 0;
+    mpv_render_param params[] = {
+        {MPV_RENDER_PARAM_OPENGL_FBO, &fbo},
+        {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+        {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+        {MPV_RENDER_PARAM_INVALID, nullptr},
+    };
+    mpv_render_context_render(render_, params);
+    mpv_render_context_report_swap(render_);
+}
+
+void MpvQuickDrawing::swapped() {
+    std::lock_guard lock(mutex_);
+    if (render_) mpv_render_context_report_swap(render_);
+}
+
+void MpvQuickDrawing::free() {
+    std::lock_guard lock(mutex_);
+    freeLocked();
+}
+
+void MpvQuickDrawing::freeLocked() {
+    if (!render_) return;
+    mpv_render_context_set_update_callback(render_, nullptr, nullptr);
+    mpv_render_context_free(render_);
+    render_ = nullptr;
+    hasRender_ = false;
+}
+
+void MpvQuickDrawing::freeInOwnContext() {
+    std::lock_guard lock(mutex_);
+    if (!render_) return;
+    QOffscreenSurface surface;
+    surface.create();
+    QOpenGLContext context;
+    context.setShareContext(QOpenGLContext::globalShareContext());
+    const bool current = context.create() && context.makeCurrent(&surface);
+    freeLocked();
+    if (current) context.doneCurrent();
+}
+
+}  // namespace lirra

@@ -1,0 +1,186 @@
+#include "MpvQuickRenderer.h"
+
+#include <mpv/client.h>
+
+#include <QQuickWindow>
+#include <QRunnable>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+#include "MpvEngineOptions.h"
+#include "MpvReplyIds.h"
+
+namespace lirra {
+namespace {
+
+// How long the main thread waits for the render thread to free the render context; the render
+// thread never waits for the main thread while it draws, so this only bounds a stuck driver.
+constexpr auto kFreeWait = std::chrono::seconds(3);
+
+struct Latch {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool released = false;
+
+    void release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        done.notify_all();
+    }
+    void waitFor(std::chrono::milliseconds bound) {
+        std::unique_lock lock(mutex);
+        done.wait_for(lock, bound, [this] { return released; });
+    }
+};
+
+// Runs on the render thread with the scene graph's GL context current, or is deleted unrun
+// (the window is not exposed); either way the latch is released.
+class FreeJob final : public QRunnable {
+  public:
+    FreeJob(std::shared_ptr<MpvQuickDrawing> drawing, std::shared_ptr<Latch> latch)
+        : drawing_(std::move(drawing)), latch_(std::move(latch)) {}
+    ~FreeJob() override { latch_->release(); }
+    void run() override { drawing_->free(); }
+
+  private:
+    std::shared_ptr<MpvQuickDrawing> drawing_;
+    std::shared_ptr<Latch> latch_;
+};
+
+}  // namespace
+
+MpvQuickRenderer::MpvQuickRenderer(QuickVideoView& view, Hooks hooks)
+    : view_(&view), hooks_(std::move(hooks)) {}
+
+MpvQuickRenderer::~MpvQuickRenderer() {
+    detach();
+    freeContext();
+    disconnectWindow();
+}
+
+void MpvQuickRenderer::attach(mpv_handle* mpv) {
+    mpv_ = mpv;
+    attached_ = true;
+    drawing_->setEngine(
+        mpv, MpvQuickDrawing::Hooks{
+                 .made =
+                     [this](bool again) {
+                         QMetaObject::invokeMethod(
+                             &context_, [this, again] { madeContext(again); },
+                             Qt::QueuedConnection);
+                     },
+                 .failed =
+                     [this](const std::string& why) {
+                         QMetaObject::invokeMethod(
+                             &context_, [this, why] { hooks_.failed(why); }, Qt::QueuedConnection);
+                     },
+                 .frameWanted =
+                     [this] {
+                         QMetaObject::invokeMethod(
+                             &context_, [this] { requestUpdate(); }, Qt::QueuedConnection);
+                     },
+             });
+    if (view_) view_->setRenderer(this);  // tells the window it is in, if any
+}
+
+void MpvQuickRenderer::detach() {
+    attached_ = false;
+    drawing_->setEngine(nullptr, {});
+    if (view_) view_->setRenderer(nullptr);
+}
+
+void MpvQuickRenderer::freeContext() {
+    if (!drawing_->hasRender()) return;
+    if (window_ && window_->isSceneGraphInitialized()) {
+        auto latch = std::make_shared<Latch>();
+        window_->scheduleRenderJob(new FreeJob(drawing_, latch), QQuickWindow::NoStage);
+        latch->waitFor(kFreeWait);
+    }
+    if (drawing_->hasRender()) drawing_->freeInOwnContext();
+}
+
+void MpvQuickRenderer::windowChanged(QQuickWindow* window) {
+    if (window == window_) {
+        requestUpdate();
+        return;
+    }
+    // The render context belongs to the old window's GL context; the new window's render
+    // thread makes another.
+    freeContext();
+    disconnectWindow();
+    connectWindow(window);
+}
+
+void MpvQuickRenderer::connectWindow(QQuickWindow* window) {
+    window_ = window;
+    if (!window) return;
+    std::shared_ptr<MpvQuickDrawing> drawing = drawing_;
+    // The sync runs while the main thread waits: the view may be read then.
+    connections_.push_back(QObject::connect(
+        window, &QQuickWindow::beforeSynchronizing, &context_,
+        [this, drawing] { drawing->synchronize(frameOfView()); }, Qt::DirectConnection));
+    connections_.push_back(QObject::connect(
+        window, &QQuickWindow::beforeRenderPassRecording, &context_,
+        [drawing, window] { drawing->draw(*window); }, Qt::DirectConnection));
+    connections_.push_back(QObject::connect(
+        window, &QQuickWindow::frameSwapped, &context_, [drawing] { drawing->swapped(); },
+        Qt::DirectConnection));
+    // The window's GL context goes (the window closes): the render context goes first.
+    connections_.push_back(QObject::connect(
+        window, &QQuickWindow::sceneGraphInvalidated, &context_, [drawing] { drawing->free(); },
+        Qt::DirectConnection));
+    requestUpdate();
+}
+
+void MpvQuickRenderer::disconnectWindow() {
+    for (const QMetaObject::Connection& connection : connections_) QObject::disconnect(connection);
+    connections_.clear();
+    window_ = nullptr;
+}
+
+MpvQuickDrawing::Frame MpvQuickRenderer::frameOfView() const {
+    MpvQuickDrawing::Frame frame;
+    if (!view_ || !window_ || view_->window() != window_) return frame;
+    const qreal ratio = window_->effectiveDevicePixelRatio();
+    frame.visible = view_->isVisible();
+    frame.rect = QRectF(view_->mapRectToScene(view_->boundingRect()).topLeft() * ratio,
+                        view_->size() * ratio)
+                     .toAlignedRect();
+    frame.windowSize = (QSizeF(window_->size()) * ratio).toSize();
+    frame.back = view_->backColor();
+    frame.picture = attached_ && hooks_.hasPicture && hooks_.hasPicture();
+    return frame;
+}
+
+void MpvQuickRenderer::requestUpdate() {
+    if (window_) window_->update();
+}
+
+void MpvQuickRenderer::madeContext(bool again) {
+    // The engine dropped the video when the previous render context went (the view moved to
+    // another window); it takes it up again with this one. "auto" would mean none here: the
+    // first video track (the one it plays by default, our media have one).
+    if (again && mpv_) {
+        const char* first = "1";
+        mpv_set_property_async(mpv_, kIgnoredReply, "vid", MPV_FORMAT_STRING, &first);
+    }
+    hooks_.contextMade();
+}
+
+void MpvQuickRenderer::viewSettingsChanged() {
+    requestUpdate();
+    if (!mpv_ || !view_) return;
+    const std::string color = backgroundText(view_->backColor());
+    const char* colorData = color.c_str();
+    mpv_set_property_async(mpv_, kIgnoredReply, kBackgroundProperty, MPV_FORMAT_STRING, &colorData);
+    double panscan = panscanValue(view_->fillScreen());
+    mpv_set_property_async(mpv_, kIgnoredReply, kPanscanProperty, MPV_FORMAT_DOUBLE, &panscan);
+}
+
+void MpvQuickRenderer::viewDestroyed() {
+    view_ = nullptr;
+    windowChanged(nullptr);
+}
+
+}  // namespace lirra

@@ -1,0 +1,54 @@
+// The player's side of a QuickVideoView: the render context lives on Qt Quick's render thread
+// of the view's window (MpvQuickDrawing) and draws under every item at the start of each frame;
+// libmpv's wish for a new frame becomes an update of the window. The view's settings (back
+// colour, fill mode) go to the engine. Main thread only.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+#include "MpvQuickDrawing.h"
+#include "MpvVideoOutput.h"
+#include "QuickVideoView.h"
+
+namespace lirra {
+
+class MpvQuickRenderer final : public MpvVideoOutput, private QuickVideoView::Renderer {
+  public:
+    MpvQuickRenderer(QuickVideoView& view, Hooks hooks);
+    ~MpvQuickRenderer() override;
+
+    void attach(mpv_handle* mpv) override;
+    void detach() override;
+    // On the render thread of the view's window when it runs (bounded wait), else in a GL
+    // context of our own.
+    void freeContext() override;
+    bool hasContext() const override { return drawing_->hasRender(); }
+    void clearPicture() override { requestUpdate(); }
+
+  private:
+    // QuickVideoView::Renderer
+    void windowChanged(QQuickWindow* window) override;
+    void viewChanged() override { requestUpdate(); }
+    void viewSettingsChanged() override;
+    void viewDestroyed() override;
+
+    void connectWindow(QQuickWindow* window);
+    void disconnectWindow();
+    MpvQuickDrawing::Frame frameOfView() const;
+    void requestUpdate();
+    void madeContext(bool again);
+
+    QObject context_;  // receiver of posted work; deleting it drops what is still queued
+    QuickVideoView* view_;
+    Hooks hooks_;
+    mpv_handle* mpv_ = nullptr;
+    bool attached_ = false;
+    QPointer<QQuickWindow> window_;
+    std::vector<QMetaObject::Connection> connections_;
+    std::shared_ptr<MpvQuickDrawing> drawing_ = std::make_shared<MpvQuickDrawing>();
+};
+
+}  // namespace lirra
