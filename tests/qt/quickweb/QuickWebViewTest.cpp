@@ -34,10 +34,13 @@ class KeyCountingItem : public QQuickItem {
     }
 };
 
-constexpr QRgb kBeneath = qRgb(255, 0, 255);
+// Beneath the view: a rectangle on the left half, and on the right the window's own colour,
+// drawn into the framebuffer before the scene as the video is.
+constexpr QRgb kRectangle = qRgb(255, 0, 255);
+constexpr QRgb kWindow = qRgb(0, 255, 255);
 
-// The view's item in a 400×300 window, over a coloured rectangle, inside an item that counts
-// the keys it gets.
+// The view's item in a 400×300 window, over those, inside an item that counts the keys it
+// gets.
 class QuickHarness {
   public:
     explicit QuickHarness(NotificationCenter& center)
@@ -47,13 +50,14 @@ class QuickHarness {
 
     void show() {
         window_.resize(400, 300);
+        window_.setColor(QColor(kWindow));
         QQmlComponent rectangle(&engine_);
         rectangle.setData("import QtQuick\nRectangle { color: '#ff00ff' }", QUrl());
         auto* beneath = qobject_cast<QQuickItem*>(rectangle.create());
         ASSERT_NE(beneath, nullptr) << rectangle.errorString().toStdString();
         beneath->setParent(window_.contentItem());
         beneath->setParentItem(window_.contentItem());
-        beneath->setSize(QSizeF(400, 300));
+        beneath->setSize(QSizeF(200, 300));
         keys_.setParentItem(beneath);
         keys_.setSize(QSizeF(400, 300));
         view_->item()->setParentItem(&keys_);
@@ -126,9 +130,12 @@ class QuickWebViewTest : public test::WebViewTest<QuickHarness> {
 TEST_F(QuickWebViewTest, WithoutItsBackgroundThePageShowsWhatLiesBeneathWhereItPaintsNothing) {
     ASSERT_TRUE(loadAndWait(server.url("/page/painted")));
     ASSERT_TRUE(waitForPaint());
-    EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));  // the page's own white
+    // The first page is painted whole, backdrop and all.
+    EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));
+    EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
     view().setDrawsBackground(false);
-    EXPECT_TRUE(shows(QPoint(300, 200), kBeneath));
+    EXPECT_TRUE(shows(QPoint(150, 200), kRectangle));
+    EXPECT_TRUE(shows(QPoint(300, 200), kWindow));
     EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));  // what the page paints stays
     view().setDrawsBackground(true);
     EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
