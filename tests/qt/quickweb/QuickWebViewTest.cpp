@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QProcess>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -13,6 +14,7 @@
 #include <QTest>
 #include <memory>
 
+#include "QuickWebTestMain.h"
 #include "WebViewCases.h"
 #include "platform/qt/quickweb/QuickWebView.h"
 #include "platform/qt/webcommon/Downloads.h"
@@ -179,6 +181,32 @@ TEST_F(QuickWebViewTest, ViewsShareTheProfilesLocalStorage) {
     other.loadUrl(QUrl(QString::fromStdString(server.url("/page/other"))));
     ASSERT_TRUE(test::runEventLoopUntil([&] { return loaded; }, 15s));
     EXPECT_EQ(other.evaluateScript("localStorage.getItem('language')"), "fr");
+}
+
+// Local storage kept in the folder main gives is there for the next run of the app.
+TEST_F(QuickWebViewTest, LocalStorageInTheGivenFolderOutlivesTheProcess) {
+    QTemporaryDir folder;
+    const QString url = QString::fromStdString(server.url("/page/other"));
+    const auto runWithStorage = [&](const QString& script) {
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(test::kStorageChildVariable, folder.path());
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {url, script});
+        if (!child.waitForFinished(30000)) return QStringLiteral("(no end)");
+        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
+            if (line.startsWith(test::kStorageChildAnswer))
+                return QString::fromUtf8(line.mid(qstrlen(test::kStorageChildAnswer)));
+        }
+        return QStringLiteral("(no answer, exit %1)").arg(child.exitCode());
+    };
+    EXPECT_EQ(runWithStorage("localStorage.setItem('language', 'fr'); "
+                             "localStorage.getItem('language')"),
+              "fr");
+    EXPECT_EQ(runWithStorage("localStorage.getItem('language')"), "fr");
+    // And only there: this process's profile is off the record.
+    ASSERT_TRUE(loadAndWait(url.toStdString()));
+    EXPECT_EQ(view().evaluateScript("localStorage.getItem('language')"), "");
 }
 
 }  // namespace
