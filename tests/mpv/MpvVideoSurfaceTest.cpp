@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <functional>
 
 #include "PlayerRig.h"
 #include "TestMedia.h"
@@ -51,7 +52,8 @@ INSTANTIATE_TEST_SUITE_P(BothSurfaces, MpvVideoSurfaceTest,
 
 class QuickVideoViewTest : public MpvVideoSurfaceTest {};
 
-// Hidden, the view draws nothing (the window's own colour shows) and the clip goes on.
+// Hidden, the view draws nothing (the window's own colour shows) and the clip goes on, its frames
+// passed over as if shown rather than dropped by the engine for want of a picture.
 TEST_F(QuickVideoViewTest, AHiddenViewDrawsNothingWhileTheClipGoesOnAndShowsItAgain) {
     PlayerRig rig(Surface::Quick);
     ASSERT_NO_FATAL_FAILURE(startPlaying(rig));
@@ -60,8 +62,10 @@ TEST_F(QuickVideoViewTest, AHiddenViewDrawsNothingWhileTheClipGoesOnAndShowsItAg
     EXPECT_TRUE(waitFor([&] { return isGreen(rig.pixelAt(0.25)); }))
         << std::hex << rig.pixelAt(0.25);
     const std::int32_t hiddenAt = rig.player().time().value_or(0);
+    const auto drops = rig.engine("frame-drop-count");
     EXPECT_TRUE(waitFor([&] { return rig.player().time().value_or(0) > hiddenAt + 600; }, 3000))
         << "the clock stood still at " << hiddenAt;
+    EXPECT_EQ(rig.engine("frame-drop-count"), drops);
     rig.view().setHidden(false);
     EXPECT_FALSE(rig.view().isHidden());
     EXPECT_TRUE(waitFor([&] { return showsClip(rig); }));
@@ -78,6 +82,30 @@ TEST_F(QuickVideoViewTest, AWindowClosedWhilePlayingFreesTheRenderContextAndTheV
     EXPECT_TRUE(waitFor([&] { return showsClip(rig) && rig.player().isPlaying(); }))
         << std::hex << rig.pixelAt(0.25);
     rig.destroyPlayer();
+}
+
+// The player goes while its render context cannot be freed on a render thread that draws: the
+// window hidden (its render thread idle) or the view out of every window. It neither hangs nor
+// crashes, and the next player draws once the view can be seen again.
+TEST_F(QuickVideoViewTest, APlayerGoesWhileItsViewCannotBeSeen) {
+    const struct {
+        const char* name;
+        std::function<void(PlayerRig&)> hide, show;
+    } cases[] = {
+        {"window hidden", [](PlayerRig& rig) { rig.quickWindow()->hide(); },
+         [](PlayerRig& rig) { rig.quickWindow()->show(); }},
+        {"view out of its window", [](PlayerRig& rig) { rig.quickView()->setParentItem(nullptr); },
+         [](PlayerRig& rig) { rig.quickView()->setParentItem(rig.quickWindow()->contentItem()); }},
+    };
+    for (const auto& c : cases) {
+        PlayerRig rig(Surface::Quick);
+        ASSERT_NO_FATAL_FAILURE(startPlaying(rig)) << c.name;
+        c.hide(rig);
+        waitFor([] { return false; }, 200);  // the render thread settles
+        rig.makePlayer();
+        c.show(rig);
+        ASSERT_NO_FATAL_FAILURE(startPlaying(rig)) << c.name;
+    }
 }
 
 // Without a picture the back colour fills the view's rectangle only (frames count from the

@@ -67,6 +67,12 @@ void MpvQuickDrawing::setEngine(mpv_handle* mpv, Hooks hooks) {
     wake_ = mpv ? std::move(wake) : nullptr;
 }
 
+void MpvQuickDrawing::setWindow(QQuickWindow* window) {
+    std::lock_guard lock(mutex_);
+    window_ = window;
+    frame_ = Frame{};  // until the window's first sync
+}
+
 void MpvQuickDrawing::synchronize(const Frame& frame) {
     std::lock_guard lock(mutex_);
     frame_ = frame;
@@ -96,6 +102,7 @@ void MpvQuickDrawing::onUpdate(void* self) {
 
 void MpvQuickDrawing::draw(QQuickWindow& window) {
     std::lock_guard lock(mutex_);
+    if (&window != window_) return;
     if (!frame_.visible || frame_.windowSize.isEmpty()) {
         skipFrame();
         return;
@@ -122,6 +129,7 @@ void MpvQuickDrawing::draw(QQuickWindow& window) {
             {MPV_RENDER_PARAM_INVALID, nullptr},
         };
         mpv_render_context_render(render_, params);
+        drewFrame_ = true;
     } else {
         skipFrame();
         // The back colour over the item's rectangle (GL counts rows from the bottom).
@@ -155,7 +163,8 @@ void MpvQuickDrawing::skipFrame() {
 
 void MpvQuickDrawing::swapped() {
     std::lock_guard lock(mutex_);
-    if (render_) mpv_render_context_report_swap(render_);
+    if (render_ && drewFrame_) mpv_render_context_report_swap(render_);
+    drewFrame_ = false;
 }
 
 void MpvQuickDrawing::free() {
@@ -169,6 +178,7 @@ void MpvQuickDrawing::freeLocked() {
     mpv_render_context_free(render_);
     render_ = nullptr;
     hasRender_ = false;
+    drewFrame_ = false;
 }
 
 void MpvQuickDrawing::freeInOwnContext() {

@@ -45,6 +45,9 @@ class MpvQuickDrawing {
     // and no hook is called from when this returns.
     void setEngine(mpv_handle* mpv, Hooks hooks);
     bool hasRender() const { return hasRender_.load(); }
+    // Main thread: the window whose render thread draws (none: no window draws, e.g. while the
+    // view moves; a render context is only ever used in the window it was made in).
+    void setWindow(QQuickWindow* window);
 
     // Render thread, during the scene graph's sync.
     void synchronize(const Frame& frame);
@@ -68,6 +71,8 @@ class MpvQuickDrawing {
     mpv_render_context* render_ = nullptr;
     bool failed_ = false;  // for this engine: no second try
     bool madeBefore_ = false;
+    bool drewFrame_ = false;  // since the last swap
+    QQuickWindow* window_ = nullptr;
     Frame frame_;
     Hooks hooks_;
     std::atomic<bool> hasRender_{false};

@@ -106,7 +106,8 @@ void MpvQuickRenderer::windowChanged(QQuickWindow* window) {
         return;
     }
     // The render context belongs to the old window's GL context; the new window's render
-    // thread makes another.
+    // thread makes another. The old one must not make a new one meanwhile.
+    drawing_->setWindow(nullptr);
     freeContext();
     disconnectWindow();
     connectWindow(window);
@@ -114,6 +115,7 @@ void MpvQuickRenderer::windowChanged(QQuickWindow* window) {
 
 void MpvQuickRenderer::connectWindow(QQuickWindow* window) {
     window_ = window;
+    drawing_->setWindow(window);
     if (!window) return;
     std::shared_ptr<MpvQuickDrawing> drawing = drawing_;
     // The sync runs while the main thread waits: the view may be read then.
@@ -137,6 +139,7 @@ void MpvQuickRenderer::disconnectWindow() {
     for (const QMetaObject::Connection& connection : connections_) QObject::disconnect(connection);
     connections_.clear();
     window_ = nullptr;
+    drawing_->setWindow(nullptr);
 }
 
 MpvQuickDrawing::Frame MpvQuickRenderer::frameOfView() const {
