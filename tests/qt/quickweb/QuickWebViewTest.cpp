@@ -103,7 +103,8 @@ class QuickWebViewTest : public test::WebViewTest<QuickHarness> {
     void SetUp() override {
         server.page("/page/painted",
                     R"(<!DOCTYPE html><body style="margin:0;background:transparent">
-<div style="width:100px;height:100px;background:#008000"></div></body>)");
+<div style="width:100px;height:100px;background:#008000"></div>
+<div style="width:100px;height:100px;background:#00000080"></div></body>)");
         server.page("/export", kExported);
         server.page("/page/save", R"(<!DOCTYPE html><body>
 <a id="save" href="/export" download="lirra-notebook.txt">Export</a></body>)");
@@ -138,7 +139,8 @@ TEST_F(QuickWebViewTest, WithoutItsBackgroundThePageShowsWhatLiesBeneathWhereItP
     view().setDrawsBackground(false);
     EXPECT_TRUE(shows(QPoint(150, 200), kRectangle));
     EXPECT_TRUE(shows(QPoint(300, 200), kWindow));
-    EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));  // what the page paints stays
+    EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));     // what the page paints stays
+    EXPECT_TRUE(shows(QPoint(50, 150), qRgb(128, 0, 128)));  // half-transparent: blended
     view().setDrawsBackground(true);
     EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
 }

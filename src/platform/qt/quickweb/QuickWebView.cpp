@@ -27,8 +27,9 @@ namespace {
 // How long a refused main-frame navigation may take to show up as a load start.
 constexpr qint64 kRefusedNavigationWindowMs = 5000;
 
-// The engine's item. Its backdrop is drawn into a layer when it is not opaque: the engine's
-// frames reach the scene as a texture whose alpha would otherwise not be blended.
+// The engine's item. No layer under a transparent backdrop: its frames are blended over what
+// lies beneath as they are (the tests show it), and a layer would cost a pass of the whole
+// item every frame.
 constexpr char kViewQml[] = R"(
 import QtQuick
 import QtWebEngine
@@ -37,7 +38,6 @@ WebEngineView {
     property QtObject glue
     anchors.fill: parent
     focus: true
-    layer.enabled: backgroundColor.a < 1
 
     function evaluate(script, token) {
         runJavaScript(script, function (result) { glue.answer(token, result); });
