@@ -208,6 +208,10 @@ TYPED_TEST_P(WebViewTest, EvaluationGivesTheStringFormOfTheValueAndRunsInTheOrde
     ASSERT_TRUE(
         runEventLoopUntil([&] { return view.evaluateScript("order.length") == "100"; }, 5s));
     EXPECT_EQ(view.evaluateScript("order.every(function (v, i) { return v === i; })"), "true");
+
+    // Loading the same URL again starts the page afresh.
+    ASSERT_TRUE(this->loadAndWait(this->server.url("/page/bridge")));
+    EXPECT_EQ(view.evaluateScript("typeof order"), "undefined");
 }
 
 // Drops, keys and file buttons: what the page does not handle itself.
