@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <atomic>
 #include <functional>
 
 #include "PlayerRig.h"
@@ -82,6 +83,26 @@ TEST_F(QuickVideoViewTest, AWindowClosedWhilePlayingFreesTheRenderContextAndTheV
     EXPECT_TRUE(waitFor([&] { return showsClip(rig) && rig.player().isPlaying(); }))
         << std::hex << rig.pixelAt(0.25);
     rig.destroyPlayer();
+}
+
+// The engine's new frames make the window draw (the grabs above draw on their own), and a paused
+// clip leaves it idle: no frame without a new picture.
+TEST_F(QuickVideoViewTest, TheWindowDrawsForEachNewFrameAndRestsWhilePaused) {
+    PlayerRig rig(Surface::Quick);
+    ASSERT_NO_FATAL_FAILURE(startPlaying(rig));
+    std::atomic<int> frames{0};
+    QObject::connect(
+        rig.quickWindow(), &QQuickWindow::frameSwapped, rig.quickWindow(), [&] { ++frames; },
+        Qt::DirectConnection);
+    waitFor([] { return false; }, 1000);
+    EXPECT_GE(frames.load(), 10) << "the clip has 25 frames a second";
+    rig.player().pause();
+    ASSERT_TRUE(waitFor([&] { return rig.player().state() == kMediaPlayerStatePaused; }));
+    waitFor([] { return false; }, 300);
+    frames = 0;
+    waitFor([] { return false; }, 1000);
+    EXPECT_LE(frames.load(), 2);
+    QObject::disconnect(rig.quickWindow(), &QQuickWindow::frameSwapped, rig.quickWindow(), nullptr);
 }
 
 // The player goes while its render context cannot be freed on a render thread that draws: the
