@@ -41,7 +41,8 @@ CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults
                                               QStringLiteral("opensubtitles-url"),
                                               QStringLiteral("anki-url"),
                                               QStringLiteral("anki-key"),
-                                              QStringLiteral("hwdec")};
+                                              QStringLiteral("hwdec"),
+                                              QStringLiteral("composition")};
     CommandLine result;
     std::vector<std::string> args;
     // --help and --hash count only on the command line, never from the settings file.

@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QMetaObject>
+#include <QQuickWindow>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QtWebEngineQuick>
 #include <clocale>
 #include <cstdio>
 #include <memory>
@@ -20,6 +22,7 @@
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "platform/qt/network/QtHttpClient.h"
+#include "platform/qt/quickweb/QuickWebProfile.h"
 #include "platform/qt/widgets/GlIntegration.h"
 #include "platform/qt/widgets/QtMainWindow.h"
 #include "platform/qt/widgets/QtPlatform.h"
@@ -85,6 +88,13 @@ int main(int argc, char* argv[]) {
         return fail(commandLine.error, 2);
     }
     setTraceEnabled(commandLine.verbose);
+    const std::string composition = defaults.stringForKey("composition").value_or("quick");
+    if (composition != "quick" && composition != "widgets") {
+        std::fputs(kUsage, stderr);
+        return fail(QStringLiteral("--composition takes quick or widgets, not %1")
+                        .arg(QString::fromStdString(composition)),
+                    2);
+    }
     if (commandLine.hashLocation) {
         QCoreApplication app(argc, argv);
         QtHttpClient client;
@@ -97,6 +107,12 @@ int main(int argc, char* argv[]) {
     // libmpv's hardware decoding on X11 wants Qt's windows on EGL where there is a GPU.
     preferEglForHardwareDecoding(defaults.stringForKey("hwdec"));
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt WebEngine's Quick view needs its start-up before the application, like the scheme.
+    // The stage's video is drawn with OpenGL into Qt Quick's own frames.
+    if (composition == "quick") {
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+        QtWebEngineQuick::initialize();
+    }
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Lirra"));
@@ -114,7 +130,12 @@ int main(int argc, char* argv[]) {
     if (dataDirectory.empty()) dataDirectory = server::defaultDataDirectory();
     // The pages keep the learner's language and player settings in their local storage.
     if (!dataDirectory.empty()) {
-        setWebStorageFolder(QString::fromStdString(dataDirectory + "/web"));
+        const QString webFolder = QString::fromStdString(dataDirectory + "/web");
+        if (composition == "quick") {
+            setQuickWebStorageFolder(webFolder);
+        } else {
+            setWebStorageFolder(webFolder);
+        }
     }
 
     std::unique_ptr<server::Server> embedded;
@@ -151,7 +172,8 @@ int main(int argc, char* argv[]) {
 
     int status = 0;
     {
-        QtPlatform platform;
+        QtPlatform platform(composition == "quick" ? QtPlatform::Composition::QuickStage
+                                                   : QtPlatform::Composition::Widgets);
         AppDelegate delegate(platform, config);
         platform.setFileMenuOpenHandler([&delegate] { delegate.fileMenuController().open(); });
         if (embedded) {

@@ -55,11 +55,33 @@ void QuickStage::removeLayer(QQuickItem& layer) {
     std::erase(layers_, &layer);
     for (QQuickItem* child : layer.childItems()) child->setParentItem(nullptr);
     delete &layer;
+    showContentUnlessCovered();
 }
 
 void QuickStage::raise(QQuickItem& layer) {
     layer.setZ(++topZ_);
     layer.setVisible(true);
+    showContentUnlessCovered();
+}
+
+void QuickStage::hide(QQuickItem& layer) {
+    layer.setVisible(false);
+    showContentUnlessCovered();
+}
+
+void QuickStage::showContentUnlessCovered() {
+    const bool covered = std::any_of(layers_.begin() + 1, layers_.end(),
+                                     [](const QQuickItem* layer) { return layer->isVisible(); });
+    const bool uncovered = !covered && !content_->isVisible();
+    content_->setVisible(!covered);
+    if (!uncovered) return;
+    // Keys go back to the topmost shown view (the home page), as they would to the widget
+    // beneath a closed layer.
+    QQuickItem* top = nullptr;
+    for (QQuickItem* item : content_->childItems()) {
+        if (item->isVisible() && (!top || item->z() >= top->z())) top = item;
+    }
+    if (top) top->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 void QuickStage::fitLayers() {

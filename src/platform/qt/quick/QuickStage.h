@@ -35,11 +35,14 @@ class QuickStage {
     // it until removeLayer.
     QQuickItem& addLayer();
     void removeLayer(QQuickItem& layer);
-    // Shows `layer` above every other layer.
+    // Shows `layer` above every other layer. While any layer shows, the content layer is
+    // hidden: the video is drawn beneath the whole scene, so nothing opaque may lie under it.
     void raise(QQuickItem& layer);
+    void hide(QQuickItem& layer);
 
   private:
     void fitLayers();
+    void showContentUnlessCovered();
 
     QQuickView* view_;  // owned by the container once there is one, else by the stage
     QPointer<QWidget> container_;

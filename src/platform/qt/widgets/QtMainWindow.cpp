@@ -58,6 +58,15 @@ QtMainWindow::QtMainWindow(Content content)
         stageContent_ = std::make_unique<QuickContentView>(stage_->contentLayer());
         content_->hide();
         stack_->addWidget(&stage_->container(central_));
+        // The stage is a window of its own inside this one, and the only one that takes keys.
+        // The window system hands them to this window on activation and after full screen
+        // (when Qt may also have moved the widget focus), and this window does not pass them on.
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focused) {
+            QWidget* container = stage_ ? stage_->container() : nullptr;
+            if (!container || !focused || focused != windowHandle()) return;
+            container->setFocus(Qt::ActiveWindowFocusReason);
+            stage_->window().requestActivate();
+        });
     } else {
         stack_->addWidget(content_);
     }

@@ -16,7 +16,9 @@ class QtMainWindow;
 
 class QtPlatform final : public Platform {
   public:
-    QtPlatform();
+    // How the main window's content is put together (see QtMainWindow::Content).
+    enum class Composition { Widgets, QuickStage };
+    explicit QtPlatform(Composition composition = Composition::Widgets);
     ~QtPlatform() override;
     QtPlatform(const QtPlatform&) = delete;
     QtPlatform& operator=(const QtPlatform&) = delete;

@@ -77,18 +77,7 @@ bool QuickPlayerWindow::isVisible() const {
 }
 
 void QuickPlayerWindow::close() {
-    if (!layer_) return;
-    const QQuickItem* focus = stage_->window().activeFocusItem();
-    const bool hadFocus = focus && (focus == layer_ || layer_->isAncestorOf(focus));
-    layer_->setVisible(false);
-    // Keys go back to the main window's own topmost view (the home page), as they would to the
-    // next widget in the widget stack.
-    if (!hadFocus) return;
-    QQuickItem* top = nullptr;
-    for (QQuickItem* item : stage_->contentLayer().childItems()) {
-        if (item->isVisible() && (!top || item->z() >= top->z())) top = item;
-    }
-    if (top) top->forceActiveFocus(Qt::OtherFocusReason);
+    if (layer_) stage_->hide(*layer_);
 }
 
 void QuickPlayerWindow::setEventRouter(EventRouter* router) {
