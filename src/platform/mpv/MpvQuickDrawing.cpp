@@ -115,7 +115,7 @@ void MpvQuickDrawing::draw(QQuickWindow& window) {
     const unsigned framebuffer = context->defaultFramebufferObject();
     prepareGlState(gl, framebuffer);
     if (render_ && frame_.picture) {
-        mpv_render_context_update(render_);
+        const bool newFrame = mpv_render_context_update(render_) & MPV_RENDER_UPDATE_FRAME;
         // The whole window: the view fills it in the product. A smaller view would get the
         // picture scaled to the window and cut to its own rectangle by the items over it.
         mpv_opengl_fbo fbo{static_cast<int>(framebuffer), frame_.windowSize.width(),
@@ -130,6 +130,7 @@ void MpvQuickDrawing::draw(QQuickWindow& window) {
         };
         mpv_render_context_render(render_, params);
         drewFrame_ = true;
+        if (newFrame) ++framesShown_;
     } else {
         skipFrame();
         // The back colour over the item's rectangle (GL counts rows from the bottom).

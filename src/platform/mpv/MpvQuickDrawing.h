@@ -45,6 +45,8 @@ class MpvQuickDrawing {
     // and no hook is called from when this returns.
     void setEngine(mpv_handle* mpv, Hooks hooks);
     bool hasRender() const { return hasRender_.load(); }
+    // Any thread: the engine's new frames drawn into the window since the last call.
+    long takeFramesShown() { return framesShown_.exchange(0); }
     // Main thread: the window whose render thread draws (none: no window draws, e.g. while the
     // view moves; a render context is only ever used in the window it was made in).
     void setWindow(QQuickWindow* window);
@@ -76,6 +78,7 @@ class MpvQuickDrawing {
     Frame frame_;
     Hooks hooks_;
     std::atomic<bool> hasRender_{false};
+    std::atomic<long> framesShown_{0};
     WindowSystemDisplay display_;  // outlives the render context
 
     // libmpv's update callback takes only this one: mpv_render_context_free waits for a

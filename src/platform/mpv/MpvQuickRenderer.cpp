@@ -6,10 +6,12 @@
 #include <QRunnable>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 
 #include "MpvEngineOptions.h"
 #include "MpvReplyIds.h"
+#include "platform/Log.h"
 
 namespace lirra {
 namespace {
@@ -51,7 +53,10 @@ class FreeJob final : public QRunnable {
 }  // namespace
 
 MpvQuickRenderer::MpvQuickRenderer(QuickVideoView& view, Hooks hooks)
-    : view_(&view), hooks_(std::move(hooks)) {}
+    : view_(&view), hooks_(std::move(hooks)) {
+    traceTimer_.setInterval(std::chrono::seconds(10));
+    QObject::connect(&traceTimer_, &QTimer::timeout, &context_, [this] { traceFrames(); });
+}
 
 MpvQuickRenderer::~MpvQuickRenderer() {
     detach();
@@ -82,10 +87,28 @@ void MpvQuickRenderer::attach(mpv_handle* mpv) {
                      },
              });
     if (view_) view_->setRenderer(this);  // tells the window it is in, if any
+    if (traceEnabled()) {
+        drawing_->takeFramesShown();
+        tallySince_ = std::chrono::steady_clock::now();
+        traceTimer_.start();
+    }
+}
+
+// With --verbose, every 10 s: the frames that reached the window (benchmarks read it).
+void MpvQuickRenderer::traceFrames() {
+    const auto now = std::chrono::steady_clock::now();
+    const double seconds = std::chrono::duration<double>(now - tallySince_).count();
+    tallySince_ = now;
+    const long frames = drawing_->takeFramesShown();
+    if (frames == 0) return;  // nothing playing
+    char line[80];
+    std::snprintf(line, sizeof line, "Video frames: %.1f/s shown", frames / seconds);
+    traceLine(line);
 }
 
 void MpvQuickRenderer::detach() {
     attached_ = false;
+    traceTimer_.stop();
     drawing_->setEngine(nullptr, {});
     if (view_) view_->setRenderer(nullptr);
 }

@@ -6,6 +6,8 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -40,6 +42,7 @@ class MpvQuickRenderer final : public MpvVideoOutput, private QuickVideoView::Re
     MpvQuickDrawing::Frame frameOfView() const;
     void requestUpdate();
     void madeContext(bool again);
+    void traceFrames();
 
     QObject context_;  // receiver of posted work; deleting it drops what is still queued
     QuickVideoView* view_;
@@ -47,6 +50,8 @@ class MpvQuickRenderer final : public MpvVideoOutput, private QuickVideoView::Re
     mpv_handle* mpv_ = nullptr;
     bool attached_ = false;
     QPointer<QQuickWindow> window_;
+    QTimer traceTimer_;  // with --verbose: the frames shown, every 10 s
+    std::chrono::steady_clock::time_point tallySince_ = std::chrono::steady_clock::now();
     std::vector<QMetaObject::Connection> connections_;
     std::shared_ptr<MpvQuickDrawing> drawing_ = std::make_shared<MpvQuickDrawing>();
 };
