@@ -5,8 +5,13 @@ beside plain mpv on the same file with the same scaler, in interleaved rounds (m
 way, way ...) so that other load on the machine falls on all of them alike.
 
 Usage: bench/compose/run.py [--build DIR] [--seconds 15] [--rounds 3]
-       [--ways widgets,quick,quick-band,quick-fbo,widgets/nopage,quick/nopage] [--json FILE]
-A way "NAME/nopage" plays the picture alone.
+       [--ways widgets,quick,quick-band,quick-fbo,widgets/nopage,quick/nopage,app,app/widgets]
+       [--json FILE]
+A way "NAME/nopage" plays the picture alone. "app" is the real program (`lirra`, its built-in
+service and player page, a subtitle file beside the clip with a line every 2 s), in its default
+composition; "app/widgets" the same with `--composition widgets`. Its window is fitted to the
+video on a screen of 1280x760, so its picture is about mpv's 1280x720; its frames shown are
+the rates it reports with --verbose.
 Per player and round: CPU % of a core, video frames that reached the window per second, the
 engine's dropped frames, how late a 10 ms timer ran on the main thread (median / p99: what a
 page's request to the app waits before it is looked at); then the medians and each way's ratio
@@ -111,6 +116,53 @@ class Spike:
         raise RuntimeError("no stats")
 
 
+class App:
+    """The real program on the clip, with a subtitle file beside it."""
+
+    def __init__(self, binary, video, folder, composition):
+        home = tempfile.mkdtemp(dir=folder)
+        arguments = [binary, "--verbose", "--data", os.path.join(home, "data"),
+                     "--instance", os.path.basename(home)]
+        if composition:
+            arguments += ["--composition", composition]
+        self.log = open(os.path.join(home, "log"), "w+")
+        self.process = subprocess.Popen(arguments + [video], stdout=self.log,
+                                        stderr=subprocess.STDOUT, env=dict(os.environ, HOME=home))
+        # Playing once the player page is told the time.
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline:
+            time.sleep(0.5)
+            with open(self.log.name) as log:
+                if "trigger('timeUpdate'" in log.read():
+                    return
+        self.process.kill()
+        self.process.wait()
+        raise TimeoutError("the program did not play")
+
+    def stats(self):
+        with open(self.log.name) as log:
+            lines = log.readlines()
+        times = [int(line.rsplit(",", 1)[1].split(")")[0])
+                 for line in lines if "trigger('timeUpdate'," in line]
+        # Frames shown: from the rates the program reports every 10 s with --verbose, those
+        # reported since the previous call.
+        rates = [float(line.split("Video frames: ")[1].split("/s")[0])
+                 for line in lines[getattr(self, "read", 0):] if "Video frames: " in line]
+        self.read = len(lines)
+        self.rate = statistics.mean(rates) if rates else 0.0
+        return 0, 0, times[-1] if times else 0
+
+
+def write_subtitles(path, seconds):
+    """A line every 2 s, as a film's dialogue changes."""
+    with open(path, "w") as out:
+        for i in range(seconds // 2):
+            start, end = 2 * i, 2 * i + 1
+            out.write(f"{i + 1}\n00:{start // 60:02d}:{start % 60:02d},000 --> "
+                      f"00:{end // 60:02d}:{end % 60:02d},800\n"
+                      f"Line number {i + 1}: where did you leave the keys?\n\n")
+
+
 class Mpv:
     def __init__(self, video, folder):
         self.ipc = os.path.join(folder, "mpv.socket")
@@ -163,11 +215,20 @@ def measure(player, seconds, warmup):
     threads = {f"{k[0]}/{k[1]}": (v - ticks0.get(k, 0)) / TICKS / elapsed * 100
                for k, v in ticks1.items()}
     lag = getattr(player, "lag", (float("nan"), float("nan")))
-    return {"cpu": sum(threads.values()), "fps": (shown1 - shown0) / elapsed,
+    fps = player.rate if isinstance(player, App) else (shown1 - shown0) / elapsed
+    return {"cpu": sum(threads.values()), "fps": fps,
             "lag50": lag[0], "lag99": lag[1],
             "drops": drops1 - drops0, "video_s": (ms1 - ms0) / 1000, "elapsed": elapsed,
             "threads": {k: round(v, 1) for k, v in sorted(threads.items(), key=lambda x: -x[1])
                         if v >= 1}}
+
+
+def start(name, video, folder, binary, program):
+    if name == "mpv":
+        return Mpv(video, folder)
+    if name.startswith("app"):
+        return App(program, video, folder, name.partition("/")[2])
+    return Spike(binary, video, name)
 
 
 def boost():
@@ -196,26 +257,28 @@ def main():
         print("scheduling group boosted" if boosted else "no boost (not root?)", flush=True)
         command = [sys.executable] + sys.argv + ["--inside"]
         if not os.environ.get("DISPLAY"):
-            command = ["xvfb-run", "-a", "-s", "-screen 0 1920x1080x24"] + command
+            command = ["xvfb-run", "-a", "-s", "-screen 0 1280x760x24"] + command
         os.execvp(command[0], command)
 
     os.environ.setdefault("QTWEBENGINE_DISABLE_SANDBOX", "1" if os.geteuid() == 0 else "0")
     if os.environ["QTWEBENGINE_DISABLE_SANDBOX"] == "0":
         del os.environ["QTWEBENGINE_DISABLE_SANDBOX"]
     binary = os.path.join(args.build, "bench", "compose", "lirra_compose_spike")
+    program = os.path.join(args.build, "src", "app", "lirra")
     ways = args.ways.split(",")
     results = {name: [] for name in ["mpv"] + ways}
     with tempfile.TemporaryDirectory() as folder:
         video = os.path.join(folder, "bench 1080p.mp4")
         make_video(video, args.seconds + 15)
+        write_subtitles(os.path.splitext(video)[0] + ".srt", args.seconds + 15)
         for round_ in range(args.rounds):
             order = ["mpv"] + ways if round_ % 2 == 0 else ways[::-1] + ["mpv"]
             for name in order:
                 try:
-                    player = Mpv(video, folder) if name == "mpv" else Spike(binary, video, name)
+                    player = start(name, video, folder, binary, program)
                 except TimeoutError as error:
                     print(f"round {round_ + 1} {name}: {error}; once more", flush=True)
-                    player = Spike(binary, video, name)
+                    player = start(name, video, folder, binary, program)
                 figures = measure(player, args.seconds, 2)
                 figures["load"] = os.getloadavg()[0]
                 results[name].append(figures)
