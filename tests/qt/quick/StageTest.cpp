@@ -105,6 +105,9 @@ TEST_F(StageTest, ViewsFillTheContentLayersStackAndTheFocusComesBackHome) {
     window->addChildWindow(*overlay);
     ASSERT_TRUE(video->isVisible() && overlay->isVisible());
     EXPECT_GT(overlay->layerItem()->z(), video->layerItem()->z());
+    // The video is drawn beneath the whole scene: nothing of the main window's may cover it.
+    EXPECT_FALSE(home.item()->isVisible());
+    EXPECT_FALSE(loader.item()->isVisible());
     EXPECT_EQ(overlay->frame().size, (Size{800, 500}));
     EXPECT_NEAR(overlay->frame().origin.x, contentArea().origin.x, 1);
     EXPECT_NEAR(overlay->frame().origin.y, contentArea().origin.y, 1);
