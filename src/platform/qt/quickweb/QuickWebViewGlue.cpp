@@ -1,38 +1,14 @@
 #include "QuickWebViewGlue.h"
 
-#include <QDropEvent>
-#include <QMimeData>
 #include <QQuickItem>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNavigationRequest>
 
 #include "QuickWebView.h"
 #include "platform/Log.h"
+#include "platform/qt/webcommon/FileDrops.h"
 
 namespace lirra {
-
-namespace {
-
-// The local file names in a drag, and whether it carried other URLs too.
-struct DraggedFiles {
-    QStringList names;
-    bool mixed = false;
-};
-
-DraggedFiles draggedFiles(const QMimeData* mime) {
-    DraggedFiles files;
-    if (!mime || !mime->hasUrls()) return files;
-    for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile()) {
-            files.names.append(url.toLocalFile());
-        } else {
-            files.mixed = true;
-        }
-    }
-    return files;
-}
-
-}  // namespace
 
 QStringList QuickWebViewGlue::chooseFiles() { return owner_.chooseFiles(); }
 
@@ -75,28 +51,9 @@ void QuickWebViewGlue::watch(QObject& item) {
 }
 
 bool QuickWebViewGlue::eventFilter(QObject*, QEvent* event) {
-    switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop: {
-            // Every drop is ours: a single local file may be taken in, nothing else, and the
-            // engine would otherwise open whatever is dropped on the page.
-            auto* drop = static_cast<QDropEvent*>(event);
-            const DraggedFiles files = draggedFiles(drop->mimeData());
-            const bool accepted =
-                !files.names.isEmpty() && !files.mixed && owner_.acceptsDrop(files.names);
-            if (accepted) {
-                drop->setDropAction(Qt::CopyAction);
-                drop->accept();
-                if (event->type() == QEvent::Drop) owner_.concludeDrop(files.names);
-            } else {
-                drop->ignore();
-            }
-            return true;
-        }
-        default:
-            return false;
-    }
+    return handleFileDrop(
+        *event, [this](const QStringList& names) { return owner_.acceptsDrop(names); },
+        [this](const QStringList& names) { owner_.concludeDrop(names); });
 }
 
 }  // namespace lirra

@@ -3,11 +3,9 @@
 #include <QChildEvent>
 #include <QDateTime>
 #include <QDragEnterEvent>
-#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineLoadingInfo>
@@ -20,6 +18,7 @@
 #include "ScreenGeometry.h"
 #include "WebProfile.h"
 #include "platform/Log.h"
+#include "platform/qt/webcommon/FileDrops.h"
 #include "platform/qt/webcommon/ScriptResult.h"
 
 namespace lirra {
@@ -28,25 +27,6 @@ namespace {
 
 // How long a refused main-frame navigation may take to show up as a load start.
 constexpr qint64 kRefusedNavigationWindowMs = 5000;
-
-// The local file names in a drag, and whether it carried other URLs too.
-struct DraggedFiles {
-    QStringList names;
-    bool mixed = false;
-};
-
-DraggedFiles draggedFiles(const QMimeData* mime) {
-    DraggedFiles files;
-    if (!mime || !mime->hasUrls()) return files;
-    for (const QUrl& url : mime->urls()) {
-        if (url.isLocalFile()) {
-            files.names.append(url.toLocalFile());
-        } else {
-            files.mixed = true;
-        }
-    }
-    return files;
-}
 
 }  // namespace
 
@@ -138,22 +118,10 @@ class QtWebView::DropFilter : public QObject {
             }
             case QEvent::DragEnter:
             case QEvent::DragMove:
-            case QEvent::Drop: {
-                // Every drop is ours: a single local file may be taken in, nothing else, and
-                // the engine would otherwise open whatever is dropped on the page.
-                auto* drop = static_cast<QDropEvent*>(event);
-                const DraggedFiles files = draggedFiles(drop->mimeData());
-                const bool accepted =
-                    !files.names.isEmpty() && !files.mixed && owner_.acceptsDrop(files.names);
-                if (accepted) {
-                    drop->setDropAction(Qt::CopyAction);
-                    drop->accept();
-                    if (event->type() == QEvent::Drop) owner_.concludeDrop(files.names);
-                } else {
-                    drop->ignore();
-                }
-                return true;
-            }
+            case QEvent::Drop:
+                return handleFileDrop(
+                    *event, [this](const QStringList& names) { return owner_.acceptsDrop(names); },
+                    [this](const QStringList& names) { owner_.concludeDrop(names); });
             default:
                 return false;
         }
