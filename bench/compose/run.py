@@ -41,10 +41,10 @@ FPS = 30
 def _playback_run():
     """The playback benchmark's script, whose process-tree walk the spikes share."""
     import importlib.util
-    spec = importlib.util.spec_from_file_location(
+    found = importlib.util.spec_from_file_location(
         "playback_run", os.path.join(ROOT, "bench", "playback", "run.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
