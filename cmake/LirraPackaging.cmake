@@ -23,8 +23,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt WebEngine reads its resources and locales from disk (libqt6webengine6-data); dpkg-shlibdeps
 # already names libqt6webenginecore6-bin, the package of QtWebEngineProcess. The X11 platform
 # plugin (in libqt6gui6), Mesa's GL drivers (through libglx0) and a font (through fontconfig) come
-# with what the libraries pull in; the Wayland platform plugins are only recommended.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6webengine6-data")
+# with what the libraries pull in; the Wayland platform plugins are only recommended. The Qt
+# Quick stage loads its QML modules at run time, which no library names: they are listed here.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6webengine6-data, qml6-module-qtquick, qml6-module-qtqml-workerscript, qml6-module-qtwebengine")
 # The dictionaries of the player page's word look-ups: WordNet, its morphology (wordnet-base) and
 # FreeDict's English-X dictionaries for the pages' languages that Debian 12 has.
 set(lirra_dictionaries "dict-wn, wordnet-base")
