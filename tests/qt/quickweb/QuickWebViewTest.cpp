@@ -145,6 +145,24 @@ TEST_F(QuickWebViewTest, WithoutItsBackgroundThePageShowsWhatLiesBeneathWhereItP
     EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
 }
 
+// A transparent page is composed only over the rows it paints: what it paints later, elsewhere,
+// shows too, and what it stops painting goes.
+TEST_F(QuickWebViewTest, WhatATransparentPagePaintsLaterAndElsewhereShowsAndWhatItClearsGoes) {
+    ASSERT_TRUE(loadAndWait(server.url("/page/painted")));
+    view().setDrawsBackground(false);
+    EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));
+    EXPECT_TRUE(shows(QPoint(150, 250), kRectangle));
+    view().evaluateScript(
+        "var late = document.createElement('div');"
+        "late.style.cssText = 'position:fixed;left:120px;top:250px;width:60px;height:40px;"
+        "background:#0000ff';"
+        "document.body.appendChild(late); 1");
+    EXPECT_TRUE(shows(QPoint(150, 270), qRgb(0, 0, 255)));
+    EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));  // the first rows stay
+    view().evaluateScript("late.remove(); 1");
+    EXPECT_TRUE(shows(QPoint(150, 270), kRectangle));
+}
+
 TEST_F(QuickWebViewTest, DownloadsGoWhereTheLearnerChoosesAfterACancelledOne) {
     ASSERT_TRUE(loadAndWait(server.url("/page/save")));
     QTemporaryDir dir;

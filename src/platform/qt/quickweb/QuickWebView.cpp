@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QQmlComponent>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWebEngineProfile>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "PaintedRowsProbe.h"
 #include "QuickWebProfile.h"
 #include "QuickWebViewGlue.h"
 #include "platform/Log.h"
@@ -69,6 +71,45 @@ WebEngineView {
     }
 }
 )";
+
+// The bands a transparent page is shown through (see composeOnlyPaintedRows), and the copy of
+// the page its painted rows are read from.
+constexpr char kBandsQml[] = R"(
+import QtQuick
+
+Item {
+    id: bands
+    anchors.fill: parent
+    property Item page
+    // [top, bottom] of each band in this item's rows; the whole page until the first reading.
+    property var rows: [[0, height]]
+
+    ShaderEffectSource {
+        objectName: "probe"
+        sourceItem: bands.page
+        visible: false
+        live: true
+    }
+    Repeater {
+        model: 3
+        ShaderEffectSource {
+            readonly property var row: index < bands.rows.length ? bands.rows[index] : [0, 0]
+            sourceItem: bands.page
+            hideSource: true
+            live: true
+            smooth: false  // copies at the page's own size: nearest looks the same, costs less
+            visible: row[1] > row[0]
+            x: 0
+            y: row[0]
+            width: bands.width
+            height: Math.max(1, row[1] - row[0])
+            sourceRect: Qt.rect(0, row[0], bands.width, Math.max(1, row[1] - row[0]))
+        }
+    }
+}
+)";
+constexpr std::size_t kBands = 3;
+constexpr double kBandMargin = 24;  // pixels around what is painted
 
 }  // namespace
 
@@ -194,8 +235,69 @@ void QuickWebView::traceScript(const QString& script) const {
 
 void QuickWebView::setDrawsBackground(bool draws) {
     drawsBackground_ = draws;
-    if (view_)
-        view_->setProperty("backgroundColor", draws ? QColor(Qt::white) : QColor(Qt::transparent));
+    if (!view_) return;
+    view_->setProperty("backgroundColor", draws ? QColor(Qt::white) : QColor(Qt::transparent));
+    composeOnlyPaintedRows(!draws);
+}
+
+// With software GL, blending a page over the whole window every frame costs about as much as
+// drawing the video; a page over a video paints a line or two and, at times, its controls.
+// The page is hidden from the scene and shown through up to three bands of rows, each a copy of
+// its part of the page, drawn anew only when the page changes; the rows come from a copy of the
+// page, read back when it changed. Rows that start to hold something show one or
+// two frames late: a margin around each band hides that for what grows a little.
+void QuickWebView::composeOnlyPaintedRows(bool only) {
+    if (!only) {
+        delete bands_.data();
+        return;
+    }
+    if (bands_ || !host_ || !view_) return;
+    QQmlComponent component(qmlEngine(view_));
+    component.setData(kBandsQml, QUrl(QStringLiteral("qrc:/lirra/PageBands.qml")));
+    auto* bands = qobject_cast<QQuickItem*>(component.beginCreate(qmlContext(view_)));
+    if (!bands) {
+        logLine("The page's bands could not be made: " + component.errorString().toStdString());
+        return;
+    }
+    QQmlEngine::setObjectOwnership(bands, QQmlEngine::CppOwnership);
+    bands->setParentItem(host_);
+    bands->setParent(host_);
+    bands->setProperty("page", QVariant::fromValue(view_.data()));
+    component.completeCreate();
+    bands_ = bands;
+    auto* probe = new PaintedRowsProbe(
+        bands,
+        [this](const std::vector<std::pair<double, double>>& rows) { paintedRowsFound(rows); });
+    probe->setSource(bands->findChild<QQuickItem*>(QStringLiteral("probe")));
+}
+
+void QuickWebView::paintedRowsFound(const std::vector<std::pair<double, double>>& rows) {
+    if (!bands_) return;
+    const double height = bands_->height();
+    std::vector<std::pair<double, double>> merged;
+    for (const auto& [top, bottom] : rows) {
+        const double from = std::max(0.0, top * height - kBandMargin);
+        const double to = std::min(height, bottom * height + kBandMargin);
+        if (!merged.empty() && from <= merged.back().second + kBandMargin) {
+            merged.back().second = std::max(merged.back().second, to);
+        } else {
+            merged.emplace_back(from, to);
+        }
+    }
+    // At most three bands: the closest neighbours are joined.
+    while (merged.size() > kBands) {
+        std::size_t closest = 0;
+        for (std::size_t i = 1; i + 1 < merged.size(); ++i) {
+            if (merged[i + 1].first - merged[i].second <
+                merged[closest + 1].first - merged[closest].second)
+                closest = i;
+        }
+        merged[closest].second = merged[closest + 1].second;
+        merged.erase(merged.begin() + std::ptrdiff_t(closest) + 1);
+    }
+    QVariantList list;
+    for (const auto& [from, to] : merged) list.append(QVariant(QVariantList{from, to}));
+    bands_->setProperty("rows", list);
 }
 
 bool QuickWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {

@@ -70,11 +70,15 @@ class QuickWebView final : public WebView, public ItemBacked {
     // Drops of local files: asked of the drag receiver, only once registered for file names.
     bool acceptsDrop(const QStringList& fileNames);
     void concludeDrop(const QStringList& fileNames);
+    // A transparent page is composed only over the rows it paints.
+    void composeOnlyPaintedRows(bool only);
+    void paintedRowsFound(const std::vector<std::pair<double, double>>& rows);
 
     NotificationCenter& center_;
     QPointer<QQuickItem> host_;
     QPointer<QQuickItem> view_;
     std::unique_ptr<QuickWebViewGlue> glue_;
+    QPointer<QQuickItem> bands_;  // what composes a transparent page over what lies beneath
     WebPolicyDelegate* policyDelegate_ = nullptr;
     WebUIDelegate* uiDelegate_ = nullptr;
     DragReceiver* dragReceiver_ = nullptr;

@@ -1,0 +1,48 @@
+// Which rows of a page's frame hold anything.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/qt/quickweb/PaintedRows.h"
+
+namespace lirra {
+namespace {
+
+// A `width` by `height` frame, transparent but for the rows listed, each with one pixel of the
+// given alpha at its right end (the last pixel of a row is read too).
+std::vector<std::uint8_t> frame(int width, int height,
+                                const std::vector<std::pair<int, int>>& rows) {
+    std::vector<std::uint8_t> pixels(std::size_t(width) * height * 4, 0);
+    for (const auto& [row, alpha] : rows)
+        pixels[(std::size_t(row) * width + width - 1) * 4 + 3] = std::uint8_t(alpha);
+    return pixels;
+}
+
+TEST(PaintedRowsTest, RowsWithAnyAlphaInBlocksMergedWithTheirNeighbours) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, int>> painted;  // row, alpha
+        int block;
+        std::vector<RowSpan> expected;
+    };
+    const std::vector<Case> cases = {
+        {"nothing painted", {}, 1, {}},
+        {"colour without alpha counts as nothing", {}, 4, {}},
+        {"one faint row", {{5, 1}}, 1, {{5, 6}}},
+        {"blocks round out", {{5, 255}}, 4, {{4, 8}}},
+        {"touching blocks merge", {{3, 255}, {4, 255}}, 4, {{0, 8}}},
+        {"a gap keeps two spans", {{0, 255}, {9, 255}}, 4, {{0, 4}, {8, 12}}},
+        {"the last block is cut at the frame's end", {{19, 255}}, 8, {{16, 20}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> pixels = frame(7, 20, c.painted);
+        if (std::string(c.what).starts_with("colour")) {
+            for (std::size_t i = 0; i < pixels.size(); i += 4) pixels[i] = pixels[i + 1] = 200;
+        }
+        EXPECT_EQ(paintedRows(pixels.data(), 7, 20, 7 * 4, c.block), c.expected) << c.what;
+    }
+    EXPECT_TRUE(paintedRows(nullptr, 7, 20, 28, 1).empty());
+}
+
+}  // namespace
+}  // namespace lirra
