@@ -44,5 +44,27 @@ TEST(PaintedRowsTest, RowsWithAnyAlphaInBlocksMergedWithTheirNeighbours) {
     EXPECT_TRUE(paintedRows(nullptr, 7, 20, 28, 1).empty());
 }
 
+TEST(PaintedRowsTest, BandsAreWidenedJoinedWhenCloseAndAtMostAsManyAsAsked) {
+    using Bands = std::vector<std::pair<double, double>>;
+    struct Case {
+        const char* what;
+        Bands rows;  // fractions of a 1000-pixel page
+        std::size_t most;
+        Bands expected;  // pixels
+    };
+    const std::vector<Case> cases = {
+        {"nothing painted", {}, 3, {}},
+        {"widened, cut at the page's edges", {{0.0, 0.1}, {0.95, 1.0}}, 3, {{0, 110}, {940, 1000}}},
+        {"neighbours within the margin joined", {{0.5, 0.6}, {0.615, 0.7}}, 3, {{490, 710}}},
+        {"the closest pair joined first",
+         {{0.1, 0.2}, {0.4, 0.5}, {0.55, 0.6}, {0.9, 0.95}},
+         3,
+         {{90, 210}, {390, 610}, {890, 960}}},
+        {"down to one band", {{0.1, 0.2}, {0.5, 0.6}, {0.9, 0.95}}, 1, {{90, 960}}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(bandsOver(c.rows, 1000, 10, c.most), c.expected) << c.what;
+}
+
 }  // namespace
 }  // namespace lirra

@@ -34,4 +34,29 @@ std::vector<RowSpan> paintedRows(const std::uint8_t* pixels, int width, int heig
     return spans;
 }
 
+std::vector<std::pair<double, double>> bandsOver(const std::vector<std::pair<double, double>>& rows,
+                                                 double height, double margin, std::size_t most) {
+    std::vector<std::pair<double, double>> bands;
+    for (const auto& [top, bottom] : rows) {
+        const double from = std::max(0.0, top * height - margin);
+        const double to = std::min(height, bottom * height + margin);
+        if (!bands.empty() && from <= bands.back().second + margin) {
+            bands.back().second = std::max(bands.back().second, to);
+        } else {
+            bands.emplace_back(from, to);
+        }
+    }
+    while (most > 0 && bands.size() > most) {
+        std::size_t closest = 0;
+        for (std::size_t i = 1; i + 1 < bands.size(); ++i) {
+            if (bands[i + 1].first - bands[i].second <
+                bands[closest + 1].first - bands[closest].second)
+                closest = i;
+        }
+        bands[closest].second = bands[closest + 1].second;
+        bands.erase(bands.begin() + std::ptrdiff_t(closest) + 1);
+    }
+    return bands;
+}
+
 }  // namespace lirra

@@ -3,7 +3,9 @@
 // as drawing the video. Only those rows are composed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace lirra {
@@ -19,5 +21,11 @@ struct RowSpan {
 // `height` rows of `width` RGBA pixels, `stride` bytes apart.
 std::vector<RowSpan> paintedRows(const std::uint8_t* pixels, int width, int height, int stride,
                                  int block);
+
+// The bands a page is shown through: `rows` (fractions of its height, top first) in pixels of a
+// page `height` high, each widened by `margin` on both sides, neighbours closer than `margin`
+// joined, and then the closest neighbours joined until there are at most `most`.
+std::vector<std::pair<double, double>> bandsOver(const std::vector<std::pair<double, double>>& rows,
+                                                 double height, double margin, std::size_t most);
 
 }  // namespace lirra

@@ -244,8 +244,8 @@ void QuickWebView::setDrawsBackground(bool draws) {
 // drawing the video; a page over a video paints a line or two and, at times, its controls.
 // The page is hidden from the scene and shown through up to three bands of rows, each a copy of
 // its part of the page, drawn anew only when the page changes; the rows come from a copy of the
-// page, read back when it changed. Rows that start to hold something show one or
-// two frames late: a margin around each band hides that for what grows a little.
+// page, read back when it changed. Rows that start to hold something show one or two frames
+// late: a margin around each band hides that for what grows a little.
 void QuickWebView::composeOnlyPaintedRows(bool only) {
     if (!only) {
         delete bands_.data();
@@ -273,30 +273,9 @@ void QuickWebView::composeOnlyPaintedRows(bool only) {
 
 void QuickWebView::paintedRowsFound(const std::vector<std::pair<double, double>>& rows) {
     if (!bands_) return;
-    const double height = bands_->height();
-    std::vector<std::pair<double, double>> merged;
-    for (const auto& [top, bottom] : rows) {
-        const double from = std::max(0.0, top * height - kBandMargin);
-        const double to = std::min(height, bottom * height + kBandMargin);
-        if (!merged.empty() && from <= merged.back().second + kBandMargin) {
-            merged.back().second = std::max(merged.back().second, to);
-        } else {
-            merged.emplace_back(from, to);
-        }
-    }
-    // At most three bands: the closest neighbours are joined.
-    while (merged.size() > kBands) {
-        std::size_t closest = 0;
-        for (std::size_t i = 1; i + 1 < merged.size(); ++i) {
-            if (merged[i + 1].first - merged[i].second <
-                merged[closest + 1].first - merged[closest].second)
-                closest = i;
-        }
-        merged[closest].second = merged[closest + 1].second;
-        merged.erase(merged.begin() + std::ptrdiff_t(closest) + 1);
-    }
     QVariantList list;
-    for (const auto& [from, to] : merged) list.append(QVariant(QVariantList{from, to}));
+    for (const auto& [from, to] : bandsOver(rows, bands_->height(), kBandMargin, kBands))
+        list.append(QVariant(QVariantList{from, to}));
     bands_->setProperty("rows", list);
 }
 
