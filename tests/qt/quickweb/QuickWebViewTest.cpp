@@ -152,6 +152,16 @@ TEST_F(QuickWebViewTest, WhatATransparentPagePaintsLaterAndElsewhereShowsAndWhat
     view().setDrawsBackground(false);
     EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));
     EXPECT_TRUE(shows(QPoint(150, 250), kRectangle));
+    // Composed over its two boxes (rows 0 to 200) and a margin, not over the rows beneath.
+    const auto composedUpTo = [&](double bottom) {
+        return test::runEventLoopUntil(
+            [&] {
+                const auto bands = view().composedBands();
+                return bands.size() == 1 && bands[0].first == 0 && bands[0].second == bottom;
+            },
+            5s);
+    };
+    EXPECT_TRUE(composedUpTo(224));
     view().evaluateScript(
         "var late = document.createElement('div');"
         "late.style.cssText = 'position:fixed;left:120px;top:250px;width:60px;height:40px;"
@@ -159,8 +169,10 @@ TEST_F(QuickWebViewTest, WhatATransparentPagePaintsLaterAndElsewhereShowsAndWhat
         "document.body.appendChild(late); 1");
     EXPECT_TRUE(shows(QPoint(150, 270), qRgb(0, 0, 255)));
     EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));  // the first rows stay
+    EXPECT_TRUE(composedUpTo(300));  // joined: the new box lies within the margins' reach
     view().evaluateScript("late.remove(); 1");
     EXPECT_TRUE(shows(QPoint(150, 270), kRectangle));
+    EXPECT_TRUE(composedUpTo(224));
 }
 
 TEST_F(QuickWebViewTest, DownloadsGoWhereTheLearnerChoosesAfterACancelledOne) {

@@ -83,6 +83,7 @@ Item {
     property Item page
     // [top, bottom] of each band in this item's rows; the whole page until the first reading.
     property var rows: [[0, height]]
+    property bool read: false
 
     ShaderEffectSource {
         objectName: "probe"
@@ -271,12 +272,23 @@ void QuickWebView::composeOnlyPaintedRows(bool only) {
     probe->setSource(bands->findChild<QQuickItem*>(QStringLiteral("probe")));
 }
 
+std::vector<std::pair<double, double>> QuickWebView::composedBands() const {
+    std::vector<std::pair<double, double>> bands;
+    if (!bands_ || !bands_->property("read").toBool()) return bands;
+    for (const QVariant& band : bands_->property("rows").toList()) {
+        const QVariantList ends = band.toList();
+        if (ends.size() == 2) bands.emplace_back(ends[0].toDouble(), ends[1].toDouble());
+    }
+    return bands;
+}
+
 void QuickWebView::paintedRowsFound(const std::vector<std::pair<double, double>>& rows) {
     if (!bands_) return;
     QVariantList list;
     for (const auto& [from, to] : bandsOver(rows, bands_->height(), kBandMargin, kBands))
         list.append(QVariant(QVariantList{from, to}));
     bands_->setProperty("rows", list);
+    bands_->setProperty("read", true);
 }
 
 bool QuickWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {

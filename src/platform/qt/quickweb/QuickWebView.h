@@ -56,6 +56,9 @@ class QuickWebView final : public WebView, public ItemBacked {
 
     // The engine's own item (a WebEngineView), filling the host.
     QQuickItem* engineItem() const { return view_; }
+    // While the page is transparent, the bands of rows (top, bottom) it is composed over, in
+    // pixels; none while no reading has come yet.
+    std::vector<std::pair<double, double>> composedBands() const;
     bool drawsBackground() const { return drawsBackground_; }
 
   private:
