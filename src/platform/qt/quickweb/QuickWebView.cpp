@@ -1,7 +1,6 @@
 #include "QuickWebView.h"
 
 #include <QColor>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QKeyEvent>
@@ -13,7 +12,6 @@
 #include <QTimer>
 #include <QWebEngineLoadingInfo>
 #include <algorithm>
-#include <optional>
 
 #include "PaintedRowsProbe.h"
 #include "QuickWebProfile.h"
@@ -25,9 +23,6 @@
 namespace lirra {
 
 namespace {
-
-// How long a refused main-frame navigation may take to show up as a load start.
-constexpr qint64 kRefusedNavigationWindowMs = 5000;
 
 // The engine's item. No layer under a transparent backdrop: its frames are blended over what
 // lies beneath as they are (the tests show it), and a layer would cost a pass of the whole
@@ -299,24 +294,16 @@ bool QuickWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {
                   url.toString().toStdString());
     }
     if (policy == NavigationPolicy::Use) return true;
-    if (isMainFrame) refused_.push_back(Refused{url, QDateTime::currentMSecsSinceEpoch()});
+    if (isMainFrame) refused_.refused(url);
     return false;
 }
 
 void QuickWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
-    // The engine reports loading as one start and one end for the whole page, and a refused
-    // main-frame navigation as such a pair too (its end may name a later refused URL).
+    // The engine reports loading as one start and one end for the whole page.
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
         loading_ = true;
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        std::erase_if(refused_, [now](const Refused& r) {
-            return now - r.atMs > kRefusedNavigationWindowMs;
-        });
-        const auto refused = std::find_if(refused_.begin(), refused_.end(),
-                                          [&](const Refused& r) { return r.url == info.url(); });
-        loadRefused_ = refused != refused_.end();
-        if (loadRefused_) return;
-        center_.post(kWebViewProgressStartedNotification, static_cast<const WebView*>(this));
+        if (refused_.loadStarted(info.url()))
+            center_.post(kWebViewProgressStartedNotification, static_cast<const WebView*>(this));
         return;
     }
     loading_ = false;
@@ -326,23 +313,12 @@ void QuickWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
                   info.url().toString().toStdString());
     }
     emit glue_->loadEnded();
-    refused_.clear();
-    if (loadRefused_) {
-        loadRefused_ = false;
-        return;
-    }
+    if (!refused_.loadEnded()) return;
     center_.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this),
                  {{kWebViewLoadFailedKey, failed}});
 }
 
-QStringList QuickWebView::chooseFiles() {
-    if (!uiDelegate_) return {};
-    // The engine wants the answer now: a delegate that answers later is not heard.
-    auto chosen = std::make_shared<std::optional<QStringList>>();
-    uiDelegate_->runOpenPanelForFileButton(*this,
-                                           [chosen](const QStringList& paths) { *chosen = paths; });
-    return chosen->value_or(QStringList());
-}
+QStringList QuickWebView::chooseFiles() { return chooseFilesFor(*this, uiDelegate_); }
 
 bool QuickWebView::acceptsDrop(const QStringList& fileNames) {
     return registeredForFileNames_ && dragReceiver_ &&

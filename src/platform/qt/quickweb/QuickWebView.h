@@ -5,12 +5,12 @@
 
 #include <QPointer>
 #include <QUrl>
-#include <deque>
 #include <memory>
 
 #include "platform/NotificationCenter.h"
 #include "platform/WebView.h"
 #include "platform/qt/ItemBacked.h"
+#include "platform/qt/webcommon/PageLoads.h"
 
 class QQmlEngine;
 class QQuickItem;
@@ -92,13 +92,8 @@ class QuickWebView final : public WebView, public ItemBacked {
 
     // Main-frame navigations the policy refused: the engine still reports a load start and
     // stop for them, which are not progress of a page.
-    struct Refused {
-        QUrl url;
-        qint64 atMs;
-    };
-    std::deque<Refused> refused_;
-    bool loadRefused_ = false;  // the load under way is one of them
-    bool loading_ = false;      // the main frame is loading (refused navigations included)
+    RefusedNavigations refused_;
+    bool loading_ = false;  // the main frame is loading (refused navigations included)
 };
 
 }  // namespace lirra

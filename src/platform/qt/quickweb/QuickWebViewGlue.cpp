@@ -7,6 +7,7 @@
 #include "QuickWebView.h"
 #include "platform/Log.h"
 #include "platform/qt/webcommon/FileDrops.h"
+#include "platform/qt/webcommon/PageLoads.h"
 
 namespace lirra {
 
@@ -14,19 +15,7 @@ QStringList QuickWebViewGlue::chooseFiles() { return owner_.chooseFiles(); }
 
 void QuickWebViewGlue::consoleMessage(bool error, const QString& message, int line,
                                       const QString& source) {
-    if (!error) {
-        if (traceEnabled()) {
-            traceLine(QStringLiteral("JavaScript console: %1 (%2:%3)")
-                          .arg(message, source)
-                          .arg(line)
-                          .toStdString());
-        }
-        return;
-    }
-    logLine(QStringLiteral("JavaScript error: %1 (%2:%3)")
-                .arg(message, source)
-                .arg(line)
-                .toStdString());
+    logConsoleMessage(error, message, line, source);
 }
 
 void QuickWebViewGlue::onNavigationRequested(QWebEngineNavigationRequest* request) {

@@ -1,7 +1,6 @@
 #include "QtWebView.h"
 
 #include <QChildEvent>
-#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -13,7 +12,6 @@
 #include <QWebEngineProfile>
 #include <QWebEngineView>
 #include <algorithm>
-#include <optional>
 
 #include "ScreenGeometry.h"
 #include "WebProfile.h"
@@ -22,13 +20,6 @@
 #include "platform/qt/webcommon/ScriptResult.h"
 
 namespace lirra {
-
-namespace {
-
-// How long a refused main-frame navigation may take to show up as a load start.
-constexpr qint64 kRefusedNavigationWindowMs = 5000;
-
-}  // namespace
 
 // Holds the engine view and takes the key presses the page did not want.
 namespace {
@@ -76,19 +67,7 @@ class QtWebView::Page : public QWebEnginePage {
 
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                   int line, const QString& source) override {
-        if (level != ErrorMessageLevel) {
-            if (traceEnabled()) {
-                traceLine(QStringLiteral("JavaScript console: %1 (%2:%3)")
-                              .arg(message, source)
-                              .arg(line)
-                              .toStdString());
-            }
-            return;
-        }
-        logLine(QStringLiteral("JavaScript error: %1 (%2:%3)")
-                    .arg(message, source)
-                    .arg(line)
-                    .toStdString());
+        logConsoleMessage(level == ErrorMessageLevel, message, line, source);
     }
 
   private:
@@ -260,43 +239,24 @@ bool QtWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {
                   url.toString().toStdString());
     }
     if (policy == NavigationPolicy::Use) return true;
-    if (isMainFrame) refused_.push_back(Refused{url, QDateTime::currentMSecsSinceEpoch()});
+    if (isMainFrame) refused_.refused(url);
     return false;
 }
 
 void QtWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
-    // The engine reports loading as one start and one end for the whole page, and a refused
-    // main-frame navigation as such a pair too (its end may name a later refused URL).
+    // The engine reports loading as one start and one end for the whole page.
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        std::erase_if(refused_, [now](const Refused& r) {
-            return now - r.atMs > kRefusedNavigationWindowMs;
-        });
-        const auto refused = std::find_if(refused_.begin(), refused_.end(),
-                                          [&](const Refused& r) { return r.url == info.url(); });
-        loadRefused_ = refused != refused_.end();
-        if (loadRefused_) return;
-        center_.post(kWebViewProgressStartedNotification, static_cast<const WebView*>(this));
+        if (refused_.loadStarted(info.url()))
+            center_.post(kWebViewProgressStartedNotification, static_cast<const WebView*>(this));
         return;
     }
-    refused_.clear();
-    if (loadRefused_) {
-        loadRefused_ = false;
-        return;
-    }
+    if (!refused_.loadEnded()) return;
     const bool failed = info.status() == QWebEngineLoadingInfo::LoadFailedStatus;
     center_.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this),
                  {{kWebViewLoadFailedKey, failed}});
 }
 
-QStringList QtWebView::chooseFiles() {
-    if (!uiDelegate_) return {};
-    // The engine wants the answer now: a delegate that answers later is not heard.
-    auto chosen = std::make_shared<std::optional<QStringList>>();
-    uiDelegate_->runOpenPanelForFileButton(*this,
-                                           [chosen](const QStringList& paths) { *chosen = paths; });
-    return chosen->value_or(QStringList());
-}
+QStringList QtWebView::chooseFiles() { return chooseFilesFor(*this, uiDelegate_); }
 
 bool QtWebView::acceptsDrop(const QStringList& fileNames) {
     return registeredForFileNames_ && dragReceiver_ &&

@@ -7,12 +7,12 @@
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
-#include <deque>
 #include <memory>
 
 #include "platform/NotificationCenter.h"
 #include "platform/WebView.h"
 #include "platform/qt/WidgetBacked.h"
+#include "platform/qt/webcommon/PageLoads.h"
 
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
@@ -83,12 +83,7 @@ class QtWebView final : public WebView, public WidgetBacked {
 
     // Main-frame navigations the policy refused: the engine still reports a load start and
     // stop for them, which are not progress of a page.
-    struct Refused {
-        QUrl url;
-        qint64 atMs;
-    };
-    std::deque<Refused> refused_;
-    bool loadRefused_ = false;    // the load under way is one of them
+    RefusedNavigations refused_;
     bool loading_ = false;        // the main frame is loading (refused navigations included)
     bool repaintedOnce_ = false;  // the first load's full repaint has been asked for
 };
