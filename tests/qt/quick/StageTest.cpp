@@ -9,8 +9,8 @@
 
 #include "platform/qt/quick/QuickLoaderView.h"
 #include "platform/qt/quick/QuickStage.h"
-#include "platform/qt/widgets/QtMainWindow.h"
-#include "platform/qt/widgets/QuickPlayerWindow.h"
+#include "platform/qt/window/QtMainWindow.h"
+#include "platform/qt/window/QuickPlayerWindow.h"
 #include "support/qt/QtTestLoop.h"
 
 namespace lirra {
@@ -68,17 +68,17 @@ class RecordingRouter : public EventRouter {
 class StageTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        window = std::make_unique<QtMainWindow>(QtMainWindow::Content::QuickStage);
+        window = std::make_unique<QtMainWindow>();
         window->show();
         ASSERT_TRUE(runEventLoopUntil([&] { return stage().window().isExposed(); }, 5s));
         window->contentView().addSubview(home);
-        video = std::make_unique<QuickPlayerWindow>(*window, stage(), contentArea());
-        overlay = std::make_unique<QuickPlayerWindow>(*window, stage(), contentArea());
+        video = std::make_unique<QuickPlayerWindow>(*window, contentArea());
+        overlay = std::make_unique<QuickPlayerWindow>(*window, contentArea());
         video->setContentView(picture);
         overlay->setContentView(page);
     }
 
-    QuickStage& stage() { return *window->stage(); }
+    QuickStage& stage() { return window->stage(); }
     Size contentSize() { return window->contentView().bounds().size; }
     Rect contentArea() { return Rect{window->frame().origin, contentSize()}; }
     QPoint inStage(QQuickItem& item, QPointF at) { return item.mapToScene(at).toPoint(); }
@@ -174,11 +174,16 @@ TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatIt
     QTest::keyClick(&stage().window(), Qt::Key_C);
     EXPECT_EQ(page.counting().keys, 1);
 
-    // Hidden, the layer's router sees nothing.
+    // Hidden, the layer's router sees nothing; the main window's own sees what reaches home.
     router.events.clear();
     overlay->close();
+    video->close();
+    RecordingRouter own;
+    window->setEventRouter(&own);
     QTest::mouseClick(&stage().window(), Qt::LeftButton, {}, QPoint(100, 50));
     EXPECT_TRUE(router.events.empty());
+    EXPECT_EQ(own.events.size(), 2u);
+    window->setEventRouter(nullptr);
 }
 
 TEST(QuickLoaderViewTest, TheWheelTurnsWhileAnimatedAndTheLabelCanHide) {

@@ -14,9 +14,9 @@
 #include <cstdio>
 
 #include "platform/NotificationCenter.h"
+#include "platform/qt/quickweb/AppScheme.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
 #include "platform/qt/quickweb/QuickWebView.h"
-#include "platform/qt/webcommon/AppScheme.h"
 #include "support/qt/QtTestLoop.h"
 
 namespace {
