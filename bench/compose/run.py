@@ -1,28 +1,21 @@
 #!/usr/bin/env python3
-"""Composition spikes: CPU of the whole process tree while a 1080p H.264 clip plays with a page over
-it (a line that changes every 2 s), for each way of composing (lirra_compose_spike --way ...),
-beside plain mpv on the same file with the same scaler, in interleaved rounds (mpv, way, way, mpv,
-way, way ...) so that other load on the machine falls on all of them alike.
+"""The program with its player page against plain mpv: CPU of the whole process tree while a
+1080p H.264 clip plays, "app" being the real program (`lirra`, its built-in service and player
+page, a subtitle file beside the clip with a line every 2 s) and "mpv" plain mpv on the same file
+with the same scaler, in interleaved rounds (mpv, app, app, mpv ...) so that other load on the
+machine falls on both alike.
 
-Usage: bench/compose/run.py [--build DIR] [--seconds 15] [--rounds 3]
-       [--ways widgets,quick,quick-band,quick-fbo,widgets/nopage,quick/nopage,app,app/widgets]
-       [--json FILE]
-A way "NAME/nopage" plays the picture alone. "app" is the real program (`lirra`, its built-in
-service and player page, a subtitle file beside the clip with a line every 2 s), in its default
-composition; "app/widgets" the same with `--composition widgets`. Its window is fitted to the
-video on a screen of 1280x760, so its picture is about mpv's 1280x720; its frames shown are
-the rates it reports with --verbose.
+Usage: bench/compose/run.py [--build DIR] [--seconds 15] [--rounds 3] [--json FILE]
+The program's window is fitted to the video on a screen of 1280x760, so its picture is about
+mpv's 1280x720; its frames shown are the rates it reports with --verbose.
 Per player and round: CPU % of a core, video frames that reached the window per second, the
-engine's dropped frames, how late a 10 ms timer ran on the main thread (median / p99: what a
-page's request to the app waits before it is looked at); then the medians and each way's ratio
-to mpv.
+engine's dropped frames; then the medians and the program's ratio to mpv.
 The players run in a scheduling group of their own with a high weight (Linux autogroup nice,
 needs root), so that other sessions' builds on a shared machine do not starve them; without
 it the figures still compare, but both players drop frames.
 """
 import argparse
 import json
-import select
 import os
 import shutil
 import socket
@@ -84,47 +77,13 @@ def make_video(path, seconds):
         check=True)
 
 
-class Spike:
-    def __init__(self, binary, video, way):
-        # "NAME" or "NAME/nopage" (the picture alone, for the cost of the page).
-        name, _, variant = way.partition("/")
-        extra = ["--no-page"] if variant == "nopage" else []
-        self.process = subprocess.Popen([binary, video, "--way", name] + extra,
-                                        stdin=subprocess.PIPE,
-                                        stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                        text=True)
-        # A start that shows no frame within 30 s is killed and tried again, once.
-        deadline = time.monotonic() + 30
-        while time.monotonic() < deadline:
-            ready, _, _ = select.select([self.process.stdout], [], [], 1)
-            if ready and self.process.stdout.readline().startswith("playing"):
-                return
-        self.process.kill()
-        self.process.wait()
-        raise TimeoutError(f"--way {way} showed no frame")
-
-    def stats(self):
-        """(frames shown, engine drops, video ms); the main thread's timer lag since the last
-        call in self.lag (median, p99 ms)."""
-        self.process.stdin.write("stats\n")
-        self.process.stdin.flush()
-        for line in self.process.stdout:
-            if line.startswith("stats"):
-                f = line.split()
-                self.lag = (float(f[8]), float(f[10]))
-                return int(f[2]), int(f[4]) if f[4].isdigit() else 0, int(f[6])
-        raise RuntimeError("no stats")
-
-
 class App:
     """The real program on the clip, with a subtitle file beside it."""
 
-    def __init__(self, binary, video, folder, composition):
+    def __init__(self, binary, video, folder):
         home = tempfile.mkdtemp(dir=folder)
         arguments = [binary, "--verbose", "--data", os.path.join(home, "data"),
                      "--instance", os.path.basename(home)]
-        if composition:
-            arguments += ["--composition", composition]
         self.log = open(os.path.join(home, "log"), "w+")
         self.process = subprocess.Popen(arguments + [video], stdout=self.log,
                                         stderr=subprocess.STDOUT, env=dict(os.environ, HOME=home))
@@ -214,21 +173,17 @@ def measure(player, seconds, warmup):
     player.process.wait()
     threads = {f"{k[0]}/{k[1]}": (v - ticks0.get(k, 0)) / TICKS / elapsed * 100
                for k, v in ticks1.items()}
-    lag = getattr(player, "lag", (float("nan"), float("nan")))
     fps = player.rate if isinstance(player, App) else (shown1 - shown0) / elapsed
     return {"cpu": sum(threads.values()), "fps": fps,
-            "lag50": lag[0], "lag99": lag[1],
             "drops": drops1 - drops0, "video_s": (ms1 - ms0) / 1000, "elapsed": elapsed,
             "threads": {k: round(v, 1) for k, v in sorted(threads.items(), key=lambda x: -x[1])
                         if v >= 1}}
 
 
-def start(name, video, folder, binary, program):
+def start(name, video, folder, program):
     if name == "mpv":
         return Mpv(video, folder)
-    if name.startswith("app"):
-        return App(program, video, folder, name.partition("/")[2])
-    return Spike(binary, video, name)
+    return App(program, video, folder)
 
 
 def boost():
@@ -246,7 +201,6 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build-release"))
     parser.add_argument("--seconds", type=int, default=15)
     parser.add_argument("--rounds", type=int, default=3)
-    parser.add_argument("--ways", default="widgets,quick,quick-band,quick-fbo,widgets/nopage,quick/nopage")
     parser.add_argument("--json")
     parser.add_argument("--inside", action="store_true", help=argparse.SUPPRESS)
     args = parser.parse_args()
@@ -263,29 +217,26 @@ def main():
     os.environ.setdefault("QTWEBENGINE_DISABLE_SANDBOX", "1" if os.geteuid() == 0 else "0")
     if os.environ["QTWEBENGINE_DISABLE_SANDBOX"] == "0":
         del os.environ["QTWEBENGINE_DISABLE_SANDBOX"]
-    binary = os.path.join(args.build, "bench", "compose", "lirra_compose_spike")
     program = os.path.join(args.build, "src", "app", "lirra")
-    ways = args.ways.split(",")
-    results = {name: [] for name in ["mpv"] + ways}
+    results = {"mpv": [], "app": []}
     with tempfile.TemporaryDirectory() as folder:
         video = os.path.join(folder, "bench 1080p.mp4")
         make_video(video, args.seconds + 15)
         write_subtitles(os.path.splitext(video)[0] + ".srt", args.seconds + 15)
         for round_ in range(args.rounds):
-            order = ["mpv"] + ways if round_ % 2 == 0 else ways[::-1] + ["mpv"]
+            order = ["mpv", "app"] if round_ % 2 == 0 else ["app", "mpv"]
             for name in order:
                 try:
-                    player = start(name, video, folder, binary, program)
+                    player = start(name, video, folder, program)
                 except TimeoutError as error:
                     print(f"round {round_ + 1} {name}: {error}; once more", flush=True)
-                    player = start(name, video, folder, binary, program)
+                    player = start(name, video, folder, program)
                 figures = measure(player, args.seconds, 2)
                 figures["load"] = os.getloadavg()[0]
                 results[name].append(figures)
                 busiest = ", ".join(f"{k} {v:.0f}" for k, v in list(figures["threads"].items())[:6])
                 print(f"round {round_ + 1} {name:<15} CPU {figures['cpu']:6.1f} %  "
                       f"{figures['fps']:5.1f} frames/s shown  drops {figures['drops']:3d}  "
-                      f"main-thread lag {figures['lag50']:.0f}/{figures['lag99']:.0f} ms  "
                       f"load {figures['load']:.1f}  [{busiest}]", flush=True)
 
     mpv_cpu = statistics.median(r["cpu"] for r in results["mpv"])
@@ -294,10 +245,8 @@ def main():
         cpu = statistics.median(r["cpu"] for r in rows)
         fps = statistics.median(r["fps"] for r in rows)
         drops = statistics.median(r["drops"] for r in rows)
-        lag = statistics.median(r["lag50"] for r in rows) if name != "mpv" else float("nan")
-        lag99 = statistics.median(r["lag99"] for r in rows) if name != "mpv" else float("nan")
         print(f"  {name:<15} CPU {cpu:6.1f} %  {fps:5.1f} frames/s  drops {drops:5.1f}  "
-              f"main-thread lag {lag:.0f}/{lag99:.0f} ms  ratio to mpv {cpu / mpv_cpu:.2f}")
+              f"ratio to mpv {cpu / mpv_cpu:.2f}")
     if args.json:
         with open(args.json, "w") as out:
             json.dump(results, out, indent=1)

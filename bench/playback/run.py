@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Playback benchmarks: start to first frame of the engine in a bare window, and CPU / PSS of
-the whole process tree while it plays a 1080p H.264 file, beside plain mpv on the same file.
+"""Playback benchmarks: start to first frame of the engine in a bare Qt Quick window (drawn by
+the program's video item, without a page), and CPU / PSS of the whole process tree while it plays
+a 1080p H.264 file, beside plain mpv on the same file.
 
 Usage: bench/playback/run.py [--build DIR] [--seconds 20] [--runs 3] [--json FILE]
 Runs itself under xvfb-run when no display is set. The machine should be otherwise idle:

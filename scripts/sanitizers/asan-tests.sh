@@ -25,7 +25,7 @@ cmake --build build-asan -j"${LIRRA_JOBS:-2}"
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-xcb}
 export ASAN_OPTIONS="new_delete_type_mismatch=0:detect_leaks=1:${ASAN_OPTIONS:-}"
 export UBSAN_OPTIONS="print_stacktrace=1:${UBSAN_OPTIONS:-}"
-gl_tests='^(qt_web_view_test|qt_windows_test|mpv_player_test|e2e_.*)$'
+gl_tests='^(mpv_player_test|e2e_.*)$'
 status=0
 "$top/scripts/with-display.sh" ctest --test-dir build-asan -L 'unit|integration' -E "$gl_tests" \
     --output-on-failure "$@" || status=$?

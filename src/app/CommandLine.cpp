@@ -41,8 +41,7 @@ CommandLine readCommandLine(const QStringList& arguments, UserDefaults& defaults
                                               QStringLiteral("opensubtitles-url"),
                                               QStringLiteral("anki-url"),
                                               QStringLiteral("anki-key"),
-                                              QStringLiteral("hwdec"),
-                                              QStringLiteral("composition")};
+                                              QStringLiteral("hwdec")};
     CommandLine result;
     std::vector<std::string> args;
     // --help and --hash count only on the command line, never from the settings file.

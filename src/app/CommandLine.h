@@ -32,13 +32,11 @@ inline constexpr char kUsage[] =
     "  --anki-key KEY       AnkiConnect's key, when it asks for one\n"
     "  --hwdec NAMES        hardware video decoding: auto-safe (the default, tried only\n"
     "                       where there is a GPU), no, or decoder names such as vaapi\n"
-    "  --composition WAY    how the video and the page over it are put together: quick (the\n"
-    "                       default: one Qt Quick scene) or widgets (Qt's widget stack)\n"
     "  --help               show this text\n"
     "\n"
     "Settings may also be given in ~/.config/lirra/settings as `key = value` lines\n"
     "(base-url, file-name, data, verbose, opensubtitles-key-file, opensubtitles-url, anki-url,\n"
-    "anki-key, hwdec, composition); options on the command line win.\n";
+    "anki-key, hwdec); options on the command line win.\n";
 
 struct CommandLine {
     bool help = false;

@@ -22,11 +22,11 @@
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 #include "platform/qt/network/QtHttpClient.h"
+#include "platform/qt/quickweb/AppScheme.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
-#include "platform/qt/widgets/GlIntegration.h"
-#include "platform/qt/widgets/QtMainWindow.h"
-#include "platform/qt/widgets/QtPlatform.h"
-#include "platform/qt/widgets/WebProfile.h"
+#include "platform/qt/window/GlIntegration.h"
+#include "platform/qt/window/QtMainWindow.h"
+#include "platform/qt/window/QtPlatform.h"
 #include "promise/Queue.h"
 
 namespace {
@@ -88,13 +88,6 @@ int main(int argc, char* argv[]) {
         return fail(commandLine.error, 2);
     }
     setTraceEnabled(commandLine.verbose);
-    const std::string composition = defaults.stringForKey("composition").value_or("quick");
-    if (composition != "quick" && composition != "widgets") {
-        std::fputs(kUsage, stderr);
-        return fail(QStringLiteral("--composition takes quick or widgets, not %1")
-                        .arg(QString::fromStdString(composition)),
-                    2);
-    }
     if (commandLine.hashLocation) {
         QCoreApplication app(argc, argv);
         QtHttpClient client;
@@ -109,10 +102,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Qt WebEngine's Quick view needs its start-up before the application, like the scheme.
     // The stage's video is drawn with OpenGL into Qt Quick's own frames.
-    if (composition == "quick") {
-        QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
-        QtWebEngineQuick::initialize();
-    }
+    QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    QtWebEngineQuick::initialize();
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Lirra"));
@@ -129,14 +120,8 @@ int main(int argc, char* argv[]) {
     std::string dataDirectory = defaults.stringForKey("data").value_or("");
     if (dataDirectory.empty()) dataDirectory = server::defaultDataDirectory();
     // The pages keep the learner's language and player settings in their local storage.
-    if (!dataDirectory.empty()) {
-        const QString webFolder = QString::fromStdString(dataDirectory + "/web");
-        if (composition == "quick") {
-            setQuickWebStorageFolder(webFolder);
-        } else {
-            setWebStorageFolder(webFolder);
-        }
-    }
+    if (!dataDirectory.empty())
+        setQuickWebStorageFolder(QString::fromStdString(dataDirectory + "/web"));
 
     std::unique_ptr<server::Server> embedded;
     AppConfig config;
@@ -172,8 +157,7 @@ int main(int argc, char* argv[]) {
 
     int status = 0;
     {
-        QtPlatform platform(composition == "quick" ? QtPlatform::Composition::QuickStage
-                                                   : QtPlatform::Composition::Widgets);
+        QtPlatform platform;
         AppDelegate delegate(platform, config);
         platform.setFileMenuOpenHandler([&delegate] { delegate.fileMenuController().open(); });
         if (embedded) {

@@ -1,8 +1,8 @@
-// What the engine is set up with: the hardware decoding setting, and the render context's
-// parameters, the window system's display among them.
+// What the engine is set up with: the hardware decoding setting (the engine's own value of it:
+// MpvMediaPlayerTest), and the render context's parameters, the window system's display among
+// them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -12,6 +12,8 @@
 namespace lirra::test {
 namespace {
 
+// Decoder names only, and short; software decoding loads no GL interop (probing one prints errors
+// where there is no GPU).
 TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu) {
     const struct {
         std::optional<std::string> asked;
@@ -25,29 +27,21 @@ TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu)
         {"vaapi-copy,nvdec", false, "vaapi-copy,nvdec", false},  // asked for: tried
         {"auto-safe; rm -rf /", true, "auto-safe", true},
         {"Vaapi", false, "no", true},
+        {std::string(64, 'a'), true, std::string(64, 'a'), false},
         {std::string(65, 'a'), true, "auto-safe", true},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.asked.value_or("(none)"));
         std::string warning;
-        EXPECT_EQ(effectiveHwdec(c.asked, c.gpu, &warning), c.used) << c.asked.value_or("(none)");
-        EXPECT_EQ(!warning.empty(), c.warned) << c.asked.value_or("(none)");
-    }
-}
-
-// The setting reaching the engine: MpvMediaPlayerTest (the engine's hwdec property).
-
-// Software decoding loads no GL interop: probing one prints errors where there is no GPU.
-TEST(MpvEngineSetupTest, SoftwareDecodingLoadsNoInterop) {
-    for (const std::string hwdec : {"no", "auto-safe", "vaapi"}) {
+        const std::string used = effectiveHwdec(c.asked, c.gpu, &warning);
+        EXPECT_EQ(used, c.used);
+        EXPECT_EQ(!warning.empty(), c.warned);
         MpvEngineSettings settings;
-        settings.hwdec = hwdec;
-        const auto options = engineOptions(settings);
-        const auto interop = std::find_if(options.begin(), options.end(), [](const auto& o) {
-            return o.first == "gpu-hwdec-interop";
-        });
-        EXPECT_EQ(interop != options.end() ? interop->second : "(mpv's default)",
-                  hwdec == "no" ? "no" : "(mpv's default)")
-            << hwdec;
+        settings.hwdec = used;
+        std::string interop = "(mpv's default)";
+        for (const auto& [name, value] : engineOptions(settings))
+            if (name == "gpu-hwdec-interop") interop = value;
+        EXPECT_EQ(interop, used == "no" ? "no" : "(mpv's default)");
     }
 }
 

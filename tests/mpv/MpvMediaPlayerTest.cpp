@@ -1,10 +1,9 @@
-// The player on real libmpv with media generated for the run.
+// The player on real libmpv with media generated for the run, drawn by the Qt Quick video item.
 #include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QImage>
 #include <algorithm>
 #include <iterator>
 #include <memory>
@@ -14,12 +13,12 @@
 #include "TestMedia.h"
 #include "platform/Log.h"
 #include "platform/mpv/MpvEngineOptions.h"
-#include "platform/mpv/MpvRenderParams.h"
+#include "platform/qt/quickvideo/WindowSystemDisplay.h"
 
 namespace lirra::test {
 namespace {
 
-class MpvMediaPlayerTest : public ::testing::TestWithParam<Surface> {
+class MpvMediaPlayerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (testMedia().dir.isEmpty()) GTEST_SKIP() << "ffmpeg could not make the test media";
@@ -27,31 +26,20 @@ class MpvMediaPlayerTest : public ::testing::TestWithParam<Surface> {
 
     static Media path(const QString& location) { return {Media::Kind::Path, location}; }
 
-    // Starts `media` and waits until it plays with its tracks known.
-    static void startPlaying(PlayerRig& rig, const Media& media) {
-        rig.player().setMedia(media);
-        rig.player().play();
-        ASSERT_TRUE(waitFor([&] {
-            return rig.player().state() == kMediaPlayerStatePlaying &&
-                   !rig.player().tracksInformation().empty() && rig.player().time().has_value();
-        })) << "state "
-            << rig.player().state();
-    }
-
     static double engineNumber(PlayerRig& rig, const char* property) {
         const auto text = rig.engine(property);
         return text ? std::stod(*text) : -1;
     }
 };
 
-TEST_P(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsPausedThere) {
+TEST_F(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsPausedThere) {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(testMedia().dir);
-    PlayerRig rig(GetParam(), /*showFirst=*/false);
+    PlayerRig rig(/*showFirst=*/false);
     rig.view().setBackColor({0.93, 0.93, 0.93, 1});
     rig.player().setMedia(path(testMedia().clipName));
     rig.player().setVolume(200);
-    rig.player().play();  // before the view has GL: the load waits for the render context
+    rig.player().play();  // before the view has a window: the load waits for the render context
     rig.show();
     QDir::setCurrent(previous);
 
@@ -72,38 +60,23 @@ TEST_P(MpvMediaPlayerTest, PlaysARelativePathWithADashAndASpaceToItsEndAndRestsP
     EXPECT_TRUE(rig.allFromPlayer);
 
     // The last frame stays on screen, upright: red above, blue below.
-    ASSERT_TRUE(waitFor([&] { return qRed(rig.pixelAt(0.25)) > 200; }, 3000));
-    EXPECT_GT(qBlue(rig.pixelAt(0.75)), 200);
+    EXPECT_TRUE(waitFor([&] { return rig.showsClip(); }, 3000));
 
-    // Time changes: frequent (their pace: ThrottledNotifierTest), the last at the end.
-    ASSERT_GE(rig.times.size(), 10u);
+    // Time changes: at most ten a second (25 frames a second come) and a few told at once,
+    // the last at the end.
+    EXPECT_GE(rig.times.size(), 10u);
+    EXPECT_LE(rig.times.size(), 40u);
     EXPECT_GE(rig.times.back().value_or(-1), *last.length - 1000);
-}
-
-// The widget gets a new GL context in another window, the item another scene graph with a
-// render thread of its own; the picture follows, upright.
-TEST_P(MpvMediaPlayerTest, KeepsShowingThePictureWhenTheViewMovesToAnotherWindow) {
-    PlayerRig rig(GetParam());
-    ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
-    ASSERT_TRUE(waitFor([&] { return qRed(rig.pixelAt(0.25)) > 200; }));
-
-    ASSERT_TRUE(rig.moveToAnotherWindow());
-    EXPECT_TRUE(waitFor([&] {
-        return qRed(rig.pixelAt(0.25)) > 200 && qBlue(rig.pixelAt(0.75)) > 200;
-    })) << "top pixel "
-        << std::hex << rig.pixelAt(0.25);
-    EXPECT_TRUE(rig.player().isPlaying());
-    EXPECT_FALSE(rig.reached(kMediaPlayerStateError));
 }
 
 // One playing clip: its tracks, the engine's own subtitles kept off, volume, mute and rate on
 // the engine's scale, one line saying which decoder plays, and stop.
-TEST_P(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
+TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     std::vector<std::string> lines;
     const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
     const std::shared_ptr<void> restore(nullptr, [&](void*) { setLogSink(previous); });
-    PlayerRig rig(GetParam());
-    ASSERT_NO_FATAL_FAILURE(startPlaying(rig, path(testMedia().clip)));
+    PlayerRig rig;
+    ASSERT_TRUE(rig.playClip(testMedia().clip));
     MpvMediaPlayer& player = rig.player();
     EXPECT_EQ(rig.engine("hwdec"), effectiveHwdec(std::nullopt, hasGpuDevice(), nullptr));
 
@@ -152,6 +125,13 @@ TEST_P(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         EXPECT_TRUE(waitFor([&] { return engineNumber(rig, "speed") == player.rate(); }));
     }
 
+    // The view's settings reach the engine.
+    rig.view().setBackColor({1, 0.2, 0, 1});
+    rig.view().setFillScreen(true);
+    EXPECT_TRUE(waitFor([&] { return rig.engine("background") == "#FFFF3300"; }))
+        << rig.engine("background").value_or("(none)");
+    EXPECT_TRUE(waitFor([&] { return engineNumber(rig, "panscan") == 1; }));
+
     // One line says which decoder plays; without a GPU none is probed (the engine's hwdec
     // above), so software decodes.
     std::vector<std::string> told;
@@ -176,8 +156,8 @@ TEST_P(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     EXPECT_LT(player.time().value_or(-1), 1500);
 }
 
-TEST_P(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
-    PlayerRig rig(GetParam());
+TEST_F(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
+    PlayerRig rig;
     MpvMediaPlayer& player = rig.player();
     rig.view().setBackColor({0.93, 0.93, 0.93, 1});
     player.setMedia(path(testMedia().clip));
@@ -186,27 +166,28 @@ TEST_P(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
         return player.state() == kMediaPlayerStatePaused && player.time().has_value();
     })) << "state "
         << player.state();
-    // The first frame is on screen (red above), and it stays the first: the time is that
-    // frame's (a file's first frame may carry a few milliseconds of its own).
-    EXPECT_TRUE(waitFor([&] { return qRed(rig.pixelAt(0.25)) > 200; }, 3000));
+    // The first frame is on screen, and it stays the first: the time is that frame's (a file's
+    // first frame may carry a few milliseconds of its own).
+    EXPECT_TRUE(waitFor([&] { return rig.showsClip(); }, 3000));
     waitFor([] { return false; }, 600);
     EXPECT_LT(player.time().value_or(-1), 50);
     EXPECT_LT(rig.times.back().value_or(-1), 50);
     EXPECT_NEAR(player.length().value_or(0), 3000, 100);  // the page's values are known
     EXPECT_FALSE(rig.reached(kMediaPlayerStatePlaying));
 
-    // A seek while paused is told at once, and play resumes there.
+    // A seek while paused is told at once, to the millisecond asked (the engine is told
+    // seconds), and play resumes there.
     const std::size_t before = rig.times.size();
-    player.setTime(500);
+    player.setTime(1050);
     ASSERT_TRUE(waitFor([&] {
-        return rig.times.size() > before && std::abs(rig.times.back().value_or(0) - 500) <= 100;
+        return rig.times.size() > before && std::abs(rig.times.back().value_or(0) - 1050) <= 45;
     })) << "time "
         << player.time().value_or(-1);
     EXPECT_EQ(player.state(), kMediaPlayerStatePaused);
     player.play();
     ASSERT_TRUE(waitFor([&] { return player.isPlaying(); }));
-    EXPECT_GE(player.time().value_or(-1), 400);
-    EXPECT_LT(player.time().value_or(-1), 1400);
+    EXPECT_GE(player.time().value_or(-1), 1000);
+    EXPECT_LT(player.time().value_or(-1), 2000);
 
     // The next media plays at once again; a seek while it opens is applied once loaded.
     player.setMedia(path(testMedia().clip));
@@ -217,21 +198,11 @@ TEST_P(MpvMediaPlayerTest, OpensPausedOnItsFirstFrameSeeksAndPlaysWhenTold) {
     }));
 }
 
-// The display the render context is made with is the one Qt's windows live on.
-TEST(MpvRenderParamsTest, TheRenderContextGetsTheApplicationsX11Display) {
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11)
-        GTEST_SKIP() << "not on X11 (" << QGuiApplication::platformName().toStdString() << ")";
-    WindowSystemDisplay display;
-    EXPECT_EQ(display.display().kind, NativeDisplay::Kind::X11);
-    ASSERT_NE(x11->display(), nullptr);
-    EXPECT_EQ(display.display().handle, static_cast<void*>(x11->display()));
-}
-
-// A file that is not a video: the journey ABrokenFileIsLookedUpThenAlertsAndGoesHome.
-TEST_P(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {
+// A file that is not a video, and no location: the error state. The journey
+// ABrokenFileIsLookedUpThenAlertsAndGoesHome shows what follows.
+TEST_F(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {
     for (const QString& location : {testMedia().missing, QString()}) {
-        PlayerRig rig(GetParam());
+        PlayerRig rig;
         rig.player().setMedia(path(location));
         rig.player().play();
         EXPECT_TRUE(waitFor([&] { return rig.reached(kMediaPlayerStateError); }))
@@ -242,8 +213,8 @@ TEST_P(MpvMediaPlayerTest, MediaThatCannotBePlayedEndsInTheErrorState) {
     }
 }
 
-TEST_P(MpvMediaPlayerTest, SoundWithoutPicturePlaysOnTheBackColourToItsEnd) {
-    PlayerRig rig(GetParam());
+TEST_F(MpvMediaPlayerTest, SoundWithoutPicturePlaysOnTheBackColourToItsEnd) {
+    PlayerRig rig;
     rig.view().setBackColor({0.93, 0.93, 0.93, 1});
     rig.player().setMedia(path(testMedia().audioOnly));
     rig.player().play();
@@ -256,11 +227,16 @@ TEST_P(MpvMediaPlayerTest, SoundWithoutPicturePlaysOnTheBackColourToItsEnd) {
     for (int component : {qRed(pixel), qGreen(pixel), qBlue(pixel)}) EXPECT_NEAR(component, 237, 2);
 }
 
-// Playing a URL over HTTP: the journey AVideoOverHttpIsHashedByRangesAndNamedByTheFileNameOption.
-
-INSTANTIATE_TEST_SUITE_P(BothSurfaces, MpvMediaPlayerTest,
-                         ::testing::Values(Surface::Widget, Surface::Quick),
-                         ::testing::PrintToStringParamName());
+// The display the render context is made with is the one Qt's windows live on.
+TEST(WindowSystemDisplayTest, IsTheApplicationsX11Display) {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        GTEST_SKIP() << "not on X11 (" << QGuiApplication::platformName().toStdString() << ")";
+    WindowSystemDisplay display;
+    EXPECT_EQ(display.display().kind, NativeDisplay::Kind::X11);
+    ASSERT_NE(x11->display(), nullptr);
+    EXPECT_EQ(display.display().handle, static_cast<void*>(x11->display()));
+}
 
 }  // namespace
 }  // namespace lirra::test

@@ -1,16 +1,16 @@
-// The engine needs a QApplication sharing GL contexts, Qt Quick on OpenGL, and the C numeric
+// The engine needs an application sharing GL contexts, Qt Quick on OpenGL, and the C numeric
 // locale for mpv.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QQuickWindow>
 #include <clocale>
 
 int main(int argc, char** argv) {
-    QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QGuiApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
-    QApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");  // QApplication adopted the environment's locale
+    QGuiApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");  // the application adopted the environment's locale
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

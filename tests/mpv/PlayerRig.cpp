@@ -7,28 +7,13 @@
 #include "support/qt/QtTestLoop.h"
 
 namespace lirra::test {
-namespace {
-
-constexpr QSize kSize(640, 360);
-
-}  // namespace
-
-std::ostream& operator<<(std::ostream& out, Surface surface) {
-    return out << (surface == Surface::Widget ? "Widget" : "Quick");
-}
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs) {
     return runEventLoopUntil(done, std::chrono::milliseconds(timeoutMs));
 }
 
-PlayerRig::PlayerRig(Surface surface, bool showFirst) : surface_(surface) {
-    if (surface == Surface::Widget) {
-        widget_ = std::make_unique<MpvVideoView>();
-        widget_->resize(kSize);
-    } else {
-        quick_ = std::make_unique<QuickVideoView>();
-        quick_->setSize(kSize);
-    }
+PlayerRig::PlayerRig(bool showFirst) {
+    view_.setSize(QSizeF(640, 360));
     if (showFirst) show();
     makePlayer();
     auto check = [this](const Notification& n) {
@@ -48,44 +33,25 @@ PlayerRig::PlayerRig(Surface surface, bool showFirst) : surface_(surface) {
 
 PlayerRig::~PlayerRig() {
     player_.reset();  // before its view, as in the app
-    if (widget_) widget_->setParent(nullptr);
+    view_.setParentItem(nullptr);
 }
 
 void PlayerRig::makePlayer() {
     player_.reset();
-    player_ = std::make_unique<MpvMediaPlayer>(view(), center_);
+    player_ = std::make_unique<MpvMediaPlayer>(view_, center_);
 }
 
-MpvVideoSurface& PlayerRig::view() {
-    if (widget_) return *widget_;
-    return *quick_;
-}
-
-std::unique_ptr<QQuickWindow> PlayerRig::makeWindow() {
-    auto window = std::make_unique<QQuickWindow>();
-    window->setColor(Qt::green);  // where the view does not draw
-    window->resize(kSize);
-    window->show();
-    QQuickWindow* shown = window.get();
-    waitFor([shown] { return shown->isExposed() && shown->isSceneGraphInitialized(); }, 5000);
+QQuickWindow& PlayerRig::show() {
+    auto& window = *windows_.emplace_back(std::make_unique<QQuickWindow>());
+    window.setColor(Qt::green);
+    window.resize(640, 360);
+    window.show();
+    waitFor([&] { return window.isExposed() && window.isSceneGraphInitialized(); }, 5000);
+    view_.setParentItem(window.contentItem());
     return window;
 }
 
-void PlayerRig::show() {
-    if (widget_) {
-        widget_->show();
-        waitFor([this] { return widget_->isGlInitialized(); }, 5000);
-        return;
-    }
-    window_ = makeWindow();
-    quick_->setParentItem(window_->contentItem());
-}
-
-QImage PlayerRig::grab() {
-    if (widget_) return widget_->grabFramebuffer();
-    QQuickWindow* window = quick_->window();
-    return window ? window->grabWindow() : QImage();
-}
+QImage PlayerRig::grab() { return view_.window() ? view_.window()->grabWindow() : QImage(); }
 
 QRgb PlayerRig::pixelAt(double fromTop) {
     const QImage image = grab();
@@ -93,20 +59,12 @@ QRgb PlayerRig::pixelAt(double fromTop) {
     return image.pixel(image.width() / 2, static_cast<int>(image.height() * fromTop));
 }
 
-bool PlayerRig::moveToAnotherWindow() {
-    if (widget_) {
-        // Qt gives the widget a new GL context in its new top-level window.
-        otherWidgetWindow_ = std::make_unique<QWidget>();
-        otherWidgetWindow_->resize(kSize);
-        widget_->setParent(otherWidgetWindow_.get());
-        widget_->resize(kSize);
-        otherWidgetWindow_->show();
-        widget_->show();
-        return waitFor([this] { return widget_->isGlInitialized(); });
-    }
-    otherWindow_ = makeWindow();
-    quick_->setParentItem(otherWindow_->contentItem());
-    return quick_->window() == otherWindow_.get();
+bool PlayerRig::showsClip() { return qRed(pixelAt(0.25)) > 200 && qBlue(pixelAt(0.75)) > 200; }
+
+bool PlayerRig::playClip(const QString& path) {
+    player_->setMedia({Media::Kind::Path, path});
+    player_->play();
+    return waitFor([&] { return player_->isPlaying() && showsClip(); });
 }
 
 bool PlayerRig::restsAtEnd() const {

@@ -1,25 +1,19 @@
-// A shown video view with a player on it, and a record of the player's notifications. The view
-// is either surface the player draws into: the OpenGL widget or the Qt Quick item in a window.
+// The Qt Quick video view in a shown window with a player on it, and a record of the player's
+// notifications.
 #pragma once
 
 #include <QImage>
 #include <QQuickWindow>
-#include <QWidget>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <vector>
 
 #include "platform/NotificationCenter.h"
 #include "platform/mpv/MpvMediaPlayer.h"
-#include "platform/mpv/MpvVideoView.h"
-#include "platform/mpv/QuickVideoView.h"
+#include "platform/qt/quickvideo/QuickVideoView.h"
 
 namespace lirra::test {
-
-enum class Surface { Widget, Quick };
-std::ostream& operator<<(std::ostream& out, Surface surface);
 
 // Runs the Qt event loop until `done` or the time-out; returns done().
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
@@ -33,25 +27,27 @@ struct StateRecord {
 
 class PlayerRig {
   public:
-    // `showFirst` false: the player exists (and may be told to play) before the view can draw
-    // (the widget has no GL yet; the item has no window yet).
-    explicit PlayerRig(Surface surface, bool showFirst = true);
+    // `showFirst` false: the player exists (and may be told to play) before the view has a
+    // window to draw in.
+    explicit PlayerRig(bool showFirst = true);
     ~PlayerRig();
 
-    void show();
+    // Puts the view into a new shown window (green where the view draws nothing).
+    QQuickWindow& show();
     MpvMediaPlayer& player() { return *player_; }
     void makePlayer();  // a new one on the same view (the previous one goes first)
     void destroyPlayer() { player_.reset(); }
-    MpvVideoSurface& view();
-    QuickVideoView* quickView() { return quick_.get(); }
-    QQuickWindow* quickWindow() { return window_.get(); }
-    void destroyQuickWindow() { window_.reset(); }
+    QuickVideoView& view() { return view_; }
+    QQuickWindow* window() { return windows_.empty() ? nullptr : windows_.back().get(); }
+    void destroyWindow() { windows_.back().reset(); }
 
-    // What the window shows of the view, and one pixel of it at a fraction of its height.
+    // What the window shows, and one pixel of it at a fraction of its height.
     QImage grab();
     QRgb pixelAt(double fromTop);
-    // The view goes into another (new, shown) window and can draw there.
-    bool moveToAnotherWindow();
+    // The clip's picture: red above, blue below.
+    bool showsClip();
+    // Starts `media` and waits until the clip plays on screen.
+    bool playClip(const QString& path);
 
     std::vector<StateRecord> states;
     std::vector<std::optional<std::int32_t>> times;  // the time at each time change
@@ -66,17 +62,15 @@ class PlayerRig {
     }
 
   private:
-    static std::unique_ptr<QQuickWindow> makeWindow();
-
-    Surface surface_;
     NotificationCenter center_;
-    // Windows the view may move into outlive the view.
-    std::unique_ptr<QWidget> otherWidgetWindow_;
-    std::unique_ptr<QQuickWindow> otherWindow_;
-    std::unique_ptr<QQuickWindow> window_;
-    std::unique_ptr<MpvVideoView> widget_;
-    std::unique_ptr<QuickVideoView> quick_;
+    // Windows the view was in outlive the view.
+    std::vector<std::unique_ptr<QQuickWindow>> windows_;
+    QuickVideoView view_;
     std::unique_ptr<MpvMediaPlayer> player_;
 };
+
+inline bool isGreen(QRgb pixel) {
+    return qGreen(pixel) > 200 && qRed(pixel) < 60 && qBlue(pixel) < 60;
+}
 
 }  // namespace lirra::test

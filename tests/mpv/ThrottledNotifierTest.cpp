@@ -60,15 +60,16 @@ TEST(ThrottledNotifierTest, TellsTheStateFirstThenTimeAtMostTenTimesASecondAndMa
     rig.notifier->notifyNow();
     EXPECT_EQ(rig.posts, std::vector<std::string>{kMediaPlayerTimeChanged});
 
-    // Reaching the end is told even when the state number stays the same.
+    // Reaching the end is told even when the state number stays the same, each time (a seek
+    // back and to the end again while paused), and a forced state always.
     rig.posts.clear();
-    rig.status = {kMediaPlayerStatePaused, false};
-    rig.notifier->notifyNow();
-    rig.status = {kMediaPlayerStatePaused, true};
-    rig.notifier->notifyNow();
+    for (bool atEnd : {false, true, true, false, true}) {
+        rig.status = {kMediaPlayerStatePaused, atEnd};
+        rig.notifier->notifyNow();
+    }
     rig.notifier->forceState();
     rig.notifier->notifyNow();
-    EXPECT_EQ(rig.count(kMediaPlayerStateChanged), 3);
+    EXPECT_EQ(rig.count(kMediaPlayerStateChanged), 4);
 
     // An observer may destroy it during a post: nothing more is posted, nothing touched.
     rig.posts.clear();

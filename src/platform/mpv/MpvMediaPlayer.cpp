@@ -62,9 +62,11 @@ MpvMediaPlayer::MpvMediaPlayer(MpvVideoSurface& view, NotificationCenter& center
       pump_([this](const mpv_event& event) { handleEvent(event); }, [this] { drained(); }),
       output_(view.makeOutput(MpvVideoOutput::Hooks{
           .hasPicture = [this] { return loads_.phase() == Phase::Loaded; },
-          .contextMade = [this] { renderContextMade(); },
+          .contextMade = [this](bool again) { renderContextMade(again); },
           .failed = [this](const std::string& why) { fail(why); },
-      })) {
+          .settingsChanged = [this] { viewSettingsChanged(); },
+      })),
+      view_(view) {
     std::string warning;
     const std::string decoding = effectiveHwdec(hwdec, hasGpuDevice(), &warning);
     if (!warning.empty()) logLine(warning);
@@ -100,8 +102,24 @@ void MpvMediaPlayer::fail(const std::string& why) {
     notifier_.schedule();
 }
 
-void MpvMediaPlayer::renderContextMade() {
+void MpvMediaPlayer::renderContextMade(bool again) {
+    // The engine dropped the video with the previous render context (the view moved to another
+    // window); it takes it up again with this one. "auto" would mean none here: the first video
+    // track (the one it plays by default, our media have one).
+    if (again && mpv_) {
+        const char* first = "1";
+        mpv_set_property_async(mpv_, kIgnoredReply, kVidProperty, MPV_FORMAT_STRING, &first);
+    }
     if (loadQueued_) issueLoadfile();
+}
+
+void MpvMediaPlayer::viewSettingsChanged() {
+    if (!mpv_) return;
+    const std::string color = backgroundText(view_.backColor());
+    const char* colorData = color.c_str();
+    mpv_set_property_async(mpv_, kIgnoredReply, kBackgroundProperty, MPV_FORMAT_STRING, &colorData);
+    double panscan = panscanValue(view_.fillScreen());
+    mpv_set_property_async(mpv_, kIgnoredReply, kPanscanProperty, MPV_FORMAT_DOUBLE, &panscan);
 }
 
 // --- Events (main thread) ---

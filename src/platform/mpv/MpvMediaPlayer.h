@@ -70,7 +70,8 @@ class MpvMediaPlayer final : public MediaPlayer {
     using Phase = MpvLoadTracker::Phase;
 
     void fail(const std::string& why);
-    void renderContextMade();
+    void renderContextMade(bool again);
+    void viewSettingsChanged();
     void handleEvent(const mpv_event& event);
     void handleCommandReply(const mpv_event& event);
     void handleEndFile(const mpv_event& event);
@@ -91,6 +92,7 @@ class MpvMediaPlayer final : public MediaPlayer {
     MpvLoadTracker loads_;
     MpvEventPump pump_;
     std::unique_ptr<MpvVideoOutput> output_;
+    MpvVideoSurface& view_;  // outlives the player
     mpv_handle* mpv_ = nullptr;
     bool engineBroken_ = false;
 

@@ -24,6 +24,7 @@ inline constexpr char kMuteProperty[] = "mute";
 inline constexpr char kSpeedProperty[] = "speed";
 inline constexpr char kAidProperty[] = "aid";
 inline constexpr char kSidProperty[] = "sid";
+inline constexpr char kVidProperty[] = "vid";  // set only when the video is taken up again
 
 struct MpvPropertyValues {
     std::optional<double> timePos;  // seconds

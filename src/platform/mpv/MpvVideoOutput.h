@@ -1,6 +1,7 @@
-// What the player needs of the place its pictures go: a view (widget or Qt Quick item) that
-// makes the output drawing the engine's frames into it. The player owns the output and the core;
-// the output owns the render context.
+// What the player needs of the place its pictures go: a view that makes the output drawing the
+// engine's frames into it (the Qt Quick video item does, on Qt Quick's render thread, with the
+// render context of MpvRenderContext.h). The player owns the output and the core; the output
+// owns the render context.
 #pragma once
 
 #include <functional>
@@ -17,9 +18,12 @@ namespace lirra {
 class MpvVideoOutput {
   public:
     struct Hooks {
-        std::function<bool()> hasPicture;                // false: the view shows its back colour
-        std::function<void()> contextMade;               // the engine can draw
+        std::function<bool()> hasPicture;  // false: the view shows its back colour
+        // The engine can draw. `again`: a render context existed before (the view moved to
+        // another window), and the engine dropped the video with it.
+        std::function<void(bool again)> contextMade;
         std::function<void(const std::string&)> failed;  // no render context could be made
+        std::function<void()> settingsChanged;           // the view's back colour or fill mode
     };
 
     virtual ~MpvVideoOutput() = default;

@@ -44,7 +44,7 @@ void QuickContentView::adopt(QQuickItem& child) {
     adopted_.push_back(Adopted{&child, QMarginsF()});
     child.setParentItem(container_);
     child.setZ(++nextZ_);
-    // The topmost view takes the keys once the stage has them, as the top widget would.
+    // The topmost view takes the keys once the stage has them.
     child.setFocus(true);
     fitting_ = true;
     child.setPosition(QPointF(0, 0));

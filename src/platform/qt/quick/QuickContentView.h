@@ -9,8 +9,8 @@
 #include <QQuickItem>
 #include <vector>
 
+#include "ItemBacked.h"
 #include "platform/View.h"
-#include "platform/qt/ItemBacked.h"
 
 namespace lirra {
 

@@ -6,10 +6,40 @@
 #include <QQuickPaintedItem>
 #include <QTimer>
 
-#include "LoaderLook.h"
 #include "QuickGeometry.h"
 
 namespace lirra {
+
+namespace {
+
+// How the loader looks: a wheel of twelve spokes, the leading one darkest, on a light background
+// with a one-line label under it.
+constexpr int kLoaderSpokes = 12;
+constexpr int kLoaderWheelDiameter = 40;
+constexpr int kLoaderStepMs = 80;
+constexpr int kLoaderLabelGap = 12;  // between the wheel and the label
+const QColor kLoaderBackground(0xf4, 0xf4, 0xf4);
+const QColor kLoaderInk(0x55, 0x55, 0x55);
+
+// Paints the wheel at `step` centred on the painter's origin.
+void paintLoaderWheel(QPainter& painter, int step) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    const double outer = kLoaderWheelDiameter / 2.0 - 2;
+    const double inner = outer * 0.45;
+    for (int i = 0; i < kLoaderSpokes; ++i) {
+        // The spoke at the current step is darkest; those behind it fade.
+        const int age = (step - i + kLoaderSpokes) % kLoaderSpokes;
+        QColor color = kLoaderInk;
+        color.setAlphaF(1.0 - 0.8 * age / double(kLoaderSpokes - 1));
+        painter.setPen(QPen(color, kLoaderWheelDiameter / 12.0, Qt::SolidLine, Qt::RoundCap));
+        painter.save();
+        painter.rotate(i * 360.0 / kLoaderSpokes);
+        painter.drawLine(QPointF(0, -inner), QPointF(0, -outer));
+        painter.restore();
+    }
+}
+
+}  // namespace
 
 // The wheel alone, repainted at each step: a small item, so a step repaints little.
 class LoaderWheel : public QQuickPaintedItem {

@@ -1,12 +1,12 @@
-// The loader on the Qt Quick stage: the wheel centred on a light background, a one-line label
-// under it (see LoaderLook.h).
+// The loader on the Qt Quick stage: a turning wheel centred on a light background, a one-line
+// label under it.
 #pragma once
 
 #include <QPointer>
 #include <QString>
 
+#include "ItemBacked.h"
 #include "platform/View.h"
-#include "platform/qt/ItemBacked.h"
 
 class QQuickItem;
 

@@ -75,8 +75,7 @@ void QuickStage::showContentUnlessCovered() {
     const bool uncovered = !covered && !content_->isVisible();
     content_->setVisible(!covered);
     if (!uncovered) return;
-    // Keys go back to the topmost shown view (the home page), as they would to the widget
-    // beneath a closed layer.
+    // Keys go back to the topmost shown view (the home page) once no layer covers it.
     QQuickItem* top = nullptr;
     for (QQuickItem* item : content_->childItems()) {
         if (item->isVisible() && (!top || item->z() >= top->z())) top = item;

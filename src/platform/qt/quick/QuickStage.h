@@ -1,7 +1,7 @@
 // The main window's content as one Qt Quick scene: its views (home page, loader) in the lowest
 // layer, each player layer above. The video and the transparent page over it are then composed
-// once per frame on Qt Quick's render thread, instead of by the widget compositor on the main
-// thread; with software GL that is most of the player's CPU.
+// once per frame on Qt Quick's render thread, off the main thread that also carries the web
+// engine's work; with software GL composing is most of the player's CPU.
 #pragma once
 
 #include <QPointer>

@@ -5,9 +5,9 @@
 #include <QQuickWebEngineProfile>
 #include <QWebEngineDownloadRequest>
 
+#include "AppScheme.h"
+#include "Downloads.h"
 #include "platform/Log.h"
-#include "platform/qt/webcommon/AppScheme.h"
-#include "platform/qt/webcommon/Downloads.h"
 
 // The profile's download signal names the Quick download type, whose header is not public.
 Q_DECLARE_OPAQUE_POINTER(QQuickWebEngineDownloadRequest*)

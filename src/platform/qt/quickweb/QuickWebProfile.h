@@ -1,5 +1,5 @@
-// The one profile every Qt Quick web view shares: the home page and the player page keep their
-// settings in the same local storage, which only views of one kind can share.
+// The one profile every web view shares: the home page and the player page keep their settings
+// in the same local storage.
 #pragma once
 
 class QString;

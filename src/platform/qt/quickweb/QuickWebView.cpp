@@ -16,9 +16,9 @@
 #include "PaintedRowsProbe.h"
 #include "QuickWebProfile.h"
 #include "QuickWebViewGlue.h"
+#include "ScriptResult.h"
 #include "platform/Log.h"
 #include "platform/qt/quick/QuickGeometry.h"
-#include "platform/qt/webcommon/ScriptResult.h"
 
 namespace lirra {
 

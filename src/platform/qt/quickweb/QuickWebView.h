@@ -7,10 +7,10 @@
 #include <QUrl>
 #include <memory>
 
+#include "PageLoads.h"
 #include "platform/NotificationCenter.h"
 #include "platform/WebView.h"
-#include "platform/qt/ItemBacked.h"
-#include "platform/qt/webcommon/PageLoads.h"
+#include "platform/qt/quick/ItemBacked.h"
 
 class QQmlEngine;
 class QQuickItem;

@@ -4,10 +4,10 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNavigationRequest>
 
+#include "FileDrops.h"
+#include "PageLoads.h"
 #include "QuickWebView.h"
 #include "platform/Log.h"
-#include "platform/qt/webcommon/FileDrops.h"
-#include "platform/qt/webcommon/PageLoads.h"
 
 namespace lirra {
 
