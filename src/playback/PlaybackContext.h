@@ -21,7 +21,9 @@
 #include "platform/NotificationCenter.h"
 #include "platform/WebView.h"
 #include "platform/Window.h"
+#include "state/AppConfig.h"
 #include "state/AppState.h"
+#include "state/Screens.h"
 
 namespace lirra {
 
