@@ -54,7 +54,9 @@ TEST_F(AppTest, AFileFromTheDesktopWaitsForTheHomePageAndOnlyTheLastOneCounts) {
     const QString third = makeVideo("third.mkv");
     EXPECT_TRUE(app_->applicationOpenFile(third));  // while the page is ready: at once
     EXPECT_EQ(app_->state().videoLocation.text, third);
-    EXPECT_EQ(requests().size(), 2u);
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_TRUE(requests()[0].connection->cancelled_);  // the lookup left behind
+    EXPECT_FALSE(requests()[1].connection->cancelled_);
 }
 
 TEST_F(AppTest, AFileFromTheDesktopGoesAheadWhenTheHomePageCannotLoad) {
