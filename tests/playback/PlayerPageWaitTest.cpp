@@ -18,7 +18,7 @@ TEST(PlayerPageWait, OnlyALoadStartedSinceItBeganEndsItAndTheBoundEndsItAnyway) 
     test::ensureCoreApplication();
     NotificationCenter center;
     fakes::FakeWebView page, other;
-    constexpr auto kBound = 400ms;  // long enough that a loaded machine does not pass it early
+    constexpr auto kBound = 600ms;  // long enough that a loaded machine does not pass it early
     PlayerPageWait wait(center, kBound);
     std::vector<Outcome> outcomes;
     auto begin = [&] { wait.begin(page, [&](Outcome outcome) { outcomes.push_back(outcome); }); };
