@@ -48,7 +48,7 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
           },
           .playerWebView = [this] { return playerWebView(); },
           .hideLoader = [this] { hideLoader(); },
-          .notificationCenter = &platform.notificationCenter(),
+          .notificationCenter = platform.notificationCenter(),
       }),
       launcher_(playbackContext_),
       relay_(playbackContext_, launcher_) {}

@@ -17,7 +17,10 @@
 #include "playback/PlaybackLauncher.h"
 #include "playback/PlayerEventRelay.h"
 #include "service/SubtitleLookup.h"
+#include "state/AppConfig.h"
 #include "state/AppState.h"
+#include "state/Screens.h"
+#include "state/VideoIntake.h"
 
 namespace lirra {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "state/AppState.h"
+#include "state/VideoIntake.h"
 
 namespace lirra {
 

@@ -11,6 +11,7 @@
 #include "app/PlayerScreen.h"
 #include "app/WebViewController.h"
 #include "platform/Platform.h"
+#include "state/AppConfig.h"
 #include "state/AppState.h"
 
 namespace lirra {

@@ -6,6 +6,8 @@
 
 #include "platform/Platform.h"
 #include "state/AppState.h"
+#include "state/Screens.h"
+#include "state/VideoIntake.h"
 
 namespace lirra {
 

@@ -11,6 +11,7 @@
 #include "app/WebViewController.h"
 #include "platform/Platform.h"
 #include "state/AppState.h"
+#include "state/Screens.h"
 
 namespace lirra {
 

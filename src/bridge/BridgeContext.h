@@ -7,7 +7,10 @@
 #include "platform/MediaPlayer.h"
 #include "platform/WebView.h"
 #include "platform/Window.h"
+#include "state/AppConfig.h"
 #include "state/AppState.h"
+#include "state/Screens.h"
+#include "state/VideoIntake.h"
 
 namespace lirra {
 

@@ -22,11 +22,7 @@ Media mediaForLocation(const VideoLocation& location) {
 
 PlaybackLauncher::PlaybackLauncher(PlaybackContext& context,
                                    std::chrono::milliseconds pageWaitBound)
-    : context_(context) {
-    if (context_.notificationCenter) {
-        pageWait_ = std::make_unique<PlayerPageWait>(*context_.notificationCenter, pageWaitBound);
-    }
-}
+    : context_(context), pageWait_(context.notificationCenter, pageWaitBound) {}
 
 void PlaybackLauncher::launchVideo() {
     PlaybackContext& c = context_;
@@ -48,14 +44,12 @@ void PlaybackLauncher::launchVideo() {
     // the first moving frame: while the page loads, the engine draws no frames that would take
     // the main thread from it.
     WebView* page = c.currentPlayerWebView();
-    const bool wait = pageWait_ && page;
-    if (wait) {
-        pageWait_->begin(*page,
-                         [this](PlayerPageWait::Outcome outcome) { pageWaitEnded(outcome); });
-    } else if (pageWait_) {
-        pageWait_->cancel();
+    if (page) {
+        pageWait_.begin(*page, [this](PlayerPageWait::Outcome outcome) { pageWaitEnded(outcome); });
+        page->loadUrl(QUrl(playerPageUrl(c.config.baseUrl, c.state.videoId)));
+    } else {
+        pageWait_.cancel();
     }
-    if (page) page->loadUrl(QUrl(playerPageUrl(c.config.baseUrl, c.state.videoId)));
 
     // A moment saved in the notebook starts this video there, and only this video.
     const std::optional<StartAt> startAt = std::exchange(c.state.startAt, std::nullopt);
@@ -64,7 +58,7 @@ void PlaybackLauncher::launchVideo() {
     if (VideoView* view = c.currentVideoView()) view->setBackColor(Color{0, 0, 0, 1});
     if (player) {
         player->setMedia(mediaForLocation(c.state.videoLocation));
-        if (wait) {
+        if (page) {
             player->openPaused();
         } else {
             player->play();

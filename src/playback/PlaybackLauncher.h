@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <cstdint>
-#include <memory>
 
 #include "PlaybackContext.h"
 #include "PlayerPageWait.h"
@@ -43,7 +42,7 @@ class PlaybackLauncher {
     void launchVideo();
 
     // The launched video still waits for its player page (its pause is not the video's end).
-    bool waitingForPage() const { return pageWait_ && pageWait_->waiting(); }
+    bool waitingForPage() const { return pageWait_.waiting(); }
 
     // The modal "Couldn't open video" alert, then the home screen. An error reported again while
     // the alert is still up (its modal loop keeps handling the player's notifications) adds no
@@ -54,7 +53,7 @@ class PlaybackLauncher {
     void pageWaitEnded(PlayerPageWait::Outcome outcome);
 
     PlaybackContext& context_;
-    std::unique_ptr<PlayerPageWait> pageWait_;  // none without a notification center
+    PlayerPageWait pageWait_;
     bool alertShowing_ = false;
 };
 

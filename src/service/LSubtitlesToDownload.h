@@ -18,7 +18,6 @@ namespace lirra {
 class LSubtitlesToDownload : public UrlConnectionDelegate,
                              public std::enable_shared_from_this<LSubtitlesToDownload> {
   public:
-    // initWithFileName:subsId:downloadUrl:
     LSubtitlesToDownload(QString fileName, std::uint32_t subsId, QString downloadUrl);
 
     static void addSubToDownload(std::shared_ptr<LSubtitlesToDownload> sub);

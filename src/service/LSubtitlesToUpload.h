@@ -14,7 +14,6 @@ inline constexpr char kUploadPath[] = "Subtitles/UploadSubtitles";
 
 class LSubtitlesToUpload {
   public:
-    // initWithFileName:subsId:fileData:
     LSubtitlesToUpload(QString fileName, std::uint32_t subsId, QByteArray fileData);
 
     static void addSubToUpload(LSubtitlesToUpload sub);

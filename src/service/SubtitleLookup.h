@@ -11,7 +11,9 @@
 #include "platform/NotificationCenter.h"
 #include "platform/UrlConnection.h"
 #include "platform/UserDefaults.h"
+#include "state/AppConfig.h"
 #include "state/AppState.h"
+#include "state/Screens.h"
 
 namespace lirra {
 

@@ -55,25 +55,4 @@ struct AppState {
     bool draggable = true;
 };
 
-// Configuration values of the product.
-struct AppConfig {
-    QString baseUrl;  // kBaseUrl: an absolute http URL ending in "/"
-    QString supportEmail = QStringLiteral("support@lirra.app");
-};
-
-// What subsystems may ask of the screens without depending on the app itself.
-class Screens {
-  public:
-    virtual ~Screens() = default;
-    virtual void loadHomeScreen() = 0;
-    virtual void loadPlayerScreen() = 0;
-};
-
-// Where every way of opening a video ends (drop, File > Open, the desktop, the home page).
-class VideoIntake {
-  public:
-    virtual ~VideoIntake() = default;
-    virtual void processVideoAndLaunch(const QString& location) = 0;
-};
-
 }  // namespace lirra

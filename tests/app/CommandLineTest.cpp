@@ -1,9 +1,11 @@
-// What the launch arguments and the settings make of the app's start.
+// What the launch arguments and the settings make of the app's start, and where a video's kind
+// (file or URL) is decided.
 #include <gtest/gtest.h>
 
 #include <QDir>
 
 #include "app/CommandLine.h"
+#include "support/qt/QtPrinters.h"
 
 namespace lirra {
 namespace {
@@ -21,13 +23,17 @@ TEST(CommandLine, ReadsTheVideoTheServiceTheRemoteFileNameAndTheFlags) {
     EXPECT_EQ(line.location, QDir::current().absoluteFilePath("clip.mkv"));
     EXPECT_EQ(defaults.stringForKey("file-name"), "Talk.mkv");
     EXPECT_EQ(defaults.stringForKey("hwdec"), "vaapi");  // read by the video engine
-    EXPECT_FALSE(line.hashLocation.has_value());
+    EXPECT_FALSE(line.hashLocation.has_value() || line.help);
 
     UserDefaults other;
     EXPECT_EQ(readCommandLine({"http://media.test/a.mkv"}, other).location,
               "http://media.test/a.mkv");
     const auto url = readCommandLine({"--hash", "http://media.test/a.mkv"}, other).hashLocation;
     EXPECT_EQ(url, (VideoLocation{"http://media.test/a.mkv", VideoLocation::Kind::Url}));
+    EXPECT_TRUE(readCommandLine({"--help"}, other).help);
+    // After "--" a name that looks like an option is a video.
+    EXPECT_EQ(readCommandLine({"--", "--odd.mkv"}, other).location,
+              QDir::current().absoluteFilePath("--odd.mkv"));
 }
 
 TEST(CommandLine, RefusesWhatItCannotUse) {
@@ -41,10 +47,21 @@ TEST(CommandLine, RefusesWhatItCannotUse) {
         EXPECT_FALSE(readCommandLine(arguments, defaults).error.isEmpty())
             << arguments.join(' ').toStdString();
     }
-    UserDefaults defaults;
-    EXPECT_TRUE(readCommandLine({"--help"}, defaults).help);
-    // After "--" a name that looks like an option is a video.
-    EXPECT_TRUE(readCommandLine({"--", "--odd.mkv"}, defaults).error.isEmpty());
+}
+
+TEST(VideoLocation, ASchemeAndAHostMakeAUrlAndTheTextIsKept) {
+    for (const auto& [text, url] :
+         std::vector<std::pair<const char*, bool>>{{"https://127.0.0.1:8080/v?id=1", true},
+                                                   {"ftp://host/file", true},
+                                                   {"/home/user/My Video.mkv", false},
+                                                   {"file:///home/user/video.mp4", false},
+                                                   {"http://exa mple.com/", false},
+                                                   {"C:/Videos/a.mp4", false},
+                                                   {"relative/path:with/colon", false}}) {
+        const VideoLocation location = VideoLocation::fromText(text);
+        EXPECT_EQ(location.isUrl(), url) << text;
+        EXPECT_EQ(location.text, text);
+    }
 }
 
 }  // namespace

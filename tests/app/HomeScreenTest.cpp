@@ -1,57 +1,62 @@
-// The home screen through its states: connecting, loaded, ready, processing, player, and back.
-#include "AppTestFixture.h"
+// The home screen through its states: connecting, loaded, ready, unreachable, processing a
+// video, the player, and back.
+#include "fakes/AppFixture.h"
 
 namespace lirra::testing {
 namespace {
 
-// The home page painted in a fresh window, and refreshed on a return home: the end-to-end
-// journeys.
-
-TEST_F(AppTest, ConnectingShowsTheLoaderAndRefusesDropsUntilThePageIsReady) {
+TEST_F(AppTest, TheHomePageLoadsOverTheLoaderAndTakesDropsOnlyOnceReady) {
+    EXPECT_EQ(home().loads_, std::vector<QUrl>{QUrl("http://service.test/Player/Home")});
+    EXPECT_EQ(window().contentView_.subviews_, (std::vector<View*>{&loader(), &home()}));
+    EXPECT_FALSE(home().drawsBackground_);  // the loader shows through
     home().postProgressStarted(center());
-    EXPECT_TRUE(loader().isAnimating());
+    EXPECT_TRUE(loader().isAnimating() && !loader().isLabelHidden());
     EXPECT_EQ(loader().labelText(), "Connecting...");
-    EXPECT_FALSE(loader().isLabelHidden());
     EXPECT_FALSE(app_->state().draggable);
-
     home().postProgressFinished(center());
-    EXPECT_FALSE(loader().isAnimating());
-    EXPECT_TRUE(loader().isLabelHidden());
+    EXPECT_FALSE(loader().isAnimating() || !loader().isLabelHidden());
     EXPECT_FALSE(home().drop({makeVideo("a.mkv")}));  // loaded is not ready
 
-    navigateFromHome("app:///Execute/EnableDraggableHomeScreen");
-    EXPECT_TRUE(app_->state().homePageReady);
-    EXPECT_TRUE(app_->state().draggable);
+    navigate(home(), "app:///Execute/EnableDraggableHomeScreen");
+    EXPECT_TRUE(app_->state().homePageReady && app_->state().draggable);
     EXPECT_TRUE(home().drop({makeVideo("b.mkv")}));
-}
-
-// A home page that cannot load, said on the loader: the end-to-end journey of an unreachable
-// service.
-
-TEST_F(AppTest, ALoadFinishingWhileAVideoIsSearchedKeepsTheLoaderShown) {
-    homePageLoadsAndReportsReady();
-    app_->processVideoAndLaunch(makeVideo("clip.mkv"));
     EXPECT_EQ(loader().labelText(), "Searching subtitles...");
-    home().postProgressFinished(center());
-    EXPECT_FALSE(loader().isLabelHidden());
-    EXPECT_TRUE(loader().isAnimating());
+    home().postProgressFinished(center());  // a load ending meanwhile leaves the search shown
+    EXPECT_TRUE(loader().isAnimating() && !loader().isLabelHidden());
+    EXPECT_TRUE(home().isHidden());
 }
 
-TEST_F(AppTest, LeavingThePlayerEmptiesItsPageBeforeClosingItsWindows) {
-    homePageLoadsAndReportsReady();
-    app_->loadPlayerScreen();
-    ASSERT_TRUE(playerShown());
-    platform_.mainWindow_.fullScreen_ = true;
+TEST_F(AppTest, AnUnreachableServiceIsSaidOnTheLoaderUntilTheNextReturnHome) {
+    home().postProgressStarted(center());
+    home().postProgressFinished(center(), /*failed=*/true);
+    EXPECT_TRUE(home().isHidden());
+    EXPECT_EQ(loader().labelText(), "Cannot reach the Lirra service. Open a video to try again.");
+    EXPECT_FALSE(loader().isAnimating() || loader().isLabelHidden());
+    app_->loadHomeScreen();
+    EXPECT_FALSE(home().isHidden());
+    EXPECT_EQ(home().loads_.size(), 2u);
+}
+
+TEST_F(AppTest, ReturningHomeEmptiesThePlayerPageClosesItsWindowsAndRefreshesAReadyHomePage) {
+    homePageReady();
+    launch(makeVideo("clip.mkv"));
+    window().fullScreen_ = true;
     app_->state().playbackStarted = true;
-    playerPage().clearRecords();
+    window().setContentAspectRatio(Size{16, 9});
+    home().asyncScripts_.clear();
 
     app_->loadHomeScreen();
-    EXPECT_FALSE(platform_.mainWindow_.fullScreen_);
-    EXPECT_EQ(playerPage().loads_, std::vector<QUrl>{QUrl("about:blank")});
-    EXPECT_FALSE(platform_.playerWindows_.at(0)->isVisible());
-    EXPECT_FALSE(platform_.playerWindows_.at(1)->isVisible());
-    EXPECT_EQ(platform_.mediaPlayers_.at(0)->state(), kMediaPlayerStateStopped);
+    EXPECT_FALSE(window().fullScreen_);
+    EXPECT_EQ(page().loads_.back(), QUrl("about:blank"));
+    EXPECT_FALSE(overlay().isVisible() || videoWindow().isVisible());
+    EXPECT_EQ(player().state(), kMediaPlayerStateStopped);
     EXPECT_FALSE(app_->state().playbackStarted);
+    EXPECT_EQ(window().contentAspectRatio(), Size{});
+    EXPECT_FALSE(home().isHidden());
+    EXPECT_EQ(home().loads_.size(), 1u);  // a ready page is not loaded again, it is told
+    EXPECT_EQ(
+        home().asyncScripts_,
+        std::vector<QString>{"if(typeof $ != 'undefined'){ $(window).trigger('refreshLevel'); }"});
 }
 
 }  // namespace

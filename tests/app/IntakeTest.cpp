@@ -1,109 +1,90 @@
 // The ways a video comes in: drops, File > Open, the desktop's open requests, and the processing
-// step they all end in, up to the lookup request and the launch.
+// step they all end in, up to the lookup request.
 #include <QFileInfo>
 
-#include "AppTestFixture.h"
+#include "bridge/PageEvents.h"
+#include "fakes/AppFixture.h"
 
 namespace lirra::testing {
 namespace {
 
-// The lookup request (file name, size, language) and its answer launching the player page: the
-// end-to-end journeys, over http too.
-
-TEST_F(AppTest, TwoDroppedFilesAreRefused) {
-    homePageLoadsAndReportsReady();
-    EXPECT_FALSE(home().drop({makeVideo("a.mkv"), makeVideo("b.mkv")}));
-    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
-    EXPECT_FALSE(home().isHidden());
+TEST_F(AppTest, AVideoTakenInIsHashedAndLookedUpWithTheHomePagesLanguage) {
+    home().answers_.insert(kNativeLanguageQuery, "spa");
+    std::vector<QString> folders;
+    app_->setVideoFolderObserver([&folders](const QString& folder) { folders.push_back(folder); });
+    app_->processVideoAndLaunch("http://media.test/films/clip.mkv");  // no folder of its own
+    EXPECT_EQ(platform_.httpClient_.exchanges_.at(0).request.method, "HEAD");
+    const QString video = makeVideo("My Film.mkv", 65536);
+    app_->processVideoAndLaunch(video);
+    EXPECT_EQ(folders, std::vector<QString>{QFileInfo(video).absolutePath()});
+    EXPECT_EQ(app_->state().videoLocation, VideoLocation::fromText(video));
+    ASSERT_EQ(requests().size(), 1u);
+    // 64 KiB of "v": the size plus twice 8192 words of 0x7676767676767676.
+    EXPECT_EQ(requests()[0].request.body,
+              "fileSize=65536&movieHash=9d9d9d9d9d9e8000&fileName=My+Film.mkv"
+              "&targetLanguageCode=eng&nativeLanguageCode=spa");
+    EXPECT_EQ(requests()[0].request.url, QUrl("http://service.test/Player/GetSubtitlesToDownload"));
 }
 
-TEST_F(AppTest, ADropOnThePlayerPageEndsTheVideoAndTakesTheNewOne) {
-    homePageLoadsAndReportsReady();
-    app_->processVideoAndLaunch(makeVideo("first.mkv"));
-    answerLookup(200, R"({"videoId": 1})");
-    platform_.mainThread_.runAll();
-    ASSERT_TRUE(playerShown());
-    playerPage().registerForDraggedFileNames();  // the toolkit offers drops to both views
-
+TEST_F(AppTest, DropsTakeOneFileAndADropOnThePlayerPageEndsTheVideo) {
+    homePageReady();
+    EXPECT_FALSE(home().drop({makeVideo("a.mkv"), makeVideo("b.mkv")}));
+    EXPECT_TRUE(requests().empty());
+    launch(makeVideo("first.mkv"));
+    page().registerForDraggedFileNames();  // the toolkit offers drops to both views
     const QString second = makeVideo("second.mkv");
-    EXPECT_TRUE(playerPage().drop({second}));
+    EXPECT_TRUE(page().drop({second}));
     EXPECT_FALSE(playerShown());
-    EXPECT_EQ(platform_.mediaPlayers_.at(0)->state(), kMediaPlayerStateStopped);
+    EXPECT_EQ(player().state(), kMediaPlayerStateStopped);
     EXPECT_EQ(app_->state().videoLocation.text, second);
 }
 
 TEST_F(AppTest, AFileFromTheDesktopWaitsForTheHomePageAndOnlyTheLastOneCounts) {
-    const QString first = makeVideo("first.mkv");
+    EXPECT_TRUE(app_->applicationOpenFile(makeVideo("first.mkv")));
     const QString second = makeVideo("second.mkv");
-    EXPECT_TRUE(app_->applicationOpenFile(first));
     EXPECT_TRUE(app_->applicationOpenFile(second));
-    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
-
-    homePageLoadsAndReportsReady();
+    home().postProgressStarted(center());
+    home().postProgressFinished(center());  // loaded is not ready
+    EXPECT_TRUE(requests().empty());
+    navigate(home(), "app:///Execute/EnableDraggableHomeScreen");
     EXPECT_EQ(app_->state().videoLocation.text, second);
     EXPECT_TRUE(app_->state().openFilePath.isEmpty());
-    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
-
-    // The page reports ready again (after a reload): nothing is waiting, nothing happens.
-    navigateFromHome("app:///Execute/EnableDraggableHomeScreen");
-    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
-    // While the page is ready, a file is processed at once.
+    navigate(home(), "app:///Execute/EnableDraggableHomeScreen");  // a reload: nothing waits
+    EXPECT_EQ(requests().size(), 1u);
     const QString third = makeVideo("third.mkv");
-    EXPECT_TRUE(app_->applicationOpenFile(third));
+    EXPECT_TRUE(app_->applicationOpenFile(third));  // while the page is ready: at once
     EXPECT_EQ(app_->state().videoLocation.text, third);
-    EXPECT_EQ(platform_.httpClient_.connections_.size(), 2u);
+    ASSERT_EQ(requests().size(), 2u);
+    EXPECT_TRUE(requests()[0].connection->cancelled_);  // the lookup left behind
+    EXPECT_FALSE(requests()[1].connection->cancelled_);
 }
 
 TEST_F(AppTest, AFileFromTheDesktopGoesAheadWhenTheHomePageCannotLoad) {
     const QString video = makeVideo("offline.mkv");
-    EXPECT_TRUE(app_->applicationOpenFile(video));
-    home().postProgressStarted(center());
-    home().postProgressFinished(center());  // loaded: the file waits for readiness
-    EXPECT_EQ(app_->state().openFilePath, video);
-    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
-
+    app_->applicationOpenFile(video);
     home().postProgressStarted(center());
     home().postProgressFinished(center(), /*failed=*/true);
     EXPECT_EQ(app_->state().videoLocation.text, video);
-    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);  // the lookup will tell
-
-    // Failing again with nothing waiting starts nothing.
-    home().postProgressFinished(center(), /*failed=*/true);
-    EXPECT_EQ(platform_.httpClient_.connections_.size(), 1u);
+    home().postProgressFinished(center(), /*failed=*/true);  // nothing waits any more
+    EXPECT_EQ(requests().size(), 1u);                        // its lookup will tell
 }
 
-TEST_F(AppTest, FileOpenTakesTheChosenFileAndCancellingChangesNothing) {
-    homePageLoadsAndReportsReady();
-    platform_.application_.openPanelAnswers_.push_back(std::nullopt);
+TEST_F(AppTest, FileOpenAndThePagesFileButtonsAskForFiles) {
+    homePageReady();
+    auto& application = platform_.application_;
+    application.openPanelAnswers_ = {std::nullopt, QStringList{makeVideo("chosen.mkv")}};
+    app_->fileMenuController().open();  // cancelled
+    EXPECT_TRUE(requests().empty());
     app_->fileMenuController().open();
-    EXPECT_TRUE(platform_.httpClient_.connections_.empty());
+    EXPECT_EQ(app_->state().videoLocation.text, dir_.filePath("chosen.mkv"));
+    EXPECT_FALSE(application.openPanels_.at(0).allowsMultipleSelection);
 
-    const QString video = makeVideo("chosen.mkv");
-    platform_.application_.openPanelAnswers_.push_back(QStringList{video});
-    app_->fileMenuController().open();
-    EXPECT_EQ(app_->state().videoLocation.text, video);
-}
-
-TEST_F(AppTest, APageFileButtonGetsSubtitleFilesOrNothingWhenCancelled) {
-    homePageLoadsAndReportsReady();
-    app_->loadPlayerScreen();
-    platform_.application_.openPanelAnswers_.push_back(std::nullopt);
-    EXPECT_FALSE(playerPage().clickFileButton().has_value());
-    EXPECT_EQ(platform_.application_.openPanels_.at(0).allowedFileTypes,
+    answer(R"({"videoId":1})");
+    application.openPanelAnswers_ = {std::nullopt, QStringList{"/subs/a.srt"}};
+    EXPECT_FALSE(page().clickFileButton().has_value());  // cancelled: the button keeps its file
+    EXPECT_EQ(page().clickFileButton(), QStringList{"/subs/a.srt"});
+    EXPECT_EQ(application.openPanels_.at(2).allowedFileTypes,
               (QStringList{"srt", "SRT", "sub", "SUB"}));
-
-    platform_.application_.openPanelAnswers_.push_back(QStringList{"/subs/a.srt"});
-    EXPECT_EQ(playerPage().clickFileButton(), QStringList{"/subs/a.srt"});
-}
-
-TEST_F(AppTest, OnlyALocalFileTellsItsFolder) {
-    std::vector<QString> folders;
-    app_->setVideoFolderObserver([&folders](const QString& folder) { folders.push_back(folder); });
-    homePageLoadsAndReportsReady();
-    app_->processVideoAndLaunch("http://media.test/films/clip.mkv");
-    const QString video = makeVideo("local.mkv");
-    app_->processVideoAndLaunch(video);
-    EXPECT_EQ(folders, std::vector<QString>{QFileInfo(video).absolutePath()});
 }
 
 }  // namespace

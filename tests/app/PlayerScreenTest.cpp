@@ -1,8 +1,8 @@
 // The player screen's windows over the main window, the main window's callbacks, and the
 // overlay's routing of double clicks and Escape.
-#include "AppTestFixture.h"
 #include "app/LKeyableWindow.h"
 #include "bridge/PageEvents.h"
+#include "fakes/AppFixture.h"
 
 namespace lirra::testing {
 namespace {
@@ -10,112 +10,85 @@ namespace {
 class PlayerScreenTest : public AppTest {
   protected:
     void SetUp() override {
-        AppTest::SetUp();
-        homePageLoadsAndReportsReady();
-        app_->loadPlayerScreen();
+        homePageReady();
+        launch(makeVideo("clip.mkv"));
+        page().asyncScripts_.clear();
     }
-    fakes::FakeWindow& overlay() { return *platform_.playerWindows_.at(0); }
-    fakes::FakeWindow& video() { return *platform_.playerWindows_.at(1); }
+    WindowDelegate& delegate() { return *window().delegate_; }
     Rect contentArea() {
-        return Rect{platform_.mainWindow_.frame().origin,
-                    platform_.mainWindow_.contentView().bounds().size};
+        return Rect{window().frame().origin, window().contentView().bounds().size};
+    }
+    static QString event(const char* name) {
+        return QStringLiteral("if(typeof $ != 'undefined'){ $(window).trigger('%1'); }").arg(name);
     }
 };
 
-// Built once and shown again for a second video: the end-to-end journeys.
-
-TEST_F(PlayerScreenTest, WindowsFollowTheContentAreaThroughMovesAndResizes) {
-    EXPECT_EQ(overlay().frame(), contentArea());
-    platform_.mainWindow_.setFrame(Rect{{100, 50}, {800, 500}}, true);
-    app_->playerScreen().windowDidMove();
-    EXPECT_EQ(overlay().frame(), contentArea());
-    EXPECT_EQ(video().frame(), contentArea());
-
-    playerPage().clearRecords();
-    platform_.mainWindow_.setContentSize(Size{640, 360});
-    app_->playerScreen().windowDidResize();
-    EXPECT_EQ(video().frame(), contentArea());
-    EXPECT_EQ(contentArea().size, (Size{640, 360}));
-    ASSERT_EQ(playerPage().asyncScripts_.size(), 1u);
-    EXPECT_EQ(playerPage().asyncScripts_[0], pageEventScript("nativeApp:resized"));
-
-    app_->playerScreen().windowDidEnterFullScreen();
-    EXPECT_EQ(playerPage().asyncScripts_.back(), pageEventScript("nativeApp:enteredFullscreen"));
-}
-
-TEST_F(PlayerScreenTest, ClosingTheWindowLeavesThePlayerFirstAndQuitsFromHome) {
-    EXPECT_FALSE(app_->playerScreen().windowShouldClose());
-    EXPECT_FALSE(playerShown());
-    EXPECT_EQ(platform_.application_.terminateCount_, 0);
-
-    EXPECT_FALSE(app_->playerScreen().windowShouldClose());
-    EXPECT_EQ(platform_.application_.terminateCount_, 1);
-}
-
-TEST_F(PlayerScreenTest, KeyFocusPassesToTheOverlayOnlyWhileItIsShown) {
-    overlay().key_ = false;
-    app_->playerScreen().windowDidBecomeKey();
+TEST_F(PlayerScreenTest, TheWindowsFollowTheContentAreaAndThePageIsToldOfResizesAndFullScreen) {
+    EXPECT_EQ(window().children_, (std::vector<Window*>{&videoWindow(), &overlay()}));
     EXPECT_TRUE(overlay().isKeyWindow());
+    window().setFrame(Rect{{100, 50}, {800, 500}}, true);
+    delegate().windowDidMove();
+    EXPECT_EQ(overlay().frame(), contentArea());
+    EXPECT_EQ(videoWindow().frame(), contentArea());
+    window().setContentSize(Size{640, 360});
+    delegate().windowDidResize();
+    EXPECT_EQ(videoWindow().frame(), (Rect{{100, 50}, {640, 360}}));
+    EXPECT_EQ(overlay().frame(), contentArea());
+    delegate().windowDidEnterFullScreen();
+    delegate().windowDidExitFullScreen();
+    EXPECT_EQ(page().asyncScripts_, (std::vector<QString>{event("nativeApp:resized"),
+                                                          event("nativeApp:enteredFullscreen"),
+                                                          event("nativeApp:leftFullscreen")}));
+}
 
-    app_->loadHomeScreen();
+TEST_F(PlayerScreenTest, ClosingTheWindowLeavesThePlayerFirstAndKeyFocusGoesToAShownOverlay) {
     overlay().key_ = false;
-    app_->playerScreen().windowDidBecomeKey();
-    EXPECT_FALSE(overlay().isKeyWindow());
+    delegate().windowDidBecomeKey();
+    EXPECT_TRUE(overlay().isKeyWindow());
+    EXPECT_FALSE(delegate().windowShouldClose());
+    EXPECT_FALSE(playerShown());
+    EXPECT_EQ(platform_.application_.terminations_, 0);
+    overlay().key_ = false;
+    delegate().windowDidBecomeKey();
+    EXPECT_FALSE(overlay().isKeyWindow());  // a closed overlay would leave the home page deaf
+    EXPECT_FALSE(delegate().windowShouldClose());
+    EXPECT_EQ(platform_.application_.terminations_, 1);
 }
 
-InputEvent doubleClickAt(double y, unsigned modifiers = 0) {
-    InputEvent event;
-    event.type = InputEvent::kLeftMouseDown;
-    event.clickCount = 2;
-    event.modifierFlags = modifiers;
-    event.locationInWindow = Point{100, y};
-    return event;
-}
+// A double click above the subtitle block toggles full screen, Escape leaves it; the page sees
+// neither. The block's top is the page's answer, from the top; the frame counts the title bar.
+TEST_F(PlayerScreenTest, TheOverlayTakesDoubleClicksAboveTheSubtitlesAndEscape) {
+    EventRouter& router = *overlay().eventRouter_;
+    auto click = [&](double y, int count = 2, unsigned modifiers = 0) {
+        InputEvent event{InputEvent::kLeftMouseDown, count, modifiers, Point{100, y}};
+        return router.sendEvent(event);
+    };
+    const double limit = window().frame().size.height - 500.5;
+    page().answers_.insert(kNextSubOffsetQuery, "  500.5px");
+    EXPECT_TRUE(click(limit));  // exactly the limit reaches the page
+    EXPECT_TRUE(click(limit + 1, 2, kControlKeyMask));
+    EXPECT_TRUE(click(limit + 1, 1));
+    EXPECT_EQ(window().fullScreenToggles_, 0);
+    EXPECT_FALSE(click(limit + 1));
+    EXPECT_EQ(window().fullScreenToggles_, 1);
+    for (const char* top : {"0", "-0e5"}) {  // no subtitle block: anywhere
+        page().answers_.insert(kNextSubOffsetQuery, top);
+        EXPECT_FALSE(click(0));
+    }
+    for (const char* top : {"", "top: 4", "Infinity", "nan"}) {  // the page decides
+        page().answers_.insert(kNextSubOffsetQuery, top);
+        EXPECT_TRUE(click(window().frame().size.height));
+    }
+    EXPECT_EQ(window().fullScreenToggles_, 3);
 
-TEST_F(PlayerScreenTest, ADoubleClickAboveTheSubtitlesTogglesFullScreen) {
-    LKeyableWindow& routing = app_->playerScreen().overlayRouting();
-    auto& main = platform_.mainWindow_;
-    const double frameHeight = main.frame().size.height;  // the title bar counts
-    playerPage().answers_.insert(kNextSubOffsetQuery, "500.5");
-    const double limit = frameHeight - 500.5;
-
-    EXPECT_TRUE(routing.sendEvent(doubleClickAt(limit)));  // exactly the limit reaches the page
-    EXPECT_EQ(main.toggleFullScreenCount_, 0);
-    EXPECT_TRUE(routing.sendEvent(doubleClickAt(limit + 1, kControlKeyMask)));
-    EXPECT_EQ(main.toggleFullScreenCount_, 0);
-    EXPECT_FALSE(routing.sendEvent(doubleClickAt(limit + 1)));
-    EXPECT_EQ(main.toggleFullScreenCount_, 1);
-
-    playerPage().answers_.insert(kNextSubOffsetQuery, "0");
-    EXPECT_FALSE(routing.sendEvent(doubleClickAt(0)));
-    EXPECT_EQ(main.toggleFullScreenCount_, 2);
-
-    playerPage().answers_.insert(kNextSubOffsetQuery, "");  // no element: the page decides
-    EXPECT_TRUE(routing.sendEvent(doubleClickAt(frameHeight)));
-    EXPECT_EQ(main.toggleFullScreenCount_, 2);
-}
-
-TEST_F(PlayerScreenTest, EscapeLeavesFullScreenAndNeverReachesThePage) {
-    LKeyableWindow& routing = app_->playerScreen().overlayRouting();
-    InputEvent escape;
-    escape.type = InputEvent::kKeyDown;
-    escape.keyCode = kEscapeKeyCode;
-    EXPECT_FALSE(routing.sendEvent(escape));
-    EXPECT_EQ(platform_.mainWindow_.toggleFullScreenCount_, 0);
-    platform_.mainWindow_.fullScreen_ = true;
-    EXPECT_FALSE(routing.sendEvent(escape));
-    EXPECT_FALSE(platform_.mainWindow_.isFullScreen());
-
-    InputEvent space = escape;
-    space.keyCode = 49;
-    EXPECT_TRUE(routing.sendEvent(space));
-}
-
-TEST(LeadingNumber, ReadsADecimalAtTheStartOnly) {
-    EXPECT_EQ(LKeyableWindow::leadingNumber("  412.5px"), 412.5);
-    EXPECT_EQ(LKeyableWindow::leadingNumber("-3e2"), -300);
-    EXPECT_FALSE(LKeyableWindow::leadingNumber("top: 4").has_value());
-    EXPECT_FALSE(LKeyableWindow::leadingNumber("Infinity").has_value());
+    InputEvent key{InputEvent::kKeyDown, 0, 0, {}, kEscapeKeyCode};
+    window().fullScreen_ = true;
+    EXPECT_FALSE(router.sendEvent(key));
+    EXPECT_FALSE(router.sendEvent(key));  // already out: stays out
+    EXPECT_FALSE(window().isFullScreen());
+    key.keyCode = 49;
+    EXPECT_TRUE(router.sendEvent(key));
+    EXPECT_EQ(window().fullScreenToggles_, 4);
 }
 
 }  // namespace

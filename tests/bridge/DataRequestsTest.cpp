@@ -1,83 +1,78 @@
-// Data requests and their "response:" replies in the player page.
-#include <utility>
-
-#include "BridgeFixture.h"
+// The pages' data requests (app:///Request/NAME?guid=GUID) and their "response:GUID" replies in
+// the player page, with the values the player reports.
+#include "fakes/AppFixture.h"
 
 namespace lirra::testing {
 namespace {
 
-using Replies = std::vector<QString>;
-
-class DataRequestTest : public BridgeTest {
+class DataRequestTest : public AppTest {
   protected:
-    DataRequestTest() {
-        // As a launch leaves them.
-        state.durationDeferred = Deferred::deferred();
-        state.audioInfoDeferred = Deferred::deferred();
-        state.volumeDeferred = Deferred::deferred();
-        state.playbackSpeedDeferred = Deferred::deferred();
+    void ask(const QString& name, const QString& arguments) {
+        navigate(platform_.webViews_.size() > 1 ? page() : home(),
+                 "app:///Request/" + name + "?" + arguments);
+    }
+    // The replies the player page has received.
+    std::vector<QString> replies() {
+        std::vector<QString> found;
+        for (const QString& script : page().asyncScripts_)
+            if (script.contains("'response:")) found.push_back(script);
+        return found;
+    }
+    static QString reply(const QString& guid, const QString& value) {
+        return "if(typeof $ != 'undefined'){ $(window).trigger('response:" + guid + "', " + value +
+               "); }";
+    }
+    // The player's values once a video plays (each distinct from the others).
+    void playerReports() {
+        player().length_ = 754321;
+        player().volume_ = 200;
+        player().rate_ = 1.5f;
+        player().audioTrackNames_ = {"English"};
+        player().audioTrackIndexes_ = {1};
+        player().currentAudioTrackIndex_ = 1;
+        timeChanged();
     }
 };
 
-// Answered at once (FileName, IsFullscreen): the end-to-end journeys; guids and names as
-// literals: PageScriptsTest.
-
-TEST_F(DataRequestTest, WaitingRequestsAreAnsweredInRequestOrderWhenResolved) {
-    request("Volume", {{"guid", "a"}});
-    request("Volume", {{"guid", "b"}});
-    request("Duration", {{"guid", "d"}});
-    request("Duration", {{"guid", "d"}});  // the same guid twice gets two replies
-    EXPECT_TRUE(replies().empty());
-
-    state.volumeDeferred->resolve(200);
-    EXPECT_EQ(replies(), (Replies{reply("a", "200"), reply("b", "200")}));
-    state.durationDeferred->resolve(std::int32_t{754321});
-    EXPECT_EQ(replies().size(), 4u);
-    EXPECT_EQ(replies()[2], reply("d", "754321"));
-    EXPECT_EQ(replies()[3], reply("d", "754321"));
-
-    // Once resolved, later requests are answered during the request.
-    request("Volume", {{"guid", "c"}});
-    EXPECT_EQ(replies().back(), reply("c", "200"));
-    EXPECT_EQ(replies().size(), 5u);
+// Each asked twice before its value is known and once after, with guids as the pages encode them.
+TEST_F(DataRequestTest, EveryRequestIsAnsweredWithItsOwnValueInRequestOrder) {
+    launch(makeVideo("it's.mkv"));
+    window().fullScreen_ = true;
+    const std::pair<QString, QString> rows[] = {
+        {"Duration", "754321"},   {"AudioInfo", "{audioTracks:{'English':1, }, audioTrack:1}"},
+        {"Volume", "200"},        {"PlaybackSpeed", "1.5"},
+        {"IsFullscreen", "true"}, {"FileName", R"('it\'s.mkv')"},
+    };
+    for (const auto& [name, value] : rows) {
+        ask(name, "guid=" + name + "%261");
+        ask(name, "guid=" + name + "%262&x=y");
+    }
+    playerReports();
+    for (const auto& [name, value] : rows) ask(name, "guid=" + name + "%263");
+    EXPECT_EQ(replies().size(), 18u);
+    for (const auto& [name, value] : rows) {
+        std::vector<QString> own, expected;
+        for (const QString& script : replies())
+            if (script.contains("'response:" + name + "%26")) own.push_back(script);
+        for (const char* n : {"1", "2", "3"}) expected.push_back(reply(name + "%26" + n, value));
+        EXPECT_EQ(own, expected) << name.toStdString();
+    }
 }
 
-TEST_F(DataRequestTest, NoGuidUnknownNamesAndValuesOfTheWrongTypeGetNoReply) {
-    state.videoFileName = QStringLiteral("clip.mkv");
-    for (const char* name : {"IsFullscreen", "FileName", "Duration"}) {
-        request(name, {{"gid", "1"}});
-    }
-    for (const char* name : {"duration", "Execute", ""}) {
-        request(name, {{"guid", "u"}});
-    }
-    request("Volume", {{"guid", "v"}});
-    request("AudioInfo", {{"guid", "i"}});
-    state.durationDeferred->resolve(1000);
-    state.volumeDeferred->resolve(QStringLiteral("200"));
-    state.audioInfoDeferred->resolve(42);
+// Unanswered: before the first launch, without a guid, an unknown name, and what a launch left
+// waiting when the next one came.
+TEST_F(DataRequestTest, RequestsThatGetNoReply) {
+    for (const char* name : {"Duration", "AudioInfo", "PlaybackSpeed", "Volume"})
+        ask(name, "guid=early");
+    launch(makeVideo("first.mkv"));
+    for (const char* name : {"IsFullscreen", "FileName", "Volume"}) ask(name, "gid=1");
+    for (const char* name : {"duration", "Execute", "FileName%20"}) ask(name, "guid=u");
+    ask("Volume", "guid=first");
+    launch(makeVideo("second.mkv"));
+    playerReports();
     EXPECT_TRUE(replies().empty());
-
-    request("IsFullscreen", {{"guid", ""}});  // present but empty: the page named it so
-    EXPECT_EQ(replies(), Replies{reply("", "false")});
-}
-
-TEST_F(DataRequestTest, RepliesGoToThePlayerPageOfTheMomentEvenAfterTheBridgeIsGone) {
-    hasPlayerView = false;
-    request("IsFullscreen", {{"guid", "early"}});
-    request("Volume", {{"guid", "waiting"}});
-    hasPlayerView = true;  // the player page now exists; nothing is replayed
-    EXPECT_TRUE(replies().empty());
-    destroyBridge();
-    // The waiting one looks for the page when its value arrives.
-    state.volumeDeferred->resolve(200);
-    EXPECT_EQ(replies(), Replies{reply("waiting", "200")});
-}
-
-TEST_F(BridgeTest, BeforeTheFirstLaunchWaitingValuesAreNeverAnswered) {
-    for (const char* name : {"Duration", "AudioInfo", "PlaybackSpeed", "Volume"}) {
-        request(name, {{"guid", "g"}});
-    }
-    EXPECT_TRUE(replies().empty());
+    ask("IsFullscreen", "guid=");  // present but empty: the page named it so
+    EXPECT_EQ(replies(), std::vector<QString>{reply("", "false")});
 }
 
 }  // namespace

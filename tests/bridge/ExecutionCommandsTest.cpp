@@ -1,126 +1,123 @@
-// The pages' commands, against a fake player and main window.
-#include <limits>
+// The pages' commands as they arrive: navigations of a page to app:///Execute/NAME?ARGUMENTS.
+#include <algorithm>
 
-#include "BridgeFixture.h"
+#include "fakes/AppFixture.h"
 
 namespace lirra::testing {
 namespace {
 
 using Calls = std::vector<std::string>;
 
-TEST_F(BridgeTest, SeekToReadsWholeSecondsAndClampsMilliseconds) {
-    const std::pair<const char*, std::int32_t> rows[] = {
-        {"12.9", 12000},
-        {"soon", 0},
-        {"2147483", 2147483000},
-        {"2147484", std::numeric_limits<std::int32_t>::max()},
-        {"-3000000", std::numeric_limits<std::int32_t>::min()},
-        {"99999999999", std::numeric_limits<std::int32_t>::max()},
+class CommandTest : public AppTest {
+  protected:
+    // From the player page once there is one, else from the home page.
+    void command(const QString& text) {
+        navigate(platform_.webViews_.size() > 1 ? page() : home(), "app:///Execute/" + text);
+    }
+};
+
+TEST_F(CommandTest, PlayerCommandsReadTheirArgumentsAsThePagesWriteThem) {
+    const std::pair<const char*, Calls> rows[] = {
+        {"SeekTo?position=12.9", {"setTime(12000)"}},  // whole seconds, in milliseconds
+        {"SeekTo?position=2147483", {"setTime(2147483000)"}},
+        {"SeekTo?position=2147484", {"setTime(2147483647)"}},  // clamped to the engine's range
+        {"SeekTo?position=-3000000", {"setTime(-2147483648)"}},
+        {"SeekTo", {"setTime(0)"}},
+        {"SetMuted?muted=true", {"setMute(true)"}},
+        {"SetMuted?mute=true", {"setMute(false)"}},
+        {"SetVolume?volume=0", {"setMute(false)", "setVolume(0)"}},
+        {"SetVolume?volume=150", {"setMute(false)", "setVolume(150)"}},
+        {"Pause", {"pause()"}},
+        {"Pause", {}},  // already paused
+        {"Play", {"play()"}},
+        {"SetPlaybackSpeed?speed=1.25", {"setRate(1.250000)"}},
+        {"SetPlaybackSpeed?speed=1%2C5", {"setRate(1.000000)"}},  // read as the page encoded it
+        {"SetAudioTrack?track=2", {"setCurrentAudioTrackIndex(2)"}},
+        {"play", {}},  // names are compared exactly
+        {"SetVolume%20?volume=10", {}},
+        {"Request?volume=10", {}},
     };
-    for (const auto& [position, milliseconds] : rows) {
-        execute("SeekTo", {{"position", position}});
-        EXPECT_EQ(player.time_, milliseconds) << position;
+    for (const auto& [text, calls] : rows) command(text);  // no player yet: nothing, no harm
+    launch(makeVideo("clip.mkv"));
+    for (const auto& [text, calls] : rows) {
+        player().calls_.clear();
+        command(text);
+        EXPECT_EQ(player().calls_, calls) << text;
     }
-    execute("SeekTo");  // no argument at all
-    EXPECT_EQ(player.time_, 0);
+    command("Stop");
+    EXPECT_EQ(player().calls_.back(), "stop()");
+    EXPECT_FALSE(playerShown());
 }
 
-TEST_F(BridgeTest, PlayerCommands) {
-    execute("SetMuted", {{"muted", "true"}});
-    EXPECT_TRUE(player.muted_);
-    execute("SetMuted");
-    EXPECT_FALSE(player.muted_);
-    // Unmuted first, then the volume, also for volume 0.
-    player.muted_ = true;
-    player.calls_.clear();
-    execute("SetVolume", {{"volume", "0"}});
-    EXPECT_EQ(player.calls_, (Calls{"setMute(false)", "setVolume(0)"}));
-
-    player.calls_.clear();
-    execute("Play");
-    execute("Pause");
-    execute("Pause");  // already paused: nothing
-    EXPECT_EQ(player.calls_, (Calls{"play()", "pause()"}));
-    execute("SetPlaybackSpeed", {{"speed", "1%2E5"}});  // still encoded: reads as 1
-    EXPECT_EQ(player.rate_, 1.0f);
-    execute("SetAudioTrack", {{"track", "2"}});
-    EXPECT_EQ(player.currentAudioTrackIndex_, 2);
-
-    // Unknown names and the wrong case do nothing.
-    player.calls_.clear();
-    for (const char* name : {"play", "Execute", "", "SetVolume "}) {
-        execute(name, {{"volume", "10"}});
+TEST_F(CommandTest, ResizeForTutorialGrowsASmallWindowAndResizeForPaymentAlwaysSetsItsSize) {
+    const struct {
+        Size frame, ratio, content;  // content 0 by 0: left alone
+    } rows[] = {
+        {{800, 600}, {16, 9}, {}},               // taller than 510 stays
+        {{500, 400}, {16, 9}, {906.6667, 510}},  // at the ratio in force
+        {{500, 510}, {16, 9}, {906.6667, 510}},  // the frame is compared, the content is set
+        {{640, 400}, {}, {640, 510}},            // no ratio in force: the width stays
+    };
+    for (const auto& row : rows) {
+        window().contentSizeCalls_.clear();
+        window().setFrame(Rect{{0, 0}, row.frame}, true);
+        window().setContentAspectRatio(row.ratio);
+        command("ResizeForTutorial");
+        if (row.content.width == 0) {
+            EXPECT_TRUE(window().contentSizeCalls_.empty());
+            continue;
+        }
+        ASSERT_EQ(window().contentSizeCalls_.size(), 1u);
+        EXPECT_NEAR(window().contentSizeCalls_[0].width, row.content.width, 1e-3);
+        EXPECT_EQ(window().contentSizeCalls_[0].height, row.content.height);
     }
-    EXPECT_TRUE(player.calls_.empty());
+    window().setFrame(Rect{{0, 0}, {1600, 1000}}, true);
+    command("ResizeForPayment");
+    EXPECT_EQ(window().contentSize(), (Size{1105, 570}));
 }
 
-TEST_F(BridgeTest, PlayerIsLookedUpForEveryCommandAndStopGoesHomeWithOrWithoutIt) {
-    hasPlayer = false;
-    for (const char* name : {"SeekTo", "SetMuted", "SetVolume", "Play", "Pause", "SetPlaybackSpeed",
-                             "SetAudioTrack", "Stop"}) {
-        execute(
-            name,
-            {{"position", "5"}, {"muted", "1"}, {"volume", "5"}, {"speed", "2"}, {"track", "3"}});
+// "Watch this moment": the file as URL-safe base64 of its UTF-8 path, the start in ms. Only an
+// existing regular file at a well-formed start is taken in, and only its own launch starts there.
+TEST_F(CommandTest, WatchMomentOpensAnExistingFileAtItsMomentAndNothingElse) {
+    const QString video = makeVideo("Vidéos & co ep 1 (2024) ???~~~.mkv");
+    auto encoded = [](const QByteArray& path,
+                      QByteArray::Base64Options kind = QByteArray::Base64UrlEncoding) {
+        return QString::fromLatin1(path.toBase64(kind | QByteArray::OmitTrailingEquals));
+    };
+    const QString file = encoded(video.toUtf8());
+    const QString plain = encoded(video.toUtf8(), QByteArray::Base64Encoding);
+    ASSERT_NE(plain, file);  // the name has a "+" or a "/" in plain base64
+    auto watch = [&](const QString& path, const QString& ms) {
+        command("WatchMoment?file=" + path + "&ms=" + ms);
+    };
+    for (const auto& [path, ms] : std::vector<std::pair<QString, QString>>{
+             {"", "5"},
+             {plain, "5"},
+             {encoded("clip.mkv"), "5"},  // relative
+             {encoded(dir_.filePath("gone.mkv").toUtf8()), "5"},
+             {encoded(dir_.path().toUtf8()), "5"},  // a folder
+             {encoded(video.toUtf8() + QByteArray(1, '\0') + "x"), "5"},
+             {encoded(dir_.path().toUtf8() + "/\xff.mkv"), "5"},  // not UTF-8
+             {file, ""},
+             {file, "-5"},
+             {file, "5s"},
+             {file, "2147483648"},  // past the engine's range
+         }) {
+        watch(path, ms);
+        EXPECT_TRUE(requests().empty()) << path.toStdString() << " at " << ms.toStdString();
+        EXPECT_FALSE(app_->state().startAt.has_value());
     }
-    hasPlayer = true;  // the first player screen has been built
-    execute("Stop");
-    EXPECT_TRUE(player.calls_.empty());  // stopping the player is the home screen's business
-    EXPECT_EQ(screens.homeScreenLoads, 2);
-    execute("Play");
-    EXPECT_EQ(player.calls_, Calls{"play()"});
-}
+    watch(file, "61234");
+    answer(R"({"videoId":7})");
+    EXPECT_EQ(player().media_->location, video);
+    EXPECT_EQ(player().calls_.back(), "setTime(61234)");  // once the engine has the video
+    EXPECT_FALSE(app_->state().startAt.has_value());
 
-TEST_F(BridgeTest, EnableDraggableHomeScreenTakesTheWaitingFileOnce) {
-    state.draggable = false;
-    execute("EnableDraggableHomeScreen");
-    EXPECT_EQ(homeView.registerForDraggedFileNamesCount_, 1);
-    EXPECT_TRUE(state.draggable);
-    EXPECT_TRUE(state.homePageReady);
-    EXPECT_TRUE(intake.locations.empty());
-
-    state.openFilePath = QStringLiteral("/videos/clip.mkv");
-    execute("EnableDraggableHomeScreen");
-    ASSERT_EQ(intake.locations, std::vector<QString>{QStringLiteral("/videos/clip.mkv")});
-    EXPECT_EQ(intake.openFilePathDuringCall, std::vector<QString>{QString()});  // cleared first
-    EXPECT_TRUE(state.openFilePath.isEmpty());
-
-    // After a reload of the home page: nothing waits unless the desktop handed a new file over.
-    execute("EnableDraggableHomeScreen");
-    EXPECT_EQ(intake.locations.size(), 1u);
-}
-
-TEST_F(BridgeTest, ResizeForTutorial) {
-    // A frame taller than 510 stays.
-    window.setFrame(Rect{{0, 0}, {800, 600}}, true);
-    window.setContentAspectRatio(Size{16, 9});
-    execute("ResizeForTutorial");
-    EXPECT_TRUE(window.contentSizeCalls_.empty());
-
-    // Smaller: content height 510 at the aspect ratio in force.
-    window.setFrame(Rect{{0, 0}, {500, 400}}, true);
-    execute("ResizeForTutorial");
-    ASSERT_EQ(window.contentSizeCalls_.size(), 1u);
-    EXPECT_NEAR(window.contentSizeCalls_[0].width, 906.6667, 1e-3);
-    EXPECT_EQ(window.contentSizeCalls_[0].height, 510);
-
-    // The frame is compared, the content is set: a frame of exactly 510 still grows.
-    window.setFrame(Rect{{0, 0}, {500, 510}}, true);
-    execute("ResizeForTutorial");
-    ASSERT_EQ(window.contentSizeCalls_.size(), 2u);
-    EXPECT_EQ(window.contentSize().height, 510);
-
-    // Back home the ratio is lifted: the width stays.
-    window.setFrame(Rect{{0, 0}, {640, 400}}, true);
-    window.setContentResizeIncrements(Size{1, 1});
-    execute("ResizeForTutorial");
-    ASSERT_EQ(window.contentSizeCalls_.size(), 3u);
-    EXPECT_EQ(window.contentSizeCalls_[2], (Size{640, 510}));
-}
-
-TEST_F(BridgeTest, ResizeForPaymentAlwaysSetsItsSize) {
-    window.setFrame(Rect{{0, 0}, {1600, 1000}}, true);
-    execute("ResizeForPayment");
-    EXPECT_EQ(window.contentSize(), (Size{1105, 570}));
+    // A moment waiting for its video is dropped by the launch of another.
+    watch(file, "5000");
+    launch(makeVideo("other.mkv"));
+    EXPECT_EQ(std::count(player().calls_.begin(), player().calls_.end(), "setTime(5000)"), 0);
+    EXPECT_FALSE(app_->state().startAt.has_value());
 }
 
 }  // namespace

@@ -7,75 +7,74 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <limits>
+#include <random>
 
-#include "QStringPrinter.h"
 #include "bridge/AudioInfo.h"
 #include "bridge/NumberText.h"
 #include "bridge/PageEvents.h"
+#include "support/qt/QtPrinters.h"
 
 namespace lirra {
 namespace {
 
-TEST(PageEvents, StringLiteralEscapes) {
-    // Parsing as one literal is checked by node below; these pin what the page's source shows.
-    const std::pair<QString, const char*> rows[] = {
-        {QStringLiteral("it's"), R"('it\'s')"},
-        {QStringLiteral("</script>"), R"('\x3C/script\x3E')"},
-        {QString(QChar(0x2028)) + QChar(0x7F), R"('\u2028\x7F')"},
-        {QString(QChar(0xD800)) + QLatin1Char('x'), R"('\uD800x')"},
+// The two queries the native side asks the pages, word for word (the events' texts: where they
+// are sent), and string literals: ordinary names stay readable, what would end the literal or
+// the script is escaped.
+TEST(PageEvents, TheQueriesAndTheLiteralsThePagesRead) {
+    const std::pair<QString, QString> rows[] = {
+        {kNativeLanguageQuery,
+         "$('#selectedLanguage .flag').attr('class').replace('flag', '').replace('small', '')"
+         ".replace(' ', '').replace(' ', '')"},
+        {kNextSubOffsetQuery, "$('#next-sub').offset().top"},
+        {jsStringLiteral("Amélie 中文 😀.mkv"), "'Amélie 中文 😀.mkv'"},
+        {jsStringLiteral("it's \\ </script>"), R"('it\'s \\ \x3C/script\x3E')"},
+        {jsStringLiteral(QString(QChar(0x2028)) + QChar(0x7F) + QChar(0xD800) + "\n\t"),
+         R"('\u2028\x7F\uD800\n\t')"},
     };
-    for (const auto& [text, expected] : rows) {
-        EXPECT_EQ(jsStringLiteral(text), QString::fromLatin1(expected));
-    }
-    // Characters outside ASCII that need no escape stay readable.
-    EXPECT_EQ(jsStringLiteral(QStringLiteral("Amélie 中文 😀.mkv")),
-              QStringLiteral("'Amélie 中文 😀.mkv'"));
+    for (const auto& [text, expected] : rows) EXPECT_EQ(text, expected);
 }
 
 #ifdef LIRRA_NODE
-// Node checks each sample: the literal must be exactly one string literal (as an object key,
-// nothing else parses) with the sample's exact UTF-16 code units, and a reply script carrying
-// the sample as guid and as file name must trigger exactly one event with both intact.
+// Node's parser judges each sample: the literal is exactly one string literal (as an object key,
+// nothing else parses) with the sample's UTF-16 code units, and a reply carrying the sample as
+// guid and as value triggers exactly one event with both intact.
 constexpr char kNodeCheck[] = R"JS(
-const items = JSON.parse(require('fs').readFileSync(0, 'utf8'));
 const units = s => Array.from({length: s.length}, (_, i) => s.charCodeAt(i));
 const same = (a, b) => a.length === b.length && a.every((x, i) => x === b[i]);
-for (const item of items) {
+for (const item of JSON.parse(require('fs').readFileSync(0, 'utf8'))) {
   let verdict = 'ok';
   try {
     const keys = Object.keys(eval('({' + item.literal + ': 1})'));
-    if (keys.length !== 1 || !same(units(keys[0]), item.units)) verdict = 'literal value differs';
-    const calls = [];
-    const $ = (w) => ({ trigger: (name, arg) => calls.push([name, arg]) });
-    const window = {};
+    const calls = [], $ = () => ({ trigger: (name, arg) => calls.push([name, arg]) }), window = {};
     eval(item.script);
-    if (calls.length !== 1) verdict = 'script triggered ' + calls.length + ' events';
-    else if (!same(units(calls[0][0]), [...units('response:'), ...item.units])) verdict = 'event name differs';
-    else if (typeof calls[0][1] !== 'string' || !same(units(calls[0][1]), item.units)) verdict = 'argument differs';
-  } catch (e) {
-    verdict = 'throws ' + e.name;
-  }
+    if (keys.length !== 1 || !same(units(keys[0]), item.units)) verdict = 'literal differs';
+    else if (calls.length !== 1) verdict = calls.length + ' events';
+    else if (!same(units(calls[0][0]), [...units('response:'), ...item.units])) verdict = 'name differs';
+    else if (typeof calls[0][1] !== 'string' || !same(units(calls[0][1]), item.units)) verdict = 'value differs';
+  } catch (e) { verdict = 'throws ' + e.name; }
   console.log(verdict);
 }
 )JS";
 
-TEST(PageEvents, EscapedTextsParseAsOneStringLiteral) {
-    const std::vector<QString> samples{
-        QStringLiteral("it's.mkv'); alert(1); ('"),
-        QStringLiteral("%27%5C%0A ${x}`tick` \"dq\" \\' back\\slash\\"),
-        QStringLiteral("line\nbreak\r\n") + QChar(0x2028) + QStringLiteral("ls ps") + QChar(0x2029),
-        QStringLiteral("</script><script>alert(1)</script><!--"),
-        QString(QChar(0)) + QStringLiteral("nul") + QChar(0x1F) + QChar(0x7F) + QChar(0x85),
-        QStringLiteral("Amélie 中文 😀") + QChar(0xFEFF) + QChar(0x200B) + QChar(0x00A0),
-        QString(QChar(0xD83D)) + QStringLiteral("lone") + QChar(0xDE00) + QChar(0xDBFF),
-    };
+// Random texts drawn mostly from what could end a literal or a script (fixed seed).
+TEST(PageEvents, EscapedTextsAreAlwaysOneStringLiteralAndNeverCode) {
+    const char16_t pieces[] = {'\'',   '"',    '\\',   '`',  '$',   '{',    '}',    '(',    ')',
+                               ';',    '<',    '>',    '/',  '!',   '-',    '\n',   '\r',   '\t',
+                               0,      0x1F,   0x7F,   0x85, 0xA0,  0x2028, 0x2029, 0xFEFF, 0x200B,
+                               0xD83D, 0xDE00, 0xDBFF, u'é', u'中', 'a'};
+    std::mt19937 random(2028);
     QJsonArray items;
-    for (const QString& sample : samples) {
+    std::vector<QString> samples;
+    for (int i = 0; i < 300; ++i) {
+        QString sample;
+        for (int n = random() % 12; n > 0; --n)
+            sample += QChar(pieces[random() % std::size(pieces)]);
         QJsonArray units;
-        for (QChar c : sample) units.append(c.unicode());
+        for (const QChar c : sample) units.append(c.unicode());
         items.append(QJsonObject{{"units", units},
                                  {"literal", jsStringLiteral(sample)},
                                  {"script", responseScript(sample, jsStringLiteral(sample))}});
+        samples.push_back(sample);
     }
     QProcess node;
     node.start(QStringLiteral(LIRRA_NODE), {QStringLiteral("-e"), QString::fromLatin1(kNodeCheck)});
@@ -85,19 +84,17 @@ TEST(PageEvents, EscapedTextsParseAsOneStringLiteral) {
     ASSERT_EQ(node.exitCode(), 0) << node.readAllStandardError().toStdString();
     const QStringList verdicts =
         QString::fromUtf8(node.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(verdicts.size(), static_cast<qsizetype>(samples.size()));
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(verdicts[i], QStringLiteral("ok")) << "sample " << i;
-    }
+    ASSERT_EQ(verdicts.size(), qsizetype(samples.size()));
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        EXPECT_EQ(verdicts[i], "ok") << jsStringLiteral(samples[i]).toStdString();
 }
-
 #else
-TEST(PageEvents, EscapedTextsParseAsOneStringLiteral) {
+TEST(PageEvents, EscapedTextsAreAlwaysOneStringLiteralAndNeverCode) {
     GTEST_SKIP() << "node was not found when the build was configured";
 }
 #endif
 
-TEST(NumberText, StringValue) {
+TEST(NumberText, RepliesAreJavaScriptNumbers) {
     const std::pair<std::any, const char*> rows[] = {
         {std::int64_t{5000000000}, "5000000000"},
         {1.1f, "1.1"},
@@ -110,16 +107,15 @@ TEST(NumberText, StringValue) {
     EXPECT_FALSE(stringValue(std::any(QStringLiteral("5"))).has_value());
 }
 
-TEST(AudioInfo, ObjectLiteralText) {
-    // One entry per name: the later index wins.
-    EXPECT_EQ(audioInfoText({"Stereo", "Mono", "Stereo"}, {1, 2, 3}, 3),
-              QStringLiteral("{audioTracks:{'Mono':2, 'Stereo':3, }, audioTrack:3}"));
-    // Names are literals; "%1"/"%2" in a name are not format markers.
-    EXPECT_EQ(audioInfoText({"It's %2", "a\\b"}, {1, 2}, -1),
-              QStringLiteral(R"({audioTracks:{'It\'s %2':1, 'a\\b':2, }, audioTrack:-1})"));
-    // Unpaired items are left out.
-    EXPECT_EQ(audioInfoText({"A", "B"}, {7}, 7),
-              QStringLiteral("{audioTracks:{'A':7, }, audioTrack:7}"));
+TEST(AudioInfo, OneEntryPerNameInNameOrderTheLaterIndexWinning) {
+    const std::pair<QString, QString> rows[] = {
+        {audioInfoText({"Stereo", "Mono", "Stereo"}, {1, 2, 3}, 3),
+         "{audioTracks:{'Mono':2, 'Stereo':3, }, audioTrack:3}"},
+        {audioInfoText({"It's %2", "a\\b"}, {1, 2}, -1),  // literals, not format markers
+         R"({audioTracks:{'It\'s %2':1, 'a\\b':2, }, audioTrack:-1})"},
+        {audioInfoText({"A", "B"}, {7}, 7), "{audioTracks:{'A':7, }, audioTrack:7}"},  // unpaired
+    };
+    for (const auto& [text, expected] : rows) EXPECT_EQ(text, expected);
 }
 
 }  // namespace

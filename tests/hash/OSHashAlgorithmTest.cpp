@@ -1,11 +1,11 @@
-// The hash of local files against an independent implementation, and the files that have none;
-// no network (the fake HTTP client records anything the algorithm sends).
+// The hash of local files against an independent implementation and the files that have none;
+// the remote hash's exchanges, played on a fake HTTP client, answer by answer.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <QTemporaryDir>
 #include <fstream>
 #include <random>
 
@@ -16,62 +16,55 @@
 namespace lirra {
 namespace {
 
-namespace fs = std::filesystem;
-
 class OSHashAlgorithmTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        fs::create_directories(directory_);
         center_.addObserver(kHashComputedNotification, nullptr, [this](const Notification& n) {
             posts_.push_back(std::any_cast<VideoHash>(n.userInfo.at(kHashUserInfoKey)));
         });
     }
-    void TearDown() override {
-        fs::remove_all(directory_);
-        EXPECT_TRUE(client_.exchanges_.empty() && client_.connections_.empty());
-    }
-
     std::string write(const std::string& name, const std::string& content) {
-        const std::string path = (directory_ / name).string();
+        const std::string path = dir_.filePath(QString::fromStdString(name)).toStdString();
         std::ofstream(path, std::ios::binary) << content;
         return path;
     }
-    // Hashes the file and returns the one result posted during the call.
+    // The one result posted during the call.
     VideoHash hashOf(const std::string& path) {
         posts_.clear();
         algorithm_.computeHashForPath(QString::fromStdString(path));
         EXPECT_EQ(posts_.size(), 1u) << path;
+        EXPECT_TRUE(client_.exchanges_.empty());
         return posts_.empty() ? VideoHash{1, 1} : posts_.front();
     }
 
-    fs::path directory_ = fs::temp_directory_path() / ("lirra-hash-" + std::to_string(::getpid()));
+    QTemporaryDir dir_;
     NotificationCenter center_;
     fakes::FakeHttpClient client_;
     OSHashAlgorithm algorithm_{center_, client_};
     std::vector<VideoHash> posts_;
 };
 
-TEST_F(OSHashAlgorithmTest, AgreesWithAnIndependentImplementation) {
-    const auto seed = std::random_device{}();
-    std::mt19937_64 random(seed);
-    SCOPED_TRACE("seed " + std::to_string(seed));
-    for (std::size_t size : {65536, 65537, 131073, 65536 + int(random() % (2u << 20))}) {
+TEST_F(OSHashAlgorithmTest, LocalFilesAgreeWithAnIndependentImplementation) {
+    std::mt19937_64 random(65536);
+    for (std::size_t size :
+         {65536, 65537, 131071, 131072, 131073, 65536 + int(random() % (2 << 20))}) {
         std::string content(size, '\0');
         for (char& byte : content) byte = static_cast<char>(random());
         const VideoHash hash = hashOf(write("video.mkv", content));
         EXPECT_EQ(OSHashAlgorithm::stringForHash(hash.fileHash), test::referenceHashText(content));
         EXPECT_EQ(hash.fileSize, size);
     }
+    EXPECT_EQ(OSHashAlgorithm::stringForHash(0), "0");
 }
 
-TEST_F(OSHashAlgorithmTest, UnusableFilesGiveTheZeroResultOnce) {
-    const std::string fifo = (directory_ / "fifo").string();
+TEST_F(OSHashAlgorithmTest, UnusableFilesGiveTheZeroResult) {
+    const std::string fifo = dir_.filePath("fifo").toStdString();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const std::string unreadable = write("unreadable", std::string(70000, 'x'));
     ::chmod(unreadable.c_str(), 0);
     std::vector<std::string> paths{write("short", std::string(65535, 'x')),
-                                   (directory_ / "missing").string(), directory_.string(), fifo,
-                                   std::string()};
+                                   dir_.filePath("missing").toStdString(),
+                                   dir_.path().toStdString(), fifo, std::string()};
     if (::geteuid() != 0) paths.push_back(unreadable);  // root reads anything
     for (const std::string& path : paths) EXPECT_TRUE(hashOf(path).isZero()) << path;
 }
@@ -79,32 +72,80 @@ TEST_F(OSHashAlgorithmTest, UnusableFilesGiveTheZeroResultOnce) {
 TEST_F(OSHashAlgorithmTest, FilesOver4GiBUseFullOffsets) {
     // Sparse: the holes read as zeros and cost no disk.
     const std::uint64_t size = (5ull << 30) + 12345;
-    const std::string path = (directory_ / "large").string();
+    const std::string path = dir_.filePath("large").toStdString();
     const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
-    const unsigned char head[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    const unsigned char tail[8] = {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80};
-    ASSERT_EQ(::pwrite(fd, head, 8, 0), 8);
-    ASSERT_EQ(::pwrite(fd, tail, 8, static_cast<off_t>(size - 8)), 8);
-    // What a 32-bit offset would read instead of the last block.
-    const unsigned char decoy[8] = {0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0xff};
-    ASSERT_EQ(::pwrite(fd, decoy, 8, static_cast<off_t>((size - 65536) & 0xffffffffu)), 8);
+    const auto put = [fd](std::uint64_t word, std::uint64_t at) {
+        return ::pwrite(fd, &word, 8, static_cast<off_t>(at)) == 8;
+    };
+    ASSERT_TRUE(put(0x0807060504030201ull, 0) && put(0x8070605040302010ull, size - 8));
+    ASSERT_TRUE(put(~0ull, (size - 65536) & 0xffffffffu));  // where a 32-bit offset would read
     ::close(fd);
-
     const VideoHash hash = hashOf(path);
     EXPECT_EQ(hash.fileSize, size);
     EXPECT_EQ(hash.fileHash, size + 0x0807060504030201ull + 0x8070605040302010ull);
 }
 
-TEST_F(OSHashAlgorithmTest, BlocksFromElsewhere) {
-    // Only the first 64 KiB of a longer block count; a shorter one is never read past its end.
-    const QByteArray block(65536, '\x01');
-    algorithm_.computeHashWithFileSize(1000000, block, block + QByteArray(100, '\xff'));
-    algorithm_.computeHashWithFileSize(1000000, block, block.left(65535));
-    ASSERT_EQ(posts_.size(), 2u);
-    EXPECT_EQ(posts_[0].fileHash, 1000000 + 2 * (0x0101010101010101ull * 8192));
-    EXPECT_TRUE(posts_[1].isZero());
+// A HEAD, then the first and the last 64 KiB by ranges, each sent once the one before has been
+// answered; the rows answer them in turn and say what is posted after the last answer given.
+TEST_F(OSHashAlgorithmTest, TheRemoteHashAsksForTheBlocksOneAfterTheOther) {
+    const QByteArray first(65536, '\x01'), last(65536, '\x02');
+    const UrlResponse head{200, 200000, {}, {}};
+    const VideoHash hashed{200000 + 8192 * 0x0101010101010101ull + 8192 * 0x0202020202020202ull,
+                           200000};
+    const struct {
+        const char* what;
+        std::vector<UrlResponse> answers;
+        VideoHash posted;
+    } rows[] = {
+        {"all well", {head, {206, -1, first, {}}, {206, -1, last, {}}}, hashed},
+        {"a range ignored: the start serves as the first block",
+         {head, {200, -1, first, {}}, {206, -1, last, {}}},
+         hashed},
+        {"a range ignored for the last block",
+         {head, {206, -1, first, {}}, {200, -1, last, {}}},
+         {}},
+        {"one block, ranges ignored",
+         {{200, 65536, {}, {}}, {200, -1, first, {}}, {200, -1, first, {}}},
+         {65536 + 2 * 8192 * 0x0101010101010101ull, 65536}},
+        {"too short", {{200, 65535, {}, {}}}, {}},
+        {"no length", {{200, -1, {}, {}}}, {}},
+        {"an error page's length", {{404, 200000, {}, {}}}, {}},
+        {"no answer", {{-1, -1, {}, "refused"}}, {}},
+        {"a short block", {head, {206, -1, first.left(65535), {}}}, {}},
+        {"a failed block", {head, {206, -1, first, "cut off"}}, {}},
+        {"a long last block", {head, {206, -1, first, {}}, {206, -1, last + "x", {}}}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        posts_.clear();
+        client_.exchanges_.clear();
+        algorithm_.computeHashForURL("http://media.test/v.mkv");
+        for (const UrlResponse& answer : row.answers) {
+            ASSERT_TRUE(posts_.empty());
+            ASSERT_EQ(client_.exchanges_.size(), std::size_t(&answer - row.answers.data() + 1));
+            const auto completion = client_.exchanges_.back().completion;  // may add the next
+            completion(answer);
+        }
+        EXPECT_EQ(client_.exchanges_.size(), row.answers.size());
+        ASSERT_EQ(posts_.size(), 1u);
+        EXPECT_EQ(posts_[0], row.posted);
+    }
+    // The requests: identity encoding (a compressed answer is not the file's bytes), 10 s each,
+    // and a block's size at most, whatever a server that ignores the range would send.
+    const char* ranges[] = {nullptr, "bytes=0-65535", "bytes=134464-199999"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const UrlRequest& request = client_.exchanges_.at(i).request;  // of the last row
+        EXPECT_EQ(request.url, QUrl("http://media.test/v.mkv"));
+        EXPECT_EQ(request.method, i == 0 ? "HEAD" : "GET");
+        EXPECT_EQ(request.timeoutSeconds, 10);
+        std::vector<std::pair<QByteArray, QByteArray>> headers{{"Accept-Encoding", "identity"}};
+        if (ranges[i])
+            headers.insert(headers.begin(), std::pair<QByteArray, QByteArray>("Range", ranges[i]));
+        EXPECT_EQ(request.headers, headers);
+        EXPECT_EQ(request.maxResponseBytes, ranges[i] ? 65536 : UrlRequest{}.maxResponseBytes);
+    }
 }
 
 }  // namespace

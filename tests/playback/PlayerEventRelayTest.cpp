@@ -1,129 +1,142 @@
+// The relay of the engine's two notifications: the window fitted to the picture, the end of the
+// video, the engine's own subtitles kept off, the position told to the page, and the values the
+// page's requests wait for.
 #include <cmath>
 
-#include "PlaybackFixture.h"
+#include "fakes/AppFixture.h"
+#include "playback/PlayerEventRelay.h"
 
 namespace lirra::testing {
 namespace {
 
-using RelayTest = PlaybackTest;
+class RelayTest : public AppTest {
+  protected:
+    void SetUp() override {
+        launch(makeVideo("clip.mkv"));
+        player().tracks_ = {{"audio", 0, 0}, {"video", 0, 0}};  // the size is not read yet
+        player().length_ = 10400;
+    }
+};
 
-TEST_F(RelayTest, FitsTheWindowOnceToTheFirstVideoStreamWithASize) {
-    playVideo();
-    player.tracks_ = {{QStringLiteral("audio"), 0, 0}, {QStringLiteral("video"), 0, 0}};
-    stateChanged(kMediaPlayerStateBuffering);  // the size is not read yet
-    EXPECT_TRUE(window.contentSizeCalls_.empty());
-    EXPECT_FALSE(state.playbackStarted);
-
-    player.tracks_[1] = {QStringLiteral("video"), 1280, 720};
-    player.tracks_.push_back({QStringLiteral("video"), 640, 480});  // a second picture stream
+TEST_F(RelayTest, TheWindowIsFittedOnceToTheFirstVideoStreamWithASizeAndAgainForTheNextVideo) {
+    stateChanged(kMediaPlayerStateBuffering);
+    EXPECT_TRUE(window().contentSizeCalls_.empty());
+    player().tracks_ = {{"audio", 0, 0}, {"video", 1280, 720}, {"video", 640, 480}};
+    for (int state : {kMediaPlayerStateStopped, kMediaPlayerStateEnded})
+        stateChanged(state);  // no picture to fit
+    EXPECT_TRUE(window().contentSizeCalls_.empty());
     stateChanged(kMediaPlayerStatePlaying);
-    EXPECT_EQ(window.contentAspectRatio(), (Size{1280, 720}));
-    EXPECT_EQ(window.contentSizeCalls_, (std::vector<Size>{{1280, 720}}));
-    EXPECT_TRUE(state.playbackStarted);
-
-    // The user resizes the window; later changes of the same video leave it alone.
-    window.setContentSize(Size{800, 450});
-    stateChanged(kMediaPlayerStatePlaying);
-    EXPECT_EQ(window.contentSize(), (Size{800, 450}));
+    stateChanged(kMediaPlayerStatePlaying);  // the user may have resized it since
+    EXPECT_EQ(window().contentAspectRatio(), (Size{1280, 720}));
+    EXPECT_EQ(window().contentSizeCalls_, (std::vector<Size>{{1280, 720}}));
 
     // At the end: home, which stops the player; that stop must not fit the home screen.
-    window.contentSizeCalls_.clear();
-    player.time_ = player.length_;
+    window().contentSizeCalls_.clear();
+    player().time_ = 10400;
     stateChanged(kMediaPlayerStatePaused);
-    ASSERT_EQ(screens.homeScreenLoads, 1);
-    relay.mediaPlayerStateChanged();
-    EXPECT_TRUE(window.contentSizeCalls_.empty());
-    EXPECT_FALSE(state.playbackStarted) << "the next video must still be fitted";
+    EXPECT_FALSE(playerShown());
+    stateChanged(kMediaPlayerStateStopped);
+    EXPECT_TRUE(window().contentSizeCalls_.empty());
+    launch(makeVideo("next.mkv"));
+    stateChanged(kMediaPlayerStatePlaying);
+    EXPECT_EQ(window().contentSizeCalls_, (std::vector<Size>{{1280, 720}}));
 }
 
-TEST_F(RelayTest, APauseEndsThePlayerScreenOnlyInTheLastWholeSecond) {
+// Compared in whole seconds (truncated); no position counts as 0, no length is no end.
+TEST_F(RelayTest, APauseInTheLastWholeSecondEndsTheVideo) {
     const struct {
         std::optional<std::int32_t> time, length;
-        bool home;
-    } cases[] = {
-        {10000, 10999, true},         // 10 s of 10 s
-        {10999, 10000, true},         // past the end
-        {9999, 10000, false},         // 9 s of 10 s
-        {std::nullopt, 999, true},    // no position yet counts as 0 s of 0 s
-        {5000, std::nullopt, false},  // not open yet: no end to have reached
-        {-1500, -1000, true},         // -1 s of -1 s: whole seconds truncate toward zero
+        bool end;
+    } rows[] = {
+        {10000, 10999, true},      {10999, 10000, true},        {9999, 10000, false},
+        {std::nullopt, 999, true}, {5000, std::nullopt, false}, {-1500, -1000, true},
     };
-    for (const auto& c : cases) {
-        screens.homeScreenLoads = 0;
-        player.time_ = c.time;
-        player.length_ = c.length;
-        stateChanged(kMediaPlayerStatePaused);
-        EXPECT_EQ(screens.homeScreenLoads, c.home ? 1 : 0)
-            << "time " << c.time.value_or(-1) << " length " << c.length.value_or(-1);
+    for (const auto& row : rows) {
+        EXPECT_EQ(isAtEnd(row.time, row.length), row.end)
+            << row.time.value_or(-1) << " of " << row.length.value_or(-1);
     }
-    // Only a pause is an end: a player still playing at its length stays.
-    screens.homeScreenLoads = 0;
-    player.time_ = player.length_ = 10000;
-    stateChanged(kMediaPlayerStatePlaying);
-    EXPECT_EQ(screens.homeScreenLoads, 0);
+    player().time_ = player().length_ = 10000;
+    stateChanged(kMediaPlayerStatePlaying);  // only a pause is an end
+    EXPECT_TRUE(playerShown());
+    stateChanged(kMediaPlayerStatePaused);
+    EXPECT_FALSE(playerShown());
+    EXPECT_EQ(log_.back(), "Video ended at 10000 of 10000 ms");
 }
 
-TEST_F(RelayTest, EngineSubtitlesGoOffAfterEveryStateChangeAndAnErrorAlertsWithoutFitting) {
-    playVideo();
-    for (int s : {kMediaPlayerStateError, kMediaPlayerStateOpening, kMediaPlayerStatePaused}) {
-        player.currentVideoSubTitleIndex_ = 3;
-        player.calls_.clear();
-        stateChanged(s);
-        EXPECT_EQ(player.calls_.back(), "setCurrentVideoSubTitleIndex(-1)") << "state " << s;
-        EXPECT_TRUE(s != kMediaPlayerStateError || window.contentSizeCalls_.empty());
-    }
-    ASSERT_EQ(application.alerts_.size(), 1u);
-    EXPECT_EQ(application.alerts_[0].messageText, QStringLiteral("Couldn't open video"));
-    player.calls_.clear();
-    stateChanged(kMediaPlayerStatePlaying);
-    EXPECT_TRUE(player.calls_.empty()) << "already off: not set again";
+TEST_F(RelayTest, AShortVideoHeldOnItsFirstFrameForItsPageIsNotAtItsEnd) {
+    app_->processVideoAndLaunch(makeVideo("short.mkv"));
+    answer(R"({"videoId":2})");
+    player().time_ = 0;
+    player().length_ = 600;
+    stateChanged(kMediaPlayerStatePaused);
+    EXPECT_TRUE(playerShown());
+    page().postProgressStarted(center());
+    page().postProgressFinished(center());
+    player().time_ = 600;
+    stateChanged(kMediaPlayerStatePaused);  // it played to its end
+    EXPECT_FALSE(playerShown());
 }
 
-TEST_F(RelayTest, DeferredsResolveOnceWithTheFirstAcceptableValues) {
-    launcher.launchVideo();
-    player.volume_ = 0;  // muted at start
-    player.length_ = std::nullopt;
-    player.rate_ = std::nanf("");
-    relay.mediaPlayerTimeChanged();
-    player.volume_ = 201;
-    relay.mediaPlayerTimeChanged();
-    EXPECT_FALSE(state.volumeDeferred->isResolved());
-    EXPECT_FALSE(state.durationDeferred->isResolved());
-    EXPECT_FALSE(state.audioInfoDeferred->isResolved()) << "no audio track listed";
-    EXPECT_FALSE(state.playbackSpeedDeferred->isResolved());
+// An error alerts (PlaybackLauncherTest) without fitting the window.
+TEST_F(RelayTest, TheEnginesSubtitlesGoOffAfterEveryStateChange) {
+    player().tracks_[1] = {"video", 1280, 720};
+    for (int state : {kMediaPlayerStateError, kMediaPlayerStateOpening, kMediaPlayerStatePaused}) {
+        player().currentVideoSubTitleIndex_ = 3;
+        stateChanged(state);
+        EXPECT_EQ(player().calls_.back(), "setCurrentVideoSubTitleIndex(-1)") << state;
+        EXPECT_EQ(window().contentSizeCalls_.size(), state == kMediaPlayerStateError ? 0u : 1u);
+    }
+    player().calls_.clear();
+    stateChanged(kMediaPlayerStatePlaying);
+    EXPECT_TRUE(player().calls_.empty()) << "already off: not set again";
+}
 
-    playVideo();
-    player.volume_ = 1;
-    player.audioTrackNames_ = {QStringLiteral("English"), QStringLiteral("English")};
-    player.currentAudioTrackIndex_ = 2;
-    relay.mediaPlayerTimeChanged();
-    // Later values of the same video change nothing.
-    player.volume_ = 50;
-    player.length_ = 99000;
-    relay.mediaPlayerTimeChanged();
-    EXPECT_EQ(std::any_cast<int>(state.volumeDeferred->result()), 1);
+// Volume on the engine's scale (200 full; 0 is the muted start), the length in milliseconds,
+// the rate, the audio tracks: each resolved once, with the first acceptable value.
+TEST_F(RelayTest, EveryTimeChangeTellsThePageAndResolvesWhatIsKnownOnce) {
+    AppState& state = app_->state();
+    const struct {
+        int volume;
+        std::optional<std::int32_t> time, length;
+        float rate;
+        QStringList names;
+    } reports[] = {
+        {0, std::nullopt, std::nullopt, std::nanf(""), {}},
+        {201, 750, std::nullopt, -1, {}},
+        {200, 1750, 10400, 1.0f, {"English", "English"}},
+        {50, 2750, 99000, 2.0f, {"French"}},
+    };
+    page().asyncScripts_.clear();
+    player().audioTrackIndexes_ = {1, 2};
+    player().currentAudioTrackIndex_ = 2;
+    for (const auto& report : reports) {
+        player().volume_ = report.volume;
+        player().time_ = report.time;
+        player().length_ = report.length;
+        player().rate_ = report.rate;
+        player().audioTrackNames_ = report.names;
+        timeChanged();
+        if (report.volume == 201) {
+            EXPECT_FALSE(
+                state.volumeDeferred->isResolved() || state.durationDeferred->isResolved() ||
+                state.playbackSpeedDeferred->isResolved() || state.audioInfoDeferred->isResolved());
+        }
+    }
+    EXPECT_EQ(std::any_cast<int>(state.volumeDeferred->result()), 200);
     EXPECT_EQ(std::any_cast<std::int64_t>(state.durationDeferred->result()), 10400);
     EXPECT_EQ(std::any_cast<float>(state.playbackSpeedDeferred->result()), 1.0f);
     EXPECT_EQ(std::any_cast<QString>(state.audioInfoDeferred->result()),
-              QStringLiteral("{audioTracks:{'English':2, }, audioTrack:2}"));
-    // Every time change tells the page the position, without waiting for it.
-    EXPECT_EQ(playerView.asyncScripts_.front(), timeUpdate("null"));
-    EXPECT_EQ(playerView.asyncScripts_.back(), timeUpdate("750"));
-    EXPECT_EQ(playerView.asyncScripts_.size(), 4u);
-    EXPECT_TRUE(playerView.syncScripts_.empty());
-}
-
-TEST_F(RelayTest, WithoutDeferredsPlayerOrPageNothingBreaks) {
-    playVideo();
-    relay.mediaPlayerTimeChanged();  // before the first launch: no Deferreds yet
-    launcher.launchVideo();
-    hasPlayerView = false;
-    relay.mediaPlayerTimeChanged();  // the values are still taken without a page
-    EXPECT_TRUE(state.volumeDeferred->isResolved());
-    hasPlayer = false;
-    relay.mediaPlayerTimeChanged();
-    relay.mediaPlayerStateChanged();
-    EXPECT_EQ(screens.homeScreenLoads, 0);
+              "{audioTracks:{'English':2, }, audioTrack:2}");
+    const QString timeUpdate =
+        "if(typeof $ != 'undefined'){ $(window).trigger('timeUpdate', %1); }";
+    EXPECT_EQ(page().asyncScripts_,
+              (std::vector<QString>{timeUpdate.arg("null"), timeUpdate.arg(750),
+                                    timeUpdate.arg(1750), timeUpdate.arg(2750)}));
+    EXPECT_TRUE(page().syncScripts_.empty());
+    launch(makeVideo("next.mkv"));  // the lowest volume that is an answer
+    player().volume_ = 1;
+    timeChanged();
+    EXPECT_EQ(std::any_cast<int>(state.volumeDeferred->result()), 1);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // step's in turn (chain) decides; later settlements only replace the stored result or reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "PromiseTestSupport.h"
 
 namespace lirra {
@@ -9,82 +12,75 @@ namespace {
 
 using test::intOf;
 
-TEST(PromiseOrTest, FirstResolutionDecidesLaterOnesReplaceTheResultAndAllRejectedRejects) {
-    auto a = Deferred::deferred(), b = Deferred::deferred(), c = Deferred::deferred();
-    auto combined = Promise::orPromises({a, b, c});
-    std::vector<int> seen;
-    combined->when([&](const Value& v) { seen.push_back(intOf(v)); });
-    a->reject(makeError("E", 1));
-    b->resolve(1);
-    c->resolve(2);
-    EXPECT_EQ(seen, (std::vector<int>{1}));
-    EXPECT_EQ(intOf(combined->result()), 2);
-
-    auto d = Deferred::deferred(), e = Deferred::deferred();
-    auto rejected = Promise::orPromises({d, e});
-    auto last = makeError("E", 2);
-    d->reject(makeError("E", 1));
-    EXPECT_FALSE(rejected->isRejected());
-    e->reject(last);
-    EXPECT_EQ(rejected->reason(), last);
-}
-
-TEST(PromiseAndTest, LastResolutionDecidesAndTheFirstErrorRejects) {
-    auto a = Deferred::deferred(), b = Deferred::deferred(), c = Deferred::deferred();
-    auto combined = Promise::andPromises({a, b, c});
-    c->resolve(3);
-    a->resolve(1);
-    EXPECT_FALSE(combined->isResolved());
-    b->resolve(2);
-    EXPECT_EQ(intOf(combined->result()), 2);
-    EXPECT_TRUE(combined->isResolved());
-
-    auto d = Deferred::deferred(), e = Deferred::deferred();
-    auto failing = Promise::andPromises({d, e});
-    std::vector<int> codes;
-    failing->failed([&](const ErrorPtr& error) { codes.push_back(error->code); });
-    d->reject(makeError("E", 1));
-    e->reject(makeError("E", 2));
-    EXPECT_EQ(codes, (std::vector<int>{1}));
-    EXPECT_EQ(failing->reason()->code, 2);  // later errors replace the reason
-}
-
-TEST(PromiseOrAndTest, SettledInputsSettleAtOnceAndEmptyInputsNever) {
+// Inputs settled in a random order, some never (pending or nullptr): or resolves at the first
+// resolution and rejects with the last error once all have rejected; and resolves with the last
+// resolution once all have resolved and rejects at the first error; later settlements only
+// replace the stored value. Inputs settled before the combinator count at once.
+TEST(PromiseOrAndTest, RandomSettlementsFollowTheirRules) {
+    std::mt19937 random(42);
+    for (int run = 0; run < 500; ++run) {
+        const int count = random() % 5;  // no input at all: never settles
+        std::vector<std::shared_ptr<Promise>> inputs;
+        std::vector<int> order;  // input i resolves with i + 1 or rejects with code i + 1
+        for (int i = 0; i < count; ++i) {
+            const int kind = random() % 8;
+            inputs.push_back(kind == 0 ? nullptr : Deferred::deferred());
+            if (kind > 1) order.push_back(kind % 2 ? i + 1 : -(i + 1));  // 1: stays pending
+        }
+        std::shuffle(order.begin(), order.end(), random);
+        std::vector<int> orSeen, andSeen;
+        auto watched = [](std::shared_ptr<Promise> combined, std::vector<int>& seen) {
+            return combined->when([&seen](const Value& v) { seen.push_back(intOf(v)); },
+                                  [&seen](const ErrorPtr& e) { seen.push_back(-e->code); });
+        };
+        auto orCombined = watched(Promise::orPromises(inputs), orSeen);
+        auto andCombined = watched(Promise::andPromises(inputs), andSeen);
+        std::vector<int> resolved, rejected;
+        for (const int v : order) {
+            auto input = std::static_pointer_cast<Deferred>(inputs[std::abs(v) - 1]);
+            v > 0 ? input->resolve(v) : input->reject(makeError("E", -v));
+            (v > 0 ? resolved : rejected).push_back(v);
+        }
+        const bool all = count > 0 && int(order.size()) == count;
+        using Seen = std::vector<int>;
+        EXPECT_EQ(orSeen, !resolved.empty() ? Seen{resolved.front()}
+                          : all             ? Seen{rejected.back()}
+                                            : Seen{});
+        EXPECT_EQ(andSeen, !rejected.empty() ? Seen{rejected.front()}
+                           : all             ? Seen{resolved.back()}
+                                             : Seen{});
+        EXPECT_EQ(intOf(orCombined->result()), resolved.empty() ? -1 : resolved.back());
+        const ErrorPtr reason = andCombined->reason();
+        EXPECT_EQ(reason ? -reason->code : 0, rejected.empty() ? 0 : rejected.back());
+        for (auto& input : inputs)
+            if (input) std::static_pointer_cast<Deferred>(input)->resolve(0);  // frees them
+    }
     EXPECT_TRUE(Promise::orPromises({Promise::rejected(nullptr), Promise::rejected(nullptr)})
                     ->isRejected());
     EXPECT_EQ(intOf(Promise::andPromises({Promise::resolved(1), Promise::resolved(2)})->result()),
               2);
-    for (auto never : {Promise::orPromises({}), Promise::andPromises({}),
-                       Promise::orPromises({Promise::rejected(nullptr), nullptr}),
-                       Promise::andPromises({Promise::resolved(1), nullptr})}) {
-        EXPECT_FALSE(never->isResolved() || never->isRejected());
-    }
 }
 
-TEST(PromiseChainTest, StepsRunInOrderWithThePreviousResult) {
+TEST(PromiseChainTest, StepsRunInOrderWithThePreviousResultUntilARejectionOrNoPromise) {
     auto first = Deferred::deferred();
     std::vector<int> args;
-    auto chained = Promise::chain({
-        [&](const Value& v) { return args.push_back(intOf(v)), first->promise(); },
-        [&](const Value& v) { return args.push_back(intOf(v)), Promise::resolved(7); },
-    });
+    auto step = [&](std::shared_ptr<Promise> next) {
+        return [&args, next](const Value& v) { return args.push_back(intOf(v)), next; };
+    };
+    auto chained = Promise::chain({step(first), step(Promise::resolved(7)), {}, step(nullptr)});
     EXPECT_EQ(args, (std::vector<int>{-1}));  // the first step ran inside chain() with none
     first->resolve(5);
-    EXPECT_EQ(args, (std::vector<int>{-1, 5}));
+    EXPECT_EQ(args, (std::vector<int>{-1, 5}));  // the list ended at the empty step
     EXPECT_EQ(intOf(chained->result()), 7);
     EXPECT_TRUE(Promise::chain({})->isResolved());
-}
 
-TEST(PromiseChainTest, RejectionOrAMissingPromiseStopsTheChain) {
+    args.clear();
     auto error = makeError("Step", 1);
-    int laterSteps = 0;
-    const Promise::Step later = [&](const Value&) { return ++laterSteps, Promise::resolved(1); };
-    auto rejected = Promise::chain({[&](const Value&) { return Promise::rejected(error); }, later});
-    EXPECT_EQ(rejected->reason(), error);
-
-    auto stalled = Promise::chain({[](const Value&) { return std::shared_ptr<Promise>(); }, later});
+    auto later = step(Promise::resolved(1));
+    EXPECT_EQ(Promise::chain({step(Promise::rejected(error)), later})->reason(), error);
+    auto stalled = Promise::chain({step(nullptr), later});
     EXPECT_FALSE(stalled->isResolved() || stalled->isRejected());
-    EXPECT_EQ(laterSteps, 0);
+    EXPECT_EQ(args, (std::vector<int>{-1, -1}));  // no step after either
 }
 
 TEST(PromiseChainTest, LaterStepsRunOnThePreviousPromisesQueueAndReleaseTheirCaptures) {

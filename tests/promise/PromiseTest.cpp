@@ -1,8 +1,9 @@
-// The promise core: settlement, registration order, value replacement, queues and ownership;
-// transform() and wait().
+// The promise core against a model of the state machine in Promise.h, then what the model leaves
+// out: re-entry, queues, the hop to another queue, ownership, transform() and wait().
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "PromiseTestSupport.h"
 
@@ -13,49 +14,60 @@ using test::intOf;
 using test::secondsSince;
 using Log = std::vector<std::string>;
 
-TEST(PromiseTest, CallbacksRunInRegistrationOrderAtSettlementOrAtOnceAfterIt) {
-    auto deferred = Deferred::deferred();
-    Log log;
-    auto tagged = [&](std::string tag) {
-        return [&log, tag](const Value& v) { log.push_back(tag + std::to_string(intOf(v))); };
-    };
-    EXPECT_EQ(deferred->when(tagged("w")).get(), deferred.get());  // returns the receiver
-    deferred->any([&] { log.push_back("any"); });
-    deferred->when(tagged("x"), [&](const ErrorPtr&) { log.push_back("failed"); });
-    EXPECT_TRUE(log.empty());
-    EXPECT_EQ(deferred->resolve(4).get(), deferred->promise().get());  // a Deferred is its promise
-    EXPECT_EQ(log, (Log{"w4", "any", "x4"}));
+std::string text(const Value& value) { return std::to_string(intOf(value)); }
+std::string text(const ErrorPtr& error) { return std::to_string(error->code); }
+std::string text() { return ""; }
 
-    deferred->when(
-        tagged("late"), [&](const ErrorPtr&) { log.push_back("failed"); },
-        [&] { log.push_back("any"); });
-    EXPECT_EQ(log, (Log{"w4", "any", "x4", "late4", "any"}));
-
-    auto error = makeError("Test", 3);
-    ErrorPtr seen;
-    Promise::rejected(error)->when(tagged("never"), [&](const ErrorPtr& e) { seen = e; });
-    EXPECT_EQ(seen, error);  // the very same error object
-    EXPECT_EQ(log.size(), 5u);
-}
-
-TEST(PromiseTest, LaterSettlementsReplaceTheValueWithoutRerunningCallbacks) {
-    auto deferred = Deferred::deferred();
-    std::vector<int> seen;
-    int failures = 0;
-    deferred->when([&](const Value& v) { seen.push_back(intOf(v)); },
-                   [&](const ErrorPtr&) { ++failures; });
-    deferred->resolve();
-    deferred->resolve(2);
-    EXPECT_EQ(seen, (std::vector<int>{-1}));  // resolved with none
-    deferred->when([&](const Value& v) { seen.push_back(intOf(v)); });
-    EXPECT_EQ(seen, (std::vector<int>{-1, 2}));
-
-    auto error = makeError("Late", 7);
-    deferred->reject(error);
-    EXPECT_TRUE(deferred->isResolved());
-    EXPECT_FALSE(deferred->isRejected());
-    EXPECT_EQ(deferred->reason(), error);
-    EXPECT_EQ(failures, 0);
+// Random runs of registrations (when, failed, any, the combined form) and settlements against a
+// model: callbacks run once, in registration order, at the first settlement or at once after
+// it, reading the value stored then; later settlements only replace the value or the reason.
+TEST(PromiseTest, RandomRunsFollowTheStateMachine) {
+    std::mt19937 random(20261208);
+    for (int run = 0; run < 400; ++run) {
+        auto deferred = Deferred::deferred();
+        Log log, expected;
+        std::vector<std::string> stored;  // the model's callbacks while pending: kind and tag
+        int state = Promise::kPending, value = -1;
+        ErrorPtr reason;
+        auto ran = [&](const std::string& callback) {
+            const char kind = callback[0];
+            if (kind == 'a') expected.push_back(callback);
+            if (kind == (state == Promise::kResolved ? 'w' : 'f'))
+                expected.push_back(callback + (kind == 'w' ? text(value) : text(reason)));
+        };
+        for (int tag = 0; tag < 10; ++tag) {
+            auto logger = [&log, tag](char kind) {
+                return [&log, tag, kind](const auto&... v) {
+                    log.push_back(kind + std::to_string(tag) + text(v...));
+                };
+            };
+            const int op = random() % 6;
+            std::shared_ptr<Promise> returned;
+            if (op == 0) returned = deferred->when(logger('w'));
+            if (op == 1) returned = deferred->failed(logger('f'));
+            if (op == 2) returned = deferred->any(logger('a'));
+            if (op == 3) returned = deferred->when(logger('w'), logger('f'), logger('a'));
+            static const char* const kRegistered[] = {"w", "f", "a", "wfa", "", ""};
+            for (const char kind : std::string(kRegistered[op])) {
+                const std::string callback = kind + std::to_string(tag);
+                state == Promise::kPending ? stored.push_back(callback) : ran(callback);
+            }
+            if (op >= 4) {
+                if (op == 4) value = tag, returned = deferred->resolve(tag);
+                if (op == 5) reason = makeError("T", tag), returned = deferred->reject(reason);
+                if (state == Promise::kPending) {
+                    state = op == 4 ? Promise::kResolved : Promise::kRejected;
+                    for (const std::string& callback : stored) ran(callback);
+                }
+            }
+            ASSERT_EQ(returned.get(), deferred.get());  // every operation returns the promise
+        }
+        ASSERT_EQ(log, expected) << "run " << run;
+        EXPECT_EQ(deferred->isResolved(), state == Promise::kResolved);
+        EXPECT_EQ(deferred->isRejected(), state == Promise::kRejected);
+        EXPECT_EQ(intOf(deferred->result()), value);
+        EXPECT_EQ(deferred->reason(), reason);  // the very error object
+    }
 }
 
 TEST(PromiseTest, CallbackMayRegisterOnItsOwnPromiseAndSettleOthers) {
@@ -72,36 +84,26 @@ TEST(PromiseTest, CallbackMayRegisterOnItsOwnPromiseAndSettleOthers) {
     EXPECT_TRUE(other->isResolved());
 }
 
-TEST(PromiseTest, QueuedCallbacksAreSubmittedInOrderAndReadTheValueWhenTheyRun) {
-    ManualQueue queue;
+// On a queue every callback is submitted, never run inline, and reads the value when it runs; a
+// hop to another queue settles only after the receiver's callbacks registered before it.
+TEST(PromiseTest, QueuedCallbacksAndTheHopToAnotherQueue) {
+    ManualQueue queue, hopQueue;
     auto deferred = Deferred::initWithQueue(&queue);
-    std::vector<int> seen;
-    deferred->when([&](const Value& v) { seen.push_back(intOf(v)); });
-    deferred->any([&] { seen.push_back(0); });
-    deferred->resolve(1);
-    deferred->resolve(2);  // before the queue runs: the callback sees the replacement
-    deferred->when([&](const Value& v) { seen.push_back(100 + intOf(v)); });
-    EXPECT_TRUE(seen.empty());  // submitted, never run inline, even after settlement
-    EXPECT_EQ(queue.runAll(), 3u);
-    EXPECT_EQ(seen, (std::vector<int>{2, 0, 102}));
-}
-
-TEST(PromiseTest, OnSettlesAnotherPromiseOnlyAfterTheReceiversCallbacks) {
-    ManualQueue receiverQueue, hopQueue;
-    auto deferred = Deferred::initWithQueue(&receiverQueue);
     Log log;
-    deferred->when([&](const Value&) { log.push_back("receiver"); });
+    deferred->when([&](const Value& v) { log.push_back("w" + std::to_string(intOf(v))); });
     auto hopped = deferred->on(hopQueue);
-    EXPECT_NE(hopped.get(), deferred.get());
     hopped->when([&](const Value& v) { log.push_back("hop" + std::to_string(intOf(v))); });
-    deferred->resolve(6);
-    receiverQueue.runOne();
+    deferred->resolve(1);
+    deferred->resolve(2);  // before the queue runs: the callbacks see the replacement
+    deferred->any([&] { log.push_back("late"); });
+    EXPECT_TRUE(log.empty());
+    EXPECT_TRUE(queue.runOne());
     EXPECT_FALSE(hopped->isResolved());
-    receiverQueue.runOne();  // the step into the hop
+    EXPECT_EQ(queue.runAll(), 3u);  // the steps into the hop, then the late one
     EXPECT_TRUE(hopped->isResolved());
-    EXPECT_EQ(log, (Log{"receiver"}));
-    hopQueue.runAll();
-    EXPECT_EQ(log, (Log{"receiver", "hop6"}));
+    EXPECT_EQ(log, (Log{"w2", "late"}));
+    EXPECT_EQ(hopQueue.runAll(), 1u);
+    EXPECT_EQ(log, (Log{"w2", "late", "hop2"}));
 
     auto error = makeError("E", 1);
     EXPECT_EQ(Promise::rejected(error)->on(hopQueue)->reason(), error);
@@ -109,7 +111,7 @@ TEST(PromiseTest, OnSettlesAnotherPromiseOnlyAfterTheReceiversCallbacks) {
 
 TEST(PromiseTest, PendingPromiseKeepsItselfAliveOnlyThroughWhenAndFailed) {
     auto payload = std::make_shared<int>(0);
-    std::weak_ptr<Promise> weak = Deferred::deferred()->when([payload](const Value&) {});
+    std::weak_ptr<Promise> weak = Deferred::deferred()->failed([payload](const ErrorPtr&) {});
     auto revived = std::static_pointer_cast<Deferred>(weak.lock());  // held by its own list
     ASSERT_TRUE(revived);
     revived->resolve();
@@ -126,18 +128,15 @@ TEST(PromiseTransformTest, MapsOnTheReceiversQueuePassesErrorsOnAndDoesNotWaitOn
     ManualQueue queue;
     auto deferred = Deferred::initWithQueue(&queue);
     auto inner = Deferred::deferred();
-    auto mapped = deferred->transform([&](const Value& v) {
-        return intOf(v) == 4 ? Value(inner->promise()) : Value(intOf(v) * 10);
-    });
+    auto mapped = deferred->transform([&](const Value&) { return Value(inner->promise()); });
     deferred->resolve(4);
     EXPECT_FALSE(mapped->isResolved());
     queue.runAll();
     ASSERT_TRUE(mapped->isResolved());  // though `inner` is still pending
     EXPECT_EQ(std::any_cast<std::shared_ptr<Promise>>(mapped->result()), inner);
-    EXPECT_EQ(intOf(Promise::resolved(3)
-                        ->transform([](const Value& v) { return intOf(v) * 10; })
-                        ->result()),
-              30);  // already resolved: at once
+    auto times10 = [](const Value& v) { return Value(intOf(v) * 10); };
+    EXPECT_EQ(intOf(Promise::resolved(3)->transform(times10)->result()), 30);
+    EXPECT_EQ(intOf(Promise::resolved(3)->transform({})->result()), 3);
 
     auto error = makeError("E", 2);
     bool called = false;

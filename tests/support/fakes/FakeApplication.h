@@ -1,9 +1,10 @@
-// Application services for unit tests: alerts answered with the first button, open panels from a
-// scripted queue,
-// opened URLs and quits recorded.
+// Application services for unit tests: alerts answered with the first button (`onAlert_` runs
+// while one is up, as the modal loop would let events through), open panels answered from a
+// scripted queue, opened URLs and quits recorded.
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -15,6 +16,7 @@ class FakeApplication : public Application {
   public:
     int runModalAlert(const AlertSpec& alert) override {
         alerts_.push_back(alert);
+        if (onAlert_) onAlert_();
         return kAlertFirstButtonReturn;
     }
     // The next scripted answer, else a cancel.
@@ -28,13 +30,14 @@ class FakeApplication : public Application {
         return answer;
     }
     void openUrl(const QUrl& url) override { openedUrls_.push_back(url); }
-    void terminate() override { ++terminateCount_; }
+    void terminate() override { ++terminations_; }
 
     std::vector<AlertSpec> alerts_;
+    std::function<void()> onAlert_;
     std::vector<OpenPanelOptions> openPanels_;
     std::deque<std::optional<QStringList>> openPanelAnswers_;
     std::vector<QUrl> openedUrls_;
-    int terminateCount_ = 0;
+    int terminations_ = 0;
 };
 
 }  // namespace lirra::fakes

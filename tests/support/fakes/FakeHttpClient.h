@@ -11,7 +11,8 @@ namespace lirra::fakes {
 
 class FakeUrlConnection : public UrlConnection {
   public:
-    void cancel() override {}
+    void cancel() override { cancelled_ = true; }
+    bool cancelled_ = false;
 };
 
 class FakeHttpClient : public HttpClient {

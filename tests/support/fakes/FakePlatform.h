@@ -35,7 +35,7 @@ class FakePlatform : public Platform {
         return remember(std::move(window), playerWindows_);
     }
     std::unique_ptr<VideoView> createVideoView() override {
-        return std::make_unique<FakeVideoView>();
+        return remember(std::make_unique<FakeVideoView>(), videoViews_);
     }
     std::unique_ptr<MediaPlayer> createMediaPlayer(VideoView&) override {
         return remember(std::make_unique<FakeMediaPlayer>(), mediaPlayers_);
@@ -58,7 +58,8 @@ class FakePlatform : public Platform {
 
     std::vector<FakeWebView*> webViews_;
     std::vector<FakeLoaderView*> loaderViews_;
-    std::vector<FakeWindow*> playerWindows_;
+    std::vector<FakeWindow*> playerWindows_;  // the overlay, then the video window
+    std::vector<FakeVideoView*> videoViews_;
     std::vector<FakeMediaPlayer*> mediaPlayers_;
 
   private:

@@ -8,27 +8,29 @@
 
 namespace lirra::fakes {
 
-// A window's content view: its bounds follow the size the window gives it.
-class FakeContentView : public ContentView {
+// The View part of every fake: a frame and a hidden flag.
+template <typename Interface>
+class FakeView : public Interface {
   public:
     Rect frame() const override { return frame_; }
     void setFrame(const Rect& frame) override { frame_ = frame; }
     bool isHidden() const override { return hidden_; }
     void setHidden(bool hidden) override { hidden_ = hidden; }
-    Rect bounds() const override { return Rect{Point{}, frame_.size}; }
-    void addSubview(View& view) override { subviews_.push_back(&view); }
 
     Rect frame_;
     bool hidden_ = false;
+};
+
+// A window's content view: its bounds follow the size the window gives it.
+class FakeContentView : public FakeView<ContentView> {
+  public:
+    Rect bounds() const override { return Rect{Point{}, frame_.size}; }
+    void addSubview(View& view) override { subviews_.push_back(&view); }
     std::vector<View*> subviews_;  // in order: later ones lie above
 };
 
-class FakeLoaderView : public LoaderView {
+class FakeLoaderView : public FakeView<LoaderView> {
   public:
-    Rect frame() const override { return frame_; }
-    void setFrame(const Rect& frame) override { frame_ = frame; }
-    bool isHidden() const override { return hidden_; }
-    void setHidden(bool hidden) override { hidden_ = hidden; }
     void startAnimation() override { animating_ = true; }
     void stopAnimation() override { animating_ = false; }
     bool isAnimating() const override { return animating_; }
@@ -37,25 +39,16 @@ class FakeLoaderView : public LoaderView {
     bool isLabelHidden() const override { return labelHidden_; }
     void setLabelHidden(bool hidden) override { labelHidden_ = hidden; }
 
-    Rect frame_;
-    bool hidden_ = false;
     bool animating_ = false;
     QString labelText_;
     bool labelHidden_ = false;
 };
 
-class FakeVideoView : public VideoView {
+class FakeVideoView : public FakeView<VideoView> {
   public:
-    Rect frame() const override { return frame_; }
-    void setFrame(const Rect& frame) override { frame_ = frame; }
-    bool isHidden() const override { return hidden_; }
-    void setHidden(bool hidden) override { hidden_ = hidden; }
     void setFillScreen(bool) override {}
     void setBackColor(const Color& color) override { backColor_ = color; }
     Color backColor() const override { return backColor_; }
-
-    Rect frame_;
-    bool hidden_ = false;
     Color backColor_;
 };
 

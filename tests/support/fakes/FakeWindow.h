@@ -13,69 +13,57 @@ namespace lirra::fakes {
 class FakeWindow : public Window {
   public:
     explicit FakeWindow(Rect frame = Rect{{0, 0}, {1024, 668}}, double titleBarHeight = 28)
-        : frame_(frame), titleBarHeight_(titleBarHeight) {
-        syncContentView();
+        : titleBarHeight_(titleBarHeight) {
+        setFrame(frame, true);
     }
 
     Rect frame() const override { return frame_; }
     void setFrame(const Rect& frame, bool /*display*/) override {
         frame_ = frame;
-        syncContentView();
+        contentView_.frame_ = Rect{{}, {frame.size.width, frame.size.height - titleBarHeight_}};
     }
     ContentView& contentView() override { return contentView_; }
-    void setContentView(View&) override {}
-
+    void setContentView(View& view) override { content_ = &view; }
     void setContentSize(const Size& size) override {
         contentSizeCalls_.push_back(size);
-        frame_.size = Size{size.width, size.height + titleBarHeight_};
-        syncContentView();
+        setFrame(Rect{frame_.origin, {size.width, size.height + titleBarHeight_}}, true);
     }
     Size contentSize() const { return contentView_.bounds().size; }
-
     Size contentAspectRatio() const override { return contentAspectRatio_; }
     void setContentAspectRatio(const Size& ratio) override { contentAspectRatio_ = ratio; }
     void setContentResizeIncrements(const Size& increments) override {
         if (increments == Size{1, 1}) contentAspectRatio_ = Size{};  // lifts the ratio
     }
-
     bool isFullScreen() const override { return fullScreen_; }
     void toggleFullScreen() override {
         fullScreen_ = !fullScreen_;
-        ++toggleFullScreenCount_;
+        ++fullScreenToggles_;
     }
     void setFullScreenPrimary() override {}
-
     void makeKeyWindow() override { key_ = true; }
     bool isKeyWindow() const override { return key_; }
     bool isVisible() const override { return visible_; }
     void close() override { visible_ = false; }
     void addChildWindow(Window& child) override {
         children_.push_back(&child);
-        if (auto* fake = dynamic_cast<FakeWindow*>(&child)) {
-            fake->visible_ = true;  // attaching shows the child over this window
-        }
+        if (auto* fake = dynamic_cast<FakeWindow*>(&child)) fake->visible_ = true;  // shown
     }
-
-    void setDelegate(WindowDelegate*) override {}
+    void setDelegate(WindowDelegate* delegate) override { delegate_ = delegate; }
     void setEventRouter(EventRouter* router) override { eventRouter_ = router; }
 
     Rect frame_;
-    double titleBarHeight_ = 28;
+    double titleBarHeight_;
     FakeContentView contentView_;
+    View* content_ = nullptr;
     std::vector<Size> contentSizeCalls_;
     Size contentAspectRatio_;  // 0 by 0: none in force
     bool fullScreen_ = false;
-    int toggleFullScreenCount_ = 0;
+    int fullScreenToggles_ = 0;
     bool key_ = false;
     bool visible_ = true;
-    std::vector<Window*> children_;
+    std::vector<Window*> children_;  // in attaching order: later ones lie above
+    WindowDelegate* delegate_ = nullptr;
     EventRouter* eventRouter_ = nullptr;
-
-  private:
-    void syncContentView() {
-        contentView_.frame_ =
-            Rect{Point{}, Size{frame_.size.width, frame_.size.height - titleBarHeight_}};
-    }
 };
 
 }  // namespace lirra::fakes

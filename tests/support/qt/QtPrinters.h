@@ -1,9 +1,11 @@
-// Readable QString values in failure messages.
+// Readable Qt values in GoogleTest's failure messages.
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* out) {
     *out << '"' << text.toStdString() << '"';
 }
+inline void PrintTo(const QUrl& url, std::ostream* out) { PrintTo(url.toString(), out); }

@@ -1,0 +1,169 @@
+// What the client writes to the service and reads from it, without a network: the form
+// encoding, the lookup request and answer, the multipart body of the upload.
+#include <gtest/gtest.h>
+
+#include <QUrl>
+#include <random>
+#include <set>
+
+#include "service/FormEncoding.h"
+#include "service/LookupProtocol.h"
+#include "service/Multipart.h"
+#include "service/SubtitleLookup.h"
+#include "support/qt/QtPrinters.h"
+
+namespace lirra {
+namespace {
+
+// Whatever the text, a form decoder gets it back, and nothing it reads as a separator survives.
+TEST(FormEncoding, EncodesAsBrowsersSubmitFormsAndDecodesBack) {
+    EXPECT_EQ(formUrlEncode("a+b&c=d%e/f?g#h;i é"), "a%2Bb%26c%3Dd%25e%2Ff%3Fg%23h%3Bi+%C3%A9");
+    EXPECT_EQ(formUrlEncode("keep*-._AZaz09~'!()"), "keep*-._AZaz09%7E%27%21%28%29");
+    std::mt19937 random(7);
+    for (int round = 0; round < 200; ++round) {
+        QString text;
+        for (int i = 0; i < 40; ++i) text.append(QChar(char16_t(random() % 128)));
+        text.append(QString::fromUtf8("é€😀"));
+        QByteArray encoded = formUrlEncode(text);
+        for (const char c : encoded) {
+            ASSERT_TRUE(std::isalnum(static_cast<unsigned char>(c)) ||
+                        QByteArray("*-._+%").contains(c))
+                << encoded.constData();
+        }
+        EXPECT_EQ(QUrl::fromPercentEncoding(encoded.replace('+', ' ')), text);
+    }
+}
+
+// Bodies and headers as they arrive are checked on loopback (SubtitleServiceTest).
+TEST(LookupRequest, TheBodyAtItsExtremesAndTheRequestAroundIt) {
+    const QByteArray body = lookupFormBody(18446744073709551615ULL, "0", "a&b=c", QString());
+    EXPECT_EQ(body,
+              "fileSize=18446744073709551615&movieHash=0&fileName=a%26b%3Dc"
+              "&targetLanguageCode=eng&nativeLanguageCode=");
+    const UrlRequest request = makeLookupRequest("http://127.0.0.1:9/", body);
+    EXPECT_EQ(request.url, QUrl("http://127.0.0.1:9/Player/GetSubtitlesToDownload"));
+    EXPECT_EQ(request.method, "POST");
+    EXPECT_EQ(request.timeoutSeconds, 120);  // the service may search for a while
+    EXPECT_EQ(request.body, body);
+}
+
+TEST(LookupAnswer, AWhole32BitVideoIdAndTheWellFormedEntriesInOrder) {
+    const std::pair<const char*, std::int64_t> ids[] = {
+        {R"({"videoId":-2147483648})", -2147483648LL},
+        {R"({"videoId":2147483647})", 2147483647},
+        {R"({"videoId":2147483648})", 0},
+        {R"({"videoId":42.5})", 0},
+        {R"({"videoId":"42"})", 0},
+        {R"({"videoId":42)", 0},
+        {"[42]", 0}};
+    for (const auto& [body, videoId] : ids)
+        EXPECT_EQ(readLookupAnswer(body).videoId, videoId) << body;
+
+    const auto entry = [](const char* url, const char* must, const char* name, const char* id) {
+        return QByteArray(R"({"downloadUrl":)") + url + R"(,"mustBeDownloaded":)" + must +
+               R"(,"subFileName":)" + name + R"(,"subtitleId":)" + id + "}";
+    };
+    const QByteArray entries[] = {
+        entry(R"("http://h/1")", "true", R"("one.srt")", "11"),
+        entry(R"("http://h/x")", "false", R"("f.srt")", "12"),
+        entry(R"("http://h/x")", "null", R"("absent.srt")", "13"),
+        entry(R"("")", "true", R"("e.srt")", "14"),
+        entry("7", "true", R"("e.srt")", "14"),
+        entry(R"("http://h/x")", R"("true")", R"("b.srt")", "19"),
+        entry(R"("http://h/x")", "true", "null", "20"),
+        entry(R"("http://h/x")", "true", R"("s.srt")", "4294967296"),
+        entry(R"("http://h/x")", "true", R"("s.srt")", "1.5"),
+        "null",
+        entry(R"("http://h/2")", "true", R"("")", "-1"),
+        entry(R"("http://h/3")", "true", R"("t.srt")", "4294967295"),
+    };
+    const LookupAnswer answer =
+        readLookupAnswer(R"({"videoId":9,"other":{},"subsToDownload":[)" +
+                         QByteArrayList(std::begin(entries), std::end(entries)).join(',') + "]}");
+    EXPECT_EQ(answer.videoId, 9);
+    ASSERT_EQ(answer.subsToDownload.size(), 3u);
+    const LookupEntry& first = answer.subsToDownload[0];
+    EXPECT_EQ(first.downloadUrl + " " + first.subFileName + " " + QString::number(first.subtitleId),
+              "http://h/1 one.srt 11");
+    EXPECT_EQ(answer.subsToDownload[1].subtitleId, 4294967295u);  // a 32-bit -1, read unsigned
+    EXPECT_EQ(answer.subsToDownload[2].downloadUrl, "http://h/3");
+    EXPECT_TRUE(readLookupAnswer(R"({"videoId":1,"subsToDownload":{}})").subsToDownload.empty());
+}
+
+TEST(LookupRequest, ALocalVideosNameIsItsLastPathComponent) {
+    for (const auto& [path, name] : std::vector<std::pair<const char*, const char*>>{
+             {"relative.avi", "relative.avi"}, {"/home/me/dir///", "dir"}, {"/", "/"}, {"", ""}})
+        EXPECT_EQ(lastPathComponent(QString::fromLatin1(path)), QString::fromLatin1(name)) << path;
+}
+
+// The parts of a body as a form decoder reads them: the delimiter lines split the body, each
+// part is a head, an empty line and the data.
+std::vector<MultipartFile> readParts(QByteArray body, const QByteArray& boundary) {
+    std::vector<MultipartFile> files;
+    const QByteArray delimiter = "\r\n--" + boundary;
+    body.prepend("\r\n");
+    EXPECT_TRUE(body.endsWith(delimiter + "--\r\n"));
+    body.chop(delimiter.size() + 4);
+    QList<QByteArray> parts;
+    for (qsizetype at = 0, next; at < body.size(); at = next) {
+        next = body.indexOf(delimiter, at + delimiter.size());
+        if (next < 0) next = body.size();
+        parts.append(body.mid(at + delimiter.size() + 2, next - at - delimiter.size() - 2));
+    }
+    for (const QByteArray& part : parts) {
+        const qsizetype end = part.indexOf("\r\n\r\n");
+        if (end < 0) continue;  // no file: an empty part
+        const QByteArray head = part.left(end);
+        const auto quoted = [&](const char* key) {
+            const qsizetype from = head.indexOf(key) + qsizetype(strlen(key));
+            return head.mid(from, head.indexOf('"', from) - from);
+        };
+        EXPECT_TRUE(head.endsWith("\r\nContent-Type: text/plain")) << head.constData();
+        const QByteArray name = quoted("filename=\"").replace("%22", "\"").replace("%0D", "\r");
+        files.push_back({quoted("name=\"").toUInt(), QString::fromUtf8(name).replace("%0A", "\n"),
+                         part.mid(end + 4)});
+    }
+    return files;
+}
+
+// Random files, names with quotes and line breaks, data with CRLF and dashes (fixed seed).
+TEST(MultipartBody, PartsReadBackAsTheyWereGiven) {
+    std::mt19937 random(64);
+    const char16_t pieces[] = u"a\"\r\n%-é;=\\ ";
+    for (int round = 0; round < 100; ++round) {
+        std::vector<MultipartFile> files(random() % 4);
+        for (MultipartFile& file : files) {
+            file.subsId = random();
+            for (int n = random() % 10; n > 0; --n) file.fileName += QChar(pieces[random() % 11]);
+            for (int n = random() % 300; n > 0; --n) file.fileData += char(random() % 256);
+        }
+        const QByteArray boundary = makeBoundary();
+        const std::vector<MultipartFile> read = readParts(multipartBody(boundary, files), boundary);
+        ASSERT_EQ(read.size(), files.size());
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(read[i].subsId, files[i].subsId);
+            EXPECT_EQ(read[i].fileName, files[i].fileName);
+            EXPECT_EQ(read[i].fileData, files[i].fileData);
+        }
+    }
+    EXPECT_EQ(multipartBody("B", {}), "--B\r\n\r\n--B--\r\n");
+}
+
+// Fresh for every upload and drawn from the whole alphabet, so that no file can hold it.
+TEST(MultipartBody, BoundariesAreSixtyFourCharactersOfTheAlphabetDrawnAnew) {
+    const QByteArray alphabet("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    std::set<QByteArray> seen;
+    std::set<char> used;
+    for (int i = 0; i < 500; ++i) {
+        const QByteArray boundary = makeBoundary();
+        ASSERT_EQ(boundary.size(), 64);
+        for (const char c : boundary) ASSERT_TRUE(alphabet.contains(c)) << boundary.constData();
+        used.insert(boundary.begin(), boundary.end());
+        seen.insert(boundary);
+    }
+    EXPECT_EQ(seen.size(), 500u);
+    EXPECT_EQ(used.size(), 62u);
+}
+
+}  // namespace
+}  // namespace lirra
