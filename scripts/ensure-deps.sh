@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of a list (default: scripts/debian-packages.txt) that are missing.
-# Quiet when all are there. Usage: scripts/ensure-deps.sh [LIST_FILE]
+# Installs the Debian packages of the given lists that are missing; quiet when all are there.
+# Usage: scripts/ensure-deps.sh [--tests] [LIST_FILE...]
+#   (no list)  scripts/debian-packages.txt: what building and running Lirra needs
+#   --tests    also scripts/debian-packages-tests.txt and Node.js, which the tests need
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+lists=()
+tests=0
+for arg in "$@"; do
+    if [[ "$arg" == --tests ]]; then tests=1; else lists+=("$arg"); fi
+done
+[[ ${#lists[@]} -gt 0 ]] || lists=("$here/debian-packages.txt")
+[[ $tests == 1 ]] && lists+=("$here/debian-packages.txt" "$here/debian-packages-tests.txt")
 missing=()
 while read -r pkg; do
     [[ -z "$pkg" || "$pkg" == \#* ]] && continue
     status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
     [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
-done < "${1:-$here/debian-packages.txt}"
+done < <(cat "${lists[@]}" | sort -u)
 # Node runs the pages' tests; Debian's nodejs (and npm) only when none is installed at all.
-command -v node >/dev/null || missing+=(nodejs)
-command -v npm >/dev/null || missing+=(npm)
+if [[ $tests == 1 ]]; then
+    command -v node >/dev/null || missing+=(nodejs)
+    command -v npm >/dev/null || missing+=(npm)
+fi
 [[ ${#missing[@]} -eq 0 ]] && exit 0
 
 echo "Installing missing Debian packages: ${missing[*]}" >&2

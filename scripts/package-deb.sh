@@ -3,7 +3,7 @@
 # Install it with: sudo apt install ./build-release/lirra_*.deb
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-"$top/scripts/ensure-deps.sh"
+"$top/scripts/ensure-deps.sh" --tests
 "$top/scripts/build.sh" release
 cd "$top/build-release"
 rm -f lirra_*.deb
