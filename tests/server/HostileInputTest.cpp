@@ -56,14 +56,28 @@ TEST_F(HostileInputTest, MalformedLookupFormsAreRefused) {
         {"fileSize=1&movieHash=abc&fileName=%E9t%E9.mkv", 400},               // not UTF-8
         {"fileSize=1&movieHash=abc&fileName=a.mkv&fileName=b.mkv", 400},      // repeated
         {"fileSize=1&movieHash=abc&fileName=a.mkv&nativeLanguageCode=%3Cscript%3E", 400},
+        {"fileSize=1&movieHash=ffffffffffffffff&fileName=a.mkv", 200},   // 64 bits
+        {"fileSize=1&movieHash=1ffffffffffffffff&fileName=a.mkv", 400},  // 65
+        {"fileSize=9223372036854775807&movieHash=abc&fileName=a.mkv", 200},
+        {"fileSize=9223372036854775808&movieHash=abc&fileName=a.mkv", 400},  // past int64
+        {"fileSize=1&movieHash=abc&fileName=" + std::string(1024, 'a'), 200},
+        {"fileSize=1&movieHash=abc&fileName=" + std::string(1025, 'a'), 400},
     };
     for (const auto& [body, status] : cases) {
         auto res = client().Post("/Player/GetSubtitlesToDownload", body,
                                  "application/x-www-form-urlencoded");
         ASSERT_TRUE(res) << body;
         EXPECT_EQ(res->status, status) << body;
-        EXPECT_NE(json::parse(res->body, nullptr, false).value("error", ""), "") << body;
+        if (status != 200) {
+            EXPECT_NE(json::parse(res->body, nullptr, false).value("error", ""), "") << body;
+        }
     }
+    // The name the adapter passes a multipart type under is its own: a client's is dropped.
+    auto smuggled = client().Post(
+        "/Player/GetSubtitlesToDownload", {{"X-Lirra-Multipart-Content-Type", "text/plain"}},
+        "fileSize=1&movieHash=abc&fileName=a.mkv", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(smuggled);
+    EXPECT_EQ(smuggled->status, 200) << smuggled->body;
     auto res = client().Post("/Player/GetSubtitlesToDownload", "{}", "application/json");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 415);

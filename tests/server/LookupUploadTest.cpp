@@ -31,6 +31,21 @@ TEST_F(LookupUploadTest, OffersLibraryFilesNamedAfterTheVideoOnly) {
     }
 }
 
+TEST_F(LookupUploadTest, DownloadsAreOfferedUnderTheHostTheClientNamed) {
+    writeFile(libraryDir_ + "/Named.srt", srtFile(1));
+    const std::string host = "localhost:" + std::to_string(server_->port());
+    auto res = client().Post("/Player/GetSubtitlesToDownload", {{"Host", host}},
+                             "fileSize=1&movieHash=abc&fileName=Named.mkv",
+                             "application/x-www-form-urlencoded");
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200) << res->body;
+    const json answer = json::parse(res->body);
+    ASSERT_EQ(answer["subsToDownload"].size(), 1u);
+    EXPECT_EQ(answer["subsToDownload"][0]["downloadUrl"],
+              "http://" + host + "/Subtitles/Download/" +
+                  std::to_string(answer["subsToDownload"][0]["subtitleId"].get<long long>()));
+}
+
 TEST_F(LookupUploadTest, RoundTripStoresFilesUnderTheirVideoAndListsThemAsHeld) {
     writeFile(libraryDir_ + "/First.en.srt", srtFile(3, "First"));
     writeFile(libraryDir_ + "/First.es.srt", srtFile(2, "Primero"));

@@ -20,6 +20,12 @@ TEST_F(PagesApiTest, PlayerPageTakesAnyUnsigned64BitId) {
 }
 
 TEST_F(PagesApiTest, RecentVideosNewestFirst) {
+    const auto nowMs = [] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::system_clock::now().time_since_epoch())
+            .count();
+    };
+    const long long before = nowMs();
     const long long a = lookupJson("A.mkv", "a")["videoId"];
     const long long b = lookupJson("B.mkv", "b")["videoId"];
     auto recent = [&](const std::string& query) {
@@ -35,6 +41,15 @@ TEST_F(PagesApiTest, RecentVideosNewestFirst) {
     lookupJson("A.mkv", "a");  // seen again: first
     EXPECT_EQ(recent(""), (std::vector<long long>{a, b}));
     EXPECT_EQ(recent("?limit=1"), (std::vector<long long>{a}));
+    auto res = client().Get("/api/videos/recent?limit=200");  // what the home page asks for
+    ASSERT_TRUE(res);
+    ASSERT_EQ(res->status, 200);
+    const json first = json::parse(res->body)["videos"][0];
+    EXPECT_GE(first["lastSeen"].get<long long>(), before);
+    EXPECT_LE(first["lastSeen"].get<long long>(), nowMs());
+    EXPECT_EQ(first["trackCount"], 0);
+    EXPECT_EQ(res->get_header_value("X-Content-Type-Options"), "nosniff");
+    EXPECT_EQ(client().Get("/api/videos/recent?limit=201")->status, 400);
     EXPECT_EQ(client().Get("/api/videos/recent?limit=0")->status, 400);
     EXPECT_EQ(client().Get("/api/videos/recent?limit=abc")->status, 400);
 }

@@ -34,14 +34,39 @@ TEST(ServerPortTest, TakesThePreferredPortWhenFreeAndAnotherOnlyWhenAsked) {
     EXPECT_EQ(again.port(), taken);
 }
 
+// A learner's pages keep their origin, and with it their stored settings, only while the port
+// of their data folder stays what earlier releases gave it.
 TEST(ServerPortTest, StablePortDependsOnlyOnTheDataDirectory) {
-    const std::uint16_t port = stablePortFor("/home/ana/.local/share/lirra");
-    EXPECT_EQ(stablePortFor("/home/ana/.local/share/lirra"), port);
-    EXPECT_NE(stablePortFor("/home/ben/.local/share/lirra"), port);
-    for (const char* folder : {"", "/", "/home/ana/.local/share/lirra", "/tmp/x"}) {
-        EXPECT_GE(stablePortFor(folder), 20000);
-        EXPECT_LT(stablePortFor(folder), 30000);
+    const std::pair<const char*, std::uint16_t> ports[] = {
+        {"", 26261},
+        {"/home/ana/.local/share/lirra", 23785},
+        {"/home/ben/.local/share/lirra", 23116},
+        {"/tmp/x", 29164},
+    };
+    for (const auto& [folder, port] : ports) EXPECT_EQ(stablePortFor(folder), port) << folder;
+}
+
+TEST(ServerPortTest, DefaultDataDirectoryFollowsXdg) {
+    const std::string xdg = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const struct {
+        const char* xdg;
+        const char* home;
+        const char* expected;
+    } cases[] = {
+        {"/data", "/home/ana", "/data/lirra"},
+        {"relative", "/home/ana", "/home/ana/.local/share/lirra"},
+        {nullptr, "/home/ana", "/home/ana/.local/share/lirra"},
+        {nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [name, value] : {std::pair{"XDG_DATA_HOME", c.xdg}, {"HOME", c.home}}) {
+            value ? setenv(name, value, 1) : unsetenv(name);
+        }
+        EXPECT_EQ(defaultDataDirectory(), c.expected) << (c.xdg ? c.xdg : "no XDG_DATA_HOME");
     }
+    setenv("HOME", home.c_str(), 1);
+    xdg.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", xdg.c_str(), 1);
 }
 
 }  // namespace

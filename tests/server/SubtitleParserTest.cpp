@@ -27,6 +27,12 @@ TEST(SubRip, CuesWithIndexesLineEndingsAndMissingBlankLines) {
     EXPECT_EQ(parsed.cues[1].endMs, 63750);
     EXPECT_EQ(parsed.cues[1].text, "Second");  // the next cue's index is not its text
     EXPECT_EQ(parsed.cues[2].startMs, 3600000);
+
+    // Times up to 100 hours, longer than any video.
+    const auto far = parseSubtitle(
+        "1\n99:59:59,000 --> 100:00:00,000\nlast\n\n2\n99:59:59,000 --> 100:00:00,001\npast\n");
+    ASSERT_EQ(far.cues.size(), 1u);
+    EXPECT_EQ(far.cues[0].endMs, 360000000);
 }
 
 TEST(WebVtt, HeaderNotesSettingsAndEntities) {

@@ -1,6 +1,6 @@
 #include "notebook/AnkiConnect.h"
 
-#include "sources/online/Exchange.h"
+#include "net/Exchange.h"
 
 namespace lirra::server::notebook {
 namespace {
@@ -29,7 +29,7 @@ std::string quoted(const std::string& text) {
 
 std::string checkAnkiUrl(const std::string& url) {
     std::string error;
-    if (!online::parseHttpUrl(url, error)) return error;
+    if (!net::parseHttpUrl(url, error)) return error;
     return {};
 }
 
@@ -39,7 +39,7 @@ std::optional<nlohmann::json> AnkiConnect::call(const std::string& action,
     failure = {};
     std::string& error = failure.message;
     std::string urlError;
-    const auto url = online::parseHttpUrl(settings_.url, urlError);
+    const auto url = net::parseHttpUrl(settings_.url, urlError);
     if (!url) {
         error = "the Anki address " + settings_.url + " is unusable: " + urlError;
         return std::nullopt;
@@ -48,7 +48,7 @@ std::optional<nlohmann::json> AnkiConnect::call(const std::string& action,
     if (!params.is_null()) request["params"] = params;
     if (!settings_.key.empty()) request["key"] = settings_.key;
 
-    online::ExchangeRequest exchange;
+    net::ExchangeRequest exchange;
     exchange.method = "POST";
     exchange.url = *url;
     if (exchange.url.path.empty()) exchange.url.path = "/";
@@ -56,18 +56,18 @@ std::optional<nlohmann::json> AnkiConnect::call(const std::string& action,
     exchange.contentType = "application/json";
     exchange.maxAnswerBytes = kMaxAnswerBytes;
     exchange.deadline = settings_.callBound;
-    const online::ExchangeResult result = online::runExchange(exchange);
+    const net::ExchangeResult result = net::runExchange(exchange);
 
     const std::string where = url->text();
     const auto seconds = std::to_string((settings_.callBound.count() + 999) / 1000);
     switch (result.outcome) {
-        case online::ExchangeOutcome::Answered:
+        case net::ExchangeOutcome::Answered:
             break;
-        case online::ExchangeOutcome::TimedOut:
+        case net::ExchangeOutcome::TimedOut:
             error = "Anki did not answer within " + seconds + " s (" + action +
                     "); is a dialog open in Anki?";
             return std::nullopt;
-        case online::ExchangeOutcome::TooLarge:
+        case net::ExchangeOutcome::TooLarge:
             error = "Anki's answer to " + action + " was too large";
             return std::nullopt;
         default:

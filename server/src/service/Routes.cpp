@@ -1,5 +1,5 @@
-#include "dictionary/DictionaryApi.h"
 #include "service/AppEndpoints.h"
+#include "service/DictionaryApi.h"
 #include "service/NotebookApi.h"
 #include "service/OnlineSettingsApi.h"
 #include "service/Pages.h"

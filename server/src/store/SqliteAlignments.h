@@ -1,20 +1,22 @@
 // The fits of a video's held tracks to its reference track, kept in the alignments table and
-// brought up to date by every write that holds new tracks.
+// brought up to date by every write that holds new tracks (the fitter computes them).
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "store/AlignmentFitter.h"
 #include "store/Sqlite.h"
 
 namespace lirra::server {
 
-// Inside the caller's write transaction: fits every held track of the video that has no fit
-// kept, or one made against another reference than the one it has now (all of them when the
-// reference changed). False on a database error (the connection's lastError says which).
-bool refitAlignments(sqlite::Connection& db, std::int64_t videoId);
+// Inside the caller's write transaction: keeps what `fitter` makes of the video's held tracks;
+// without a fitter nothing is kept (the tracks are fitted the next time the store is opened
+// with one). False on a database error (the connection's lastError says which).
+bool refitAlignments(sqlite::Connection& db, const AlignmentFitter* fitter, std::int64_t videoId);
 
-// Videos with a held track that has no fit kept: those held before fits were kept.
+// Videos with a held track that has no fit kept: those held before fits were kept, or by a store
+// without a fitter.
 bool videosWithoutFits(sqlite::Connection& db, std::vector<std::int64_t>& videoIds);
 
 }  // namespace lirra::server

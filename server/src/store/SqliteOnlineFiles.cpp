@@ -84,7 +84,7 @@ StoreStatus SqliteStore::holdOnlineTracks(std::int64_t videoId,
         st.bind(5, c.encoding).bindBlob(6, c.original).bind(7, c.text).bind(8, now);
         if (!st.run()) return failed(*db, error);
     }
-    if (!tracks.empty() && !refitAlignments(*db, videoId)) return failed(*db, error);
+    if (!tracks.empty() && !refitAlignments(*db, fitter_, videoId)) return failed(*db, error);
     if (!tx.commit()) return failed(*db, error);
     return StoreStatus::Ok;
 }

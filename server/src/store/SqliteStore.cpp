@@ -53,25 +53,25 @@ bool makeDirectories(const std::string& path, std::string& error) {
 
 }  // namespace
 
-std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory,
-                                               std::string& error) {
+std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory, std::string& error,
+                                               const AlignmentFitter* fitter) {
     if (dataDirectory.empty()) {
         error = "no data directory";
         return nullptr;
     }
     if (!makeDirectories(dataDirectory, error)) return nullptr;
-    std::unique_ptr<SqliteStore> store(new SqliteStore(dataDirectory + "/lirra.sqlite3"));
+    std::unique_ptr<SqliteStore> store(new SqliteStore(dataDirectory + "/lirra.sqlite3", fitter));
     auto db = store->pool_.acquire(error);
     if (!db || !migrateSchema(*db, error)) return nullptr;
-    // Tracks held before fits were kept get theirs once, here.
+    // Tracks held before fits were kept (or without a fitter) get theirs once, here.
     std::vector<std::int64_t> unfitted;
-    if (!videosWithoutFits(*db, unfitted)) {
+    if (fitter && !videosWithoutFits(*db, unfitted)) {
         error = "cannot list the tracks without a timing fit: " + db->lastError();
         return nullptr;
     }
     for (const std::int64_t videoId : unfitted) {
         sqlite::Transaction tx(*db, sqlite::Transaction::Kind::Write);
-        if (!tx.begun() || !refitAlignments(*db, videoId) || !tx.commit()) {
+        if (!tx.begun() || !refitAlignments(*db, fitter, videoId) || !tx.commit()) {
             error = "cannot fit the timing of the tracks held: " + db->lastError();
             return nullptr;
         }
@@ -195,7 +195,7 @@ StoreStatus SqliteStore::storeUploads(const std::vector<Upload>& uploads, std::s
         if (!st.run()) return failed(*db, error);
     }
     for (const std::int64_t videoId : videos) {
-        if (!refitAlignments(*db, videoId)) return failed(*db, error);
+        if (!refitAlignments(*db, fitter_, videoId)) return failed(*db, error);
     }
     if (!tx.commit()) return failed(*db, error);
     return StoreStatus::Ok;
@@ -227,7 +227,7 @@ StoreStatus SqliteStore::addSubtitles(std::int64_t videoId,
         ids.push_back(st.columnInt(0));
         if (!st.run()) return failed(*db, error);
     }
-    if (!refitAlignments(*db, videoId)) return failed(*db, error);
+    if (!refitAlignments(*db, fitter_, videoId)) return failed(*db, error);
     if (!tx.commit()) return failed(*db, error);
     return StoreStatus::Ok;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "store/AlignmentFitter.h"
 #include "store/Sqlite.h"
 #include "store/Store.h"
 
@@ -13,8 +14,11 @@ namespace lirra::server {
 class SqliteStore final : public Store {
   public:
     // Creates the directory and the database when missing, migrates older schemas, refuses
-    // newer ones. Returns null with the reason in `error`.
-    static std::unique_ptr<SqliteStore> open(const std::string& dataDirectory, std::string& error);
+    // newer ones, and fits the held tracks that have no fit kept. `fitter`, which must outlive
+    // the store, times every video's tracks as they are held; without one none are (a store for
+    // the notebook alone, say). Returns null with the reason in `error`.
+    static std::unique_ptr<SqliteStore> open(const std::string& dataDirectory, std::string& error,
+                                             const AlignmentFitter* fitter = nullptr);
 
     StoreStatus recordLookup(const VideoKey& key, const std::string& nativeLanguage,
                              const std::vector<OfferedFile>& offers, std::int64_t& videoId,
@@ -61,9 +65,11 @@ class SqliteStore final : public Store {
                             WordCounts& counts, std::string& error) override;
 
   private:
-    explicit SqliteStore(std::string path) : pool_(std::move(path)) {}
+    SqliteStore(std::string path, const AlignmentFitter* fitter)
+        : pool_(std::move(path)), fitter_(fitter) {}
 
     sqlite::ConnectionPool pool_;
+    const AlignmentFitter* fitter_;
 };
 
 }  // namespace lirra::server

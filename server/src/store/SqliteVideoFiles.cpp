@@ -78,7 +78,7 @@ StoreStatus SqliteStore::holdContainerTracks(std::int64_t videoId,
         if (!st.run()) return failed(*db, error);
     }
     // A track from the video may be the new reference: the others are fitted to it anew.
-    if (!tracks.empty() && !refitAlignments(*db, videoId)) return failed(*db, error);
+    if (!tracks.empty() && !refitAlignments(*db, fitter_, videoId)) return failed(*db, error);
     if (!tx.commit()) return failed(*db, error);
     return StoreStatus::Ok;
 }

@@ -106,8 +106,9 @@ struct WordCounts {
     std::int64_t learning = 0;
 };
 
-// Every call that holds new tracks for a video also fits them to the video's reference track
-// (and every track anew when the reference changes), in the same write.
+// Every call that holds new tracks for a video also keeps their fits to the video's reference
+// track (and every track's anew when the reference changes), in the same write; an
+// AlignmentFitter makes them.
 class Store {
   public:
     virtual ~Store() = default;

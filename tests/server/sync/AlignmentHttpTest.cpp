@@ -9,6 +9,7 @@
 #include "MediaFiles.h"
 #include "ServerFixture.h"
 #include "SyntheticPair.h"
+#include "TrackRefit.h"
 #include "store/SqliteStore.h"
 
 namespace lirra::server::test {
@@ -143,7 +144,8 @@ TEST_F(AlignmentHttpTest, TracksAreFittedToTheEnglishTrackThenToTheVideosOwn) {
 TEST(AlignmentStore, TracksFromTheOnlineDatabaseAreFittedAsTheyAreHeld) {
     const std::string dir = makeTempDir();
     std::string error;
-    auto store = SqliteStore::open(dir, error);
+    const sync::TrackRefit refit;
+    auto store = SqliteStore::open(dir, error, &refit);
     ASSERT_TRUE(store) << error;
     std::int64_t videoId = 0;
     std::vector<SubtitleEntry> entries;

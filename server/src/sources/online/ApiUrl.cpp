@@ -1,129 +1,6 @@
 #include "ApiUrl.h"
 
-#include <arpa/inet.h>
-
 namespace lirra::server::online {
-namespace {
-
-constexpr std::size_t kMaxUrlBytes = 2048;
-
-std::string lower(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
-bool validHostName(std::string_view host) {
-    if (host.empty() || host.size() > 253) return false;
-    for (char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-';
-        if (!ok) return false;
-    }
-    return host.front() != '.' && host.front() != '-';
-}
-
-// "host", "host:port", "[v6]", "[v6]:port" into host and port; false if malformed.
-bool splitAuthority(std::string_view authority, int defaultPort, std::string& host, int& port) {
-    port = defaultPort;
-    std::string_view portText;
-    if (!authority.empty() && authority.front() == '[') {
-        const auto close = authority.find(']');
-        if (close == std::string_view::npos) return false;
-        host = lower(authority.substr(1, close - 1));
-        in6_addr v6{};
-        if (inet_pton(AF_INET6, host.c_str(), &v6) != 1) return false;
-        const auto rest = authority.substr(close + 1);
-        if (!rest.empty()) {
-            if (rest.front() != ':') return false;
-            portText = rest.substr(1);
-        }
-    } else {
-        const auto colon = authority.find(':');
-        host = lower(authority.substr(0, colon));
-        if (!validHostName(host)) return false;
-        if (colon != std::string_view::npos) portText = authority.substr(colon + 1);
-    }
-    if (authority.find(':') != std::string_view::npos && authority.back() == ':') return false;
-    if (!portText.empty()) {
-        if (portText.size() > 5) return false;
-        int value = 0;
-        for (char c : portText) {
-            if (c < '0' || c > '9') return false;
-            value = value * 10 + (c - '0');
-        }
-        if (value == 0 || value > 65535) return false;
-        port = value;
-    }
-    return true;
-}
-
-}  // namespace
-
-bool isLoopbackHost(std::string_view host) {
-    const std::string h = lower(host);
-    if (h == "localhost") return true;
-    in_addr v4{};
-    if (inet_pton(AF_INET, h.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, h.c_str(), &v6) == 1) {
-        if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
-        return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
-    }
-    return false;
-}
-
-bool ApiUrl::isLoopback() const { return isLoopbackHost(host); }
-
-std::string ApiUrl::hostForHeader() const {
-    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
-}
-
-std::string ApiUrl::text() const {
-    return scheme + "://" + hostForHeader() + ":" + std::to_string(port) + path;
-}
-
-std::optional<ApiUrl> parseHttpUrl(std::string_view text, std::string& error) {
-    if (text.size() > kMaxUrlBytes) {
-        error = "the address is too long";
-        return std::nullopt;
-    }
-    for (char c : text) {
-        if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7F) {
-            error = "the address holds spaces or characters outside ASCII";
-            return std::nullopt;
-        }
-    }
-    const auto schemeEnd = text.find("://");
-    if (schemeEnd == std::string_view::npos) {
-        error = "the address is not an absolute http(s) address";
-        return std::nullopt;
-    }
-    ApiUrl url;
-    url.scheme = lower(text.substr(0, schemeEnd));
-    if (url.scheme != "http" && url.scheme != "https") {
-        error = "the address's scheme is neither http nor https";
-        return std::nullopt;
-    }
-    auto rest = text.substr(schemeEnd + 3);
-    if (rest.find('#') != std::string_view::npos) rest = rest.substr(0, rest.find('#'));
-    const auto pathStart = rest.find_first_of("/?");
-    const auto authority = rest.substr(0, pathStart);
-    if (authority.find('@') != std::string_view::npos) {
-        error = "the address holds a user name";
-        return std::nullopt;
-    }
-    if (!splitAuthority(authority, url.scheme == "https" ? 443 : 80, url.host, url.port)) {
-        error = "the address has no usable host or port";
-        return std::nullopt;
-    }
-    if (pathStart != std::string_view::npos) {
-        url.path = std::string(rest.substr(pathStart));
-        if (url.path.front() == '?') url.path.insert(url.path.begin(), '/');
-    }
-    return url;
-}
 
 std::optional<ApiUrl> parseApiRoot(std::string_view text, std::string& error) {
     auto url = parseHttpUrl(text, error);
@@ -147,7 +24,7 @@ ApiUrl withBaseUrl(const ApiUrl& root, std::string_view baseUrl) {
     baseUrl = baseUrl.substr(0, baseUrl.find('/'));
     if (baseUrl.empty() || baseUrl.find('@') != std::string_view::npos) return root;
     ApiUrl moved = root;
-    if (!splitAuthority(baseUrl, root.port, moved.host, moved.port)) return root;
+    if (!net::splitAuthority(baseUrl, root.port, moved.host, moved.port)) return root;
     if (root.isLoopback() != moved.isLoopback()) return root;
     return moved;
 }

@@ -7,26 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "net/Url.h"
+
 namespace lirra::server::online {
 
 inline constexpr char kDefaultApiUrl[] = "https://api.opensubtitles.com/api/v1";
 
-struct ApiUrl {
-    std::string scheme;  // "http" or "https"
-    std::string host;    // lower case; an IPv6 address without brackets
-    int port = 0;
-    std::string path;  // "" or "/..." without a trailing "/"; may hold a query for links
-
-    bool isLoopback() const;
-    std::string hostForHeader() const;  // IPv6 in brackets
-    std::string text() const;           // scheme://host:port/path
-};
-
-// True for 127.0.0.0/8, ::1, ::ffff:127.x.x.x and "localhost".
-bool isLoopbackHost(std::string_view host);
-
-// An absolute http(s) URL without user information or fragment; nothing with `error` set.
-std::optional<ApiUrl> parseHttpUrl(std::string_view text, std::string& error);
+// The database's addresses are http(s) URLs like any other the service goes to.
+using ApiUrl = net::HttpUrl;
+using net::isLoopbackHost;
+using net::parseHttpUrl;
 
 // The API's root as configured: https anywhere, http only on loopback.
 std::optional<ApiUrl> parseApiRoot(std::string_view text, std::string& error);

@@ -8,7 +8,7 @@ constexpr int kMaxRedirects = 3;
 }  // namespace
 
 FetchOutcome fetchLink(const std::string& link, const ApiUrl& root, int selfPort,
-                       ExchangeRequest request, const std::atomic<bool>* cancel) {
+                       net::ExchangeRequest request, const std::atomic<bool>* cancel) {
     FetchOutcome outcome;
     std::string next = link;
     for (int hop = 0; hop <= kMaxRedirects; ++hop) {
@@ -16,8 +16,8 @@ FetchOutcome fetchLink(const std::string& link, const ApiUrl& root, int selfPort
         if (!url || !acceptableLink(*url, root, selfPort, outcome.error)) return outcome;
         request.method = "GET";
         request.url = *url;
-        auto result = runExchange(request, cancel);
-        if (result.outcome != ExchangeOutcome::Answered) {
+        auto result = net::runExchange(request, cancel);
+        if (result.outcome != net::ExchangeOutcome::Answered) {
             outcome.error = result.error;
             return outcome;
         }

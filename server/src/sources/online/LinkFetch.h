@@ -6,7 +6,7 @@
 #include <string>
 
 #include "ApiUrl.h"
-#include "Exchange.h"
+#include "net/Exchange.h"
 
 namespace lirra::server::online {
 
@@ -18,6 +18,6 @@ struct FetchOutcome {
 // `request` gives the headers, limits and trusted certificates; its method and address are
 // set here. `root` and `selfPort` decide which links may be followed (see acceptableLink).
 FetchOutcome fetchLink(const std::string& link, const ApiUrl& root, int selfPort,
-                       ExchangeRequest request, const std::atomic<bool>* cancel);
+                       net::ExchangeRequest request, const std::atomic<bool>* cancel);
 
 }  // namespace lirra::server::online

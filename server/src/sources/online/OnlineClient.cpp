@@ -81,10 +81,10 @@ struct OnlineClient::Impl {
 
     Call snapshot() const { return {generation, config.apiKey, token, sessionRoot, config.caFile}; }
 
-    ExchangeResult send(const Call& call, const std::string& method, const std::string& path,
-                        const std::string& body, std::size_t maxBytes, bool withToken,
-                        const std::atomic<bool>* cancel) const {
-        ExchangeRequest request;
+    net::ExchangeResult send(const Call& call, const std::string& method, const std::string& path,
+                             const std::string& body, std::size_t maxBytes, bool withToken,
+                             const std::atomic<bool>* cancel) const {
+        net::ExchangeRequest request;
         request.method = method;
         request.url = call.root;
         request.url.path = call.root.path + path;
@@ -98,7 +98,7 @@ struct OnlineClient::Impl {
         request.maxAnswerBytes = maxBytes;
         request.deadline = options.exchangeDeadline;
         request.caFile = call.caFile;
-        return runExchange(request, cancel);
+        return net::runExchange(request, cancel);
     }
 
     // Records a failure's lesson: who may be called again when. Returns the learner's message.
@@ -114,13 +114,14 @@ struct OnlineClient::Impl {
     }
 
     // Judges an answered or failed exchange; returns the learner's message when it failed.
-    std::string judge(const Call& call, const ExchangeResult& result, const std::string& what) {
+    std::string judge(const Call& call, const net::ExchangeResult& result,
+                      const std::string& what) {
         const TimePoint t = now();
-        if (result.outcome == ExchangeOutcome::Cancelled) return "cancelled";
-        if (result.outcome == ExchangeOutcome::TooLarge) {
+        if (result.outcome == net::ExchangeOutcome::Cancelled) return "cancelled";
+        if (result.outcome == net::ExchangeOutcome::TooLarge) {
             return unreadable(call, what, result.error);
         }
-        if (result.outcome != ExchangeOutcome::Answered) {
+        if (result.outcome != net::ExchangeOutcome::Answered) {
             return fail(call, OnlineStatus::Offline, "The subtitle database could not be reached.",
                         t + options.offlinePause, what + ": " + result.error);
         }
@@ -392,7 +393,7 @@ FindOutcome OnlineClient::findLinks(const VideoRef& video,
 }
 
 FetchOutcome OnlineClient::fetch(const std::string& link, const std::atomic<bool>* cancel) {
-    ExchangeRequest request;
+    net::ExchangeRequest request;
     ApiUrl root;
     {
         std::lock_guard lock(impl_->mutex);

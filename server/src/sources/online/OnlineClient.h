@@ -19,8 +19,8 @@
 
 #include "AnswerReader.h"
 #include "ApiUrl.h"
-#include "Exchange.h"
 #include "LinkFetch.h"
+#include "net/Exchange.h"
 
 namespace lirra::server::online {
 

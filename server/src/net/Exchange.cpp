@@ -1,4 +1,4 @@
-#include "Exchange.h"
+#include "net/Exchange.h"
 
 #include <httplib.h>
 
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-namespace lirra::server::online {
+namespace lirra::server::net {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -68,7 +68,7 @@ class Watchdog {
 
 std::unique_ptr<httplib::ClientImpl> makeClient(const ExchangeRequest& request,
                                                 std::string& error) {
-    const ApiUrl& url = request.url;
+    const HttpUrl& url = request.url;
     if (url.scheme == "http") return std::make_unique<httplib::ClientImpl>(url.host, url.port);
     auto client = std::make_unique<httplib::SSLClient>(url.host, url.port);
     if (!client->is_valid()) {
@@ -176,4 +176,4 @@ ExchangeResult runExchange(const ExchangeRequest& request, const std::atomic<boo
     return result;
 }
 
-}  // namespace lirra::server::online
+}  // namespace lirra::server::net

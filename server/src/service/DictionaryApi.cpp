@@ -1,4 +1,4 @@
-#include "dictionary/DictionaryApi.h"
+#include "service/DictionaryApi.h"
 
 #include "dictionary/DictionaryService.h"
 

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "TrackRefit.h"
 #include "dictionary/DictionaryService.h"
 #include "http/HttpAdapter.h"
 #include "http/RequestGuard.h"
@@ -75,6 +76,7 @@ bool isLoopbackAddress(const std::string& address) {
 struct Server::Impl {
     ServerOptions options;
     Library library{kMaxSubtitleBytes};
+    const sync::TrackRefit refit;  // the store's fits
     std::unique_ptr<Store> store;
     std::unique_ptr<ContainerSource> containerSource;
     std::unique_ptr<online::OnlineSource> onlineSource;
@@ -164,7 +166,7 @@ std::string Server::start() {
     const std::string dataDirectory =
         options.dataDirectory.empty() ? defaultDataDirectory() : options.dataDirectory;
     std::string error;
-    std::unique_ptr<Store> store = SqliteStore::open(dataDirectory, error);
+    std::unique_ptr<Store> store = SqliteStore::open(dataDirectory, error, &impl_->refit);
     if (!store) return error;
 
     // A client that goes away mid-answer must not end the process (the app's included).

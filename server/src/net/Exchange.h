@@ -10,13 +10,13 @@
 #include <utility>
 #include <vector>
 
-#include "ApiUrl.h"
+#include "net/Url.h"
 
-namespace lirra::server::online {
+namespace lirra::server::net {
 
 struct ExchangeRequest {
     std::string method = "GET";  // "GET" or "POST"
-    ApiUrl url;                  // path (and query) included
+    HttpUrl url;                 // path (and query) included
     std::vector<std::pair<std::string, std::string>> headers;
     std::string body;  // for POST
     std::string contentType;
@@ -46,4 +46,4 @@ struct ExchangeResult {
 ExchangeResult runExchange(const ExchangeRequest& request,
                            const std::atomic<bool>* cancel = nullptr);
 
-}  // namespace lirra::server::online
+}  // namespace lirra::server::net

@@ -1,5 +1,5 @@
 // The pages' dictionary routes, GET api/dictionary/lookup?text=&native= and GET
-// api/dictionary/sources (see server/API.md). Compiled into lirra_server, which routes to them.
+// api/dictionary/sources (see server/API.md), answered by the dictionary service.
 #pragma once
 
 #include "service/Service.h"

@@ -1,0 +1,32 @@
+// Absolute http(s) URLs as the service's outgoing requests take them, and the loopback test the
+// rules about where they may go are made of.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace lirra::server::net {
+
+struct HttpUrl {
+    std::string scheme;  // "http" or "https"
+    std::string host;    // lower case; an IPv6 address without brackets
+    int port = 0;
+    std::string path;  // "" or "/..." without a trailing "/"; may hold a query for links
+
+    bool isLoopback() const;
+    std::string hostForHeader() const;  // IPv6 in brackets
+    std::string text() const;           // scheme://host:port/path
+};
+
+// True for 127.0.0.0/8, ::1, ::ffff:127.x.x.x and "localhost".
+bool isLoopbackHost(std::string_view host);
+
+// An absolute http(s) URL without user information or fragment; nothing with `error` set.
+std::optional<HttpUrl> parseHttpUrl(std::string_view text, std::string& error);
+
+// "host", "host:port", "[v6]", "[v6]:port" into a lower-case host and a port (`defaultPort`
+// when none is given); false if malformed.
+bool splitAuthority(std::string_view authority, int defaultPort, std::string& host, int& port);
+
+}  // namespace lirra::server::net
