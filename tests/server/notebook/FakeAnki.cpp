@@ -1,8 +1,11 @@
 #include "FakeAnki.h"
 
+#include <array>
 #include <regex>
+#include <thread>
 
 namespace lirra::server::test {
+namespace {
 
 using nlohmann::json;
 
@@ -14,53 +17,38 @@ std::string decodeBase64(const std::string& text) {
     for (char c : text) {
         const auto v = digits.find(c);
         if (v == std::string::npos) break;  // '=' or garbage ends it
-        value = value << 6 | int(v);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += static_cast<char>(value >> bits & 0xFF);
-        }
+        value = (value << 6 | int(v)) & 0xFFFFFF;
+        if ((bits += 6) >= 8) out += static_cast<char>(value >> (bits -= 8) & 0xFF);
     }
     return out;
 }
 
+json fail(const std::string& error) { return {{"result", nullptr}, {"error", error}}; }
+json ok(json result) { return {{"result", std::move(result)}, {"error", nullptr}}; }
+
+}  // namespace
+
 FakeAnki::FakeAnki() {
-    server_.Post("/", [this](const httplib::Request& req, httplib::Response& res) {
-        const json request = json::parse(req.body, nullptr, false);
-        {
-            std::lock_guard lock(mutex_);
-            requests_.push_back(request.is_discarded() ? json(req.body) : request);
-        }
-        if (const int ms = delayMs.load(); ms > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-        }
+    http.server().Post("/", [this](const httplib::Request& req, httplib::Response& res) {
+        if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
         if (httpStatus != 200) {
             res.status = httpStatus;
-            res.set_content("busy", "text/plain");
-            return;
+            return res.set_content("busy", "text/plain");
         }
-        if (answerHtml) {
-            res.set_content("<html><body><h1>It works!</h1></body></html>", "text/html");
-            return;
-        }
-        res.set_content(act(request).dump(), "application/json");
+        if (answerHtml) return res.set_content("<html><h1>It works!</h1></html>", "text/html");
+        res.set_content(act(json::parse(req.body, nullptr, false)).dump(), "application/json");
     });
-    port_ = server_.bind_to_any_port("127.0.0.1");
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
-    while (!server_.is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    http.start();
 }
 
-FakeAnki::~FakeAnki() {
-    server_.stop();
-    thread_.join();
+void FakeAnki::reset() {
+    std::lock_guard lock(mutex_);
+    static_cast<FakeAnkiState&>(*this) = FakeAnkiState();
+    http.clearRequests();
 }
 
 json FakeAnki::act(const json& request) {
     std::lock_guard lock(mutex_);
-    auto fail = [](const std::string& error) {
-        return json{{"result", nullptr}, {"error", error}};
-    };
-    auto ok = [](json result) { return json{{"result", std::move(result)}, {"error", nullptr}}; };
     // Without version 6 the real one answers in an older shape.
     if (!request.is_object() || !request.contains("action") || request.value("version", 0) != 6)
         return fail("bad request");
@@ -78,13 +66,12 @@ json FakeAnki::act(const json& request) {
     }
     if (action == "modelNames") {
         json names = json::array();
-        for (const auto& [name, fields] : models) names.push_back(name);
+        for (const auto& model : models) names.push_back(model.first);
         return ok(names);
     }
     if (action == "modelFieldNames") {
         const auto it = models.find(params.value("modelName", ""));
-        if (it == models.end()) return fail("model was not found");
-        return ok(it->second);
+        return it == models.end() ? fail("model was not found") : ok(it->second);
     }
     if (action == "createModel") {
         const std::string name = params.at("modelName");
@@ -97,59 +84,50 @@ json FakeAnki::act(const json& request) {
         std::smatch match;
         const std::string query = params.value("query", "");
         json ids = json::array();
-        if (std::regex_search(query, match, keyTerm)) {
-            for (const auto& note : notes) {
-                const auto key = note.fields.find("Key");
-                if (key != note.fields.end() && key->second == match[1].str())
-                    ids.push_back(note.id);
-            }
+        for (const auto& note : notes) {
+            const auto key = note.fields.find("Key");
+            if (std::regex_search(query, match, keyTerm) && key != note.fields.end() &&
+                key->second == match[1].str())
+                ids.push_back(note.id);
         }
         return ok(ids);
     }
-    if (action == "addNote") {
-        const json& n = params.at("note");
-        FakeNote note;
-        note.deck = n.value("deckName", "");
-        note.model = n.value("modelName", "");
-        if (!decks.count(note.deck)) return fail("deck was not found: " + note.deck);
-        const auto model = models.find(note.model);
-        if (model == models.end()) return fail("model was not found: " + note.model);
-        for (const auto& field : model->second) note.fields[field] = n["fields"].value(field, "");
-        if (!refuseAddWithKey.empty() && note.fields["Key"] == refuseAddWithKey) {
-            return fail("this note is refused");
-        }
-        for (const char* kind : {"picture", "audio"}) {
-            for (const auto& m : n.value(kind, json::array())) {
-                const std::string name = m.at("filename");
-                media[name] = decodeBase64(m.at("data").get<std::string>());
-                for (const auto& field : m.at("fields")) {
-                    note.fields[field] += std::string(kind) == "picture"
-                                              ? "<img src=\"" + name + "\">"
-                                              : "[sound:" + name + "]";
-                }
-            }
-        }
-        note.id = nextId_++;
-        notes.push_back(note);
-        return ok(note.id);
+    if (action != "addNote") return fail("unsupported action");
+    const json& n = params.at("note");
+    FakeNote note{nextId_++, n.value("deckName", ""), n.value("modelName", ""), {}};
+    if (!decks.count(note.deck)) return fail("deck was not found: " + note.deck);
+    const auto model = models.find(note.model);
+    if (model == models.end()) return fail("model was not found: " + note.model);
+    for (const auto& field : model->second) note.fields[field] = n["fields"].value(field, "");
+    if (!refuseAddWithKey.empty() && note.fields["Key"] == refuseAddWithKey) {
+        return fail("this note is refused");
     }
-    return fail("unsupported action");
+    static const std::array<std::array<std::string, 3>, 2> kKinds{
+        {{"picture", "<img src=\"", "\">"}, {"audio", "[sound:", "]"}}};
+    for (const auto& [kind, before, after] : kKinds) {
+        for (const auto& m : n.value(kind, json::array())) {
+            const std::string name = m.at("filename");
+            media[name] = decodeBase64(m.at("data").get<std::string>());
+            for (const auto& field : m.at("fields")) note.fields[field] += before + name + after;
+        }
+    }
+    notes.push_back(note);
+    return ok(note.id);
 }
 
 std::vector<json> FakeAnki::requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
+    std::vector<json> parsed;
+    for (const auto& r : http.requests()) {
+        const json body = json::parse(r.body, nullptr, false);
+        parsed.push_back(body.is_discarded() ? json(r.body) : body);
+    }
+    return parsed;
 }
 
 std::vector<std::string> FakeAnki::actions() const {
     std::vector<std::string> names;
     for (const auto& r : requests()) names.push_back(r.is_object() ? r.value("action", "?") : "?");
     return names;
-}
-
-void FakeAnki::forget() {
-    std::lock_guard lock(mutex_);
-    requests_.clear();
 }
 
 }  // namespace lirra::server::test

@@ -31,7 +31,7 @@ class OnlineLookupTest : public ServerFixture {
     }
 
     void TearDown() override {
-        fake.stopping = true;
+        fake.http.stopping = true;  // the service's late job lets go of the fake first
         ServerFixture::TearDown();
     }
 
@@ -112,7 +112,7 @@ TEST_F(OnlineLookupTest, OnlyLanguagesNoLocalSourceHasAreAsked) {
 
 TEST_F(OnlineLookupTest, ALateAnswerIsHeldByTheServiceWhileTheVideoIsPending) {
     fake.overrideEndpoint("/subtitles", [this](const httplib::Request&, httplib::Response&) {
-        for (int i = 0; i < 100 && !fake.stopping; ++i) std::this_thread::sleep_for(20ms);
+        for (int i = 0; i < 100 && !fake.http.stopping; ++i) std::this_thread::sleep_for(20ms);
         return false;  // then answer as usual
     });
     const auto begun = Clock::now();

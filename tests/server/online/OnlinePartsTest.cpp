@@ -1,15 +1,20 @@
-// The online source's pure parts: language codes, title guesses, the choice of file, the answer
-// reader on good and hostile answers, the address rules and the secrets file.
+// The online source's pure parts: language codes, title guesses, the queries and file names, the
+// choice of file, the answer reader on good and hostile answers, the address rules and the
+// secrets file.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <sstream>
 
 #include "AnswerReader.h"
 #include "ApiLanguages.h"
+#include "ApiQueries.h"
 #include "ApiUrl.h"
 #include "BestFile.h"
+#include "OnlineClient.h"
 #include "Secrets.h"
 #include "TitleGuess.h"
 
@@ -33,6 +38,47 @@ TEST(ApiLanguages, CodesToTheDatabaseAndBack) {
     EXPECT_EQ(codeForApiLanguage("pt"), "por");
     EXPECT_EQ(codeForApiLanguage("xx"), "");
     EXPECT_EQ(codeForApiLanguage("eng"), "");  // the database never answers 639-2 codes
+    // Every language of the pages, and English, in the database's codes (ISO 639-1, and its
+    // variants of Portuguese and Chinese).
+    std::stringstream pages;
+    pages << std::ifstream(LIRRA_LANGUAGES_JS).rdbuf();
+    const std::string source = pages.str();
+    std::vector<std::string> codes{"eng"};
+    const std::regex entry(R"(\['([a-z]{3})', ')");
+    for (auto it = std::sregex_iterator(source.begin(), source.end(), entry);
+         it != std::sregex_iterator(); ++it) {
+        codes.push_back((*it)[1]);
+    }
+    EXPECT_EQ(codes.size(), 44u);
+    EXPECT_EQ(apiLanguageParam(codes),
+              "ar,bg,bn,ca,cs,da,de,el,en,es,et,eu,fa,fi,fr,gl,he,hi,hr,hu,id,it,ja,ko,lt,lv,ms,nl,"
+              "no,pl,pt-br,pt-pt,ro,ru,sk,sl,sr,sv,ta,th,tr,uk,ur,vi,zh-cn,zh-tw");
+}
+
+TEST(ApiQueries, HashesTitlesAndFileNames) {
+    for (const auto& [hash, padded] :
+         std::vector<std::pair<std::string, std::string>>{{"a1B2", "000000000000a1b2"},
+                                                          {"00a1b2c3d4e5f607", "00a1b2c3d4e5f607"},
+                                                          {"0", ""},
+                                                          {"", ""},
+                                                          {"12g4", ""},
+                                                          {"10000000000000000", ""}}) {
+        EXPECT_EQ(paddedHash(hash), padded) << hash;
+    }
+    EXPECT_EQ(titleSearchQuery({"big buck bunny", {}, {}, 2008}, "en,es"),
+              "ai_translated=include&languages=en,es&machine_translated=include&query=big+buck+"
+              "bunny&year=2008");
+    const std::tuple<const char*, const char*, const char*, const char*> names[] = {
+        {"Film.mkv", "eng", "x.srt", "Film.eng.srt"},
+        {"Film.mkv", "spa", "Film.ASS", "Film.spa.ass"},
+        {"Show.S01.mkv", "por", "a.vtt", "Show.S01.por.vtt"},
+        {"Film.mkv", "eng", "x.txt", "Film.eng.srt"},  // the database converts on request
+        {"Film", "eng", "", "Film.eng.srt"},
+        {"", "eng", "a.sub", "video.eng.sub"},
+    };
+    for (const auto& [video, language, answered, name] : names) {
+        EXPECT_EQ(subFileName(video, language, answered), name) << video << " " << answered;
+    }
 }
 
 TEST(TitleGuess, FileNamesGiveTitleSeasonEpisodeAndYear) {
@@ -198,6 +244,7 @@ TEST(ApiUrl, RootsLinksAndBaseUrls) {
                             "https://:443/", "https://api.example.com:99999/", "api.example.com"}) {
         EXPECT_FALSE(parseApiRoot(bad, error)) << bad;
     }
+    EXPECT_EQ(OnlineConfig().apiUrl, "https://api.opensubtitles.com/api/v1");
     const auto root = *parseApiRoot("https://api.example.com/api/v1/", error);
     EXPECT_EQ(root.text(), "https://api.example.com:443/api/v1");
 
