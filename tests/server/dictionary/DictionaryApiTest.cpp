@@ -1,9 +1,8 @@
 // The dictionary routes of a real lirra server on loopback, reading the dictionaries Debian
-// installs (dict-wn, wordnet-base, dict-freedict-eng-*) and one the learner put in the data
-// folder. Skipped when the Debian dictionaries are not installed.
+// installs (dict-wn, wordnet-base, dict-freedict-eng-*) where Debian puts them, and one the
+// learner put in the data folder. Skipped when the Debian dictionaries are not installed.
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <map>
@@ -20,50 +19,39 @@ using nlohmann::json;
 class DictionaryApi : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* file : {"wn.index", "freedict-eng-spa.index", "freedict-eng-deu.index",
-                                 "freedict-eng-fra.index"}) {
-            if (access((std::string("/usr/share/dictd/") + file).c_str(), R_OK) != 0) {
+        for (const char* file : {"dictd/wn.index", "dictd/freedict-eng-spa.index",
+                                 "dictd/freedict-eng-deu.index", "wordnet/verb.exc"}) {
+            if (access((std::string("/usr/share/") + file).c_str(), R_OK) != 0) {
                 GTEST_SKIP() << "the Debian dictionaries are not installed (" << file << ")";
             }
         }
-        if (access("/usr/share/wordnet/verb.exc", R_OK) != 0) GTEST_SKIP() << "no wordnet-base";
-        data_ = makeTempDir();
-        ASSERT_EQ(mkdir((data_ + "/dictionaries").c_str(), 0755), 0);
-        writeDictionary(data_ + "/dictionaries", "eng-ukr", {{"go", "go\nйти, ходити\n"}});
+        writeDictionary(data_, "dictionaries", "eng-ukr", {{"go", "go\nйти, ходити\n"}});
         ServerOptions options;
-        options.dataDirectory = data_;
+        options.dataDirectory = data_.path();
         server_ = std::make_unique<Server>(options);
         ASSERT_EQ(server_->start(), "");
     }
-    void TearDown() override {
-        server_.reset();
-        if (!data_.empty()) removeTree(data_);
-    }
 
     httplib::Result get(const std::string& path, const httplib::Params& params = {}) {
-        httplib::Client client("127.0.0.1", server_->port());
-        return client.Get(path, params, httplib::Headers{});
+        return httplib::Client("127.0.0.1", server_->port()).Get(path, params, httplib::Headers{});
     }
 
-    json lookup(const std::string& text, const std::string& native, int status = 200) {
+    json lookup(const std::string& text, const std::string& native) {
         auto result = get("/api/dictionary/lookup", {{"text", text}, {"native", native}});
-        EXPECT_TRUE(result) << text;
+        EXPECT_TRUE(result && result->status == 200) << text;
         if (!result) return json::object();
-        EXPECT_EQ(result->status, status) << text;
         EXPECT_EQ(result->get_header_value("Content-Type"), "application/json; charset=utf-8");
         EXPECT_LE(result->body.size(), 16u * 1024u) << text;
         return json::parse(result->body);
     }
 
-    std::string data_;
+    MediaFolder data_;
     std::unique_ptr<Server> server_;
 };
 
 TEST_F(DictionaryApi, LooksUpWordsInTheDebianDictionaries) {
-    struct Case {
-        const char* text;
-        const char* native;
-        const char* matched;
+    const struct {
+        const char *text, *native, *matched;
         int wordCount;
         const char* form;   // the first dictionary form
         const char* entry;  // the first entry: "headword partOfSpeech"
@@ -83,10 +71,8 @@ TEST_F(DictionaryApi, LooksUpWordsInTheDebianDictionaries) {
         const json answer = lookup(c.text, c.native);
         EXPECT_EQ(answer["matched"], c.matched);
         EXPECT_EQ(answer["wordCount"], c.wordCount);
-        ASSERT_FALSE(answer["forms"].empty());
+        ASSERT_FALSE(answer["forms"].empty() || answer["entries"].empty());
         EXPECT_EQ(answer["forms"][0], c.form);
-        ASSERT_FALSE(answer["entries"].empty());
-        EXPECT_LE(answer["entries"].size(), 8u);
         const auto& entry = answer["entries"][0];
         EXPECT_EQ(
             entry["headword"].get<std::string>() + " " + entry["partOfSpeech"].get<std::string>(),
@@ -109,39 +95,27 @@ TEST_F(DictionaryApi, LooksUpWordsInTheDebianDictionaries) {
         EXPECT_NE(translation["text"], "poder");
 }
 
-TEST_F(DictionaryApi, AnswersBadInputClearly) {
-    struct Case {
-        const char* name;
-        httplib::Params params;
-        int status;
-    } cases[] = {
-        {"no text", {{"native", "spa"}}, 400},
-        {"empty text", {{"text", ""}, {"native", "spa"}}, 400},
-        {"201 characters", {{"text", std::string(201, 'a')}}, 400},
-        {"10 KB", {{"text", std::string(10240, 'a')}}, 414},  // refused with the request line
-        {"no native", {{"text", "go"}}, 200},
-        {"invalid UTF-8", {{"text", "go\xC0\xAF\xFE"}, {"native", "spa"}}, 200},
+TEST_F(DictionaryApi, AnswersBadInputClearlyAndListsTheDictionariesFound) {
+    const std::pair<httplib::Params, int> cases[] = {
+        {{{"native", "spa"}}, 400},
+        {{{"text", ""}, {"native", "spa"}}, 400},
+        {{{"text", std::string(201, 'a')}}, 400},
+        {{{"text", std::string(10240, 'a')}}, 414},  // refused with the request line
+        {{{"text", "go"}}, 200},                     // no native language
+        {{{"text", "go\xC0\xAF\xFE"}, {"native", "spa"}}, 200},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto result = get("/api/dictionary/lookup", c.params);
+    for (const auto& [params, status] : cases) {
+        auto result = get("/api/dictionary/lookup", params);
         ASSERT_TRUE(result);
-        EXPECT_EQ(result->status, c.status);
-        if (c.status == 414) continue;
+        EXPECT_EQ(result->status, status) << result->body.substr(0, 80);
+        if (status == 414) continue;
         const json body = json::parse(result->body);
-        if (c.status == 400) {
-            EXPECT_TRUE(body["error"].is_string());
-        } else {
-            EXPECT_TRUE(body["entries"].is_array());
-            EXPECT_TRUE(body["translations"].is_array());
-        }
+        EXPECT_EQ(body.value("error", json()).is_string(), status == 400);
+        EXPECT_EQ(body.contains("entries") && body.contains("translations"), status == 200);
     }
-}
 
-TEST_F(DictionaryApi, ListsTheDictionariesFound) {
     auto result = get("/api/dictionary/sources");
-    ASSERT_TRUE(result);
-    ASSERT_EQ(result->status, 200);
+    ASSERT_TRUE(result && result->status == 200);
     const json sources = json::parse(result->body);
     std::map<std::string, json> byId;
     for (const auto& item : sources["dictionaries"]) byId[item["id"]] = item;
@@ -149,7 +123,7 @@ TEST_F(DictionaryApi, ListsTheDictionariesFound) {
     EXPECT_GT(byId["wn"]["headwords"].get<int>(), 140000);
     EXPECT_EQ(byId["freedict-eng-deu"]["language"], "ger");
     EXPECT_GT(byId["freedict-eng-deu"]["headwords"].get<int>(), 300000);
-    EXPECT_EQ(byId["eng-ukr"]["path"], data_ + "/dictionaries/eng-ukr.index");
+    EXPECT_EQ(byId["eng-ukr"]["path"], data_.file("dictionaries/eng-ukr.index"));
     EXPECT_GT(sources["morphology"]["exceptions"].get<int>(), 5000);
 }
 

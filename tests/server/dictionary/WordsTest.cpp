@@ -1,7 +1,9 @@
-// How a clicked line becomes words and dictionary forms: splitting, contractions, WordNet's
-// morphology, and the table of the pages' languages against FreeDict's names.
+// How a clicked line becomes words and dictionary forms: letter case, splitting, contractions,
+// WordNet's morphology, and the table of the pages' languages against FreeDict's names.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cwctype>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -9,6 +11,7 @@
 
 #include "Morphology.h"
 #include "NativeLanguages.h"
+#include "TextFold.h"
 #include "Words.h"
 
 namespace lirra::server::dictionary::test {
@@ -20,6 +23,17 @@ std::string texts(const std::vector<Word>& words) {
         out += (out.empty() ? "" : " ") + word.text + (word.breakAfter ? "|" : "");
     }
     return out;
+}
+
+// Every capital of the scripts the dictionaries fold (Latin-1, Latin Extended-A, Greek,
+// Cyrillic) lowered as the C library's Unicode tables lower it, and every other character kept.
+TEST(TextFoldTest, LowersCaseAsUnicodeDoes) {
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
+    for (char32_t c = 0; c < 0x530; ++c) {
+        const bool folded = c < 0x180 || (c >= 0x391 && c <= 0x3A9) || (c >= 0x400 && c <= 0x42F);
+        const char32_t expected = folded ? static_cast<char32_t>(std::towlower(c)) : c;
+        EXPECT_EQ(lowerCodePoint(c), expected) << std::hex << static_cast<unsigned>(c);
+    }
 }
 
 TEST(WordsTest, SplitsALineAsALearnerSeesIt) {
