@@ -91,7 +91,8 @@ TEST_F(DictionaryApi, LooksUpWordsInTheDebianDictionaries) {
     // The learner's own dictionary in the data folder, for a language Debian has none of.
     EXPECT_EQ(lookup("go", "ukr")["translations"][0]["text"], "йти, ходити");
     // FreeDict's English-Spanish phrase entries that lost their words do not translate "be".
-    for (const auto& translation : lookup("be", "spa")["translations"])
+    const json be = lookup("be", "spa");
+    for (const auto& translation : be["translations"])
         EXPECT_NE(translation["text"], "poder");
 }
 

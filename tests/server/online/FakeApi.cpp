@@ -23,22 +23,17 @@ std::string lower(std::string text) {
 }
 
 // One entry of the search answer's "data", shaped like the documented example (fields the
-// client does not read are left out, except a few it must pass over).
+// client does not read are left out, but for a few it must pass over).
 json subtitleJson(const FakeSubtitle& s, bool viaHash) {
-    const std::string id = std::to_string(s.fileId + 9000000);
-    json feature = {{"feature_type", s.season ? "Episode" : "Movie"}, {"title", s.title}};
-    if (s.season) feature.update({{"season_number", s.season}, {"episode_number", s.episode}});
-    return {{"id", id},
+    return {{"id", std::to_string(s.fileId + 9000000)},
             {"type", "subtitle"},
             {"attributes",
-             {{"subtitle_id", id},
-              {"language", s.language},
+             {{"language", s.language},
               {"download_count", s.downloads},
               {"hearing_impaired", s.hearingImpaired},
               {"ai_translated", s.aiTranslated},
               {"machine_translated", s.machineTranslated},
-              {"uploader", {{"uploader_id", 47823}, {"name", "someone"}}},
-              {"feature_details", feature},
+              {"feature_details", {{"title", s.title}, {"season_number", s.season}}},
               {"files", json::array({{{"file_id", s.fileId},
                                       {"cd_number", 1},
                                       {"file_name", "Big.Buck.Bunny." + s.language + ".srt"}}})},
