@@ -6,12 +6,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
 #include <regex>
-#include <set>
 
 #include "NotebookFixture.h"
 #include "notebook/AnkiConnect.h"
@@ -21,14 +19,15 @@
 namespace lirra::server::test {
 namespace {
 
-using nlohmann::json;
-using Actions = std::vector<std::string>;
 using AnkiExportTest = NotebookFixture;
+using Strings = std::vector<std::string>;
 
-// The file name a field shows its media by ("<img src=…>", "[sound:…]"); empty if it shows none.
-std::string mediaIn(const std::string& field, const char* pattern) {
+// The file a field shows ("<img src=\"F\">", "[sound:F]"), checked to be named as Anki keeps it.
+std::string mediaIn(const std::string& field) {
+    static const std::regex shown(
+        R"((?:<img src="|\[sound:)(lirra-\d+-[0-9a-f]{16}\.(?:jpg|mp3))(?:">|\]))");
     std::smatch match;
-    return std::regex_match(field, match, std::regex(pattern)) ? match[1].str() : std::string();
+    return std::regex_match(field, match, shown) ? match[1].str() : std::string();
 }
 
 TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSound) {
@@ -38,12 +37,11 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
     ASSERT_NE(film, 0);
     const auto stream = lookupJson("Stream.mp4", "0", "0")["videoId"];  // from a web address
     const std::string text = "Hello <b>there</b> & \"you\"";
-    const auto line = save(film, 1000, 2500, text, {{"translation", "Hola\ttú"}});
-    const auto word =
-        save(film, 1000, 2500, text, {{"word", "hello"}, {"definition", "a greeting"}});
-    const auto web = save(stream, 0, 900, "From the web");
-    // The line's middle (6.6 s) is past the 6-second video's end; its start is not.
-    const auto late = save(film, 5800, 7400, "At the end");
+    // A fresh notebook numbers its items from 1.
+    ASSERT_EQ(save(film, 1000, 2500, text, {{"translation", "Hola\ttú"}}), 1);
+    save(film, 1000, 2500, text, {{"word", "hello"}, {"definition", "a greeting"}});
+    save(stream, 0, 900, "From the web");
+    save(film, 5800, 7400, "At the end");  // its middle (6.6 s) past the video's end; not its start
     // The service finds the file in the background after the lookup.
     const std::string path = std::filesystem::canonical(libraryDir_ + "/Ramp.mkv");
     EXPECT_EQ(eventually([&] { return list(); },
@@ -51,56 +49,40 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
                   .back()["videoFile"],
               path);
 
-    EXPECT_EQ(
-        send({line, word, web, late}),
-        json(
-            {{"added", 4},
-             {"duplicates", 0},
-             {"failed", json::array()},
-             {"withoutMedia",
-              {{{"id", web},
-                {"reason",
-                 "no picture or sound: the video's file was not found in a library folder "
-                 "(a video played from a web address has none)"}},
-               {{"id", late}, {"reason", "no picture: the line is past the end of the video"}}}}}));
-    Actions actions = {"version", "deckNames", "createDeck", "modelNames", "createModel"};
+    EXPECT_EQ(send({1, 2, 3, 4}),
+              json::parse(R"({"added": 4, "duplicates": 0, "failed": [], "withoutMedia": [)"
+                          R"({"id": 3, "reason": "no picture or sound: the video's file was not )"
+                          R"J(found in a library folder (a video played from a web address has )J"
+                          R"J(none)"}, {"id": 4, "reason": "no picture: the line is past the end )J"
+                          R"(of the video"}]})"));
+    Strings actions = {"version", "deckNames", "createDeck", "modelNames", "createModel"};
     for (int i = 0; i < 4; ++i) actions.insert(actions.end(), {"findNotes", "addNote"});
     EXPECT_EQ(anki_.actions(), actions);
     const auto requests = anki_.requests();
-    EXPECT_EQ(requests[2]["params"], json({{"deck", "Lirra"}}));
+    EXPECT_EQ(requests[2]["params"], json::parse(R"({"deck": "Lirra"})"));
     EXPECT_EQ(requests[4]["params"]["modelName"], "Lirra");
     EXPECT_EQ(requests[4]["params"]["inOrderFields"], json(notebook::ankiFields()));
-    EXPECT_EQ(requests[5]["params"]["query"],
-              "\"note:Lirra\" \"Key:lirra-" + std::to_string(line) + "\"");
+    EXPECT_EQ(requests[5]["params"]["query"], R"("note:Lirra" "Key:lirra-1")");
     json note = requests[6]["params"]["note"];
     for (const char* part : {"fields", "picture", "audio"}) note.erase(part);
-    EXPECT_EQ(note, json({{"deckName", "Lirra"},
-                          {"modelName", "Lirra"},
-                          {"options", {{"allowDuplicate", false}}},
-                          {"tags", {"lirra"}}}));
+    EXPECT_EQ(note, json::parse(R"({"deckName": "Lirra", "modelName": "Lirra",
+        "options": {"allowDuplicate": false}, "tags": ["lirra"]})"));
 
     ASSERT_EQ(anki_.notes.size(), 4u);
     auto fields = anki_.notes[0].fields;
-    const auto picture =
-        mediaIn(fields["Picture"], "<img src=\"(lirra-\\d+-[0-9a-f]{16}\\.jpg)\">");
-    const auto sound = mediaIn(fields["Audio"], "\\[sound:(lirra-\\d+-[0-9a-f]{16}\\.mp3)\\]");
+    const auto picture = mediaIn(fields["Picture"]), sound = mediaIn(fields["Audio"]);
     fields.erase("Picture"), fields.erase("Audio");
-    EXPECT_EQ(fields, (std::map<std::string, std::string>{
-                          {"Key", "lirra-" + std::to_string(line)},
-                          {"Word", ""},
-                          {"Sentence", "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;"},
-                          {"Translation", "Hola tú"},
-                          {"Definition", ""},
-                          {"Source", "Ramp.mkv, 0:01"}}));
-    EXPECT_EQ(
-        anki_.notes[0].deck + anki_.notes[1].fields["Word"] + anki_.notes[1].fields["Definition"],
-        "Lirrahelloa greeting");
-    EXPECT_EQ(anki_.notes[2].fields["Picture"] + anki_.notes[2].fields["Audio"], "");
-    EXPECT_EQ(anki_.notes[3].fields["Picture"], "");
-    EXPECT_NE(anki_.notes[3].fields["Audio"], "");
+    EXPECT_EQ(json(fields), json::parse(R"({"Key": "lirra-1", "Word": "", "Definition": "",
+        "Sentence": "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;",
+        "Translation": "Hola tú", "Source": "Ramp.mkv, 0:01"})"));
+    auto [word, web, late] =
+        std::tie(anki_.notes[1].fields, anki_.notes[2].fields, anki_.notes[3].fields);
+    EXPECT_EQ(Strings({word["Word"], word["Definition"], web["Picture"] + web["Audio"],
+                       late["Picture"], mediaIn(late["Audio"]).substr(0, 8)}),
+              Strings({"hello", "a greeting", "", "", "lirra-4-"}));
     // The picture: the frame at the line's middle (1.75 s), a JPEG FFmpeg decodes.
     double luma = 0;
-    EXPECT_EQ(grayPixels(anki_.media[picture], &luma), 320u * 240u) << picture;
+    EXPECT_EQ(grayPixels(anki_.media[picture], &luma), 320u * 240u) << fields["Picture"];
     EXPECT_NEAR(luma, rampLuma(1750), 5);
     // The sound: the line with 250 ms either side, an MP3 of the tone FFmpeg decodes.
     const auto tone = samples(anki_.media[sound]);
@@ -115,16 +97,15 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
     limits.maxSoundMs = 1500;
     limits.maxWidth = 160;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_NEAR(samples(notebook::soundMp3(fd, 1000, 5000, limits).bytes).size() / 8000.0, 1.5,
-                0.05);
+    const auto cut = samples(notebook::soundMp3(fd, 1000, 5000, limits).bytes);
+    EXPECT_NEAR(cut.size() / 8000.0, 1.5, 0.05);
     EXPECT_EQ(grayPixels(notebook::frameJpeg(fd, 1000, limits).bytes), 160u * 120u);
     ::close(fd);
 
     // Again: what was sent is never sent twice, and Anki is not even asked.
     anki_.http.clearRequests();
-    const json again = send({line, word, web, late});
-    EXPECT_EQ(again["added"], 0);
-    EXPECT_EQ(again["duplicates"], 4);
+    EXPECT_EQ(send({1, 2, 3, 4}).dump(),
+              R"({"added":0,"duplicates":4,"failed":[],"withoutMedia":[]})");
     EXPECT_TRUE(anki_.actions().empty());
     // The video deleted since it was found: the card goes without media, and says why.
     std::filesystem::remove(path);
@@ -137,33 +118,23 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
 
 TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
     const auto film = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
-    const auto a = save(film, 1000, 2000, "One"), b = save(film, 3000, 4000, "Two");
+    for (int at : {1000, 3000, 5000}) save(film, at, at + 1000, "Line " + std::to_string(at));
     auto sent = [&] {
-        std::set<std::int64_t> ids;
-        for (const auto& item : list()) {
-            if (item["sent"].get<bool>()) ids.insert(item["id"].get<std::int64_t>());
-        }
+        std::string ids;
+        for (const auto& item : list()) ids += item["sent"].get<bool>() ? item["id"].dump() : "";
         return ids;
-    };
-    auto added = [&] {
-        const auto actions = anki_.actions();
-        return std::count(actions.begin(), actions.end(), "addNote");
     };
     // With the deck and note type there already, they are only checked; an item Anki has is
     // marked sent and not added again.
     anki_.decks = {"Default", "Lirra"};
     anki_.models["Lirra"] = notebook::ankiFields();
-    anki_.notes.push_back({1, "Lirra", "Lirra", {{"Key", notebook::ankiKey(a)}}});
-    json report = send({a, 4242});
-    EXPECT_EQ(report["added"], 0);
-    EXPECT_EQ(report["duplicates"], 1);
-    EXPECT_EQ(report["failed"],
-              json::array({{{"id", 4242}, {"error", "no such item in the notebook"}}}));
+    anki_.notes.push_back({1, "Lirra", "Lirra", {{"Key", "lirra-1"}}});
+    EXPECT_EQ(send({1, 4242}).dump(), R"({"added":0,"duplicates":1,"failed":[{"error":"no such )"
+                                      R"(item in the notebook","id":4242}],"withoutMedia":[]})");
     EXPECT_EQ(anki_.actions(),
-              (Actions{"version", "deckNames", "modelNames", "modelFieldNames", "findNotes"}));
-    EXPECT_EQ(sent(), std::set<std::int64_t>{a});
+              Strings({"version", "deckNames", "modelNames", "modelFieldNames", "findNotes"}));
+    EXPECT_EQ(sent(), "1");
 
-    const auto c = save(film, 5000, 6000, "Three");
     const struct {
         const char* what;
         std::function<void(FakeAnki&)> misbehave;
@@ -192,29 +163,27 @@ TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
     for (const auto& row : rows) {
         anki_.reset();
         row.misbehave(anki_);
-        report = send({b, c});
+        json report = send({2, 3});
         anki_.http.intercept("/", nullptr);
         const std::string error = report.value("error", "");
         EXPECT_NE(error.find(row.says), std::string::npos) << row.what << ": " << report;
-        ASSERT_EQ(report["failed"].size(), 2u) << row.what;
-        EXPECT_EQ(report["failed"][1], json({{"id", c}, {"error", error}})) << row.what;
+        EXPECT_EQ(report["failed"],
+                  json::array({{{"id", 2}, {"error", error}}, {{"id", 3}, {"error", error}}}))
+            << row.what;
         EXPECT_EQ(report["added"], 0) << row.what;
         EXPECT_TRUE(anki_.notes.empty()) << row.what;
-        EXPECT_EQ(added(), 0) << row.what;
+        for (const auto& action : anki_.actions()) EXPECT_NE(action, "addNote") << row.what;
     }
-    EXPECT_EQ(sent(), std::set<std::int64_t>{a});
+    EXPECT_EQ(sent(), "1");
 
     // Anki refuses one note: the others go on, the refused one stays to be sent later.
     anki_.reset();
-    anki_.refuseAddWithKey = notebook::ankiKey(b);
-    report = send({b, c});
-    EXPECT_FALSE(report.contains("error"));
-    EXPECT_EQ(report["added"], 1);
-    ASSERT_EQ(report["failed"].size(), 1u);
-    EXPECT_EQ(report["failed"][0]["id"], b);
-    EXPECT_NE(report["failed"][0]["error"].get<std::string>().find("this note is refused"),
-              std::string::npos);
-    EXPECT_EQ(sent(), (std::set<std::int64_t>{a, c}));
+    anki_.refuseAddWithKey = "lirra-2";
+    const json report = send({2, 3});
+    EXPECT_EQ(json({report["added"], report["failed"], report.contains("error")}),
+              json::parse(R"([1, [{"id": 2, "error": "AnkiConnect refused addNote: this note )"
+                          R"(is refused"}], false])"));
+    EXPECT_EQ(sent(), "31");  // newest first
 }
 
 // Anki silent or absent: each call is bounded as a whole and says what the learner can do.
@@ -226,14 +195,14 @@ TEST(AnkiConnectTest, SilenceAndAbsenceEndInOneSentence) {
         FakeAnki gone;
         closed = gone.url();
     }
-    const std::pair<notebook::AnkiSettings, const char*> cases[] = {
-        {{slow.url(), "", std::chrono::milliseconds(300)}, "did not answer within 1 s (version)"},
-        {{closed, "", std::chrono::milliseconds(300)}, "Anki is not running"},
-        {{"ftp://127.0.0.1/", "", std::chrono::milliseconds(300)}, "is unusable"},
-    };
-    for (const auto& [settings, says] : cases) {
+    const std::pair<std::string, const char*> cases[] = {
+        {slow.url(), "did not answer within 1 s (version)"},
+        {closed, "Anki is not running"},
+        {"ftp://127.0.0.1/", "is unusable"}};
+    for (const auto& [url, says] : cases) {
         notebook::AnkiError error;
-        EXPECT_FALSE(notebook::AnkiConnect(settings).call("version", nullptr, error));
+        notebook::AnkiConnect anki({url, "", std::chrono::milliseconds(300)});
+        EXPECT_FALSE(anki.call("version", nullptr, error));
         EXPECT_NE(error.message.find(says), std::string::npos) << error.message;
         EXPECT_FALSE(error.refused);
     }
