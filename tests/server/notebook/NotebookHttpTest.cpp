@@ -8,9 +8,10 @@ namespace {
 using nlohmann::json;
 using NotebookHttpTest = NotebookFixture;
 
-std::vector<std::int64_t> ids(const json& items) {
-    std::vector<std::int64_t> out;
-    for (const auto& item : items) out.push_back(item["id"]);
+// The ids listed, newest first: "3 2 1" (a fresh notebook numbers its first item 1).
+std::string ids(const json& items) {
+    std::string out;
+    for (const auto& item : items) out += (out.empty() ? "" : " ") + item["id"].dump();
     return out;
 }
 
@@ -27,40 +28,34 @@ TEST_F(NotebookHttpTest, SavesEachLineAndWordOnceListsAndExports) {
         entry.update(change);
         return entry;
     };
-    const struct {
-        const char* what;
-        json entry;
-        int sameAs;  // the row whose item this is, -1 for a new one
-    } rows[] = {
-        {"a line", line, -1},
-        {"the same line again", line, 0},
-        {"with another translation shown", with({{"translation", "Hola allí"}}), 0},
-        {"a word of it", with({{"word", "friend"}, {"definition", "a person you know well"}}), -1},
-        {"the word again", with({{"word", "friend"}}), 3},
-        {"the same text in another video", with({{"videoId", other}}), -1},
-        {"at other times", with({{"endMs", 62600}}), -1},
-        {"other text", with({{"text", "Hello there!"}}), -1},
+    // Each entry and the row whose item it is (-1: a new one, 201; else that one found, 200).
+    const std::pair<json, int> rows[] = {
+        {line, -1},
+        {line, 0},
+        {with({{"translation", "Hola allí"}}), 0},  // another translation shown
+        {with({{"word", "friend"}, {"definition", "a person you know well"}}), -1},
+        {with({{"word", "friend"}}), 3},
+        {with({{"videoId", other}}), -1},
+        {with({{"endMs", 62600}}), -1},
+        {with({{"text", "Hello there!"}}), -1},
     };
-    std::vector<std::int64_t> saved;
-    for (const auto& row : rows) {
-        const auto res = post("/api/notebook", row.entry);
-        ASSERT_TRUE(res) << row.what;
-        EXPECT_EQ(res->status, row.sameAs < 0 ? 201 : 200) << row.what;
-        saved.push_back(json::parse(res->body)["id"]);
-        if (row.sameAs >= 0) {
-            EXPECT_EQ(saved.back(), saved[row.sameAs]) << row.what;
+    std::vector<std::string> saved;
+    for (const auto& [entry, sameAs] : rows) {
+        const auto res = post("/api/notebook", entry);
+        ASSERT_TRUE(res);
+        EXPECT_EQ(res->status, sameAs < 0 ? 201 : 200) << entry;
+        saved.push_back(json::parse(res->body)["id"].dump());
+        if (sameAs >= 0) {
+            EXPECT_EQ(saved.back(), saved[sameAs]) << entry;
         }
     }
     const json items = list();
-    EXPECT_EQ(ids(items), (std::vector<std::int64_t>{saved[7], saved[6], saved[5], saved[3],
-                                                     saved[0]}));  // newest first
-    const json& first = items[4];
-    EXPECT_EQ(first["text"], "Hello there, <i>friend</i>");  // a tab is a space; markup is text
-    EXPECT_EQ(first["translation"], "Hola\namigo");          // the first save is kept
-    EXPECT_EQ(first["videoName"], "Film.mkv");
-    EXPECT_EQ(first["startMs"], 61000);
-    EXPECT_EQ(first["sent"], false);
-    EXPECT_TRUE(first["videoFile"].is_null());
+    EXPECT_EQ(ids(items), saved[7] + " " + saved[6] + " " + saved[5] + " " + saved[3] + " 1");
+    EXPECT_EQ(items[4], json::parse(R"({"id": 1, "videoId": 1, "videoName": "Film.mkv",
+        "startMs": 61000, "endMs": 62500, "text": "Hello there, <i>friend</i>", "word": "",
+        "translation": "Hola\namigo", "definition": "", "sent": false, "videoFile": null,
+        "createdAt": )" + items[4]["createdAt"].dump() +
+                                    "}"));  // a tab a space, markup text
 
     // The export, oldest first, read back as Anki reads it.
     auto tsv = client().Get("/api/notebook/export.tsv");
@@ -70,40 +65,31 @@ TEST_F(NotebookHttpTest, SavesEachLineAndWordOnceListsAndExports) {
     const std::string start =
         "#separator:tab\n#html:true\n"
         "#columns:Key\tWord\tSentence\tTranslation\tDefinition\tSource\n"
-        "lirra-" +
-        std::to_string(saved[0]) + "\t" + sentence + "\tFilm.mkv, 1:01\nlirra-" +
-        std::to_string(saved[3]) + "\tfriend" + sentence +
+        "lirra-1\t" +
+        sentence + "\tFilm.mkv, 1:01\nlirra-" + saved[3] + "\tfriend" + sentence +
         "a person you know well\tFilm.mkv, 1:01\n";
     EXPECT_EQ(tsv->body.substr(0, start.size()), start);
 
     // Deleting once; a new item never takes a deleted one's id (Anki knows items by it).
-    EXPECT_EQ(client().Delete("/api/notebook/" + std::to_string(saved[7]))->status, 200);
-    EXPECT_EQ(client().Delete("/api/notebook/" + std::to_string(saved[7]))->status, 404);
-    EXPECT_EQ(list().size(), 4u);
-    EXPECT_GT(save(film, 9000, 9500, "New"), saved[7]);
+    EXPECT_EQ(client().Delete("/api/notebook/" + saved[7])->status, 200);
+    EXPECT_EQ(client().Delete("/api/notebook/" + saved[7])->status, 404);
+    EXPECT_GT(save(film, 9000, 9500, "New"), std::stoll(saved[7]));
+    EXPECT_EQ(list().size(), 5u);
 }
 
 TEST_F(NotebookHttpTest, SearchesLimitsAndListsWhatIsNotSent) {
     const auto film = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
-    std::vector<std::int64_t> saved;
-    for (const char* text : {"Hello there", "50% off today", "snake_case words", "Goodbye"}) {
-        const int at = static_cast<int>(saved.size()) * 1000;
-        saved.push_back(save(film, at, at + 500, text));
+    int at = 0;
+    for (const char* text : {"Hello there", "50% off today", "snake_case words", "Goodbye"})
+        save(film, at, at + 500, text), at += 1000;
+    // "QUERY>ids": letter case does not matter, % and _ are letters, the video's name counts.
+    for (const std::string c :
+         {">4 3 2 1", "?limit=2>4 3", "?query=hello>1", "?query=50%25>2", "?query=e_c>3",
+          "?query=%25>2", "?query=film.MKV>4 3 2 1", "?query=nowhere>"}) {
+        EXPECT_EQ(ids(list(c.substr(0, c.find('>')))), c.substr(c.find('>') + 1)) << c;
     }
-    const std::vector<std::int64_t> all = {saved[3], saved[2], saved[1], saved[0]};
-    const std::pair<const char*, std::vector<std::int64_t>> queries[] = {
-        {"", all},
-        {"?limit=2", {saved[3], saved[2]}},
-        {"?query=hello", {saved[0]}},  // letter case does not matter
-        {"?query=50%25", {saved[1]}},  // % and _ are letters here, not wildcards
-        {"?query=e_c", {saved[2]}},
-        {"?query=%25", {saved[1]}},
-        {"?query=film.MKV", all},  // the video's name
-        {"?query=nowhere", {}},
-    };
-    for (const auto& [query, expected] : queries) EXPECT_EQ(ids(list(query)), expected) << query;
-    EXPECT_EQ(send({saved[0], saved[3]})["added"], 2);
-    EXPECT_EQ(ids(list("?unsent=1")), (std::vector<std::int64_t>{saved[2], saved[1]}));
+    EXPECT_EQ(send({1, 4})["added"], 2);
+    EXPECT_EQ(ids(list("?unsent=1")), "3 2");
 }
 
 TEST_F(NotebookHttpTest, BadInputIsRefusedWithAReason) {
