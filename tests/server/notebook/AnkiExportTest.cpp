@@ -3,7 +3,10 @@
 // as AnkiConnect takes it, a picture and a sound FFmpeg decodes back; every way Anki can fail,
 // after which nothing is half-added and nothing is marked sent that is not in Anki; the clips'
 // own bounds and the texts of a card.
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -190,11 +193,15 @@ TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
 TEST(AnkiConnectTest, SilenceAndAbsenceEndInOneSentence) {
     FakeAnki slow;
     slow.delayMs = 1500;
-    std::string closed;
-    {
-        FakeAnki gone;
-        closed = gone.url();
-    }
+    // A port bound but not listening: refused at once, and nobody else's while the test runs.
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string closed = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
     const std::pair<std::string, const char*> cases[] = {
         {slow.url(), "did not answer within 1 s (version)"},
         {closed, "Anki is not running"},
@@ -206,6 +213,7 @@ TEST(AnkiConnectTest, SilenceAndAbsenceEndInOneSentence) {
         EXPECT_NE(error.message.find(says), std::string::npos) << error.message;
         EXPECT_FALSE(error.refused);
     }
+    ::close(socket);
     // Where AnkiConnect listens unless told otherwise.
     EXPECT_EQ(notebook::AnkiSettings().url, "http://127.0.0.1:8765");
 }
