@@ -19,13 +19,35 @@ std::size_t RecordedRequest::headerCount(const std::string& name) const {
     return count;
 }
 
-LoopbackHttpServer::LoopbackHttpServer() {
+std::string RecordedRequest::query() const {
+    const auto mark = target.find('?');
+    return mark == std::string::npos ? std::string() : target.substr(mark + 1);
+}
+
+LoopbackHttpServer::LoopbackHttpServer() : LoopbackHttpServer(TlsFiles{}) {}
+
+LoopbackHttpServer::LoopbackHttpServer(const TlsFiles& tls)
+    : server_(tls.certificate.empty()
+                  ? std::make_unique<httplib::Server>()
+                  : std::make_unique<httplib::SSLServer>(tls.certificate.c_str(), tls.key.c_str())),
+      tls_(!tls.certificate.empty()) {
     // One request per connection: stop() then returns at once instead of waiting for idle
     // keep-alive connections to time out. Call server().set_keep_alive_max_count() to change it.
-    server_.set_keep_alive_max_count(1);
-    // Recorded just before the answer is written, so a client that has its answer can rely on
-    // the request being in the record.
-    server_.set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+    server_->set_keep_alive_max_count(1);
+    server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        Intercept handler;
+        {
+            std::lock_guard lock(mutex_);
+            if (const auto it = intercepts_.find(req.path); it != intercepts_.end()) {
+                handler = it->second;
+            }
+        }
+        return handler && handler(req, res) ? httplib::Server::HandlerResponse::Handled
+                                            : httplib::Server::HandlerResponse::Unhandled;
+    });
+    // Recorded just before the answer is written (whoever gave it), so a client that has its
+    // answer can rely on the request being in the record.
+    server_->set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         RecordedRequest recorded{req.method, req.target, req.path, {}, req.body};
         for (const auto& header : req.headers) {
             // cpp-httplib adds these itself; they were not on the wire.
@@ -43,29 +65,47 @@ LoopbackHttpServer::LoopbackHttpServer() {
 LoopbackHttpServer::~LoopbackHttpServer() { stop(); }
 
 bool LoopbackHttpServer::start() {
-    port_ = server_.bind_to_any_port("127.0.0.1");
+    port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) return false;
-    thread_ = std::thread([this] { server_.listen_after_bind(); });
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() only works once the server runs; the socket already queues connections.
-    for (int i = 0; i < 2000 && !server_.is_running(); ++i) {
+    for (int i = 0; i < 2000 && !server_->is_running(); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return server_.is_running();
+    return server_->is_running();
 }
 
 void LoopbackHttpServer::stop() {
+    stopping = true;
     if (!thread_.joinable()) return;
-    server_.stop();
+    server_->stop();
     thread_.join();
 }
 
 std::string LoopbackHttpServer::url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+void LoopbackHttpServer::intercept(const std::string& path, Intercept handler) {
+    std::lock_guard lock(mutex_);
+    if (handler) {
+        intercepts_[path] = std::move(handler);
+    } else {
+        intercepts_.erase(path);
+    }
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
     std::lock_guard lock(mutex_);
     return requests_;
+}
+
+std::vector<RecordedRequest> LoopbackHttpServer::requests(const std::string& path) const {
+    std::vector<RecordedRequest> matching;
+    for (auto& request : requests()) {
+        if (request.path == path) matching.push_back(std::move(request));
+    }
+    return matching;
 }
 
 std::size_t LoopbackHttpServer::requestCount() const {

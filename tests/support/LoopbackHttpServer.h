@@ -1,13 +1,17 @@
-// A real HTTP server for tests: cpp-httplib on 127.0.0.1 and an ephemeral port, served from a
-// thread of its own, recording every request it answers. Register routes before start();
-// handlers run on the server's threads. cpp-httplib answers "Range" itself and compresses text
-// answers for clients that accept it (a binary content type avoids it). One request per
-// connection unless the test says otherwise.
+// A real HTTP(S) server for tests: cpp-httplib on 127.0.0.1 and an ephemeral port, served from a
+// thread of its own, recording every request it answers. The fakes of the service's peers are
+// route sets on it. Register routes before start(); handlers run on the server's threads.
+// cpp-httplib answers "Range" itself and compresses text answers for clients that accept it (a
+// binary content type avoids it). One request per connection unless the test says otherwise.
 #pragma once
 
 #include <httplib.h>
 
+#include <atomic>
 #include <cstddef>
+#include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -29,36 +33,56 @@ struct RecordedRequest {
     std::optional<std::string> header(const std::string& name) const;
     // How many headers have that name, compared case-insensitively.
     std::size_t headerCount(const std::string& name) const;
+    // The query as sent ("a=1&b=2"), empty without one.
+    std::string query() const;
+};
+
+// A certificate and its key (PEM files): the server speaks HTTPS.
+struct TlsFiles {
+    std::string certificate, key;
 };
 
 class LoopbackHttpServer {
   public:
     LoopbackHttpServer();
+    explicit LoopbackHttpServer(const TlsFiles& tls);
     ~LoopbackHttpServer();  // stops
 
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    httplib::Server& server() { return server_; }
+    httplib::Server& server() { return *server_; }
 
     // Binds and starts serving; false when the port could not be bound.
     bool start();
     void stop();
 
     int port() const { return port_; }
-    // "http://127.0.0.1:PORT" followed by `path`.
+    // "http://127.0.0.1:PORT" (https with a certificate) followed by `path`.
     std::string url(const std::string& path = "/") const;
 
+    // Answers requests for `path` before the routes do, while it returns true (false: the routes
+    // answer after all); an empty handler removes it. Uses the pre-routing handler.
+    using Intercept = std::function<bool(const httplib::Request&, httplib::Response&)>;
+    void intercept(const std::string& path, Intercept handler);
+
     std::vector<RecordedRequest> requests() const;  // in the order they were answered
+    std::vector<RecordedRequest> requests(const std::string& path) const;
     std::size_t requestCount() const;
     void clearRequests();
 
+    // Set when stop() begins (a test may set it sooner): handlers that hold a connection on
+    // purpose let go of it once it is.
+    std::atomic<bool> stopping{false};
+
   private:
-    httplib::Server server_;
+    std::unique_ptr<httplib::Server> server_;
+    bool tls_ = false;
     std::thread thread_;
     int port_ = -1;
     mutable std::mutex mutex_;
     std::vector<RecordedRequest> requests_;
+    std::map<std::string, Intercept> intercepts_;
 };
 
 }  // namespace lirra::test

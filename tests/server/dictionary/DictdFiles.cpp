@@ -1,12 +1,10 @@
 #include "DictdFiles.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 namespace lirra::server::dictionary::test {
 namespace {
@@ -49,29 +47,30 @@ DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted) {
     return files;
 }
 
-std::string dictzip(const std::string& data, unsigned chunkLength) {
+std::string dictzip(const std::string& data, unsigned chunkLength, const std::string& name) {
     z_stream stream{};
     EXPECT_EQ(deflateInit2(&stream, 9, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY), Z_OK);
     std::string body;
     std::vector<unsigned> sizes;
     for (std::size_t at = 0; at < data.size(); at += chunkLength) {
         const std::size_t length = std::min<std::size_t>(chunkLength, data.size() - at);
-        const bool last = at + length >= data.size();
         std::string out(deflateBound(&stream, length) + 64, '\0');
         stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + at));
         stream.avail_in = static_cast<uInt>(length);
         stream.next_out = reinterpret_cast<Bytef*>(out.data());
         stream.avail_out = static_cast<uInt>(out.size());
-        EXPECT_NE(deflate(&stream, last ? Z_FINISH : Z_FULL_FLUSH), Z_STREAM_ERROR);
+        EXPECT_NE(deflate(&stream, at + length >= data.size() ? Z_FINISH : Z_FULL_FLUSH),
+                  Z_STREAM_ERROR);
         out.resize(out.size() - stream.avail_out);
         sizes.push_back(static_cast<unsigned>(out.size()));
         body += out;
     }
     deflateEnd(&stream);
 
-    std::string file = "\x1f\x8b\x08\x04";  // gzip, deflate, FEXTRA
-    put32(file, 0);                         // time
-    file += "\x02\x03";                     // best compression, Unix
+    std::string file = "\x1f\x8b\x08";                                    // gzip, deflate
+    file += static_cast<char>(name.empty() ? 0x04 : 0x04 | 0x08 | 0x10);  // FEXTRA, FNAME, FCOMMENT
+    put32(file, 0);                                                       // time
+    file += "\x02\x03";                                                   // best compression, Unix
     put16(file, 10 + 2 * static_cast<unsigned>(sizes.size()));
     file += "RA";
     put16(file, 6 + 2 * static_cast<unsigned>(sizes.size()));
@@ -79,6 +78,7 @@ std::string dictzip(const std::string& data, unsigned chunkLength) {
     put16(file, chunkLength);
     put16(file, static_cast<unsigned>(sizes.size()));
     for (unsigned size : sizes) put16(file, size);
+    if (!name.empty()) file += name + '\0' + "made by the tests" + '\0';
     file += body;
     put32(file,
           crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
@@ -86,29 +86,14 @@ std::string dictzip(const std::string& data, unsigned chunkLength) {
     return file;
 }
 
-void writeDictionary(const std::string& folder, const std::string& id,
+void writeDictionary(const MediaFolder& folder, const std::string& dir, const std::string& id,
                      const std::vector<Article>& articles, unsigned chunkLength) {
+    std::filesystem::create_directories(folder.file(dir));
     const DictdFiles files = buildDictd(articles);
-    writeFile(folder + "/" + id + ".index", files.index);
-    if (chunkLength == 0) {
-        writeFile(folder + "/" + id + ".dict", files.data);
-    } else {
-        writeFile(folder + "/" + id + ".dict.dz", dictzip(files.data, chunkLength));
-    }
-}
-
-std::string makeTempDir() {
-    std::string pattern = ::testing::TempDir() + "lirra-dict-XXXXXX";
-    EXPECT_NE(mkdtemp(pattern.data()), nullptr);
-    return pattern;
-}
-
-void removeTree(const std::string& path) { std::filesystem::remove_all(path); }
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    ASSERT_TRUE(out.good()) << path;
+    const std::string stem = dir + "/" + id;
+    folder.write(stem + ".index", files.index);
+    folder.write(chunkLength ? stem + ".dict.dz" : stem + ".dict",
+                 chunkLength ? dictzip(files.data, chunkLength) : files.data);
 }
 
 }  // namespace lirra::server::dictionary::test

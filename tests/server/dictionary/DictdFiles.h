@@ -1,11 +1,15 @@
-// dictd dictionaries made by the tests: an index and plain or dictzip data, the dictzip
-// chunks deflated with zlib here as dictzip does (a full flush after each chunk).
+// dictd dictionaries made by the tests: an index and plain or dictzip data, the dictzip chunks
+// deflated with zlib here as dictzip does (a full flush after each chunk), in a temporary folder.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "media/MediaFiles.h"
+
 namespace lirra::server::dictionary::test {
+
+using server::test::MediaFolder;
 
 struct Article {
     std::string key;   // as the index holds it
@@ -23,15 +27,13 @@ DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted = true);
 // dictd's base64 number.
 std::string indexNumber(unsigned long long value);
 
-// `data` as a dictzip file with chunks of `chunkLength` bytes.
-std::string dictzip(const std::string& data, unsigned chunkLength);
+// `data` as a dictzip file with chunks of `chunkLength` bytes; with a name, the gzip header
+// holds it and a comment too, as dictzip writes them for a file it was given.
+std::string dictzip(const std::string& data, unsigned chunkLength, const std::string& name = {});
 
-// Writes FOLDER/ID.index and FOLDER/ID.dict.dz (or FOLDER/ID.dict when chunkLength is 0).
-void writeDictionary(const std::string& folder, const std::string& id,
+// Writes DIR/ID.index and DIR/ID.dict.dz (or DIR/ID.dict when chunkLength is 0) under `folder`,
+// DIR made when missing.
+void writeDictionary(const MediaFolder& folder, const std::string& dir, const std::string& id,
                      const std::vector<Article>& articles, unsigned chunkLength = 4096);
-
-std::string makeTempDir();
-void removeTree(const std::string& path);
-void writeFile(const std::string& path, const std::string& bytes);
 
 }  // namespace lirra::server::dictionary::test

@@ -1,7 +1,9 @@
-// How a clicked line becomes words and dictionary forms: splitting, contractions, WordNet's
-// morphology, and the table of the pages' languages against FreeDict's names.
+// How a clicked line becomes words and dictionary forms: letter case, splitting, contractions,
+// WordNet's morphology, and the table of the pages' languages against FreeDict's names.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cwctype>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -9,6 +11,7 @@
 
 #include "Morphology.h"
 #include "NativeLanguages.h"
+#include "TextFold.h"
 #include "Words.h"
 
 namespace lirra::server::dictionary::test {
@@ -20,6 +23,17 @@ std::string texts(const std::vector<Word>& words) {
         out += (out.empty() ? "" : " ") + word.text + (word.breakAfter ? "|" : "");
     }
     return out;
+}
+
+// Every capital of the scripts the dictionaries fold (Latin-1, Latin Extended-A, Greek,
+// Cyrillic) lowered as the C library's Unicode tables lower it, and every other character kept.
+TEST(TextFoldTest, LowersCaseAsUnicodeDoes) {
+    ASSERT_TRUE(std::setlocale(LC_CTYPE, "C.UTF-8"));
+    for (char32_t c = 0; c < 0x530; ++c) {
+        const bool folded = c < 0x180 || (c >= 0x391 && c <= 0x3A9) || (c >= 0x400 && c <= 0x42F);
+        const char32_t expected = folded ? static_cast<char32_t>(std::towlower(c)) : c;
+        EXPECT_EQ(lowerCodePoint(c), expected) << std::hex << static_cast<unsigned>(c);
+    }
 }
 
 TEST(WordsTest, SplitsALineAsALearnerSeesIt) {
@@ -55,24 +69,15 @@ TEST(WordsTest, SplitsALineAsALearnerSeesIt) {
 }
 
 TEST(WordsTest, UndoesContractionsAndPossessives) {
-    struct Case {
-        const char* word;
-        std::vector<std::string> parts;
-    } cases[] = {
-        {"don't", {"do", "not"}},     {"won't", {"will", "not"}},
-        {"can't", {"can", "not"}},    {"we'll", {"we", "will"}},
-        {"i'd", {"i", "would"}},      {"they're", {"they", "be"}},
-        {"i've", {"i", "have"}},      {"i'm", {"i", "be"}},
-        {"it's", {"it", "be"}},       {"tom's", {"tom"}},
-        {"children's", {"children"}}, {"students'", {"students"}},
-        {"goin'", {"going"}},         {"'em", {"them"}},
-        {"let's", {"let", "us"}},     {"'look", {"look"}},
-        {"o'clock", {"o'clock"}},     {"'", {}},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> parts;
-        for (const auto& part : expandContraction(c.word)) parts.push_back(part.word);
-        EXPECT_EQ(parts, c.parts) << c.word;
+    for (const std::string c :
+         {"don't=do not", "won't=will not", "can't=can not", "we'll=we will", "i'd=i would",
+          "they're=they be", "i've=i have", "i'm=i be", "it's=it be", "tom's=tom",
+          "children's=children", "students'=students", "goin'=going", "'em=them", "let's=let us",
+          "'look=look", "o'clock=o'clock", "'="}) {
+        std::string parts;
+        for (const auto& part : expandContraction(c.substr(0, c.find('='))))
+            parts += (parts.empty() ? "" : " ") + part.word;
+        EXPECT_EQ(parts, c.substr(c.find('=') + 1)) << c;
     }
     // The verb before "n't" and the word a contraction adds are verbs.
     const auto dont = expandContraction("don't");
@@ -87,34 +92,25 @@ TEST(MorphologyTest, FindsBaseFormsThroughExceptionsAndRules) {
     morphology.addExceptions(kAdjective, "better good well\nbigger big\n");
     morphology.addExceptions(kAdverb, "better well\n");
     morphology.addExceptions(kNoun, "no_base\nphrases_out phrase_out\n");
-    struct Case {
-        const char* word;
-        const char* base;
-        unsigned parts;  // the parts of speech the base is reached in
-    } cases[] = {
-        {"went", "go", kVerb},
-        {"children", "child", kNoun},
-        {"better", "good", kAdjective},
-        {"better", "well", kAdjective | kAdverb},
-        {"running", "run", kVerb},
-        {"studies", "study", kNoun | kVerb},
-        {"mice", "mouse", kNoun},
-        {"was", "be", kVerb},
-        {"boxes", "box", kNoun | kVerb},
-        {"churches", "church", kNoun},
-        {"women", "woman", kNoun},
-        {"watched", "watch", kVerb},
-        {"making", "make", kVerb},
-        {"taller", "tall", kAdjective},
-        {"largest", "large", kAdjective},
-        {"phrases out", "phrase out", kNoun},
-    };
-    for (const auto& c : cases) {
-        const auto forms = morphology.baseForms(c.word);
-        const auto found = std::find_if(forms.begin(), forms.end(),
-                                        [&](const BaseForm& f) { return f.word == c.base; });
-        ASSERT_NE(found, forms.end()) << c.word << " → " << c.base;
-        EXPECT_EQ(found->partsOfSpeech & c.parts, c.parts) << c.word << " → " << c.base;
+    // "word>base:the parts of speech (noun, verb, adjective, adverb) the base is reached in".
+    for (const std::string c :
+         {"went>go:v", "children>child:n", "better>good:a", "better>well:ar", "running>run:v",
+          "studies>study:nv", "mice>mouse:n", "was>be:v", "boxes>box:nv", "churches>church:n",
+          "women>woman:n", "watched>watch:v", "making>make:v", "taller>tall:a", "largest>large:a",
+          "phrases out>phrase out:n"}) {
+        const auto arrow = c.find('>'), colon = c.find(':');
+        const auto forms = morphology.baseForms(c.substr(0, arrow));
+        const auto found = std::find_if(forms.begin(), forms.end(), [&](const BaseForm& f) {
+            return f.word == c.substr(arrow + 1, colon - arrow - 1);
+        });
+        ASSERT_NE(found, forms.end()) << c;
+        std::string reached;
+        for (int i = 0; i < 4; ++i) {
+            const unsigned pos[] = {kNoun, kVerb, kAdjective, kAdverb};
+            if ((found->partsOfSpeech & pos[i]) && c.find("nvar"[i], colon) != std::string::npos)
+                reached += "nvar"[i];
+        }
+        EXPECT_EQ(reached, c.substr(colon + 1)) << c;
     }
     // Exceptions come before the rules' guesses; nouns in "-ss" and short words keep their "s".
     EXPECT_EQ(morphology.baseForms("went").front().word, "go");

@@ -1,225 +1,236 @@
-// Sending notebook items to a fake AnkiConnect on loopback that records every action: the deck
-// and note type made only when missing, each item looked for before it is added, the fields,
-// a picture and a sound FFmpeg decodes back; and every way Anki can fail, after which nothing
-// is half-added and nothing is marked sent that is not in Anki.
-#include <gtest/gtest.h>
-#include <stdlib.h>
+// Sending notebook items through the service to a fake AnkiConnect that records every action: the
+// deck and note type made only when missing, each item looked for before it is added, the note
+// as AnkiConnect takes it, a picture and a sound FFmpeg decodes back; every way Anki can fail,
+// after which nothing is half-added and nothing is marked sent that is not in Anki; the clips'
+// own bounds and the texts of a card.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
 #include <functional>
 #include <regex>
 
-#include "FakeAnki.h"
-#include "NotebookMedia.h"
-#include "NotebookStoreFixture.h"
+#include "NotebookFixture.h"
+#include "notebook/AnkiConnect.h"
 #include "notebook/AnkiNote.h"
-#include "notebook/Notebook.h"
-#include "store/SqliteStore.h"
+#include "notebook/MediaClip.h"
 
-namespace lirra::server {
+namespace lirra::server::test {
 namespace {
 
-using nlohmann::json;
-using Actions = std::vector<std::string>;
+using AnkiExportTest = NotebookFixture;
+using Strings = std::vector<std::string>;
 
-class AnkiExportTest : public test::NotebookStoreFixture {
-  protected:
-    std::unique_ptr<notebook::Notebook> notebook(std::string url, std::string key = {}) {
-        notebook::AnkiSettings settings{std::move(url), std::move(key),
-                                        std::chrono::milliseconds(800)};
-        return std::make_unique<notebook::Notebook>(
-            *store_, [] { return std::vector<std::string>(); }, settings);
-    }
-
-    // The ramp video, looked up and found where the container source would have found it.
-    std::int64_t foundVideo() {
-        const auto ramp = test::makeRampVideo(media_, "Ramp.mkv");
-        EXPECT_FALSE(ramp.path.empty());
-        const auto id = video("Ramp.mkv", ramp.hash, ramp.size);
-        std::string error;
-        EXPECT_EQ(store_->rememberVideoFile(id, {ramp.path, ramp.size, ramp.mtimeNs, true}, error),
-                  StoreStatus::Ok);
-        return id;
-    }
-
-    bool sent(std::int64_t id) { return item(id).sentMs != 0; }
-};
+// The file a field shows ("<img src=\"F\">", "[sound:F]"), checked to be named as Anki keeps it.
+std::string mediaIn(const std::string& field) {
+    static const std::regex shown(
+        R"((?:<img src="|\[sound:)(lirra-\d+-[0-9a-f]{16}\.(?:jpg|mp3))(?:">|\]))");
+    std::smatch match;
+    return std::regex_match(field, match, shown) ? match[1].str() : std::string();
+}
 
 TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSound) {
-    const auto film = foundVideo();
-    const auto elsewhere = video("Stream.mp4", "0", 0);  // played from a web address
-    const auto line = save({film, 1000, 2500, "Hello <b>there</b> & \"you\"", "Hola\ttú", "", ""});
-    const auto word =
-        save({film, 1000, 2500, "Hello <b>there</b> & \"you\"", "Hola", "hello", "a greeting"});
-    const auto url = save({elsewhere, 0, 900, "From the web", "", "", ""});
-    test::FakeAnki anki;
-    auto nb = notebook(anki.url(), "sesame");
-    anki.requiredKey = "sesame";
+    ankiKey_ = anki_.requiredKey = "sesame";
+    restartServer();
+    const auto film = rampInLibrary("Ramp.mkv");
+    ASSERT_NE(film, 0);
+    const auto stream = lookupJson("Stream.mp4", "0", "0")["videoId"];  // from a web address
+    const std::string text = "Hello <b>there</b> & \"you\"";
+    // A fresh notebook numbers its items from 1.
+    ASSERT_EQ(save(film, 1000, 2500, text, {{"translation", "Hola\ttú"}}), 1);
+    save(film, 1000, 2500, text, {{"word", "hello"}, {"definition", "a greeting"}});
+    save(stream, 0, 900, "From the web");
+    save(film, 5800, 7400, "At the end");  // its middle (6.6 s) past the video's end; not its start
+    // The service finds the file in the background after the lookup.
+    const std::string path = std::filesystem::canonical(libraryDir_ + "/Ramp.mkv");
+    EXPECT_EQ(eventually([&] { return list(); },
+                         [](const json& i) { return !i.back()["videoFile"].is_null(); })
+                  .back()["videoFile"],
+              path);
 
-    const auto report = nb->sendToAnki({line, word, url});
-    EXPECT_EQ(report.added, 3);
-    EXPECT_EQ(report.duplicates, 0);
-    EXPECT_TRUE(report.failed.empty()) << report.failed.front().text;
-    EXPECT_EQ(report.error, "");
-    ASSERT_EQ(report.withoutMedia.size(), 1u);
-    EXPECT_EQ(report.withoutMedia[0].id, url);
-    EXPECT_NE(report.withoutMedia[0].text.find("web address"), std::string::npos);
-    EXPECT_EQ(anki.actions(),
-              (Actions{"version", "deckNames", "createDeck", "modelNames", "createModel",
-                       "findNotes", "addNote", "findNotes", "addNote", "findNotes", "addNote"}));
-    EXPECT_EQ(anki.requests()[5]["params"]["query"], "\"note:Lirra\" \"Key:lirra-1\"");
-    EXPECT_EQ(anki.requests()[4]["params"]["inOrderFields"], json(notebook::ankiFields()));
+    EXPECT_EQ(send({1, 2, 3, 4}),
+              json::parse(R"({"added": 4, "duplicates": 0, "failed": [], "withoutMedia": [)"
+                          R"({"id": 3, "reason": "no picture or sound: the video's file was not )"
+                          R"J(found in a library folder (a video played from a web address has )J"
+                          R"J(none)"}, {"id": 4, "reason": "no picture: the line is past the end )J"
+                          R"(of the video"}]})"));
+    Strings actions = {"version", "deckNames", "createDeck", "modelNames", "createModel"};
+    for (int i = 0; i < 4; ++i) actions.insert(actions.end(), {"findNotes", "addNote"});
+    EXPECT_EQ(anki_.actions(), actions);
+    const auto requests = anki_.requests();
+    EXPECT_EQ(requests[2]["params"], json::parse(R"({"deck": "Lirra"})"));
+    EXPECT_EQ(requests[4]["params"]["modelName"], "Lirra");
+    EXPECT_EQ(requests[4]["params"]["inOrderFields"], json(notebook::ankiFields()));
+    EXPECT_EQ(requests[5]["params"]["query"], R"("note:Lirra" "Key:lirra-1")");
+    json note = requests[6]["params"]["note"];
+    for (const char* part : {"fields", "picture", "audio"}) note.erase(part);
+    EXPECT_EQ(note, json::parse(R"({"deckName": "Lirra", "modelName": "Lirra",
+        "options": {"allowDuplicate": false}, "tags": ["lirra"]})"));
 
-    const auto notes = anki.notes;
-    ASSERT_EQ(notes.size(), 3u);
-    const auto& first = notes[0].fields;
-    EXPECT_EQ(notes[0].deck, "Lirra");
-    EXPECT_EQ(first.at("Key"), "lirra-" + std::to_string(line));
-    EXPECT_EQ(first.at("Sentence"), "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;");
-    EXPECT_EQ(first.at("Translation"), "Hola tú");
-    EXPECT_EQ(first.at("Word"), "");
-    EXPECT_EQ(first.at("Source"), "Ramp.mkv, 0:01");
-    EXPECT_EQ(notes[1].fields.at("Word"), "hello");
-    EXPECT_EQ(notes[1].fields.at("Definition"), "a greeting");
-    EXPECT_EQ(notes[2].fields.at("Picture"), "");
-    EXPECT_EQ(notes[2].fields.at("Audio"), "");
-
+    ASSERT_EQ(anki_.notes.size(), 4u);
+    auto fields = anki_.notes[0].fields;
+    const auto picture = mediaIn(fields["Picture"]), sound = mediaIn(fields["Audio"]);
+    fields.erase("Picture"), fields.erase("Audio");
+    EXPECT_EQ(json(fields), json::parse(R"({"Key": "lirra-1", "Word": "", "Definition": "",
+        "Sentence": "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;",
+        "Translation": "Hola tú", "Source": "Ramp.mkv, 0:01"})"));
+    auto [word, web, late] =
+        std::tie(anki_.notes[1].fields, anki_.notes[2].fields, anki_.notes[3].fields);
+    EXPECT_EQ(Strings({word["Word"], word["Definition"], web["Picture"] + web["Audio"],
+                       late["Picture"], mediaIn(late["Audio"]).substr(0, 8)}),
+              Strings({"hello", "a greeting", "", "", "lirra-4-"}));
     // The picture: the frame at the line's middle (1.75 s), a JPEG FFmpeg decodes.
-    std::smatch match;
-    const std::string picture = first.at("Picture");
-    ASSERT_TRUE(
-        std::regex_match(picture, match, std::regex("<img src=\"(lirra-1-[0-9a-f]{16}\\.jpg)\">")))
-        << picture;
-    const auto pixels = test::decodeGray(media_, anki.media.at(match[1]));
-    ASSERT_EQ(pixels.size(), 320u * 240u);
-    double sum = 0;
-    for (auto p : pixels) sum += p;
-    EXPECT_NEAR(sum / pixels.size(), test::rampLuma(1750), 5);
-
+    double luma = 0;
+    EXPECT_EQ(grayPixels(anki_.media[picture], &luma), 320u * 240u) << fields["Picture"];
+    EXPECT_NEAR(luma, rampLuma(1750), 5);
     // The sound: the line with 250 ms either side, an MP3 of the tone FFmpeg decodes.
-    const std::string audio = first.at("Audio");
-    ASSERT_TRUE(
-        std::regex_match(audio, match, std::regex("\\[sound:(lirra-1-[0-9a-f]{16}\\.mp3)\\]")))
-        << audio;
-    const auto samples = test::decodeMono8k(media_, anki.media.at(match[1]));
-    EXPECT_NEAR(samples.size() / 8000.0, 2.0, 0.05);
+    const auto tone = samples(anki_.media[sound]);
+    EXPECT_NEAR(tone.size() / 8000.0, 2.0, 0.05) << sound;
     double energy = 0;
-    for (auto s : samples) energy += static_cast<double>(s) * s;
-    EXPECT_GT(std::sqrt(energy / std::max<std::size_t>(1, samples.size())), 1000);
-    EXPECT_TRUE(sent(line) && sent(word) && sent(url));
+    for (auto s : tone) energy += static_cast<double>(s) * s;
+    EXPECT_GT(std::sqrt(energy / std::max<std::size_t>(1, tone.size())), 1000);
+    for (const auto& item : list()) EXPECT_TRUE(item["sent"].get<bool>()) << item;
+
+    // The clips' own bounds: a long line's sound is cut, a picture scaled to the width allowed.
+    notebook::ClipLimits limits;
+    limits.maxSoundMs = 1500;
+    limits.maxWidth = 160;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const auto cut = samples(notebook::soundMp3(fd, 1000, 5000, limits).bytes);
+    EXPECT_NEAR(cut.size() / 8000.0, 1.5, 0.05);
+    EXPECT_EQ(grayPixels(notebook::frameJpeg(fd, 1000, limits).bytes), 160u * 120u);
+    ::close(fd);
 
     // Again: what was sent is never sent twice, and Anki is not even asked.
-    anki.forget();
-    const auto again = nb->sendToAnki({line, word, url});
-    EXPECT_EQ(again.added, 0);
-    EXPECT_EQ(again.duplicates, 3);
-    EXPECT_TRUE(anki.actions().empty());
+    anki_.http.clearRequests();
+    EXPECT_EQ(send({1, 2, 3, 4}).dump(),
+              R"({"added":0,"duplicates":4,"failed":[],"withoutMedia":[]})");
+    EXPECT_TRUE(anki_.actions().empty());
+    // The video deleted since it was found: the card goes without media, and says why.
+    std::filesystem::remove(path);
+    const json gone = send({save(film, 1000, 2000, "Gone")});
+    EXPECT_EQ(gone["added"], 1);
+    EXPECT_NE(gone["withoutMedia"][0]["reason"].get<std::string>().find("gone or has changed"),
+              std::string::npos)
+        << gone;
 }
 
-TEST_F(AnkiExportTest, ACardWithoutPartOfItsMediaSaysWhy) {
-    const auto film = foundVideo();
-    test::FakeAnki anki;
-    auto nb = notebook(anki.url());
-    // The line's middle (6.6 s) is past the 6-second video's end; its start is not.
-    const auto late = save({film, 5800, 7400, "At the end", "", "", ""});
-    auto report = nb->sendToAnki({late});
-    EXPECT_EQ(report.added, 1);
-    ASSERT_EQ(report.withoutMedia.size(), 1u);
-    EXPECT_EQ(report.withoutMedia[0].text, "no picture: the line is past the end of the video");
-    ASSERT_EQ(anki.notes.size(), 1u);
-    EXPECT_EQ(anki.notes[0].fields.at("Picture"), "");
-    EXPECT_NE(anki.notes[0].fields.at("Audio"), "");
-
-    // The video deleted since it was found.
-    std::filesystem::remove(media_.file("Ramp.mkv"));
-    const auto gone = save({film, 1000, 2000, "Gone", "", "", ""});
-    report = nb->sendToAnki({gone});
-    EXPECT_EQ(report.added, 1);
-    ASSERT_EQ(report.withoutMedia.size(), 1u);
-    EXPECT_NE(report.withoutMedia[0].text.find("gone or has changed"), std::string::npos)
-        << report.withoutMedia[0].text;
-}
-
-// With the deck and note type there already: only checked (the fake refuses a second note type of
-// the same name).
-TEST_F(AnkiExportTest, AnItemAnkiHasAlreadyIsMarkedNotAddedAgain) {
-    const auto film = video("Film.mkv");
-    const auto id = save({film, 1000, 2000, "Once", "", "", ""});
-    test::FakeAnki anki;
-    anki.decks = {"Default", "Lirra"};
-    anki.models["Lirra"] = notebook::ankiFields();
-    anki.notes.push_back({1, "Lirra", "Lirra", {{"Key", notebook::ankiKey(id)}}});
-    const auto report = notebook(anki.url())->sendToAnki({id, 4242});
-    EXPECT_EQ(report.added, 0);
-    EXPECT_EQ(report.duplicates, 1);
-    ASSERT_EQ(report.failed.size(), 1u);
-    EXPECT_EQ(report.failed[0].id, 4242);
-    EXPECT_EQ(anki.notes.size(), 1u);
-    EXPECT_TRUE(sent(id));
-    for (const auto& action : anki.actions()) EXPECT_NE(action, "addNote");
-}
-
-TEST_F(AnkiExportTest, FailuresSayWhyAndLeaveEverythingUnsent) {
-    const auto film = video("Film.mkv");
-    const auto a = save({film, 1000, 2000, "One", "", "", ""});
-    const auto b = save({film, 3000, 4000, "Two", "", "", ""});
-    struct Row {
-        const char* what;
-        std::function<void(test::FakeAnki&)> misbehave;
-        std::string key;  // what the notebook sends
-        const char* says;
+TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
+    const auto film = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
+    for (int at : {1000, 3000, 5000}) save(film, at, at + 1000, "Line " + std::to_string(at));
+    auto sent = [&] {
+        std::string ids;
+        for (const auto& item : list()) ids += item["sent"].get<bool>() ? item["id"].dump() : "";
+        return ids;
     };
-    const Row rows[] = {
-        {"slow", [](auto& f) { f.delayMs = 2000; }, "", "did not answer within 1 s"},
-        {"HTML", [](auto& f) { f.answerHtml = true; }, "", "is not AnkiConnect"},
-        {"HTTP error", [](auto& f) { f.httpStatus = 500; }, "", "answered HTTP 500"},
-        {"refusing", [](auto& f) { f.refuseAll = "collection is not available"; }, "",
+    // With the deck and note type there already, they are only checked; an item Anki has is
+    // marked sent and not added again.
+    anki_.decks = {"Default", "Lirra"};
+    anki_.models["Lirra"] = notebook::ankiFields();
+    anki_.notes.push_back({1, "Lirra", "Lirra", {{"Key", "lirra-1"}}});
+    EXPECT_EQ(send({1, 4242}).dump(), R"({"added":0,"duplicates":1,"failed":[{"error":"no such )"
+                                      R"(item in the notebook","id":4242}],"withoutMedia":[]})");
+    EXPECT_EQ(anki_.actions(),
+              Strings({"version", "deckNames", "modelNames", "modelFieldNames", "findNotes"}));
+    EXPECT_EQ(sent(), "1");
+
+    const struct {
+        const char* what;
+        std::function<void(FakeAnki&)> misbehave;
+        const char* says;
+    } rows[] = {
+        {"HTML", [](auto& f) { f.answerHtml = true; }, "is not AnkiConnect"},
+        {"HTTP error", [](auto& f) { f.httpStatus = 500; }, "answered HTTP 500"},
+        {"refusing", [](auto& f) { f.refuseAll = "collection is not available"; },
          "refused version: collection is not available"},
-        {"wrong key", [](auto& f) { f.requiredKey = "sesame"; }, "open sesame",
+        {"wanting a key", [](auto& f) { f.requiredKey = "sesame"; },
          "valid api key must be provided"},
+        {"an older AnkiConnect",
+         [](auto& f) {
+             f.http.intercept("/", [](const httplib::Request&, httplib::Response& res) {
+                 res.set_content(R"({"result": 5, "error": null})", "application/json");
+                 return true;
+             });
+         },
+         "speaks version 5, Lirra needs 6"},
         {"a note type of another shape",
          [](auto& f) {
              f.models["Lirra"] = {"Front", "Back"};
          },
-         "", "note type named “Lirra” with other fields"},
+         "note type named “Lirra” with other fields"},
     };
     for (const auto& row : rows) {
-        test::FakeAnki anki;
-        row.misbehave(anki);
-        const auto report = notebook(anki.url(), row.key)->sendToAnki({a, b});
-        EXPECT_NE(report.error.find(row.says), std::string::npos)
-            << row.what << ": " << report.error;
-        ASSERT_EQ(report.failed.size(), 2u) << row.what;
-        EXPECT_EQ(report.failed[1].text, report.error) << row.what;
-        EXPECT_EQ(report.added, 0) << row.what;
-        EXPECT_TRUE(anki.notes.empty()) << row.what;
-        EXPECT_FALSE(sent(a) || sent(b)) << row.what;
-        for (const auto& action : anki.actions()) EXPECT_NE(action, "addNote") << row.what;
+        anki_.reset();
+        row.misbehave(anki_);
+        json report = send({2, 3});
+        anki_.http.intercept("/", nullptr);
+        const std::string error = report.value("error", "");
+        EXPECT_NE(error.find(row.says), std::string::npos) << row.what << ": " << report;
+        EXPECT_EQ(report["failed"],
+                  json::array({{{"id", 2}, {"error", error}}, {{"id", 3}, {"error", error}}}))
+            << row.what;
+        EXPECT_EQ(report["added"], 0) << row.what;
+        EXPECT_TRUE(anki_.notes.empty()) << row.what;
+        for (const auto& action : anki_.actions()) EXPECT_NE(action, "addNote") << row.what;
     }
-
-    // Nothing answers at all.
-    std::string closed;
-    {
-        test::FakeAnki gone;
-        closed = gone.url();
-    }
-    const auto report = notebook(closed)->sendToAnki({a, b});
-    EXPECT_NE(report.error.find("Anki is not running"), std::string::npos) << report.error;
-    EXPECT_EQ(report.failed.size(), 2u);
+    EXPECT_EQ(sent(), "1");
 
     // Anki refuses one note: the others go on, the refused one stays to be sent later.
-    test::FakeAnki picky;
-    picky.refuseAddWithKey = notebook::ankiKey(a);
-    const auto partly = notebook(picky.url())->sendToAnki({a, b});
-    EXPECT_EQ(partly.error, "");
-    EXPECT_EQ(partly.added, 1);
-    ASSERT_EQ(partly.failed.size(), 1u);
-    EXPECT_EQ(partly.failed[0].id, a);
-    EXPECT_NE(partly.failed[0].text.find("this note is refused"), std::string::npos);
-    EXPECT_FALSE(sent(a));
-    EXPECT_TRUE(sent(b));
+    anki_.reset();
+    anki_.refuseAddWithKey = "lirra-2";
+    const json report = send({2, 3});
+    EXPECT_EQ(json({report["added"], report["failed"], report.contains("error")}),
+              json::parse(R"([1, [{"id": 2, "error": "AnkiConnect refused addNote: this note )"
+                          R"(is refused"}], false])"));
+    EXPECT_EQ(sent(), "31");  // newest first
+}
+
+// Anki silent or absent: each call is bounded as a whole and says what the learner can do.
+TEST(AnkiConnectTest, SilenceAndAbsenceEndInOneSentence) {
+    FakeAnki slow;
+    slow.delayMs = 1500;
+    // A port bound but not listening: refused at once, and nobody else's while the test runs.
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+    const std::string closed = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    const std::pair<std::string, const char*> cases[] = {
+        {slow.url(), "did not answer within 1 s (version)"},
+        {closed, "Anki is not running"},
+        {"ftp://127.0.0.1/", "is unusable"}};
+    for (const auto& [url, says] : cases) {
+        notebook::AnkiError error;
+        notebook::AnkiConnect anki({url, "", std::chrono::milliseconds(300)});
+        EXPECT_FALSE(anki.call("version", nullptr, error));
+        EXPECT_NE(error.message.find(says), std::string::npos) << error.message;
+        EXPECT_FALSE(error.refused);
+    }
+    ::close(socket);
+    // Where AnkiConnect listens unless told otherwise.
+    EXPECT_EQ(notebook::AnkiSettings().url, "http://127.0.0.1:8765");
+}
+
+TEST(AnkiNoteTest, ClockTextsAndBase64AsAnkiReadsThem) {
+    const std::pair<std::int64_t, const char*> clocks[] = {
+        {0, "0:00"},          {59999, "0:59"},      {61000, "1:01"},        {3599999, "59:59"},
+        {3600000, "1:00:00"}, {3723000, "1:02:03"}, {36000000, "10:00:00"},
+    };
+    for (const auto& [ms, text] : clocks) EXPECT_EQ(notebook::clockText(ms), text) << ms;
+    // RFC 4648's test vectors: the prefixes of "foobar".
+    const char* encoded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+    for (std::size_t n = 0; n <= 6; ++n) {
+        EXPECT_EQ(notebook::base64(std::string("foobar", n)), encoded[n]) << n;
+    }
+    EXPECT_EQ(notebook::base64(std::string("\xff\xfe\x00", 3)), "//4A");
 }
 
 }  // namespace
-}  // namespace lirra::server
+}  // namespace lirra::server::test

@@ -1,17 +1,12 @@
-// A fake of the online subtitle database's REST API on a loopback port, answering in the shape
-// of the API's documented examples, and recording every request it sees. Tests change its data
-// or put a handler in front of an endpoint to make it misbehave.
+// A fake of the online subtitle database's REST API: a route set on a loopback server, answering
+// in the shape of the API's documented examples. The server records every request; tests change
+// the fake's data or intercept an endpoint to make it misbehave.
 #pragma once
 
-#include <httplib.h>
-
-#include <atomic>
-#include <functional>
-#include <map>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "support/LoopbackHttpServer.h"
 
 namespace lirra::test {
 
@@ -27,9 +22,10 @@ struct FakeSubtitle {
     int season = 0, episode = 0;           // 0: a film
 };
 
+// A recorded request as the API sees it.
 struct SeenRequest {
     std::string method;
-    std::string path;   // without the query
+    std::string path;   // without the API's prefix and the query
     std::string query;  // as sent, e.g. "languages=en,es&moviehash=..."
     std::string apiKey;
     std::string userAgent;
@@ -38,17 +34,15 @@ struct SeenRequest {
 };
 
 // Answers an endpoint instead of the fake's own logic when it returns true.
-using Override = std::function<bool(const httplib::Request&, httplib::Response&)>;
+using Override = LoopbackHttpServer::Intercept;
 
 class FakeApi {
   public:
     // With a certificate and its key the fake speaks HTTPS.
-    explicit FakeApi(const std::string& certFile = {}, const std::string& keyFile = {});
-    ~FakeApi();
+    explicit FakeApi(const TlsFiles& tls = {});
 
-    int port() const { return port_; }
-    std::string origin() const;  // "http://127.0.0.1:PORT" (or https)
-    std::string root() const;    // origin() + "/api/v1"
+    std::string origin() const { return http.url(""); }  // "http://127.0.0.1:PORT" (or https)
+    std::string root() const { return http.url("/api/v1"); }
 
     // Its data; change before the client asks.
     std::string key = "test-key";
@@ -57,28 +51,20 @@ class FakeApi {
     std::string user = "learner", password = "secret words", token = "tok.en.123";
     std::string loginBaseUrl;  // base_url answered by /login; empty: this fake's host and port
     long remaining = 20;       // downloads left before 406
+    std::string resetTimeUtc = "2030-01-02T00:00:00.000Z";  // when the quota renews
 
-    void overrideEndpoint(const std::string& path, Override handler);  // path: "/subtitles"...
+    // path: "/subtitles", "/download", "/login" (under the root) or "/files/ID.srt".
+    void overrideEndpoint(const std::string& path, Override handler);
     std::vector<SeenRequest> seen() const;
     std::vector<SeenRequest> seen(const std::string& path) const;
-    void forget();
+    void forget() { http.clearRequests(); }
 
-    // Set once the test ends, so that handlers that hold a connection let go.
-    std::atomic<bool> stopping{false};
+    LoopbackHttpServer http;
 
   private:
-    void handle(const httplib::Request& request, httplib::Response& response);
     void search(const httplib::Request& request, httplib::Response& response);
     void download(const httplib::Request& request, httplib::Response& response);
     void login(const httplib::Request& request, httplib::Response& response);
-
-    std::unique_ptr<httplib::Server> server_;
-    bool tls_ = false;
-    std::thread thread_;
-    int port_ = 0;
-    mutable std::mutex mutex_;
-    std::vector<SeenRequest> seen_;
-    std::map<std::string, Override> overrides_;
 };
 
 // An SRT file the fake serves for a file id.
