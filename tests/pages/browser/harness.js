@@ -3,7 +3,6 @@
 'use strict';
 const { spawn, execFileSync } = require('node:child_process');
 const fs = require('node:fs');
-const http = require('node:http');
 const os = require('node:os');
 const path = require('node:path');
 const { chromium } = require('playwright-core');
@@ -33,13 +32,6 @@ async function startServer(libraryFiles, extraArgs = []) {
         setTimeout(() => reject(new Error('lirra-server did not start: ' + log)), 15000);
     });
     return { baseUrl, stop() { child.kill('SIGTERM'); fs.rmSync(root, { recursive: true, force: true }); } };
-}
-
-// A server on a free loopback port answering with handle(req, res); its origin is `url`.
-async function startHttp(handle) {
-    const server = http.createServer(handle);
-    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-    return Object.assign(server, { url: `http://127.0.0.1:${server.address().port}` });
 }
 
 // What the app does for a video: the lookup, then the upload of the files it was told to fetch.
@@ -130,5 +122,5 @@ async function shotOverPicture(page, name) {
     fs.rmSync(layer);
 }
 
-module.exports = { SHOTS, input, srt, startServer, startHttp, openVideo, launchBrowser, openPage, waitFor, newCommands, script,
+module.exports = { SHOTS, input, srt, startServer, openVideo, launchBrowser, openPage, waitFor, newCommands, script,
                    LANGUAGE_QUERY, NEXT_SUB_QUERY, shotOverPicture };

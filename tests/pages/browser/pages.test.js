@@ -6,6 +6,7 @@
 'use strict';
 const { describe, it, before, after } = require('node:test');
 const assert = require('node:assert/strict');
+const http = require('node:http');
 const path = require('node:path');
 const h = require('./harness.js');
 
@@ -15,18 +16,19 @@ const keysSeen = [];
 
 before(async () => {
     // The database: a search finds nothing for the good key, and any other key gets 401.
-    database = await h.startHttp((req, res) => {
+    database = http.createServer((req, res) => {
         const good = req.headers['api-key'] === GOOD_KEY;
         keysSeen.push(req.headers['api-key'] || '');
         res.writeHead(good ? 200 : 401, { 'Content-Type': 'application/json' });
         res.end(JSON.stringify(good ? { total_pages: 1, total_count: 0, per_page: 60, page: 1, data: [] }
                                     : { message: 'You cannot consume this service', status: 401 }));
     });
+    await new Promise((resolve) => database.listen(0, '127.0.0.1', resolve));
     server = await h.startServer({
         'Rainy Day.en.srt': h.srt([[1000, 4000, 'We <i>went</i> quickly, looking up the children’s books.'],
                                    [5000, 8000, 'Raining again, isn’t it?'], [61000, 63000, 'Fish & chips: 5 < 6 > 4 "yes" \'no\' &lt;b&gt;']]),
         'Rainy Day.es.srt': h.srt([[1000, 4000, 'Fuimos a buscar los libros de los niños.'], [5000, 8000, 'Llueve otra vez, ¿verdad?']]),
-    }, ['--opensubtitles-url', database.url + '/api/v1']);
+    }, ['--opensubtitles-url', `http://127.0.0.1:${database.address().port}/api/v1`]);
     videoId = await h.openVideo(server.baseUrl, 'Rainy Day.mkv', 52428800, '1f2e3d4c5b6a7988');
     browser = await h.launchBrowser();
 });
@@ -111,7 +113,7 @@ describe('player page', () => {
         }
     });
 
-    it('a click on a word pauses the video and shows the card; Escape closes it and plays on', async () => {
+    it('a click on a word pauses the video and shows the card, Escape plays on; the word is learning, K and Shift+K mark known', async () => {
         const expected = await (await fetch(server.baseUrl + 'api/dictionary/lookup?native=spa&text=' +
                                             encodeURIComponent('looking up the children’s books.'))).json();
         for (let t = 1500; t <= 1900; t += 100) await at(t);   // the clock moves: playing
@@ -125,9 +127,7 @@ describe('player page', () => {
         await h.shotOverPicture(page, 'player-word-card.png');
         assert.deepEqual(await newCommands(() => h.input.press(page, 'Escape'), 1), ['Play']);
         assert.equal(await card(), null);
-    });
-
-    it('a looked-up word turns learning, K makes it known, Shift+K the line; the line repaints', async () => {
+        // A looked-up word turns learning, K makes it known, Shift+K the line; the line repaints.
         const statusOf = (text) => page.$$eval('#line-target .word', (spans, t) => {
             const span = spans.find((s) => s.textContent === t);
             return ['ws-new', 'ws-learning', 'ws-known'].find((c) => span.classList.contains(c)) || '';

@@ -4,7 +4,7 @@ const { test, assert, web, FakeNode, fakeDocument, random } = require('./fakes.j
 const { CueTrack, clampOffset } = web('cues.js');
 const [cuetext, timefmt, words] = ['cuetext.js', 'timefmt.js', 'words.js'].map((n) => web(n));
 
-test('the lines showing at a time: start inclusive, end exclusive, overlapping, with the offset', () => {
+test('the lines showing at a time (start inclusive, end exclusive, overlapping, with the offset); the next, previous and current', () => {
     const rng = random(47);
     for (let round = 0; round < 60; ++round) {
         // Cues ordered by start, some long, some overlapping, some of no length; times on the edges.
@@ -22,9 +22,7 @@ test('the lines showing at a time: start inclusive, end exclusive, overlapping, 
         }
     }
     assert.deepEqual(new CueTrack([{ start: 0, end: 9 }]).activeAt(NaN), []);
-});
-
-test('the next, previous and current line, in a gap the one just heard; offsets stepped and bounded', () => {
+    // The next, previous and current line; in a gap, the one just heard. Offsets stepped and bounded.
     const track = new CueTrack([{ start: 1000, end: 2500 }, { start: 3000, end: 4000 }, { start: 4000, end: 5200 }, { start: 9000, end: 9500 }]);
     // time, next, previous, current
     for (const [t, next, previous, current] of [[0, 0, -1, -1], [1000, 1, 0, 0], [3500, 2, 0, 1], [7000, 3, 2, 2], [9200, -1, 2, 3]]) {

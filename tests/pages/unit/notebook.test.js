@@ -6,7 +6,7 @@ const { test, assert, web, clockedBridge } = require('./fakes.js');
 const [save, list] = [web('notebooksave.js'), web('notebooklist.js')];
 const { CueTrack } = web('cues.js');
 
-test('the line saved is the English cue on the video clock, with the learner\'s lines shown during it', () => {
+test('the line saved is the English cue on the video clock with the learner\'s lines shown during it; a word, with what its card showed', () => {
     const target = new CueTrack([{ start: 1000, end: 2500, text: '<i>Hello</i> &amp; welcome,\nfriend' }, { start: 4000, end: 5000, text: 'Second' }], 300);
     const native = new CueTrack([
         { start: 900, end: 1600, text: 'Hola' }, { start: 1600, end: 2700, text: 'y bienvenido' },
@@ -17,9 +17,7 @@ test('the line saved is the English cue on the video clock, with the learner\'s 
     const cases = [[2000, first], [3500, first], [4500, { startMs: 4300, endMs: 5300, text: 'Second', translation: '' }], [100, null], [null, null]];
     for (const [time, expected] of cases) assert.deepEqual(save.lineItem(target, native, time), expected, String(time));
     assert.deepEqual([save.lineItem(null, native, 2000), save.lineItem(target, null, 2000).translation], [null, '']);
-});
-
-test('a word keeps its headword and what its card showed, bounded', () => {
+    // A word keeps its headword and what its card showed, bounded.
     const entry = (partOfSpeech, definitions) => ({ headword: 'run', partOfSpeech, definitions });
     const answer = { matched: 'Running', forms: ['run', 'running'], translations: [{ text: 'correr\nhuir' }, { text: 'carrera' }, null],
                      entries: [entry('verb', ['move fast; "don\'t run"', 'flee', 'compete', 'operate']), entry('noun', ['a score']), entry('noun', ['not shown'])] };

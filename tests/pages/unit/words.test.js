@@ -46,7 +46,7 @@ test('words are drawn as spans of text; other scripts, digits and emoji stay tex
     assert.deepEqual([words.lookupText('x'.repeat(300), 0).length, words.lookupText('a  \t b', 0)], [199, 'a b']);
 });
 
-test('the card shows the answer as text: forms, parts of speech, definitions, translations, notes', () => {
+test('the card shows the answer as text (forms, parts of speech, definitions, translations, notes), above the word or below it', () => {
     const answer = {
         query: 'gave up on it', matched: 'gave up on', wordCount: 3, translationStatus: 'ok', package: '',
         entries: [{ headword: 'give up on', partOfSpeech: 'verb', pronunciation: '/ɡɪv ʌp ɒn/', source: 'WordNet',
@@ -75,9 +75,7 @@ test('the card shows the answer as text: forms, parts of speech, definitions, tr
     }
     wordcard.fill(fakeDocument, title, body, { query: 'xq', entries: [], translations: [] }, 'Spanish');
     assert.deepEqual([body.children.length, body.children[0].markup], [2, '<p.empty>No dictionary here knows “xq”.</p>'], 'and the translations\' note');
-});
-
-test('the card goes above the word, inside the view, else below it', () => {
+    // The card goes above the word, inside the view, else below it.
     const box = (left, right, top) => ({ left, right, top, bottom: top + 40 });
     const cases = [
         // word rectangle, card size, expected {left, top, maxHeight, above}; the top bar is 66 px
