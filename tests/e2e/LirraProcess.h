@@ -1,58 +1,79 @@
-// The real `lirra` executable, started for an end-to-end test under the test's display, with a
-// home, settings and data folder of its own, and its log read as it comes.
+// The driver of the journeys: the real `lirra` under the test's display with a home of its own,
+// its log read as it comes, its pages read and given keys and clicks through the web engine's
+// DevTools protocol; screenshots, clips and files. A wait that fails says what it waited for.
 #pragma once
 
+#include <QJsonObject>
+#include <QJsonValue>
 #include <QProcess>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace lirra::test {
 
+using namespace std::chrono_literals;
+
 class LirraProcess {
   public:
-    // `arguments` are lirra's; alerts answer themselves (and are logged) so a journey never
-    // waits on a person.
+    // `arguments` are lirra's (`--verbose` logs the pages' loads, bridge calls and the scripts
+    // they were sent); alerts answer themselves (and are logged), so no journey waits on a person.
     explicit LirraProcess(const QStringList& arguments);
     ~LirraProcess();  // ends the app if it still runs
 
     bool started() const { return started_; }
-    // Waits until the log holds `text` `times` times; false after `timeout`.
-    bool waitForLog(const QString& text, std::chrono::milliseconds timeout, int times = 1);
+    // Waits until the log holds `text` `times` times.
+    bool waitForLog(const QString& text, std::chrono::milliseconds timeout = 30s, int times = 1);
     QString log();
     int countInLog(const QString& text) { return static_cast<int>(log().count(text)); }
-    // Runs a second `lirra ARGUMENTS` as the desktop would (same home, same instance) and
-    // returns its exit code; its output goes to `output`.
+    int servicePort();  // the embedded service's, from its line in the log
+    // A second `lirra ARGUMENTS` as the desktop runs it (same home and instance): its exit code.
     int launchAgain(const QStringList& arguments, QString* output = nullptr);
-    // Asks the app to quit (SIGTERM) and waits for it.
-    int quit(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-    bool isRunning() const;
+    int quit();  // SIGTERM, and its exit code
+    bool isRunning() const { return process_.state() != QProcess::NotRunning; }
 
-    QString homeDir() const { return home_.path(); }
+    // The value of `script` in the page whose address contains `page` (undefined when there is
+    // none or the script threw); waits until it is `expected`.
+    QJsonValue read(const QString& page, const QString& script);
+    bool waitForPage(const QString& page, const QString& script, const QJsonValue& expected,
+                     std::chrono::milliseconds timeout = 20s);
+    // Trusted input to that page, as the engine gets it from the window: a key (a DOM key
+    // value) pressed and released; a click at the middle of the element `selector` finds.
+    bool press(const QString& page, const QString& key);
+    bool click(const QString& page, const QString& selector);
 
   private:
-    void readOutput();
+    std::optional<QJsonObject> call(const QString& page, const QString& method,
+                                    const QJsonObject& params);
 
     QTemporaryDir home_;
     QString instance_;
+    int debugPort_ = 0;
     QProcess process_;
     QString log_;
     bool started_ = false;
 };
 
-// Saves a picture of the whole screen as e2e-shots/NAME.png under the build folder and returns
-// its path (empty when it could not be taken).
-QString takeScreenshot(const QString& name);
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+// How many pixels of the picture at `path` are within `tolerance` of the colour "#rrggbb".
+int pixelsNear(const QString& path, const char* colour, int tolerance = 60);
+// Pictures of the whole screen as e2e-shots/NAME.png under the build folder until `count` finds
+// at least `wanted` in one; the path of the last one, empty when none did.
+QString shotShowing(const QString& name, int wanted,
+                    const std::function<int(const QString&)>& count = {},
+                    std::chrono::milliseconds timeout = 10s);
 
-// How many pixels of the picture at `path` are close to the colour (r, g, b).
-int countPixelsNear(const QString& path, int r, int g, int b, int tolerance = 60);
-
-// The whole file's bytes (empty when it cannot be read): pages for the test services.
-std::string readFile(const std::string& path);
-
-// A 640x360 H.264 clip of `seconds` seconds, red above and blue below, made by ffmpeg.
-QString makeClip(const QString& dir, const QString& name, double seconds);
+bool writeFile(const QString& path, const QByteArray& bytes);
+// A 640x360 H.264 clip, red above and blue below, with an English audio track and the subtitle
+// files of `tracks` inside it as tracks of their languages ({language, path}), made by ffmpeg.
+QString makeClip(const QString& dir, const QString& name, double seconds,
+                 const QList<std::pair<QString, QString>>& tracks = {});
+std::uint64_t videoHash(const QString& path);  // the app's, 0 when the file cannot be read
+// GET of `path` from the service on `port` as JSON (empty unless it answered 200).
+QJsonObject getJson(int port, const std::string& path);
 
 }  // namespace lirra::test

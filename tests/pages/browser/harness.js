@@ -8,14 +8,11 @@ const path = require('node:path');
 const { chromium } = require('playwright-core');
 
 const CHROMIUM = process.env.LIRRA_CHROMIUM || '/usr/bin/chromium';
-const CHROMIUM_ARGS = ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-                       '--disable-background-networking', '--disable-component-update', '--disable-sync'];
 const SHOTS = process.env.LIRRA_SHOTS_DIR || path.join(os.tmpdir(), 'lirra-pages-screenshots');
 
 // cues: [[startMs, endMs, text]]
 function srt(cues) {
-    const p = (n, w) => String(n).padStart(w, '0');
-    const at = (ms) => `${p(Math.floor(ms / 3600000), 2)}:${p(Math.floor(ms / 60000) % 60, 2)}:${p(Math.floor(ms / 1000) % 60, 2)},${p(ms % 1000, 3)}`;
+    const at = (ms) => new Date(ms).toISOString().slice(11, 23).replace('.', ',');
     return cues.map(([s, e, t], i) => `${i + 1}\n${at(s)} --> ${at(e)}\n${t}\n`).join('\n');
 }
 
@@ -23,52 +20,40 @@ function srt(cues) {
 async function startServer(libraryFiles, extraArgs = []) {
     if (!process.env.LIRRA_SERVER) throw new Error('LIRRA_SERVER names the lirra-server executable');
     const root = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-pages-'));
-    const data = path.join(root, 'data');
-    const library = path.join(root, 'library');
-    fs.mkdirSync(data);
-    fs.mkdirSync(library);
-    for (const [name, text] of Object.entries(libraryFiles)) fs.writeFileSync(path.join(library, name), text);
-    const child = spawn(process.env.LIRRA_SERVER, ['--listen', '127.0.0.1:0', '--data', data, '--library', library, ...extraArgs],
-                        { stdio: ['ignore', 'pipe', 'pipe'] });
+    for (const dir of ['data', 'library']) fs.mkdirSync(path.join(root, dir));
+    for (const [name, text] of Object.entries(libraryFiles)) fs.writeFileSync(path.join(root, 'library', name), text);
+    const child = spawn(process.env.LIRRA_SERVER, ['--listen', '127.0.0.1:0', '--data', path.join(root, 'data'),
+                                                   '--library', path.join(root, 'library'), ...extraArgs], { stdio: ['ignore', 'pipe', 'pipe'] });
     let log = '';
     child.stderr.on('data', (d) => { log += d; });
     const baseUrl = await new Promise((resolve, reject) => {
-        const timer = setTimeout(() => reject(new Error('lirra-server did not start: ' + log)), 15000);
-        child.stdout.on('data', (d) => {
-            log += d;
-            const m = /serving (http:\/\/\S+)/.exec(log);
-            if (m) { clearTimeout(timer); resolve(m[1].endsWith('/') ? m[1] : m[1] + '/'); }
-        });
+        child.stdout.on('data', (d) => { log += d; const m = /serving (http:\/\/\S+?)\/?\s/.exec(log); if (m) resolve(m[1] + '/'); });
         child.on('exit', (code) => reject(new Error(`lirra-server exited with ${code}: ${log}`)));
+        setTimeout(() => reject(new Error('lirra-server did not start: ' + log)), 15000);
     });
-    return { baseUrl, data, log: () => log, stop() { child.kill('SIGTERM'); fs.rmSync(root, { recursive: true, force: true }); } };
+    return { baseUrl, stop() { child.kill('SIGTERM'); fs.rmSync(root, { recursive: true, force: true }); } };
 }
 
 // What the app does for a video: the lookup, then the upload of the files it was told to fetch.
 async function openVideo(baseUrl, fileName, size, hash) {
-    const form = new URLSearchParams({ fileSize: String(size), movieHash: hash, fileName,
-                                       targetLanguageCode: 'eng', nativeLanguageCode: 'spa' });
+    const form = new URLSearchParams({ fileSize: String(size), movieHash: hash, fileName, targetLanguageCode: 'eng', nativeLanguageCode: 'spa' });
     const lookup = await (await fetch(baseUrl + 'Player/GetSubtitlesToDownload', { method: 'POST', body: form })).json();
     const upload = new FormData();
     const wanted = lookup.subsToDownload.filter((sub) => sub.mustBeDownloaded);
     for (const sub of wanted) {
         upload.append(String(sub.subtitleId), new Blob([await (await fetch(sub.downloadUrl)).arrayBuffer()]), sub.subFileName);
     }
-    if (wanted.length) {
-        const res = await fetch(baseUrl + 'Subtitles/UploadSubtitles', { method: 'POST', body: upload });
-        if (res.status !== 200) throw new Error('upload failed: ' + res.status);
-    }
+    const res = wanted.length && await fetch(baseUrl + 'Subtitles/UploadSubtitles', { method: 'POST', body: upload });
+    if (res && res.status !== 200) throw new Error('upload failed: ' + res.status);
     return lookup.videoId;
 }
 
 async function launchBrowser() {
     if (!fs.existsSync(CHROMIUM)) throw new Error(`${CHROMIUM} is missing: apt-get install chromium`);
     fs.mkdirSync(SHOTS, { recursive: true });
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lirra-chromium-'));
-    const context = await chromium.launchPersistentContext(profile, {
-        executablePath: CHROMIUM, headless: true, args: CHROMIUM_ARGS, viewport: { width: 1280, height: 720 },
-    });
-    return { context, async close() { await context.close(); fs.rmSync(profile, { recursive: true, force: true }); } };
+    const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: ['--no-sandbox', '--disable-gpu',
+        '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'] });
+    return { context: await browser.newContext({ viewport: { width: 1280, height: 720 } }), close: () => browser.close() };
 }
 
 // A page whose app:/// navigations (from the hidden iframes) and script errors are recorded.
@@ -87,8 +72,7 @@ async function openPage(context, url) {
 const input = {
     click: (page, selector) => page.$eval(selector, (e) => e.click()),
     press: (page, key, shiftKey) => page.evaluate(([k, shift]) => {
-        const target = document.activeElement || document.body;
-        target.dispatchEvent(new KeyboardEvent('keydown', { key: k, shiftKey: shift, bubbles: true, cancelable: true }));
+        (document.activeElement || document.body).dispatchEvent(new KeyboardEvent('keydown', { key: k, shiftKey: shift, bubbles: true, cancelable: true }));
     }, [key, !!shiftKey]),
     // A word of the English line by its text, clicked the way a click reaches the page.
     clickWord: (page, text) => page.$$eval('#line-target .word', (spans, t) => {
@@ -98,19 +82,17 @@ const input = {
     }, text),
 };
 
-async function waitFor(test, what, timeoutMs) {
-    const end = Date.now() + (timeoutMs || 5000);
-    for (;;) {
+async function waitFor(test, what, timeoutMs = 5000) {
+    for (const end = Date.now() + timeoutMs; ; await new Promise((r) => setTimeout(r, 25))) {
         const value = await test();
         if (value) return value;
         if (Date.now() > end) throw new Error('timed out waiting for ' + what);
-        await new Promise((r) => setTimeout(r, 25));
     }
 }
 
-// The app:///Execute/ commands that action makes, once count of them have come.
+// The app:///Execute/ commands (without that prefix) that action makes, once count of them have come.
 async function newCommands(page, bridge, action, count) {
-    const commands = () => bridge.filter((u) => u.startsWith('app:///Execute/'));
+    const commands = () => bridge.filter((u) => u.startsWith('app:///Execute/')).map((u) => u.slice(15));
     const before = commands().length;
     await action();
     await waitFor(() => commands().length >= before + count, `${count} command(s)`);
@@ -129,13 +111,12 @@ const NEXT_SUB_QUERY = "$('#next-sub').offset().top";
 
 // The transparent player page laid over a busy, colourful picture, saved as SHOTS/name.
 async function shotOverPicture(page, name) {
-    const background = path.join(SHOTS, 'background.png');
+    const background = path.join(SHOTS, 'background.png'), layer = path.join(SHOTS, name + '.layer.png');
     if (!fs.existsSync(background)) {
         execFileSync('convert', ['-size', '1280x720', '-seed', '7', 'plasma:orange-navy',
             '(', '-size', '1280x720', 'pattern:checkerboard', '-scale', '800%', ')', '-compose', 'overlay', '-composite',
             '-fill', 'white', '-draw', 'rectangle 300,520 980,600', '-fill', '#ffe07a', '-draw', 'circle 900,560 960,600', background]);
     }
-    const layer = path.join(SHOTS, name + '.layer.png');
     await page.screenshot({ path: layer, omitBackground: true });
     execFileSync('convert', [background, layer, '-compose', 'over', '-composite', path.join(SHOTS, name)]);
     fs.rmSync(layer);

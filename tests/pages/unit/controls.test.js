@@ -2,64 +2,54 @@
 // of speed and volume, the shortcuts, the values asked of the player, auto-pause, line jumps and
 // the play state inferred from the clock.
 'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const web = require('./web.js');
-const { Bridge } = web('bridge.js');
-const { CueTrack } = web('cues.js');
-const { LineNavigator } = web('linenav.js');
-const { AutoPause } = web('autopause.js');
-const { PlayState } = web('playstate.js');
-const { Transport } = web('transport.js');
-const { nextSpeed, audioEntries } = web('controls.js');
+const { test, assert, web, FakeClock, clockedBridge } = require('./fakes.js');
+const { CueTrack, LineNavigator, AutoPause, PlayState, Transport, nextSpeed, audioEntries, SPEEDS } =
+    web('cues.js', 'linenav.js', 'autopause.js', 'playstate.js', 'transport.js', 'controls.js');
 const keys = web('keys.js');
 const playervalues = web('playervalues.js');
-const { FakeClock, EventHub } = require('./fakes.js');
 
 const cue = (start, end) => ({ start, end, text: `at ${start}` });
-const cues = [cue(1000, 2900), cue(3000, 4800), cue(8400, 9500)];
 
 // A transport on the real bridge, clock-driven; what it sends and tells is recorded. (The bridge
 // sends only the last of a task's commands of one name with arguments: tick between them.)
 function rig(track) {
-    const clock = new FakeClock();
-    const events = new EventHub();
-    const sent = [], toasts = [];
-    const bridge = new Bridge({ navigate: (url) => sent.push(url), on: (n, f) => events.on(n, f), off: (n, f) => events.off(n, f),
-                                setTimeout: (f, ms) => clock.setTimeout(f, ms), clearTimeout: (id) => clock.clearTimeout(id) });
+    const { clock, bridge, sentNow } = clockedBridge();
+    const toasts = [];
     const transport = new Transport({
         bridge, playState: new PlayState(() => clock.now()), lineNav: new LineNavigator(() => clock.now()),
         autoPause: new AutoPause(() => {}), toast: (t) => toasts.push(t), followed: () => track,
         view: { showPlaying() {}, showVolume() {}, showSpeed() {} },
     });
-    const sentNow = () => { clock.advance(0); return sent.splice(0).map((u) => u.replace('app:///Execute/', '')); };
-    return { clock, transport, toasts, sentNow };
+    return { clock, transport, toasts, sentNow: () => sentNow().map((u) => u.replace('app:///Execute/', '')) };
 }
 
 test('controls and keys send the player these commands and tell the learner this', () => {
-    const track = new CueTrack(cues);
+    const track = new CueTrack([cue(1000, 2900), cue(3000, 4800), cue(8400, 9500)]);
     const cases = [
         // player state, action, commands, toasts
-        [{}, (t) => t.seekTo(42.9), ['SeekTo?position=42'], []],
         [{ time: 42500 }, (t) => t.seekBy(5), ['SeekTo?position=47'], []],
-        [{ time: 2900 }, (t) => t.seekBy(-5), ['SeekTo?position=0'], []],
-        [{ muted: true }, (t) => t.setVolume(250), ['SetVolume?volume=200'], []],
+        [{ time: 2900, duration: 30000 }, (t, tick) => { t.seekBy(-5); tick(); t.seekTo(12.9); tick(); t.seekTo(95); },
+         ['SeekTo?position=0', 'SeekTo?position=12', 'SeekTo?position=30'], []],
+        [{ muted: true }, (t, tick) => { t.setVolume(250); tick(); t.toggleMute(); }, ['SetVolume?volume=200', 'SetMuted?muted=true'], ['Muted'],
+         'the player unmutes on a volume change'],
         [{ volume: 195 }, (t) => t.stepVolume(10), ['SetVolume?volume=200'], ['Volume 100%']],
         [{}, (t, tick) => { t.toggleMute(); tick(); t.toggleMute(); }, ['SetMuted?muted=true', 'SetMuted?muted=false'], ['Muted', 'Sound on']],
-        [{ speed: 1 }, (t) => t.stepSpeed(1), ['SetPlaybackSpeed?speed=1.1'], ['Speed 1.1×']],
+        [{ speed: 2 }, (t, tick) => { t.stepSpeed(1); tick(); t.stepSpeed(-1); }, ['SetPlaybackSpeed?speed=1.75'], ['Speed 1.75×']],
         [{ audio: { audioTrack: 1 } }, (t) => t.setAudioTrack(2), ['SetAudioTrack?track=2'], []],
         [{}, (t) => t.jumpLine('next'), ['SeekTo?position=1', 'Play'], []],
         [{ time: 8500 }, (t) => t.jumpLine('next'), [], ['That was the last line.']],
+        [{ time: 500 }, (t) => t.jumpLine('previous'), [], ['No line before this one.']],
         [{ time: 3500 }, (t, tick) => { t.jumpLine('previous'); tick(); t.jumpLine('next'); }, ['SeekTo?position=1', 'Play', 'SeekTo?position=3', 'Play'], []],
+        [{ time: 500 }, (t, tick) => { t.jumpLine('next'); tick(); t.seekTo(8); t.clock(8000); tick(); t.jumpLine('next'); },
+         ['SeekTo?position=1', 'Play', 'SeekTo?position=8', 'SeekTo?position=8', 'Play'], [], 'a seek ends the jump: the next line is after 8 s'],
         [{}, (t, tick) => { t.togglePlay(); tick(); t.togglePlay(); }, ['Play', 'Pause'], []],
     ];
-    for (const [state, act, commands, toasts] of cases) {
+    for (const [state, act, commands, toasts, why] of cases) {
         const r = rig(track);
         Object.assign(r.transport.player, state);
         if (state.time !== undefined) r.transport.clock(state.time);
         act(r.transport, () => r.clock.advance(0));
-        assert.deepEqual(r.sentNow(), commands, act.toString());
-        assert.deepEqual(r.toasts, toasts, act.toString());
+        assert.deepEqual([r.sentNow(), r.toasts], [commands, toasts], why || act.toString());
         if (state.audio) assert.equal(r.transport.player.audio.audioTrack, 2);
     }
     const none = rig(null);
@@ -70,31 +60,36 @@ test('controls and keys send the player these commands and tell the learner this
 });
 
 test('speed steps from a listed speed or from between two; audio tracks in the engine\'s order', () => {
-    const cases = [[1, -1, 0.85], [2, 1, null], [0.5, -1, null], [0.8, 1, 0.85], [0.8, -1, 0.75], [0.25, 1, 0.5], [1.0000001, 1, 1.1]];
-    for (const [rate, direction, expected] of cases) assert.equal(nextSpeed(rate, direction), expected, `${rate} ${direction}`);
+    SPEEDS.forEach((s, i) => {
+        assert.deepEqual([nextSpeed(s, 1), nextSpeed(s, -1)], [SPEEDS[i + 1] ?? null, SPEEDS[i - 1] ?? null], String(s));
+        if (i > 0) assert.deepEqual([nextSpeed((s + SPEEDS[i - 1]) / 2, 1), nextSpeed((s + SPEEDS[i - 1]) / 2, -1)], [s, SPEEDS[i - 1]]);
+    });
+    assert.deepEqual([SPEEDS[0], SPEEDS[SPEEDS.length - 1], nextSpeed(0.25, 1), nextSpeed(1.0000001, 1)], [0.5, 2, 0.5, 1.1]);
     assert.deepEqual(audioEntries({ audioTracks: { 'Français': 2, 'English': '1', 'Commentary': 'x', 'Deutsch': 10 } }),
                      [{ name: 'English', index: 1 }, { name: 'Français', index: 2 }, { name: 'Deutsch', index: 10 }]);
 });
 
-test('a key asks for its action: Shift picks the second, the card takes the arrows, modifiers and fields keep theirs', () => {
+test('each key asks for the action its help gives; Shift picks the second, the card takes the arrows, modifiers and fields keep theirs', () => {
+    const plain = { ' ': 'togglePlay', ArrowLeft: 'previousLine', ArrowRight: 'nextLine', ArrowUp: 'louder', ArrowDown: 'quieter',
+                    r: 'repeatLine', p: 'toggleAutoPause', t: 'toggleNative', '[': 'slower', ']': 'faster', m: 'toggleMute',
+                    l: 'toggleList', '?': 'toggleHelp', h: 'toggleHelp', w: 'lookUpWords', s: 'saveToNotebook', k: 'markWordKnown',
+                    n: 'nextOneNewLine', Escape: 'closeAll' };
+    for (const [key, action] of Object.entries(plain)) {
+        for (const k of new Set([key, key.length === 1 ? key.toUpperCase() : key])) {
+            const shifted = { ArrowLeft: 'back', ArrowRight: 'forward', K: 'markLineKnown' }[k] || action;
+            assert.deepEqual([keys.actionFor({ key: k }, false, false), keys.actionFor({ key: k, shiftKey: true }, false, false)], [action, shifted], k);
+        }
+    }
     const cases = [
         // key, shift, modifier, in a form field, a word's card open, action
-        ['ArrowLeft', true, null, false, false, 'back'],
-        ['Escape', false, null, true, false, 'closeAll'],
-        ['ArrowLeft', false, null, false, true, 'previousWord'],
-        ['Escape', false, null, false, true, 'closeWord'],
-        [' ', false, null, true, false, null],
-        ['ArrowLeft', false, 'ctrlKey', false, false, null],
-        ['toString', false, null, false, true, null],
+        ['Escape', false, null, true, false, 'closeAll'], ['ArrowLeft', false, null, false, true, 'previousWord'],
+        ['ArrowRight', true, null, false, true, 'forward'], ['Escape', false, null, false, true, 'closeWord'],
+        [' ', false, null, true, false, null], ['ArrowLeft', false, 'ctrlKey', false, false, null],
+        ['s', false, 'altKey', false, false, null], ['toString', false, null, false, true, null],
     ];
     for (const [key, shiftKey, modifier, inField, open, action] of cases) {
-        const e = { key, shiftKey };
-        if (modifier) e[modifier] = true;
-        assert.equal(keys.actionFor(e, inField, open), action, JSON.stringify([key, shiftKey, modifier, inField, open]));
+        assert.equal(keys.actionFor({ key, shiftKey, [modifier]: !!modifier }, inField, open), action, JSON.stringify([key, shiftKey, modifier, inField, open]));
     }
-    const ran = [];
-    assert.deepEqual(['m', 'l'].map((key) => keys.handle({ key }, false, { toggleMute: () => ran.push('mute') })), [true, false]);
-    assert.deepEqual(ran, ['mute']);
 });
 
 test('the player\'s values: implausible replies ignored, a dropped request asked twice more', () => {
@@ -103,6 +98,7 @@ test('the player\'s values: implausible replies ignored, a dropped request asked
     playervalues.askAll({ request: (name, onReply, onTimeout) => asked.push({ name, onReply, onTimeout }) }, apply);
     const replies = { Duration: [95000, 0, -1, '95000'], Volume: [250.4, -3, 99.6, Infinity], PlaybackSpeed: [0.75, 0],
                       AudioInfo: [{ audioTracks: {} }, 'x'], IsFullscreen: [true, 'true'], FileName: ['Walk.mkv', 5] };
+    assert.deepEqual(asked.map((a) => a.name), Object.keys(replies));
     for (const a of asked) replies[a.name].forEach((v) => a.onReply(v));
     assert.deepEqual(applied, [['Duration', 95000], ['Duration', 0], ['Volume', 200], ['Volume', 0], ['Volume', 100],
                                ['PlaybackSpeed', 0.75], ['AudioInfo', { audioTracks: {} }], ['IsFullscreen', true], ['FileName', 'Walk.mkv']]);
@@ -114,21 +110,20 @@ test('the player\'s values: implausible replies ignored, a dropped request asked
     assert.deepEqual(applied, [['Volume', 20]], 'a late try still applies');
 });
 
-// Auto-pause, line jumps and the inferred play state on their own.
 // Auto-pause, line jumps and the inferred play state on their own; two overlaps the end of one.
 const heard = [cue(1000, 2500), cue(2200, 4000), cue(6400, 7900), cue(12000, 13000)];
 
 test('auto-pause stops once at the end of each line heard, as shown, never over a seek, and after a jump', () => {
     const jumpy = new CueTrack([cue(1000, 5050), cue(5100, 6000)]);
     const cases = [
-        // track, clock readings ([from, to] in 100 ms steps, a single reading, or a jump to a line start), lines paused at
+        // track, clock readings ([from, to] in 100 ms steps, a single reading, a jump to a line start, or a seek), lines paused at
         [new CueTrack(heard), [[0, 3900]], [], 'one ends at 2.5 s while two is being heard'],
-        [new CueTrack(heard), [[0, 8600]], [1, 2], 'nothing in the gap'],
-        [new CueTrack(heard, 500), [[6000, 8300]], []],
+        [new CueTrack(heard), [[0, 8600]], [1, 2], 'nothing in the gap'], [new CueTrack(heard, 500), [[6000, 8300]], []],
         [new CueTrack(heard, 500), [[6000, 8400]], [2], 'the pause follows the line as shown'],
         [new CueTrack(heard), [[6000, 7000], 9000, 2000], [], 'a seek bar jump over the end of three, and back'],
         [jumpy, [800, { jump: 5100 }, [5000, 5500]], [], 'the seek lands at 5 s, where the line before still shows'],
         [jumpy, [800, { jump: 5100 }, [5000, 6100], { jump: 5100 }, [5000, 6100]], [1, 1], 'repeated, it pauses again'],
+        [jumpy, [800, { jump: 5100 }, 'seek', [4000, 5500]], [0], 'a seek after the jump: the line before pauses'],
     ];
     for (const [track, readings, expected, why] of cases) {
         const paused = [];
@@ -136,6 +131,7 @@ test('auto-pause stops once at the end of each line heard, as shown, never over 
         ap.setEnabled(true);
         for (const r of readings) {
             if (Array.isArray(r)) for (let t = r[0]; t <= r[1]; t += 100) ap.update(t, track);
+            else if (r === 'seek') ap.seeked();
             else if (r.jump) ap.jumped(r.jump);
             else ap.update(r, track);
         }
@@ -157,36 +153,27 @@ test('jumping line by line: twice back goes back two lines before the clock foll
     assert.deepEqual(nav.jump(track, 'previous'), { index: 0, target: 1000, seconds: 1 });
     nav.position(1000);            // the seek has landed, short of the line
     assert.equal(nav.jump(track, 'next').index, 1, 'from the line jumped to, not from 1 s');
-    nav.position(2200);
-    nav.position(2300);
+    [2200, 2300].forEach((t) => nav.position(t));
     assert.equal(nav.jump(track, 'repeat').index, 1);
-    nav.forget();
     nav.position(12500);
-    assert.equal(nav.jump(track, 'next'), null);
-    assert.equal(nav.jump(track, 'previous').index, 2);
     clock.advance(3500);
     nav.position(12600);
     assert.equal(nav.reference(), 12600, 'a jump the clock never confirms is forgotten after a while');
-    assert.equal(nav.jumpTo(track, 9), null);
+    assert.deepEqual([nav.jumpTo(track, 9), nav.jump(new CueTrack([]), 'next')], [null, null]);
     assert.equal(nav.jumpTo(new CueTrack(heard, -1500), 0).seconds, 0, 'never before the start');
 });
 
 test('the play state follows the clock, and a command until the clock can confirm it', () => {
     const clock = new FakeClock();
     const state = new PlayState(() => clock.now());
+    const _ = undefined;
     const steps = [
-        // ms passed, clock reading (undefined: none), command, playing
-        [0, undefined, undefined, false],
-        [0, 1000, undefined, false],
-        [100, 1100, undefined, true],
-        [1300, undefined, undefined, false, 'a clock that stands still'],
-        [0, undefined, true, true],
-        [1600, undefined, undefined, false, 'Play that never took effect'],
-        [0, 1200, false, false],
-        [100, 1300, undefined, false, 'still moving just after Pause'],
-        [3500, 40000, undefined, false, 'a seek while paused moves the clock by a jump'],
-        [0, 12000, undefined, false, 'or backwards'],
-        [0, 12040, undefined, true],
+        // ms passed, clock reading (_: none), command, playing
+        [0, _, _, false], [0, 1000, _, false], [100, 1100, _, true], [1300, _, _, false, 'a clock that stands still'],
+        [0, _, true, true], [1600, _, _, false, 'Play that never took effect'],
+        [0, 1200, false, false], [100, 1300, _, false, 'still moving just after Pause'],
+        [3500, 40000, _, false, 'a seek while paused moves the clock by a jump'],
+        [0, 12000, _, false, 'or backwards'], [0, 12040, _, true],
     ];
     for (const [passed, reading, command, playing, why] of steps) {
         clock.advance(passed);

@@ -1,15 +1,19 @@
-// A hand-driven clock with timers, an event hub standing in for jQuery on window, a document
-// that builds plain node objects, localStorage in memory and jQuery's ajax.
+// What every page test needs: the pages' modules (server/web, loaded as Node loads any CommonJS
+// file) and their surroundings in plain objects: a hand-driven clock with timers, an event hub
+// standing in for jQuery on window, the real bridge on them, a document of plain nodes,
+// localStorage in memory, jQuery's ajax, and a seeded generator for the property tests.
 'use strict';
+const path = require('node:path');
+const { EventEmitter } = require('node:events');
+
+// The exports of the named modules of the pages, together.
+const web = (...names) => Object.assign({}, ...names.map((n) => require(path.resolve(__dirname, '../../../server/web', n))));
+const { Bridge } = web('bridge.js');
 
 class FakeClock {
     constructor() { this.time = 0; this.timers = []; this.nextId = 1; }
     now() { return this.time; }
-    setTimeout(fn, ms) {
-        const id = this.nextId++;
-        this.timers.push({ id, at: this.time + (ms || 0), fn });
-        return id;
-    }
+    setTimeout(fn, ms) { this.timers.push({ id: this.nextId, at: this.time + (ms || 0), fn }); return this.nextId++; }
     clearTimeout(id) { this.timers = this.timers.filter((t) => t.id !== id); }
     // Runs every timer due within ms, in time order.
     advance(ms) {
@@ -23,32 +27,35 @@ class FakeClock {
     }
 }
 
-class EventHub {
-    constructor() { this.handlers = new Map(); }
-    on(name, fn) { this.handlers.set(name, (this.handlers.get(name) || []).concat([fn])); }
-    off(name, fn) { this.handlers.set(name, (this.handlers.get(name) || []).filter((h) => h !== fn)); }
-    trigger(name, value) { (this.handlers.get(name) || []).slice().forEach((h) => h(value)); }
-    count() { let n = 0; this.handlers.forEach((list) => { n += list.length; }); return n; }
+// The real bridge on a fake clock, its events on an emitter; sentNow() ends the task and takes what left.
+function clockedBridge(options) {
+    const clock = new FakeClock(), events = new EventEmitter(), sent = [];
+    const bridge = new Bridge(Object.assign({
+        navigate: (url) => sent.push(url), on: (n, f) => events.on(n, f), off: (n, f) => events.off(n, f),
+        setTimeout: (f, ms) => clock.setTimeout(f, ms), clearTimeout: (id) => clock.clearTimeout(id),
+    }, options));
+    const sentNow = () => { clock.advance(0); return sent.splice(0); };
+    return { clock, events, sent, bridge, sentNow };
 }
 
-// Just enough of a DOM node to build and read back a subtitle line.
+// Just enough of a DOM node to build and read back a subtitle line or a card.
 class FakeNode {
     constructor(tag, text) { this.tag = tag; this.text = text; this.className = ''; this.children = []; }
     appendChild(child) { this.children.push(child); return child; }
     set textContent(text) { this.children = text ? [new FakeNode(null, text)] : []; }
+    // A line break reads as a space, as cuetext.plainText has it.
+    get textContent() { return this.tag === null ? this.text : this.tag === 'br' ? ' ' : this.children.map((c) => c.textContent).join(''); }
     // The tree as markup, text nodes as they are: "<span.sub-text>a<br>b</span>".
     get markup() {
         if (this.tag === null) return this.text;
-        const inner = this.children.map((c) => c.markup).join('');
         const name = this.tag + (this.className ? '.' + this.className : '');
-        return this.tag === 'br' ? '<br>' : `<${name}>${inner}</${this.tag}>`;
+        return this.tag === 'br' ? '<br>' : `<${name}>${this.children.map((c) => c.markup).join('')}</${this.tag}>`;
     }
+    // Every element of the tree, itself first.
+    elements() { return this.tag === null ? [] : [this].concat(...this.children.map((c) => c.elements())); }
 }
 
-const fakeDocument = {
-    createElement: (tag) => new FakeNode(tag),
-    createTextNode: (text) => new FakeNode(null, text),
-};
+const fakeDocument = { createElement: (tag) => new FakeNode(tag), createTextNode: (text) => new FakeNode(null, text) };
 
 class MemoryStorage {
     constructor() { this.map = new Map(); }
@@ -66,22 +73,26 @@ function fakeAjax(respond, clock) {
     const ajax = (options) => {
         const handlers = [];
         let settled = null;
-        const fire = () => {
-            if (settled) handlers.splice(0).forEach(([k, f]) => { if (k === settled[0] || k === 'always') f(...settled[1]); });
-        };
+        const fire = () => settled && handlers.splice(0).forEach(([k, f]) => (k === settled[0] || k === 'always') && f(...settled[1]));
+        const settle = (kind, args) => { settled = [kind, args]; fire(); };
         const promise = {};
         for (const kind of ['done', 'fail', 'always']) promise[kind] = (f) => { handlers.push([kind, f]); fire(); return promise; };
-        const call = { options, at: clock ? clock.now() : 0,
-                       answer: (...args) => { settled = ['done', args]; fire(); },
-                       refuse: (xhr) => { settled = ['fail', [xhr || {}]]; fire(); } };
+        const call = { options, at: clock ? clock.now() : 0, answer: (...args) => settle('done', args), refuse: (xhr) => settle('fail', [xhr || {}]) };
         calls.push(call);
-        if (respond) {
-            const r = respond(options, calls.length - 1);
-            if (r && r.fail) call.refuse(r.fail); else call.answer(r);
-        }
+        const r = respond && respond(options, calls.length - 1);
+        if (respond) { if (r && r.fail) call.refuse(r.fail); else call.answer(r); }
         return promise;
     };
     return { ajax, calls };
 }
 
-module.exports = { FakeClock, EventHub, FakeNode, fakeDocument, MemoryStorage, fakeAjax };
+// A seeded generator (Park and Miller's): int(n) in [0, n), pick(list), text(alphabet, max pieces).
+function random(seed) {
+    let state = (seed % 2147483646) + 1;
+    const next = () => (state = (state * 48271) % 2147483647) / 2147483647;
+    const int = (n) => Math.floor(next() * n);
+    const pick = (list) => list[int(list.length)];
+    return { next, int, pick, text: (alphabet, max) => Array.from({ length: int(max + 1) }, () => pick(alphabet)).join('') };
+}
+
+module.exports = { test: require('node:test'), assert: require('node:assert/strict'), web, FakeClock, clockedBridge, FakeNode, fakeDocument, MemoryStorage, fakeAjax, random };
