@@ -7,6 +7,7 @@ namespace lirra::server::test {
 namespace {
 
 using nlohmann::json;
+using namespace std::string_literals;
 
 std::vector<std::string> offeredNames(const json& answer) {
     std::vector<std::string> names;
@@ -18,8 +19,11 @@ std::vector<std::string> offeredNames(const json& answer) {
 class LookupUploadTest : public ServerFixture {};
 
 TEST_F(LookupUploadTest, LibraryFilesNamedAfterTheVideoAreOfferedUnderTheClientsHost) {
-    for (const char* name : {"My Film.srt", "My Film.en.srt", "My Film.fr.forced.VTT",
-                             "My Film 2.srt", "Other.srt", "My Film.en.srt.bak"}) {
+    // Tags stay short; the stem is matched as it is written.
+    for (const std::string& name :
+         {"My Film.srt"s, "My Film.en.srt"s, "My Film.fr.forced.VTT"s, "My Film.ssa"s,
+          "My Film 2.srt"s, "Other.srt"s, "My Film.en.srt.bak"s, "my film.srt"s, "My Film.txt"s,
+          "My Film." + std::string(39, 'x') + ".srt", "My Film." + std::string(40, 'x') + ".srt"}) {
         writeFile(libraryDir_ + "/" + name, srtFile(2));
     }
     writeFile(libraryDir_ + "/My Film.big.srt", srtFile(1) + std::string(8 << 20, ' '));
@@ -29,8 +33,9 @@ TEST_F(LookupUploadTest, LibraryFilesNamedAfterTheVideoAreOfferedUnderTheClients
                                             "fileSize=1&movieHash=abc&fileName=My+Film.mkv",
                                             "application/x-www-form-urlencoded"));
     EXPECT_GT(offer["videoId"].get<long long>(), 0);
-    EXPECT_EQ(offeredNames(offer),
-              (std::vector<std::string>{"My Film.en.srt", "My Film.fr.forced.VTT", "My Film.srt"}));
+    EXPECT_EQ(offeredNames(offer), (std::vector<std::string>{
+                                       "My Film.en.srt", "My Film.fr.forced.VTT", "My Film.srt",
+                                       "My Film.ssa", "My Film." + std::string(39, 'x') + ".srt"}));
     for (const auto& e : offer["subsToDownload"]) {
         EXPECT_TRUE(e["mustBeDownloaded"].get<bool>());
         EXPECT_EQ(e["downloadUrl"],

@@ -4,33 +4,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <utility>
+
 #include "ServerFixture.h"
 
 namespace lirra::server::test {
 namespace {
 
-struct Child {
-    pid_t pid = -1;
-    FILE* out = nullptr;  // stdout and stderr together
-
-    std::string line() {
-        char text[512] = "";
-        return std::fgets(text, sizeof text, out) ? text : "";
-    }
-    std::string rest() {
-        std::string all;
-        for (std::string l = line(); !l.empty(); l = line()) all += l;
-        return all;
-    }
-    int exitStatus() {
-        int status = 0;
-        EXPECT_EQ(waitpid(pid, &status, 0), pid);
-        std::fclose(out);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-};
-
-Child spawnServer(std::vector<std::string> args) {
+// lirra-server with these arguments: its output (stdout and stderr) until it exits, asking it for
+// a page and then sending `stopWith` once it says where it serves; and its exit status.
+std::pair<std::string, int> runServer(std::vector<std::string> args, int stopWith = 0) {
     args.insert(args.begin(), LIRRA_SERVER_EXECUTABLE);
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -41,34 +24,39 @@ Child spawnServer(std::vector<std::string> args) {
     if (pid == 0) {
         dup2(fds[1], 1);
         dup2(fds[1], 2);
-        close(fds[0]);
         execv(argv[0], argv.data());
         _exit(127);
     }
     close(fds[1]);
-    return {pid, fdopen(fds[0], "r")};
-}
-
-TEST(Executable, ServesUntilASignalThenStopsCleanly) {
-    const std::string root = makeTempDir();
-    for (int sig : {SIGTERM, SIGINT}) {
-        Child child = spawnServer({"--listen", "127.0.0.1:0", "--data", root + "/data"});
-        const std::string line = child.line();
-        const std::string prefix = "lirra-server: serving http://127.0.0.1:";
-        ASSERT_EQ(line.rfind(prefix, 0), 0u) << line;
-        ASSERT_EQ(line.substr(line.size() - 2), "/\n");
-        auto res = httplib::Client("127.0.0.1", std::stoi(line.substr(prefix.size()))).Get("/");
-        ASSERT_TRUE(res);
-        EXPECT_EQ(res->status, 302);
-        ASSERT_EQ(kill(child.pid, sig), 0);
-        EXPECT_EQ(child.exitStatus(), 0);
+    FILE* out = fdopen(fds[0], "r");
+    std::string output;
+    char line[512];
+    const std::string prefix = "lirra-server: serving http://127.0.0.1:";
+    while (std::fgets(line, sizeof line, out)) {
+        output += line;
+        if (!stopWith) continue;
+        EXPECT_EQ(output.rfind(prefix, 0), 0u) << output;
+        EXPECT_EQ(output.substr(output.size() - 2), "/\n");
+        auto res = httplib::Client("127.0.0.1", std::atoi(line + prefix.size())).Get("/");
+        EXPECT_TRUE(res && res->status == 302);
+        EXPECT_EQ(kill(pid, std::exchange(stopWith, 0)), 0);
     }
-    removeTree(root);
+    std::fclose(out);
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-TEST(Executable, BadArgumentsAndStartFailuresSayWhy) {
+TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
     const std::string root = makeTempDir();
     writeFile(root + "/file", "x");
+    for (int sig : {SIGTERM, SIGINT}) {
+        const auto [output, status] =
+            runServer({"--listen", "127.0.0.1:0", "--data", root + "/data"}, sig);
+        EXPECT_EQ(status, 0) << output;
+        EXPECT_NE(output.find(sig == SIGTERM ? "SIGTERM received" : "SIGINT received"),
+                  std::string::npos);
+    }
     const std::pair<std::vector<std::string>, int> cases[] = {
         {{"--listen"}, 2},
         {{"--listen", "127.0.0.1:70000"}, 2},
@@ -76,17 +64,17 @@ TEST(Executable, BadArgumentsAndStartFailuresSayWhy) {
         {{"--port", "80"}, 2},
         {{"--host", "lirra.test:0"}, 2},
         {{"--threads", "0"}, 2},
+        {{"--threads", "1025"}, 2},
         {{"stray"}, 2},
         {{"--data", root + "/file"}, 1},                            // a data folder that is a file
         {{"--data", root + "/d", "--listen", "example.org:0"}, 1},  // a name, not an address
         {{"--data", root + "/d", "--library", root + "/missing"}, 1},
     };
-    for (const auto& [args, status] : cases) {
-        Child child = spawnServer(args);
-        const std::string output = child.rest();
-        EXPECT_EQ(child.exitStatus(), status) << args[0] << ": " << output;
+    for (const auto& [args, expected] : cases) {
+        const auto [output, status] = runServer(args);
+        EXPECT_EQ(status, expected) << args[0] << ": " << output;
         EXPECT_EQ(output.rfind("lirra-server: ", 0), 0u) << output;
-        EXPECT_EQ(output.find("usage: lirra-server") != std::string::npos, status == 2) << output;
+        EXPECT_EQ(output.find("usage: lirra-server") != std::string::npos, expected == 2) << output;
     }
     removeTree(root);
 }
