@@ -1,4 +1,5 @@
-// A real lirra server on an ephemeral loopback port over a temporary data directory and library.
+// A real lirra server on an ephemeral loopback port over a temporary data directory and library,
+// with the app's own requests to it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,16 +18,14 @@ std::string makeTempDir();
 void removeTree(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
 
+// A SubRip file as libraries hold them (CR LF): cue N from 2N - 2 s to 2N - 0.5 s, "PREFIX N".
+std::string srtFile(int cues, const std::string& textPrefix = "Line");
+
 struct UploadPart {
     std::string name;
     std::string fileName;
     std::string content;
 };
-
-// The upload body exactly as the app builds it (CR LF, parts separated by "\r\n--B\r\n").
-std::string clientMultipartBody(const std::string& boundary, const std::vector<UploadPart>& parts);
-
-std::string srtFile(int cues, const std::string& textPrefix = "Line");
 
 class ServerFixture : public ::testing::Test {
   protected:
@@ -39,17 +38,19 @@ class ServerFixture : public ::testing::Test {
     virtual void configure(ServerOptions&) {}
 
     httplib::Client client();
-    // POST the lookup form; fields as the app encodes them.
+    // The lookup form, the upload body and the whole flow (lookup, download what must be,
+    // upload it back) exactly as the app sends them.
     httplib::Result lookup(const std::string& fileName, const std::string& hash = "8a3f2c",
                            const std::string& size = "734003200");
     nlohmann::json lookupJson(const std::string& fileName, const std::string& hash = "8a3f2c",
                               const std::string& size = "734003200");
     httplib::Result upload(const std::vector<UploadPart>& parts);
-    // The app's whole flow: lookup, download what must be downloaded, upload it back.
     nlohmann::json roundTrip(const std::string& fileName, const std::string& hash = "8a3f2c",
                              const std::string& size = "734003200");
     nlohmann::json tracks(long long videoId);
-    // Path of the server URL (Host of the base URL stripped), for the httplib client.
+    // The JSON of an answer that must have come with `status`.
+    static nlohmann::json answer(const httplib::Result& res, int status = 200);
+    // The path of a URL the server gave, for the httplib client.
     static std::string pathOf(const std::string& url);
 
     std::string root_;

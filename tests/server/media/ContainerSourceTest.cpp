@@ -1,8 +1,7 @@
-// The container source against a real SQLite store and library: a video without text tracks
-// remembered, one not in the library yet looked for again; the track names; and the database of
-// the version before it, migrated with its rows.
+// The container source against a real SQLite store and library (a video without text tracks
+// remembered, one not in the library yet looked for again), the names of its tracks, and a
+// database of the release before, migrated with its rows.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <filesystem>
 
@@ -15,99 +14,79 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class ContainerSourceTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        fs::create_directories(media.file("lib"));
-        std::string error;
-        store = SqliteStore::open(media.file("data"), error);
-        ASSERT_TRUE(store) << error;
-        ASSERT_EQ(library.addFolder(media.file("lib")), "");
-    }
-
-    // Records a lookup as the endpoint does and tells the source.
-    std::int64_t lookUp(const std::string& fileName, const std::string& bytes) {
+// A video found, read once, held and kept across a restart: the fit's HTTP test (sync/).
+TEST(ContainerSource, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
+    test::MediaFolder media;
+    fs::create_directories(media.file("lib"));
+    std::string error;
+    auto store = SqliteStore::open(media.file("data"), error);
+    ASSERT_TRUE(store) << error;
+    Library library{8 << 20};
+    ASSERT_EQ(library.addFolder(media.file("lib")), "");
+    ContainerSourceOptions options;
+    options.retryNotFound = std::chrono::milliseconds(0);
+    ContainerSource source(*store, library, options);
+    // Records a lookup as the endpoint does, tells the source, and waits for it.
+    const auto lookUp = [&](const std::string& fileName, const std::string& bytes) {
         const VideoKey key{test::hex(test::referenceHash(bytes)), bytes.size(), fileName};
         std::int64_t id = 0;
         std::vector<SubtitleEntry> entries;
-        std::string error;
         EXPECT_EQ(store->recordLookup(key, "", {}, id, entries, error), StoreStatus::Ok) << error;
-        source->lookedUp(id, key);
+        source.lookedUp(id, key);
+        source.waitIdle();
         return id;
-    }
-
-    std::vector<Track> tracksOf(std::int64_t id) {
+    };
+    const auto held = [&](std::int64_t id) {
         std::vector<Track> tracks;
-        std::string error;
         EXPECT_EQ(store->tracks(id, tracks, error), StoreStatus::Ok) << error;
-        return tracks;
-    }
-
-    test::MediaFolder media;
-    Library library{8 * 1024 * 1024};
-    std::unique_ptr<SqliteStore> store;
-    std::unique_ptr<ContainerSource> source;
-};
-
-// A video found, read once, held and remembered across a restart: ContainerHttpTest.
-TEST_F(ContainerSourceTest, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
-    // Picture and sound (over 64 KiB, so it has a hash) but no subtitle stream.
+        return tracks.size();
+    };
+    // Picture and sound (over 64 KiB, so it has a hash) but no subtitle stream: read once.
     ASSERT_TRUE(
         media.ffmpeg("-f lavfi -i testsrc=size=64x48:rate=5:duration=3 -f lavfi -i sine=duration=3 "
                      "-c:v libx264 -preset ultrafast -c:a pcm_s16le lib/plain.mkv"));
     const std::string plain = media.read("lib/plain.mkv");
-    ContainerSourceOptions options;
-    options.retryNotFound = std::chrono::milliseconds(0);
-    source = std::make_unique<ContainerSource>(*store, library, options);
     const std::int64_t id = lookUp("plain.mkv", plain);
-    source->waitIdle();
-    EXPECT_TRUE(tracksOf(id).empty());
+    EXPECT_EQ(held(id), 0u);
     VideoFile file;
-    std::string error;
     ASSERT_EQ(store->videoFile(id, file, error), StoreStatus::Ok);
     EXPECT_TRUE(file.scanned);
-    lookUp("plain.mkv", plain);
-    EXPECT_FALSE(source->pending(id));
-
-    // A video that is not in the library yet: looked for on each lookup, read once it is there.
+    source.lookedUp(id, {test::hex(test::referenceHash(plain)), plain.size(), "plain.mkv"});
+    EXPECT_FALSE(source.pending(id));
+    // Not in the library yet: looked for on each lookup, read once it is there.
     ASSERT_FALSE(media.makeThreeTrackMkv("later.mkv").empty());
     const std::string later = media.read("later.mkv");
     const std::int64_t laterId = lookUp("later.mkv", later);
-    source->waitIdle();
     EXPECT_EQ(store->videoFile(laterId, file, error), StoreStatus::NotFound);
     fs::rename(media.file("later.mkv"), media.file("lib/later.mkv"));
     lookUp("later.mkv", later);
-    source->waitIdle();
-    EXPECT_EQ(tracksOf(laterId).size(), 3u);
+    EXPECT_EQ(held(laterId), 3u);
 }
 
-TEST(ContainerTrackNames, LanguageAndFileName) {
+TEST(ContainerSource, TrackLanguagesAndFileNames) {
     const std::pair<const char*, const char*> languages[] = {
         {"eng", "eng"}, {"en", "eng"}, {"ger", "ger"}, {"deu", "ger"},
         {"und", ""},    {"", ""},      {"x!y", ""},    {"kaz", "kaz"},
         {"Kaz", "kaz"}, {"qq1", ""},   {"mul", ""},    {"\xFF\xFE", ""}};
     for (const auto& [tag, code] : languages) EXPECT_EQ(containerTrackLanguage(tag), code) << tag;
-
-    EXPECT_EQ(containerTrackFileName("Film.mkv", "eng", "Full", "ass"), "Film.eng.Full.ass");
-    EXPECT_EQ(containerTrackFileName("Film.mkv", "", "", "srt"), "Film.srt");
-    EXPECT_EQ(containerTrackFileName("Film", "spa", "../../etc/passwd", "vtt"),
-              "Film.spa.passwd.vtt");
-    EXPECT_EQ(containerTrackFileName("", "", "a\x01title.", "srt"), "video.a title.srt");
-    EXPECT_EQ(containerTrackFileName("F.mkv", "", "\xFF", "srt"), "F.srt");
-    const std::string longTitle(100, 'x');
-    EXPECT_EQ(containerTrackFileName("F.mkv", "", longTitle, "srt"),
-              "F." + std::string(64, 'x') + ".srt");
+    const std::tuple<const char*, const char*, std::string, const char*, std::string> names[] = {
+        {"Film.mkv", "eng", "Full", "ass", "Film.eng.Full.ass"},
+        {"Film.mkv", "", "", "srt", "Film.srt"},
+        {"Film", "spa", "../../etc/passwd", "vtt", "Film.spa.passwd.vtt"},
+        {"", "", "a\x01title.", "srt", "video.a title.srt"},
+        {"F.mkv", "", "\xFF", "srt", "F.srt"},
+        {"F.mkv", "", std::string(100, 'x'), "srt", "F." + std::string(64, 'x') + ".srt"},
+    };
+    for (const auto& [video, language, title, extension, name] : names) {
+        EXPECT_EQ(containerTrackFileName(video, language, title, extension), name);
+    }
 }
 
 TEST(StoreMigration, TheVersionBeforeKeepsItsRowsAndTakesContainerTracks) {
     test::MediaFolder media;
-    const std::string data = media.file("data");
-    fs::create_directories(data);
-    {
-        // The first schema, as databases of the previous release have it, with a held track.
-        sqlite3* db = nullptr;
-        ASSERT_EQ(sqlite3_open((data + "/lirra.sqlite3").c_str(), &db), SQLITE_OK);
-        const char* sql = R"sql(
+    fs::create_directories(media.file("data"));
+    // The first schema, as databases of the previous release have it, with a held track.
+    media.write("v1.sql", R"sql(
 CREATE TABLE videos (id INTEGER PRIMARY KEY AUTOINCREMENT, lookup_key TEXT NOT NULL UNIQUE,
     hash TEXT NOT NULL, size INTEGER NOT NULL, file_name TEXT NOT NULL,
     native_language TEXT NOT NULL DEFAULT '', created_at INTEGER NOT NULL,
@@ -128,31 +107,33 @@ INSERT INTO subtitles (id, video_id, origin, file_name, language, format, encodi
     text, created_at, stored_at)
     VALUES (41, 7, 'learner', 'Old.srt', 'eng', 'srt', 'UTF-8', 'x', 'x', 1, 1);
 PRAGMA user_version = 1;
-)sql";
-        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(db);
-        sqlite3_close(db);
-    }
+)sql");
+    ASSERT_EQ(std::system(("sqlite3 '" + media.file("data/lirra.sqlite3") + "' < '" +
+                           media.file("v1.sql") + "'")
+                              .c_str()),
+              0);
     std::string error;
-    auto store = SqliteStore::open(data, error);
+    auto store = SqliteStore::open(media.file("data"), error);
     ASSERT_TRUE(store) << error;
-    std::vector<Track> tracks;
-    ASSERT_EQ(store->tracks(7, tracks, error), StoreStatus::Ok);
-    ASSERT_EQ(tracks.size(), 1u);
-    EXPECT_EQ(tracks[0].id, 41);
-    EXPECT_EQ(tracks[0].origin, "learner");
+    const auto tracks = [&] {
+        std::vector<Track> tracks;
+        EXPECT_EQ(store->tracks(7, tracks, error), StoreStatus::Ok);
+        std::string shown;
+        for (const auto& t : tracks) shown += std::to_string(t.id) + " " + t.origin + ";";
+        return shown;
+    };
+    EXPECT_EQ(tracks(), "41 learner;");
     ASSERT_EQ(store->rememberVideoFile(7, {"/lib/Old.mkv", 100000, 5, false}, error),
               StoreStatus::Ok);
-    EXPECT_EQ(store->rememberVideoFile(8, {"/lib/None.mkv", 1, 5, false}, error),
-              StoreStatus::Ok);  // no such video: nothing remembered
+    // No such video: nothing remembered.
+    EXPECT_EQ(store->rememberVideoFile(8, {"/lib/None.mkv", 1, 5, false}, error), StoreStatus::Ok);
     VideoFile file;
     EXPECT_EQ(store->videoFile(8, file, error), StoreStatus::NotFound);
-    SubtitleContent content{"Old.eng.srt", "eng", "srt", "UTF-8", "x", "x"};
+    const SubtitleContent content{"Old.eng.srt", "eng", "srt", "UTF-8", "x", "x"};
     ASSERT_EQ(store->holdContainerTracks(7, {content}, error), StoreStatus::Ok) << error;
-    ASSERT_EQ(store->tracks(7, tracks, error), StoreStatus::Ok);
-    ASSERT_EQ(tracks.size(), 2u);
-    EXPECT_GT(tracks[1].id, 41);
-    EXPECT_EQ(tracks[1].origin, "container");
+    EXPECT_EQ(tracks(), "41 learner;42 container;");
+    // Once read, a container gives nothing more.
+    EXPECT_EQ(store->holdContainerTracks(7, {content}, error), StoreStatus::NotFound);
 }
 
 }  // namespace

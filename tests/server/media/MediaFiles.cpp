@@ -1,63 +1,41 @@
 #include "MediaFiles.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <sstream>
 
-extern char** environ;
+#include "ServerFixture.h"
 
 namespace lirra::server::test {
 
-MediaFolder::MediaFolder() {
-    std::string pattern = std::filesystem::temp_directory_path().string() + "/lirra-media.XXXXXX";
-    if (mkdtemp(pattern.data())) path_ = pattern;
-}
+MediaFolder::MediaFolder() : path_(makeTempDir()) {}
 
-MediaFolder::~MediaFolder() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
+MediaFolder::~MediaFolder() { removeTree(path_); }
 
 void MediaFolder::write(const std::string& name, const std::string& bytes) const {
     std::ofstream(file(name), std::ios::binary) << bytes;
 }
 
 std::string MediaFolder::read(const std::string& name) const {
-    std::ifstream in(file(name), std::ios::binary);
     std::ostringstream out;
-    out << in.rdbuf();
+    out << std::ifstream(file(name), std::ios::binary).rdbuf();
     return out.str();
 }
 
 bool MediaFolder::ffmpeg(const std::vector<std::string>& arguments) const {
-    std::vector<std::string> all = {"ffmpeg", "-nostdin", "-y", "-v", "error"};
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (auto& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, path_.c_str());
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, "ffmpeg", &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0) {
+    std::string command = "cd '" + path_ + "' && ffmpeg -nostdin -y -v error";
+    for (const auto& a : arguments) {  // each quoted for the shell, its own quotes too
+        command += " '";
+        for (char c : a) command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
     }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return std::system(command.c_str()) == 0;
 }
 
-bool MediaFolder::ffmpeg(const std::string& arguments) const {
+bool MediaFolder::ffmpeg(const std::string& spaceSeparatedArguments) const {
     std::vector<std::string> split;
-    std::istringstream words(arguments);
+    std::istringstream words(spaceSeparatedArguments);
     for (std::string word; words >> word;) split.push_back(word);
     return ffmpeg(split);
 }
@@ -91,14 +69,10 @@ std::string MediaFolder::makeThreeTrackMkv(const std::string& name, int seconds)
 void MediaFolder::writeVobSub(const std::string& name) const {
     // An MPEG-2 pack header, then a private-stream-1 packet (sub-stream 0x20, time stamp 1 s)
     // holding a 16-byte subpicture unit; padded to one 2048-byte sector.
-    std::string sub = std::string("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14);
-    const std::string body =
-        std::string("\x81\x80\x05\x21\x00\x05\xBF\x21\x20", 9) +
+    std::string sub =
+        std::string("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14) +
+        std::string("\x00\x00\x01\xBD\x00\x19\x81\x80\x05\x21\x00\x05\xBF\x21\x20", 15) +
         std::string("\x00\x10\x00\x0C\x00\x00\x00\x00\x00\x00\x00\x0C\x01\xFF\x00\x00", 16);
-    sub += std::string("\x00\x00\x01\xBD", 4);
-    sub.push_back(static_cast<char>(body.size() >> 8));
-    sub.push_back(static_cast<char>(body.size() & 0xFF));
-    sub += body;
     sub.resize(2048, '\xFF');
     write(name + ".sub", sub);
     write(name + ".idx",

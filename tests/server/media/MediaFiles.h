@@ -1,5 +1,5 @@
 // Media for the tests, made with the ffmpeg command line in a temporary folder that goes away
-// with the fixture; nothing is committed.
+// with it; nothing is committed.
 #pragma once
 
 #include <chrono>
@@ -22,32 +22,29 @@ class MediaFolder {
     void write(const std::string& name, const std::string& bytes) const;
     std::string read(const std::string& name) const;
 
-    // Runs ffmpeg with these arguments (after -y -v error), in this folder; true on success.
+    // Runs ffmpeg with these arguments (after -y -v error) in this folder; true on success.
     bool ffmpeg(const std::vector<std::string>& arguments) const;
-    // The same with the arguments in one text, separated by spaces.
-    bool ffmpeg(const std::string& arguments) const;
+    bool ffmpeg(const std::string& spaceSeparatedArguments) const;
 
     // An MKV of `seconds` with English SubRip, Spanish ASS (title "Full") and an untagged
     // WebVTT track, each with a cue at 0.5 s and one at 2 s.
     std::string makeThreeTrackMkv(const std::string& name, int seconds = 4) const;
-
-    // A VobSub pair NAME.idx + NAME.sub (English) with one bitmap subtitle at 1 s, written out
-    // byte by byte, since no tool here draws one; ffmpeg reads it and copies it into a container.
+    // A VobSub pair NAME.idx + NAME.sub (English), one bitmap subtitle at 1 s, written byte by
+    // byte since no tool here draws one.
     void writeVobSub(const std::string& name) const;
 
   private:
     std::string path_;
 };
 
-// The client's hash of a whole file's bytes, written out independently of the service's.
-std::uint64_t referenceHash(const std::string& bytes);
-// The same of a file, reading only its first and last 64 KiB.
+// The client's hash of a file (its size plus the 64-bit little-endian words of its first and
+// last 64 KiB; 0 under 64 KiB), written out apart from the service's; and as the app sends it.
 std::uint64_t referenceHashOfFile(const std::string& path);
-// A hash as the app sends it: lower-case hex without leading zeros.
+std::uint64_t referenceHash(const std::string& bytes);
 std::string hex(std::uint64_t hash);
 
-// What `read` gives once `done` holds of it, asked again every 50 ms for up to a minute (work
-// the service does in the background); the last answer when time runs out.
+// What `read` gives once `done` holds of it, asked every 50 ms for up to a minute (work the
+// service does in the background); the last answer when time runs out.
 template <class Read, class Done>
 auto eventually(Read read, Done done) {
     auto value = read();

@@ -58,15 +58,10 @@ class VideoFinderTest : public ::testing::Test {
 };
 
 // The service's hash of a file is what the client's gives: every case below finds by it.
-TEST_F(VideoFinderTest, BySizeAndHashOnlyInsideTheLibrary) {
-    struct Case {
-        const char* what;
-        VideoQuery query;
-        const char* expected;
-    };
+TEST_F(VideoFinderTest, BySizeAndHashOnlyInsideTheLibraryAndTrustedUntilChanged) {
     const std::string c = media.read("lib/season 1/extras/c.mkv");
     const std::string d = media.read("outside/d.mkv");
-    const Case cases[] = {
+    const std::tuple<const char*, VideoQuery, const char*> cases[] = {
         {"by its name", query(a, "a.mkv"), "a.mkv"},
         {"renamed since", query(a, "renamed.mkv"), "a.mkv"},
         {"the same size, another video under the name", query(b, "a.mkv"), "b.mkv"},
@@ -77,7 +72,7 @@ TEST_F(VideoFinderTest, BySizeAndHashOnlyInsideTheLibrary) {
         {"no such hash", {a.size(), 12345, "a.mkv"}, ""},
         {"too small to have a hash", {100, 100, "a.mkv"}, ""},
     };
-    for (const auto& k : cases) EXPECT_EQ(found(k.query), k.expected) << k.what;
+    for (const auto& [what, q, expected] : cases) EXPECT_EQ(found(q), expected) << what;
 
     fs::remove(media.file("lib/c-link.mkv"));
     FinderLimits shallow;
@@ -87,9 +82,8 @@ TEST_F(VideoFinderTest, BySizeAndHashOnlyInsideTheLibrary) {
     EXPECT_FALSE(findVideo(library, query(b, "x.mkv"), {}, &stop));
     EXPECT_FALSE(openInLibrary(library, media.file("outside/d.mkv")));
     EXPECT_FALSE(openInLibrary(library, media.file("lib/season 1")));
-}
 
-TEST_F(VideoFinderTest, ARememberedFileIsTrustedUntilItChanges) {
+    // A remembered file is trusted until it changes.
     auto first = findVideo(library, query(a, "a.mkv"));
     ASSERT_TRUE(first);
     const std::string path = first->path;

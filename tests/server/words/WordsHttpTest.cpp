@@ -16,10 +16,8 @@ using nlohmann::json;
 class WordsHttpTest : public ServerFixture {
   protected:
     json statuses(const json& words) {
-        auto res =
-            client().Post("/api/words/statuses", json{{"words", words}}.dump(), "application/json");
-        EXPECT_TRUE(res && res->status == 200) << (res ? res->body : "no answer");
-        return res ? json::parse(res->body)["statuses"] : json();
+        return answer(client().Post("/api/words/statuses", json{{"words", words}}.dump(),
+                                    "application/json"))["statuses"];
     }
     int put(const std::string& word, const json& body) {
         auto res = client().Put("/api/words/" + word, body.dump(), "application/json");
@@ -29,11 +27,7 @@ class WordsHttpTest : public ServerFixture {
         return client().Post("/api/words/import" + (status.empty() ? "" : "?status=" + status),
                              bytes, "text/plain");
     }
-    json counts() {
-        auto res = client().Get("/api/words/counts");
-        EXPECT_TRUE(res && res->status == 200);
-        return res ? json::parse(res->body) : json();
-    }
+    json counts() { return answer(client().Get("/api/words/counts")); }
 };
 
 TEST_F(WordsHttpTest, WordsCountAsTheirFormAndKeepTheirStatus) {
@@ -123,9 +117,7 @@ TEST_F(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
     ASSERT_TRUE(exported && exported->status == 200);
     EXPECT_EQ(exported->body, "apple\ncat\ndog\nit's\nna\u00efve\n");
     // The export imports again without changing anything; learning words are their own list.
-    auto again = import(exported->body);
-    ASSERT_TRUE(again && again->status == 200);
-    EXPECT_EQ(json::parse(again->body)["changed"], 0);
+    EXPECT_EQ(answer(import(exported->body))["changed"], 0);
     ASSERT_EQ(import("Cat\nowl\n", "learning")->status, 200);
     EXPECT_EQ(statuses({"cat", "owl", "dog"}),
               (json{{"cat", "learning"}, {"owl", "learning"}, {"dog", "known"}}));

@@ -1,0 +1,162 @@
+// The service as the app embeds it (start, stop, its port and folders) and as lirra-server runs
+// it (arguments, the printed base URL, a clean stop on signals).
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <utility>
+
+#include "ServerFixture.h"
+
+namespace lirra::server::test {
+namespace {
+
+// lirra-server with these arguments: its output (stdout and stderr) until it exits, asking it for
+// a page and then sending `stopWith` once it says where it serves; and its exit status.
+std::pair<std::string, int> runServer(std::vector<std::string> args, int stopWith = 0) {
+    args.insert(args.begin(), LIRRA_SERVER_EXECUTABLE);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    int fds[2];
+    EXPECT_EQ(pipe(fds), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], 1);
+        dup2(fds[1], 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    FILE* out = fdopen(fds[0], "r");
+    std::string output;
+    char line[512];
+    const std::string prefix = "lirra-server: serving http://127.0.0.1:";
+    while (std::fgets(line, sizeof line, out)) {
+        output += line;
+        if (!stopWith) continue;
+        EXPECT_EQ(output.rfind(prefix, 0), 0u) << output;
+        EXPECT_EQ(output.substr(output.size() - 2), "/\n");
+        auto res = httplib::Client("127.0.0.1", std::atoi(line + prefix.size())).Get("/");
+        EXPECT_TRUE(res && res->status == 302);
+        EXPECT_EQ(kill(pid, std::exchange(stopWith, 0)), 0);
+    }
+    std::fclose(out);
+    int status = 0;
+    EXPECT_EQ(waitpid(pid, &status, 0), pid);
+    return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
+    const std::string root = makeTempDir();
+    writeFile(root + "/file", "x");
+    for (int sig : {SIGTERM, SIGINT}) {
+        const auto [output, status] =
+            runServer({"--listen", "127.0.0.1:0", "--data", root + "/data"}, sig);
+        EXPECT_EQ(status, 0) << output;
+        EXPECT_NE(output.find(sig == SIGTERM ? "SIGTERM received" : "SIGINT received"),
+                  std::string::npos);
+    }
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"--listen"}, 2},
+        {{"--listen", "127.0.0.1:70000"}, 2},
+        {{"--listen", ":8080"}, 2},
+        {{"--port", "80"}, 2},
+        {{"--host", "lirra.test:0"}, 2},
+        {{"--threads", "0"}, 2},
+        {{"--threads", "1025"}, 2},
+        {{"stray"}, 2},
+        {{"--data", root + "/file"}, 1},                            // a data folder that is a file
+        {{"--data", root + "/d", "--listen", "example.org:0"}, 1},  // a name, not an address
+        {{"--data", root + "/d", "--library", root + "/missing"}, 1},
+    };
+    for (const auto& [args, expected] : cases) {
+        const auto [output, status] = runServer(args);
+        EXPECT_EQ(status, expected) << args[0] << ": " << output;
+        EXPECT_EQ(output.rfind("lirra-server: ", 0), 0u) << output;
+        EXPECT_EQ(output.find("usage: lirra-server") != std::string::npos, expected == 2) << output;
+    }
+    removeTree(root);
+}
+
+ServerOptions optionsOn(const std::string& data, std::uint16_t port = 0, bool anyPort = false) {
+    ServerOptions options;
+    options.dataDirectory = data;
+    options.port = port;
+    options.anyPortIfTaken = anyPort;
+    return options;
+}
+
+TEST(ServerApi, StartStopBaseUrlAndPorts) {
+    const std::string root = makeTempDir();
+    {
+        Server first(optionsOn(root + "/a"));
+        EXPECT_EQ(first.port(), 0);
+        ASSERT_EQ(first.start(), "");
+        EXPECT_NE(first.start(), "");  // already running
+        const std::uint16_t taken = first.port();
+        EXPECT_EQ(first.baseUrl(), "http://127.0.0.1:" + std::to_string(taken) + "/");
+        // A taken port fails a start unless another one may do.
+        EXPECT_NE(Server(optionsOn(root + "/b", taken)).start(), "");
+        Server lenient(optionsOn(root + "/c", taken, true));
+        ASSERT_EQ(lenient.start(), "");
+        EXPECT_NE(lenient.port(), taken);
+        EXPECT_EQ(httplib::Client("127.0.0.1", lenient.port()).Get("/Player/Home")->status, 200);
+        first.stop();
+        first.stop();
+        EXPECT_FALSE(first.isRunning());
+        Server again(optionsOn(root + "/d", taken, true));
+        ASSERT_EQ(again.start(), "");
+        EXPECT_EQ(again.port(), taken);
+        ASSERT_EQ(first.start(), "");  // and again on its store
+    }                                  // the destructors stop them
+    for (const char* loopback : {"127.8.9.10", "::1", "localhost"}) {
+        EXPECT_TRUE(isLoopbackAddress(loopback)) << loopback;
+    }
+    for (const char* other : {"0.0.0.0", "::", "128.0.0.1", "::ffff:128.0.0.1"}) {
+        EXPECT_FALSE(isLoopbackAddress(other)) << other;
+    }
+    // A store of a newer release is left alone.
+    ASSERT_EQ(
+        std::system(("sqlite3 '" + root + "/a/lirra.sqlite3' 'PRAGMA user_version = 99'").c_str()),
+        0);
+    EXPECT_NE(Server(optionsOn(root + "/a")).start().find("newer than this server"),
+              std::string::npos);
+    removeTree(root);
+}
+
+// A learner's pages keep their origin, and with it their stored settings, only while the port
+// of their data folder stays what earlier releases gave it.
+TEST(ServerApi, StablePortsAndTheDefaultDataFolder) {
+    const std::pair<const char*, std::uint16_t> ports[] = {
+        {"", 26261},
+        {"/home/ana/.local/share/lirra", 23785},
+        {"/home/ben/.local/share/lirra", 23116},
+        {"/tmp/x", 29164},
+    };
+    for (const auto& [folder, port] : ports) EXPECT_EQ(stablePortFor(folder), port) << folder;
+
+    const std::string xdg = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const struct {
+        const char* xdg;
+        const char* home;
+        const char* expected;
+    } cases[] = {
+        {"/data", "/home/ana", "/data/lirra"},
+        {"relative", "/home/ana", "/home/ana/.local/share/lirra"},
+        {nullptr, "/home/ana", "/home/ana/.local/share/lirra"},
+        {nullptr, nullptr, ""},
+    };
+    for (const auto& c : cases) {
+        for (const auto& [name, value] : {std::pair{"XDG_DATA_HOME", c.xdg}, {"HOME", c.home}}) {
+            value ? setenv(name, value, 1) : unsetenv(name);
+        }
+        EXPECT_EQ(defaultDataDirectory(), c.expected) << (c.xdg ? c.xdg : "no XDG_DATA_HOME");
+    }
+    setenv("HOME", home.c_str(), 1);
+    xdg.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace lirra::server::test

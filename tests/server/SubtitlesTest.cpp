@@ -1,0 +1,243 @@
+// Subtitle files into cues: generated cues written in each format read back as they were (times
+// at the format's resolution, text escaped), cue text that never carries markup but balanced
+// <b>, <i>, <u> whatever a file holds, and each format's own rules in tables.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "subtitles/AssParser.h"
+#include "subtitles/AssText.h"
+#include "subtitles/SubtitleLines.h"
+#include "subtitles/SubtitleParser.h"
+
+namespace lirra::server {
+namespace {
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        out += c == '&'    ? "&amp;"
+               : c == '<'  ? "&lt;"
+               : c == '>'  ? "&gt;"
+               : c == '"'  ? "&quot;"
+               : c == '\'' ? "&#39;"
+                           : std::string(1, c);
+    }
+    return out;
+}
+
+// "start-end text" per cue, a line each, for readable failures.
+std::string shown(const std::vector<Cue>& cues) {
+    std::string out;
+    for (const auto& c : cues) {
+        out += std::to_string(c.startMs) + "-" + std::to_string(c.endMs) + " " + c.text + "\n";
+    }
+    return out;
+}
+
+// "H:MM:SS.mmm" with `hours` digits of hours at least (0: none below an hour), the fraction cut to
+// `digits` and after `separator`.
+std::string clock(std::int64_t ms, int hours, char separator, int digits) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%0*lld:%02lld:%02lld%c%03lld", hours ? hours : 1,
+                  (long long)(ms / 3'600'000), (long long)(ms / 60'000 % 60),
+                  (long long)(ms / 1000 % 60), separator, (long long)(ms % 1000));
+    const std::string t = !hours && ms < 3'600'000 ? text + 2 : text;
+    return t.substr(0, t.size() - 3 + digits);
+}
+
+// A file of `count` generated cues in `format` (times at its resolution, some lines in italics,
+// markup characters in the text), and the cues its reading must give.
+std::pair<std::string, std::vector<Cue>> generated(SubtitleFormat format, int count,
+                                                   std::mt19937& rng) {
+    using F = SubtitleFormat;
+    const std::int64_t step = format == F::MicroDvd ? 40 : format == F::Ass ? 10 : 1;
+    const char* tokens[] = {"Hello", "there,", "caf\xC3\xA9", "\xE6\x97\xA5", "&", "<",
+                            ">",     "\"",     "it's",        "42",           "x"};
+    const auto pick = [&](int n) { return int(rng() % unsigned(n)); };
+    const std::string eol = pick(2) ? "\n" : "\r\n";
+    std::string file = format == F::WebVtt     ? "WEBVTT" + eol + eol
+                       : format == F::MicroDvd ? "{1}{1}25" + eol
+                       : format == F::Ass      ? "[Script Info]\n[Events]\nFormat: Layer, Start, "
+                                                 "End, Style, Name, MarginL, MarginR, MarginV, "
+                                                 "Effect, Text\n"
+                                               : "";
+    std::vector<Cue> cues;
+    for (int n = 0; n < count; ++n) {
+        const std::int64_t start = std::int64_t(rng() % 359'990'000) / step * step;
+        const std::int64_t end =
+            std::min<std::int64_t>(start + pick(8000) / step * step, 360'000'000);
+        std::string text, cue;
+        for (int l = 0, lines = 1 + pick(3); l < lines; ++l) {
+            std::string line = tokens[pick(2)];
+            for (int w = pick(5); w > 0; --w) line += std::string(" ") + tokens[pick(11)];
+            const bool italic = l == 0 && pick(4) == 0;  // ASS would join spans across lines
+            cue += (l ? "\n" : "") + (italic ? "<i>" + escaped(line) + "</i>" : escaped(line));
+            if (italic) {
+                line = format == F::Ass        ? "{\\i1}" + line + "{\\i0}"
+                       : format == F::MicroDvd ? "{y:i}" + line
+                                               : "<i>" + line + "</i>";
+            }
+            text += (!l ? "" : format == F::Ass ? "\\N" : format == F::MicroDvd ? "|" : eol) + line;
+        }
+        cues.push_back({start, end, cue});
+        if (format == F::SubRip) {
+            file += std::to_string(n + 1) + eol + clock(start, 2, ',', 3) + " --> " +
+                    clock(end, 2, ',', 3) + eol + text + eol + eol;
+        } else if (format == F::WebVtt) {  // a cue name at times, hours only where there are
+            file += (pick(2) ? "cue" + std::to_string(n) + eol : "") + clock(start, 0, '.', 3) +
+                    " --> " + clock(end, 2, '.', 3) + " align:start" + eol + text + eol + eol;
+        } else if (format == F::MicroDvd) {
+            file += "{" + std::to_string(start / 40) + "}{" + std::to_string(end / 40) + "}" +
+                    text + eol;
+        } else {
+            file += "Dialogue: 0," + clock(start, 1, '.', 2) + "," + clock(end, 1, '.', 2) +
+                    ",Default,,0,0,0,," + text + "\n";
+        }
+    }
+    std::stable_sort(cues.begin(), cues.end(),
+                     [](const Cue& a, const Cue& b) { return a.startMs < b.startMs; });
+    return {file, cues};
+}
+
+TEST(Subtitles, GeneratedCuesReadBackInEveryFormat) {
+    std::mt19937 rng(2024);
+    for (const auto format : {SubtitleFormat::SubRip, SubtitleFormat::WebVtt,
+                              SubtitleFormat::MicroDvd, SubtitleFormat::Ass}) {
+        for (int file = 0; file < 40; ++file) {
+            const auto [text, cues] = generated(format, 1 + file % 25, rng);
+            const auto parsed = parseSubtitle(text);
+            EXPECT_EQ(parsed.format, format) << text;
+            ASSERT_EQ(shown(parsed.cues), shown(cues)) << text;
+        }
+    }
+}
+
+// Whatever the text: every '<' opens or closes a balanced <b>, <i> or <u>, and every '&' starts
+// one of the five escapes, so no text can become markup or an attribute in the page.
+::testing::AssertionResult safe(const std::string& text) {
+    std::string open;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::string_view rest = std::string_view(text).substr(i);
+        if (text[i] == '<') {
+            const bool closing = rest.substr(0, 2) == "</";
+            const std::size_t at = closing ? 2 : 1;
+            if (rest.size() < at + 2 ||
+                std::string_view("biu").find(rest[at]) == std::string::npos ||
+                rest[at + 1] != '>' || (closing && (open.empty() || open.back() != rest[at]))) {
+                return ::testing::AssertionFailure() << "markup at " << i << " of " << text;
+            }
+            if (closing)
+                open.pop_back();
+            else
+                open.push_back(rest[at]);
+            i += at + 1;
+        } else if (text[i] == '&') {
+            bool known = false;
+            for (std::string_view e : {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;"}) {
+                known = known || rest.substr(0, e.size()) == e;
+            }
+            if (!known) return ::testing::AssertionFailure() << "bare & at " << i << " of " << text;
+        } else if (text[i] == '>' || text[i] == '"' || text[i] == '\'') {
+            return ::testing::AssertionFailure()
+                   << "bare " << text[i] << " at " << i << " of " << text;
+        }
+    }
+    if (!open.empty())
+        return ::testing::AssertionFailure() << "unclosed <" << open << "> in " << text;
+    return ::testing::AssertionSuccess();
+}
+
+TEST(CueText, NoTextBecomesMarkup) {
+    const std::string alphabet = "<>/&\"'biusv;#x1 \n{}\\Nampltq.=";
+    std::mt19937 rng(7);
+    for (int n = 0; n < 20000; ++n) {
+        std::string text;
+        for (int k = int(rng() % 40); k > 0; --k) text += alphabet[rng() % alphabet.size()];
+        EXPECT_TRUE(safe(sanitizeCueText(text, false)));
+        EXPECT_TRUE(safe(sanitizeCueText(text, true)));
+        EXPECT_TRUE(safe(assTextToCueText(text)));
+    }
+}
+
+TEST(SubtitleTimes, EachFieldWithinItsBounds) {
+    const std::pair<const char*, std::optional<std::int64_t>> rows[] = {
+        {"01:02:03,456", 3'723'456},     {"1:02:03.4", 3'723'400},
+        {"02:03.456", 123'456},          {"00:00:01,5", 1'500},
+        {"00:00:01,05", 1'050},          {" 00:00:01,000 ", 1'000},
+        {"100:00:00,000", 360'000'000},  {"100:00:00,001", std::nullopt},
+        {"00:60:00,000", std::nullopt},  {"00:00:60,000", std::nullopt},
+        {"00:00:01,0000", std::nullopt}, {"00:00:01,", std::nullopt},
+        {"1,000", std::nullopt},         {"1000:00:00,000", std::nullopt},
+        {"0a:00:00", std::nullopt},      {"00:00:00:01,000", std::nullopt}};
+    for (const auto& [text, ms] : rows) EXPECT_EQ(subtitles::parseTimestamp(text), ms) << text;
+}
+
+// Each format's rules beyond the generated files: what is no cue, what each marks up.
+TEST(Subtitles, EachFormatsOwnRules) {
+    const std::pair<std::string, const char*> rows[] = {
+        // SubRip: an index before a timing line is no text, a lone CR ends a line; no timing,
+        // ending before starting or nothing to show is no cue; override codes go, entities are
+        // text, tags stay balanced.
+        {"oops --> no time\nlost\n\n1\n00:00:01,000 --> 00:00:02,000\nOne\n2\r00:00:03,000 --> "
+         "00:00:04,000\r<B>b<I>bi</b> </i>after\r\r3\n00:00:05,000 --> 00:00:04,000\nback\n\n"
+         "4\n00:00:06,000 --> 00:00:07,000\n{\\an8}\n\n5\n00:00:08,000 --> 00:00:09,000\n"
+         "{\\an8}Top &amp;<img src=x onerror=alert(1)><script>x</script>\n",
+         "srt 1000-2000 One\n3000-4000 <b>b<i>bi</i></b> after\n8000-9000 Top &amp;amp;x\n"},
+        // WebVTT: header text, metadata blocks, voices, classes, inner time stamps, entities.
+        {"WEBVTT - title\n\nNOTE a\n00:00:00.000 --> 00:00:09.000\nno cue\n\nSTYLE\n::cue {}\n\n"
+         "00:01.000 --> 00:02.000\n<v Anna>Tom &amp; <c.y>Jerry</c> &#72;&#x69; "
+         "<00:00:01.500>&lt;3\n",
+         "vtt 1000-2000 Tom &amp; Jerry Hi &lt;3\n"},
+        {"WEBVTTX\n\n00:01.000 --> 00:02.000\nx\n", "srt 1000-2000 x\n"},
+        // MicroDVD: 23.976 frames a second without a rate line (one only as the first line,
+        // with frames 0 or 1), styles for every line, "/" for italics, 3 s without an end.
+        {"{2398}{4796}{Y:b}One|/two\n{4796}{}Open\n",
+         "sub 100017-200033 <b>One</b>\n<b><i>two</i></b>\n200033-203036 Open\n"},
+        {"{1}{2}25\n{25}{50}x\n", "sub 42-83 25\n1043-2085 x\n"},
+        // ASS: the fields in the Format line's order; comments, layered copies, bad events out.
+        {"[Script Info]\n[V4+ Styles]\nFormat: Name, Text\n[Events]\n"
+         "Format: Marked, End, Start, Style, Text\n"
+         "Dialogue: Marked=0,0:00:09.00,0:00:08.00,Default,Later, with, commas\n"
+         "Comment: 0,0:00:02.00,0:00:01.00,Default,a comment\n"
+         "Dialogue: 0,0:00:02.00,0:00:01.00,Default,First\n"
+         "Dialogue: 1,0:00:02.00,0:00:01.00,Outline,{\\bord3}First\n"
+         "Dialogue: 0,0:00:02.00,0:00:03.00,Default,backwards\n"
+         "Dialogue: 0,0:00:0x.00,0:00:01.00,Default,bad time\nDialogue: 0,0:00:03.00\n"
+         "Dialogue: 0,1:02:03.456,1:02:03.4,Default,Fractions\n",
+         "ass 1000-2000 First\n8000-9000 Later, with, commas\n3723400-3723456 Fractions\n"},
+        // The standard ten fields without a Format line, the section named in any case.
+        {"\xEF\xBB\xBF\r\n  [events]\r\nDialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Ten\r\n",
+         "ass 1000-2000 Ten\n"},
+        {"--> \n", "srt "},  // a timing arrow makes SubRip of what holds no cue
+        {"just some words\n[Script Info] later\n", "unknown "},
+    };
+    for (const auto& [file, expected] : rows) {
+        const auto parsed = parseSubtitle(file);
+        EXPECT_EQ(formatName(parsed.format) + (" " + shown(parsed.cues)), expected) << file;
+    }
+}
+
+TEST(AssText, OverrideCodesToCueText) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"{\\an8\\pos(10,20)\\c&H00FFFF&}Top{\\fs20} line{ a note }", "Top line"},
+        {"one\\Ntwo\\nthree\\hfour", "one\ntwo\nthree four"},
+        {"  a  \\N\\N  b ", "a\nb"},
+        {"{\\i1}to the end", "<i>to the end</i>"},
+        {"{\\b700}heavy{\\b400} light{\\u1}under{\\u}", "<b>heavy</b> light<u>under</u>"},
+        {"{\\i1}a{\\b1}b{\\i0}c{\\b0}d", "<i>a<b>b</b></i><b>c</b>d"},
+        {"{\\i1}one\\Ntwo", "<i>one\ntwo</i>"},
+        {"{\\b1\\i1}x{\\rDefault}y", "<i><b>x</b></i>y"},
+        {"{\\be1\\bord2\\blur3\\iclip(1,2,3,4)\\shad1\\t(0,500,\\i1)}x", "x"},
+        {"{\\i1}{\\i0}x{\\i1}   {\\i0}", "x"},
+        {"{\\p1}m 0 0 l 100 0 100 100{\\p0}after", "after"},
+        {"{\\p1}m 0 0 l 1 1", ""},
+        {"a } b C:\\dir {c", "a } b C:\\dir {c"},
+        {"a\tb\x01", "a b"},
+        {"\xC3\xA9t\xC3\xA9{\\i1}\xE2\x80\xA6", "\xC3\xA9t\xC3\xA9<i>\xE2\x80\xA6</i>"},
+    };
+    for (const auto& [event, cue] : rows) EXPECT_EQ(assTextToCueText(event), cue) << event;
+}
+
+}  // namespace
+}  // namespace lirra::server
