@@ -3,6 +3,7 @@
 // Prints the median and the 99th percentile over 300 requests. Run under a display:
 //   xvfb-run -a bench/bridge/... (see bench/bridge/run)
 #include <QCoreApplication>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
@@ -59,7 +60,9 @@ int main(int argc, char** argv) {
 
     lirra::test::LoopbackHttpServer service;
     auto& s = service.server();
-    const std::string jquery = lirra::test::readFile("/usr/share/javascript/jquery/jquery.min.js");
+    QFile jqueryFile(QStringLiteral("/usr/share/javascript/jquery/jquery.min.js"));
+    if (!jqueryFile.open(QIODevice::ReadOnly)) return 1;
+    const std::string jquery = jqueryFile.readAll().toStdString();
     std::string result;
     std::mutex mutex;
     s.Get("/static/jquery.js", [&](const httplib::Request&, httplib::Response& res) {
