@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/qt/quick/QuickInputRouting.h"
 #include "platform/qt/quickweb/Downloads.h"
 #include "platform/qt/quickweb/QuickWebView.h"
 #include "support/LoopbackHttpServer.h"
@@ -43,9 +44,11 @@ function frame(src, hidden) {
     frame.src = src;
     document.body.appendChild(frame);
 }
-var drops = 0, keys = 0;
+var drops = 0, keys = 0, downs = 0, ups = 0;
 document.ondragenter = document.ondragover = document.ondrop = function () { drops++; };
 document.onkeydown = function () { keys++; };
+document.onmousedown = function () { downs++; };
+document.onmouseup = function () { ups++; };
 </script></body></html>)"},
     {"/page/other", "<html><body>other</body></html>"},
     {"/page/painted", R"(<!DOCTYPE html><body style="margin:0;background:transparent">
@@ -78,6 +81,12 @@ class Native : public WebPolicyDelegate, public DragReceiver, public WebUIDelega
     }
     QStringList bridge, pages, concluded, paths;
     int asked = 0;
+};
+
+// Refuses the second press of every double click, as the player's overlay does above the lines.
+class RefusingSecondPresses : public EventRouter {
+  public:
+    bool sendEvent(const InputEvent& event) override { return event.clickCount != 2; }
 };
 
 // Counts the key presses that reach it from its children.
@@ -300,6 +309,14 @@ TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShou
     QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(250, 150));
     EXPECT_TRUE(answers("document.getElementById('f').files[0].name",
                         QFileInfo(chosen.fileName()).fileName()));
+
+    // A double click whose second press is refused: the page has the first press and both
+    // releases.
+    RefusingSecondPresses router;
+    QuickInputRouting routing(window, keys, &router);
+    view->evaluateScript("downs = ups = 0");
+    QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(50, 250));
+    EXPECT_TRUE(answers("downs + '/' + ups", "1/2"));
 }
 
 // Without its background the page shows what lies beneath where it paints nothing, and is
