@@ -162,7 +162,10 @@ void QuickWebView::setFrame(const Rect& frame) {
 
 void QuickWebView::setHidden(bool hidden) {
     hidden_ = hidden;
-    if (host_) host_->setVisible(!hidden);
+    if (!host_) return;
+    host_->setVisible(!hidden);
+    // Shown again on screen (the home page after a search), the page takes the keys back.
+    if (!hidden && host_->isVisible()) host_->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 void QuickWebView::loadUrl(const QUrl& url) {
