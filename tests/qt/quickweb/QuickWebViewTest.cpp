@@ -54,6 +54,7 @@ document.onmouseup = function () { ups++; };
     {"/page/painted", R"(<!DOCTYPE html><body style="margin:0;background:transparent">
 <div style="width:100px;height:100px;background:#008000"></div>
 <div style="width:100px;height:100px;background:#00000080"></div></body>)"},
+    {"/page/blank", R"(<!DOCTYPE html><body style="margin:0;background:transparent"></body>)"},
     {"/page/save", R"(<!DOCTYPE html><body>
 <a id="save" href="/export" download="lirra-notebook.txt">Export</a></body>)"},
     {"/export", "#separator:tab\n#html:true\nword\tline\n"},
@@ -352,6 +353,35 @@ TEST_F(QuickWebViewTest, ATransparentPageShowsWhatLiesBeneathWhereItPaintsNothin
     EXPECT_TRUE(composedUpTo(224));
     view->setDrawsBackground(true);
     EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
+}
+
+// A transparent page of which nothing painted is read is composed over nothing, and a second
+// after its load over all of it (its probe may have missed what it painted), until the rows of
+// something painted are read.
+TEST_F(QuickWebViewTest, APageUnseenASecondAfterItsLoadIsComposedWhole) {
+    view->setDrawsBackground(false);
+    ASSERT_TRUE(loadAndWait(url("/page/blank")));
+    QElapsedTimer sinceLoad;
+    sinceLoad.start();
+    using Bands = std::vector<std::pair<double, double>>;
+    // Each change is composed whole until its rows are read: only lasting counts.
+    const auto steadilyWhole = [&] {
+        for (QElapsedTimer during; !during.isValid() || during.elapsed() < 300;
+             runEventLoopFor(20ms)) {
+            if (!during.isValid()) during.start();
+            if (view->composedBands() != Bands{{0, 300}}) return false;
+        }
+        return true;
+    };
+    ASSERT_TRUE(runEventLoopUntil([&] { return view->composedBands().empty(); }, 5s));
+    EXPECT_LT(sinceLoad.elapsed(), 800);
+    EXPECT_TRUE(
+        runEventLoopUntil([&] { return sinceLoad.elapsed() > 1200 && steadilyWhole(); }, 5s));
+    view->evaluateScript(
+        "var box = document.createElement('div'); box.style.cssText = 'position:fixed;"
+        "left:0;top:0;width:60px;height:40px;background:#0000ff'; document.body.appendChild(box); "
+        "1");
+    EXPECT_TRUE(runEventLoopUntil([&] { return view->composedBands() == Bands{{0, 64}}; }, 5s));
 }
 
 TEST_F(QuickWebViewTest, DownloadsGoWhereTheLearnerChoosesAfterACancelledOne) {
