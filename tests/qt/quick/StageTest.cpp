@@ -316,6 +316,29 @@ TEST(ScreenGeometryTest, FlipsRoundsByTheEdgesAndFitsKeepingTheShape) {
     for (const auto& f : fits) EXPECT_EQ(fitWithin(f[0], f[1]), f[2]);
 }
 
+// The loader's Cancel: a click on it or Escape while it shows, on the stage, and neither once it
+// is hidden.
+TEST_F(StageTest, TheLoadersCancelTakesAClickOrEscapeWhileItShows) {
+    QuickLoaderView loader;
+    window.contentView().addSubview(loader);
+    int cancelled = 0;
+    loader.setCancelAction([&] { ++cancelled; });
+    EXPECT_TRUE(loader.isCancelHidden());
+    home.setHidden(true);
+    loader.setCancelHidden(false);
+    QTest::keyClick(scene(), Qt::Key_Escape);
+    EXPECT_EQ(cancelled, 1);
+    QQuickItem* button = loader.cancelButton();
+    const QPointF centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
+    QTest::mouseClick(scene(), Qt::LeftButton, {}, centre.toPoint());
+    EXPECT_EQ(cancelled, 2);
+    loader.setCancelHidden(true);
+    EXPECT_TRUE(loader.isCancelHidden());
+    QTest::keyClick(scene(), Qt::Key_Escape);
+    QTest::mouseClick(scene(), Qt::LeftButton, {}, centre.toPoint());
+    EXPECT_EQ(cancelled, 2);
+}
+
 TEST(QuickLoaderViewTest, TheWheelTurnsWhileAnimatedAndTheLabelCanHide) {
     QuickLoaderView loader;
     loader.setLabelText("Looking for subtitles");
