@@ -115,7 +115,7 @@ void AppDelegate::cancelVideo() {
     // Its hash, should it still come, is no longer the current video's; its lookup stops and
     // its downloads and upload can no longer reach the queues nor launch it.
     ++state_.currentVideo;
-    lookup_.abandonPreviousVideo();
+    lookup_.abandonPreviousVideo();  // the lookup cancelled, the queues reset
     state_.startAt.reset();
     loadHomeScreen();
 }

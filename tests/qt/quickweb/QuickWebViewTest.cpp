@@ -299,6 +299,10 @@ TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShou
     runEventLoopFor(300ms);
     EXPECT_EQ(keys.keys, 0);
     EXPECT_EQ(view->evaluateScript("drops"), "0");  // the page saw no drop
+    view->setHidden(true);  // hidden behind the loader, which takes the keys meanwhile
+    keys.forceActiveFocus();
+    view->setHidden(false);
+    EXPECT_TRUE(view->item()->hasActiveFocus());  // shown again, the page has them back
 
     // A file button: nothing chosen leaves it empty (and the next click asks again).
     ASSERT_TRUE(waitForPaint());
