@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <utility>
 
+#include "platform/Log.h"
 #include "service/ServiceEnvironment.h"
 
 namespace lirra {
@@ -62,6 +63,10 @@ WebView* AppDelegate::homeWebView() {
 
 WebView* AppDelegate::playerWebView() { return playerScreen_.playerWebView(); }
 
+bool AppDelegate::setPlaysAfterPageWait(bool plays) {
+    return launcher_.setPlaysAfterPageWait(plays);
+}
+
 void AppDelegate::hideLoader() {
     if (LoaderViewController* loader = homeScreen_.loaderViewController()) loader->hideLoader();
 }
@@ -86,6 +91,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     // A file waiting for a home page that cannot come would wait for ever: it goes ahead, and
     // its lookup, which cannot reach the service either, tells the learner so.
     homeScreen_.setLoadFailedHandler([this] { processWaitingFile(); });
+    homeScreen_.setCancelHandler([this] { cancelVideo(); });
 
     loadHomeScreen();
 }
@@ -102,6 +108,16 @@ void AppDelegate::processWaitingFile() {
     if (state_.openFilePath.isEmpty()) return;
     // Cleared before the call, which may itself store a new path.
     processVideoAndLaunch(std::exchange(state_.openFilePath, QString()));
+}
+
+void AppDelegate::cancelVideo() {
+    logLine("The video was cancelled");
+    // Its hash, should it still come, is no longer the current video's; its lookup stops and
+    // its downloads and upload can no longer reach the queues nor launch it.
+    ++state_.currentVideo;
+    lookup_.abandonPreviousVideo();  // the lookup cancelled, the queues reset
+    state_.startAt.reset();
+    loadHomeScreen();
 }
 
 void AppDelegate::loadHomeScreen() { homeScreen_.loadHomeScreen(); }

@@ -45,6 +45,7 @@ class AppDelegate : public Screens, public VideoIntake, public BridgeViews {
     MediaPlayer* player() override;
     WebView* homeWebView() override;
     WebView* playerWebView() override;
+    bool setPlaysAfterPageWait(bool plays) override;
 
     // Told the folder of every local video taken in (the built-in service looks there for
     // subtitle files lying beside the video), before its lookup is sent.
@@ -63,6 +64,8 @@ class AppDelegate : public Screens, public VideoIntake, public BridgeViews {
   private:
     // Processes a file the desktop asked to open that waits for the home page's readiness.
     void processWaitingFile();
+    // The loader's Cancel: the video's work is dropped and the home screen comes back.
+    void cancelVideo();
     // Nothing until the home screen is first built.
     void hideLoader();
 

@@ -46,6 +46,9 @@ void HomeScreen::build() {
         });
     page.setPolicyDelegate(&policyDelegate_);
     page.setDragReceiver(&dragReceiver_);
+    loader.setCancelAction([this] {
+        if (cancel_) cancel_();
+    });
 
     // The page draws no background: the loader shows through it, and fully when it is hidden.
     content.addSubview(loader);

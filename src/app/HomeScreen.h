@@ -31,6 +31,8 @@ class HomeScreen {
     void homeScreenFailed();
     // Called when the home page could not be loaded (the service cannot be reached).
     void setLoadFailedHandler(std::function<void()> handler) { loadFailed_ = std::move(handler); }
+    // Called when the learner presses the loader's Cancel.
+    void setCancelHandler(std::function<void()> handler) { cancel_ = std::move(handler); }
 
     // Empty until the first loadHomeScreen.
     WebViewController* homeWebViewController() { return homeWebViewController_.get(); }
@@ -55,6 +57,7 @@ class HomeScreen {
     NotificationCenter::ObserverId startedObserver_ = 0;
     NotificationCenter::ObserverId finishedObserver_ = 0;
     std::function<void()> loadFailed_;
+    std::function<void()> cancel_;
 };
 
 }  // namespace lirra

@@ -19,21 +19,22 @@ void Intake::processVideoAndLaunch(const VideoLocation& location) {
     state_.lookupStatusCode = 0;
     logLine("Analyzing video...");
     state_.videoLocation = location;
+    ++state_.currentVideo;
 
     WebViewController* home = homeScreen_.homeWebViewController();
     state_.nativeLanguageCode =
         home ? home->view().evaluateScript(QString::fromLatin1(kNativeLanguageQuery)) : QString();
     if (home) home->view().setHidden(true);
     if (LoaderViewController* loader = homeScreen_.loaderViewController()) {
-        loader->showLoader(QStringLiteral("Searching subtitles..."));
+        loader->showLoader(QStringLiteral("Searching subtitles..."), /*cancellable=*/true);
     }
 
     // The state's, not the argument: the page query above runs a nested event loop.
     const VideoLocation& video = state_.videoLocation;
     if (video.isUrl()) {
-        hash_.computeHashForURL(video.text);
+        hash_.computeHashForURL(video.text, state_.currentVideo);
     } else {
-        hash_.computeHashForPath(video.text);
+        hash_.computeHashForPath(video.text, state_.currentVideo);
     }
 }
 

@@ -9,17 +9,19 @@ LoaderView& LoaderViewController::view() {
     return *view_;
 }
 
-void LoaderViewController::showLoader(const std::optional<QString>& text) {
+void LoaderViewController::showLoader(const std::optional<QString>& text, bool cancellable) {
     view().startAnimation();
     if (text) {
         view().setLabelHidden(false);
         view().setLabelText(*text);
     }
+    view().setCancelHidden(!cancellable);
 }
 
 void LoaderViewController::hideLoader() {
     view().stopAnimation();
     view().setLabelHidden(true);
+    view().setCancelHidden(true);
 }
 
 }  // namespace lirra

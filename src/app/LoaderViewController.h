@@ -1,4 +1,4 @@
-// The loader beneath the home page: a spinning wheel and a one-line label.
+// The loader beneath the home page: a spinning wheel, a one-line label and a Cancel button.
 #pragma once
 
 #include <QString>
@@ -16,8 +16,10 @@ class LoaderViewController {
     LoaderView& view();  // made on first use
 
     // Starts the wheel; with a text, shows the label with it. Without one the label is untouched.
-    void showLoader(const std::optional<QString>& text);
-    // Stops the wheel and hides the label. The label keeps its text: the home screen reads it.
+    // The Cancel button shows only for work the learner may give up (a video being searched).
+    void showLoader(const std::optional<QString>& text, bool cancellable = false);
+    // Stops the wheel and hides the label and the button. The label keeps its text: the home
+    // screen reads it.
     void hideLoader();
 
   private:

@@ -44,6 +44,8 @@ void PlayerScreen::loadPlayerScreen() {
         page.setPolicyDelegate(&policyDelegate_);
         page.setUIDelegate(&uiDelegate_);
         page.setDragReceiver(&dragReceiver_);
+        // A file dropped on the player page ends the video and starts the dropped one.
+        page.registerForDraggedFileNames();
         vlcVideoViewController_->webViewController = playerWebViewController_.get();
 
         NotificationCenter& center = platform_.notificationCenter();

@@ -23,6 +23,9 @@ class BridgeViews {
     virtual MediaPlayer* player() = 0;
     virtual WebView* homeWebView() = 0;    // gets drops once the home page is ready
     virtual WebView* playerWebView() = 0;  // receives every reply
+    // While the launched video waits, paused, for its player page, the page's "Play" and
+    // "Pause" decide whether it plays when the wait ends: true when a wait took the wish.
+    virtual bool setPlaysAfterPageWait(bool plays) = 0;
 };
 
 struct BridgeContext {

@@ -78,10 +78,16 @@ void setVolume(MediaPlayer& player, const BridgeArguments& arguments) {
     player.setVolume(intValue(argument(arguments, kVolumeArgument)));
 }
 
-void play(MediaPlayer& player, const BridgeArguments&) { player.play(); }
+void play(BridgeContext& context, const BridgeArguments&) {
+    if (context.views.setPlaysAfterPageWait(true)) return;
+    if (MediaPlayer* player = context.views.player()) player->play();
+}
 
-void pause(MediaPlayer& player, const BridgeArguments&) {
-    if (player.isPlaying()) player.pause();
+// A page that pauses as soon as it is ready finds the video still waiting for it, paused.
+void pause(BridgeContext& context, const BridgeArguments&) {
+    if (context.views.setPlaysAfterPageWait(false)) return;
+    MediaPlayer* player = context.views.player();
+    if (player && player->isPlaying()) player->pause();
 }
 
 void setPlaybackSpeed(MediaPlayer& player, const BridgeArguments& arguments) {
@@ -119,8 +125,8 @@ constexpr BridgeEntry<CommandHandler> kCommands[] = {
     {kSeekToCommand, onPlayer<seekTo>},
     {kSetMutedCommand, onPlayer<setMuted>},
     {kSetVolumeCommand, onPlayer<setVolume>},
-    {kPlayCommand, onPlayer<play>},
-    {kPauseCommand, onPlayer<pause>},
+    {kPlayCommand, play},
+    {kPauseCommand, pause},
     {kSetPlaybackSpeedCommand, onPlayer<setPlaybackSpeed>},
     {kSetAudioTrackCommand, onPlayer<setAudioTrack>},
     {kWatchMomentCommand, watchMoment},

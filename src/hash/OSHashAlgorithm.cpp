@@ -102,11 +102,12 @@ std::optional<VideoHash> OSHashAlgorithm::hashWithFileSize(std::uint64_t fileSiz
 }
 
 void OSHashAlgorithm::computeHashWithFileSize(std::uint64_t fileSize, const QByteArray& beginData,
-                                              const QByteArray& endData) const {
-    post(hashWithFileSize(fileSize, beginData, endData).value_or(VideoHash{}));
+                                              const QByteArray& endData,
+                                              std::uint64_t video) const {
+    post(hashWithFileSize(fileSize, beginData, endData).value_or(VideoHash{}), video);
 }
 
-void OSHashAlgorithm::computeHashForPath(const QString& path) const {
+void OSHashAlgorithm::computeHashForPath(const QString& path, std::uint64_t video) const {
     // Non-blocking so that a FIFO or a device given as a path cannot stall the caller; anything
     // but a regular file is refused below.
     FileDescriptor file(
@@ -114,20 +115,21 @@ void OSHashAlgorithm::computeHashForPath(const QString& path) const {
     struct stat status {};
     if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode) ||
         std::uint64_t(status.st_size) < kBlockSize) {
-        post(VideoHash{});
+        post(VideoHash{}, video);
         return;
     }
     const auto size = std::uint64_t(status.st_size);
     const QByteArray beginData = readAt(file.get(), 0, kBlockSize);
     const QByteArray endData = readAt(file.get(), size - kBlockSize, kBlockSize);
-    computeHashWithFileSize(size, beginData, endData);
+    computeHashWithFileSize(size, beginData, endData, video);
 }
 
-void OSHashAlgorithm::computeHashForURL(const QString& text) const {
+void OSHashAlgorithm::computeHashForURL(const QString& text, std::uint64_t video) const {
     // Each step is sent from the completion of the one before. An unusable URL fails in the HTTP
     // client on a later turn, so every outcome is posted after this call has returned.
     auto state = std::make_shared<RemoteHash>();
     state->url = QUrl(text, QUrl::StrictMode);
+    state->video = video;
     UrlRequest head;
     head.url = state->url;
     head.method = "HEAD";
@@ -139,7 +141,7 @@ void OSHashAlgorithm::computeHashForURL(const QString& text) const {
         const bool success =
             response.error.isEmpty() && response.statusCode >= 200 && response.statusCode < 300;
         if (!success || response.expectedContentLength < qint64(kBlockSize)) {
-            algorithm.post(VideoHash{});
+            algorithm.post(VideoHash{}, state->video);
             return;
         }
         state->size = std::uint64_t(response.expectedContentLength);
@@ -153,7 +155,7 @@ void OSHashAlgorithm::fetchBlocks(std::shared_ptr<RemoteHash> state) const {
     httpClient_.sendAsynchronousRequest(first, [algorithm, state](const UrlResponse& response) {
         // A 200 answer starts at the file's first byte, so it serves as the first block too.
         if (!holdsBlock(response, response.statusCode == 200)) {
-            algorithm.post(VideoHash{});
+            algorithm.post(VideoHash{}, state->video);
             return;
         }
         state->beginData = response.body;
@@ -162,16 +164,18 @@ void OSHashAlgorithm::fetchBlocks(std::shared_ptr<RemoteHash> state) const {
             last, [algorithm, state](const UrlResponse& response) {
                 // A 200 answer is the file's start, which is its end only for a 64 KiB file.
                 if (!holdsBlock(response, state->size == kBlockSize)) {
-                    algorithm.post(VideoHash{});
+                    algorithm.post(VideoHash{}, state->video);
                     return;
                 }
-                algorithm.computeHashWithFileSize(state->size, state->beginData, response.body);
+                algorithm.computeHashWithFileSize(state->size, state->beginData, response.body,
+                                                  state->video);
             });
     });
 }
 
-void OSHashAlgorithm::post(const VideoHash& hash) const {
-    center_.post(kHashComputedNotification, nullptr, {{kHashUserInfoKey, std::any(hash)}});
+void OSHashAlgorithm::post(const VideoHash& hash, std::uint64_t video) const {
+    center_.post(kHashComputedNotification, nullptr,
+                 {{kHashUserInfoKey, std::any(hash)}, {kHashVideoUserInfoKey, std::any(video)}});
 }
 
 }  // namespace lirra

@@ -20,9 +20,12 @@
 
 namespace lirra {
 
-// Posted once per computation, with no sender; user info "hash" holds a VideoHash (std::any).
+// Posted once per computation, with no sender; user info "hash" holds a VideoHash (std::any)
+// and "video" the std::uint64_t the computation was started for, so that the result of a video
+// that has been replaced or cancelled meanwhile can be told from the current one's.
 inline constexpr char kHashComputedNotification[] = "HashComputed";
 inline constexpr char kHashUserInfoKey[] = "hash";
+inline constexpr char kHashVideoUserInfoKey[] = "video";
 
 class OSHashAlgorithm {
   public:
@@ -38,17 +41,17 @@ class OSHashAlgorithm {
 
     // Reads the file on the calling thread and posts before returning. A file that cannot be
     // opened, is not a regular file, or is shorter than 64 KiB gives the zero result.
-    void computeHashForPath(const QString& path) const;
+    void computeHashForPath(const QString& path, std::uint64_t video = 0) const;
 
     // Returns at once and posts on a later turn of the main loop, after a HEAD request and two
     // range requests, each sent once the one before has completed. Any failure, a missing or
     // too small length, or a short or unranged answer gives the zero result.
-    void computeHashForURL(const QString& url) const;
+    void computeHashForURL(const QString& url, std::uint64_t video = 0) const;
 
     // Hashes and posts. A block of fewer than 64 KiB gives the zero result; only the first
     // 64 KiB of a longer block count.
     void computeHashWithFileSize(std::uint64_t fileSize, const QByteArray& beginData,
-                                 const QByteArray& endData) const;
+                                 const QByteArray& endData, std::uint64_t video = 0) const;
 
     // The computation alone: none when a block holds fewer than 64 KiB.
     static std::optional<VideoHash> hashWithFileSize(std::uint64_t fileSize,
@@ -59,12 +62,13 @@ class OSHashAlgorithm {
     // What one remote computation carries from one exchange to the next.
     struct RemoteHash {
         QUrl url;
+        std::uint64_t video = 0;
         std::uint64_t size = 0;
         QByteArray beginData;
     };
 
     void fetchBlocks(std::shared_ptr<RemoteHash> state) const;
-    void post(const VideoHash& hash) const;
+    void post(const VideoHash& hash, std::uint64_t video) const;
 
     NotificationCenter& center_;
     HttpClient& httpClient_;

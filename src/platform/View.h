@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 #include "Geometry.h"
 
@@ -25,7 +26,7 @@ class ContentView : public View {
     virtual void addSubview(View& view) = 0;
 };
 
-// A spinning wheel and a one-line label.
+// A spinning wheel, a one-line label and, under it, a Cancel button that can be hidden.
 class LoaderView : public View {
   public:
     virtual void startAnimation() = 0;
@@ -35,6 +36,10 @@ class LoaderView : public View {
     virtual void setLabelText(const QString& text) = 0;
     virtual bool isLabelHidden() const = 0;
     virtual void setLabelHidden(bool hidden) = 0;
+    // While the button shows, pressing it or Escape runs the action. Hidden at first.
+    virtual void setCancelAction(std::function<void()> action) = 0;
+    virtual bool isCancelHidden() const = 0;
+    virtual void setCancelHidden(bool hidden) = 0;
 };
 
 }  // namespace lirra

@@ -44,6 +44,7 @@ void PlaybackLauncher::launchVideo() {
     // the first moving frame: while the page loads, the engine draws no frames that would take
     // the main thread from it.
     WebView* page = c.currentPlayerWebView();
+    playsAfterPageWait_ = true;
     if (page) {
         pageWait_.begin(*page, [this](PlayerPageWait::Outcome outcome) { pageWaitEnded(outcome); });
         page->loadUrl(QUrl(playerPageUrl(c.config.baseUrl, c.state.videoId)));
@@ -70,6 +71,12 @@ void PlaybackLauncher::launchVideo() {
     if (c.hideLoader) c.hideLoader();
 }
 
+bool PlaybackLauncher::setPlaysAfterPageWait(bool plays) {
+    if (!pageWait_.waiting()) return false;
+    playsAfterPageWait_ = plays;
+    return true;
+}
+
 void PlaybackLauncher::pageWaitEnded(PlayerPageWait::Outcome outcome) {
     MediaPlayer* player = context_.currentPlayer();
     if (!player) return;
@@ -89,6 +96,10 @@ void PlaybackLauncher::pageWaitEnded(PlayerPageWait::Outcome outcome) {
         case PlayerPageWait::Outcome::BoundPassed:
             logLine("The player page is still loading: the video plays");
             break;
+    }
+    if (!playsAfterPageWait_) {
+        logLine("The player page paused the video while it loaded: it stays paused");
+        return;
     }
     player->play();
 }

@@ -43,6 +43,9 @@ class PlaybackLauncher {
 
     // The launched video still waits for its player page (its pause is not the video's end).
     bool waitingForPage() const { return pageWait_.waiting(); }
+    // While it waits: whether it plays when the wait ends (it does unless told otherwise).
+    // False, and nothing changes, when no video waits.
+    bool setPlaysAfterPageWait(bool plays);
 
     // The modal "Couldn't open video" alert, then the home screen. An error reported again while
     // the alert is still up (its modal loop keeps handling the player's notifications) adds no
@@ -54,6 +57,7 @@ class PlaybackLauncher {
 
     PlaybackContext& context_;
     PlayerPageWait pageWait_;
+    bool playsAfterPageWait_ = true;
     bool alertShowing_ = false;
 };
 

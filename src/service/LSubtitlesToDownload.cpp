@@ -35,8 +35,7 @@ void LSubtitlesToDownload::downloadAllSubsAndPlay() {
     logLine("Done analyzing video: found " + std::to_string(remainingDownloads_) +
             " subtitles to download");
     if (remainingDownloads_ == 0) {
-        if (NotificationCenter* center = serviceEnvironment().notificationCenter)
-            center->post(kLaunchVideoNotification);
+        postLaunchVideo();
         return;
     }
     // A copy: a download that fails at once may, as the last one, reset the queue.

@@ -51,7 +51,8 @@ void LSubtitlesToUpload::uploadAllSubs() {
     uploadFailed_ = false;
     const ServiceEnvironment& environment = serviceEnvironment();
     if (environment.httpClient == nullptr) {
-        logLine("Subtitle upload skipped: no HTTP client installed");
+        // Nothing can be sent, but the video still plays, as after any failed upload.
+        didFailWithError(QStringLiteral("no HTTP client installed"));
         return;
     }
 
@@ -93,8 +94,7 @@ void LSubtitlesToUpload::processResponse() {
     else
         logLine("Failed to upload downloaded subtitles");
     resetUploader();
-    if (NotificationCenter* center = serviceEnvironment().notificationCenter)
-        center->post(kLaunchVideoNotification);
+    postLaunchVideo();
 }
 
 void LSubtitlesToUpload::resetUploader() {

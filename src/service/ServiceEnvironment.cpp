@@ -1,5 +1,7 @@
 #include "service/ServiceEnvironment.h"
 
+#include "platform/Log.h"
+
 namespace lirra {
 
 namespace {
@@ -12,5 +14,13 @@ ServiceEnvironment& installed() {
 void installServiceEnvironment(const ServiceEnvironment& environment) { installed() = environment; }
 
 const ServiceEnvironment& serviceEnvironment() { return installed(); }
+
+void postLaunchVideo() {
+    if (NotificationCenter* center = installed().notificationCenter) {
+        center->post(kLaunchVideoNotification);
+    } else {
+        logLine("LaunchVideo not posted: no notification center installed");
+    }
+}
 
 }  // namespace lirra

@@ -22,4 +22,8 @@ const ServiceEnvironment& serviceEnvironment();
 
 inline constexpr char kLaunchVideoNotification[] = "LaunchVideo";
 
+// Posts "LaunchVideo" on the installed center; without one the video cannot launch, which is
+// logged rather than lost without a word.
+void postLaunchVideo();
+
 }  // namespace lirra

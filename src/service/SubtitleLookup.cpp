@@ -6,6 +6,7 @@
 
 #include "hash/OSHashAlgorithm.h"
 #include "hash/VideoHash.h"
+#include "platform/Log.h"
 #include "service/LSubtitlesToDownload.h"
 #include "service/LSubtitlesToUpload.h"
 #include "service/LookupProtocol.h"
@@ -75,12 +76,27 @@ void SubtitleLookup::onHashComputed(const Notification& notification) {
     if (found != notification.userInfo.end()) {
         if (const auto* value = std::any_cast<VideoHash>(&found->second)) hash = *value;
     }
+    std::optional<std::uint64_t> video;  // none: the current video's
+    const auto tag = notification.userInfo.find(kHashVideoUserInfoKey);
+    if (tag != notification.userInfo.end()) {
+        if (const auto* value = std::any_cast<std::uint64_t>(&tag->second)) video = *value;
+    }
     if (!mainThread_.isCurrent()) {
         // The application state is the main thread's alone.
         std::weak_ptr<bool> alive = alive_;
-        mainThread_.post([this, alive, hash] {
-            if (auto living = alive.lock(); living && *living) startLookup(hash);
+        mainThread_.post([this, alive, hash, video] {
+            if (auto living = alive.lock(); living && *living) lookUpIfCurrent(hash, video);
         });
+        return;
+    }
+    lookUpIfCurrent(hash, video);
+}
+
+void SubtitleLookup::lookUpIfCurrent(const VideoHash& hash, std::optional<std::uint64_t> video) {
+    // A remote hash takes seconds: another video may have been taken in, or this one
+    // cancelled, meanwhile. Its size and hash must not go out under the current video's name.
+    if (video && *video != state_.currentVideo) {
+        logLine("A hash of an earlier video is dropped");
         return;
     }
     startLookup(hash);

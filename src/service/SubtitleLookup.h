@@ -4,7 +4,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/Application.h"
 #include "platform/MainThread.h"
@@ -52,6 +54,8 @@ class SubtitleLookup {
   private:
     class ConnectionDelegate;
 
+    // Drops the hash of a video (`video`, none: the current one) that is no longer current.
+    void lookUpIfCurrent(const VideoHash& hash, std::optional<std::uint64_t> video);
     void startLookup(const VideoHash& hash);
     QString chooseVideoFileName() const;
 

@@ -25,6 +25,9 @@ struct AppState {
     QString openFilePath;
     // The video being processed or played.
     VideoLocation videoLocation;
+    // Counts the videos taken in and those cancelled: work started under an earlier count (a
+    // remote hash still under way) belongs to a video that is gone.
+    std::uint64_t currentVideo = 0;
     // Sent to the service and answered to the page's "FileName" request.
     QString videoFileName;
     // Read from the home page when a video is taken in.

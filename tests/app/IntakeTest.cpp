@@ -26,12 +26,43 @@ TEST_F(AppTest, AVideoTakenInIsHashedAndLookedUpWithTheHomePagesLanguage) {
     EXPECT_EQ(requests()[0].request.url, QUrl("http://service.test/Player/GetSubtitlesToDownload"));
 }
 
+// A remote hash takes seconds. When it comes for a video that another one has replaced, or that
+// was cancelled, it is not looked up: the current video keeps its lookup, its name and its id.
+TEST_F(AppTest, ALateRemoteHashIsDroppedForTheVideoTakenInOrCancelledSince) {
+    homePageReady();
+    auto& exchanges = platform_.httpClient_.exchanges_;
+    const auto hashArrives = [&] {  // the newest remote hash's HEAD and its two ranges answered
+        for (const UrlResponse& answer :
+             {UrlResponse{200, 70000, {}, {}}, UrlResponse{206, -1, QByteArray(65536, 'a'), {}},
+              UrlResponse{206, -1, QByteArray(65536, 'b'), {}}}) {
+            const auto completion = exchanges.back().completion;  // adds the next exchange
+            completion(answer);
+        }
+    };
+    app_->processVideoAndLaunch("http://media.test/late.mkv");
+    const QString file = makeVideo("file.mkv");
+    app_->processVideoAndLaunch(file);
+    ASSERT_EQ(requests().size(), 1u);  // the file is looked up at once
+    hashArrives();
+    ASSERT_EQ(requests().size(), 1u);
+    EXPECT_FALSE(requests()[0].connection->cancelled_);
+    answer(R"({"videoId":5})");
+    EXPECT_EQ(player().media_->location, file);
+    EXPECT_EQ(page().loads_.back(), QUrl("http://service.test/Player/Play?videoId=5"));
+
+    app_->loadHomeScreen();
+    app_->processVideoAndLaunch("http://media.test/cancelled.mkv");
+    EXPECT_TRUE(loader().pressCancel());
+    hashArrives();
+    EXPECT_EQ(requests().size(), 1u);
+    EXPECT_FALSE(home().isHidden());
+}
+
 TEST_F(AppTest, DropsTakeOneFileAndADropOnThePlayerPageEndsTheVideo) {
     homePageReady();
     EXPECT_FALSE(home().drop({makeVideo("a.mkv"), makeVideo("b.mkv")}));
     EXPECT_TRUE(requests().empty());
     launch(makeVideo("first.mkv"));
-    page().registerForDraggedFileNames();  // the toolkit offers drops to both views
     const QString second = makeVideo("second.mkv");
     EXPECT_TRUE(page().drop({second}));
     EXPECT_FALSE(playerShown());

@@ -21,6 +21,7 @@ class OSHashAlgorithmTest : public ::testing::Test {
     void SetUp() override {
         center_.addObserver(kHashComputedNotification, nullptr, [this](const Notification& n) {
             posts_.push_back(std::any_cast<VideoHash>(n.userInfo.at(kHashUserInfoKey)));
+            videos_.push_back(std::any_cast<std::uint64_t>(n.userInfo.at(kHashVideoUserInfoKey)));
         });
     }
     std::string write(const std::string& name, const std::string& content) {
@@ -31,8 +32,10 @@ class OSHashAlgorithmTest : public ::testing::Test {
     // The one result posted during the call.
     VideoHash hashOf(const std::string& path) {
         posts_.clear();
-        algorithm_.computeHashForPath(QString::fromStdString(path));
+        videos_.clear();
+        algorithm_.computeHashForPath(QString::fromStdString(path), 3);
         EXPECT_EQ(posts_.size(), 1u) << path;
+        EXPECT_EQ(videos_, std::vector<std::uint64_t>{3});  // tagged with the video it is for
         EXPECT_TRUE(client_.exchanges_.empty());
         return posts_.empty() ? VideoHash{1, 1} : posts_.front();
     }
@@ -42,6 +45,7 @@ class OSHashAlgorithmTest : public ::testing::Test {
     fakes::FakeHttpClient client_;
     OSHashAlgorithm algorithm_{center_, client_};
     std::vector<VideoHash> posts_;
+    std::vector<std::uint64_t> videos_;
 };
 
 TEST_F(OSHashAlgorithmTest, LocalFilesAgreeWithAnIndependentImplementation) {
@@ -120,8 +124,9 @@ TEST_F(OSHashAlgorithmTest, TheRemoteHashAsksForTheBlocksOneAfterTheOther) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         posts_.clear();
+        videos_.clear();
         client_.exchanges_.clear();
-        algorithm_.computeHashForURL("http://media.test/v.mkv");
+        algorithm_.computeHashForURL("http://media.test/v.mkv", 7);
         for (const UrlResponse& answer : row.answers) {
             ASSERT_TRUE(posts_.empty());
             ASSERT_EQ(client_.exchanges_.size(), std::size_t(&answer - row.answers.data() + 1));
@@ -131,6 +136,7 @@ TEST_F(OSHashAlgorithmTest, TheRemoteHashAsksForTheBlocksOneAfterTheOther) {
         EXPECT_EQ(client_.exchanges_.size(), row.answers.size());
         ASSERT_EQ(posts_.size(), 1u);
         EXPECT_EQ(posts_[0], row.posted);
+        EXPECT_EQ(videos_, std::vector<std::uint64_t>{7});
     }
     // The requests: identity encoding (a compressed answer is not the file's bytes), 10 s each,
     // and a block's size at most, whatever a server that ignores the range would send.

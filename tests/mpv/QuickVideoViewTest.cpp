@@ -6,7 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "PlayerRig.h"
 #include "TestMedia.h"
@@ -76,8 +78,9 @@ TEST_F(QuickVideoViewTest, AHiddenViewDrawsNothingWhileTheClipGoesOnAndShowsItAg
     EXPECT_TRUE(waitFor([&] { return rig.showsClip(); }));
 }
 
-// The engine's new frames make the window draw (the grabs above draw on their own), and a paused
-// clip leaves it idle: no frame without a new picture. Drawn off the main thread.
+// The engine's new frames make the window draw (the grabs above draw on their own), also while the
+// main thread is busy, and a paused clip leaves it idle: no frame without a new picture. Drawn
+// off the main thread.
 TEST_F(QuickVideoViewTest, TheWindowDrawsOnItsRenderThreadForEachNewFrameAndRestsWhilePaused) {
     bool renderThread = false;
     for (const QString& task :
@@ -93,6 +96,9 @@ TEST_F(QuickVideoViewTest, TheWindowDrawsOnItsRenderThreadForEachNewFrameAndRest
         Qt::DirectConnection);
     waitFor([] { return false; }, 1000);
     EXPECT_GE(frames.load(), 10) << "the clip has 25 frames a second";
+    frames = 0;
+    std::this_thread::sleep_for(std::chrono::seconds(1));  // the main thread busy elsewhere
+    EXPECT_GE(frames.load(), 10) << "new frames wait for the main thread";
     rig.player().pause();
     ASSERT_TRUE(waitFor([&] { return rig.player().state() == kMediaPlayerStatePaused; }));
     waitFor([] { return false; }, 300);

@@ -33,6 +33,25 @@ TEST_F(AppTest, LaunchShowsThePlayerLoadsThePageAndPlaysAtFullVolumeOnceThePageH
     EXPECT_EQ(log_.back(), "The player page could not be loaded: the video plays without it");
 }
 
+// The page's own "Pause" on its document-ready, or a "Play" after it, while the video waits for
+// it decides whether the video plays once it has loaded; each launch starts out playing.
+TEST_F(AppTest, APauseOrPlayFromThePageWhileItLoadsDecidesWhetherTheVideoPlaysAfter) {
+    const std::pair<QStringList, bool> rows[] = {
+        {{"Pause"}, false}, {{}, true}, {{"Pause", "Play"}, true}, {{"Play", "Pause"}, false}};
+    for (const auto& [commands, plays] : rows) {
+        app_->processVideoAndLaunch(makeVideo("clip.mkv"));
+        answer(R"({"videoId":1})");
+        page().postProgressStarted(center());
+        for (const QString& command : commands) navigate(page(), "app:///Execute/" + command);
+        page().postProgressFinished(center());
+        EXPECT_EQ(player().calls_.back(), plays ? "play()" : "openPaused()")
+            << commands.join(",").toStdString();
+        EXPECT_EQ(player().isPlaying(), plays);
+    }
+    navigate(page(), "app:///Execute/Play");  // the wait is over: the player is told at once
+    EXPECT_EQ(player().calls_.back(), "play()");
+}
+
 // A second video over http, with a negative id: a fresh set of values, the old requests let go.
 TEST_F(AppTest, ASecondLaunchStartsAfreshAndLetsTheFirstVideosRequestsGo) {
     launch(makeVideo("first.mkv"));

@@ -6,9 +6,13 @@
 #include <random>
 #include <set>
 
+#include "platform/Log.h"
 #include "service/FormEncoding.h"
+#include "service/LSubtitlesToDownload.h"
+#include "service/LSubtitlesToUpload.h"
 #include "service/LookupProtocol.h"
 #include "service/Multipart.h"
+#include "service/ServiceEnvironment.h"
 #include "service/SubtitleLookup.h"
 #include "support/qt/QtPrinters.h"
 
@@ -163,6 +167,36 @@ TEST(MultipartBody, BoundariesAreSixtyFourCharactersOfTheAlphabetDrawnAnew) {
     }
     EXPECT_EQ(seen.size(), 500u);
     EXPECT_EQ(used.size(), 62u);
+}
+
+// With no HTTP client every download fails at once and the upload cannot be sent: the video
+// still launches, once, and the queues are empty after it. With no center either, the log says
+// that nothing could be told.
+TEST(SubtitleQueues, WithoutAClientTheVideoStillLaunchesAndWithoutACenterTheLogSaysSo) {
+    std::vector<std::string> log;
+    const LogSink previous = setLogSink([&log](const std::string& line) { log.push_back(line); });
+    NotificationCenter center;
+    int launches = 0;
+    center.addObserver(kLaunchVideoNotification, nullptr, [&](const auto&) { ++launches; });
+    installServiceEnvironment({nullptr, &center, "http://127.0.0.1:9/"});
+    LSubtitlesToDownload::addSubToDownload(
+        std::make_shared<LSubtitlesToDownload>("a.srt", 1, "http://127.0.0.1:9/a.srt"));
+    LSubtitlesToDownload::downloadAllSubsAndPlay();
+    EXPECT_EQ(launches, 1);
+    EXPECT_TRUE(LSubtitlesToDownload::downloadQueue().empty() &&
+                LSubtitlesToUpload::uploadQueue().empty() &&
+                !LSubtitlesToUpload::uploadProcessed());
+    installServiceEnvironment({});
+    LSubtitlesToDownload::downloadAllSubsAndPlay();
+    setLogSink(previous);
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "Done analyzing video: found 1 subtitles to download",
+                       "Finished downloading subtitles at http://127.0.0.1:9/a.srt - Remaining: 0 "
+                       "subs",
+                       "Met an error uploading subtitles: no HTTP client installed",
+                       "Failed to upload downloaded subtitles",
+                       "Done analyzing video: found 0 subtitles to download",
+                       "LaunchVideo not posted: no notification center installed"}));
 }
 
 }  // namespace

@@ -39,10 +39,11 @@ class ItemView : public View, public ItemBacked {
             setAcceptedMouseButtons(Qt::LeftButton);
             setFlag(ItemIsFocusScope);
         }
-        int presses = 0, keys = 0;
+        int presses = 0, releases = 0, keys = 0;
 
       protected:
         void mousePressEvent(QMouseEvent* event) override { event->accept(), ++presses; }
+        void mouseReleaseEvent(QMouseEvent* event) override { event->accept(), ++releases; }
         void keyPressEvent(QKeyEvent* event) override { event->accept(), ++keys; }
     };
 
@@ -53,6 +54,7 @@ class ItemView : public View, public ItemBacked {
     void setHidden(bool hidden) override { item_.setVisible(!hidden); }
     QQuickItem* item() override { return &item_; }
     int presses() const { return item_.presses; }
+    int releases() const { return item_.releases; }
     int keys() const { return item_.keys; }
 
   private:
@@ -175,10 +177,11 @@ TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatIt
     EXPECT_EQ(router.events[0].locationInWindow, (Point{100, height - 50}));
     EXPECT_EQ(router.events[1].type, InputEvent::kLeftMouseUp);
 
-    // The second press of a double click is marked; refused, the page never gets it.
+    // The second press of a double click is marked; refused, the page never gets it, but it
+    // gets both releases.
     router.events.clear();
     router.refuseDoubleClicks = true;
-    const int before = page.presses();
+    const int before = page.presses(), releasesBefore = page.releases();
     QTest::mouseDClick(scene(), Qt::LeftButton, {}, QPoint(300, 200));
     runEventLoopFor(50ms);
     std::vector<int> counts;
@@ -186,6 +189,7 @@ TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatIt
         if (event.type == InputEvent::kLeftMouseDown) counts.push_back(event.clickCount);
     EXPECT_EQ(counts, (std::vector<int>{1, 2}));
     EXPECT_EQ(page.presses(), before + 1);
+    EXPECT_EQ(page.releases(), releasesBefore + 2);
 
     // Keys reach the router only while the layer holds the focus; a refused one is swallowed.
     router.events.clear();
@@ -310,6 +314,29 @@ TEST(ScreenGeometryTest, FlipsRoundsByTheEdgesAndFitsKeepingTheShape) {
         {{4000, 10}, {100, 100}, {100, 1}},         // never below one pixel
     };
     for (const auto& f : fits) EXPECT_EQ(fitWithin(f[0], f[1]), f[2]);
+}
+
+// The loader's Cancel: a click on it or Escape while it shows, on the stage, and neither once it
+// is hidden.
+TEST_F(StageTest, TheLoadersCancelTakesAClickOrEscapeWhileItShows) {
+    QuickLoaderView loader;
+    window.contentView().addSubview(loader);
+    int cancelled = 0;
+    loader.setCancelAction([&] { ++cancelled; });
+    EXPECT_TRUE(loader.isCancelHidden());
+    home.setHidden(true);
+    loader.setCancelHidden(false);
+    QTest::keyClick(scene(), Qt::Key_Escape);
+    EXPECT_EQ(cancelled, 1);
+    QQuickItem* button = loader.cancelButton();
+    const QPointF centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
+    QTest::mouseClick(scene(), Qt::LeftButton, {}, centre.toPoint());
+    EXPECT_EQ(cancelled, 2);
+    loader.setCancelHidden(true);
+    EXPECT_TRUE(loader.isCancelHidden());
+    QTest::keyClick(scene(), Qt::Key_Escape);
+    QTest::mouseClick(scene(), Qt::LeftButton, {}, centre.toPoint());
+    EXPECT_EQ(cancelled, 2);
 }
 
 TEST(QuickLoaderViewTest, TheWheelTurnsWhileAnimatedAndTheLabelCanHide) {

@@ -66,5 +66,31 @@ TEST(PaintedRowsTest, BandsAreWidenedJoinedWhenCloseAndAtMostAsManyAsAsked) {
         EXPECT_EQ(bandsOver(c.rows, 1000, 10, c.most), c.expected) << c.what;
 }
 
+// The whole page until the rows are read, again from each change until its reading, and after a
+// load of which nothing painted was read in time, until something painted is read.
+TEST(PageCompositionTest, WholeUntilTheRowsOfEachChangeAreReadAndWhenALoadedPageIsUnseen) {
+    using Rows = PageComposition::Rows;
+    const Rows line{{0.7, 0.8}};
+    PageComposition page;
+    const auto step = [&](const char* what, auto event, bool whole, const Rows& rows) {
+        event();
+        EXPECT_EQ(page.whole(), whole) << what;
+        EXPECT_EQ(page.rows(), rows) << what;
+    };
+    step("before any reading", [] {}, true, {});
+    step("read: nothing painted", [&] { page.read({}); }, false, {});
+    step("changed", [&] { page.changed(); }, true, {});
+    step(
+        "its rows read", [&] { page.read(line); }, false, line);
+    step("loaded again, read blank", [&] { page.loadEnded(), page.read({}); }, false, {});
+    step("unseen a while", [&] { page.nothingSeen(); }, true, {});
+    step("changed, still blank", [&] { page.changed(), page.read({}); }, true, {});
+    step(
+        "something painted at last", [&] { page.read(line); }, false, line);
+    step(
+        "loaded and seen", [&] { page.loadEnded(), page.read(line), page.nothingSeen(); }, false,
+        line);
+}
+
 }  // namespace
 }  // namespace lirra

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 
+#include "platform/qt/quick/QuickInputRouting.h"
 #include "platform/qt/quickweb/Downloads.h"
 #include "platform/qt/quickweb/QuickWebView.h"
 #include "support/LoopbackHttpServer.h"
@@ -43,14 +44,17 @@ function frame(src, hidden) {
     frame.src = src;
     document.body.appendChild(frame);
 }
-var drops = 0, keys = 0;
+var drops = 0, keys = 0, downs = 0, ups = 0;
 document.ondragenter = document.ondragover = document.ondrop = function () { drops++; };
 document.onkeydown = function () { keys++; };
+document.onmousedown = function () { downs++; };
+document.onmouseup = function () { ups++; };
 </script></body></html>)"},
     {"/page/other", "<html><body>other</body></html>"},
     {"/page/painted", R"(<!DOCTYPE html><body style="margin:0;background:transparent">
 <div style="width:100px;height:100px;background:#008000"></div>
 <div style="width:100px;height:100px;background:#00000080"></div></body>)"},
+    {"/page/blank", R"(<!DOCTYPE html><body style="margin:0;background:transparent"></body>)"},
     {"/page/save", R"(<!DOCTYPE html><body>
 <a id="save" href="/export" download="lirra-notebook.txt">Export</a></body>)"},
     {"/export", "#separator:tab\n#html:true\nword\tline\n"},
@@ -78,6 +82,12 @@ class Native : public WebPolicyDelegate, public DragReceiver, public WebUIDelega
     }
     QStringList bridge, pages, concluded, paths;
     int asked = 0;
+};
+
+// Refuses the second press of every double click, as the player's overlay does above the lines.
+class RefusingSecondPresses : public EventRouter {
+  public:
+    bool sendEvent(const InputEvent& event) override { return event.clickCount != 2; }
 };
 
 // Counts the key presses that reach it from its children.
@@ -289,6 +299,10 @@ TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShou
     runEventLoopFor(300ms);
     EXPECT_EQ(keys.keys, 0);
     EXPECT_EQ(view->evaluateScript("drops"), "0");  // the page saw no drop
+    view->setHidden(true);  // hidden behind the loader, which takes the keys meanwhile
+    keys.forceActiveFocus();
+    view->setHidden(false);
+    EXPECT_TRUE(view->item()->hasActiveFocus());  // shown again, the page has them back
 
     // A file button: nothing chosen leaves it empty (and the next click asks again).
     ASSERT_TRUE(waitForPaint());
@@ -300,6 +314,14 @@ TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShou
     QTest::mouseClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(250, 150));
     EXPECT_TRUE(answers("document.getElementById('f').files[0].name",
                         QFileInfo(chosen.fileName()).fileName()));
+
+    // A double click whose second press is refused: the page has the first press and both
+    // releases.
+    RefusingSecondPresses router;
+    QuickInputRouting routing(window, keys, &router);
+    view->evaluateScript("downs = ups = 0");
+    QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(50, 250));
+    EXPECT_TRUE(answers("downs + '/' + ups", "1/2"));
 }
 
 // Without its background the page shows what lies beneath where it paints nothing, and is
@@ -335,6 +357,37 @@ TEST_F(QuickWebViewTest, ATransparentPageShowsWhatLiesBeneathWhereItPaintsNothin
     EXPECT_TRUE(composedUpTo(224));
     view->setDrawsBackground(true);
     EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
+}
+
+// A transparent page of which nothing painted is read is composed over nothing, and a second
+// after its load over all of it (its probe may have missed what it painted), until the rows of
+// something painted are read.
+TEST_F(QuickWebViewTest, APageUnseenASecondAfterItsLoadIsComposedWhole) {
+    view->setDrawsBackground(false);
+    ASSERT_TRUE(loadAndWait(url("/page/blank")));
+    QElapsedTimer sinceLoad;
+    sinceLoad.start();
+    using Bands = std::vector<std::pair<double, double>>;
+    // Each change is composed whole until its rows are read: only lasting counts.
+    const auto steadilyWhole = [&] {
+        for (QElapsedTimer during; !during.isValid() || during.elapsed() < 300;
+             runEventLoopFor(20ms)) {
+            if (!during.isValid()) during.start();
+            if (view->composedBands() != Bands{{0, 300}}) return false;
+        }
+        return true;
+    };
+    // Half a second after the load its blank rows have been read: composed over nothing yet.
+    EXPECT_TRUE(runEventLoopUntil(
+        [&] { return sinceLoad.elapsed() >= 500 && view->composedBands().empty(); }, 800ms));
+    EXPECT_LT(sinceLoad.elapsed(), 900);
+    EXPECT_TRUE(
+        runEventLoopUntil([&] { return sinceLoad.elapsed() > 1200 && steadilyWhole(); }, 5s));
+    view->evaluateScript(
+        "var box = document.createElement('div'); box.style.cssText = 'position:fixed;"
+        "left:0;top:0;width:60px;height:40px;background:#0000ff'; document.body.appendChild(box); "
+        "1");
+    EXPECT_TRUE(runEventLoopUntil([&] { return view->composedBands() == Bands{{0, 64}}; }, 5s));
 }
 
 TEST_F(QuickWebViewTest, DownloadsGoWhereTheLearnerChoosesAfterACancelledOne) {

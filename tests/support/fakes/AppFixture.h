@@ -20,10 +20,13 @@ namespace lirra::testing {
 
 class AppTest : public ::testing::Test {
   protected:
-    AppTest() {
+    // `http`, when given, carries the app's exchanges instead of the fake client (it must
+    // outlive the fixture) to the service at `base`.
+    explicit AppTest(HttpClient* http = nullptr, const QString& base = kBase) {
         test::ensureCoreApplication();  // the player page's wait has a timer
         previousSink_ = setLogSink([this](const std::string& line) { log_.push_back(line); });
-        app_ = std::make_unique<AppDelegate>(platform_, AppConfig{kBase});
+        platform_.httpClientInUse_ = http;
+        app_ = std::make_unique<AppDelegate>(platform_, AppConfig{base});
         app_->applicationDidFinishLaunching();
     }
     ~AppTest() override {

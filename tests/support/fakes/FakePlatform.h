@@ -43,7 +43,7 @@ class FakePlatform : public Platform {
 
     void setFileMenuOpenHandler(std::function<void()>) override {}
     void removeAllCachedResponses() override {}
-    HttpClient& httpClient() override { return httpClient_; }
+    HttpClient& httpClient() override { return httpClientInUse_ ? *httpClientInUse_ : httpClient_; }
     Application& application() override { return application_; }
     MainThread& mainThread() override { return mainThread_; }
     NotificationCenter& notificationCenter() override { return notificationCenter_; }
@@ -51,6 +51,7 @@ class FakePlatform : public Platform {
 
     FakeWindow mainWindow_;
     FakeHttpClient httpClient_;
+    HttpClient* httpClientInUse_ = nullptr;  // none: httpClient_
     FakeApplication application_;
     FakeMainThread mainThread_;
     NotificationCenter notificationCenter_;

@@ -38,10 +38,21 @@ class FakeLoaderView : public FakeView<LoaderView> {
     void setLabelText(const QString& text) override { labelText_ = text; }
     bool isLabelHidden() const override { return labelHidden_; }
     void setLabelHidden(bool hidden) override { labelHidden_ = hidden; }
+    void setCancelAction(std::function<void()> action) override { cancel_ = std::move(action); }
+    bool isCancelHidden() const override { return cancelHidden_; }
+    void setCancelHidden(bool hidden) override { cancelHidden_ = hidden; }
+    // The user presses Cancel: true when it showed (and its action ran).
+    bool pressCancel() {
+        if (cancelHidden_ || !cancel_) return false;
+        cancel_();
+        return true;
+    }
 
     bool animating_ = false;
     QString labelText_;
     bool labelHidden_ = false;
+    std::function<void()> cancel_;
+    bool cancelHidden_ = true;
 };
 
 class FakeVideoView : public FakeView<VideoView> {

@@ -6,6 +6,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QStyleHints>
+#include <utility>
 
 namespace lirra {
 
@@ -68,18 +69,34 @@ std::optional<InputEvent> QuickInputRouting::translate(const QEvent& event) {
     }
 }
 
+void QuickInputRouting::releaseOnGrabber(const QMouseEvent& release) {
+    if (!grabber_) return;
+    QMouseEvent copy(QEvent::MouseButtonRelease, grabber_->mapFromScene(release.scenePosition()),
+                     release.scenePosition(), release.globalPosition(), release.button(),
+                     release.buttons(), release.modifiers(), release.pointingDevice());
+    QCoreApplication::sendEvent(grabber_, &copy);
+}
+
 bool QuickInputRouting::eventFilter(QObject* watched, QEvent* event) {
     if (watched != window_ || !router_ || !layer_ || !layer_->isVisible()) return false;
-    if (event->type() == QEvent::MouseButtonDblClick ||
-        (event->type() == QEvent::MouseButtonRelease && swallowedPress_)) {
-        const bool swallow = swallowedPress_;
-        if (event->type() == QEvent::MouseButtonRelease) swallowedPress_ = false;
-        return swallow;
-    }
+    // The double-click event of a refused press goes with it.
+    if (event->type() == QEvent::MouseButtonDblClick) return swallowedPress_;
     const std::optional<InputEvent> translated = translate(*event);
     if (!translated) return false;
     const bool deliver = router_->sendEvent(*translated);
     if (event->type() == QEvent::MouseButtonPress) swallowedPress_ = !deliver;
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto& mouse = static_cast<const QMouseEvent&>(*event);
+        // The page still gets the release of a refused press: after a double click it has seen
+        // both releases and the first press. No item grabbed that press, so the one that took
+        // the press before (whose grab the first release still shows) is given it.
+        if (std::exchange(swallowedPress_, false)) {
+            if (deliver) releaseOnGrabber(mouse);
+            return true;
+        }
+        if (!mouse.points().isEmpty())
+            grabber_ = qobject_cast<QQuickItem*>(mouse.exclusiveGrabber(mouse.points().first()));
+    }
     return !deliver;
 }
 

@@ -11,6 +11,7 @@
 
 #include "platform/Window.h"
 
+class QMouseEvent;
 class QQuickItem;
 class QQuickWindow;
 
@@ -32,13 +33,16 @@ class QuickInputRouting : public QObject {
     // Qt Quick gets both presses of a double click (and a double-click event between them);
     // the router wants the second press marked as such.
     int clickCountOf(const QPointF& where);
+    // Sends a copy of `release` to the item that grabbed the last delivered press.
+    void releaseOnGrabber(const QMouseEvent& release);
 
     QPointer<QQuickWindow> window_;
     QPointer<QQuickItem> layer_;
     EventRouter* router_;
     QElapsedTimer lastPress_;
     QPointF lastPressAt_;
-    bool swallowedPress_ = false;  // its double-click event and release go too
+    bool swallowedPress_ = false;   // its double-click event goes too
+    QPointer<QQuickItem> grabber_;  // of the last press the page got
 };
 
 }  // namespace lirra

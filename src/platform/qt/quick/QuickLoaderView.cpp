@@ -2,6 +2,8 @@
 
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QQuickPaintedItem>
 #include <QTimer>
@@ -13,11 +15,12 @@ namespace lirra {
 namespace {
 
 // How the loader looks: a wheel of twelve spokes, the leading one darkest, on a light background
-// with a one-line label under it.
+// with a one-line label under it and a Cancel button under the label.
 constexpr int kLoaderSpokes = 12;
 constexpr int kLoaderWheelDiameter = 40;
 constexpr int kLoaderStepMs = 80;
-constexpr int kLoaderLabelGap = 12;  // between the wheel and the label
+constexpr int kLoaderLabelGap = 12;  // between the wheel and the label, the label and the button
+constexpr int kLoaderButtonPadding = 16;  // around the button's text, left and right
 const QColor kLoaderBackground(0xf4, 0xf4, 0xf4);
 const QColor kLoaderInk(0x55, 0x55, 0x55);
 
@@ -74,17 +77,69 @@ class LoaderWheel : public QQuickPaintedItem {
     int step_ = 0;
 };
 
-// The background and the label, with the wheel above the label, both centred.
+// The Cancel button: a click released over it runs the action.
+class LoaderButton : public QQuickPaintedItem {
+  public:
+    LoaderButton(QQuickItem* parent, const QFont& font) : QQuickPaintedItem(parent), font_(font) {
+        setAcceptedMouseButtons(Qt::LeftButton);
+        const QFontMetricsF metrics(font_);
+        setSize(QSizeF(metrics.horizontalAdvance(text()) + 2 * kLoaderButtonPadding,
+                       metrics.height() * 1.8));
+        setVisible(false);
+    }
+    static QString text() { return QStringLiteral("Cancel"); }
+    std::function<void()> clicked;
+
+    void paint(QPainter* painter) override {
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(kLoaderInk, 1));
+        painter->setBrush(pressed_ ? kLoaderInk.lighter(260) : Qt::white);
+        painter->drawRoundedRect(QRectF(0.5, 0.5, width() - 1, height() - 1), 4, 4);
+        painter->setFont(font_);
+        painter->drawText(QRectF(QPointF(0, 0), size()), Qt::AlignCenter, text());
+    }
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        event->accept();
+        pressed_ = true;
+        update();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        event->accept();
+        pressed_ = false;
+        update();
+        if (contains(event->position()) && clicked) clicked();
+    }
+
+  private:
+    QFont font_;
+    bool pressed_ = false;
+};
+
+// The background and the label, with the wheel above the label and the button under it, all
+// centred. Escape cancels too, while the button shows.
 class LoaderBackdrop : public QQuickPaintedItem {
   public:
-    LoaderBackdrop() : wheel_(new LoaderWheel(this)) {
+    LoaderBackdrop() : wheel_(new LoaderWheel(this)), font_(loaderFont()) {
         setOpaquePainting(true);
-        font_ = QGuiApplication::font();
-        font_.setPointSizeF(font_.pointSizeF() * 1.2);
+        button_ = new LoaderButton(this, font_);
+        button_->clicked = [this] { cancel(); };
         QObject::connect(this, &QQuickItem::widthChanged, this, [this] { place(); });
         QObject::connect(this, &QQuickItem::heightChanged, this, [this] { place(); });
     }
     LoaderWheel& wheel() { return *wheel_; }
+    LoaderButton& button() { return *button_; }
+    void setCancelAction(std::function<void()> action) { action_ = std::move(action); }
+    void setCancelHidden(bool hidden) {
+        button_->setVisible(!hidden);
+        // Escape is the loader's while it offers Cancel: it takes the keys when on screen.
+        if (!hidden && isVisible()) forceActiveFocus(Qt::OtherFocusReason);
+        if (hidden && hasFocus()) setFocus(false);
+    }
+    void cancel() {
+        if (button_->isVisible() && action_) action_();
+    }
     QString text() const { return text_; }
     void setText(const QString& text) {
         text_ = text;
@@ -104,19 +159,39 @@ class LoaderBackdrop : public QQuickPaintedItem {
         painter->drawText(line, Qt::AlignHCenter | Qt::AlignTop | Qt::TextSingleLine, text_);
     }
 
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->key() == Qt::Key_Escape && button_->isVisible()) {
+            event->accept();
+            cancel();
+        } else {
+            event->ignore();
+        }
+    }
+
   private:
-    // The wheel and the label keep their places whether or not either shows.
+    static QFont loaderFont() {
+        QFont font = QGuiApplication::font();
+        font.setPointSizeF(font.pointSizeF() * 1.2);
+        return font;
+    }
+    // The wheel, the label and the button keep their places whether or not each shows.
     double labelTop() const {
-        const double block = kLoaderWheelDiameter + kLoaderLabelGap + QFontMetricsF(font_).height();
+        const double block = kLoaderWheelDiameter + kLoaderLabelGap +
+                             QFontMetricsF(font_).height() + kLoaderLabelGap + button_->height();
         return (height() - block) / 2 + kLoaderWheelDiameter + kLoaderLabelGap;
     }
     void place() {
         const double top = labelTop() - kLoaderLabelGap - kLoaderWheelDiameter;
         wheel_->setPosition(QPointF((width() - kLoaderWheelDiameter) / 2, top));
+        button_->setPosition(QPointF((width() - button_->width()) / 2,
+                                     labelTop() + QFontMetricsF(font_).height() + kLoaderLabelGap));
         update();
     }
 
     LoaderWheel* wheel_;
+    LoaderButton* button_ = nullptr;
+    std::function<void()> action_;
     QFont font_;
     QString text_;
     bool textHidden_ = false;
@@ -160,6 +235,22 @@ void QuickLoaderView::setLabelText(const QString& text) {
 void QuickLoaderView::setLabelHidden(bool hidden) {
     labelHidden_ = hidden;
     if (backdrop_) backdrop_->setTextHidden(hidden);
+}
+
+void QuickLoaderView::setCancelAction(std::function<void()> action) {
+    if (backdrop_) backdrop_->setCancelAction(std::move(action));
+}
+
+bool QuickLoaderView::isCancelHidden() const {
+    return !backdrop_ || !backdrop_->button().isVisible();
+}
+
+void QuickLoaderView::setCancelHidden(bool hidden) {
+    if (backdrop_) backdrop_->setCancelHidden(hidden);
+}
+
+QQuickItem* QuickLoaderView::cancelButton() const {
+    return backdrop_ ? &backdrop_->button() : nullptr;
 }
 
 }  // namespace lirra

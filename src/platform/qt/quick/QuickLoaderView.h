@@ -1,5 +1,5 @@
 // The loader on the Qt Quick stage: a turning wheel centred on a light background, a one-line
-// label under it.
+// label under it and a Cancel button under the label.
 #pragma once
 
 #include <QPointer>
@@ -34,9 +34,13 @@ class QuickLoaderView final : public LoaderView, public ItemBacked {
     void setLabelText(const QString& text) override;
     bool isLabelHidden() const override { return labelHidden_; }
     void setLabelHidden(bool hidden) override;
+    void setCancelAction(std::function<void()> action) override;
+    bool isCancelHidden() const override;
+    void setCancelHidden(bool hidden) override;
 
     QQuickItem* item() override;
     int wheelStep() const;
+    QQuickItem* cancelButton() const;
 
   private:
     QPointer<LoaderBackdrop> backdrop_;  // the background and the label; holds the wheel

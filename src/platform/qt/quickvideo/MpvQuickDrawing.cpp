@@ -1,9 +1,12 @@
 #include "MpvQuickDrawing.h"
 
+#include <QCoreApplication>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QQuickWindow>
+#include <QRunnable>
+#include <QThread>
 
 namespace lirra {
 namespace {
@@ -40,6 +43,17 @@ void resetGlState(QOpenGLExtraFunctions& gl) {
     }
 }
 
+// Run by the window's render thread: a frame drawn again from the scene as last synchronised,
+// without waiting for the main thread.
+class RepaintJob final : public QRunnable {
+  public:
+    explicit RepaintJob(QQuickWindow* window) : window_(window) {}
+    void run() override { window_->update(); }
+
+  private:
+    QQuickWindow* window_;
+};
+
 }  // namespace
 
 MpvQuickDrawing::~MpvQuickDrawing() {
@@ -63,14 +77,21 @@ void MpvQuickDrawing::setEngine(mpv_handle* mpv, Hooks hooks) {
 }
 
 void MpvQuickDrawing::setWindow(QQuickWindow* window) {
-    std::lock_guard lock(mutex_);
-    window_ = window;
-    frame_ = Frame{};  // until the window's first sync
+    {
+        std::lock_guard lock(mutex_);
+        window_ = window;
+        frame_ = Frame{};  // until the window's first sync
+        syncedPicture_ = false;
+    }
+    // Not under mutex_: a callback in progress holds wakeMutex_ and must be let finish.
+    std::lock_guard lock(wakeMutex_);
+    repaintWindow_ = window;
 }
 
 void MpvQuickDrawing::synchronize(const Frame& frame) {
     std::lock_guard lock(mutex_);
     frame_ = frame;
+    syncedPicture_ = frame.visible && frame.picture;
 }
 
 void MpvQuickDrawing::create() {
@@ -79,6 +100,15 @@ void MpvQuickDrawing::create() {
         mpv_, &glProcAddress, nullptr, display_.display(),
         [this] {
             std::lock_guard lock(wakeMutex_);
+            // A new frame of the picture on show is drawn by the render thread straight away.
+            // Asked through the main thread, each frame would wait for it and for a sync: busy
+            // with the page and the web engine on a loaded machine, it held frames back until
+            // the engine gave up on them (200 ms each) and the video ran at a few frames/s.
+            if (repaintWindow_ && renderThreaded_ && syncedPicture_) {
+                repaintWindow_->scheduleRenderJob(new RepaintJob(repaintWindow_),
+                                                  QQuickWindow::NoStage);
+                return;
+            }
             if (wake_) wake_();
         },
         &error);
@@ -94,6 +124,7 @@ void MpvQuickDrawing::create() {
 
 void MpvQuickDrawing::draw(QQuickWindow& window) {
     std::lock_guard lock(mutex_);
+    renderThreaded_ = QThread::currentThread() != QCoreApplication::instance()->thread();
     if (&window != window_) return;
     if (!frame_.visible || frame_.windowSize.isEmpty()) {
         if (render_) render_->skipFrame();

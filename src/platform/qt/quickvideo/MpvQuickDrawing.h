@@ -49,7 +49,10 @@ class MpvQuickDrawing {
     // Any thread: the engine's new frames drawn into the window since the last call.
     long takeFramesShown() { return framesShown_.exchange(0); }
     // Main thread: the window whose render thread draws (none: no window draws, e.g. while the
-    // view moves; a render context is only ever used in the window it was made in).
+    // view moves; a render context is only ever used in the window it was made in). While its
+    // scene shows the engine's picture, a new frame of the engine has that render thread draw
+    // again by itself; otherwise (and where the window renders on the main thread) frameWanted
+    // asks the owner.
     void setWindow(QQuickWindow* window);
 
     // Render thread, during the scene graph's sync.
@@ -78,12 +81,15 @@ class MpvQuickDrawing {
     Hooks hooks_;
     std::atomic<bool> hasRender_{false};
     std::atomic<long> framesShown_{0};
-    WindowSystemDisplay display_;  // outlives the render context
+    std::atomic<bool> renderThreaded_{false};  // draw() runs on a thread of its own
+    std::atomic<bool> syncedPicture_{false};   // the last sync showed the engine's picture
+    WindowSystemDisplay display_;              // outlives the render context
 
     // libmpv's update callback takes only this one: freeing the render context waits for a
     // callback in progress while mutex_ is held.
     std::mutex wakeMutex_;
     std::function<void()> wake_;
+    QQuickWindow* repaintWindow_ = nullptr;  // under wakeMutex_
 };
 
 }  // namespace lirra

@@ -28,4 +28,37 @@ std::vector<RowSpan> paintedRows(const std::uint8_t* pixels, int width, int heig
 std::vector<std::pair<double, double>> bandsOver(const std::vector<std::pair<double, double>>& rows,
                                                  double height, double margin, std::size_t most);
 
+// What a transparent page is composed over, from what its probe reports: the whole page until
+// the first reading, and again from a change until the reading of that change (so that nothing
+// new shows cut by the rows of what was painted before), else the rows read. A page of which
+// nothing painted has been read for a while after its load is composed whole too, until rows
+// that hold something are read: whatever a page paints reaches the screen, even when its probe
+// missed it.
+class PageComposition {
+  public:
+    using Rows = std::vector<std::pair<double, double>>;  // fractions of the page's height
+
+    bool whole() const { return whole_ || unseen_; }
+    const Rows& rows() const { return rows_; }
+
+    // A load of the page ended: the caller calls nothingSeen() a while after, unless rows that
+    // hold something have been read by then.
+    void loadEnded() { seenSinceLoad_ = false; }
+    bool seenSinceLoad() const { return seenSinceLoad_; }
+    void nothingSeen() { unseen_ = !seenSinceLoad_; }
+
+    void changed() { whole_ = true; }
+    void read(Rows rows) {
+        rows_ = std::move(rows);
+        whole_ = false;
+        if (!rows_.empty()) seenSinceLoad_ = true, unseen_ = false;
+    }
+
+  private:
+    Rows rows_;
+    bool whole_ = true;
+    bool seenSinceLoad_ = false;
+    bool unseen_ = false;
+};
+
 }  // namespace lirra

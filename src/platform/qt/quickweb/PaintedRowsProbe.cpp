@@ -73,8 +73,8 @@ class ProbeNode : public QSGNode {
 
 }  // namespace
 
-PaintedRowsProbe::PaintedRowsProbe(QQuickItem* parent, Found found)
-    : QQuickItem(parent), found_(std::move(found)) {
+PaintedRowsProbe::PaintedRowsProbe(QQuickItem* parent, Found found, std::function<void()> changed)
+    : QQuickItem(parent), found_(std::move(found)), changed_(std::move(changed)) {
     setFlag(ItemHasContents);
     setSize(QSizeF(1, 1));
 }
@@ -87,6 +87,7 @@ void PaintedRowsProbe::setSource(QQuickItem* source) {
 void PaintedRowsProbe::deliver(const std::vector<RowSpan>& spans, int rows) {
     if (rows < 0) {
         update();  // the copy was drawn: read it in the next frame
+        if (changed_) changed_();
         return;
     }
     std::vector<std::pair<double, double>> found;

@@ -17,7 +17,9 @@ class PaintedRowsProbe : public QQuickItem {
     // Called on the main thread with the painted rows, as fractions of the page's height.
     using Found = std::function<void(const std::vector<std::pair<double, double>>& rows)>;
 
-    PaintedRowsProbe(QQuickItem* parent, Found found);
+    // `changed` is called on the main thread when the page has changed and its rows are being
+    // read again.
+    PaintedRowsProbe(QQuickItem* parent, Found found, std::function<void()> changed);
 
     // A ShaderEffectSource of the page (a texture provider); this item keeps it drawn.
     void setSource(QQuickItem* source);
@@ -30,6 +32,7 @@ class PaintedRowsProbe : public QQuickItem {
 
     QPointer<QQuickItem> source_;
     Found found_;
+    std::function<void()> changed_;
 };
 
 }  // namespace lirra

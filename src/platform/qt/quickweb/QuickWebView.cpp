@@ -76,9 +76,9 @@ Item {
     id: bands
     anchors.fill: parent
     property Item page
-    // [top, bottom] of each band in this item's rows; the whole page until the first reading.
-    property var rows: [[0, height]]
-    property bool read: false
+    // The whole page (until the rows are read), or [top, bottom] of each band in this item's rows.
+    property bool whole: true
+    property var rows: []
 
     ShaderEffectSource {
         objectName: "probe"
@@ -89,7 +89,8 @@ Item {
     Repeater {
         model: 3
         ShaderEffectSource {
-            readonly property var row: index < bands.rows.length ? bands.rows[index] : [0, 0]
+            readonly property var row: bands.whole ? (index == 0 ? [0, bands.height] : [0, 0])
+                                       : index < bands.rows.length ? bands.rows[index] : [0, 0]
             sourceItem: bands.page
             hideSource: true
             live: true
@@ -106,6 +107,8 @@ Item {
 )";
 constexpr std::size_t kBands = 3;
 constexpr double kBandMargin = 24;  // pixels around what is painted
+// After a load, how long the probe may read nothing painted before the whole page is composed.
+constexpr int kUnseenPageMs = 1000;
 
 }  // namespace
 
@@ -121,7 +124,13 @@ class QuickWebView::Host : public QQuickItem {
 
 QuickWebView::QuickWebView(NotificationCenter& center, QQmlEngine& engine,
                            QQuickWebEngineProfile* profile)
-    : center_(center), host_(new Host), glue_(std::make_unique<QuickWebViewGlue>(*this)) {
+    : center_(center),
+      host_(new Host),
+      glue_(std::make_unique<QuickWebViewGlue>(*this)),
+      unseenWatchdog_(new QTimer(glue_.get())) {
+    unseenWatchdog_->setSingleShot(true);
+    unseenWatchdog_->setInterval(kUnseenPageMs);
+    QObject::connect(unseenWatchdog_, &QTimer::timeout, glue_.get(), [this] { pageUnseen(); });
     QQmlComponent component(&engine);
     component.setData(kViewQml, QUrl(QStringLiteral("qrc:/lirra/QuickWebView.qml")));
     QObject* made = component.beginCreate(engine.rootContext());
@@ -162,7 +171,10 @@ void QuickWebView::setFrame(const Rect& frame) {
 
 void QuickWebView::setHidden(bool hidden) {
     hidden_ = hidden;
-    if (host_) host_->setVisible(!hidden);
+    if (!host_) return;
+    host_->setVisible(!hidden);
+    // Shown again on screen (the home page after a search), the page takes the keys back.
+    if (!hidden && host_->isVisible()) host_->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 void QuickWebView::loadUrl(const QUrl& url) {
@@ -261,15 +273,24 @@ void QuickWebView::composeOnlyPaintedRows(bool only) {
     bands->setProperty("page", QVariant::fromValue(view_.data()));
     component.completeCreate();
     bands_ = bands;
+    composition_ = PageComposition{};
     auto* probe = new PaintedRowsProbe(
         bands,
-        [this](const std::vector<std::pair<double, double>>& rows) { paintedRowsFound(rows); });
+        [this](const std::vector<std::pair<double, double>>& rows) {
+            composition_.read(rows);
+            composeBands();
+        },
+        [this] {
+            composition_.changed();
+            composeBands();
+        });
     probe->setSource(bands->findChild<QQuickItem*>(QStringLiteral("probe")));
 }
 
 std::vector<std::pair<double, double>> QuickWebView::composedBands() const {
     std::vector<std::pair<double, double>> bands;
-    if (!bands_ || !bands_->property("read").toBool()) return bands;
+    if (!bands_) return bands;
+    if (bands_->property("whole").toBool()) return {{0.0, bands_->height()}};
     for (const QVariant& band : bands_->property("rows").toList()) {
         const QVariantList ends = band.toList();
         if (ends.size() == 2) bands.emplace_back(ends[0].toDouble(), ends[1].toDouble());
@@ -277,13 +298,21 @@ std::vector<std::pair<double, double>> QuickWebView::composedBands() const {
     return bands;
 }
 
-void QuickWebView::paintedRowsFound(const std::vector<std::pair<double, double>>& rows) {
+void QuickWebView::composeBands() {
     if (!bands_) return;
     QVariantList list;
-    for (const auto& [from, to] : bandsOver(rows, bands_->height(), kBandMargin, kBands))
+    for (const auto& [from, to] :
+         bandsOver(composition_.rows(), bands_->height(), kBandMargin, kBands))
         list.append(QVariant(QVariantList{from, to}));
     bands_->setProperty("rows", list);
-    bands_->setProperty("read", true);
+    bands_->setProperty("whole", composition_.whole());
+}
+
+void QuickWebView::pageUnseen() {
+    if (!bands_ || composition_.seenSinceLoad()) return;
+    logLine("Nothing the page painted was read since it loaded: it is composed whole");
+    composition_.nothingSeen();
+    composeBands();
 }
 
 bool QuickWebView::acceptNavigation(const QUrl& url, bool isMainFrame) {
@@ -314,6 +343,10 @@ void QuickWebView::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     }
     emit glue_->loadEnded();
     if (!refused_.loadEnded()) return;
+    if (bands_) {
+        composition_.loadEnded();
+        unseenWatchdog_->start();
+    }
     center_.post(kWebViewProgressFinishedNotification, static_cast<const WebView*>(this),
                  {{kWebViewLoadFailedKey, failed}});
 }

@@ -8,11 +8,13 @@
 #include <memory>
 
 #include "PageLoads.h"
+#include "PaintedRows.h"
 #include "platform/NotificationCenter.h"
 #include "platform/WebView.h"
 #include "platform/qt/quick/ItemBacked.h"
 
 class QQmlEngine;
+class QTimer;
 class QQuickItem;
 class QQuickWebEngineProfile;
 class QWebEngineLoadingInfo;
@@ -75,13 +77,18 @@ class QuickWebView final : public WebView, public ItemBacked {
     void concludeDrop(const QStringList& fileNames);
     // A transparent page is composed only over the rows it paints.
     void composeOnlyPaintedRows(bool only);
-    void paintedRowsFound(const std::vector<std::pair<double, double>>& rows);
+    // Gives the bands what the composition says.
+    void composeBands();
+    // A while after a load: composed whole when nothing painted has been read since.
+    void pageUnseen();
 
     NotificationCenter& center_;
     QPointer<QQuickItem> host_;
     QPointer<QQuickItem> view_;
     std::unique_ptr<QuickWebViewGlue> glue_;
     QPointer<QQuickItem> bands_;  // what composes a transparent page over what lies beneath
+    PageComposition composition_;
+    QTimer* unseenWatchdog_;  // owned by the glue
     WebPolicyDelegate* policyDelegate_ = nullptr;
     WebUIDelegate* uiDelegate_ = nullptr;
     DragReceiver* dragReceiver_ = nullptr;
