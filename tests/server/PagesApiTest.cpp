@@ -44,6 +44,7 @@ TEST_F(PagesApiTest, LearnersTracksAndRecentVideosNewestFirstWithTheirTimesInMs)
                    std::chrono::system_clock::now().time_since_epoch())
             .count();
     };
+    writeFile(libraryDir_ + "/Other.srt", srtFile(1));  // offered, not held: no track yet
     const long long before = nowMs();
     const long long lesson = lookupJson("Lesson.mkv", "00A1")["videoId"];
     lookupJson("Other.mkv", "b2", "20");
@@ -62,7 +63,7 @@ TEST_F(PagesApiTest, LearnersTracksAndRecentVideosNewestFirstWithTheirTimesInMs)
               R"({"fileName":"Lesson.mkv","fileSize":734003200,"movieHash":"a1","pending":false,)"
               R"("trackCount":1,"tracks":[{"alignment":null,"cues":[{"end":2000,"start":1000,)"
               R"("text":"Una\n<i>dos</i>"}],"encoding":"UTF-8","fileName":"Lesson.sub","format":)"
-              R"("sub","language":"","origin":"learner","subtitleId":1}],"videoId":1})");
+              R"("sub","language":"","origin":"learner","subtitleId":2}],"videoId":1})");
     EXPECT_EQ(recent.dump(),
               R"({"videos":[{"fileName":"Lesson.mkv","fileSize":734003200,"movieHash":"a1",)"
               R"("trackCount":1,"videoId":1},{"fileName":"Other.mkv","fileSize":20,)"

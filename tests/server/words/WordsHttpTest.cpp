@@ -103,6 +103,7 @@ TEST_F(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
     EXPECT_EQ(exported->body, "apple\ncat\ndog\nit's\nna\u00efve\n");
     // The export imports again without changing anything; learning words are their own list.
     EXPECT_EQ(answer(import(exported->body))["changed"], 0);
+    EXPECT_EQ(import(utf16)->body, R"({"changed":0,"encoding":"UTF-16LE","words":2})");
     ASSERT_EQ(import("Cat\nowl\n", "learning")->status, 200);
     EXPECT_EQ(statuses({"cat", "owl", "dog"}),
               (json{{"cat", "learning"}, {"owl", "learning"}, {"dog", "known"}}));
