@@ -1,6 +1,7 @@
 // The pages the app loads and the JSON API they use; what the pages do with it is checked in a
 // real browser against a real server (tests/pages/browser).
 #include "ServerFixture.h"
+#include "media/MediaFiles.h"
 
 namespace lirra::server::test {
 namespace {
@@ -52,7 +53,10 @@ TEST_F(PagesApiTest, LearnersTracksAndRecentVideosNewestFirstWithTheirTimesInMs)
         answer(addText(lesson, "Lesson.sub", "{1}{1}25\n{25}{50}Una|{y:i}dos\n"), 201);
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_FALSE(lookupJson("Lesson.mkv", "a1")["subsToDownload"][0]["mustBeDownloaded"]);
-    json all = tracks(lesson), recent = answer(client().Get("/api/videos/recent"));
+    // Once the search for the video in the library is over.
+    json all = eventually([&] { return tracks(lesson); },
+                          [](const json& a) { return a["pending"] == false; });
+    json recent = answer(client().Get("/api/videos/recent"));
     EXPECT_EQ(all["tracks"], added["tracks"]);
     for (json* video : {&all, &recent["videos"][0], &recent["videos"][1]}) {
         EXPECT_GE((*video)["lastSeen"].get<long long>(), before);
