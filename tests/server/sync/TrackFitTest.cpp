@@ -64,7 +64,6 @@ TEST(TrackFitQuality, GeneratedPairs) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<double> errors;
-        int fitted = 0;
         for (int s = 1; s <= c.seeds; ++s) {
             const auto pair = makePair(c.shape, 1000u * unsigned(s) + unsigned(c.shape.cues));
             // As files may hold them: out of order, layered copies, stray times.
@@ -78,7 +77,6 @@ TEST(TrackFitQuality, GeneratedPairs) {
                 EXPECT_EQ(c.expect, Expect::None) << "seed " << s << ": " << report.verdict;
                 continue;
             }
-            ++fitted;
             EXPECT_NE(c.expect, Expect::None)
                 << "seed " << s << " fitted " << report.fit->scale << " " << report.fit->offsetMs
                 << " with " << report.matched << "/" << report.comparable << " cues";
@@ -91,7 +89,6 @@ TEST(TrackFitQuality, GeneratedPairs) {
         }
         const double median = percentile(errors, 0.5), p95 = percentile(errors, 0.95);
         if (c.expect != Expect::None) {
-            EXPECT_EQ(fitted, c.seeds);
             EXPECT_LE(median, kMedianLimitMs);
             EXPECT_LE(p95, kP95LimitMs);
         }
@@ -153,6 +150,8 @@ TEST(Reference, ChosenFromTheVideoFirstThenTheFirstEnglishTrack) {
         {"a track inside the video beats English files", {enFile, esInside}, 4},
         {"English inside beats more cues inside", {esInside, enInside}, 9},
         {"forced lines inside are passed over", {enForcedInside, esInside}, 4},
+        {"a third of the fullest inside is not forced", {esInside, {10, "eng", true, 300}}, 10},
+        {"under a third is", {esInside, {10, "eng", true, 299}}, 4},
         {"forced lines alone inside still beat files", {enForcedInside, enFile}, 5},
         {"else the most cues inside", {esInside, unknownInside, enFile}, 6},
         {"a track inside without cues is passed over", {enEmptyInside, enFile}, 2},
