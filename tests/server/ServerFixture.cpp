@@ -106,12 +106,42 @@ nlohmann::json ServerFixture::roundTrip(const std::string& fileName, const std::
         parts.push_back({std::to_string(entry["subtitleId"].get<long long>()), entry["subFileName"],
                          res->body});
     }
-    answer(upload(parts));
+    EXPECT_EQ(answer(upload(parts))["stored"], parts.size());
     return looked;
 }
 
 nlohmann::json ServerFixture::tracks(long long videoId) {
     return answer(client().Get("/api/videos/" + std::to_string(videoId) + "/tracks"));
+}
+
+httplib::Result ServerFixture::addText(long long videoId, const std::string& fileName,
+                                       const std::string& text) {
+    const nlohmann::json body = {{"fileName", fileName}, {"text", text}};
+    return client().Post("/api/videos/" + std::to_string(videoId) + "/subtitles", body.dump(),
+                         "application/json");
+}
+
+httplib::Result ServerFixture::send(const Ask& a) {
+    auto c = client();
+    return a.method == "GET"   ? c.Get(a.path, a.headers)
+           : a.method == "PUT" ? c.Put(a.path, a.headers, a.body, a.type)
+                               : c.Post(a.path, a.headers, a.body, a.type);
+}
+
+void ServerFixture::expectStatuses(const std::vector<Ask>& rows) {
+    for (const auto& row : rows) {
+        const auto res = send(row);
+        const std::string what = row.method + " " + row.path.substr(0, 80) + " " +
+                                 row.body.substr(0, 80) +
+                                 (res ? "\n" + res->body.substr(0, 200) : "");
+        ASSERT_TRUE(res) << what;
+        EXPECT_EQ(res->status, row.status) << what;
+        EXPECT_EQ(res->get_header_value("X-Content-Type-Options"), "nosniff") << what;
+        if (row.status >= 400) {
+            EXPECT_NE(nlohmann::json::parse(res->body, nullptr, false).value("error", ""), "")
+                << what;
+        }
+    }
 }
 
 nlohmann::json ServerFixture::answer(const httplib::Result& res, int status) {

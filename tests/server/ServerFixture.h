@@ -27,6 +27,14 @@ struct UploadPart {
     std::string content;
 };
 
+// A row of a table of requests: what is sent and the status it must get.
+struct Ask {
+    std::string method, path;
+    int status;
+    std::string body = {}, type = {};
+    httplib::Headers headers = {};
+};
+
 class ServerFixture : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -48,6 +56,12 @@ class ServerFixture : public ::testing::Test {
     nlohmann::json roundTrip(const std::string& fileName, const std::string& hash = "8a3f2c",
                              const std::string& size = "734003200");
     nlohmann::json tracks(long long videoId);
+    // A learner's file added from the page as JSON text, and the answer (201 when added).
+    httplib::Result addText(long long videoId, const std::string& fileName,
+                            const std::string& text);
+    httplib::Result send(const Ask& ask);
+    // Sends each row: its status, no sniffing of any answer, and a refusal that says why.
+    void expectStatuses(const std::vector<Ask>& rows);
     // The JSON of an answer that must have come with `status`.
     static nlohmann::json answer(const httplib::Result& res, int status = 200);
     // The path of a URL the server gave, for the httplib client.

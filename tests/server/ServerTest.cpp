@@ -136,23 +136,17 @@ TEST(ServerApi, StablePortsAndTheDefaultDataFolder) {
     };
     for (const auto& [folder, port] : ports) EXPECT_EQ(stablePortFor(folder), port) << folder;
 
-    const std::string xdg = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    const struct {
-        const char* xdg;
-        const char* home;
-        const char* expected;
-    } cases[] = {
+    const std::string xdg = std::getenv("XDG_DATA_HOME") ?: "", home = std::getenv("HOME") ?: "";
+    const std::tuple<const char*, const char*, const char*> cases[] = {
         {"/data", "/home/ana", "/data/lirra"},
         {"relative", "/home/ana", "/home/ana/.local/share/lirra"},
         {nullptr, "/home/ana", "/home/ana/.local/share/lirra"},
         {nullptr, nullptr, ""},
     };
-    for (const auto& c : cases) {
-        for (const auto& [name, value] : {std::pair{"XDG_DATA_HOME", c.xdg}, {"HOME", c.home}}) {
-            value ? setenv(name, value, 1) : unsetenv(name);
-        }
-        EXPECT_EQ(defaultDataDirectory(), c.expected) << (c.xdg ? c.xdg : "no XDG_DATA_HOME");
+    for (const auto& [xdgValue, homeValue, expected] : cases) {
+        xdgValue ? setenv("XDG_DATA_HOME", xdgValue, 1) : unsetenv("XDG_DATA_HOME");
+        homeValue ? setenv("HOME", homeValue, 1) : unsetenv("HOME");
+        EXPECT_EQ(defaultDataDirectory(), expected) << (xdgValue ? xdgValue : "no XDG_DATA_HOME");
     }
     setenv("HOME", home.c_str(), 1);
     xdg.empty() ? unsetenv("XDG_DATA_HOME") : setenv("XDG_DATA_HOME", xdg.c_str(), 1);

@@ -3,6 +3,7 @@
 // <b>, <i>, <u> whatever a file holds, and each format's own rules in tables.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <random>
 
 #include "subtitles/AssParser.h"
@@ -14,15 +15,10 @@ namespace lirra::server {
 namespace {
 
 std::string escaped(const std::string& text) {
+    static const std::map<char, std::string> kEscapes = {
+        {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}};
     std::string out;
-    for (char c : text) {
-        out += c == '&'    ? "&amp;"
-               : c == '<'  ? "&lt;"
-               : c == '>'  ? "&gt;"
-               : c == '"'  ? "&quot;"
-               : c == '\'' ? "&#39;"
-                           : std::string(1, c);
-    }
+    for (char c : text) out += kEscapes.count(c) ? kEscapes.at(c) : std::string(1, c);
     return out;
 }
 

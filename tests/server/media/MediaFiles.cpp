@@ -97,17 +97,9 @@ std::uint64_t referenceHash(const std::string& bytes) {
 }
 
 std::uint64_t referenceHashOfFile(const std::string& path) {
-    constexpr std::size_t kBlock = 65536;
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    const auto size = static_cast<std::size_t>(in.tellg());
-    if (size < kBlock) return 0;
-    std::string blocks(2 * kBlock, '\0');
-    in.seekg(0);
-    in.read(blocks.data(), kBlock);
-    in.seekg(static_cast<std::streamoff>(size - kBlock));
-    in.read(blocks.data() + kBlock, kBlock);
-    // Two blocks side by side hash as those two blocks plus their own length.
-    return referenceHash(blocks) - blocks.size() + size;
+    std::ostringstream out;
+    out << std::ifstream(path, std::ios::binary).rdbuf();
+    return referenceHash(out.str());
 }
 
 std::string hex(std::uint64_t hash) {

@@ -143,17 +143,15 @@ TEST(AlignmentStore, TracksAreFittedAsTheyAreHeldOrWhenAFitterComes) {
     std::vector<SubtitleEntry> entries;
     std::vector<std::int64_t> ids;
     std::vector<Track> tracks;
-    {
-        auto bare = SqliteStore::open(dir, error);
-        ASSERT_EQ(bare->recordLookup({"8a3f2c", 1, "Film.mkv"}, "spa", {}, videoId, entries, error),
-                  StoreStatus::Ok);
-        ASSERT_EQ(
-            bare->addSubtitles(videoId, {srt("Film.en.srt", "eng", pair.reference)}, ids, error),
-            StoreStatus::Ok);
-        ASSERT_EQ(bare->tracks(videoId, tracks, error), StoreStatus::Ok);
-        EXPECT_FALSE(tracks.at(0).reference);
-    }
-    auto store = SqliteStore::open(dir, error, &refit);
+    auto store = SqliteStore::open(dir, error);
+    ASSERT_EQ(store->recordLookup({"8a3f2c", 1, "Film.mkv"}, "spa", {}, videoId, entries, error),
+              StoreStatus::Ok);
+    ASSERT_EQ(store->addSubtitles(videoId, {srt("Film.en.srt", "eng", pair.reference)}, ids, error),
+              StoreStatus::Ok);
+    ASSERT_EQ(store->tracks(videoId, tracks, error), StoreStatus::Ok);
+    EXPECT_FALSE(tracks.at(0).reference);
+    store.reset();  // opened again with a fitter: the fits are made then
+    store = SqliteStore::open(dir, error, &refit);
     ASSERT_EQ(store->tracks(videoId, tracks, error), StoreStatus::Ok);
     EXPECT_TRUE(tracks.at(0).reference);
     ASSERT_EQ(store->holdOnlineTracks(videoId, {srt("Film.spa.srt", "spa", pair.other)}, error),

@@ -53,35 +53,20 @@ TEST_F(WordsHttpTest, WordsCountAsTheirFormAndKeepTheirStatus) {
 TEST_F(WordsHttpTest, BadInputIsRefusedClearly) {
     json many = json::array();
     for (int i = 0; i < 10000; ++i) many.push_back("w" + std::to_string(i));
-    const struct {
-        const char* name;
-        std::string method, path, contentType, body;
-        int status;
-    } cases[] = {
-        {"not JSON", "POST", "/api/words/statuses", "application/json", "{", 400},
-        {"no list", "POST", "/api/words/statuses", "application/json", R"({"words": "a"})", 400},
-        {"markup", "POST", "/api/words/statuses", "application/json", R"({"words": ["<b>hi</b>"]})",
-         400},
-        {"a blank", "POST", "/api/words/statuses", "application/json", R"({"words": [""]})", 400},
-        {"10,000 words", "POST", "/api/words/statuses", "application/json",
-         json{{"words", many}}.dump(), 400},
-        {"unknown status", "PUT", "/api/words/cat", "application/json", R"({"status": "mastered"})",
-         400},
-        {"a phrase as form", "PUT", "/api/words/cat", "application/json",
-         R"({"status": "known", "form": "look up"})", 400},
-        {"markup as word", "PUT", "/api/words/%3Cscript%3E", "application/json",
-         R"({"status": "known"})", 400},
-        {"import as new", "POST", "/api/words/import?status=new", "text/plain", "cat", 400},
+    const auto ask = [](const char* method, const char* path, const std::string& body) {
+        return Ask{method, path, 400, body, "application/json"};
     };
-    for (const auto& c : cases) {
-        httplib::Result res = c.method == "POST" ? client().Post(c.path, c.body, c.contentType)
-                                                 : client().Put(c.path, c.body, c.contentType);
-        ASSERT_TRUE(res) << c.name;
-        EXPECT_EQ(res->status, c.status) << c.name << ": " << res->body;
-        if (res->status >= 400) {
-            EXPECT_TRUE(json::parse(res->body, nullptr, false).contains("error")) << c.name;
-        }
-    }
+    expectStatuses({
+        ask("POST", "/api/words/statuses", "{"),
+        ask("POST", "/api/words/statuses", R"({"words": "a"})"),
+        ask("POST", "/api/words/statuses", R"({"words": ["<b>hi</b>"]})"),
+        ask("POST", "/api/words/statuses", R"({"words": [""]})"),
+        ask("POST", "/api/words/statuses", json{{"words", many}}.dump()),
+        ask("PUT", "/api/words/cat", R"({"status": "mastered"})"),
+        ask("PUT", "/api/words/cat", R"({"status": "known", "form": "look up"})"),
+        ask("PUT", "/api/words/%3Cscript%3E", R"({"status": "known"})"),
+        {"POST", "/api/words/import?status=new", 400, "cat", "text/plain"},
+    });
     EXPECT_EQ(counts(), (json{{"known", 0}, {"learning", 0}}));
 }
 
@@ -118,6 +103,7 @@ TEST_F(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
     EXPECT_EQ(exported->body, "apple\ncat\ndog\nit's\nna\u00efve\n");
     // The export imports again without changing anything; learning words are their own list.
     EXPECT_EQ(answer(import(exported->body))["changed"], 0);
+    EXPECT_EQ(import(utf16)->body, R"({"changed":0,"encoding":"UTF-16LE","words":2})");
     ASSERT_EQ(import("Cat\nowl\n", "learning")->status, 200);
     EXPECT_EQ(statuses({"cat", "owl", "dog"}),
               (json{{"cat", "learning"}, {"owl", "learning"}, {"dog", "known"}}));
