@@ -137,53 +137,51 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     EXPECT_TRUE(hasGpuDevice() ||
                 std::count(lines.begin(), lines.end(), "Video decoding: software"));
 
-    std::vector<Step> steps = {
-        {"audio track 2", [&] { p.setCurrentAudioTrackIndex(2); },
-         [&] { return rig.engine("aid") == "2" && p.currentAudioTrackIndex() == 2; }},
-        {"subtitles shown", [&] { p.setCurrentVideoSubTitleIndex(1); },
-         [&] { return rig.engine("sid") == "1" && p.currentVideoSubTitleIndex() == 1; }},
-        {"and hidden", [&] { p.setCurrentVideoSubTitleIndex(-1); },
-         [&] { return rig.engine("sid") == "no" && p.currentVideoSubTitleIndex() == -1; }},
-        {"muted", [&] { p.setMute(true); },
-         [&] { return rig.engine("mute") == "yes" && p.isMuted(); }},
-        {"and not", [&] { p.setMute(false); },
-         [&] { return rig.engine("mute") == "no" && !p.isMuted(); }},
-        {"the view's back colour and fill mode",
-         [&] {
-             rig.view().setBackColor({1, 0.2, 0, 1}), rig.view().setFillScreen(true);
-         },
-         [&] {
-             return rig.engine("background") == "#FFFF3300" && rig.engineNumber("panscan") == 1;
-         }},
-    };
-    // Our volume is 0..200, the engine's 0..100; rates that are no speed are ignored.
+    // In mpv's terms: our volume is 0..200, the engine's 0..100; a rate that is no speed is
+    // ignored; the view's back colour and fill mode.
     const struct {
-        int set, expected;
-        double engine;
-    } volumes[] = {{200, 200, 100}, {100, 100, 50}, {250, 200, 100}, {-5, 0, 0}, {37, 37, 18.5}};
-    for (const auto& v : volumes) {
-        steps.push_back(
-            {"a volume", [&] { p.setVolume(v.set); },
-             [&] { return p.volume() == v.expected && rig.engineNumber("volume") == v.engine; }});
+        std::function<void()> act;
+        const char *property, *engine;
+        std::function<bool()> told;  // what the player says
+    } controls[] = {
+        {[&] { p.setCurrentAudioTrackIndex(2); }, "aid", "2",
+         [&] { return p.currentAudioTrackIndex() == 2; }},
+        {[&] { p.setCurrentVideoSubTitleIndex(1); }, "sid", "1",
+         [&] { return p.currentVideoSubTitleIndex() == 1; }},
+        {[&] { p.setCurrentVideoSubTitleIndex(-1); }, "sid", "no",
+         [&] { return p.currentVideoSubTitleIndex() == -1; }},
+        {[&] { p.setMute(true); }, "mute", "yes", [&] { return p.isMuted(); }},
+        {[&] { p.setVolume(250); }, "volume", "100.000000", [&] { return p.volume() == 200; }},
+        {[&] { p.setVolume(-5); }, "volume", "0.000000", [&] { return p.volume() == 0; }},
+        {[&] { p.setVolume(37); }, "volume", "18.500000", [&] { return p.volume() == 37; }},
+        {[&] { p.setRate(0.5f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
+        {[&] { p.setRate(-1.0f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
+        {[&] {
+             rig.view().setBackColor({1, 0.2, 0, 1});
+         },
+         "background",
+         "#FFFF3300",
+         {}},
+        {[&] { rig.view().setFillScreen(true); }, "panscan", "1.000000", {}},
+    };
+    for (const auto& c : controls) {
+        c.act();
+        EXPECT_TRUE(waitFor([&] {
+            return rig.engine(c.property) == c.engine && (!c.told || c.told());
+        })) << c.property
+            << " " << c.engine << ": " << rig.engine(c.property).value_or("none");
     }
-    for (const float rate : {0.5f, 2.0f, -1.0f}) {
-        steps.push_back({"a rate", [&p, rate] { p.setRate(rate); },
-                         [&, rate] {
-                             return p.rate() == (rate > 0 ? rate : 2.0f) &&
-                                    rig.engineNumber("speed") == p.rate();
-                         }});
-    }
-    steps.push_back({"stop unloads: nothing is known any more", [&] { p.stop(); },
-                     [&] {
-                         return rig.states.back().state == kMediaPlayerStateStopped &&
-                                !p.isPlaying() && !p.time() && !p.length() &&
-                                p.audioTrackNames().isEmpty() && !rig.engine("path");
-                     }});
-    // The position comes a moment after the state.
-    steps.push_back(
+    EXPECT_TRUE(runSteps({
+        {"stop unloads: nothing is known any more", [&] { p.stop(); },
+         [&] {
+             return rig.states.back().state == kMediaPlayerStateStopped && !p.isPlaying() &&
+                    !p.time() && !p.length() && p.audioTrackNames().isEmpty() &&
+                    !rig.engine("path");
+         }},
+        // The position comes a moment after the state.
         {"play after stop starts from the beginning", [&] { p.play(); },
-         [&] { return p.state() == kMediaPlayerStatePlaying && p.time() && p.time() < 1500; }});
-    EXPECT_TRUE(runSteps(steps));
+         [&] { return p.state() == kMediaPlayerStatePlaying && p.time() && p.time() < 1500; }},
+    }));
 }
 
 // The display the render context is made with is the one Qt's windows live on.

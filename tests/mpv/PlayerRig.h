@@ -65,10 +65,6 @@ class PlayerRig {
     std::optional<std::string> engine(const char* property) {
         return player_->engineProperty(property);
     }
-    double engineNumber(const char* property) {
-        const auto text = engine(property);
-        return text ? std::stod(*text) : -1;
-    }
 
     // The player's values at each state change, and the time at each time change.
     struct State {
