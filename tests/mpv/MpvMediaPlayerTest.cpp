@@ -91,6 +91,10 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
         {"so does a missing file",
          [&] { rig.states.clear(), p.setMedia(path(testMedia().missing)), p.play(); },
          [&] { return rig.reached(kMediaPlayerStateError) && !p.isPlaying() && !p.length(); }},
+        // Its last frame starts before its end, yet the end is told with the media's length.
+        {"a picture without sound rests at its end",
+         [&] { rig.states.clear(), p.setMedia(path(testMedia().pictureOnly)), p.play(); },
+         [&] { return rig.restsAtEnd() && rig.states.back().time == rig.states.back().length; }},
         {"sound without picture plays to its end on the back colour, its cover left alone",
          [&] { rig.states.clear(), p.setMedia(path(testMedia().audioOnly)), p.play(); },
          [&] {

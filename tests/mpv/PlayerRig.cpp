@@ -30,8 +30,12 @@ bool ffmpeg(const char* arguments, const QStringList& files) {
 TestMedia generate() {
     static QTemporaryDir folder;
     const QString dir = folder.path();
-    TestMedia media{
-        {}, "-my clip.mkv", dir + "/-my clip.mkv", dir + "/audio only.m4a", dir + "/missing.mkv"};
+    TestMedia media{{},
+                    "-my clip.mkv",
+                    dir + "/-my clip.mkv",
+                    dir + "/audio only.m4a",
+                    dir + "/picture only.mkv",
+                    dir + "/missing.mkv"};
     QFile subtitles(dir + "/-my clip.srt");  // the engine must not pick it up
     if (!folder.isValid() || !subtitles.open(QIODevice::WriteOnly)) return media;
     subtitles.write("1\n00:00:00,000 --> 00:00:02,500\nHello\n");
@@ -47,6 +51,7 @@ TestMedia generate() {
             "-metadata:s:a:1 title=French -metadata:s:a:1 language=fre "
             "-metadata:s:a:2 language=ger -metadata:s:a:3 language=und %2",
             {subtitles.fileName(), media.clip}) &&
+        ffmpeg("-i %1 -t 1 -map 0:v -c copy %2", {media.clip, media.pictureOnly}) &&
         ffmpeg("-f lavfi -i sine=frequency=440:duration=1.5 -c:a aac %1", {media.audioOnly}) &&
         ffmpeg("-f lavfi -i color=c=white:s=64x64:d=1 -frames:v 1 %1", {dir + "/audio only.jpg"});
     if (made) media.dir = dir;

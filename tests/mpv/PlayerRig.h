@@ -21,8 +21,9 @@ struct TestMedia {
     // a language only and one with nothing; one subtitle stream, and a subtitle file of the same
     // name beside it. The name starts with a dash and has a space.
     QString clipName, clip;
-    QString audioOnly;  // 1.5 s of sound, no picture, a cover picture of the same name beside it
-    QString missing;    // no such file
+    QString audioOnly;    // 1.5 s of sound, no picture, a cover picture of the same name beside it
+    QString pictureOnly;  // 1 s of the clip's picture at 25 frames a second, no sound
+    QString missing;      // no such file
 };
 const TestMedia& testMedia();
 
