@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "PlayerRig.h"
 
@@ -58,10 +60,11 @@ TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMov
     }));
 }
 
-// The engine's new frames make the window draw on its render thread, and a paused clip leaves
-// it idle. Hidden, the view draws nothing (the window's own colour shows) and the clip goes on,
-// its frames passed over as if shown rather than dropped. Without a picture the back colour
-// fills the view's rectangle only (frames count from the lower-left corner).
+// The engine's new frames make the window draw on its render thread, also while the main thread
+// is busy, and a paused clip leaves it idle. Hidden, the view draws nothing (the window's own
+// colour shows) and the clip goes on, its frames passed over as if shown rather than dropped.
+// Without a picture the back colour fills the view's rectangle only (frames count from the
+// lower-left corner).
 TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsColourInItsFrame) {
     bool renderThread = false;
     for (const QString& task :
@@ -79,13 +82,21 @@ TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsCo
     MpvMediaPlayer& p = rig.player();
     std::int32_t hiddenAt = 0;
     std::optional<std::string> drops;
+    int busyFrames = 0;
     std::vector<Step> steps = {
         {"25 frames a second, drawn", [&] { frames = 0, wait(1000); },
          [&] { return frames >= 10; }},
+        {"also while the main thread is busy elsewhere",
+         [&] {
+             frames = 0, std::this_thread::sleep_for(std::chrono::seconds(1));
+             busyFrames = frames;  // before the main thread runs again
+         },
+         [&] { return busyFrames >= 10; }},
         {"paused", [&] { p.pause(); }, [&] { return p.state() == kMediaPlayerStatePaused; }},
         {"no frame without a new picture", [&] { wait(300), frames = 0, wait(1000); },
          [&] { return frames <= 2; }},
-        {"hidden: the window's colour", [&] { p.play(), rig.view().setHidden(true); },
+        {"hidden: the window's colour",
+         [&] { rig.playClip(testMedia().clip), rig.view().setHidden(true); },
          [&] { return rig.view().isHidden() && isGreen(rig.pixelAt(0.25)); }},
         {"the clock goes on, no frame dropped",
          [&] { hiddenAt = p.time().value_or(0), drops = rig.engine("frame-drop-count"); },
