@@ -45,29 +45,30 @@ TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu)
     }
 }
 
+// The API and the GL first, then the display when there is one, then the list's end.
 TEST(MpvEngineSetupTest, TheWindowSystemsDisplayReachesTheRenderContext) {
-    using Displays = std::vector<std::pair<mpv_render_param_type, void*>>;
     int x11 = 0, wayland = 0;
     mpv_opengl_init_params gl{};
     const struct {
         NativeDisplay display;
-        Displays expected;
+        mpv_render_param_type type;
+        void* data;
     } cases[] = {
-        {{NativeDisplay::Kind::X11, &x11}, {{MPV_RENDER_PARAM_X11_DISPLAY, &x11}}},
-        {{NativeDisplay::Kind::Wayland, &wayland}, {{MPV_RENDER_PARAM_WL_DISPLAY, &wayland}}},
-        {{NativeDisplay::Kind::X11, nullptr}, {}},
-        {{}, {}},
+        {{NativeDisplay::Kind::X11, &x11}, MPV_RENDER_PARAM_X11_DISPLAY, &x11},
+        {{NativeDisplay::Kind::Wayland, &wayland}, MPV_RENDER_PARAM_WL_DISPLAY, &wayland},
+        {{NativeDisplay::Kind::X11, nullptr}, MPV_RENDER_PARAM_INVALID, nullptr},
+        {{}, MPV_RENDER_PARAM_INVALID, nullptr},
     };
     for (const auto& c : cases) {
         const std::vector<mpv_render_param> params = renderContextParams(&gl, c.display);
-        ASSERT_FALSE(params.empty());
-        EXPECT_EQ(params.back().type, MPV_RENDER_PARAM_INVALID);  // the list's end
-        Displays displays;
-        for (const mpv_render_param& p : params) {
-            if (p.type == MPV_RENDER_PARAM_X11_DISPLAY || p.type == MPV_RENDER_PARAM_WL_DISPLAY)
-                displays.emplace_back(p.type, p.data);
-        }
-        EXPECT_EQ(displays, c.expected);
+        ASSERT_EQ(params.size(), c.data ? 4u : 3u);
+        EXPECT_EQ(params[0].type, MPV_RENDER_PARAM_API_TYPE);
+        EXPECT_STREQ(static_cast<const char*>(params[0].data), "opengl");
+        EXPECT_EQ(params[1].type, MPV_RENDER_PARAM_OPENGL_INIT_PARAMS);
+        EXPECT_EQ(params[1].data, &gl);
+        EXPECT_EQ(params[2].type, c.type);
+        EXPECT_EQ(params[2].data, c.data);
+        EXPECT_EQ(params.back().type, MPV_RENDER_PARAM_INVALID);
     }
 }
 

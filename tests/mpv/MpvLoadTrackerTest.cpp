@@ -32,10 +32,6 @@ void run(MpvLoadTracker& tracker, const std::string& steps) {
             return i < part.size() ? std::stoll(part[i]) : 0;
         };
         const std::string& verb = part[0];
-        ASSERT_NE(std::string(
-                      " open send stop start loaded eof error redirect other refused stale reply ")
-                      .find(" " + verb + " "),
-                  std::string::npos);
         std::optional<bool> said;  // by the steps that answer
         if (verb == "open") tracker.open();
         if (verb == "send") serial = tracker.loadSent();
@@ -52,6 +48,8 @@ void run(MpvLoadTracker& tracker, const std::string& steps) {
             said = tracker.loadReplied(serial, true, part.size() > 1 ? number(1) : entry);
         }
         EXPECT_EQ(said.value_or(answer), answer);
+        EXPECT_TRUE(said || std::string(" open send stop start ").find(" " + verb + " ") !=
+                                std::string::npos);
     }
 }
 

@@ -1,5 +1,5 @@
-// The Qt Quick video view in a shown window with a player on it, and a record of the player's
-// notifications.
+// The media ffmpeg makes once per run, and the Qt Quick video view in a shown window with a player
+// on it and a record of the player's notifications.
 #pragma once
 
 #include <QImage>
@@ -15,15 +15,29 @@
 
 namespace lirra::test {
 
+struct TestMedia {
+    QString dir;  // empty when ffmpeg failed (the reason is on stderr)
+    // 1280x720 H.264, 3 s: red upper half, blue lower half; audio "English", "French", one with
+    // a language only and one with nothing; one subtitle stream, and a subtitle file of the same
+    // name beside it. The name starts with a dash and has a space.
+    QString clipName, clip;
+    QString audioOnly;    // 1.5 s of sound, no picture, a cover picture of the same name beside it
+    QString pictureOnly;  // 1 s of the clip's picture at 25 frames a second, no sound
+    QString missing;      // no such file
+};
+const TestMedia& testMedia();
+
 // Runs the Qt event loop until `done` or the time-out; returns done().
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 
-struct StateRecord {
-    int state;
-    bool isPlaying;
-    std::optional<std::int32_t> time;
-    std::optional<std::int32_t> length;
+// A script's step: what is done, then what must come true (waited for).
+struct Step {
+    const char* says;
+    std::function<void()> act;
+    std::function<bool()> until;
 };
+// Runs the steps in order; the first whose outcome does not come fails the test and ends the run.
+bool runSteps(const std::vector<Step>& steps);
 
 class PlayerRig {
   public:
@@ -38,33 +52,37 @@ class PlayerRig {
     void makePlayer();  // a new one on the same view (the previous one goes first)
     void destroyPlayer() { player_.reset(); }
     QuickVideoView& view() { return view_; }
-    QQuickWindow* window() { return windows_.empty() ? nullptr : windows_.back().get(); }
+    QQuickWindow* window() { return windows_.back().get(); }
     void destroyWindow() { windows_.back().reset(); }
 
     // What the window shows, and one pixel of it at a fraction of its height.
     QImage grab();
     QRgb pixelAt(double fromTop);
-    // The clip's picture: red above, blue below.
-    bool showsClip();
-    // Starts `media` and waits until the clip plays on screen.
+    // The clip's picture, upright: red above, blue below.
+    bool showsClip() { return qRed(pixelAt(0.25)) > 200 && qBlue(pixelAt(0.75)) > 200; }
+    // Starts `path` and waits until the clip plays on screen.
     bool playClip(const QString& path);
 
-    std::vector<StateRecord> states;
-    std::vector<std::optional<std::int32_t>> times;  // the time at each time change
-    bool allOnMainThread = true;
-    bool allFromPlayer = true;
-
-    // True once a state notification said paused with the position at the media's end.
-    bool restsAtEnd() const;
-    bool reached(int state) const;
     std::optional<std::string> engine(const char* property) {
         return player_->engineProperty(property);
     }
 
+    // The player's values at each state change, and the time at each time change.
+    struct State {
+        int state;
+        bool isPlaying;
+        std::optional<std::int32_t> time, length;
+    };
+    std::vector<State> states;
+    std::vector<std::optional<std::int32_t>> times;
+    bool allOnMainThreadFromPlayer = true;
+    bool reached(int state) const;
+    // A state change said paused with the position at the media's end.
+    bool restsAtEnd() const;
+
   private:
     NotificationCenter center_;
-    // Windows the view was in outlive the view.
-    std::vector<std::unique_ptr<QQuickWindow>> windows_;
+    std::vector<std::unique_ptr<QQuickWindow>> windows_;  // they outlive the view
     QuickVideoView view_;
     std::unique_ptr<MpvMediaPlayer> player_;
 };

@@ -7,11 +7,9 @@
 #include <QFile>
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <thread>
 
 #include "PlayerRig.h"
-#include "TestMedia.h"
 
 namespace lirra::test {
 namespace {
@@ -23,7 +21,9 @@ class QuickVideoViewTest : public ::testing::Test {
         ASSERT_TRUE(rig.playClip(testMedia().clip))
             << "state " << rig.player().state() << ", top pixel " << std::hex << rig.pixelAt(0.25);
     }
-
+    std::function<bool()> playsClip() {
+        return [this] { return rig.player().isPlaying() && rig.showsClip(); };
+    }
     PlayerRig rig;
 };
 
@@ -32,56 +32,40 @@ class QuickVideoViewTest : public ::testing::Test {
 // seen; a window closed under a playing clip takes the render context with its GL context, and
 // in another window (another scene graph, another render thread) the picture follows, upright.
 TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMoving) {
-    const struct {
-        const char* name;
-        std::function<void(PlayerRig&)> before, after;  // around a new player
-    } cases[] = {
-        {"player destroyed while playing", [](PlayerRig&) {}, [](PlayerRig&) {}},
-        {"window hidden", [](PlayerRig& r) { r.window()->hide(); },
-         [](PlayerRig& r) { r.window()->show(); }},
-        {"view out of its window", [](PlayerRig& r) { r.view().setParentItem(nullptr); },
-         [](PlayerRig& r) { r.view().setParentItem(r.window()->contentItem()); }},
+    auto newPlayer = [&](std::function<void()> before, std::function<void()> after) {
+        return [=, this] {
+            before();
+            waitFor([] { return false; }, 200);  // the render thread settles
+            rig.makePlayer();
+            after();
+            rig.playClip(testMedia().clip);
+        };
     };
-    for (const auto& c : cases) {
-        c.before(rig);
-        waitFor([] { return false; }, 200);  // the render thread settles
-        rig.makePlayer();
-        c.after(rig);
-        ASSERT_TRUE(rig.playClip(testMedia().clip)) << c.name;
-    }
-    rig.show();  // another window: the player stays, the engine takes the video up again
-    EXPECT_TRUE(waitFor([&] { return rig.showsClip(); })) << std::hex << rig.pixelAt(0.25);
-    rig.destroyWindow();
-    EXPECT_EQ(rig.view().window(), nullptr);
-    rig.show();
-    EXPECT_TRUE(waitFor([&] { return rig.showsClip() && rig.player().isPlaying(); }))
-        << std::hex << rig.pixelAt(0.25);
-    EXPECT_FALSE(rig.reached(kMediaPlayerStateError));
-    rig.destroyPlayer();
-    EXPECT_FALSE(rig.grab().isNull());  // the window still draws without a player
+    auto window = [&] { return rig.window(); };
+    EXPECT_TRUE(runSteps({
+        {"the player destroyed while playing", newPlayer([] {}, [] {}), playsClip()},
+        {"the window hidden", newPlayer([&] { window()->hide(); }, [&] { window()->show(); }),
+         playsClip()},
+        {"the view out of its window",
+         newPlayer([&] { rig.view().setParentItem(nullptr); },
+                   [&] { rig.view().setParentItem(window()->contentItem()); }),
+         playsClip()},
+        // The player stays; the engine takes the video up again.
+        {"another window", [&] { rig.show(); }, playsClip()},
+        {"that window closed", [&] { rig.destroyWindow(); }, [&] { return !rig.view().window(); }},
+        {"and one more", [&] { rig.show(); }, playsClip()},
+        {"no error", {}, [&] { return !rig.reached(kMediaPlayerStateError); }},
+        {"the window draws without a player", [&] { rig.destroyPlayer(); },
+         [&] { return !rig.grab().isNull(); }},
+    }));
 }
 
-// Hidden, the view draws nothing (the window's own colour shows) and the clip goes on, its frames
-// passed over as if shown rather than dropped by the engine for want of a picture.
-TEST_F(QuickVideoViewTest, AHiddenViewDrawsNothingWhileTheClipGoesOnAndShowsItAgain) {
-    rig.view().setHidden(true);
-    EXPECT_TRUE(rig.view().isHidden());
-    EXPECT_TRUE(waitFor([&] { return isGreen(rig.pixelAt(0.25)); }))
-        << std::hex << rig.pixelAt(0.25);
-    const std::int32_t hiddenAt = rig.player().time().value_or(0);
-    const auto drops = rig.engine("frame-drop-count");
-    EXPECT_TRUE(waitFor([&] { return rig.player().time().value_or(0) > hiddenAt + 600; }, 3000))
-        << "the clock stood still at " << hiddenAt;
-    EXPECT_EQ(rig.engine("frame-drop-count"), drops);
-    rig.view().setHidden(false);
-    EXPECT_FALSE(rig.view().isHidden());
-    EXPECT_TRUE(waitFor([&] { return rig.showsClip(); }));
-}
-
-// The engine's new frames make the window draw (the grabs above draw on their own), also while the
-// main thread is busy, and a paused clip leaves it idle: no frame without a new picture. Drawn
-// off the main thread.
-TEST_F(QuickVideoViewTest, TheWindowDrawsOnItsRenderThreadForEachNewFrameAndRestsWhilePaused) {
+// The engine's new frames make the window draw on its render thread, also while the main thread
+// is busy, and a paused clip leaves it idle. Hidden, the view draws nothing (the window's own
+// colour shows) and the clip goes on, its frames passed over as if shown rather than dropped.
+// Without a picture the back colour fills the view's rectangle only (frames count from the
+// lower-left corner).
+TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsColourInItsFrame) {
     bool renderThread = false;
     for (const QString& task :
          QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
@@ -94,43 +78,56 @@ TEST_F(QuickVideoViewTest, TheWindowDrawsOnItsRenderThreadForEachNewFrameAndRest
     QObject::connect(
         rig.window(), &QQuickWindow::frameSwapped, rig.window(), [&] { ++frames; },
         Qt::DirectConnection);
-    waitFor([] { return false; }, 1000);
-    EXPECT_GE(frames.load(), 10) << "the clip has 25 frames a second";
-    frames = 0;
-    std::this_thread::sleep_for(std::chrono::seconds(1));  // the main thread busy elsewhere
-    EXPECT_GE(frames.load(), 10) << "new frames wait for the main thread";
-    rig.player().pause();
-    ASSERT_TRUE(waitFor([&] { return rig.player().state() == kMediaPlayerStatePaused; }));
-    waitFor([] { return false; }, 300);
-    frames = 0;
-    waitFor([] { return false; }, 1000);
-    EXPECT_LE(frames.load(), 2);
-    QObject::disconnect(rig.window(), &QQuickWindow::frameSwapped, rig.window(), nullptr);
-}
-
-// Without a picture the back colour fills the view's rectangle only (frames count from the
-// lower-left corner); the window's colour shows around it.
-TEST_F(QuickVideoViewTest, TheBackColourFillsTheViewsRectangleOnly) {
-    rig.player().stop();
-    rig.view().setBackColor({1, 0, 0, 1});
+    auto wait = [](int ms) { waitFor([] { return false; }, ms); };
+    MpvMediaPlayer& p = rig.player();
+    std::int32_t hiddenAt = 0;
+    std::optional<std::string> drops;
+    int busyFrames = 0;
+    std::vector<Step> steps = {
+        {"25 frames a second, drawn", [&] { frames = 0, wait(1000); },
+         [&] { return frames >= 10; }},
+        {"also while the main thread is busy elsewhere",
+         [&] {
+             frames = 0, std::this_thread::sleep_for(std::chrono::seconds(1));
+             busyFrames = frames;  // before the main thread runs again
+         },
+         [&] { return busyFrames >= 10; }},
+        {"paused", [&] { p.pause(); }, [&] { return p.state() == kMediaPlayerStatePaused; }},
+        {"no frame without a new picture", [&] { wait(300), frames = 0, wait(1000); },
+         [&] { return frames <= 2; }},
+        {"hidden: the window's colour",
+         [&] { rig.playClip(testMedia().clip), rig.view().setHidden(true); },
+         [&] { return rig.view().isHidden() && isGreen(rig.pixelAt(0.25)); }},
+        {"the clock goes on, no frame dropped",
+         [&] { hiddenAt = p.time().value_or(0), drops = rig.engine("frame-drop-count"); },
+         [&] { return p.time() > hiddenAt + 600 && rig.engine("frame-drop-count") == drops; }},
+        {"shown again", [&] { rig.view().setHidden(false); },
+         [&] { return !rig.view().isHidden() && rig.showsClip(); }},
+        {"stopped, in red",
+         [&] {
+             p.stop(), rig.view().setBackColor({1, 0, 0, 1});
+         },
+         [&] { return p.state() == kMediaPlayerStateStopped; }},
+    };
     const struct {
-        const char* name;
         Rect frame;
         QPoint inside, outside;  // in the 640x360 window, top-left origin
-    } cases[] = {
-        {"lower left quarter", {{0, 0}, {320, 180}}, {100, 300}, {500, 60}},
-        {"upper right quarter", {{320, 180}, {320, 180}}, {500, 60}, {100, 300}},
-        {"a band in the middle", {{0, 120}, {640, 120}}, {320, 180}, {320, 40}},
+    } rects[] = {
+        {{{0, 0}, {320, 180}}, {100, 300}, {500, 60}},      // lower left quarter
+        {{{320, 180}, {320, 180}}, {500, 60}, {100, 300}},  // upper right quarter
+        {{{0, 120}, {640, 120}}, {320, 180}, {320, 40}},    // a band in the middle
     };
-    for (const auto& c : cases) {
-        rig.view().setFrame(c.frame);
-        EXPECT_TRUE(waitFor([&] {
-            const QImage image = rig.grab();
-            const QRgb in = image.pixel(c.inside);
-            return qRed(in) > 200 && qGreen(in) < 60 && isGreen(image.pixel(c.outside));
-        })) << c.name;
-        EXPECT_EQ(rig.view().frame(), c.frame) << c.name;
+    for (const auto& f : rects) {
+        steps.push_back({"the back colour in the frame only", [&] { rig.view().setFrame(f.frame); },
+                         [&] {
+                             const QImage image = rig.grab();
+                             const QRgb in = image.pixel(f.inside);
+                             return rig.view().frame() == f.frame && qRed(in) > 200 &&
+                                    qGreen(in) < 60 && isGreen(image.pixel(f.outside));
+                         }});
     }
+    EXPECT_TRUE(runSteps(steps)) << "frames " << frames << ", time " << p.time().value_or(-1);
+    QObject::disconnect(rig.window(), &QQuickWindow::frameSwapped, rig.window(), nullptr);
 }
 
 }  // namespace

@@ -38,6 +38,8 @@ TEST_F(UserDefaultsTest, ReadsKeyValueLinesAndSaysWhyAFileCannotBeRead) {
     EXPECT_TRUE(error_.empty());
     EXPECT_FALSE(defaults_.loadFile(dir_.path().toStdString(), &error_));
     EXPECT_NE(error_.find(dir_.path().toStdString()), std::string::npos) << error_;
+    // A mebibyte at most.
+    EXPECT_TRUE(defaults_.loadFile(write(std::string(1024 * 1024, '#')), &error_));
     EXPECT_FALSE(defaults_.loadFile(write(std::string(1024 * 1024 + 1, '#')), &error_));
 }
 

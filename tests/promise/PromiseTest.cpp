@@ -22,6 +22,9 @@ std::string text() { return ""; }
 // model: callbacks run once, in registration order, at the first settlement or at once after
 // it, reading the value stored then; later settlements only replace the value or the reason.
 TEST(PromiseTest, RandomRunsFollowTheStateMachine) {
+    // The state numbers, as written down in Promise.h.
+    EXPECT_EQ((std::vector{Promise::kPending, Promise::kRejected, Promise::kResolved}),
+              (std::vector<std::int32_t>{0, 1, 2}));
     std::mt19937 random(20261208);
     for (int run = 0; run < 400; ++run) {
         auto deferred = Deferred::deferred();
@@ -139,11 +142,7 @@ TEST(PromiseTransformTest, MapsOnTheReceiversQueuePassesErrorsOnAndDoesNotWaitOn
     EXPECT_EQ(intOf(Promise::resolved(3)->transform({})->result()), 3);
 
     auto error = makeError("E", 2);
-    bool called = false;
-    auto failed =
-        Promise::rejected(error)->transform([&](const Value& v) { return called = true, v; });
-    EXPECT_EQ(failed->reason(), error);
-    EXPECT_FALSE(called);
+    EXPECT_EQ(Promise::rejected(error)->transform(times10)->reason(), error);
 }
 
 TEST(PromiseWaitTest, ReturnsAtResolutionOrNoneAtTheDeadline) {

@@ -1,5 +1,4 @@
-// The timer source: fires on its target queue when due, repeats until cancelled, and never fires
-// once cancelled.
+// The timer source: repeats until cancelled, and never fires once cancelled.
 #include <gtest/gtest.h>
 
 #include "PromiseTestSupport.h"
@@ -9,25 +8,10 @@ namespace lirra {
 namespace {
 
 using test::eventually;
-using test::secondsSince;
 
 constexpr std::uint64_t kMs = 1'000'000;
 
-// How leeway groups wake-ups is the timer thread's business; firing early or elsewhere is not.
-TEST(TimerTest, FiresOnItsQueueNoEarlierThanDue) {
-    SerialQueue queue;
-    std::atomic<double> firedAt{-1};
-    const auto start = std::chrono::steady_clock::now();
-    auto timer = Timer::create(queue);
-    timer->setEventHandler([&] { firedAt = queue.isCurrent() ? secondsSince(start) : -2; });
-    timer->setTimer(Timer::after(80 * kMs, start), 0, 400 * kMs);
-    timer->resume();
-    ASSERT_TRUE(eventually([&] { return firedAt != -1; }));
-    EXPECT_GE(firedAt.load(), 0.08);
-    EXPECT_LT(firedAt.load(), 1.0);
-    EXPECT_EQ(Timer::after(~std::uint64_t{0}, start), Timer::Clock::time_point::max());
-}
-
+// When it fires, on which queue and how late: Promise+TimeoutTest.
 TEST(TimerTest, RepeatsUntilCancelledAndNeverFiresAfterCancel) {
     SerialQueue queue;
     auto timer = Timer::create(queue);
@@ -39,6 +23,7 @@ TEST(TimerTest, RepeatsUntilCancelledAndNeverFiresAfterCancel) {
     timer->setTimer(Timer::after(10 * kMs), 10 * kMs, 0);
     timer->resume();
     ASSERT_TRUE(eventually([&] { return firings.load() >= 3; }));
+    EXPECT_EQ(Timer::after(~std::uint64_t{0}), Timer::Clock::time_point::max());
 
     auto payload = std::make_shared<int>(0);
     std::atomic<double> firedAt{-1};
