@@ -26,6 +26,10 @@ namespace {
 // Without a window manager (a bare X server) nothing resizes a window that asks for full
 // screen; this is how long we wait for one before filling the screen ourselves.
 constexpr int kFullScreenGraceMs = 250;
+// Qt takes our own resize at once, but the window system still reports the sizes asked before
+// it; one arriving this soon after ours is corrected only once the sizes have settled, or it
+// would undo ours.
+constexpr qint64 kSettleMs = 500;
 
 }  // namespace
 
@@ -106,7 +110,7 @@ void QtMainWindow::setFrame(const Rect& frame, bool /*display*/) {
                               decorated.right() - inner.right(),
                               decorated.bottom() - inner.bottom());
     const QRect target = outer.marginsRemoved(decoration);
-    expectedSize_ = target.size();
+    expectSize(target.size());
     setGeometry(target);
 }
 
@@ -122,7 +126,7 @@ int QtMainWindow::nonContentHeight() const {
 
 void QtMainWindow::resizeContent(const QSize& size) {
     const QSize target(size.width(), size.height() + nonContentHeight());
-    expectedSize_ = target;
+    expectSize(target);
     resize(target);
 }
 
@@ -184,7 +188,7 @@ void QtMainWindow::toggleFullScreen() {
     if (isFullScreen()) {
         showNormal();
         if (normalGeometry_.isValid()) {
-            expectedSize_ = normalGeometry_.size();
+            expectSize(normalGeometry_.size());
             setGeometry(normalGeometry_);
         }
         return;
@@ -198,7 +202,7 @@ void QtMainWindow::completeFullScreen() {
     if (!isFullScreen()) return;
     const QScreen* screen = this->screen();
     if (!screen || geometry() == screen->geometry()) return;
-    expectedSize_ = screen->geometry().size();
+    expectSize(screen->geometry().size());
     // On the native window: QWidget::setGeometry would end the full-screen state.
     if (QWindow* native = windowHandle()) native->setGeometry(screen->geometry());
 }
@@ -261,12 +265,19 @@ void QtMainWindow::moveEvent(QMoveEvent* event) {
 void QtMainWindow::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (size() == expectedSize_) return;
-    expectedSize_ = QSize();
+    const qint64 sinceOurs = expectedSize_.isValid() ? expectedAt_.elapsed() : kSettleMs;
+    if (sinceOurs >= kSettleMs) expectedSize_ = QSize();
     if (aspectRatio_.width > 0 && !isFullScreen() && !correctionPending_) {
         // Corrected after the window system has finished this resize.
         correctionPending_ = true;
-        QTimer::singleShot(0, this, [this] { enforceAspectRatio(); });
+        QTimer::singleShot(int(std::max<qint64>(0, kSettleMs - sinceOurs)), this,
+                           [this] { enforceAspectRatio(); });
     }
+}
+
+void QtMainWindow::expectSize(const QSize& size) {
+    expectedSize_ = size;
+    expectedAt_.start();
 }
 
 void QtMainWindow::enforceAspectRatio() {

@@ -3,6 +3,7 @@
 // above. The window itself keeps the menu bar, dialogs, alerts and full screen.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <functional>
 #include <memory>
@@ -69,6 +70,7 @@ class QtMainWindow : public QMainWindow, public Window {
     QRect availableArea() const;   // of the screen the window is on
     // Resizes the window so that its content area gets `size`, as our own resize.
     void resizeContent(const QSize& size);
+    void expectSize(const QSize& size);
     void enforceAspectRatio();
     void completeFullScreen();
 
@@ -83,6 +85,7 @@ class QtMainWindow : public QMainWindow, public Window {
     // The size the window should have after our own last resize: any other size came from the
     // user (or the window manager) and is corrected to the aspect ratio.
     QSize expectedSize_;
+    QElapsedTimer expectedAt_;
     bool correctionPending_ = false;
     QSize conformingSize_;  // the content size we last gave the window under the ratio
     bool fullScreenPrimary_ = false;
