@@ -9,14 +9,9 @@
 namespace lirra::server::dictionary::test {
 namespace {
 
-void put16(std::string& out, unsigned value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-
-void put32(std::string& out, unsigned long value) {
-    put16(out, static_cast<unsigned>(value & 0xFFFF));
-    put16(out, static_cast<unsigned>((value >> 16) & 0xFFFF));
+// Little-endian, as gzip writes its numbers.
+void put(std::string& out, unsigned long value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
 }
 
 }  // namespace
@@ -69,20 +64,18 @@ std::string dictzip(const std::string& data, unsigned chunkLength, const std::st
 
     std::string file = "\x1f\x8b\x08";                                    // gzip, deflate
     file += static_cast<char>(name.empty() ? 0x04 : 0x04 | 0x08 | 0x10);  // FEXTRA, FNAME, FCOMMENT
-    put32(file, 0);                                                       // time
+    put(file, 0, 4);                                                      // time
     file += "\x02\x03";                                                   // best compression, Unix
-    put16(file, 10 + 2 * static_cast<unsigned>(sizes.size()));
+    put(file, 10 + 2 * sizes.size(), 2);
     file += "RA";
-    put16(file, 6 + 2 * static_cast<unsigned>(sizes.size()));
-    put16(file, 1);
-    put16(file, chunkLength);
-    put16(file, static_cast<unsigned>(sizes.size()));
-    for (unsigned size : sizes) put16(file, size);
+    for (unsigned long n : {6 + 2 * sizes.size(), 1ul, 1ul * chunkLength, sizes.size()})
+        put(file, n, 2);  // the RA field's length, version, chunk length and count
+    for (unsigned size : sizes) put(file, size, 2);
     if (!name.empty()) file += name + '\0' + "made by the tests" + '\0';
     file += body;
-    put32(file,
-          crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
-    put32(file, static_cast<unsigned long>(data.size()));
+    put(file, crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())),
+        4);
+    put(file, data.size(), 4);
     return file;
 }
 

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <regex>
+#include <thread>
 
 #include "NotebookFixture.h"
 #include "notebook/AnkiConnect.h"
@@ -61,31 +62,41 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
     Strings actions = {"version", "deckNames", "createDeck", "modelNames", "createModel"};
     for (int i = 0; i < 4; ++i) actions.insert(actions.end(), {"findNotes", "addNote"});
     EXPECT_EQ(anki_.actions(), actions);
+    // The deck, the note type's name and fields, the search for an item and the note as sent.
     const auto requests = anki_.requests();
-    EXPECT_EQ(requests[2]["params"], json::parse(R"({"deck": "Lirra"})"));
-    EXPECT_EQ(requests[4]["params"]["modelName"], "Lirra");
-    EXPECT_EQ(requests[4]["params"]["inOrderFields"], json(notebook::ankiFields()));
-    EXPECT_EQ(requests[5]["params"]["query"], R"("note:Lirra" "Key:lirra-1")");
     json note = requests[6]["params"]["note"];
     for (const char* part : {"fields", "picture", "audio"}) note.erase(part);
-    EXPECT_EQ(note, json::parse(R"({"deckName": "Lirra", "modelName": "Lirra",
-        "options": {"allowDuplicate": false}, "tags": ["lirra"]})"));
+    EXPECT_EQ(json({requests[2]["params"], requests[4]["params"]["modelName"],
+                    requests[4]["params"]["inOrderFields"], requests[5]["params"], note}),
+              json::parse(R"([{"deck": "Lirra"}, "Lirra", ["Key", "Word", "Sentence",
+        "Translation", "Definition", "Picture", "Audio", "Source"],
+        {"query": "\"note:Lirra\" \"Key:lirra-1\""}, {"deckName": "Lirra", "modelName": "Lirra",
+        "options": {"allowDuplicate": false}, "tags": ["lirra"]}])"));
 
+    // Each note's fields, a picture or sound as the start of its file's name.
     ASSERT_EQ(anki_.notes.size(), 4u);
-    auto fields = anki_.notes[0].fields;
-    const auto picture = mediaIn(fields["Picture"]), sound = mediaIn(fields["Audio"]);
-    fields.erase("Picture"), fields.erase("Audio");
-    EXPECT_EQ(json(fields), json::parse(R"({"Key": "lirra-1", "Word": "", "Definition": "",
-        "Sentence": "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;",
-        "Translation": "Hola tú", "Source": "Ramp.mkv, 0:01"})"));
-    auto [word, web, late] =
-        std::tie(anki_.notes[1].fields, anki_.notes[2].fields, anki_.notes[3].fields);
-    EXPECT_EQ(Strings({word["Word"], word["Definition"], web["Picture"] + web["Audio"],
-                       late["Picture"], mediaIn(late["Audio"]).substr(0, 8)}),
-              Strings({"hello", "a greeting", "", "", "lirra-4-"}));
+    const auto picture = mediaIn(anki_.notes[0].fields["Picture"]);
+    const auto sound = mediaIn(anki_.notes[0].fields["Audio"]);
+    json notes = json::array();
+    for (auto note : anki_.notes) {
+        for (const char* media : {"Picture", "Audio"})
+            note.fields[media] = mediaIn(note.fields[media]).substr(0, 8);
+        notes.push_back(note.fields);
+    }
+    const std::string sentence = "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;";
+    EXPECT_EQ(notes, json::parse(R"([{"Key": "lirra-1", "Word": "", "Sentence": ")" + sentence +
+                                 R"(", "Translation": "Hola tú", "Definition": "", "Picture":
+        "lirra-1-", "Audio": "lirra-1-", "Source": "Ramp.mkv, 0:01"}, {"Key": "lirra-2", "Word":
+        "hello", "Sentence": ")" +
+                                 sentence + R"(", "Translation": "", "Definition": "a greeting",
+        "Picture": "lirra-2-", "Audio": "lirra-2-", "Source": "Ramp.mkv, 0:01"}, {"Key": "lirra-3",
+        "Word": "", "Sentence": "From the web", "Translation": "", "Definition": "", "Picture": "",
+        "Audio": "", "Source": "Stream.mp4, 0:00"}, {"Key": "lirra-4", "Word": "", "Sentence":
+        "At the end", "Translation": "", "Definition": "", "Picture": "", "Audio": "lirra-4-",
+        "Source": "Ramp.mkv, 0:05"}])"));
     // The picture: the frame at the line's middle (1.75 s), a JPEG FFmpeg decodes.
     double luma = 0;
-    EXPECT_EQ(grayPixels(anki_.media[picture], &luma), 320u * 240u) << fields["Picture"];
+    EXPECT_EQ(grayPixels(anki_.media[picture], &luma), 320u * 240u) << picture;
     EXPECT_NEAR(luma, rampLuma(1750), 5);
     // The sound: the line with 250 ms either side, an MP3 of the tone FFmpeg decodes.
     const auto tone = samples(anki_.media[sound]);
@@ -138,44 +149,37 @@ TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
               Strings({"version", "deckNames", "modelNames", "modelFieldNames", "findNotes"}));
     EXPECT_EQ(sent(), "1");
 
-    const struct {
-        const char* what;
-        std::function<void(FakeAnki&)> misbehave;
-        const char* says;
-    } rows[] = {
-        {"HTML", [](auto& f) { f.answerHtml = true; }, "is not AnkiConnect"},
-        {"HTTP error", [](auto& f) { f.httpStatus = 500; }, "answered HTTP 500"},
-        {"refusing", [](auto& f) { f.refuseAll = "collection is not available"; },
-         "refused version: collection is not available"},
-        {"wanting a key", [](auto& f) { f.requiredKey = "sesame"; },
-         "valid api key must be provided"},
-        {"an older AnkiConnect",
-         [](auto& f) {
-             f.http.intercept("/", [](const httplib::Request&, httplib::Response& res) {
-                 res.set_content(R"({"result": 5, "error": null})", "application/json");
-                 return true;
-             });
-         },
-         "speaks version 5, Lirra needs 6"},
-        {"a note type of another shape",
-         [](auto& f) {
-             f.models["Lirra"] = {"Front", "Back"};
-         },
-         "note type named “Lirra” with other fields"},
+    // How Anki answers instead of itself.
+    auto answering = [&](int status, std::string body) {
+        return [=, this] {
+            anki_.http.intercept("/", [=](const httplib::Request&, httplib::Response& res) {
+                res.status = status;
+                res.set_content(body, body[0] == '{' ? "application/json" : "text/html");
+                return true;
+            });
+        };
     };
-    for (const auto& row : rows) {
+    const std::pair<std::function<void()>, const char*> rows[] = {
+        {answering(200, "<html><h1>It works!</h1></html>"), "is not AnkiConnect"},
+        {answering(500, "busy"), "answered HTTP 500"},
+        {answering(200, R"({"result": null, "error": "collection is not available"})"),
+         "refused version: collection is not available"},
+        {answering(200, R"({"result": 5, "error": null})"), "speaks version 5, Lirra needs 6"},
+        {[&] { anki_.requiredKey = "sesame"; }, "valid api key must be provided"},
+        {[&] {
+             anki_.models["Lirra"] = {"Front", "Back"};
+         },
+         "“Lirra” with other fields"},
+    };
+    for (const auto& [misbehave, says] : rows) {
         anki_.reset();
-        row.misbehave(anki_);
-        json report = send({2, 3});
-        anki_.http.intercept("/", nullptr);
+        misbehave();
+        const json report = send({2, 3});
         const std::string error = report.value("error", "");
-        EXPECT_NE(error.find(row.says), std::string::npos) << row.what << ": " << report;
+        EXPECT_NE(error.find(says), std::string::npos) << report;
         EXPECT_EQ(report["failed"],
-                  json::array({{{"id", 2}, {"error", error}}, {{"id", 3}, {"error", error}}}))
-            << row.what;
-        EXPECT_EQ(report["added"], 0) << row.what;
-        EXPECT_TRUE(anki_.notes.empty()) << row.what;
-        for (const auto& action : anki_.actions()) EXPECT_NE(action, "addNote") << row.what;
+                  json::array({{{"id", 2}, {"error", error}}, {{"id", 3}, {"error", error}}}));
+        for (const auto& action : anki_.actions()) EXPECT_NE(action, "addNote") << says;
     }
     EXPECT_EQ(sent(), "1");
 
@@ -192,7 +196,10 @@ TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
 // Anki silent or absent: each call is bounded as a whole and says what the learner can do.
 TEST(AnkiConnectTest, SilenceAndAbsenceEndInOneSentence) {
     FakeAnki slow;
-    slow.delayMs = 1500;
+    slow.http.intercept("/", [](const httplib::Request&, httplib::Response&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return false;
+    });
     // A port bound but not listening: refused at once, and nobody else's while the test runs.
     const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};

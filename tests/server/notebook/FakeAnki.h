@@ -1,6 +1,6 @@
 // A fake of AnkiConnect (version 6): a route set on a loopback server, with decks, note types and
-// notes in memory and media kept as the bytes sent. Tests make it misbehave (answer late, in
-// HTML, with HTTP errors, refuse) through its fields.
+// notes in memory and media kept as the bytes sent. Tests make it refuse through its fields, and
+// answer otherwise (late, in HTML, with HTTP errors) by intercepting its route.
 #pragma once
 
 #include <array>
@@ -9,7 +9,6 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/LoopbackHttpServer.h"
@@ -28,13 +27,8 @@ struct FakeAnkiState {
     std::map<std::string, std::vector<std::string>> models = {{"Basic", {"Front", "Back"}}};
     std::vector<FakeNote> notes;
     std::map<std::string, std::string> media;  // file name -> bytes
-
-    int delayMs = 0;               // before every answer
-    int httpStatus = 200;          // anything else answers this status
-    bool answerHtml = false;       // an HTML page instead of JSON
-    std::string requiredKey;       // refuse requests without this key
-    std::string refuseAll;         // every action answers this error
-    std::string refuseAddWithKey;  // addNote of the note with this Key fails
+    std::string requiredKey;                   // refuse requests without this key
+    std::string refuseAddWithKey;              // addNote of the note with this Key fails
 };
 
 class FakeAnki : public FakeAnkiState {
@@ -43,12 +37,6 @@ class FakeAnki : public FakeAnkiState {
 
     FakeAnki() {
         http.server().Post("/", [this](const httplib::Request& req, httplib::Response& res) {
-            if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-            if (httpStatus != 200) {
-                res.status = httpStatus;
-                return res.set_content("busy", "text/plain");
-            }
-            if (answerHtml) return res.set_content("<html><h1>It works!</h1></html>", "text/html");
             res.set_content(act(json::parse(req.body, nullptr, false)).dump(), "application/json");
         });
         http.start();
@@ -67,11 +55,12 @@ class FakeAnki : public FakeAnkiState {
             names.push_back(r.is_object() ? r.value("action", "?") : "?");
         return names;
     }
-    // A fresh Anki that has seen nothing.
+    // A fresh Anki that has seen nothing and answers as itself.
     void reset() {
         std::lock_guard lock(mutex_);
         static_cast<FakeAnkiState&>(*this) = FakeAnkiState();
         http.clearRequests();
+        http.intercept("/", nullptr);
     }
 
     lirra::test::LoopbackHttpServer http;
@@ -100,7 +89,6 @@ class FakeAnki : public FakeAnkiState {
         if (!request.is_object() || request.value("version", 0) != 6) return fail("bad request");
         if (!requiredKey.empty() && request.value("key", "") != requiredKey)
             return fail("valid api key must be provided");
-        if (!refuseAll.empty()) return fail(refuseAll);
         const std::string action = request.value("action", "");
         const json params = request.value("params", json::object());
         if (action == "version") return ok(6);

@@ -67,29 +67,6 @@ FakeApi::FakeApi(const TlsFiles& tls) : http(tls) {
     http.start();
 }
 
-void FakeApi::overrideEndpoint(const std::string& path, Override handler) {
-    http.intercept(path.rfind("/files/", 0) == 0 ? path : kPrefix + path, std::move(handler));
-}
-
-std::vector<SeenRequest> FakeApi::seen() const {
-    std::vector<SeenRequest> all;
-    for (const auto& r : http.requests()) {
-        const bool api = r.path.rfind(kPrefix, 0) == 0;
-        all.push_back({r.method, api ? r.path.substr(sizeof kPrefix - 1) : r.path, r.query(),
-                       r.header("Api-Key").value_or(""), r.header("User-Agent").value_or(""),
-                       r.header("Authorization").value_or(""), r.body});
-    }
-    return all;
-}
-
-std::vector<SeenRequest> FakeApi::seen(const std::string& path) const {
-    std::vector<SeenRequest> matching;
-    for (auto& s : seen()) {
-        if (s.path == path) matching.push_back(std::move(s));
-    }
-    return matching;
-}
-
 void FakeApi::search(const httplib::Request& req, httplib::Response& res) {
     std::vector<std::string> languages;
     std::stringstream list(req.get_param_value("languages"));
@@ -107,12 +84,9 @@ void FakeApi::search(const httplib::Request& req, httplib::Response& res) {
                              season == s.season && episode == s.episode;
         if (byHash || byTitle) data.push_back(subtitleJson(s, byHash));
     }
-    answer(res, 200,
-           {{"total_pages", 1},
-            {"total_count", data.size()},
-            {"per_page", 60},
-            {"page", 1},
-            {"data", data}});
+    json page = json::parse(R"({"total_pages": 1, "per_page": 60, "page": 1})");
+    page.update({{"total_count", data.size()}, {"data", data}});
+    answer(res, 200, page);
 }
 
 void FakeApi::download(const httplib::Request& req, httplib::Response& res) {
@@ -120,21 +94,16 @@ void FakeApi::download(const httplib::Request& req, httplib::Response& res) {
     if (!body.is_object() || !body.contains("file_id") || !body["file_id"].is_number_integer()) {
         return answer(res, 400, {{"message", "file_id is required"}});
     }
-    const long id = body["file_id"].get<long>();
-    if (remaining <= 0) {
-        return answer(res, 406,
-                      {{"requests", 21},
-                       {"remaining", 0},
-                       {"message", "You have downloaded your allowed 20 subtitles for 24h."},
-                       {"reset_time_utc", resetTimeUtc}});
+    json quota = {{"requests", 21 - std::max(0L, remaining)},
+                  {"remaining", std::max(0L, remaining - 1)},
+                  {"reset_time_utc", resetTimeUtc}};
+    if (remaining-- <= 0) {
+        quota["message"] = "You have downloaded your allowed 20 subtitles for 24h.";
+        return answer(res, 406, quota);
     }
-    --remaining;
-    answer(res, 200,
-           {{"link", origin() + "/files/" + std::to_string(id) + ".srt"},
-            {"file_name", "Big.Buck.Bunny.srt"},
-            {"requests", 20 - remaining},
-            {"remaining", remaining},
-            {"reset_time_utc", resetTimeUtc}});
+    quota.update({{"link", origin() + "/files/" + body["file_id"].dump() + ".srt"},
+                  {"file_name", "Big.Buck.Bunny.srt"}});
+    answer(res, 200, quota);
 }
 
 void FakeApi::login(const httplib::Request& req, httplib::Response& res) {

@@ -22,17 +22,6 @@ struct FakeSubtitle {
     int season = 0, episode = 0;           // 0: a film
 };
 
-// A recorded request as the API sees it.
-struct SeenRequest {
-    std::string method;
-    std::string path;   // without the API's prefix and the query
-    std::string query;  // as sent, e.g. "languages=en,es&moviehash=..."
-    std::string apiKey;
-    std::string userAgent;
-    std::string authorization;
-    std::string body;
-};
-
 // Answers an endpoint instead of the fake's own logic when it returns true.
 using Override = LoopbackHttpServer::Intercept;
 
@@ -54,14 +43,21 @@ class FakeApi {
     std::string resetTimeUtc = "2030-01-02T00:00:00.000Z";  // when the quota renews
 
     // path: "/subtitles", "/download", "/login" (under the root) or "/files/ID.srt".
-    void overrideEndpoint(const std::string& path, Override handler);
-    std::vector<SeenRequest> seen() const;
-    std::vector<SeenRequest> seen(const std::string& path) const;
+    void overrideEndpoint(const std::string& path, Override handler) {
+        http.intercept(onServer(path), std::move(handler));
+    }
+    // The requests for that path, or all of them.
+    std::vector<RecordedRequest> seen(const std::string& path = {}) const {
+        return path.empty() ? http.requests() : http.requests(onServer(path));
+    }
     void forget() { http.clearRequests(); }
 
     LoopbackHttpServer http;
 
   private:
+    static std::string onServer(const std::string& path) {
+        return path.rfind("/files/", 0) == 0 ? path : "/api/v1" + path;
+    }
     void search(const httplib::Request& request, httplib::Response& response);
     void download(const httplib::Request& request, httplib::Response& response);
     void login(const httplib::Request& request, httplib::Response& response);
