@@ -31,8 +31,10 @@
 
 namespace {
 
+void tell(const QString& message) { std::fprintf(stderr, "lirra: %s\n", qPrintable(message)); }
+
 int fail(const QString& message, int status) {
-    std::fprintf(stderr, "lirra: %s\n", qPrintable(message));
+    tell(message);
     return status;
 }
 
@@ -76,17 +78,18 @@ int main(int argc, char* argv[]) {
     UserDefaults& defaults = UserDefaults::standard();
     std::string settingsError;
     if (!defaults.loadFile(UserDefaults::defaultSettingsPath(), &settingsError)) {
-        return fail(QString::fromStdString(settingsError), 2);
+        return fail(QString::fromStdString(settingsError), kExitUsage);
     }
     const CommandLine commandLine = readCommandLine(argumentsOf(argc, argv), defaults);
-    if (commandLine.help) {
-        std::fputs(kUsage, stdout);
+    if (commandLine.help || commandLine.version) {
+        std::fputs(qPrintable(commandLine.help ? helpText() : versionText()), stdout);
         return 0;
     }
     if (!commandLine.error.isEmpty()) {
-        std::fputs(kUsage, stderr);
-        return fail(commandLine.error, 2);
+        std::fputs(qPrintable(usageErrorText(commandLine.error)), stderr);
+        return kExitUsage;
     }
+    for (const QString& notice : commandLine.notices) tell(notice);
     setTraceEnabled(commandLine.verbose);
     if (commandLine.hashLocation) {
         QCoreApplication app(argc, argv);
@@ -136,13 +139,19 @@ int main(int argc, char* argv[]) {
         options.openSubtitlesKeyFile = defaults.stringForKey("opensubtitles-key-file").value_or("");
         options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
         options.ankiUrl = defaults.stringForKey("anki-url").value_or("");
-        options.ankiKey = defaults.stringForKey("anki-key").value_or("");
+        if (const auto keyFile = defaults.stringForKey("anki-key-file");
+            keyFile && !keyFile->empty()) {
+            QString keyError;
+            const auto key = readKeyFile(*keyFile, &keyError);
+            if (!key) return fail(keyError, kExitUsage);
+            options.ankiKey = *key;
+        }
         embedded = std::make_unique<server::Server>(options);
         const std::string error = embedded->start();
         if (!error.empty()) {
             return fail(QStringLiteral("the built-in service could not start: %1")
                             .arg(QString::fromStdString(error)),
-                        1);
+                        kExitFailure);
         }
         config.baseUrl = QString::fromStdString(embedded->baseUrl());
     }

@@ -60,12 +60,19 @@ TEST(HashCommandTest, PrintsTheHashOfAFileOrAUrlOrSaysWhyNot) {
     }
     EXPECT_EQ(server.requestCount(), 3u);
 
-    for (const std::string& location :
-         {directory + "/short.mp4", directory + "/missing.mp4", server.url("/videos/short.mp4")}) {
+    // Each failure says which of: missing, not readable, too small (a file of 65535 bytes).
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {directory + "/short.mp4", "too small: 65535 bytes, where a video has at least 65536"},
+        {directory + "/missing.mp4", "no such file"},
+        {directory, "not readable: it is a folder"},
+        {server.url("/videos/short.mp4"), "the server did not answer with its length"},
+    };
+    for (const auto& [location, why] : failures) {
         const RunResult run = runLirra(location);
         EXPECT_EQ(run.exitCode, 1) << location;
         EXPECT_TRUE(run.out.empty()) << run.out;
-        EXPECT_NE(run.err.find("cannot hash " + location), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("lirra: cannot hash " + location + ": " + why), std::string::npos)
+            << run.err;
     }
 }
 
