@@ -9,6 +9,7 @@
 #include <QQuickWindow>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QTimer>
 #include <QtWebEngineQuick>
 #include <clocale>
 #include <cstdio>
@@ -17,10 +18,13 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/HashCommand.h"
+#include "app/MediaControlsController.h"
+#include "app/OpenFailureReporter.h"
 #include "app/SingleInstance.h"
 #include "lirra/server/Server.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "platform/qt/mpris/MprisService.h"
 #include "platform/qt/network/QtHttpClient.h"
 #include "platform/qt/quickweb/AppScheme.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
@@ -30,6 +34,8 @@
 #include "promise/Queue.h"
 
 namespace {
+
+constexpr int kMediaControlsPollMs = 1000;
 
 void tell(const QString& message) { std::fprintf(stderr, "lirra: %s\n", qPrintable(message)); }
 
@@ -175,16 +181,52 @@ int main(int argc, char* argv[]) {
                 if (!refused.empty()) logLine("Subtitle folder not searched: " + refused);
             });
         }
+        const auto raise = [&platform] {
+            platform.qtMainWindow().raise();
+            platform.qtMainWindow().activateWindow();
+        };
+        const auto open = [&delegate](const QString& location) {
+            if (!location.isEmpty()) delegate.applicationOpenFile(location);
+        };
         QString listenError;
         if (!instance.listen(
                 [&](const QString& location) {
-                    platform.qtMainWindow().raise();
-                    platform.qtMainWindow().activateWindow();
-                    if (!location.isEmpty()) delegate.applicationOpenFile(location);
+                    raise();
+                    open(location);
                 },
                 &listenError)) {
             logLine("Single instance not available: " + listenError.toStdString());
         }
+
+        OpenFailureReporter openFailures(
+            platform.notificationCenter(), [&delegate] { return delegate.player(); },
+            [&delegate] { return delegate.homeWebView(); });
+        // The desktop's media keys and controls (MPRIS). The volume changes with no player
+        // notification, so what they show is also compared now and then.
+        MediaControlsController mediaControls({
+            .state = delegate.state(),
+            .screens = delegate,
+            .application = platform.application(),
+            .center = platform.notificationCenter(),
+            .player = [&delegate] { return delegate.player(); },
+            .playerPage = [&delegate] { return delegate.playerWebView(); },
+            .playerShown =
+                [&delegate] {
+                    const Window* overlay = delegate.playerScreen().playerWebViewWindow();
+                    return overlay && overlay->isVisible();
+                },
+            .raise = raise,
+            .open = open,
+        });
+        MprisService mpris(mediaControls);
+        QString mprisError;
+        const QString busName = mpris.publish(QDBusConnection::sessionBus(), &mprisError);
+        logLine(busName.isEmpty() ? "Media controls not available: " + mprisError.toStdString()
+                                  : "Media controls on D-Bus as " + busName.toStdString());
+        mediaControls.setControls(&mpris);
+        QTimer mediaControlsPoll;
+        QObject::connect(&mediaControlsPoll, &QTimer::timeout, [&] { mediaControls.refresh(); });
+        mediaControlsPoll.start(kMediaControlsPollMs);
 
         platform.qtMainWindow().show();
         delegate.applicationDidFinishLaunching();
