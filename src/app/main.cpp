@@ -96,6 +96,14 @@ int main(int argc, char* argv[]) {
         return kExitUsage;
     }
     for (const QString& notice : commandLine.notices) tell(notice);
+    // A key file that cannot be read is said before any window opens.
+    std::string ankiKey;
+    if (const auto keyFile = defaults.stringForKey("anki-key-file"); keyFile && !keyFile->empty()) {
+        QString keyError;
+        const auto key = readKeyFile(*keyFile, &keyError);
+        if (!key) return fail(keyError, kExitUsage);
+        ankiKey = *key;
+    }
     setTraceEnabled(commandLine.verbose);
     if (commandLine.hashLocation) {
         QCoreApplication app(argc, argv);
@@ -145,13 +153,7 @@ int main(int argc, char* argv[]) {
         options.openSubtitlesKeyFile = defaults.stringForKey("opensubtitles-key-file").value_or("");
         options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
         options.ankiUrl = defaults.stringForKey("anki-url").value_or("");
-        if (const auto keyFile = defaults.stringForKey("anki-key-file");
-            keyFile && !keyFile->empty()) {
-            QString keyError;
-            const auto key = readKeyFile(*keyFile, &keyError);
-            if (!key) return fail(keyError, kExitUsage);
-            options.ankiKey = *key;
-        }
+        options.ankiKey = ankiKey;
         embedded = std::make_unique<server::Server>(options);
         const std::string error = embedded->start();
         if (!error.empty()) {

@@ -141,6 +141,8 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     send(kPlayer, "Stop");
     EXPECT_TRUE(waitUntil([] { return property(kPlayer, "PlaybackStatus") == "Stopped"; }, 10s));
     EXPECT_EQ(property(kPlayer, "CanPlay"), false);
+    EXPECT_EQ(metadata()["mpris:trackid"].value<QDBusObjectPath>().path(),
+              "/org/mpris/MediaPlayer2/TrackList/NoTrack");
     EXPECT_TRUE(waitUntil([&] { return app.read("Player/Play", "1").isUndefined(); }, 10s))
         << "the player page is emptied";
     EXPECT_TRUE(waitUntil([&] { return heard.values_.contains("PlaybackStatus=Stopped"); }, 5s))

@@ -30,6 +30,7 @@ TEST(DesktopReasons, ABrokenVideoSaysWhyAndThePlayerIsReachedByKeys) {
     ASSERT_TRUE(app.waitForLog("Alert: Couldn't open video | ")) << app.log().toStdString();
     const auto said = QRegularExpression("Couldn't open video: ([^\n]+)\n").match(app.log());
     ASSERT_TRUE(said.hasMatch()) << "the engine's reason is logged";
+    EXPECT_EQ(said.captured(1), "unrecognized file format");
     EXPECT_TRUE(app.waitForPage("Player/Home", "$('#open-reason:visible').text()",
                                 "The last video could not be played: " + said.captured(1)));
 
@@ -56,6 +57,9 @@ TEST(DesktopReasons, ABrokenVideoSaysWhyAndThePlayerIsReachedByKeys) {
         if (app.read("Player/Play", "$('#" + id + "').is(':visible')") == true) order << id;
     }
     ASSERT_GE(order.size(), 12);
+    // The controls have faded: Tab brings them back.
+    ASSERT_TRUE(app.waitForPage("Player/Play", "document.body.classList.contains('chrome-visible')",
+                                false));
     QStringList reached;
     for (qsizetype i = 0; i < order.size(); ++i) {
         ASSERT_TRUE(app.press("Player/Play", "Tab"));
@@ -68,8 +72,13 @@ TEST(DesktopReasons, ABrokenVideoSaysWhyAndThePlayerIsReachedByKeys) {
             << focused.toString().toStdString();
     }
     EXPECT_EQ(reached, order);
+    waitUntil([] { return false; }, 3s);
     EXPECT_EQ(app.read("Player/Play", "document.body.classList.contains('chrome-visible')"), true)
         << "the controls show while the keyboard is in them";
+    // Space presses the button the keyboard is on.
+    app.read("Player/Play", "$('#auto-pause').focus(), 1");
+    ASSERT_TRUE(app.press("Player/Play", " "));
+    EXPECT_TRUE(app.waitForPage("Player/Play", "$('#auto-pause').attr('aria-pressed')", "true"));
 }
 
 }  // namespace
