@@ -124,7 +124,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Lirra"));
-    QApplication::setDesktopFileName(QStringLiteral("app.lirra.Lirra"));
+    QApplication::setDesktopFileName(QString::fromLatin1(kMprisDesktopEntry));
 
     const QString instanceName = QString::fromStdString(
         defaults.stringForKey("instance").value_or(SingleInstance::defaultName().toStdString()));

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <fstream>
 
@@ -93,23 +92,6 @@ TEST(CommandLine, TheSettingsFileGivesWhatTheOptionsLeaveOpenButNeverTheHashOrAK
     EXPECT_EQ(reading({}, settings),
               "verbose, base http://settings.test/, hwdec=no, notice: the setting anki-key is no "
               "longer read: put the key in a file and name it with anki-key-file");
-}
-
-TEST(CommandLine, HelpListsEveryOptionAndTheVersionIsTheProjects) {
-    const QString help = helpText();
-    for (const char* option :
-         {"-h, --help", "-v, --version", "--hash PATH_OR_URL", "--base-url URL", "--file-name NAME",
-          "--data DIR", "--instance NAME", "--verbose", "--opensubtitles-key-file PATH",
-          "--opensubtitles-url URL", "--anki-url URL", "--anki-key-file PATH", "--hwdec NAMES"}) {
-        const QRegularExpression entry("\n  " + QRegularExpression::escape(option) + "[ \n]");
-        EXPECT_TRUE(help.contains(entry)) << option;
-    }
-    for (const QString& line : help.split('\n')) EXPECT_LE(line.size(), 90) << line.toStdString();
-    EXPECT_FALSE(help.contains("anki-key ")) << "the key itself is never an option";
-    EXPECT_EQ(versionText(), QString("lirra " LIRRA_PROJECT_VERSION "\n"));
-    EXPECT_EQ(usageErrorText("Unknown option 'x'."),
-              "lirra: Unknown option 'x'.\nusage: lirra [options] [--] [VIDEO_FILE_OR_URL]\n"
-              "Try 'lirra --help' for the options.\n");
 }
 
 TEST(CommandLine, AKeyIsTheFirstLineOfItsFile) {

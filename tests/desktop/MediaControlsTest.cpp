@@ -14,7 +14,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include "DesktopApp.h"
+#include "e2e/LirraProcess.h"
 #include "support/qt/QtPrinters.h"
 #include "support/qt/QtTestLoop.h"
 
@@ -61,7 +61,7 @@ QVariantMap metadata() { return qdbus_cast<QVariantMap>(property(kPlayer, "Metad
 qlonglong position() { return property(kPlayer, "Position").toLongLong(); }
 
 bool positionWithin(qlonglong low, qlonglong high) {
-    return waitUntil([&] { return position() >= low && position() <= high; }, 10s);
+    return runEventLoopUntil([&] { return position() >= low && position() <= high; }, 10s);
 }
 
 TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
@@ -70,11 +70,19 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     ASSERT_TRUE(bus.isConnected())
         << "the test runs on a session bus of its own (dbus-run-session)";
     QTemporaryDir media;
-    const QString clip = makeClip(media.path(), "Film.Night", 60);
-    ASSERT_FALSE(clip.isEmpty());
-    DesktopApp app({clip});
-    ASSERT_TRUE(
-        waitUntil([&] { return bus.interface()->isServiceRegistered(kService).value(); }, 40s))
+    const QString clip = makeClip(media.path(), "Film.Night.mkv", 60);
+    QByteArray lines;  // beside the video: "Line N" from 1 s on, every 4 s
+    for (int n = 1; n <= 14; ++n) {
+        lines += QString("%1\n00:00:%2,000 --> 00:00:%3,000\nLine %1\n\n")
+                     .arg(n)
+                     .arg(4 * n - 3, 2, 10, QChar('0'))
+                     .arg(4 * n - 1, 2, 10, QChar('0'))
+                     .toUtf8();
+    }
+    ASSERT_TRUE(!clip.isEmpty() && writeFile(media.filePath("Film.Night.en.srt"), lines));
+    LirraProcess app({clip});
+    ASSERT_TRUE(runEventLoopUntil(
+        [&] { return bus.interface()->isServiceRegistered(kService).value(); }, 40s))
         << app.log().toStdString();
     Heard heard;
     bus.connect(kService, kPath, "org.freedesktop.DBus.Properties", "PropertiesChanged", &heard,
@@ -97,7 +105,8 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     for (const auto& [name, value] : root)
         EXPECT_EQ(property(kRoot, name), value) << name.toStdString();
 
-    ASSERT_TRUE(waitUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 40s))
+    ASSERT_TRUE(
+        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 40s))
         << app.log().toStdString();
     const QVariantMap shown = metadata();
     EXPECT_EQ(shown["xesam:title"], "Film.Night");
@@ -111,7 +120,8 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     }
 
     send(kPlayer, "Pause");
-    EXPECT_TRUE(waitUntil([&] { return heard.values_.contains("PlaybackStatus=Paused"); }, 10s));
+    EXPECT_TRUE(
+        runEventLoopUntil([&] { return heard.values_.contains("PlaybackStatus=Paused"); }, 10s));
     EXPECT_EQ(property(kPlayer, "PlaybackStatus"), "Paused");
     send(kPlayer, "SetPosition", {QVariant::fromValue(track), qlonglong{10000000}});
     EXPECT_TRUE(positionWithin(9900000, 10300000)) << position();
@@ -119,7 +129,7 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
          {QVariant::fromValue(QDBusObjectPath("/app/lirra/Lirra/video/0")), qlonglong{0}});
     send(kPlayer, "Seek", {qlonglong{-3000000}});
     EXPECT_TRUE(positionWithin(6900000, 7300000)) << position();
-    EXPECT_TRUE(waitUntil([&] { return heard.seeks_.size() == 2; }, 5s));
+    EXPECT_TRUE(runEventLoopUntil([&] { return heard.seeks_.size() == 2; }, 5s));
     EXPECT_EQ(heard.seeks_, (QList<qlonglong>{10000000, 7000000}));
 
     // Next and previous line, as the page's own keys: lines start at 1, 5, 9... s, and it plays on.
@@ -127,7 +137,8 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     ASSERT_TRUE(app.waitForPage("Player/Play", "$('#time-current').text()", "0:07"));
     send(kPlayer, "Next");
     EXPECT_TRUE(positionWithin(9000000, 12900000)) << position();
-    EXPECT_TRUE(waitUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 10s));
+    EXPECT_TRUE(
+        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 10s));
     send(kPlayer, "Previous");
     EXPECT_TRUE(positionWithin(5000000, 8900000)) << position();
 
@@ -136,16 +147,18 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
          {kPlayer, "Volume", QVariant::fromValue(QDBusVariant(0.5))});
     EXPECT_EQ(property(kPlayer, "Volume"), 0.5);
     EXPECT_TRUE(app.waitForPage("Player/Play", "$('#volume').val()", "100"));
-    EXPECT_TRUE(waitUntil([&] { return heard.values_.contains("Volume=0.5"); }, 5s));
+    EXPECT_TRUE(runEventLoopUntil([&] { return heard.values_.contains("Volume=0.5"); }, 5s));
 
     send(kPlayer, "Stop");
-    EXPECT_TRUE(waitUntil([] { return property(kPlayer, "PlaybackStatus") == "Stopped"; }, 10s));
+    EXPECT_TRUE(
+        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Stopped"; }, 10s));
     EXPECT_EQ(property(kPlayer, "CanPlay"), false);
     EXPECT_EQ(metadata()["mpris:trackid"].value<QDBusObjectPath>().path(),
               "/org/mpris/MediaPlayer2/TrackList/NoTrack");
-    EXPECT_TRUE(waitUntil([&] { return app.read("Player/Play", "1").isUndefined(); }, 10s))
+    EXPECT_TRUE(runEventLoopUntil([&] { return app.read("Player/Play", "1").isUndefined(); }, 10s))
         << "the player page is emptied";
-    EXPECT_TRUE(waitUntil([&] { return heard.values_.contains("PlaybackStatus=Stopped"); }, 5s))
+    EXPECT_TRUE(
+        runEventLoopUntil([&] { return heard.values_.contains("PlaybackStatus=Stopped"); }, 5s))
         << heard.values_.join(' ').toStdString();
 }
 

@@ -1,14 +1,11 @@
 // The lines' look the learner sets (each line's size, their place), remembered with the player
 // settings, and what the player page says while the service still works on the video's subtitles.
 'use strict';
-const test = require('node:test');
-const assert = require('node:assert/strict');
-const web = require('./web.js');
+const { test, assert, web, MemoryStorage, FakeClock, fakeAjax } = require('./fakes.js');
 const linestyle = web('linestyle.js');
 const { Prefs } = web('prefs.js');
 const { pendingText, canAsk, READING, ASKING } = web('sourcestatus.js');
 const { SubtitleFiles, PENDING_MAX_MS } = web('subtitlefiles.js');
-const { MemoryStorage, FakeClock, fakeAjax } = require('./fakes.js');
 
 test('each line has its size and the lines their place, remembered, anything else the default', () => {
     const prefs = new Prefs(new MemoryStorage());
