@@ -7,9 +7,11 @@
 })(this, function () {
     'use strict';
 
-    // A line's size as a factor of its usual one; the Subtitles menu offers these values.
-    var SIZES = { small: 0.8, normal: 1, large: 1.25, larger: 1.5, largest: 2 };
-    var POSITIONS = ['bottom', 'top'];
+    // A line's size as a factor of its usual one, and the places of the lines, as the Subtitles
+    // menu offers them.
+    var SIZES = { small: [0.8, 'Small'], normal: [1, 'Normal'], large: [1.25, 'Large'],
+                  larger: [1.5, 'Larger'], largest: [2, 'Largest'] };
+    var PLACES = { bottom: 'at the bottom', top: 'at the top' };
     var SETTINGS = { targetSize: 'normal', nativeSize: 'normal', linePosition: 'bottom' };
 
     function known(value, allowed) {
@@ -22,23 +24,29 @@
         return {
             targetSize: known(stored.targetSize, SIZES) ? stored.targetSize : SETTINGS.targetSize,
             nativeSize: known(stored.nativeSize, SIZES) ? stored.nativeSize : SETTINGS.nativeSize,
-            linePosition: POSITIONS.indexOf(stored.linePosition) >= 0 ? stored.linePosition : SETTINGS.linePosition
+            linePosition: known(stored.linePosition, PLACES) ? stored.linePosition : SETTINGS.linePosition
         };
     }
 
     // Puts the settings on the page's body: each line's scale, and the class for lines at the top.
     function apply(body, settings) {
         var s = read(settings);
-        body.style.setProperty('--target-scale', String(SIZES[s.targetSize]));
-        body.style.setProperty('--native-scale', String(SIZES[s.nativeSize]));
+        body.style.setProperty('--target-scale', String(SIZES[s.targetSize][0]));
+        body.style.setProperty('--native-scale', String(SIZES[s.nativeSize][0]));
         body.classList.toggle('lines-top', s.linePosition === 'top');
     }
 
-    // The menu's choices (selects named by data-setting) show the settings; a change goes to
-    // changed({setting: value}).
+    // Fills the menu's choices (selects named by data-setting) and shows the settings in them; a
+    // change goes to changed({setting: value}).
     function wire($, menu, settings, changed) {
         menu.find('select[data-setting]').each(function () {
-            $(this).val(read(settings)[$(this).data('setting')]);
+            var setting = $(this).data('setting'), select = $(this);
+            var choices = setting === 'linePosition' ? PLACES : SIZES;
+            Object.keys(choices).forEach(function (value) {
+                var label = choices[value];
+                $('<option>').val(value).text(typeof label === 'string' ? label : label[1]).appendTo(select);
+            });
+            select.val(read(settings)[setting]);
         }).on('change', function () {
             var change = {};
             change[$(this).data('setting')] = $(this).val();
@@ -47,5 +55,5 @@
         });
     }
 
-    return { read: read, apply: apply, wire: wire, SIZES: SIZES, POSITIONS: POSITIONS, SETTINGS: SETTINGS };
+    return { read: read, apply: apply, wire: wire, SIZES: SIZES, PLACES: PLACES, SETTINGS: SETTINGS };
 });
