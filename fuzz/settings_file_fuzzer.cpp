@@ -1,6 +1,5 @@
-// The settings-file reader on any file content, and the launch-argument reader on any
-// arguments. The file lives in memory (memfd), so nothing is written to disk.
-#include <fuzzer/FuzzedDataProvider.h>
+// The settings-file reader on any file content. The file lives in memory (memfd), so nothing is
+// written to disk.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -69,31 +68,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const bool later = std::any_of(
                 kept.rbegin(), it, [&](const auto& entry) { return entry.first == it->first; });
             if (!later) FUZZ_CHECK(*value == it->second, "a value differs from its last line");
-        }
-    }
-    {
-        FuzzedDataProvider provider(data, size);
-        std::vector<std::string> arguments, flags;
-        while (provider.remaining_bytes() > 0 && arguments.size() < 32) {
-            std::string argument = provider.ConsumeRandomLengthString(48);
-            if (provider.ConsumeBool() && argument.size() > 2 && argument.starts_with("--")) {
-                flags.push_back(argument.substr(2));
-            }
-            arguments.push_back(std::move(argument));
-        }
-        UserDefaults defaults;
-        std::vector<std::string> positional;
-        std::string error;
-        if (defaults.applyArguments(arguments, &positional, &error, flags)) {
-            // The positional arguments are some of the arguments, in their order.
-            auto at = arguments.begin();
-            for (const std::string& p : positional) {
-                at = std::find(at, arguments.end(), p);
-                FUZZ_CHECK(at != arguments.end(), "a positional argument out of nowhere");
-                ++at;
-            }
-        } else {
-            FUZZ_CHECK(!error.empty(), "a refusal without a reason");
         }
     }
     return 0;

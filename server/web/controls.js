@@ -83,6 +83,7 @@
         $('#volume').val(volume);
         $('#volume-value').text(muted ? 'Muted' : timefmt.formatVolume(volume));
         $('#mute use').attr('href', muted || volume === 0 ? '#i-muted' : '#i-volume');
+        $('#mute').attr('aria-pressed', String(muted));
     };
 
     Controls.prototype.buildSpeedMenu = function () {
@@ -118,8 +119,7 @@
 
     Controls.prototype.showFullscreen = function (on) {
         this.$('body').toggleClass('fullscreen', on);
-        this.$('#fullscreen-state').text(on ? 'Full screen · double-click the picture to leave'
-                                            : 'Double-click the picture for full screen');
+        this.$('#fullscreen-state').text(on ? 'Leave full screen' : 'Full screen');
     };
 
     Controls.prototype.showFileName = function (name) {

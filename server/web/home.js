@@ -49,8 +49,15 @@
         });
     }
 
+    // Why the last video could not be played, as the player said it (none: nothing to say).
+    function showOpenFailure(reason) {
+        var text = typeof reason === 'string' ? reason.trim() : '';
+        $('#open-reason').text(text ? 'The last video could not be played: ' + text : '').prop('hidden', !text);
+    }
+
     function showTutorial() {
         $('#tutorial').prop('hidden', false);
+        $('#close-tutorial').focus();
         // The tour needs some height; the app grows a small window to fit it.
         sendCommand('ResizeForTutorial');
     }
@@ -85,6 +92,8 @@
             sendCommand('ResizeForTutorial');
             refreshLevel();
         });
+        $(window).on('nativeApp:openFailed', function (e, reason) { showOpenFailure(reason); });
+        L.labels.apply($, L.labels.HOME);
         refreshLevel();
         if (!prefs.player().tutorialSeen) showTutorial();
         sendCommand('EnableDraggableHomeScreen');

@@ -23,6 +23,7 @@
         's': 'saveToNotebook', 'S': 'saveToNotebook',
         'k': 'markWordKnown', 'K': ['markWordKnown', 'markLineKnown'],
         'n': 'nextOneNewLine', 'N': 'nextOneNewLine',
+        'f': 'toggleFullScreen', 'F': 'toggleFullScreen',
         'Escape': 'closeAll'
     };
 

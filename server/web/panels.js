@@ -69,7 +69,8 @@
         $('body').addClass('chrome-visible');
         clearTimeout(this.idleTimer);
         this.idleTimer = setTimeout(function () {
-            if (self.anyOpen() || $('.chrome:hover').length) {
+            // Kept while the mouse is over them or the keyboard's focus is in them.
+            if (self.anyOpen() || $('.chrome:hover, .chrome:focus-within').length) {
                 self.showChrome();
                 return;
             }

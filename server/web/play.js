@@ -109,8 +109,9 @@
 
     // The service's tracks, asked again while it still reads more out of the video: only a
     // line whose track changed is drawn anew, so the line on screen does not blink.
-    function onTracks(held, name) {
+    function onTracks(held, name, pending) {
         if (!fileName && name !== null) setFileName(name);
+        showSourceStatus(pending, held);
         var changed = lineTracks.update(held, prefs.video(videoId));
         if (changed !== null) {
             subtitleMenu.build(lineTracks, settings, lineTitle('native'));
@@ -119,6 +120,22 @@
             noticeAlignment(changed);
         }
         return lineTracks.list.length > 0;
+    }
+
+    // While the service still reads the video or asks the database, the page says which.
+    // Whether the database may be asked is read once, at the first pending answer.
+    var onlineSettings = null, lastStatus = { pending: false, held: [] };
+    function showSourceStatus(pending, held) {
+        lastStatus = { pending: pending, held: held };
+        if (pending && onlineSettings === null) {
+            onlineSettings = $.getJSON('../api/settings/opensubtitles').always(function () {
+                showSourceStatus(lastStatus.pending, lastStatus.held);
+            });
+        }
+        var online = !!onlineSettings && onlineSettings.state() === 'resolved' &&
+            L.sourcestatus.canAsk(onlineSettings.responseJSON);
+        var text = L.sourcestatus.pendingText(pending, held, online, ['eng', nativeCode]);
+        $('#source-status').text(text || '').prop('hidden', !text);
     }
 
     function onAdded(added) {
@@ -235,11 +252,16 @@
             if (!lookup.markKnown()) toast('Open a word first (a click or W): K marks it known, Shift+K the whole line');
         },
         markLineKnown: markLineKnown,
-        nextOneNewLine: leavingCard(nextOneNewLine)
+        nextOneNewLine: leavingCard(nextOneNewLine),
+        toggleFullScreen: function () { transport.command('ToggleFullscreen'); }
     };
 
     function onKey(e) {
-        var inField = $(e.target).is('input:not([type=range]), select, textarea');
+        // Tab goes from control to control: they show while it does.
+        if (e.key === 'Tab') panels.showChrome();
+        // A button reached with Tab is pressed with Space, as everywhere.
+        var inField = $(e.target).is('input:not([type=range]), select, textarea') ||
+            (e.key === ' ' && $(e.target).is('button'));
         if (!L.keys.handle(e, inField, actions, lookup.isOpen())) return;
         e.preventDefault();
         panels.showChrome();
@@ -271,19 +293,42 @@
         $(window).on('timeUpdate', function (e, ms) { onTime(ms); });
         $(window).on('nativeApp:enteredFullscreen', function () { controls.showFullscreen(true); });
         $(window).on('nativeApp:leftFullscreen', function () { controls.showFullscreen(false); });
+        // The desktop's media controls: next and previous line as the keys do, and the volume
+        // they set on the player.
+        $(window).on('nativeApp:nextLine', actions.nextLine);
+        $(window).on('nativeApp:previousLine', actions.previousLine);
+        $(window).on('nativeApp:volumeChanged', function (e, v) {
+            player.volume = L.controls.clampVolume(Number(v));
+            player.muted = false;
+            transport.showVolume();
+        });
         $(window).on('nativeApp:resized', function () {
             $('body').toggleClass('compact', window.innerWidth < 760);
             lineList.mark(player.time, true);
         });
 
         $('#home-button').on('click', function () { transport.command('Stop'); });
+        $('#fullscreen-state').on('click', actions.toggleFullScreen);
+        // Lines at the top leave the picture below them to the page: a double click on it
+        // switches full screen there as it does above the lines at the bottom.
+        $(document).on('dblclick', function (e) {
+            if (prefs.lineStyle().linePosition === 'top' &&
+                !$(e.target).closest('#next-sub, .chrome, .panel, .overlay').length) {
+                actions.toggleFullScreen();
+            }
+        });
+        L.linestyle.wire($, $('#subtitle-menu'), prefs.lineStyle(), function (change) {
+            prefs.setLineStyle(change);
+            L.linestyle.apply(document.body, prefs.lineStyle());
+        });
         $('#play-pause').on('click', actions.togglePlay);
         $('#prev-line').on('click', actions.previousLine);
         $('#next-line').on('click', actions.nextLine);
         $('#repeat-line').on('click', actions.repeatLine);
         $('#auto-pause').on('click', function () { setAutoPause(!settings.autoPause); });
         $('#mute').on('click', actions.toggleMute);
-        $('#volume').on('input', function () { transport.setVolume(Number(this.value)); });
+        $('#volume').on('input', function () { transport.setVolume(Number(this.value)); })
+            .on('change', function () { this.blur(); });
         controls.wire({
             seek: function (seconds) { transport.seekTo(seconds); },
             speed: function (rate) { transport.setSpeed(rate); },
@@ -361,6 +406,8 @@
             videoId: videoId, toast: toast, ajax: function (options) { return $.ajax(options); }
         });
 
+        L.labels.apply($, L.labels.PLAYER);
+        L.linestyle.apply(document.body, prefs.lineStyle());
         wire();
         setAutoPause(settings.autoPause);
         controls.showFullscreen(false);

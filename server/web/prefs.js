@@ -1,15 +1,17 @@
-// What the pages remember in localStorage: the learner's language, the player settings, and
-// per video the chosen tracks, timing offsets and whether the service's timing fits apply. Bad or missing stored data gives defaults;
-// a storage that refuses writes (private mode, quota) is ignored.
+// What the pages remember in localStorage: the learner's language, the player settings, the
+// lines' sizes and place, and per video the chosen tracks, timing offsets and whether the
+// service's timing fits apply. Bad or missing stored data gives defaults; a storage that refuses
+// writes (private mode, quota) is ignored.
 (function (root, factory) {
     'use strict';
-    if (typeof module === 'object' && module.exports) module.exports = factory(require('./cues.js'));
-    else (root.Lirra = root.Lirra || {}).prefs = factory(root.Lirra.cues);
-})(this, function (cues) {
+    if (typeof module === 'object' && module.exports) module.exports = factory(require('./cues.js'), require('./linestyle.js'));
+    else (root.Lirra = root.Lirra || {}).prefs = factory(root.Lirra.cues, root.Lirra.linestyle);
+})(this, function (cues, linestyle) {
     'use strict';
 
     var LANGUAGE_KEY = 'lirra.nativeLanguage';
     var PLAYER_KEY = 'lirra.player';
+    var LINES_KEY = 'lirra.lines';
     var VIDEO_PREFIX = 'lirra.video.';
     var MAX_VIDEOS = 200;
 
@@ -63,6 +65,15 @@
         var current = this.player();
         Object.keys(changes).forEach(function (k) { current[k] = changes[k]; });
         this.write(PLAYER_KEY, current);
+    };
+
+    // The lines' sizes and place (linestyle.js), kept beside the player settings.
+    Prefs.prototype.lineStyle = function () { return linestyle.read(this.read(LINES_KEY)); };
+
+    Prefs.prototype.setLineStyle = function (changes) {
+        var current = this.lineStyle();
+        Object.keys(changes).forEach(function (k) { current[k] = changes[k]; });
+        this.write(LINES_KEY, linestyle.read(current));
     };
 
     function trackId(value) {
@@ -121,5 +132,5 @@
         });
     };
 
-    return { Prefs: Prefs, LANGUAGE_KEY: LANGUAGE_KEY, MAX_VIDEOS: MAX_VIDEOS };
+    return { Prefs: Prefs, LANGUAGE_KEY: LANGUAGE_KEY, LINES_KEY: LINES_KEY, MAX_VIDEOS: MAX_VIDEOS };
 });

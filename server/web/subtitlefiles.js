@@ -38,7 +38,8 @@
     // a busy engine can hold the first request back for seconds: a failed or empty answer is
     // asked again a few times before the learner is told. An answer that says the service is
     // still working ("pending") is asked again every 2 s, for at most 2 minutes, whatever it
-    // held. onAnswer(tracks, fileName or null) returns whether the page now holds any track.
+    // held. onAnswer(tracks, fileName or null, whether it is asked again because the service
+    // still works) returns whether the page now holds any track.
     SubtitleFiles.prototype.load = function (onAnswer, attempt, pendingSince) {
         attempt = attempt || 0;
         if (this.videoId === null) return;
@@ -51,13 +52,12 @@
                     cache: false, timeout: TIMEOUT_MS }).done(function (data) {
             var held = data && Array.isArray(data.tracks) ? data.tracks : [];
             var name = data && typeof data.fileName === 'string' ? data.fileName : null;
-            var holds = onAnswer(held, name);
-            if (data && data.pending === true) {
-                var since = pendingSince === undefined ? self.now() : pendingSince;
-                if (self.now() - since < PENDING_MAX_MS) {
-                    self.setTimeout(function () { self.load(onAnswer, attempt, since); }, PENDING_POLL_MS);
-                    return;
-                }
+            var since = pendingSince === undefined ? self.now() : pendingSince;
+            var polling = !!data && data.pending === true && self.now() - since < PENDING_MAX_MS;
+            var holds = onAnswer(held, name, polling);
+            if (polling) {
+                self.setTimeout(function () { self.load(onAnswer, attempt, since); }, PENDING_POLL_MS);
+                return;
             }
             if (holds) return;
             if (!last) again();

@@ -1,6 +1,8 @@
 #include "app/HashCommand.h"
 
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <any>
 #include <cstdio>
 #include <optional>
@@ -9,6 +11,21 @@
 #include "platform/NotificationCenter.h"
 
 namespace lirra {
+
+QString whyNoHash(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return QStringLiteral("no such file");
+    if (info.isDir()) return QStringLiteral("not readable: it is a folder");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("not readable: ") + file.errorString();
+    if (static_cast<std::uint64_t>(file.size()) < OSHashAlgorithm::kBlockSize) {
+        return QStringLiteral("too small: %1 bytes, where a video has at least %2")
+            .arg(file.size())
+            .arg(OSHashAlgorithm::kBlockSize);
+    }
+    return QStringLiteral("not readable: a read failed");
+}
 
 int runHashCommand(const VideoLocation& location, HttpClient& client) {
     NotificationCenter center;
@@ -35,16 +52,14 @@ int runHashCommand(const VideoLocation& location, HttpClient& client) {
 
     if (result->isZero()) {
         const QByteArray shown = location.text.toLocal8Bit();
-        if (remote) {
-            std::fprintf(stderr,
-                         "lirra: cannot hash %s: the server did not answer with its length and "
-                         "its first and last 65536 bytes\n",
-                         shown.constData());
-        } else {
-            std::fprintf(stderr,
-                         "lirra: cannot hash %s: not a readable file of at least 65536 bytes\n",
-                         shown.constData());
-        }
+        const QString why =
+            remote ? QStringLiteral(
+                         "the server did not answer with its length and its first and last %1 "
+                         "bytes")
+                         .arg(OSHashAlgorithm::kBlockSize)
+                   : whyNoHash(location.text);
+        std::fprintf(stderr, "lirra: cannot hash %s: %s\n", shown.constData(),
+                     why.toLocal8Bit().constData());
         return 1;
     }
     std::printf("%s %llu\n", OSHashAlgorithm::stringForHash(result->fileHash).c_str(),

@@ -9,6 +9,7 @@
 #include <QQuickWindow>
 #include <QSocketNotifier>
 #include <QStringList>
+#include <QTimer>
 #include <QtWebEngineQuick>
 #include <clocale>
 #include <cstdio>
@@ -17,10 +18,13 @@
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/HashCommand.h"
+#include "app/MediaControlsController.h"
+#include "app/OpenFailureReporter.h"
 #include "app/SingleInstance.h"
 #include "lirra/server/Server.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "platform/qt/mpris/MprisService.h"
 #include "platform/qt/network/QtHttpClient.h"
 #include "platform/qt/quickweb/AppScheme.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
@@ -31,8 +35,12 @@
 
 namespace {
 
+constexpr int kMediaControlsPollMs = 1000;
+
+void tell(const QString& message) { std::fprintf(stderr, "lirra: %s\n", qPrintable(message)); }
+
 int fail(const QString& message, int status) {
-    std::fprintf(stderr, "lirra: %s\n", qPrintable(message));
+    tell(message);
     return status;
 }
 
@@ -76,16 +84,25 @@ int main(int argc, char* argv[]) {
     UserDefaults& defaults = UserDefaults::standard();
     std::string settingsError;
     if (!defaults.loadFile(UserDefaults::defaultSettingsPath(), &settingsError)) {
-        return fail(QString::fromStdString(settingsError), 2);
+        return fail(QString::fromStdString(settingsError), kExitUsage);
     }
     const CommandLine commandLine = readCommandLine(argumentsOf(argc, argv), defaults);
-    if (commandLine.help) {
-        std::fputs(kUsage, stdout);
+    if (commandLine.help || commandLine.version) {
+        std::fputs(qPrintable(commandLine.help ? helpText() : versionText()), stdout);
         return 0;
     }
     if (!commandLine.error.isEmpty()) {
-        std::fputs(kUsage, stderr);
-        return fail(commandLine.error, 2);
+        std::fputs(qPrintable(usageErrorText(commandLine.error)), stderr);
+        return kExitUsage;
+    }
+    for (const QString& notice : commandLine.notices) tell(notice);
+    // A key file that cannot be read is said before any window opens.
+    std::string ankiKey;
+    if (const auto keyFile = defaults.stringForKey("anki-key-file"); keyFile && !keyFile->empty()) {
+        QString keyError;
+        const auto key = readKeyFile(*keyFile, &keyError);
+        if (!key) return fail(keyError, kExitUsage);
+        ankiKey = *key;
     }
     setTraceEnabled(commandLine.verbose);
     if (commandLine.hashLocation) {
@@ -107,7 +124,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Lirra"));
-    QApplication::setDesktopFileName(QStringLiteral("app.lirra.Lirra"));
+    QApplication::setDesktopFileName(QString::fromLatin1(kMprisDesktopEntry));
 
     const QString instanceName = QString::fromStdString(
         defaults.stringForKey("instance").value_or(SingleInstance::defaultName().toStdString()));
@@ -136,13 +153,13 @@ int main(int argc, char* argv[]) {
         options.openSubtitlesKeyFile = defaults.stringForKey("opensubtitles-key-file").value_or("");
         options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
         options.ankiUrl = defaults.stringForKey("anki-url").value_or("");
-        options.ankiKey = defaults.stringForKey("anki-key").value_or("");
+        options.ankiKey = ankiKey;
         embedded = std::make_unique<server::Server>(options);
         const std::string error = embedded->start();
         if (!error.empty()) {
             return fail(QStringLiteral("the built-in service could not start: %1")
                             .arg(QString::fromStdString(error)),
-                        1);
+                        kExitFailure);
         }
         config.baseUrl = QString::fromStdString(embedded->baseUrl());
     }
@@ -166,16 +183,52 @@ int main(int argc, char* argv[]) {
                 if (!refused.empty()) logLine("Subtitle folder not searched: " + refused);
             });
         }
+        const auto raise = [&platform] {
+            platform.qtMainWindow().raise();
+            platform.qtMainWindow().activateWindow();
+        };
+        const auto open = [&delegate](const QString& location) {
+            if (!location.isEmpty()) delegate.applicationOpenFile(location);
+        };
         QString listenError;
         if (!instance.listen(
                 [&](const QString& location) {
-                    platform.qtMainWindow().raise();
-                    platform.qtMainWindow().activateWindow();
-                    if (!location.isEmpty()) delegate.applicationOpenFile(location);
+                    raise();
+                    open(location);
                 },
                 &listenError)) {
             logLine("Single instance not available: " + listenError.toStdString());
         }
+
+        OpenFailureReporter openFailures(
+            platform.notificationCenter(), [&delegate] { return delegate.player(); },
+            [&delegate] { return delegate.homeWebView(); });
+        // The desktop's media keys and controls (MPRIS). The volume changes with no player
+        // notification, so what they show is also compared now and then.
+        MediaControlsController mediaControls({
+            .state = delegate.state(),
+            .screens = delegate,
+            .application = platform.application(),
+            .center = platform.notificationCenter(),
+            .player = [&delegate] { return delegate.player(); },
+            .playerPage = [&delegate] { return delegate.playerWebView(); },
+            .playerShown =
+                [&delegate] {
+                    const Window* overlay = delegate.playerScreen().playerWebViewWindow();
+                    return overlay && overlay->isVisible();
+                },
+            .raise = raise,
+            .open = open,
+        });
+        MprisService mpris(mediaControls);
+        QString mprisError;
+        const QString busName = mpris.publish(QDBusConnection::sessionBus(), &mprisError);
+        logLine(busName.isEmpty() ? "Media controls not available: " + mprisError.toStdString()
+                                  : "Media controls on D-Bus as " + busName.toStdString());
+        mediaControls.setControls(&mpris);
+        QTimer mediaControlsPoll;
+        QObject::connect(&mediaControlsPoll, &QTimer::timeout, [&] { mediaControls.refresh(); });
+        mediaControlsPoll.start(kMediaControlsPollMs);
 
         platform.qtMainWindow().show();
         delegate.applicationDidFinishLaunching();

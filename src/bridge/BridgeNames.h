@@ -24,6 +24,7 @@ inline constexpr char kPauseCommand[] = "Pause";
 inline constexpr char kSetPlaybackSpeedCommand[] = "SetPlaybackSpeed";
 inline constexpr char kSetAudioTrackCommand[] = "SetAudioTrack";
 inline constexpr char kWatchMomentCommand[] = "WatchMoment";
+inline constexpr char kToggleFullscreenCommand[] = "ToggleFullscreen";  // the page's F key
 
 // The commands' arguments.
 inline constexpr char kPositionArgument[] = "position";  // SeekTo: whole seconds

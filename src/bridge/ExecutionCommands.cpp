@@ -57,6 +57,10 @@ void resizeForPayment(BridgeContext& context, const BridgeArguments&) {
     context.mainWindow.setContentSize({kPaymentContentWidth, kPaymentContentHeight});
 }
 
+void toggleFullscreen(BridgeContext& context, const BridgeArguments&) {
+    context.mainWindow.toggleFullScreen();
+}
+
 // Player commands; there is no player before the first video.
 using PlayerCommand = void (*)(MediaPlayer& player, const BridgeArguments& arguments);
 
@@ -130,6 +134,7 @@ constexpr BridgeEntry<CommandHandler> kCommands[] = {
     {kSetPlaybackSpeedCommand, onPlayer<setPlaybackSpeed>},
     {kSetAudioTrackCommand, onPlayer<setAudioTrack>},
     {kWatchMomentCommand, watchMoment},
+    {kToggleFullscreenCommand, toggleFullscreen},
 };
 
 }  // namespace

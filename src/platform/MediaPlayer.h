@@ -88,6 +88,9 @@ class MediaPlayer {
 
     virtual std::vector<TrackInformation> tracksInformation() const = 0;
     virtual int state() const = 0;  // a MediaPlayerState
+    // Why the media could not be opened or played, in the engine's words; empty until it failed
+    // (a new media clears it).
+    virtual QString openFailure() const = 0;
 };
 
 }  // namespace lirra

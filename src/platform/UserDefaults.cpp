@@ -1,6 +1,5 @@
 #include "UserDefaults.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -82,46 +81,6 @@ bool UserDefaults::loadFile(const std::filesystem::path& path, std::string* erro
     if (file.bad()) {
         setError(error, path.string() + ": read error");
         return false;
-    }
-    return true;
-}
-
-bool UserDefaults::applyArguments(const std::vector<std::string>& arguments,
-                                  std::vector<std::string>* positional, std::string* error,
-                                  const std::vector<std::string>& flags) {
-    auto isFlag = [&](const std::string& key) {
-        return std::find(flags.begin(), flags.end(), key) != flags.end();
-    };
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const bool isOption = !optionsEnded && argument.size() > 2 && argument.starts_with("--");
-        if (!optionsEnded && argument == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (!isOption) {
-            if (positional) positional->push_back(argument);
-            continue;
-        }
-        const std::string option = argument.substr(2);
-        const auto equals = option.find('=');
-        if (equals == 0) {
-            setError(error, "option without a name: " + argument);
-            return false;
-        }
-        if (equals != std::string::npos) {
-            values_[option.substr(0, equals)] = option.substr(equals + 1);
-        } else if (isFlag(option)) {
-            // Moved in, not assigned from a literal: GCC 12 at -O3 warns falsely (-Wrestrict) on
-            // that.
-            values_[option] = std::string("1");
-        } else if (i + 1 < arguments.size()) {
-            values_[option] = arguments[++i];
-        } else {
-            setError(error, "option --" + option + " needs a value");
-            return false;
-        }
     }
     return true;
 }

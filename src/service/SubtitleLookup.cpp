@@ -145,7 +145,11 @@ void SubtitleLookup::didReceiveData(const QByteArray& piece) {
     state_.lookupResponseData->append(piece);
 }
 
-void SubtitleLookup::didFailWithError(const QString&) { alertVideoProcessingError(); }
+void SubtitleLookup::didFailWithError(const QString& error) {
+    // Unreachable: the learner (or whoever helps) needs the address that was tried.
+    alertVideoProcessingError(
+        QStringLiteral("The Lirra service at %1 did not answer (%2).").arg(config_.baseUrl, error));
+}
 
 void SubtitleLookup::connectionDidFinishLoading() {
     if (state_.lookupStatusCode != 200) {
@@ -161,12 +165,13 @@ void SubtitleLookup::connectionDidFinishLoading() {
     LSubtitlesToDownload::downloadAllSubsAndPlay();
 }
 
-void SubtitleLookup::alertVideoProcessingError() {
+void SubtitleLookup::alertVideoProcessingError(const QString& detail) {
     AlertSpec alert;
     alert.style = AlertStyle::kWarning;
     alert.messageText = QStringLiteral("Something went wrong.");
     alert.informativeText =
         QStringLiteral("We couldn't find subtitles for your video. Please try again later!");
+    if (!detail.isEmpty()) alert.informativeText += QLatin1Char(' ') + detail;
     alert.buttons = {QStringLiteral("OK")};
     application_.runModalAlert(alert);
     screens_.loadHomeScreen();

@@ -43,8 +43,9 @@ class SubtitleLookup {
     void didFailWithError(const QString& error);
     void connectionDidFinishLoading();
 
-    // The lookup failed: a modal alert, then the home screen.
-    void alertVideoProcessingError();
+    // The lookup failed: a modal alert, then the home screen. `detail`, when given, follows the
+    // alert's fixed text.
+    void alertVideoProcessingError(const QString& detail = {});
 
     // Leaves behind what an earlier video may still have running: its lookup is cancelled, and
     // its downloads and upload, reset, can no longer reach the queues nor post "LaunchVideo".

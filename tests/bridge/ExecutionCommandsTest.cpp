@@ -120,5 +120,15 @@ TEST_F(CommandTest, WatchMomentOpensAnExistingFileAtItsMomentAndNothingElse) {
     EXPECT_FALSE(app_->state().startAt.has_value());
 }
 
+// The player page's F key: the main window's full screen, on and off.
+TEST_F(CommandTest, ToggleFullscreenSwitchesTheMainWindow) {
+    launch(makeVideo("clip.mkv"));
+    command("ToggleFullscreen");
+    EXPECT_TRUE(window().isFullScreen());
+    command("ToggleFullscreen");
+    EXPECT_EQ(window().fullScreenToggles_, 2);
+    EXPECT_FALSE(window().isFullScreen());
+}
+
 }  // namespace
 }  // namespace lirra::testing

@@ -22,14 +22,14 @@ struct RunResult {
     std::string err;
 };
 
-RunResult runLirra(const std::string& location) {
+RunResult runLirra(const QStringList& arguments) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("WAYLAND_DISPLAY");
     environment.insert("QT_QPA_PLATFORM", "offscreen-not-available");
     process.setProcessEnvironment(environment);
-    process.start(LIRRA_EXECUTABLE, {"--hash", QString::fromStdString(location)});
+    process.start(LIRRA_EXECUTABLE, arguments);
     EXPECT_TRUE(process.waitForFinished(60000));
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
             process.readAllStandardOutput().toStdString(),
@@ -54,18 +54,55 @@ TEST(HashCommandTest, PrintsTheHashOfAFileOrAUrlOrSaysWhyNot) {
     ASSERT_TRUE(server.start());
     for (const std::string& location :
          {directory + "/video 1.mkv", server.url("/videos/video%201.mkv")}) {
-        const RunResult run = runLirra(location);
+        const RunResult run = runLirra({"--hash", QString::fromStdString(location)});
         EXPECT_EQ(run.exitCode, 0) << run.err;
         EXPECT_EQ(run.out, expected) << location;
     }
     EXPECT_EQ(server.requestCount(), 3u);
 
-    for (const std::string& location :
-         {directory + "/short.mp4", directory + "/missing.mp4", server.url("/videos/short.mp4")}) {
-        const RunResult run = runLirra(location);
+    // Each failure says which of: missing, not readable, too small (a file of 65535 bytes).
+    const std::vector<std::pair<std::string, std::string>> failures = {
+        {directory + "/short.mp4", "too small: 65535 bytes, where a video has at least 65536"},
+        {directory + "/missing.mp4", "no such file"},
+        {directory, "not readable: it is a folder"},
+        {server.url("/videos/short.mp4"), "the server did not answer with its length"},
+    };
+    for (const auto& [location, why] : failures) {
+        const RunResult run = runLirra({"--hash", QString::fromStdString(location)});
         EXPECT_EQ(run.exitCode, 1) << location;
         EXPECT_TRUE(run.out.empty()) << run.out;
-        EXPECT_NE(run.err.find("cannot hash " + location), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("lirra: cannot hash " + location + ": " + why), std::string::npos)
+            << run.err;
+    }
+}
+
+// What the program answers before it opens any window: its options, its version, a usage error
+// (exit 2) and a key file it cannot read.
+TEST(HashCommandTest, TheProgramAnswersItsOptionsWithoutAWindow) {
+    test::ensureCoreApplication();
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        std::string out, err;  // what each begins with
+    } rows[] = {
+        {{"-h"}, 0, "usage: lirra [options] [--] [VIDEO_FILE_OR_URL]\n", ""},
+        {{"--version"}, 0, "lirra " LIRRA_PROJECT_VERSION "\n", ""},
+        {{"--fullscreen"}, 2, "", "lirra: Unknown option 'fullscreen'.\nusage: lirra"},
+        {{"--anki-key", "k"}, 2, "", "lirra: Unknown option 'anki-key'."},
+        {{"--base-url"}, 2, "", "lirra: Missing value after '--base-url'."},
+        {{"--base-url", "http://127.0.0.1:9/", "--anki-key-file", "/nonexistent/key"},
+         2,
+         "",
+         "lirra: cannot read a key from /nonexistent/key"},
+    };
+    for (const auto& row : rows) {
+        const RunResult run = runLirra(row.arguments);
+        const std::string shown = row.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode, row.exitCode) << shown;
+        EXPECT_TRUE(run.out.starts_with(row.out) && (row.out.empty() == run.out.empty()))
+            << run.out;
+        EXPECT_TRUE(run.err.starts_with(row.err) && (row.err.empty() == run.err.empty()))
+            << run.err;
     }
 }
 

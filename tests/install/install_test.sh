@@ -39,7 +39,8 @@ check_manual() {
     [[ -z $(zcat "$page" | groff -ww -man -z 2>&1) ]] || { zcat "$page" | groff -ww -man -z; exit 1; }
     text=$(zcat "$page" | groff -man -Tascii -P-cbou)
     for option in $("$prefix/bin/$program" --help | grep -oE -- '--[a-z][a-z-]*' | sort -u); do
-        grep -qE -- "^ +$option( |,|\$)" <<<"$text" || fail "$page: no entry for $option"
+        # An entry starts its line, after the option's one-letter form if it has one.
+        grep -qE -- "^ +(-[a-zA-Z], )?$option( |,|\$)" <<<"$text" || fail "$page: no entry for $option"
     done
 }
 check_manual lirra "$prefix/share/man/man1/lirra.1.gz"

@@ -1,4 +1,4 @@
-// Settings from the settings file, overridden by launch arguments.
+// Settings from the settings file (the command line's options are set over them by the app).
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
@@ -41,27 +41,6 @@ TEST_F(UserDefaultsTest, ReadsKeyValueLinesAndSaysWhyAFileCannotBeRead) {
     // A mebibyte at most.
     EXPECT_TRUE(defaults_.loadFile(write(std::string(1024 * 1024, '#')), &error_));
     EXPECT_FALSE(defaults_.loadFile(write(std::string(1024 * 1024 + 1, '#')), &error_));
-}
-
-TEST_F(UserDefaultsTest, ArgumentsOverrideTheFileAndLeaveThePositionalOnes) {
-    ASSERT_TRUE(defaults_.loadFile(write("file-name = from file\nkeep = kept\n")));
-    std::vector<std::string> positional;
-    ASSERT_TRUE(defaults_.applyArguments(
-        {"video.mkv", "--file-name", "--from args", "-x", "--base-url=http://h:1/a=b", "--verbose",
-         "--", "--not-an-option", "last"},
-        &positional, &error_, {"verbose"}))
-        << error_;
-    EXPECT_EQ(defaults_.stringForKey("file-name"), "--from args");  // a value may start with --
-    EXPECT_EQ(defaults_.stringForKey("keep"), "kept");
-    EXPECT_EQ(defaults_.stringForKey("base-url"), "http://h:1/a=b");
-    EXPECT_EQ(defaults_.stringForKey("verbose"), "1");
-    EXPECT_EQ(defaults_.stringForKey("not-an-option"), std::nullopt);
-    EXPECT_EQ(positional, (std::vector<std::string>{"video.mkv", "-x", "--not-an-option", "last"}));
-    for (const char* alone : {"--file-name", "--=value"}) {
-        error_.clear();
-        EXPECT_FALSE(defaults_.applyArguments({alone}, &positional, &error_)) << alone;
-        EXPECT_FALSE(error_.empty());
-    }
 }
 
 TEST_F(UserDefaultsTest, TheSettingsFileLivesWhereTheDesktopConventionSays) {

@@ -95,8 +95,14 @@ MpvMediaPlayer::~MpvMediaPlayer() {
     mpv_ = nullptr;
 }
 
+void MpvMediaPlayer::mediaFailed(const std::string& why) {
+    logLine("mpv: cannot play the media: " + why);
+    failure_ = why;
+}
+
 void MpvMediaPlayer::fail(const std::string& why) {
     logLine(why);
+    failure_ = why;
     engineBroken_ = true;
     loads_.fail();
     notifier_.schedule();
@@ -183,7 +189,7 @@ void MpvMediaPlayer::handleCommandReply(const mpv_event& event) {
         ok ? playlistEntry(static_cast<const mpv_event_command*>(event.data)->result)
            : std::nullopt;
     if (loads_.loadReplied(event.reply_userdata - kLoadReplyBase, ok, entry) && !ok) {
-        logLine(std::string("mpv: loadfile: ") + mpv_error_string(event.error));
+        mediaFailed(mpv_error_string(event.error));
     }
 }
 
@@ -201,7 +207,7 @@ void MpvMediaPlayer::handleEndFile(const mpv_event& event) {
     const auto reason = endReason(end.reason);
     if (loads_.fileEnded(end.playlist_entry_id, reason, end.playlist_insert_id) &&
         reason == MpvLoadTracker::EndReason::Error) {
-        logLine(std::string("mpv: cannot play the media: ") + mpv_error_string(end.error));
+        mediaFailed(mpv_error_string(end.error));
     }
 }
 
@@ -260,7 +266,7 @@ void MpvMediaPlayer::issueLoadfile() {
     if (!mpv_ || !media_) return;
     const QByteArray location = media_->location.toUtf8();
     if (location.isEmpty()) {
-        logLine("mpv: no media location");
+        mediaFailed("no media location");
         loads_.fail();
         notifier_.schedule();
         return;
@@ -270,7 +276,7 @@ void MpvMediaPlayer::issueLoadfile() {
     const std::uint64_t serial = loads_.loadSent();
     const char* command[] = {"loadfile", location.constData(), "replace", nullptr};
     if (const int error = mpv_command_async(mpv_, kLoadReplyBase + serial, command); error < 0) {
-        logLine(std::string("mpv: loadfile: ") + mpv_error_string(error));
+        mediaFailed(mpv_error_string(error));
         loads_.loadRefused();
         notifier_.schedule();
     }
@@ -278,6 +284,7 @@ void MpvMediaPlayer::issueLoadfile() {
 
 // What was known of the previous media no longer holds.
 void MpvMediaPlayer::forgetMedia() {
+    failure_.clear();
     pendingSeek_.reset();
     toldDecoder_.reset();
     properties_.forgetMedia();

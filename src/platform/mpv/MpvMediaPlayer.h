@@ -61,6 +61,7 @@ class MpvMediaPlayer final : public MediaPlayer {
 
     std::vector<TrackInformation> tracksInformation() const override;
     int state() const override;
+    QString openFailure() const override { return QString::fromStdString(failure_); }
 
     // mpv's own text for a property, read synchronously; none without an engine or a value.
     // For diagnostics and tests: the controllers use the operations above.
@@ -70,6 +71,8 @@ class MpvMediaPlayer final : public MediaPlayer {
     using Phase = MpvLoadTracker::Phase;
 
     void fail(const std::string& why);
+    // The current media failed: `why` is logged and kept for openFailure().
+    void mediaFailed(const std::string& why);
     void renderContextMade(bool again);
     void viewSettingsChanged();
     void handleEvent(const mpv_event& event);
@@ -95,6 +98,7 @@ class MpvMediaPlayer final : public MediaPlayer {
     MpvVideoSurface& view_;  // outlives the player
     mpv_handle* mpv_ = nullptr;
     bool engineBroken_ = false;
+    std::string failure_;  // why the current media failed, as told to the user
 
     std::optional<Media> media_;
     bool needsLoad_ = false;                   // play() starts media_ from its beginning

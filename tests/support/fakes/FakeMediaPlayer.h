@@ -54,6 +54,7 @@ class FakeMediaPlayer : public MediaPlayer {
 
     std::vector<TrackInformation> tracksInformation() const override { return tracks_; }
     int state() const override { return state_; }
+    QString openFailure() const override { return openFailure_; }
 
     std::optional<Media> media_;
     bool playing_ = false;
@@ -68,6 +69,7 @@ class FakeMediaPlayer : public MediaPlayer {
     int currentVideoSubTitleIndex_ = -1;
     std::vector<TrackInformation> tracks_;
     int state_ = kMediaPlayerStateStopped;
+    QString openFailure_;
     std::vector<std::string> calls_;
 
   private:

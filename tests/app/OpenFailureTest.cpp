@@ -1,0 +1,42 @@
+// Why a video could not be played: the engine's reason logged once per launch and sent to the
+// home page as a string, and the line cleared by the next launch.
+#include "AppFixture.h"
+#include "app/OpenFailureReporter.h"
+
+namespace lirra {
+namespace {
+
+class OpenFailureTest : public testing::AppTest {
+  protected:
+    std::vector<QString> homeEvents() {
+        std::vector<QString> events;
+        for (const QString& script : home().asyncScripts_) {
+            if (script.contains("nativeApp:"))
+                events.push_back(script.section("trigger(", 1).section(");", 0, 0));
+        }
+        return events;
+    }
+    OpenFailureReporter reporter_{center(), [this] { return app_->player(); },
+                                  [this] { return app_->homeWebView(); }};
+};
+
+TEST_F(OpenFailureTest, TheEnginesReasonReachesTheLogAndTheHomePageOncePerLaunch) {
+    homePageReady();
+    launch(makeVideo("a.mkv"));
+    player().openFailure_ = "unrecognized file's format";
+    stateChanged(kMediaPlayerStateError);
+    stateChanged(kMediaPlayerStateError);  // told again while the alert is up: said once
+    launch(makeVideo("b.mkv"), 43);
+    player().openFailure_.clear();
+    stateChanged(kMediaPlayerStateError);
+    EXPECT_EQ(homeEvents(),
+              (std::vector<QString>{"'nativeApp:openFailed', ''",
+                                    "'nativeApp:openFailed', 'unrecognized file\\'s format'",
+                                    "'nativeApp:openFailed', ''",
+                                    "'nativeApp:openFailed', 'the video engine gave no reason'"}));
+    EXPECT_EQ(
+        std::count(log_.begin(), log_.end(), "Couldn't open video: unrecognized file's format"), 1);
+}
+
+}  // namespace
+}  // namespace lirra

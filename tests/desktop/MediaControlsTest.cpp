@@ -1,0 +1,168 @@
+// The desktop's media controls against the real app on the test's own session bus: what MPRIS
+// shows of the playing video, and play, pause, seek, next and previous line, volume and stop as
+// a media key or the shell's player widget sends them.
+#include <gtest/gtest.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+
+#include "e2e/LirraProcess.h"
+#include "support/qt/QtPrinters.h"
+#include "support/qt/QtTestLoop.h"
+
+namespace lirra::test {
+namespace {
+
+const QString kService = "org.mpris.MediaPlayer2.lirra";
+const QString kPath = "/org/mpris/MediaPlayer2";
+const QString kRoot = "org.mpris.MediaPlayer2";
+const QString kPlayer = "org.mpris.MediaPlayer2.Player";
+
+// What the app tells the bus, as it comes.
+class Heard : public QObject {
+    Q_OBJECT
+  public slots:
+    void changed(const QString& interface, const QVariantMap& properties, const QStringList&) {
+        if (interface != kPlayer) return;
+        for (auto it = properties.begin(); it != properties.end(); ++it) {
+            values_ << it.key() + "=" + (it.key() == "Metadata" ? "..." : it.value().toString());
+        }
+    }
+    void seeked(qlonglong position) { seeks_ << position; }
+
+  public:
+    QStringList values_;
+    QList<qlonglong> seeks_;
+};
+
+QDBusMessage send(const QString& interface, const QString& method,
+                  const QVariantList& arguments = {}) {
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+}
+
+QVariant property(const QString& interface, const QString& name) {
+    const QDBusMessage reply = send("org.freedesktop.DBus.Properties", "Get", {interface, name});
+    return reply.arguments().isEmpty() ? QVariant()
+                                       : reply.arguments()[0].value<QDBusVariant>().variant();
+}
+
+QVariantMap metadata() { return qdbus_cast<QVariantMap>(property(kPlayer, "Metadata")); }
+
+qlonglong position() { return property(kPlayer, "Position").toLongLong(); }
+
+bool positionWithin(qlonglong low, qlonglong high) {
+    return runEventLoopUntil([&] { return position() >= low && position() <= high; }, 10s);
+}
+
+TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
+    ensureCoreApplication();
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.isConnected())
+        << "the test runs on a session bus of its own (dbus-run-session)";
+    QTemporaryDir media;
+    const QString clip = makeClip(media.path(), "Film.Night.mkv", 60);
+    QByteArray lines;  // beside the video: "Line N" from 1 s on, every 4 s
+    for (int n = 1; n <= 14; ++n) {
+        lines += QString("%1\n00:00:%2,000 --> 00:00:%3,000\nLine %1\n\n")
+                     .arg(n)
+                     .arg(4 * n - 3, 2, 10, QChar('0'))
+                     .arg(4 * n - 1, 2, 10, QChar('0'))
+                     .toUtf8();
+    }
+    ASSERT_TRUE(!clip.isEmpty() && writeFile(media.filePath("Film.Night.en.srt"), lines));
+    LirraProcess app({clip});
+    ASSERT_TRUE(runEventLoopUntil(
+        [&] { return bus.interface()->isServiceRegistered(kService).value(); }, 40s))
+        << app.log().toStdString();
+    Heard heard;
+    bus.connect(kService, kPath, "org.freedesktop.DBus.Properties", "PropertiesChanged", &heard,
+                SLOT(changed(QString, QVariantMap, QStringList)));
+    bus.connect(kService, kPath, kPlayer, "Seeked", &heard, SLOT(seeked(qlonglong)));
+
+    QFile desktopEntry(LIRRA_DESKTOP_ENTRY);
+    ASSERT_TRUE(desktopEntry.open(QIODevice::ReadOnly));
+    const QString types =
+        QString(desktopEntry.readAll()).section("\nMimeType=", 1).section('\n', 0, 0);
+    const std::vector<std::pair<QString, QVariant>> root = {
+        {"Identity", "Lirra"},
+        {"DesktopEntry", "app.lirra.Lirra"},
+        {"CanQuit", true},
+        {"CanRaise", true},
+        {"HasTrackList", false},
+        {"SupportedUriSchemes", QStringList{"file", "http", "https"}},
+        {"SupportedMimeTypes", types.split(';', Qt::SkipEmptyParts)},
+    };
+    for (const auto& [name, value] : root)
+        EXPECT_EQ(property(kRoot, name), value) << name.toStdString();
+
+    ASSERT_TRUE(
+        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 40s))
+        << app.log().toStdString();
+    const QVariantMap shown = metadata();
+    EXPECT_EQ(shown["xesam:title"], "Film.Night");
+    EXPECT_EQ(shown["xesam:url"], QUrl::fromLocalFile(clip).toString());
+    EXPECT_NEAR(shown["mpris:length"].toLongLong(), 60000000, 200000) << "microseconds";
+    const QDBusObjectPath track = shown["mpris:trackid"].value<QDBusObjectPath>();
+    EXPECT_TRUE(track.path().startsWith("/app/lirra/Lirra/video/")) << track.path().toStdString();
+    for (const char* ability :
+         {"CanPlay", "CanPause", "CanSeek", "CanGoNext", "CanGoPrevious", "CanControl"}) {
+        EXPECT_EQ(property(kPlayer, ability), true) << ability;
+    }
+
+    send(kPlayer, "Pause");
+    EXPECT_TRUE(
+        runEventLoopUntil([&] { return heard.values_.contains("PlaybackStatus=Paused"); }, 10s));
+    EXPECT_EQ(property(kPlayer, "PlaybackStatus"), "Paused");
+    send(kPlayer, "SetPosition", {QVariant::fromValue(track), qlonglong{10000000}});
+    EXPECT_TRUE(positionWithin(9900000, 10300000)) << position();
+    send(kPlayer, "SetPosition",
+         {QVariant::fromValue(QDBusObjectPath("/app/lirra/Lirra/video/0")), qlonglong{0}});
+    send(kPlayer, "Seek", {qlonglong{-3000000}});
+    EXPECT_TRUE(positionWithin(6900000, 7300000)) << position();
+    EXPECT_TRUE(runEventLoopUntil([&] { return heard.seeks_.size() == 2; }, 5s));
+    EXPECT_EQ(heard.seeks_, (QList<qlonglong>{10000000, 7000000}));
+
+    // Next and previous line, as the page's own keys: lines start at 1, 5, 9... s, and it plays on.
+    // The page steps from the time it was last told.
+    ASSERT_TRUE(app.waitForPage("Player/Play", "$('#time-current').text()", "0:07"));
+    send(kPlayer, "Next");
+    EXPECT_TRUE(positionWithin(9000000, 12900000)) << position();
+    EXPECT_TRUE(
+        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 10s));
+    send(kPlayer, "Previous");
+    EXPECT_TRUE(positionWithin(5000000, 8900000)) << position();
+
+    // The volume from 0 to 1 is the engine's 0..200, and the page's slider shows it.
+    send("org.freedesktop.DBus.Properties", "Set",
+         {kPlayer, "Volume", QVariant::fromValue(QDBusVariant(0.5))});
+    EXPECT_EQ(property(kPlayer, "Volume"), 0.5);
+    EXPECT_TRUE(app.waitForPage("Player/Play", "$('#volume').val()", "100"));
+    EXPECT_TRUE(runEventLoopUntil([&] { return heard.values_.contains("Volume=0.5"); }, 5s));
+
+    send(kPlayer, "Stop");
+    EXPECT_TRUE(
+        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Stopped"; }, 10s));
+    EXPECT_EQ(property(kPlayer, "CanPlay"), false);
+    EXPECT_EQ(metadata()["mpris:trackid"].value<QDBusObjectPath>().path(),
+              "/org/mpris/MediaPlayer2/TrackList/NoTrack");
+    EXPECT_TRUE(runEventLoopUntil([&] { return app.read("Player/Play", "1").isUndefined(); }, 10s))
+        << "the player page is emptied";
+    EXPECT_TRUE(
+        runEventLoopUntil([&] { return heard.values_.contains("PlaybackStatus=Stopped"); }, 5s))
+        << heard.values_.join(' ').toStdString();
+}
+
+}  // namespace
+}  // namespace lirra::test
+
+#include "MediaControlsTest.moc"

@@ -1,0 +1,89 @@
+// The real app under the test's display: a video the engine cannot play says why on the home
+// page, the next one clears it; F switches full screen from the player page, and Tab goes from
+// control to control in the order they are laid out, each with a name.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <random>
+#include <thread>
+
+#include "e2e/LirraProcess.h"
+#include "support/qt/QtPrinters.h"
+#include "support/qt/QtTestLoop.h"
+
+namespace lirra::test {
+namespace {
+
+TEST(DesktopReasons, ABrokenVideoSaysWhyAndThePlayerIsReachedByKeys) {
+    ensureCoreApplication();
+    QTemporaryDir media;
+    QFile broken(media.filePath("Broken.mkv"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    std::mt19937 random(7);
+    QByteArray noise(200000, '\0');
+    for (char& byte : noise) byte = static_cast<char>(random());
+    broken.write(noise);
+    broken.close();
+
+    LirraProcess app({broken.fileName()});
+    ASSERT_TRUE(app.waitForLog("Alert: Couldn't open video | ")) << app.log().toStdString();
+    const auto said = QRegularExpression("Couldn't open video: ([^\n]+)\n").match(app.log());
+    ASSERT_TRUE(said.hasMatch()) << "the engine's reason is logged";
+    EXPECT_EQ(said.captured(1), "unrecognized file format");
+    EXPECT_TRUE(app.waitForPage("Player/Home", "$('#open-reason:visible').text()",
+                                "The last video could not be played: " + said.captured(1)));
+
+    const QString clip = makeClip(media.path(), "Clip.mkv", 90);
+    ASSERT_EQ(app.launchAgain({clip}), 0);
+    ASSERT_TRUE(
+        app.waitForPage("Player/Play", "$('#fullscreen-state').text()", "Full screen", 40s));
+    EXPECT_TRUE(app.waitForPage("Player/Home", "$('#open-reason').prop('hidden')", true));
+
+    // F as the page's key handling gets it (the driver's keys are those without text).
+    const QString f = "$(document).trigger($.Event('keydown', {key: '%1'})), 1";
+    app.read("Player/Play", f.arg("f"));
+    EXPECT_TRUE(
+        app.waitForPage("Player/Play", "$('#fullscreen-state').text()", "Leave full screen"));
+    app.read("Player/Play", f.arg("F"));
+    EXPECT_TRUE(app.waitForPage("Player/Play", "$('#fullscreen-state').text()", "Full screen"));
+
+    // The controls have faded: Tab brings them back.
+    ASSERT_TRUE(app.waitForPage("Player/Play", "document.body.classList.contains('chrome-visible')",
+                                false));
+    // Those the window's width shows (the volume slider, repeat and help give way first).
+    const QStringList laidOut = {"home-button",     "fullscreen-state", "seek",
+                                 "prev-line",       "play-pause",       "next-line",
+                                 "repeat-line",     "auto-pause",       "mute",
+                                 "volume",          "speed-button",     "audio-button",
+                                 "subtitle-button", "save-line",        "list-button",
+                                 "help-button"};
+    QStringList order;
+    for (const QString& id : laidOut) {
+        if (app.read("Player/Play", "$('#" + id + "').is(':visible')") == true) order << id;
+    }
+    ASSERT_GE(order.size(), 12);
+    QStringList reached;
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        ASSERT_TRUE(app.press("Player/Play", "Tab"));
+        const QJsonValue focused =
+            app.read("Player/Play",
+                     "(function (e) { return e.id + ':' + (e.getAttribute('aria-label') || ''); "
+                     "})(document.activeElement)");
+        reached << focused.toString().section(':', 0, 0);
+        EXPECT_FALSE(focused.toString().section(':', 1).isEmpty())
+            << focused.toString().toStdString();
+    }
+    EXPECT_EQ(reached, order);
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(app.read("Player/Play", "document.body.classList.contains('chrome-visible')"), true)
+        << "the controls show while the keyboard is in them";
+    // Space presses the button the keyboard is on.
+    app.read("Player/Play", "$('#auto-pause').focus(), 1");
+    ASSERT_TRUE(app.press("Player/Play", " "));
+    EXPECT_TRUE(app.waitForPage("Player/Play", "$('#auto-pause').attr('aria-pressed')", "true"));
+}
+
+}  // namespace
+}  // namespace lirra::test
