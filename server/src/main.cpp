@@ -1,4 +1,5 @@
 // lirra-server: runs the Lirra web service standalone until SIGINT or SIGTERM.
+#include <getopt.h>
 #include <signal.h>
 
 #include <cstdio>
@@ -13,8 +14,8 @@ namespace {
 constexpr int kUsageError = 2;
 
 const char* const kUsage =
-    "usage: lirra-server [--listen ADDR:PORT] [--host NAME]... [--data DIR] [--library DIR]...\n"
-    "                    [--threads N]\n"
+    "usage: lirra-server [OPTION]...\n"
+    "Options take their value as --option VALUE or --option=VALUE; -- ends them.\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:0, a free port);\n"
     "                      IPv6 as [ADDR]:PORT\n"
     "  --host NAME         a host name the service answers to, as NAME or NAME:PORT; may be\n"
@@ -32,10 +33,13 @@ const char* const kUsage =
     "  --anki-url URL      where AnkiConnect answers, for the notebook's cards\n"
     "                      (default http://127.0.0.1:8765)\n"
     "  --anki-key-file PATH\n"
-    "                      a file holding AnkiConnect's key, when it asks for one\n";
+    "                      a file holding AnkiConnect's key, when it asks for one\n"
+    "  -h, --help          this text\n"
+    "  -v, --version       the version\n";
 
 int usageError(const std::string& message) {
-    std::fprintf(stderr, "lirra-server: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "lirra-server: %s\nTry 'lirra-server --help' for the options.\n",
+                 message.c_str());
     return kUsageError;
 }
 
@@ -76,66 +80,102 @@ bool parseListen(const std::string& text, lirra::server::ServerOptions& options)
     return true;
 }
 
+enum Option {
+    kListen = 256,
+    kHost,
+    kData,
+    kLibrary,
+    kThreads,
+    kOpenSubtitlesKeyFile,
+    kOpenSubtitlesUrl,
+    kAnkiUrl,
+    kAnkiKeyFile,
+};
+
+constexpr option kOptions[] = {
+    {"listen", required_argument, nullptr, kListen},
+    {"host", required_argument, nullptr, kHost},
+    {"data", required_argument, nullptr, kData},
+    {"library", required_argument, nullptr, kLibrary},
+    {"threads", required_argument, nullptr, kThreads},
+    {"opensubtitles-key-file", required_argument, nullptr, kOpenSubtitlesKeyFile},
+    {"opensubtitles-url", required_argument, nullptr, kOpenSubtitlesUrl},
+    {"anki-url", required_argument, nullptr, kAnkiUrl},
+    {"anki-key-file", required_argument, nullptr, kAnkiKeyFile},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'v'},
+    {nullptr, 0, nullptr, 0},
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
     lirra::server::ServerOptions options;
     bool haveListen = false, haveData = false, haveThreads = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (arg == "--opensubtitles-key-file" || arg == "--opensubtitles-url") {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(arg + " needs a value");
-            (arg == "--opensubtitles-url" ? options.openSubtitlesUrl
-                                          : options.openSubtitlesKeyFile) = argv[++i];
-            continue;
-        }
-        if (arg == "--anki-url" || arg == "--anki-key-file") {
-            if (i + 1 >= argc || argv[i + 1][0] == '\0') return usageError(arg + " needs a value");
-            const std::string value = argv[++i];
-            if (arg == "--anki-url") {
-                options.ankiUrl = value;
-            } else if (!readFirstLine(value, options.ankiKey)) {
-                return usageError("cannot read the AnkiConnect key from " + value);
+    opterr = 0;  // our own messages, with the usage
+    // "+": the first argument that is not an option ends them, as "--" does.
+    for (int c; (c = getopt_long(argc, argv, "+:hv", kOptions, nullptr)) != -1;) {
+        const std::string value = optarg ? optarg : "";
+        const std::string given = argv[optind - 1];
+        switch (c) {
+            case 'h':
+                std::fputs(kUsage, stdout);
+                return 0;
+            case 'v':
+                std::printf("lirra-server %s\n", LIRRA_VERSION);
+                return 0;
+            case ':':
+                return usageError(given + " needs a value");
+            case '?':
+                return usageError("unknown option: " + given);
+            case kListen:
+                if (haveListen) return usageError("--listen given twice");
+                if (!parseListen(value, options)) {
+                    return usageError("--listen expects ADDR:PORT, got " + value);
+                }
+                haveListen = true;
+                break;
+            case kHost:
+                if (!lirra::server::isHostName(value)) {
+                    return usageError("--host expects NAME or NAME:PORT, got " + value);
+                }
+                options.hostNames.push_back(value);
+                break;
+            case kData:
+                if (haveData) return usageError("--data given twice");
+                if (value.empty()) return usageError("--data needs a folder");
+                options.dataDirectory = value;
+                haveData = true;
+                break;
+            case kLibrary:
+                if (value.empty()) return usageError("--library needs a folder");
+                options.libraryFolders.push_back(value);
+                break;
+            case kThreads: {
+                std::uint16_t threads = 0;
+                if (haveThreads || !parsePort(value, threads) || threads == 0 || threads > 1024) {
+                    return usageError("--threads expects a number from 1 to 1024");
+                }
+                options.threadCount = threads;
+                haveThreads = true;
+                break;
             }
-            continue;
-        }
-        if (arg != "--listen" && arg != "--host" && arg != "--data" && arg != "--library" &&
-            arg != "--threads") {
-            return usageError("unknown argument: " + arg);
-        }
-        if (i + 1 >= argc) return usageError(arg + " needs a value");
-        const std::string value = argv[++i];
-        if (arg == "--listen") {
-            if (haveListen) return usageError("--listen given twice");
-            if (!parseListen(value, options))
-                return usageError("--listen expects ADDR:PORT, got " + value);
-            haveListen = true;
-        } else if (arg == "--host") {
-            if (!lirra::server::isHostName(value)) {
-                return usageError("--host expects NAME or NAME:PORT, got " + value);
-            }
-            options.hostNames.push_back(value);
-        } else if (arg == "--data") {
-            if (haveData) return usageError("--data given twice");
-            if (value.empty()) return usageError("--data needs a folder");
-            options.dataDirectory = value;
-            haveData = true;
-        } else if (arg == "--library") {
-            if (value.empty()) return usageError("--library needs a folder");
-            options.libraryFolders.push_back(value);
-        } else {
-            std::uint16_t threads = 0;
-            if (haveThreads || !parsePort(value, threads) || threads == 0 || threads > 1024) {
-                return usageError("--threads expects a number from 1 to 1024");
-            }
-            options.threadCount = threads;
-            haveThreads = true;
+            case kOpenSubtitlesKeyFile:
+            case kOpenSubtitlesUrl:
+            case kAnkiUrl:
+                if (value.empty()) return usageError(given + " needs a value");
+                (c == kOpenSubtitlesUrl ? options.openSubtitlesUrl
+                 : c == kAnkiUrl        ? options.ankiUrl
+                                        : options.openSubtitlesKeyFile) = value;
+                break;
+            case kAnkiKeyFile:
+                if (!readFirstLine(value, options.ankiKey)) {
+                    return usageError("cannot read the AnkiConnect key from " + value);
+                }
+                break;
         }
     }
+    if (optind < argc) return usageError(std::string("unexpected argument: ") + argv[optind]);
 
     // Block the stop signals in every thread; the main thread waits for them below.
     sigset_t stopSignals;

@@ -51,8 +51,12 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
     const std::string root = makeTempDir();
     writeFile(root + "/file", "x");
     for (int sig : {SIGTERM, SIGINT}) {
-        const auto [output, status] =
-            runServer({"--listen", "127.0.0.1:0", "--data", root + "/data"}, sig);
+        // Both forms of an option's value.
+        const auto [output, status] = runServer(
+            sig == SIGTERM
+                ? std::vector<std::string>{"--listen=127.0.0.1:0", "--data=" + root + "/data"}
+                : std::vector<std::string>{"--listen", "127.0.0.1:0", "--data", root + "/data"},
+            sig);
         EXPECT_EQ(status, 0) << output;
         EXPECT_NE(output.find(sig == SIGTERM ? "SIGTERM received" : "SIGINT received"),
                   std::string::npos);
@@ -66,6 +70,10 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         {{"--threads", "0"}, 2},
         {{"--threads", "1025"}, 2},
         {{"stray"}, 2},
+        {{"stray", "--version"}, 2},  // the options end at the first argument
+        {{"--", "--help"}, 2},        // after "--", an argument even if it looks like an option
+        {{"--bogus"}, 2},
+        {{"-x"}, 2},
         {{"--data", root + "/file"}, 1},                            // a data folder that is a file
         {{"--data", root + "/d", "--listen", "example.org:0"}, 1},  // a name, not an address
         {{"--data", root + "/d", "--library", root + "/missing"}, 1},
@@ -74,8 +82,13 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         const auto [output, status] = runServer(args);
         EXPECT_EQ(status, expected) << args[0] << ": " << output;
         EXPECT_EQ(output.rfind("lirra-server: ", 0), 0u) << output;
-        EXPECT_EQ(output.find("usage: lirra-server") != std::string::npos, expected == 2) << output;
+        EXPECT_EQ(output.find("Try 'lirra-server --help'") != std::string::npos, expected == 2)
+            << output;
     }
+    for (const char* help : {"-h", "--help"})
+        EXPECT_EQ(runServer({help}).first.rfind("usage: lirra-server [OPTION]...\n", 0), 0u);
+    const std::pair<std::string, int> versionAnswer{"lirra-server " LIRRA_PROJECT_VERSION "\n", 0};
+    for (const char* version : {"-v", "--version"}) EXPECT_EQ(runServer({version}), versionAnswer);
     removeTree(root);
 }
 
