@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Counts non-blank lines of code and of tests in a commit (default HEAD), as files tracked by git:
+# Counts non-blank lines (the licence line aside) of code and of tests in a commit (default HEAD), as files tracked by git:
 #   C++ code   src/**/*.{cpp,h} and server/src/**/*.{cpp,h}
 #   C++ tests  tests/**/*.{cpp,h} (support code and fakes included)
 #   page code  server/web/*.js
@@ -9,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rev=${1:-HEAD}
-count() { git grep -c -v -e '^[[:space:]]*$' "$rev" -- "$@" | awk -F: '{ s += $NF } END { print s + 0 }'; }
+count() { git grep -c -v -e '^[[:space:]]*$' -e 'SPDX-License-Identifier' "$rev" -- "$@" | awk -F: '{ s += $NF } END { print s + 0 }'; }
 code=$(count 'src/*.cpp' 'src/*.h' 'server/src/*.cpp' 'server/src/*.h')
 tests=$(count 'tests/*.cpp' 'tests/*.h')
 web=$(count 'server/web/*.js')
@@ -19,6 +19,6 @@ awk -v c="$code" -v t="$tests" -v w="$web" -v wt="$webTests" 'BEGIN {
     printf "pages: %6d test lines / %6d code lines = %.2f\n", wt, w, wt / w
 }'
 # By folder, two levels deep where there are two (tests/server/media).
-git grep -c -v -e '^[[:space:]]*$' "$rev" -- 'tests/*.cpp' 'tests/*.h' |
+git grep -c -v -e '^[[:space:]]*$' -e 'SPDX-License-Identifier' "$rev" -- 'tests/*.cpp' 'tests/*.h' |
     awk -F: '{ n = split($2, p, "/"); k = n > 3 ? p[2] "/" p[3] : p[2]; s[k] += $3 }
              END { for (k in s) printf "  %5d  tests/%s\n", s[k], k }' | sort -k2
