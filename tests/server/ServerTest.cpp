@@ -1,6 +1,7 @@
 // The service as the app embeds it (start, stop, its port and folders) and as lirra-server runs
 // it (arguments, the printed base URL, a clean stop on signals).
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -105,7 +106,16 @@ TEST(ServerApi, StartStopBaseUrlAndPorts) {
     {
         Server first(optionsOn(root + "/a"));
         EXPECT_EQ(first.port(), 0);
+        const mode_t umaskWas = umask(0);  // the data stays the learner's whatever the umask
+        ASSERT_EQ(mkdir((root + "/a").c_str(), 0755), 0);
         ASSERT_EQ(first.start(), "");
+        umask(umaskWas);
+        for (const char* name :
+             {"", "/lirra.sqlite3", "/lirra.sqlite3-wal", "/lirra.sqlite3-shm"}) {
+            struct stat st {};
+            EXPECT_EQ(stat((root + "/a" + name).c_str(), &st), 0) << name;
+            EXPECT_EQ(st.st_mode & 0777, *name ? 0600u : 0700u) << name;
+        }
         EXPECT_NE(first.start(), "");  // already running
         const std::uint16_t taken = first.port();
         EXPECT_EQ(first.baseUrl(), "http://127.0.0.1:" + std::to_string(taken) + "/");

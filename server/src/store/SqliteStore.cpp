@@ -1,6 +1,8 @@
 #include "store/SqliteStore.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -40,7 +42,24 @@ bool makeDirectories(const std::string& path, std::string& error) {
         error = "the data directory " + path + " is not a directory";
         return false;
     }
+    // The learner's notebook and keys: for the learner alone, whatever the umask or an older
+    // version left.
+    if ((st.st_mode & 0777) != 0700 && chmod(path.c_str(), 0700) != 0) {
+        error = "cannot make the data directory " + path + " private";
+        return false;
+    }
     return true;
+}
+
+// SQLite creates its files with 0644 less the umask, and its journal files as the database file;
+// a database file made private first keeps all of them so.
+bool makeDatabasePrivate(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const bool ok = fd >= 0 && fchmod(fd, 0600) == 0;
+    if (fd >= 0) close(fd);
+    for (const char* journal : {"-wal", "-shm"}) chmod((path + journal).c_str(), 0600);
+    if (!ok) error = "cannot make the database " + path + " private";
+    return ok;
 }
 
 #define LIRRA_DB_OR_FAIL(lease, error)     \
@@ -59,8 +78,10 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory,
         error = "no data directory";
         return nullptr;
     }
-    if (!makeDirectories(dataDirectory, error)) return nullptr;
-    std::unique_ptr<SqliteStore> store(new SqliteStore(dataDirectory + "/lirra.sqlite3", fitter));
+    const std::string databasePath = dataDirectory + "/lirra.sqlite3";
+    if (!makeDirectories(dataDirectory, error) || !makeDatabasePrivate(databasePath, error))
+        return nullptr;
+    std::unique_ptr<SqliteStore> store(new SqliteStore(databasePath, fitter));
     auto db = store->pool_.acquire(error);
     if (!db || !migrateSchema(*db, error)) return nullptr;
     // Tracks held before fits were kept (or without a fitter) get theirs once, here.
