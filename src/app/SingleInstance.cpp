@@ -4,6 +4,7 @@
 
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QStandardPaths>
 
 namespace lirra {
 
@@ -12,8 +13,16 @@ namespace {
 constexpr qint64 kMaxMessageBytes = 64 * 1024;
 }  // namespace
 
+// In the user's runtime folder, which only the user may enter: a socket in the shared temporary
+// folder can be made first by another user, who would then receive every forwarded path.
+QString SingleInstance::socketPath(const QString& name) {
+    if (name.startsWith(QLatin1Char('/'))) return name;
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    return runtime.isEmpty() ? QString() : runtime + QLatin1Char('/') + name;
+}
+
 SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent), name_(std::move(name)) {}
+    : QObject(parent), name_(socketPath(name)) {}
 
 SingleInstance::~SingleInstance() = default;
 
@@ -22,6 +31,7 @@ QString SingleInstance::defaultName() {
 }
 
 bool SingleInstance::forwardToRunningInstance(const QString& location, int timeoutMs) {
+    if (name_.isEmpty()) return false;
     QLocalSocket socket;
     socket.connectToServer(name_);
     if (!socket.waitForConnected(timeoutMs)) return false;
@@ -33,6 +43,10 @@ bool SingleInstance::forwardToRunningInstance(const QString& location, int timeo
 
 bool SingleInstance::listen(std::function<void(const QString&)> onOpen, QString* error) {
     onOpen_ = std::move(onOpen);
+    if (name_.isEmpty()) {
+        if (error) *error = QStringLiteral("no runtime folder of this user's own");
+        return false;
+    }
     server_ = new QLocalServer(this);
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server_->listen(name_)) {

@@ -24,6 +24,8 @@ class SingleInstance : public QObject {
     bool listen(std::function<void(const QString&)> onOpen, QString* error = nullptr);
 
     static QString defaultName();
+    // Where the socket of `name` lives: a name that is a path as it is, else in the runtime folder.
+    static QString socketPath(const QString& name);
 
   private:
     void readConnection();

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <cstring>
 
 #include "app/SingleInstance.h"
@@ -28,7 +30,9 @@ TEST(SingleInstance, NobodyRunningMeansNothingIsForwardedAndAStaleNameIsTakenOve
     EXPECT_FALSE(SingleInstance(name).forwardToRunningInstance("/v.mkv", 300));
 
     // A crashed instance leaves its socket behind; the next one still becomes the running one.
-    const QByteArray path = QFile::encodeName(QDir::tempPath() + "/" + name);
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    ASSERT_EQ(SingleInstance::socketPath(name), runtime + "/" + name);
+    const QByteArray path = QFile::encodeName(runtime + "/" + name);
     {
         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un address{};
@@ -42,6 +46,7 @@ TEST(SingleInstance, NobodyRunningMeansNothingIsForwardedAndAStaleNameIsTakenOve
     SingleInstance next(name);
     QString error;
     EXPECT_TRUE(next.listen([](const QString&) {}, &error)) << error.toStdString();
+    EXPECT_EQ(QFileInfo(runtime).permissions() & 0x0077, 0);  // nobody else can make it first
 }
 
 }  // namespace
