@@ -18,10 +18,11 @@ constexpr std::size_t kMaxWordBytes = 64;
 constexpr std::size_t kMaxImportWords = 500000;
 
 // The word as the store keeps it (lower case, typographic apostrophes plain), or nothing when
-// it is not a word: markup, spaces, punctuation other than ' and -, or too long.
+// it is not a word: markup, spaces, punctuation other than ' and -, no letter at all, or too long.
 std::optional<std::string> normalWord(std::string_view raw) {
     if (raw.empty() || raw.size() > 4 * kMaxWordBytes || !isValidUtf8(raw)) return std::nullopt;
     std::string word;
+    bool letter = false;  // "'", "--" or "42" are no words to learn
     for (std::size_t i = 0; i < raw.size();) {
         const char32_t c = dictionary::nextCodePoint(raw, i);
         // The apostrophes, hyphens and dots the pages keep inside a word, in one spelling.
@@ -33,12 +34,13 @@ std::optional<std::string> normalWord(std::string_view raw) {
         } else if (c == U'.' || (c >= 0x300 && c < 0x370)) {  // "u.s", combining accents
             dictionary::appendUtf8(word, c);
         } else if (dictionary::isWordCodePoint(c)) {
+            letter = letter || c < U'0' || c > U'9';
             dictionary::appendUtf8(word, dictionary::lowerCodePoint(c));
         } else {
             return std::nullopt;
         }
     }
-    if (word.size() > kMaxWordBytes) return std::nullopt;
+    if (!letter || word.size() > kMaxWordBytes) return std::nullopt;
     return word;
 }
 

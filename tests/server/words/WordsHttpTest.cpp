@@ -61,6 +61,8 @@ TEST_F(WordsHttpTest, BadInputIsRefusedClearly) {
         ask("POST", "/api/words/statuses", R"({"words": "a"})"),
         ask("POST", "/api/words/statuses", R"({"words": ["<b>hi</b>"]})"),
         ask("POST", "/api/words/statuses", R"({"words": [""]})"),
+        ask("POST", "/api/words/statuses", R"({"words": ["a", "'--."]})"),  // no letter
+        ask("PUT", "/api/words/42", R"({"status": "known"})"),
         ask("POST", "/api/words/statuses", json{{"words", many}}.dump()),
         ask("PUT", "/api/words/cat", R"({"status": "mastered"})"),
         ask("PUT", "/api/words/cat", R"({"status": "known", "form": "look up"})"),
