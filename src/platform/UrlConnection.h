@@ -17,8 +17,9 @@ struct UrlRequest {
     QByteArray method = "GET";
     std::vector<std::pair<QByteArray, QByteArray>> headers;  // sent as given, in order
     QByteArray body;
-    int cachePolicy = 0;                         // 0: the protocol's own caching rules
-    double timeoutSeconds = 60;                  // nothing waits forever
+    int cachePolicy = 0;         // 0: the protocol's own caching rules
+    double timeoutSeconds = 60;  // silence: nothing waits forever
+    double deadlineSeconds = 0;  // the whole exchange, however it trickles; 0: no bound
     qint64 maxResponseBytes = 20 * 1024 * 1024;  // a larger body fails the exchange
 };
 

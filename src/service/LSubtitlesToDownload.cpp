@@ -62,6 +62,8 @@ void LSubtitlesToDownload::download() {
     UrlRequest request;
     request.url = url;
     request.method = "GET";
+    // A host that drips its file a byte at a time must not hold the video back for ever.
+    request.deadlineSeconds = kDownloadDeadlineSeconds;
     connection_ = client->startConnection(request, shared_from_this());
 }
 

@@ -18,6 +18,8 @@ namespace lirra {
 class LSubtitlesToDownload : public UrlConnectionDelegate,
                              public std::enable_shared_from_this<LSubtitlesToDownload> {
   public:
+    // A subtitle file comes whole within this, whatever pace its host keeps.
+    static constexpr double kDownloadDeadlineSeconds = 60;
     LSubtitlesToDownload(QString fileName, std::uint32_t subsId, QString downloadUrl);
 
     static void addSubToDownload(std::shared_ptr<LSubtitlesToDownload> sub);

@@ -146,13 +146,25 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
                              [this] { guarded([this] { onReadyRead(); }); }),
             QObject::connect(reply_, &QNetworkReply::finished, reply_,
                              [this] { guarded([this] { onFinished(); }); }),
-            // Any progress restarts the time-out: it bounds silence, not the whole transfer.
+            // Any progress restarts the time-out: it bounds silence; the deadline bounds the whole.
             QObject::connect(reply_, &QNetworkReply::uploadProgress, reply_,
                              [this] { timer_->start(); }),
             QObject::connect(reply_, &QNetworkReply::downloadProgress, reply_,
                              [this] { timer_->start(); }),
         };
         timer_->start();
+        if (request_.deadlineSeconds > 0) {
+            deadline_ = std::make_unique<QTimer>();
+            deadline_->setSingleShot(true);
+            connections_.push_back(
+                QObject::connect(deadline_.get(), &QTimer::timeout, reply_, [this] {
+                    guarded([this] {
+                        fail(QStringLiteral("The request did not end within %1 s.")
+                                 .arg(request_.deadlineSeconds));
+                    });
+                }));
+            deadline_->start(timeoutMilliseconds(request_.deadlineSeconds));
+        }
     }
 
     void cancel() override {
@@ -259,6 +271,7 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
         for (const auto& connection : connections_) QObject::disconnect(connection);
         connections_.clear();
         if (timer_) timer_->stop();
+        if (deadline_) deadline_->stop();
         if (reply_) {
             reply_->abort();
             reply_->deleteLater();
@@ -272,6 +285,7 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
     std::function<void(qint64)> lengthObserver_;
     QNetworkReply* reply_ = nullptr;
     std::unique_ptr<QTimer> timer_;
+    std::unique_ptr<QTimer> deadline_;
     std::vector<QMetaObject::Connection> connections_;
     bool followsRedirects_ = false;
     bool statusDelivered_ = false;
