@@ -59,4 +59,10 @@ bool isRegistrationLink(const QUrl& url) {
     return lastPathComponent(url) == QLatin1String(kRegistrationLinkName);
 }
 
+bool isSameOrigin(const QUrl& url, const QUrl& service) {
+    const int defaultPort = service.scheme() == QLatin1String("https") ? 443 : 80;
+    return !service.host().isEmpty() && url.scheme() == service.scheme() &&
+           url.host() == service.host() && url.port(defaultPort) == service.port(defaultPort);
+}
+
 }  // namespace lirra

@@ -37,5 +37,7 @@ struct BridgeUrl {
 bool isBridgeUrl(const QUrl& url);
 // Whether the navigation is the pages' link to the registration page, whatever its scheme.
 bool isRegistrationLink(const QUrl& url);
+// Whether `url` is of the service's own origin (scheme, host and port).
+bool isSameOrigin(const QUrl& url, const QUrl& service);
 
 }  // namespace lirra

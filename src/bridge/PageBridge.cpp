@@ -12,7 +12,8 @@ PageBridge::PageBridge(BridgeContext context)
 
 PageBridge::~PageBridge() = default;
 
-NavigationPolicy PageBridge::decidePolicyForNavigation(WebView& /*view*/, const QUrl& url) {
+NavigationPolicy PageBridge::decidePolicyForNavigation(WebView& view, const QUrl& url) {
+    const QUrl service(context_.config.baseUrl);
     if (isRegistrationLink(url)) {
         const QUrl registration(context_.config.baseUrl + QLatin1String(kRegistrationPath));
         if (registration.isValid() && !registration.isRelative()) {
@@ -21,8 +22,16 @@ NavigationPolicy PageBridge::decidePolicyForNavigation(WebView& /*view*/, const 
         return NavigationPolicy::Ignore;
     }
     if (!isBridgeUrl(url)) {
-        return NavigationPolicy::Use;
+        // The views show the service's pages alone (and about:blank, which empties them); a link
+        // elsewhere on the web opens in the browser, where it has no bridge to drive.
+        if (isSameOrigin(url, service) || url.toString() == QLatin1String("about:blank"))
+            return NavigationPolicy::Use;
+        if (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))
+            context_.application.openUrl(url);
+        return NavigationPolicy::Ignore;
     }
+    // Only the service's own pages drive the player.
+    if (!isSameOrigin(view.url(), service)) return NavigationPolicy::Ignore;
     // Read now, handled once the engine has its answer; posting keeps the pages' order.
     std::weak_ptr<PageBridge*> weakSelf = self_;
     context_.mainThread.post([weakSelf, bridgeUrl = BridgeUrl::fromUrl(url)] {

@@ -21,10 +21,12 @@ class PageBridge : public WebPolicyDelegate {
     PageBridge(const PageBridge&) = delete;
     PageBridge& operator=(const PageBridge&) = delete;
 
-    // The registration link is refused and opened in the default browser; a bridge URL is
-    // refused and handled in a task posted to the main thread (a script evaluated inside this
-    // call would never complete), so commands run one by one in the order the pages sent them;
-    // everything else is followed.
+    // The registration link is refused and opened in the default browser; a bridge URL from a
+    // page of the service is refused and handled in a task posted to the main thread (a script
+    // evaluated inside this call would never complete), so commands run one by one in the order
+    // the pages sent them; from any other page it is dropped. The service's pages and
+    // about:blank are followed; other http(s) pages open in the default browser instead, and
+    // anything else is refused.
     NavigationPolicy decidePolicyForNavigation(WebView& view, const QUrl& url) override;
 
     // Runs the command; an unknown name does nothing.
