@@ -230,6 +230,7 @@ TEST(WebVtt, TimingsAndBlocksAsBrowsersReadThem) {
         // Two digits for minutes and seconds, three for the fraction, a dot before it: no cue.
         {"00:0:00.000 --> 00:01.000\nx", ""},
         {"00:000:00.000 --> 00:01.000\nx", ""},
+        {"00:00:0.000 --> 00:00:01.000\nx", ""},
         {"00:00:00.0 --> 00:00:01.000\nx", ""},
         {"00:00.000 --> 00:01.0000\nx", ""},
         {"00:00:00 --> 00:00:01.000\nx", ""},

@@ -131,7 +131,12 @@ TEST(TextDecoder, EncodingsMarksAndWhatIsNotText) {
         {"", "", "UTF-8"},
         {"\xEF\xBB\xBF\xE9", nullptr, nullptr},  // a UTF-8 mark on Latin-1 bytes
         {"PK\x03\x04\x00\x00\x08\x00"s, nullptr, nullptr},
+        // Binary data: more than one character in ten a control character, C0 or C1.
         {"abc\0def"s, nullptr, nullptr},
+        {"\xC2\x80"
+         "abcdefgh\xC2\x9F",
+         nullptr, nullptr},
+        {"123456789\v", "123456789\v", "UTF-8"},
     };
     for (const auto& row : rows) {
         const DecodedText decoded = decodeToUtf8(row.bytes);

@@ -7,8 +7,9 @@ constexpr std::array<const char*, 3> kWestern{"WINDOWS-1252", "ISO-8859-15", "IS
 constexpr std::array<const char*, 3> kCentral{"WINDOWS-1250", "ISO-8859-2", nullptr};
 constexpr std::array<const char*, 3> kBaltic{"WINDOWS-1257", "ISO-8859-13", "ISO-8859-4"};
 
-// English keeps the few accented letters of its loan words, and leaves out those (í, ó) that
-// a curly quote becomes when read in a Mac code page.
+// English comes first: it stands for a language without an entry, the target line's one. It
+// keeps the few accented letters of its loan words, and leaves out those (í, ó) that a curly
+// quote becomes when read in a Mac code page.
 constexpr LanguageLetters kLanguages[] = {
     {"eng", U"àâäçéèêëïîñôöüÀÂÄÇÉÈÊËÏÎÑÔÖÜ", 0, 0, kWestern},
     {"fre", U"àâæçéèêëîïôœùûüÿÀÂÆÇÉÈÊËÎÏÔŒÙÛÜŸ", 0, 0, kWestern},
@@ -65,11 +66,6 @@ bool isCommonPunctuation(char32_t c) {
            (c >= 0x3000 && c <= 0x303F) || (c >= 0xFF00 && c <= 0xFFEF);
 }
 
-// What no code page means to show: C1 controls, the replacement character, private use.
-bool isUnmapped(char32_t c) {
-    return (c >= 0x80 && c <= 0x9F) || c == 0xFFFD || (c >= 0xE000 && c <= 0xF8FF);
-}
-
 // Decodes the code point at `i` of valid UTF-8 and moves past it.
 char32_t next(std::string_view s, std::size_t& i) {
     const auto lead = static_cast<unsigned char>(s[i++]);
@@ -81,11 +77,11 @@ char32_t next(std::string_view s, std::size_t& i) {
 
 }  // namespace
 
-const LanguageLetters* languageLetters(std::string_view code) {
+const LanguageLetters& languageLetters(std::string_view code) {
     for (const auto& language : kLanguages) {
-        if (code == language.code) return &language;
+        if (code == language.code) return language;
     }
-    return nullptr;
+    return kLanguages[0];
 }
 
 long languageFit(std::string_view utf8, const LanguageLetters& language) {
@@ -106,7 +102,7 @@ long languageFit(std::string_view utf8, const LanguageLetters& language) {
             continue;
         }
         run = 0;
-        score += isCommonPunctuation(c) ? 1 : isUnmapped(c) ? -8 : -2;
+        score += isCommonPunctuation(c) ? 1 : -2;
     }
     return score;
 }

@@ -15,11 +15,11 @@ struct LanguageLetters {
     std::array<const char*, 3> encodings{};  // commonest first, named as iconv and uchardet do
 };
 
-// nullptr for a language without an entry.
-const LanguageLetters* languageLetters(std::string_view code);
+// English for a language without an entry, and for none ("").
+const LanguageLetters& languageLetters(std::string_view code);
 
-// How well `utf8` reads as `language`: its letters and common punctuation count for, letters
-// foreign to it and code points a code page leaves unmapped count against.
+// How well `utf8` reads as `language`: its letters and common punctuation beyond ASCII count
+// for, anything else beyond ASCII against.
 long languageFit(std::string_view utf8, const LanguageLetters& language);
 
 }  // namespace lirra::server

@@ -15,8 +15,7 @@
 namespace lirra::server {
 namespace {
 
-constexpr char kCommonestCodePage[] = "WINDOWS-1252";  // of English subtitles, of any
-constexpr std::size_t kMaxControlShare = 10;           // one character in ten: not text beyond that
+constexpr std::size_t kMaxControlShare = 10;  // one character in ten: not text beyond that
 
 bool convert(std::string_view bytes, const char* from, std::string& out, const char* to = "UTF-8") {
     iconv_t cd = iconv_open(to, from);
@@ -71,7 +70,7 @@ std::string detect(std::string_view bytes) {
     return charset ? std::string(charset) : std::string();
 }
 
-// Counts control characters (C0 but tab, line feed, carriage return and form feed; DEL; C1)
+// Counts control characters (C0 but tab, line feed, carriage return and form feed; C1)
 // against all characters: binary data read as text is full of them, text holds one now and then.
 bool isMostlyControls(std::string_view utf8) {
     std::size_t characters = 0, controls = 0;
@@ -81,7 +80,7 @@ bool isMostlyControls(std::string_view utf8) {
         const bool c1 = u == 0xC2 && i + 1 < utf8.size() &&
                         static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
                         static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
-        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f') || u == 0x7F || c1) {
+        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f') || c1) {
             ++controls;
         }
     }
@@ -103,29 +102,24 @@ DecodedText finish(std::string text, std::string encoding) {
 // uchardet's guess is only one candidate: it takes English with curly quotes for a Mac code page
 // and Latin-1 for a Baltic one. Each candidate that decodes is scored by how well it reads as
 // the language; ties go to the earlier: the guess when it is usual for the language, then the
-// language's usual code pages, then windows-1252, then a guess exotic for the language.
+// language's usual code pages (windows-1252 first for English and its neighbours), then a
+// guess exotic for the language.
 DecodedText decodeLegacy(std::string_view bytes, const std::string& guess,
-                         const LanguageLetters* language) {
+                         const LanguageLetters& language) {
     std::vector<std::string> candidates;
-    const auto add = [&](const std::string& name) {
-        if (!name.empty() &&
-            std::find(candidates.begin(), candidates.end(), name) == candidates.end()) {
-            candidates.push_back(name);
-        }
-    };
-    if (language) {
-        const auto& usual = language->encodings;
-        if (std::find(usual.begin(), usual.end(), guess) != usual.end()) add(guess);
-        for (const char* name : usual) add(name ? name : "");
+    const auto& usual = language.encodings;
+    const bool usualGuess = std::find(usual.begin(), usual.end(), guess) != usual.end();
+    if (usualGuess) candidates.push_back(guess);
+    for (const char* name : usual) {
+        if (name && name != guess) candidates.push_back(name);
     }
-    add(kCommonestCodePage);
-    add(guess);
+    if (!usualGuess) candidates.push_back(guess);
     std::string best, bestName, guessText;
     long bestScore = 0;
     for (const auto& name : candidates) {
         std::string text;
         if (!convert(bytes, name.c_str(), text)) continue;
-        const long score = language ? languageFit(text, *language) : 0;
+        const long score = languageFit(text, language);
         if (name == guess) guessText = text;
         if (bestName.empty() || score > bestScore) {
             bestScore = score;
@@ -181,9 +175,7 @@ DecodedText decodeToUtf8(std::string_view bytes, std::string_view languageCode) 
     if (charset.empty() || charset == "ASCII" || charset == "UTF-8") {
         return {{}, {}, "the file's encoding could not be recognised"};
     }
-    // Without a language, English: the language of the target line.
-    const LanguageLetters* letters = languageLetters(languageCode.empty() ? "eng" : languageCode);
-    return decodeLegacy(bytes, charset, letters);
+    return decodeLegacy(bytes, charset, languageLetters(languageCode));
 }
 
 }  // namespace lirra::server

@@ -10,7 +10,8 @@ namespace lirra::server::subtitles {
 namespace {
 
 // What WebVTT skips between the parts of a timing line.
-bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+// (Line feeds and carriage returns, also spaces to WebVTT, never reach a line.)
+bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\f'; }
 
 void skipSpaces(std::string_view& s) {
     while (!s.empty() && isSpace(s.front())) s.remove_prefix(1);
@@ -93,8 +94,6 @@ bool isWebVttHeader(std::string_view line) {
 std::vector<Cue> parseWebVtt(const std::vector<std::string_view>& lines, std::size_t from) {
     std::vector<Cue> cues;
     std::size_t i = from;
-    // The header's own lines run to the first empty line or to a line with an arrow.
-    while (i < lines.size() && !lines[i].empty() && !hasArrow(lines[i])) ++i;
     while (i < lines.size()) {
         if (lines[i].empty()) {
             ++i;
