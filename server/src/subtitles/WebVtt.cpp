@@ -39,7 +39,8 @@ bool take(std::string_view& s, char c) {
 }
 
 // Browsers' reading of a time stamp: [hours:]MM:SS.mmm, minutes and seconds two digits each,
-// three digits of fraction; a first field of one digit or past 59 is hours.
+// three digits of fraction; a first field not of two digits, or followed by a third, is hours.
+// (Browsers take one past 59 for hours too, and then want a third: no time either way.)
 std::optional<std::int64_t> takeTimestamp(std::string_view& s) {
     const auto first = takeDigits(s);
     if (first.empty() || !take(s, ':')) return std::nullopt;
@@ -48,7 +49,7 @@ std::optional<std::int64_t> takeTimestamp(std::string_view& s) {
     std::int64_t hours = 0;
     std::int64_t minutes = number(first);
     std::int64_t seconds = number(second);
-    if (first.size() != 2 || minutes > 59 || (!s.empty() && s.front() == ':')) {
+    if (first.size() != 2 || (!s.empty() && s.front() == ':')) {
         if (!take(s, ':')) return std::nullopt;
         const auto third = takeDigits(s);
         if (third.size() != 2) return std::nullopt;
