@@ -108,7 +108,8 @@ DecodedText decodeLegacy(std::string_view bytes, const std::string& guess,
                          const LanguageLetters& language) {
     std::vector<std::string> candidates;
     const auto& usual = language.encodings;
-    const bool usualGuess = std::find(usual.begin(), usual.end(), guess) != usual.end();
+    const bool usualGuess = std::any_of(usual.begin(), usual.end(),
+                                        [&](const char* name) { return name && name == guess; });
     if (usualGuess) candidates.push_back(guess);
     for (const char* name : usual) {
         if (name && name != guess) candidates.push_back(name);
