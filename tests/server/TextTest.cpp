@@ -167,10 +167,11 @@ TEST(TextDecoder, LegacyCodePagesReadAsTheirLanguage) {
         {"ger", "ISO-8859-1", "Schöne Grüße aus München.\nDie Straße ist nass.", nullptr},
         {"rus", "WINDOWS-1251", "Привет! Как дела?\nВсё хорошо, спасибо.", nullptr},
         {"rus", "KOI8-R", "Где ты был вчера вечером?\nДома, читал книгу.", nullptr},
-        {"", "WINDOWS-1251", "Привет! Где ты был вчера вечером?\nДома, читал книгу.", nullptr},
+        // Russian whose letters read in windows-1252 as letters English writes too.
+        {"", "WINDOWS-1251", "Вика, подойди сюда!\nИди домой, Коля.", nullptr},
         {"pol", "WINDOWS-1250", "Zażółć gęślą jaźń.\nDzień dobry, proszę pani!", nullptr},
         {"cze", "ISO-8859-2", "Příliš žluťoučký kůň\núpěl ďábelské ódy.", nullptr},
-        {"gre", "WINDOWS-1253", "Καλημέρα, τι κάνεις;\nΆργησες πάλι.", nullptr},
+        {"gre", "WINDOWS-1253", "Ά, ναι.\nΆντε γεια.", nullptr},  // Ά is ’ in ISO-8859-7
         {"tur", "WINDOWS-1254", "Günaydın, nasılsın?\nÇok teşekkürler, iyiyim.", "ISO-8859-9"},
         {"ara", "WINDOWS-1256", "مرحبا، كيف حالك؟\nأنا بخير، شكرا.", nullptr},
         {"heb", "WINDOWS-1255", "שלום, מה שלומך?\nאני בסדר, תודה.", nullptr},

@@ -86,24 +86,24 @@ const LanguageLetters& languageLetters(std::string_view code) {
 
 long languageFit(std::string_view utf8, const LanguageLetters& language) {
     long score = 0;
-    int run = 0;  // letters beyond ASCII in a row
+    std::size_t plain = 0, accented = 0;  // Latin letters within ASCII and beyond it
     for (std::size_t i = 0; i < utf8.size();) {
         const char32_t c = next(utf8, i);
         if (c < 0x80) {
-            run = 0;
+            plain += (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
             continue;
         }
-        const bool ownLetter = language.letters.find(c) != std::u32string_view::npos ||
-                               (c >= language.scriptFirst && c <= language.scriptLast);
-        // Three accented Latin letters in a row are another script read in a Latin code page.
-        const bool latin = c >= 0xC0 && c <= 0x24F && !language.scriptFirst;
-        if (ownLetter) {
-            score += latin && ++run > 2 ? -2 : 2;
+        if (language.letters.find(c) != std::u32string_view::npos ||
+            (c >= language.scriptFirst && c <= language.scriptLast)) {
+            score += 2;
+            accented += !language.scriptFirst;
             continue;
         }
-        run = 0;
         score += isCommonPunctuation(c) ? 1 : -2;
     }
+    // Another script read in a Latin code page is mostly accented letters; a Latin language
+    // writes them among many more plain ones. Then they count against.
+    if (accented * 2 > plain + accented) score -= 4 * static_cast<long>(accented);
     return score;
 }
 

@@ -96,27 +96,23 @@ std::vector<Cue> parseWebVtt(const std::vector<std::string_view>& lines, std::si
     std::vector<Cue> cues;
     std::size_t i = from;
     while (i < lines.size()) {
-        if (lines[i].empty()) {
-            ++i;
-            continue;
-        }
         bool seenArrow = false, timed = false;
         std::int64_t start = 0, end = 0;
         std::string text;
         for (std::size_t count = 1; i < lines.size(); ++count) {
             const auto line = lines[i];
-            if (hasArrow(line)) {
-                // From the third line on, an arrow starts the next block. A second timing line
-                // after a first leaves that one without text: the second times what follows.
-                if (count > 2) break;
+            const bool arrow = hasArrow(line);
+            // From the third line on, an arrow starts the next block. A second timing line
+            // after a first leaves that one without text: the second times what follows.
+            if (arrow && count > 2) break;
+            ++i;
+            if (line.empty()) break;
+            if (arrow) {
                 seenArrow = true;
                 timed = readTimings(line, start, end);
-            } else if (line.empty()) {
-                break;
             } else if (seenArrow) {
                 text += (text.empty() ? "" : "\n") + std::string(line);
             }
-            ++i;
         }
         if (timed) addCue(cues, start, end, text, true);
     }
