@@ -10,9 +10,12 @@
 #include "subtitles/AssText.h"
 #include "subtitles/SubtitleLines.h"
 #include "subtitles/SubtitleParser.h"
+#include "subtitles/TextDecoder.h"
 
 namespace lirra::server {
 namespace {
+
+using namespace std::string_literals;
 
 std::string escaped(const std::string& text) {
     static const std::map<char, std::string> kEscapes = {
@@ -181,7 +184,7 @@ TEST(Subtitles, EachFormatsOwnRules) {
          "{\\an8}Top &amp;<img src=x onerror=alert(1)><script>x</script>\n",
          "srt 1000-2000 One\n3000-4000 <b>b<i>bi</i></b> after\n8000-9000 Top &amp;amp;x\n"},
         // WebVTT: header text, metadata blocks, voices, classes, inner time stamps, entities.
-        {"WEBVTT - title\n\nNOTE a\n00:00:00.000 --> 00:00:09.000\nno cue\n\nSTYLE\n::cue {}\n\n"
+        {"WEBVTT - title\n\nNOTE a\nno cue\n\nSTYLE\n::cue {}\n\n"
          "00:01.000 --> 00:02.000\n<v Anna>Tom &amp; <c.y>Jerry</c> &#72;&#x69; "
          "<00:00:01.500>&lt;3\n",
          "vtt 1000-2000 Tom &amp; Jerry Hi &lt;3\n"},
@@ -211,6 +214,42 @@ TEST(Subtitles, EachFormatsOwnRules) {
     for (const auto& [file, expected] : rows) {
         const auto parsed = parseSubtitle(file);
         EXPECT_EQ(formatName(parsed.format) + (" " + shown(parsed.cues)), expected) << file;
+    }
+}
+
+// WebVTT files read as browsers read them, through the decoder. Rows not starting with a
+// header get "WEBVTT\n\n".
+TEST(WebVtt, TimingsAndBlocksAsBrowsersReadThem) {
+    const std::pair<std::string, const char*> rows[] = {
+        // Hours of one digit or three, or after minutes past 59; any ASCII space between the
+        // parts, or none; settings glued to the end.
+        {"1:00:00.000 --> 100:00:00.000\na\n\n59:59.999 --> 60:00:00.000\nb\n\n"
+         "00:01.000\f-->\f00:02.000\nc\n\n\t00:01.000-->00:02.000align:start\nd",
+         "1000-2000 c\n1000-2000 d\n3599999-216000000 b\n3600000-360000000 a\n"},
+        // Two digits for minutes and seconds, three for the fraction after a dot: none a cue.
+        {"00:0:00.000 --> 00:01.000\nx\n\n00:000:00.000 --> 00:01.000\nx\n\n"
+         "00:00:0.000 --> 00:00:01.000\nx\n\n00:00:00.0 --> 00:00:01.000\nx\n\n"
+         "00:00.000 --> 00:01.0000\nx\n\n00:00:00 --> 00:00:01.000\nx\n\n"
+         "00:00.000 --> 0:01.000\nx\n\n00:00.000 --> 60:00.000\nx\n\n"
+         "00:00.000 --> 00:60.000\nx\n\n00:00:00,000 --> 00:00:01,000\nx",
+         ""},
+        // NUL reads as U+FFFD, other control characters as themselves.
+        {"00:01.000 --> 00:02.000\nnull\0 and\v"s, "1000-2000 null\xEF\xBF\xBD and\v\n"},
+        // An id line before the timing line; after two lines the timing line starts a block.
+        {"id 1\n00:01.000 --> 00:02.000\na\n\none\ntwo\n00:03.000 --> 00:04.000\nb",
+         "1000-2000 a\n3000-4000 b\n"},
+        {"NOTE 00:01.000 --> 00:02.000\nx\n\nNOTE\n00:03.000 --> 00:04.000\nd", "3000-4000 d\n"},
+        // An arrow in the text ends the cue and starts a block that is no cue; a line of spaces
+        // does not end a cue; blank lines missing after the header or between cues.
+        {"00:01.000 --> 00:02.000\nfirst\nnot --> a time\nlost\n\n00:03.000 --> 00:04.000\na\n \nb",
+         "1000-2000 first\n3000-4000 a\n\nb\n"},
+        {"WEBVTT\nKind: captions\n00:01.000 --> 00:02.000\na\n2\n00:03.000 --> 00:04.000\nb",
+         "1000-2000 a\n2\n3000-4000 b\n"},
+    };
+    for (const auto& [body, expected] : rows) {
+        const auto decoded =
+            decodeToUtf8(body.substr(0, 6) == "WEBVTT" ? body : "WEBVTT\n\n" + body);
+        EXPECT_EQ(decoded.error + shown(parseSubtitle(decoded.text).cues), expected) << body;
     }
 }
 

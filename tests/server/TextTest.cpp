@@ -131,7 +131,12 @@ TEST(TextDecoder, EncodingsMarksAndWhatIsNotText) {
         {"", "", "UTF-8"},
         {"\xEF\xBB\xBF\xE9", nullptr, nullptr},  // a UTF-8 mark on Latin-1 bytes
         {"PK\x03\x04\x00\x00\x08\x00"s, nullptr, nullptr},
+        // Binary data: more than one character in ten a control character, C0 or C1.
         {"abc\0def"s, nullptr, nullptr},
+        {"\xC2\x80"
+         "abcdefgh\xC2\x9F",
+         nullptr, nullptr},
+        {"123456789\v", "123456789\v", "UTF-8"},
     };
     for (const auto& row : rows) {
         const DecodedText decoded = decodeToUtf8(row.bytes);
@@ -145,6 +150,44 @@ TEST(TextDecoder, EncodingsMarksAndWhatIsNotText) {
     }
     EXPECT_EQ(parseSubtitle(decodeToUtf8("\xFF\xFE\xFF\xFEW\0E\0B\0V\0T\0T\0\n\0"s).text).format,
               SubtitleFormat::WebVtt);
+}
+
+// Short subtitle files in the code pages their languages come in, made here from UTF-8; the
+// language is the file name's ("" for none: English). Each must read back exactly, under the
+// name the service reports.
+TEST(TextDecoder, LegacyCodePagesReadAsTheirLanguage) {
+    const struct {
+        const char *language, *encoding, *text, *reported;  // reported nullptr: `encoding`
+    } rows[] = {
+        {"", "WINDOWS-1252", "I don’t know. You’re late.\nIt’s fine, isn’t it?", nullptr},
+        {"eng", "ISO-8859-1", "A jalapeño, naïve as ever,\nin the café.", "WINDOWS-1252"},
+        {"fre", "WINDOWS-1252", "Où est mon cœur ?\n« Déjà vu », dit-elle.", nullptr},
+        {"fre", "ISO-8859-15", "L'œuvre coûte 10 € à Noël.\nÇa alors !", nullptr},
+        {"spa", "WINDOWS-1252", "¿Qué pasó, señor?\n¡Mañana será otro día!", "ISO-8859-1"},
+        {"ger", "ISO-8859-1", "Schöne Grüße aus München.\nDie Straße ist nass.", nullptr},
+        {"rus", "WINDOWS-1251", "Привет! Как дела?\nВсё хорошо, спасибо.", nullptr},
+        {"rus", "KOI8-R", "Где ты был вчера вечером?\nДома, читал книгу.", nullptr},
+        // Russian whose letters read in windows-1252 as letters English writes too.
+        {"", "WINDOWS-1251", "Вика, подойди сюда!\nИди домой, Коля.", nullptr},
+        {"pol", "WINDOWS-1250", "Zażółć gęślą jaźń.\nDzień dobry, proszę pani!", nullptr},
+        {"cze", "ISO-8859-2", "Příliš žluťoučký kůň\núpěl ďábelské ódy.", nullptr},
+        {"gre", "WINDOWS-1253", "Ά, ναι.\nΆντε γεια.", nullptr},  // Ά is ’ in ISO-8859-7
+        {"tur", "WINDOWS-1254", "Günaydın, nasılsın?\nÇok teşekkürler, iyiyim.", "ISO-8859-9"},
+        {"ara", "WINDOWS-1256", "مرحبا، كيف حالك؟\nأنا بخير، شكرا.", nullptr},
+        {"heb", "WINDOWS-1255", "שלום, מה שלומך?\nאני בסדר, תודה.", nullptr},
+        {"jpn", "SHIFT_JIS", "こんにちは、元気ですか？\nはい、ありがとう。", nullptr},
+        {"chi", "GB18030", "你好，今天天气很好。\n我们去公园吧。", nullptr},
+        {"chi", "BIG5", "你好，今天天氣很好。\n我們去公園吧。", nullptr},
+        {"kor", "EUC-KR", "안녕하세요, 잘 지내세요?\n네, 감사합니다.", "UHC"},
+    };
+    for (const auto& row : rows) {
+        const std::string file = "1\r\n00:00:01,000 --> 00:00:03,000\r\n" + std::string(row.text);
+        const auto decoded =
+            decodeToUtf8(convertEncoding(file, "UTF-8", row.encoding).value(), row.language);
+        EXPECT_EQ(decoded.encoding + " " + decoded.text,
+                  (row.reported ? row.reported : row.encoding) + (" " + file))
+            << row.language;
+    }
 }
 
 }  // namespace

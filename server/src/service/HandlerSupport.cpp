@@ -38,11 +38,11 @@ std::optional<std::int64_t> idParam(const std::string& text) {
 std::optional<SubtitleRefusal> prepareSubtitle(const std::string& fileName, std::string bytes,
                                                std::size_t maxBytes, SubtitleContent& content) {
     if (bytes.size() > maxBytes) return SubtitleRefusal{413, "the subtitle file is too large"};
-    auto decoded = decodeToUtf8(bytes);
+    content.language = guessLanguage(fileName);
+    auto decoded = decodeToUtf8(bytes, content.language);
     if (!decoded.error.empty()) return SubtitleRefusal{422, decoded.error};
     const auto parsed = parseSubtitle(decoded.text);
     content.fileName = fileName;
-    content.language = guessLanguage(fileName);
     content.format = formatName(parsed.format);
     content.encoding = decoded.encoding;
     content.original = std::move(bytes);

@@ -6,8 +6,7 @@ namespace lirra::server::subtitles {
 
 // A timing line inside the text also starts a new cue, since files that forget blank lines are
 // common.
-std::vector<Cue> parseTimedBlocks(const std::vector<std::string_view>& lines, std::size_t from,
-                                  const TimedBlockRules& rules) {
+std::vector<Cue> parseSubRip(const std::vector<std::string_view>& lines, std::size_t from) {
     std::vector<Cue> cues;
     bool inCue = false;
     std::int64_t start = 0, end = 0;
@@ -19,27 +18,17 @@ std::vector<Cue> parseTimedBlocks(const std::vector<std::string_view>& lines, st
                 if (i) joined.push_back('\n');
                 joined.append(text[i]);
             }
-            addCue(cues, start, end, joined, rules.webVttText);
+            addCue(cues, start, end, joined, false);
         }
         inCue = false;
         text.clear();
     };
-    bool skipBlock = false;
-    bool blockStart = true;
     for (std::size_t i = from; i < lines.size(); ++i) {
         const auto line = lines[i];
         if (trim(line).empty()) {
             flush();
-            skipBlock = false;
-            blockStart = true;
             continue;
         }
-        if (skipBlock) continue;
-        if (blockStart && rules.isSkippedBlock && rules.isSkippedBlock(line)) {
-            skipBlock = true;
-            continue;
-        }
-        blockStart = false;
         std::int64_t s = 0, e = 0;
         if (parseTimingLine(line, s, e)) {
             // A number just before a timing line is that cue's index, not text.
@@ -54,10 +43,6 @@ std::vector<Cue> parseTimedBlocks(const std::vector<std::string_view>& lines, st
     }
     flush();
     return cues;
-}
-
-std::vector<Cue> parseSubRip(const std::vector<std::string_view>& lines, std::size_t from) {
-    return parseTimedBlocks(lines, from, {});
 }
 
 }  // namespace lirra::server::subtitles

@@ -7,14 +7,18 @@
 #include <algorithm>
 #include <memory>
 #include <type_traits>
+#include <vector>
 
+#include "subtitles/LanguageLetters.h"
 #include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {
 
-bool convert(std::string_view bytes, const char* from, std::string& out) {
-    iconv_t cd = iconv_open("UTF-8", from);
+constexpr std::size_t kMaxControlShare = 10;  // one character in ten: not text beyond that
+
+bool convert(std::string_view bytes, const char* from, std::string& out, const char* to = "UTF-8") {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
     std::unique_ptr<void, int (*)(iconv_t)> guard(cd, iconv_close);
     out.clear();
@@ -66,25 +70,80 @@ std::string detect(std::string_view bytes) {
     return charset ? std::string(charset) : std::string();
 }
 
-bool isText(std::string_view utf8) {
-    for (char c : utf8) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f') return false;
+// Counts control characters (C0 but tab, line feed, carriage return and form feed; C1)
+// against all characters: binary data read as text is full of them, text holds one now and then.
+bool isMostlyControls(std::string_view utf8) {
+    std::size_t characters = 0, controls = 0;
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto u = static_cast<unsigned char>(utf8[i]);
+        if ((u & 0xC0) != 0x80) ++characters;
+        const bool c1 = u == 0xC2 && i + 1 < utf8.size() &&
+                        static_cast<unsigned char>(utf8[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(utf8[i + 1]) <= 0x9F;
+        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f') || c1) {
+            ++controls;
+        }
     }
-    return true;
+    return controls * kMaxControlShare > characters;
 }
 
 DecodedText finish(std::string text, std::string encoding) {
     // BOMs that iconv passed through, and a mark repeated after the first (files converted
     // twice): left in, one would hide a "WEBVTT" header.
     while (startsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
-    if (!isText(text)) return {{}, {}, "the file is not text"};
+    if (isMostlyControls(text)) return {{}, {}, "the file is not text"};
+    // As browsers read WebVTT, and so that no NUL reaches the store or a page.
+    for (auto at = text.find('\0'); at != std::string::npos; at = text.find('\0', at + 3)) {
+        text.replace(at, 1, "\xEF\xBF\xBD");
+    }
     return {std::move(text), std::move(encoding), {}};
+}
+
+// uchardet's guess is only one candidate: it takes English with curly quotes for a Mac code page
+// and Latin-1 for a Baltic one. Each candidate that decodes is scored by how well it reads as
+// the language; ties go to the earlier: the guess when it is usual for the language, then the
+// language's usual code pages (windows-1252 first for English and its neighbours), then a
+// guess exotic for the language.
+DecodedText decodeLegacy(std::string_view bytes, const std::string& guess,
+                         const LanguageLetters& language) {
+    std::vector<std::string> candidates;
+    const auto& usual = language.encodings;
+    const bool usualGuess = std::any_of(usual.begin(), usual.end(),
+                                        [&](const char* name) { return name && name == guess; });
+    if (usualGuess) candidates.push_back(guess);
+    for (const char* name : usual) {
+        if (name && name != guess) candidates.push_back(name);
+    }
+    if (!usualGuess) candidates.push_back(guess);
+    std::string best, bestName, guessText;
+    long bestScore = 0;
+    for (const auto& name : candidates) {
+        std::string text;
+        if (!convert(bytes, name.c_str(), text)) continue;
+        const long score = languageFit(text, language);
+        if (name == guess) guessText = text;
+        if (bestName.empty() || score > bestScore) {
+            bestScore = score;
+            bestName = name;
+            best = std::move(text);
+        }
+    }
+    // Text that reads as the language in no candidate is in another one: the guess knows better.
+    if (bestScore <= 0 && !guessText.empty()) return finish(std::move(guessText), guess);
+    if (bestName.empty()) return {{}, {}, "the file could not be read as " + guess};
+    return finish(std::move(best), bestName);
 }
 
 }  // namespace
 
-DecodedText decodeToUtf8(std::string_view bytes) {
+std::optional<std::string> convertEncoding(std::string_view bytes, const char* from,
+                                           const char* to) {
+    std::string out;
+    if (!convert(bytes, from, out, to)) return std::nullopt;
+    return out;
+}
+
+DecodedText decodeToUtf8(std::string_view bytes, std::string_view languageCode) {
     struct Bom {
         std::string_view mark;
         const char* encoding;
@@ -117,11 +176,7 @@ DecodedText decodeToUtf8(std::string_view bytes) {
     if (charset.empty() || charset == "ASCII" || charset == "UTF-8") {
         return {{}, {}, "the file's encoding could not be recognised"};
     }
-    std::string text;
-    if (!convert(bytes, charset.c_str(), text)) {
-        return {{}, {}, "the file could not be read as " + charset};
-    }
-    return finish(std::move(text), charset);
+    return decodeLegacy(bytes, charset, languageLetters(languageCode));
 }
 
 }  // namespace lirra::server

@@ -1,7 +1,9 @@
 // Turns subtitle file bytes in any encoding into UTF-8: BOMs first, then UTF-8 as it stands,
-// then UTF-16 without BOM, then uchardet's guess converted with iconv.
+// then UTF-16 without BOM, then the legacy code page that reads best as the file's language
+// among uchardet's guess and the usual ones, converted with iconv.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,8 +15,14 @@ struct DecodedText {
     std::string error;     // empty on success
 };
 
-// Refuses bytes whose encoding can't be told or that decode to something that is not text
-// (NUL and other control characters besides tab, line feed, carriage return and form feed).
-DecodedText decodeToUtf8(std::string_view bytes);
+// `languageCode` is the file's language (ISO 639-2/B, as guessLanguage gives it), empty if not
+// known. Refuses bytes whose encoding can't be told or that decode to something that is not
+// text: more than one character in ten a control character besides tab, line feed, carriage
+// return and form feed. A NUL becomes U+FFFD.
+DecodedText decodeToUtf8(std::string_view bytes, std::string_view languageCode = {});
+
+// iconv's conversion of all of `bytes`; nullopt if any of them can't be converted.
+std::optional<std::string> convertEncoding(std::string_view bytes, const char* from,
+                                           const char* to);
 
 }  // namespace lirra::server

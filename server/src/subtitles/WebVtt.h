@@ -1,5 +1,5 @@
-// WebVTT (.vtt): a "WEBVTT" header line, then cue blocks as in SubRip with entities in their
-// text and NOTE, STYLE and REGION blocks that carry no cue.
+// WebVTT (.vtt): a "WEBVTT" header line, then blocks read as browsers read them: cues with
+// entities in their text, and NOTE, STYLE and REGION blocks that carry no cue.
 #pragma once
 
 #include <string_view>
