@@ -152,6 +152,14 @@ TEST_F(RequestGuardTest, ForeignHostsAndOriginsAreRefusedBeforeAnyHandler) {
         const RawAnswer answer = sendRaw(port, request);
         EXPECT_EQ(answer.status, c.status) << request << "\n" << answer.head << "\n" << answer.body;
         EXPECT_EQ(answer.head.find("access-control-"), std::string::npos) << request;
+        // A page is never framed, runs only the service's scripts and leaks no referrer.
+        const bool page = c.status == 200 && request.rfind("GET /Player/Home", 0) == 0;
+        for (const char* line :
+             {"\r\ncontent-security-policy: script-src 'self'; "
+              "frame-ancestors 'none'\r\n",
+              "\r\nx-frame-options: deny\r\n", "\r\nreferrer-policy: no-referrer\r\n"}) {
+            EXPECT_EQ((answer.head + "\r\n").find(line) != std::string::npos, page) << request;
+        }
         if (c.status >= 400 && c.status != 404) {
             EXPECT_NE(nlohmann::json::parse(answer.body, nullptr, false).value("error", ""), "")
                 << request;
