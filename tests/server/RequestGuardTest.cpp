@@ -1,11 +1,7 @@
 // Foreign hosts and origins, sent as raw requests over loopback: each request is served as the
 // service's own or refused, never served under another name, and no answer lets another origin
 // read it.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
+#include "RawClient.h"
 #include "ServerFixture.h"
 
 namespace lirra::server::test {
@@ -19,16 +15,9 @@ struct RawAnswer {
 
 // Sends `request` as it stands on a new connection and reads until the server closes it.
 RawAnswer sendRaw(std::uint16_t port, const std::string& request) {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    const timeval timeout{5, 0};
-    setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    sockaddr_in address{AF_INET, htons(port), {htonl(INADDR_LOOPBACK)}, {}};
-    std::string bytes;
-    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        send(fd, request.data(), request.size(), MSG_NOSIGNAL) == ssize_t(request.size())) {
-        char buffer[8192];
-        for (ssize_t n; (n = recv(fd, buffer, sizeof buffer, 0)) > 0;) bytes.append(buffer, n);
-    }
+    const int fd = connectLoopback(port);
+    const std::string bytes =
+        sendAll(fd, request) ? receive(fd, std::chrono::seconds(5)) : std::string();
     close(fd);
     RawAnswer answer;
     const auto end = bytes.find("\r\n\r\n");
@@ -152,6 +141,14 @@ TEST_F(RequestGuardTest, ForeignHostsAndOriginsAreRefusedBeforeAnyHandler) {
         const RawAnswer answer = sendRaw(port, request);
         EXPECT_EQ(answer.status, c.status) << request << "\n" << answer.head << "\n" << answer.body;
         EXPECT_EQ(answer.head.find("access-control-"), std::string::npos) << request;
+        // A page is never framed, runs only the service's scripts and leaks no referrer.
+        const bool page = c.status == 200 && request.rfind("GET /Player/Home", 0) == 0;
+        for (const char* line :
+             {"\r\ncontent-security-policy: script-src 'self'; "
+              "frame-ancestors 'none'\r\n",
+              "\r\nx-frame-options: deny\r\n", "\r\nreferrer-policy: no-referrer\r\n"}) {
+            EXPECT_EQ((answer.head + "\r\n").find(line) != std::string::npos, page) << request;
+        }
         if (c.status >= 400 && c.status != 404) {
             EXPECT_NE(nlohmann::json::parse(answer.body, nullptr, false).value("error", ""), "")
                 << request;

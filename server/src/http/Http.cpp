@@ -25,6 +25,11 @@ HttpResponse HttpResponse::html(std::string body) {
     HttpResponse r;
     r.contentType = "text/html; charset=utf-8";
     r.body = std::move(body);
+    // A page runs only the service's own scripts, is never framed by another page (no
+    // clickjacking of the learner's settings) and tells no other site where it was.
+    r.headers.emplace_back("Content-Security-Policy", "script-src 'self'; frame-ancestors 'none'");
+    r.headers.emplace_back("X-Frame-Options", "DENY");
+    r.headers.emplace_back("Referrer-Policy", "no-referrer");
     return r;
 }
 

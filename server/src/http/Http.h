@@ -1,4 +1,4 @@
-// The service's own request and response types; cpp-httplib stays inside HttpAdapter.cpp.
+// The service's own request and response types; libmicrohttpd stays inside HttpAdapter.cpp.
 #pragma once
 
 #include <functional>

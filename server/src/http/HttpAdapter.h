@@ -1,4 +1,4 @@
-// Serves a set of routes over HTTP. The only place that knows cpp-httplib.
+// Serves a set of routes over HTTP. The only place that knows libmicrohttpd.
 #pragma once
 
 #include <chrono>

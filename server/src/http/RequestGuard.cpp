@@ -82,7 +82,7 @@ std::optional<HttpResponse> RequestGuard::check(const RequestHead& request) cons
     std::optional<std::string_view> host;
     if (const auto authority = absoluteAuthority(request.target)) {
         host = *authority;
-    } else if (!request.hosts.empty()) {
+    } else if (!request.hosts.empty() && !request.hosts.front().empty()) {  // "Host:" names none
         host = request.hosts.front();
     }
     std::optional<Authority> authority;

@@ -1,177 +1,148 @@
 #include "net/Exchange.h"
 
-#include <httplib.h>
+#include <curl/curl.h>
 
-#include <condition_variable>
+#include <algorithm>
+#include <cctype>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 namespace lirra::server::net {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr auto kCancelPoll = std::chrono::milliseconds(50);
-constexpr auto kStopRepeat = std::chrono::milliseconds(20);
+constexpr std::size_t kMaxHeaderValue = 1024;
 
-// Shuts the client's connection once the deadline passes or the caller cancels. ClientImpl::stop
-// is the one call the library allows from another thread while a request runs; it is repeated
-// because a stop that lands before the socket exists has nothing to shut.
-class Watchdog {
-  public:
-    Watchdog(httplib::ClientImpl& client, Clock::time_point deadline,
-             const std::atomic<bool>* cancel)
-        : client_(client), deadline_(deadline), cancel_(cancel), thread_([this] { run(); }) {}
-
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-
-    bool fired() const { return fired_.load(); }
-    bool cancelled() const { return cancelled_.load(); }
-
-  private:
-    void run() {
-        std::unique_lock lock(mutex_);
-        while (!done_) {
-            const auto now = Clock::now();
-            if (cancel_ && cancel_->load()) cancelled_ = true;
-            if (now >= deadline_ || cancelled_) break;
-            wake_.wait_for(lock, std::min<Clock::duration>(deadline_ - now, kCancelPoll));
-        }
-        if (done_) return;
-        fired_ = true;
-        while (!done_) {
-            lock.unlock();
-            client_.stop();
-            lock.lock();
-            wake_.wait_for(lock, kStopRepeat);
-        }
-    }
-
-    httplib::ClientImpl& client_;
-    const Clock::time_point deadline_;
-    const std::atomic<bool>* cancel_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool done_ = false;
-    std::atomic<bool> fired_{false};
-    std::atomic<bool> cancelled_{false};
-    std::thread thread_;  // last: starts once the fields above exist
+struct Transfer {
+    const ExchangeRequest& request;
+    const std::atomic<bool>* cancel;
+    std::string body;
+    std::map<std::string, std::string> headers;
+    bool tooLarge = false;
+    bool cancelled = false;
 };
 
-std::unique_ptr<httplib::ClientImpl> makeClient(const ExchangeRequest& request,
-                                                std::string& error) {
-    const HttpUrl& url = request.url;
-    if (url.scheme == "http") return std::make_unique<httplib::ClientImpl>(url.host, url.port);
-    auto client = std::make_unique<httplib::SSLClient>(url.host, url.port);
-    if (!client->is_valid()) {
-        error = "TLS could not be set up";
-        return nullptr;
-    }
-    client->enable_server_certificate_verification(true);
-    if (!request.caFile.empty()) client->set_ca_cert_path(request.caFile);
-    return client;
+std::size_t onHeader(char* data, std::size_t, std::size_t size, void* cls) {
+    auto& t = *static_cast<Transfer*>(cls);
+    std::string line(data, size);
+    // Each status line (an interim 100 first, say) starts the headers of a new answer.
+    if (line.rfind("HTTP/", 0) == 0) t.headers.clear();
+    const auto colon = line.find(':');
+    if (colon == std::string::npos) return size;
+    std::string name = line.substr(0, colon);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto begin = line.find_first_not_of(" \t", colon + 1);
+    const auto end = line.find_last_not_of(" \t\r\n");
+    const std::string value =
+        begin == std::string::npos || end < begin ? "" : line.substr(begin, end - begin + 1);
+    if (value.size() <= kMaxHeaderValue) t.headers.emplace(std::move(name), value);
+    return size;
 }
+
+std::size_t onBody(char* data, std::size_t, std::size_t size, void* cls) {
+    auto& t = *static_cast<Transfer*>(cls);
+    if (t.body.size() + size > t.request.maxAnswerBytes) {
+        t.tooLarge = true;
+        return 0;  // ends the transfer
+    }
+    t.body.append(data, size);
+    return size;
+}
+
+int onProgress(void* cls, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto& t = *static_cast<Transfer*>(cls);
+    t.cancelled = t.cancel && t.cancel->load();
+    return t.cancelled ? 1 : 0;
+}
+
+struct Handle {
+    CURL* curl = curl_easy_init();
+    curl_slist* headers = nullptr;
+    ~Handle() {
+        curl_slist_free_all(headers);
+        curl_easy_cleanup(curl);
+    }
+};
 
 }  // namespace
 
 ExchangeResult runExchange(const ExchangeRequest& request, const std::atomic<bool>* cancel) {
     ExchangeResult result;
-    auto client = makeClient(request, result.error);
-    if (!client) return result;
+    static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    Handle h;
+    if (!ready || !h.curl) {
+        result.error = "the HTTP client could not be set up";
+        return result;
+    }
+    Transfer t{request, cancel, {}, {}};
+    CURL* c = h.curl;
+    const std::string url = request.url.text();
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_PATH_AS_IS, 1L);  // paths and queries are encoded by the caller
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 0L);  // the caller checks where a link leads
+    // The deadline holds for the whole exchange; a server that stops sending is dropped sooner.
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, static_cast<long>(request.deadline.count()));
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME,
+                     static_cast<long>(std::max<long long>(1, request.idle.count() / 1000)));
+    // Loopback (AnkiConnect, a test double) never goes through a proxy; the rest follows
+    // http_proxy, https_proxy and no_proxy.
+    if (request.url.isLoopback()) curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+    if (!request.caFile.empty()) curl_easy_setopt(c, CURLOPT_CAINFO, request.caFile.c_str());
+    curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxAnswerBytes));
+    for (const auto& [name, value] : request.headers)
+        h.headers = curl_slist_append(h.headers, (name + ": " + value).c_str());
+    h.headers = curl_slist_append(h.headers, "Expect:");  // the body goes with the head
+    if (request.method == "POST") {
+        h.headers = curl_slist_append(h.headers, ("Content-Type: " + request.contentType).c_str());
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE,
+                         static_cast<curl_off_t>(request.body.size()));
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.data());
+    } else if (request.method != "GET") {
+        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+    }
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, h.headers);
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, &t);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
+    char why[CURL_ERROR_SIZE] = {};
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, why);
 
     const auto start = Clock::now();
-    const auto deadline = start + request.deadline;
-    const auto seconds = [](std::chrono::milliseconds d) {
-        return std::make_pair(static_cast<time_t>(d.count() / 1000),
-                              static_cast<time_t>((d.count() % 1000) * 1000));
-    };
-    const auto [sec, usec] = seconds(request.deadline);
-    client->set_connection_timeout(sec, usec);
-    client->set_read_timeout(sec, usec);
-    client->set_write_timeout(sec, usec);
-    client->set_keep_alive(false);
-    client->set_follow_location(false);
-    client->set_url_encode(false);  // paths and queries are encoded by the caller
-
-    httplib::Request req;
-    req.method = request.method;
-    req.path = request.url.path.empty() ? "/" : request.url.path;
-    for (const auto& [name, value] : request.headers) req.headers.emplace(name, value);
-    if (request.method == "POST") {
-        req.body = request.body;
-        req.headers.emplace("Content-Type", request.contentType);
-    }
-    bool tooLarge = false;
-    std::string body;
-    req.response_handler = [&](const httplib::Response& response) {
-        // A declared length over the limit is refused before any of the body is read.
-        const auto length = response.get_header_value("Content-Length");
-        if (!length.empty() && length.size() < 20 &&
-            length.find_first_not_of("0123456789") == std::string::npos &&
-            std::stoull(length) > request.maxAnswerBytes) {
-            tooLarge = true;
-            return false;
-        }
-        return true;
-    };
-    req.content_receiver = [&](const char* data, size_t size, uint64_t, uint64_t) {
-        if (body.size() + size > request.maxAnswerBytes) {
-            tooLarge = true;
-            return false;
-        }
-        body.append(data, size);
-        return true;
-    };
-
-    httplib::Response res;
-    httplib::Error error = httplib::Error::Success;
-    bool sent = false;
-    bool fired = false, cancelled = false;
-    {
-        Watchdog watchdog(*client, deadline, cancel);
-        sent = client->send(req, res, error);
-        fired = watchdog.fired();
-        cancelled = watchdog.cancelled();
-    }
-
-    if (cancelled) {
+    const CURLcode code = curl_easy_perform(c);
+    const auto message = [&] { return std::string(why[0] ? why : curl_easy_strerror(code)); };
+    if (t.cancelled) {
         result.outcome = ExchangeOutcome::Cancelled;
         result.error = "cancelled";
-    } else if (tooLarge) {
+    } else if (t.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.outcome = ExchangeOutcome::TooLarge;
         result.error =
             "the answer is larger than " + std::to_string(request.maxAnswerBytes) + " bytes";
-    } else if (fired || (!sent && Clock::now() >= deadline)) {
+    } else if (code == CURLE_OPERATION_TIMEDOUT) {
         result.outcome = ExchangeOutcome::TimedOut;
-        result.error = "no whole answer within " + std::to_string(request.deadline.count()) + " ms";
-    } else if (!sent) {
+        result.error =
+            Clock::now() - start >= request.deadline
+                ? "no whole answer within " + std::to_string(request.deadline.count()) + " ms"
+                : "nothing received for " + std::to_string(request.idle.count()) + " ms";
+    } else if (code != CURLE_OK) {
         result.outcome = ExchangeOutcome::Unreachable;
-        result.error = httplib::to_string(error);
-        if (request.url.scheme == "https") {
-            if (auto* ssl = dynamic_cast<httplib::SSLClient*>(client.get());
-                ssl && ssl->get_openssl_verify_result() != X509_V_OK) {
-                result.error = std::string("the certificate was refused: ") +
-                               X509_verify_cert_error_string(ssl->get_openssl_verify_result());
-            }
-        }
+        result.error = code == CURLE_PEER_FAILED_VERIFICATION
+                           ? "the certificate was refused: " + message()
+                           : message();
     } else {
+        long status = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
         result.outcome = ExchangeOutcome::Answered;
-        result.status = res.status;
-        result.body = std::move(body);
-        for (const auto& [name, value] : res.headers) {
-            std::string lowerName = name;
-            for (char& c : lowerName)
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (value.size() <= 1024) result.headers.emplace(std::move(lowerName), value);
-        }
+        result.status = static_cast<int>(status);
+        result.body = std::move(t.body);
+        result.headers = std::move(t.headers);
     }
     return result;
 }

@@ -1,6 +1,5 @@
-// One HTTP(S) exchange with a deadline on the whole of it. The HTTP library's time-outs apply to
-// each read, so a server that drips one byte a second would hold a plain call for ever; here a
-// watchdog shuts the connection when the deadline passes or the caller cancels.
+// One HTTP(S) exchange bounded in time as a whole and while nothing arrives, on libcurl: the
+// system's CA store (or a file of trusted certificates), http_proxy, https_proxy and no_proxy.
 #pragma once
 
 #include <atomic>
@@ -21,8 +20,9 @@ struct ExchangeRequest {
     std::string body;  // for POST
     std::string contentType;
     std::size_t maxAnswerBytes = 1024 * 1024;
-    std::chrono::milliseconds deadline{10000};
-    std::string caFile;  // trusted certificates; empty: the system's
+    std::chrono::milliseconds deadline{10000};  // for the whole exchange
+    std::chrono::milliseconds idle{10000};      // with nothing received, in whole seconds
+    std::string caFile;                         // trusted certificates; empty: the system's
 };
 
 enum class ExchangeOutcome {
@@ -41,8 +41,8 @@ struct ExchangeResult {
     std::string error;                           // for a log line: why there is no answer
 };
 
-// Blocks the calling thread until the answer is in or the deadline passes (plus the moment
-// the connection takes to close). `cancel`, when set to true by another thread, ends it early.
+// Blocks the calling thread until the answer is in or a time runs out. `cancel`, when set to
+// true by another thread, ends it within a second.
 ExchangeResult runExchange(const ExchangeRequest& request,
                            const std::atomic<bool>* cancel = nullptr);
 
