@@ -1,5 +1,5 @@
-// How a clicked line becomes words and dictionary forms: letter case, splitting, contractions,
-// WordNet's morphology, and the table of the pages' languages against FreeDict's names.
+// How a clicked line becomes words: letter case, splitting, contractions, and the table of the
+// pages' languages against FreeDict's names.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,7 +10,6 @@
 #include <set>
 #include <sstream>
 
-#include "Morphology.h"
 #include "NativeLanguages.h"
 #include "TextFold.h"
 #include "Words.h"
@@ -51,9 +50,10 @@ TEST(WordsTest, SplitsALineAsALearnerSeesIt) {
          {"Don’t give up, Tom!→don't give up| tom|", "  “Look  out!” she said.→look out| she said|",
           "She's my mother-in-law...→she's my mother-in-law|", "Wait - what?→wait| what|",
           "well—maybe→well| maybe", "<i>Look</i> <b>up</b>→look up",
-          "rock &amp; roll &#39;n&#x27; more→rock| roll 'n' more", "e.g. U.S. 3.5→e.g| u.s| 3.5",
-          "goin' home, 'cause→goin' home| 'cause", "Ünïcödé ŁÓDŹ Добрый→ünïcödé łódź добрый",
-          "שלום עולם→שלום עולם", "I ❤️ you 🙂→i| you|", "?!... ---→",
+          "rock &amp; roll &#39;n&#x27; more→rock| roll 'n' more",
+          "e.g. U.S. 3.5. →e.g.| u.s.| 3.5|", "goin' home, 'cause→goin' home| 'cause",
+          "Ünïcödé ŁÓDŹ Добрый→ünïcödé łódź добрый", "שלום עולם→שלום עולם",
+          "I ❤️ you 🙂→i| you|", "?!... ---→",
           "a\xff\xfe"
           "b c\xc3→a| b c|",
           "x<yz and a>b→x b"}) {
@@ -75,30 +75,6 @@ TEST(WordsTest, UndoesContractionsAndPossessives) {
             parts += (parts.empty() ? "" : " ") + withParts(part.word, part.partsOfSpeech);
         EXPECT_EQ(parts, c.substr(c.find('=') + 1)) << c;
     }
-}
-
-TEST(MorphologyTest, FindsBaseFormsThroughExceptionsThenWordNetsRules) {
-    Morphology morphology;
-    morphology.addExceptions(kVerb, "went go\nrunning run\nwas be\n");
-    morphology.addExceptions(kNoun, "children child\nmice mouse\nno_base\nphrases_out phrase_out");
-    morphology.addExceptions(kAdjective, "better good well\n");
-    morphology.addExceptions(kAdverb, "better well\n");
-    EXPECT_EQ(morphology.exceptionCount(), 8u);
-    // "WORD=every form in order": a base reached in several parts of speech once; no noun rule
-    // for "-ss" or words of two letters.
-    for (const std::string c :
-         {"went=go:v", "better=good:a well:ar bett:a bette:a", "running=run:v runne:v runn:v",
-          "children=child:n", "mice=mouse:n", "was=be:v wa:nv",
-          "studies=studie:nv study:nv studi:v", "boxes=boxe:nv box:nv",
-          "churches=churche:nv church:nv", "women=woman:n", "watched=watche:v watch:v",
-          "making=make:v mak:v", "largest=larg:a large:a", "phrases out=phrase out:n",
-          "glass=glas:v", "us=u:v", "xyz="}) {
-        std::string forms;
-        for (const auto& form : morphology.baseForms(c.substr(0, c.find('='))))
-            forms += (forms.empty() ? "" : " ") + withParts(form.word, form.partsOfSpeech);
-        EXPECT_EQ(forms, c.substr(c.find('=') + 1)) << c;
-    }
-    EXPECT_TRUE(morphology.baseForms("his", false).empty());
 }
 
 TEST(NativeLanguagesTest, CoversEveryLanguageOfThePagesWithFreeDictsNameAndDebiansPackage) {
