@@ -105,19 +105,24 @@
         });
     };
 
-    // A word looked up is one the learner is learning, unless they know it already; the card
-    // tells its status and which form it counts as.
+    // A word looked up is one the learner is learning, unless they know it already; a phrase
+    // ("looked up") is learnt as all its words on the line, not its first alone. The card tells
+    // the status and which form a word counts as.
     WordLookup.prototype.learning = function (word, answer) {
         var statuses = this.statuses, span = word.line.words[word.index].span;
         if (!statuses || !span) return;
         var self = this, written = span.textContent;
         var form = wordstatus.formFor(written, answer);
         var forms = answer && answer.wordCount <= 1 && Array.isArray(answer.forms) ? answer.forms : [];
-        this.statusWord = { written: written, form: form };
-        statuses.ensure([written, form], function () {
+        var phrase = answer && answer.wordCount > 1
+            ? words.spansFrom(word, answer.wordCount).map(function (s) { return s.textContent; })
+                .filter(words.isLookupWord) : [];
+        this.statusWord = { written: phrase.length > 1 ? phrase.join(' ') : written, form: form, phrase: phrase };
+        statuses.ensure([written, form].concat(phrase), function () {
             if (self.word !== word) return;
             var status = statuses.status(form) || statuses.status(written);
-            if (status !== 'known' && status !== 'learning') statuses.set(written, 'learning', form);
+            if (phrase.length > 1) statuses.learnWords(phrase);
+            else if (status !== 'known' && status !== 'learning') statuses.set(written, 'learning', form);
             wordstatus.fillCard(self.document, self.body, written, forms, form, statuses);
         });
     };
@@ -126,7 +131,8 @@
     WordLookup.prototype.markKnown = function () {
         if (!this.statuses || !this.isOpen() || !this.statusWord) return false;
         var w = this.statusWord;
-        this.statuses.set(w.written, 'known', this.body.lirraForm || w.form);
+        if (w.phrase.length > 1) this.statuses.setWords(w.phrase, 'known');
+        else this.statuses.set(w.written, 'known', this.body.lirraForm || w.form);
         this.toast('“' + w.written + '” is known');
         this.close(true);
         return true;

@@ -142,9 +142,21 @@
 
     // Every word of text marked (the start, when everything is new): one import, the cache at
     // once. Words counted as another form keep it: their written form is marked too.
-    WordStatus.prototype.setLine = function (text, status) {
+    WordStatus.prototype.setLine = function (text, status) { return this.setWords(lineWords(text), status); };
+
+    // The words of a phrase looked up that are neither learning nor known yet, marked learning.
+    WordStatus.prototype.learnWords = function (list) {
+        var self = this;
+        return this.setWords(list.filter(function (w) {
+            var status = self.status(w);
+            return status !== 'learning' && status !== 'known';
+        }), 'learning');
+    };
+
+    // The words of list (as the service keys them) marked at once, as setLine does.
+    WordStatus.prototype.setWords = function (given, status) {
         var self = this, seen = {}, list = [];
-        lineWords(text).forEach(function (w) {
+        given.map(key).forEach(function (w) {
             if (seen[w] || self.cache.get(w) === status) return;
             seen[w] = true;
             list.push(w);
@@ -175,7 +187,7 @@
     }
 
     // The form a looked-up word counts as at first: the first single word the dictionary
-    // proposes for it, else the word itself (phrases are not coloured as such).
+    // proposes for it, else the word itself (a phrase's words count as themselves).
     function formFor(written, answer) {
         var forms = (answer && answer.wordCount <= 1 && Array.isArray(answer.forms)) ? answer.forms : [];
         for (var i = 0; i < forms.length; ++i) {

@@ -55,11 +55,11 @@ std::vector<FreeDictArticle> freeDictArticles(const Dictionary& dictionary, cons
                                               std::size_t max) {
     std::vector<FreeDictArticle> articles;
     // An index may file an article under another word too ("be" for "bill of exchange",
-    // "went" for "go"): only the word's own articles count.
-    const std::string key = alnumKey(word);
+    // "went" for "go", "were" for "we're"): only the word's own articles count.
+    const std::string key = headwordKey(word);
     for (const auto& text : dictionary.articles(word, max)) {
         auto article = parseFreeDictArticle(text);
-        if (article.headword.empty() || alnumKey(article.headword) == key)
+        if (article.headword.empty() || headwordKey(article.headword) == key)
             articles.push_back(std::move(article));
     }
     return articles;

@@ -49,25 +49,29 @@ std::string joined(const std::vector<std::string>& parts, std::size_t from, std:
     return out;
 }
 
-// Dictionary forms of one word without apostrophes, as `allowed` parts of speech: its lemmas
-// (validated by WordNet's parts of speech where WordNet is there), then the word itself.
+// Whether a lemma exists as `pos`: by WordNet's parts of speech where WordNet is there, else by
+// any dictionary having it.
+Lexicon lexiconOf(Shelf& shelf) {
+    if (!shelf.hasWordNet())
+        return [&shelf](const std::string& w, PartOfSpeech) { return shelf.knows(w); };
+    return [&shelf](const std::string& w, PartOfSpeech pos) {
+        return (shelf.wordNetParts(w) & pos) != 0;
+    };
+}
+
+// Dictionary forms of one word without apostrophes, as `allowed` parts of speech: its lemmas,
+// then the word itself.
 void formsOfPart(const std::string& part, unsigned allowed, bool names,
-                 const Morphology& morphology, Shelf& shelf, std::vector<Form>& forms,
-                 bool splitHyphens = true) {
+                 const Morphology& morphology, const Lexicon& lexicon, Shelf& shelf,
+                 std::vector<Form>& forms, bool splitHyphens = true) {
     if (part.empty()) return;
     // A function word's own senses and the rules' guesses ("his" → hi) are left out; its
     // irregular forms stay ("am" → be).
     const bool function = isFunctionWord(part);
     const std::size_t before = forms.size();
-    const bool judge = shelf.hasWordNet();
-    for (const auto& base : morphology.baseForms(part, !function)) {
+    for (const auto& base : morphology.baseForms(part, lexicon, !function)) {
         if (isFunctionWord(base.word) || !(base.partsOfSpeech & allowed)) continue;
-        if (judge) {
-            if (const unsigned parts = shelf.wordNetParts(base.word) & base.partsOfSpeech & allowed)
-                addForm(forms, base.word, parts, false);
-        } else if (shelf.knows(base.word)) {
-            addForm(forms, base.word, base.partsOfSpeech & allowed, false);
-        }
+        addForm(forms, base.word, base.partsOfSpeech & allowed, false);
     }
     if (shelf.knows(part)) addForm(forms, part, function ? 0u : allowed, names);
     if (forms.size() > before || !splitHyphens || part.find('-') == std::string::npos) return;
@@ -82,8 +86,8 @@ void formsOfPart(const std::string& part, unsigned allowed, bool names,
     for (std::size_t start = 0; start < part.size() && pieces < kMaxHyphenParts; ++pieces) {
         auto end = part.find('-', start);
         if (end == std::string::npos) end = part.size();
-        formsOfPart(part.substr(start, end - start), kAnyPartOfSpeech, false, morphology, shelf,
-                    forms, false);
+        formsOfPart(part.substr(start, end - start), kAnyPartOfSpeech, false, morphology, lexicon,
+                    shelf, forms, false);
         start = end + 1;
     }
 }
@@ -101,19 +105,27 @@ std::vector<WordPart> partsOf(const Word& word, Shelf& shelf) {
     return expandContraction(word.text);
 }
 
-// "gave up" → "give up", "ice creams" → "ice cream": the first word's lemmas, the last's.
-std::vector<std::string> phraseSpellings(const std::vector<std::string>& parts,
-                                         const Morphology& morphology) {
-    const std::size_t n = parts.size();
-    std::vector<std::string> out{joined(parts, 0, n)};
-    const std::string rest = joined(parts, 1, n);
-    for (const auto& base : morphology.baseForms(parts.front()))
-        out.push_back(base.word + " " + rest);
-    const std::string head = joined(parts, 0, n - 1);
-    for (const auto& base : morphology.baseForms(parts.back())) {
-        if (base.partsOfSpeech & kNoun) out.push_back(head + " " + base.word);
+// A phrase's dictionary forms: its bases by WordNet's morphology ("giving up" → give up), then
+// the phrase itself; failing both, an idiom the rules miss through its first word's base
+// ("raining cats and dogs" → rain cats and dogs).
+std::vector<Form> phraseForms(const std::vector<std::string>& parts, const Morphology& morphology,
+                              const Lexicon& lexicon, Shelf& shelf) {
+    const std::string phrase = joined(parts, 0, parts.size());
+    std::vector<Form> forms;
+    for (const auto& base : morphology.baseForms(phrase, lexicon))
+        addForm(forms, base.word, base.partsOfSpeech, false);
+    if (shelf.knows(phrase)) {
+        const unsigned senses = shelf.hasWordNet() ? shelf.wordNetParts(phrase) : 0;
+        addForm(forms, phrase, senses ? senses : kAnyPartOfSpeech, false);
     }
-    return out;
+    if (!forms.empty()) return forms;
+    const std::string rest = joined(parts, 1, parts.size());
+    for (const auto& base : morphology.baseForms(parts.front(), lexicon)) {
+        if (!shelf.knows(base.word + " " + rest)) continue;
+        addForm(forms, base.word + " " + rest, kAnyPartOfSpeech, false);
+        break;
+    }
+    return forms;
 }
 
 }  // namespace
@@ -121,6 +133,7 @@ std::vector<std::string> phraseSpellings(const std::vector<std::string>& parts,
 Recognised recognise(const std::vector<Word>& words, const Morphology& morphology, Shelf& shelf) {
     Recognised out;
     if (words.empty()) return out;
+    const Lexicon lexicon = lexiconOf(shelf);
     std::size_t reach = 1;
     while (reach < words.size() && reach < kMaxPhraseWords && !words[reach - 1].breakAfter) ++reach;
     std::vector<std::string> parts;
@@ -129,22 +142,18 @@ Recognised recognise(const std::vector<Word>& words, const Morphology& morpholog
         const std::vector<std::string> phrase(parts.begin(), parts.begin() + static_cast<long>(n));
         if (std::any_of(phrase.begin(), phrase.end(), [](const auto& p) { return p.empty(); }))
             continue;
-        for (const auto& spelling : phraseSpellings(phrase, morphology)) {
-            if (!shelf.knows(spelling)) continue;
-            for (std::size_t i = 0; i < n; ++i) {
-                out.matched += (i ? " " : "") + words[i].surface;
-            }
-            out.wordCount = n;
-            out.forms.push_back({spelling, kAnyPartOfSpeech, false});
-            return out;
-        }
+        out.forms = phraseForms(phrase, morphology, lexicon, shelf);
+        if (out.forms.empty()) continue;
+        for (std::size_t i = 0; i < n; ++i) out.matched += (i ? " " : "") + words[i].surface;
+        out.wordCount = n;
+        return out;
     }
     out.matched = words.front().surface;
     out.wordCount = 1;
     // Only the word as written can be a name: "Tom's" → Tom, not "It's" → be.
     bool names = capitalised(words.front().surface);
     for (const auto& part : partsOf(words.front(), shelf)) {
-        formsOfPart(part.word, part.partsOfSpeech, names, morphology, shelf, out.forms);
+        formsOfPart(part.word, part.partsOfSpeech, names, morphology, lexicon, shelf, out.forms);
         names = false;
     }
     return out;

@@ -1,9 +1,25 @@
 #include "Shelf.h"
 
+#include "TextFold.h"
+
 namespace lirra::server::dictionary {
 namespace {
 
 constexpr std::size_t kMaxWordNetArticles = 4;
+constexpr std::size_t kMaxHeadwordArticles = 8;
+
+// An index of letters and digits only files "we're" under "were" and "U.S." under "us": the
+// articles' own headwords tell.
+bool hasHeadword(const Dictionary& dictionary, const std::string& text) {
+    if (!dictionary.contains(text)) return false;
+    if (dictionary.keepsAllCharacters()) return true;
+    const std::string key = headwordKey(text);
+    for (const auto& article : dictionary.articles(text, kMaxHeadwordArticles)) {
+        const std::string headword = parseFreeDictArticle(article).headword;
+        if (headword.empty() || headwordKey(headword) == key) return true;
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -17,7 +33,7 @@ bool Shelf::hasWordNet() const {
 bool Shelf::knows(const std::string& text) const {
     for (const auto* books : {&definitions, &translations}) {
         for (const auto& book : *books) {
-            if (book.dictionary->contains(text)) return true;
+            if (hasHeadword(*book.dictionary, text)) return true;
         }
     }
     return false;

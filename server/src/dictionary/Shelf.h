@@ -25,7 +25,8 @@ class Shelf {
     ShelfBook pronunciations;             // a further FreeDict dictionary to take IPA from
 
     bool hasWordNet() const;
-    // Whether any definitions or translations dictionary has `text` as a key.
+    // Whether any definitions or translations dictionary has `text` as a headword, its
+    // apostrophes and periods counted.
     bool knows(const std::string& text) const;
     // WordNet's articles for `word`, read once per look-up.
     const std::vector<WordNetArticle>& wordNet(const std::string& word);

@@ -115,12 +115,25 @@ std::string foldCase(std::string_view text) {
     return out;
 }
 
-std::string alnumKey(std::string_view text) {
+namespace {
+
+std::string foldedKey(std::string_view text, bool inner) {
     std::string out;
     out.reserve(text.size());
     bool space = false;
+    char32_t before = ' ';
     for (std::size_t i = 0; i < text.size();) {
-        const char32_t c = nextCodePoint(text, i);
+        char32_t c = nextCodePoint(text, i);
+        if (c == 0x2019) c = '\'';  // as typeset headwords spell it
+        if (inner && (c == '\'' || c == '.') && isWordCodePoint(before)) {
+            std::size_t next = i;
+            if (next < text.size() && isWordCodePoint(nextCodePoint(text, next))) {
+                out.push_back(static_cast<char>(c));
+                before = c;
+                continue;
+            }
+        }
+        before = c;
         if (c == ' ' || c == '\t' || c == 0xA0) {
             space = !out.empty();
             continue;
@@ -132,6 +145,12 @@ std::string alnumKey(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace
+
+std::string alnumKey(std::string_view text) { return foldedKey(text, false); }
+
+std::string headwordKey(std::string_view text) { return foldedKey(text, true); }
 
 std::string cleanText(std::string_view text, bool keepLines) {
     std::string out;

@@ -30,6 +30,10 @@ std::string foldCase(std::string_view text);
 // indexes): lower case, every other character dropped, spaces single and trimmed.
 std::string alnumKey(std::string_view text);
 
+// A headword as matching spells it: alnumKey, but apostrophes and periods inside a word kept
+// ("we're" is not "were", "U.S." not "us").
+std::string headwordKey(std::string_view text);
+
 // Valid UTF-8 with controls (tab and newline kept when `keepLines`) removed: for text read from
 // a dictionary before it goes into an answer.
 std::string cleanText(std::string_view text, bool keepLines);

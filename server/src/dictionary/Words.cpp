@@ -127,6 +127,10 @@ std::vector<Word> splitWords(std::string_view text, std::size_t maxWords) {
         // A word ends on a letter or digit, or on an apostrophe ("goin'", "students'").
         while (end > start && kind(end - 1) != '\'' && !isWordCodePoint(kind(end - 1))) --end;
         if (end == start) return;
+        // An abbreviation keeps its last period, as dictionaries spell it ("U.S.", "e.g.").
+        bool dotted = false;
+        for (std::size_t i = start; i < end; ++i) dotted = dotted || kind(i) == '.';
+        if (dotted && kind(end) == '.' && !(kind(end - 1) >= '0' && kind(end - 1) <= '9')) ++end;
         Word word;
         word.surface = utf8(cps, start, end);
         for (std::size_t i = start; i < end; ++i) appendUtf8(word.text, lowerCodePoint(kind(i)));

@@ -1,6 +1,6 @@
 // The words of a subtitle line as a learner clicks them: curly and straight apostrophes alike,
-// hyphenated words whole, punctuation around words dropped, markup and character references
-// of the line's HTML taken out, and contractions and possessives undone.
+// hyphenated words and abbreviations whole, punctuation around words dropped, markup and
+// character references of the line's HTML taken out, and contractions and possessives undone.
 #pragma once
 
 #include <string>

@@ -134,6 +134,7 @@ describe('player page', () => {
         }, text);
         const colour = (text) => page.$$eval('#line-target .word', (spans, t) => getComputedStyle(spans.find((s) => s.textContent === t)).color, text);
         await h.waitFor(async () => (await statusOf('quickly')) === 'ws-new', 'the line painted');
+        await h.waitFor(async () => (await statusOf('looking')) + (await statusOf('up')) === 'ws-learningws-learning', 'the phrase looked up is learning');
         const plain = await colour('quickly');   // new words are not coloured until the learner asks for it
         await h.input.clickWord(page, 'quickly');
         await h.waitFor(async () => (await statusOf('quickly')) === 'ws-learning', 'learning after the look-up');

@@ -132,4 +132,7 @@ test('each word is asked once, at most 2000 in a request; marks follow at once a
     assert.deepEqual([calls[3].options.url, calls[3].options.data, statuses.status('the')], ['../api/words/import?status=known', 'the\ndog', 'known']);
     calls[3].refuse();
     assert.deepEqual([statuses.status('the'), statuses.status('dog'), changes], [undefined, 'new', 5]);
+    statuses.set('the', 'known');
+    statuses.learnWords(['Dog', 'the', 'UP', 'dog']);   // a phrase looked up: its words not known yet
+    assert.deepEqual([calls[5].options.url, calls[5].options.data, statuses.status('up'), statuses.status('the')], ['../api/words/import?status=learning', 'dog\nup', 'learning', 'known']);
 });

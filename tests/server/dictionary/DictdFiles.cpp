@@ -26,6 +26,13 @@ std::string indexNumber(unsigned long long value) {
     return out;
 }
 
+std::vector<Article> keyed(const std::vector<std::string>& entries) {
+    std::vector<Article> out;
+    for (const auto& entry : entries)
+        out.push_back({entry.substr(0, entry.find('=')), entry.substr(entry.find('=') + 1)});
+    return out;
+}
+
 DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted) {
     DictdFiles files;
     std::vector<std::pair<std::string, std::string>> lines;  // key, line

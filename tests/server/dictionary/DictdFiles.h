@@ -21,6 +21,9 @@ struct DictdFiles {
     std::string data;  // uncompressed
 };
 
+// Articles from "KEY=TEXT" each.
+std::vector<Article> keyed(const std::vector<std::string>& entries);
+
 // Articles in the given order in the data; index lines sorted by key unless `sorted` is false.
 DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted = true);
 
