@@ -63,10 +63,11 @@ class NotebookFixture : public ServerFixture {
     // The luma a frame of the ramp video at `ms` shows once in a full-range JPEG (4 of noise on
     // average).
     static double rampLuma(std::int64_t ms) { return (40.0 * ms / 1000.0 + 4.0) * 255.0 / 219.0; }
-    // A JPEG as 8-bit gray pixels, a sound as 8 kHz mono 16-bit samples: as FFmpeg decodes them.
-    std::string decoded(const std::string& bytes, const std::vector<std::string>& format) {
-        media_.write("decode-in", bytes);
-        std::vector<std::string> arguments = {"-i", "decode-in"};
+    // A JPEG as 8-bit gray pixels, a sound as 8 kHz mono 16-bit samples, as FFmpeg decodes them
+    // from base64 (as AnkiConnect takes them).
+    std::string decoded(const std::string& base64, const std::vector<std::string>& format) {
+        std::vector<std::string> arguments = {"-i",
+                                              "data:application/octet-stream;base64," + base64};
         arguments.insert(arguments.end(), format.begin(), format.end());
         arguments.push_back("decode-out");
         return media_.ffmpeg(arguments) ? media_.read("decode-out") : std::string();
