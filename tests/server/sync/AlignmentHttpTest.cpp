@@ -65,10 +65,7 @@ class AlignmentHttpTest : public ServerFixture {
   protected:
     // A file the learner adds from the page; the answer's track (with its fit).
     json add(long long videoId, const std::string& fileName, const std::string& text) {
-        const json body = {{"fileName", fileName}, {"text", text}};
-        return answer(client().Post("/api/videos/" + std::to_string(videoId) + "/subtitles",
-                                    body.dump(), "application/json"),
-                      201)["tracks"][0];
+        return answer(addText(videoId, fileName, text), 201)["tracks"][0];
     }
 };
 
