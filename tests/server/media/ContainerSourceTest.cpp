@@ -28,7 +28,7 @@ TEST(ContainerSource, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
     ContainerSource source(*store, library, options);
     // Records a lookup as the endpoint does, tells the source, and waits for it.
     const auto lookUp = [&](const std::string& fileName, const std::string& bytes) {
-        const VideoKey key{test::hex(test::referenceHash(bytes)), bytes.size(), fileName};
+        const VideoKey key{test::hashOf(bytes), bytes.size(), fileName};
         std::int64_t id = 0;
         std::vector<SubtitleEntry> entries;
         EXPECT_EQ(store->recordLookup(key, "", {}, id, entries, error), StoreStatus::Ok) << error;
@@ -51,7 +51,7 @@ TEST(ContainerSource, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
     VideoFile file;
     ASSERT_EQ(store->videoFile(id, file, error), StoreStatus::Ok);
     EXPECT_TRUE(file.scanned);
-    source.lookedUp(id, {test::hex(test::referenceHash(plain)), plain.size(), "plain.mkv"});
+    source.lookedUp(id, {test::hashOf(plain), plain.size(), "plain.mkv"});
     EXPECT_FALSE(source.pending(id));
     // Not in the library yet: looked for on each lookup, read once it is there.
     ASSERT_FALSE(media.makeThreeTrackMkv("later.mkv").empty());

@@ -1,7 +1,6 @@
 #include "MediaFiles.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -80,32 +79,6 @@ void MediaFolder::writeVobSub(const std::string& name) const {
           "palette: 000000, ffffff, 808080, 000000, 000000, 000000, 000000, 000000, 000000, "
           "000000, 000000, 000000, 000000, 000000, 000000, 000000\n\n"
           "id: en, index: 0\ntimestamp: 00:00:01:000, filepos: 000000000\n");
-}
-
-std::uint64_t referenceHash(const std::string& bytes) {
-    constexpr std::size_t kBlock = 65536;
-    if (bytes.size() < kBlock) return 0;
-    std::uint64_t hash = bytes.size();
-    for (std::size_t start : {std::size_t{0}, bytes.size() - kBlock}) {
-        for (std::size_t at = start; at < start + kBlock; at += 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, bytes.data() + at, 8);  // little-endian machine
-            hash += word;
-        }
-    }
-    return hash;
-}
-
-std::uint64_t referenceHashOfFile(const std::string& path) {
-    std::ostringstream out;
-    out << std::ifstream(path, std::ios::binary).rdbuf();
-    return referenceHash(out.str());
-}
-
-std::string hex(std::uint64_t hash) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(hash));
-    return text;
 }
 
 }  // namespace lirra::server::test

@@ -44,7 +44,7 @@ class VideoFinderTest : public ::testing::Test {
     }
 
     VideoQuery query(const std::string& bytes, const std::string& name) const {
-        return {bytes.size(), test::referenceHash(bytes), name};
+        return {bytes.size(), std::stoull(test::hashOf(bytes), nullptr, 16), name};
     }
 
     std::string found(const VideoQuery& q) const {
