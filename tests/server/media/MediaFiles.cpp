@@ -65,20 +65,4 @@ std::string MediaFolder::makeThreeTrackMkv(const std::string& name, int seconds)
     return ok ? file(name) : std::string();
 }
 
-void MediaFolder::writeVobSub(const std::string& name) const {
-    // An MPEG-2 pack header, then a private-stream-1 packet (sub-stream 0x20, time stamp 1 s)
-    // holding a 16-byte subpicture unit; padded to one 2048-byte sector.
-    std::string sub =
-        std::string("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14) +
-        std::string("\x00\x00\x01\xBD\x00\x19\x81\x80\x05\x21\x00\x05\xBF\x21\x20", 15) +
-        std::string("\x00\x10\x00\x0C\x00\x00\x00\x00\x00\x00\x00\x0C\x01\xFF\x00\x00", 16);
-    sub.resize(2048, '\xFF');
-    write(name + ".sub", sub);
-    write(name + ".idx",
-          "# VobSub index file, v7 (do not modify this line!)\nsize: 720x480\n"
-          "palette: 000000, ffffff, 808080, 000000, 000000, 000000, 000000, 000000, 000000, "
-          "000000, 000000, 000000, 000000, 000000, 000000, 000000\n\n"
-          "id: en, index: 0\ntimestamp: 00:00:01:000, filepos: 000000000\n");
-}
-
 }  // namespace lirra::server::test

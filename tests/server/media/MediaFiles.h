@@ -30,9 +30,6 @@ class MediaFolder {
     // An MKV of `seconds` with English SubRip, Spanish ASS (title "Full") and an untagged
     // WebVTT track, each with a cue at 0.5 s and one at 2 s.
     std::string makeThreeTrackMkv(const std::string& name, int seconds = 4) const;
-    // A VobSub pair NAME.idx + NAME.sub (English), one bitmap subtitle at 1 s, written byte by
-    // byte since no tool here draws one.
-    void writeVobSub(const std::string& name) const;
 
   private:
     std::string path_;
