@@ -23,7 +23,9 @@ TEST(ContainerSource, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
     ASSERT_TRUE(store) << error;
     Library library{8 << 20};
     ASSERT_EQ(library.addFolder(media.file("lib")), "");
-    ContainerSource source(*store, library, {.retryNotFound = std::chrono::milliseconds(0)});
+    ContainerSourceOptions options;
+    options.retryNotFound = std::chrono::milliseconds(0);
+    ContainerSource source(*store, library, options);
     // Records a lookup as the endpoint does, tells the source, and waits for it.
     const auto lookUp = [&](const std::string& fileName, const std::string& bytes) {
         const VideoKey key{test::hashOf(bytes), bytes.size(), fileName};
