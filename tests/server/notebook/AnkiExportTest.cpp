@@ -65,9 +65,10 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
         {"query": "\"note:Lirra\" \"Key:lirra-1\""}, {"deckName": "Lirra", "modelName": "Lirra",
         "options": {"allowDuplicate": false}, "tags": ["lirra"]}])"));
 
-    // Each note's fields, its media in them as Anki puts them, as the start of a file's name.
+    // Each note's fields in the note type's order, its media in them as Anki puts them (as the
+    // start of a file's name).
     ASSERT_EQ(anki_.notes.size(), 4u);
-    json notes = json::array();
+    std::string notes;
     for (auto note : anki_.notes) {
         for (const char* kind : {"picture", "audio"}) {
             for (const auto& m : note.value(kind, json::array())) {
@@ -76,19 +77,17 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
                 for (const auto& field : m["fields"]) note["fields"][field] = name.substr(0, 8);
             }
         }
-        notes.push_back(note["fields"]);
+        EXPECT_EQ(note["fields"].size(), 8u) << note["fields"];
+        for (const auto& field : notebook::ankiFields())
+            notes += note["fields"][field].get<std::string>() + "|";
+        notes += "\n";
     }
-    const std::string sentence = "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;";
-    EXPECT_EQ(notes, json::parse(R"([{"Key": "lirra-1", "Word": "", "Sentence": ")" + sentence +
-                                 R"(", "Translation": "Hola tú", "Definition": "", "Picture":
-        "lirra-1-", "Audio": "lirra-1-", "Source": "Ramp.mkv, 0:01"}, {"Key": "lirra-2", "Word":
-        "hello", "Sentence": ")" +
-                                 sentence + R"(", "Translation": "", "Definition": "a greeting",
-        "Picture": "lirra-2-", "Audio": "lirra-2-", "Source": "Ramp.mkv, 0:01"}, {"Key": "lirra-3",
-        "Word": "", "Sentence": "From the web", "Translation": "", "Definition": "", "Picture": "",
-        "Audio": "", "Source": "Stream.mp4, 0:00"}, {"Key": "lirra-4", "Word": "", "Sentence":
-        "At the end", "Translation": "", "Definition": "", "Picture": "", "Audio": "lirra-4-",
-        "Source": "Ramp.mkv, 0:05"}])"));
+    const std::string said = "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;";
+    EXPECT_EQ(notes, "lirra-1||" + said + "|Hola tú||lirra-1-|lirra-1-|Ramp.mkv, 0:01|\n" +
+                         "lirra-2|hello|" + said +
+                         "||a greeting|lirra-2-|lirra-2-|Ramp.mkv, 0:01|\n" +
+                         "lirra-3||From the web|||||Stream.mp4, 0:00|\n"
+                         "lirra-4||At the end||||lirra-4-|Ramp.mkv, 0:05|\n");
     // The picture: the frame at the line's middle (1.75 s), a JPEG FFmpeg decodes.
     double luma = 0;
     EXPECT_EQ(grayPixels(anki_.notes[0]["picture"][0]["data"], &luma), 320u * 240u);
