@@ -11,11 +11,13 @@ namespace lirra::server::test {
 namespace {
 
 // lirra-server with these arguments (none needs quoting): its output (stdout and stderr) and its
-// exit status; with a signal, sent once it says where it serves (for at most 10 s).
+// exit status; with a signal, sent once it says where it serves (for at most 10 s); without one,
+// stopped after 10 s (status 124) should it serve.
 std::pair<std::string, int> runServer(const std::string& args, const std::string& signal = "") {
     const std::string serving = "'^lirra-server: serving http://127.0.0.1:[0-9]*/$'";
     const std::string script =
-        "out=$(mktemp); " LIRRA_SERVER_EXECUTABLE " " + args + " >$out 2>&1 & pid=$!; " +
+        "out=$(mktemp); " + std::string(signal.empty() ? "timeout 10 " : "") +
+        LIRRA_SERVER_EXECUTABLE " " + args + " >$out 2>&1 & pid=$!; " +
         (signal.empty() ? ""
                         : "for i in $(seq 200); do grep -q " + serving +
                               " $out && break; sleep 0.05; done; kill -" + signal + " $pid; ") +
