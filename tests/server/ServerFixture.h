@@ -46,8 +46,8 @@ class ServerFixture : public ::testing::Test {
     virtual void configure(ServerOptions&) {}
 
     httplib::Client client();
-    // The lookup form, the upload body and the whole flow (lookup, download what must be,
-    // upload it back) exactly as the app sends them.
+    // The lookup form, the upload body and the whole flow (lookup, download what must be from
+    // wherever it is offered, upload it back) exactly as the app sends them.
     httplib::Result lookup(const std::string& fileName, const std::string& hash = "8a3f2c",
                            const std::string& size = "734003200");
     nlohmann::json lookupJson(const std::string& fileName, const std::string& hash = "8a3f2c",

@@ -1,7 +1,6 @@
 #include "MediaFiles.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -64,48 +63,6 @@ std::string MediaFolder::makeThreeTrackMkv(const std::string& name, int seconds)
                            " -metadata:s:s:1 title=Full -metadata:s:s:2 language=und " +
                            name);
     return ok ? file(name) : std::string();
-}
-
-void MediaFolder::writeVobSub(const std::string& name) const {
-    // An MPEG-2 pack header, then a private-stream-1 packet (sub-stream 0x20, time stamp 1 s)
-    // holding a 16-byte subpicture unit; padded to one 2048-byte sector.
-    std::string sub =
-        std::string("\x00\x00\x01\xBA\x44\x00\x04\x00\x04\x01\x01\x89\xC3\xF8", 14) +
-        std::string("\x00\x00\x01\xBD\x00\x19\x81\x80\x05\x21\x00\x05\xBF\x21\x20", 15) +
-        std::string("\x00\x10\x00\x0C\x00\x00\x00\x00\x00\x00\x00\x0C\x01\xFF\x00\x00", 16);
-    sub.resize(2048, '\xFF');
-    write(name + ".sub", sub);
-    write(name + ".idx",
-          "# VobSub index file, v7 (do not modify this line!)\nsize: 720x480\n"
-          "palette: 000000, ffffff, 808080, 000000, 000000, 000000, 000000, 000000, 000000, "
-          "000000, 000000, 000000, 000000, 000000, 000000, 000000\n\n"
-          "id: en, index: 0\ntimestamp: 00:00:01:000, filepos: 000000000\n");
-}
-
-std::uint64_t referenceHash(const std::string& bytes) {
-    constexpr std::size_t kBlock = 65536;
-    if (bytes.size() < kBlock) return 0;
-    std::uint64_t hash = bytes.size();
-    for (std::size_t start : {std::size_t{0}, bytes.size() - kBlock}) {
-        for (std::size_t at = start; at < start + kBlock; at += 8) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, bytes.data() + at, 8);  // little-endian machine
-            hash += word;
-        }
-    }
-    return hash;
-}
-
-std::uint64_t referenceHashOfFile(const std::string& path) {
-    std::ostringstream out;
-    out << std::ifstream(path, std::ios::binary).rdbuf();
-    return referenceHash(out.str());
-}
-
-std::string hex(std::uint64_t hash) {
-    char text[24];
-    std::snprintf(text, sizeof text, "%llx", static_cast<unsigned long long>(hash));
-    return text;
 }
 
 }  // namespace lirra::server::test

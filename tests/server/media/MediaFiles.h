@@ -3,10 +3,11 @@
 #pragma once
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "hash/ReferenceHash.h"
 
 namespace lirra::server::test {
 
@@ -29,19 +30,16 @@ class MediaFolder {
     // An MKV of `seconds` with English SubRip, Spanish ASS (title "Full") and an untagged
     // WebVTT track, each with a cue at 0.5 s and one at 2 s.
     std::string makeThreeTrackMkv(const std::string& name, int seconds = 4) const;
-    // A VobSub pair NAME.idx + NAME.sub (English), one bitmap subtitle at 1 s, written byte by
-    // byte since no tool here draws one.
-    void writeVobSub(const std::string& name) const;
 
   private:
     std::string path_;
 };
 
-// The client's hash of a file (its size plus the 64-bit little-endian words of its first and
-// last 64 KiB; 0 under 64 KiB), written out apart from the service's; and as the app sends it.
-std::uint64_t referenceHashOfFile(const std::string& path);
-std::uint64_t referenceHash(const std::string& bytes);
-std::string hex(std::uint64_t hash);
+// The client's hash of a file's bytes (hash/ReferenceHash.h, apart from the service's), as the
+// app sends it.
+inline std::string hashOf(const std::string& bytes) {
+    return lirra::test::referenceHashText(bytes);
+}
 
 // What `read` gives once `done` holds of it, asked every 50 ms for up to a minute (work the
 // service does in the background); the last answer when time runs out.

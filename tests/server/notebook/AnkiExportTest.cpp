@@ -3,10 +3,7 @@
 // as AnkiConnect takes it, a picture and a sound FFmpeg decodes back; every way Anki can fail,
 // after which nothing is half-added and nothing is marked sent that is not in Anki; the clips'
 // own bounds and the texts of a card.
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -26,13 +23,8 @@ namespace {
 using AnkiExportTest = NotebookFixture;
 using Strings = std::vector<std::string>;
 
-// The file a field shows ("<img src=\"F\">", "[sound:F]"), checked to be named as Anki keeps it.
-std::string mediaIn(const std::string& field) {
-    static const std::regex shown(
-        R"((?:<img src="|\[sound:)(lirra-\d+-[0-9a-f]{16}\.(?:jpg|mp3))(?:">|\]))");
-    std::smatch match;
-    return std::regex_match(field, match, shown) ? match[1].str() : std::string();
-}
+// A media file named as Anki keeps it.
+const std::regex kMediaName(R"(lirra-\d+-[0-9a-f]{16}\.(?:jpg|mp3))");
 
 TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSound) {
     ankiKey_ = anki_.requiredKey = "sesame";
@@ -73,34 +65,36 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
         {"query": "\"note:Lirra\" \"Key:lirra-1\""}, {"deckName": "Lirra", "modelName": "Lirra",
         "options": {"allowDuplicate": false}, "tags": ["lirra"]}])"));
 
-    // Each note's fields, a picture or sound as the start of its file's name.
+    // Each note's fields in the note type's order, its media in them as Anki puts them (as the
+    // start of a file's name).
     ASSERT_EQ(anki_.notes.size(), 4u);
-    const auto picture = mediaIn(anki_.notes[0].fields["Picture"]);
-    const auto sound = mediaIn(anki_.notes[0].fields["Audio"]);
-    json notes = json::array();
+    std::string notes;
     for (auto note : anki_.notes) {
-        for (const char* media : {"Picture", "Audio"})
-            note.fields[media] = mediaIn(note.fields[media]).substr(0, 8);
-        notes.push_back(note.fields);
+        for (const char* kind : {"picture", "audio"}) {
+            for (const auto& m : note.value(kind, json::array())) {
+                const std::string name = m["filename"];
+                EXPECT_TRUE(std::regex_match(name, kMediaName)) << name;
+                for (const auto& field : m["fields"]) note["fields"][field] = name.substr(0, 8);
+            }
+        }
+        EXPECT_EQ(note["fields"].size(), 8u) << note["fields"];
+        for (const auto& field : notebook::ankiFields())
+            notes += note["fields"][field].get<std::string>() + "|";
+        notes += "\n";
     }
-    const std::string sentence = "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;";
-    EXPECT_EQ(notes, json::parse(R"([{"Key": "lirra-1", "Word": "", "Sentence": ")" + sentence +
-                                 R"(", "Translation": "Hola tú", "Definition": "", "Picture":
-        "lirra-1-", "Audio": "lirra-1-", "Source": "Ramp.mkv, 0:01"}, {"Key": "lirra-2", "Word":
-        "hello", "Sentence": ")" +
-                                 sentence + R"(", "Translation": "", "Definition": "a greeting",
-        "Picture": "lirra-2-", "Audio": "lirra-2-", "Source": "Ramp.mkv, 0:01"}, {"Key": "lirra-3",
-        "Word": "", "Sentence": "From the web", "Translation": "", "Definition": "", "Picture": "",
-        "Audio": "", "Source": "Stream.mp4, 0:00"}, {"Key": "lirra-4", "Word": "", "Sentence":
-        "At the end", "Translation": "", "Definition": "", "Picture": "", "Audio": "lirra-4-",
-        "Source": "Ramp.mkv, 0:05"}])"));
+    const std::string said = "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;";
+    EXPECT_EQ(notes, "lirra-1||" + said + "|Hola tú||lirra-1-|lirra-1-|Ramp.mkv, 0:01|\n" +
+                         "lirra-2|hello|" + said +
+                         "||a greeting|lirra-2-|lirra-2-|Ramp.mkv, 0:01|\n" +
+                         "lirra-3||From the web|||||Stream.mp4, 0:00|\n"
+                         "lirra-4||At the end||||lirra-4-|Ramp.mkv, 0:05|\n");
     // The picture: the frame at the line's middle (1.75 s), a JPEG FFmpeg decodes.
     double luma = 0;
-    EXPECT_EQ(grayPixels(anki_.media[picture], &luma), 320u * 240u) << picture;
+    EXPECT_EQ(grayPixels(anki_.notes[0]["picture"][0]["data"], &luma), 320u * 240u);
     EXPECT_NEAR(luma, rampLuma(1750), 5);
     // The sound: the line with 250 ms either side, an MP3 of the tone FFmpeg decodes.
-    const auto tone = samples(anki_.media[sound]);
-    EXPECT_NEAR(tone.size() / 8000.0, 2.0, 0.05) << sound;
+    const auto tone = samples(anki_.notes[0]["audio"][0]["data"]);
+    EXPECT_NEAR(tone.size() / 8000.0, 2.0, 0.05);
     double energy = 0;
     for (auto s : tone) energy += static_cast<double>(s) * s;
     EXPECT_GT(std::sqrt(energy / std::max<std::size_t>(1, tone.size())), 1000);
@@ -111,9 +105,10 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
     limits.maxSoundMs = 1500;
     limits.maxWidth = 160;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const auto cut = samples(notebook::soundMp3(fd, 1000, 5000, limits).bytes);
+    const auto cut = samples(notebook::base64(notebook::soundMp3(fd, 1000, 5000, limits).bytes));
     EXPECT_NEAR(cut.size() / 8000.0, 1.5, 0.05);
-    EXPECT_EQ(grayPixels(notebook::frameJpeg(fd, 1000, limits).bytes), 160u * 120u);
+    EXPECT_EQ(grayPixels(notebook::base64(notebook::frameJpeg(fd, 1000, limits).bytes)),
+              160u * 120u);
     ::close(fd);
 
     // Again: what was sent is never sent twice, and Anki is not even asked.
@@ -142,7 +137,7 @@ TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
     // marked sent and not added again.
     anki_.decks = {"Default", "Lirra"};
     anki_.models["Lirra"] = notebook::ankiFields();
-    anki_.notes.push_back({1, "Lirra", "Lirra", {{"Key", "lirra-1"}}});
+    anki_.notes.push_back({{"id", 1}, {"fields", {{"Key", "lirra-1"}}}});
     EXPECT_EQ(send({1, 4242}).dump(), R"({"added":0,"duplicates":1,"failed":[{"error":"no such )"
                                       R"(item in the notebook","id":4242}],"withoutMedia":[]})");
     EXPECT_EQ(anki_.actions(),
@@ -200,18 +195,9 @@ TEST(AnkiConnectTest, SilenceAndAbsenceEndInOneSentence) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
         return false;
     });
-    // A port bound but not listening: refused at once, and nobody else's while the test runs.
-    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(socket, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-    const std::string closed = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
     const std::pair<std::string, const char*> cases[] = {
         {slow.url(), "did not answer within 1 s (version)"},
-        {closed, "Anki is not running"},
+        {"http://127.0.0.1:1", "Anki is not running"},  // nothing listens on port 1
         {"ftp://127.0.0.1/", "is unusable"}};
     for (const auto& [url, says] : cases) {
         notebook::AnkiError error;
@@ -220,7 +206,6 @@ TEST(AnkiConnectTest, SilenceAndAbsenceEndInOneSentence) {
         EXPECT_NE(error.message.find(says), std::string::npos) << error.message;
         EXPECT_FALSE(error.refused);
     }
-    ::close(socket);
     // Where AnkiConnect listens unless told otherwise.
     EXPECT_EQ(notebook::AnkiSettings().url, "http://127.0.0.1:8765");
 }

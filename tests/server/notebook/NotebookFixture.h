@@ -3,8 +3,6 @@
 // decodes back in a temporary folder.
 #pragma once
 
-#include <sys/stat.h>
-
 #include <cstring>
 
 #include "FakeAnki.h"
@@ -49,24 +47,26 @@ class NotebookFixture : public ServerFixture {
     // 16 + 40 per second, with noise so that the file is large enough to have a hash) and a
     // 440 Hz tone, looked up as the app does; its id, 0 when ffmpeg failed.
     std::int64_t rampInLibrary(const std::string& name) {
-        const bool made = media_.ffmpeg(
-            {"-f", "lavfi", "-i",
-             "color=c=black:size=320x240:rate=25:duration=6,format=yuv420p,"
-             "geq=lum='clip(16+40*T+8*random(1),0,255)':cb=128:cr=128",
-             "-f", "lavfi", "-i", "sine=frequency=440:duration=6", "-c:v", "mpeg4", "-q:v", "2",
-             "-g", "25", "-c:a", "aac", "-shortest", libraryDir_ + "/" + name});
-        struct stat st {};
-        if (!made || ::stat((libraryDir_ + "/" + name).c_str(), &st) != 0) return 0;
-        const std::string hash = hex(referenceHashOfFile(libraryDir_ + "/" + name));
-        return lookupJson(name, hash, std::to_string(st.st_size))["videoId"].get<std::int64_t>();
+        const bool made =
+            media_.ffmpeg({"-f", "lavfi", "-i",
+                           "color=c=black:size=320x240:rate=25:duration=6,format=yuv420p,"
+                           "geq=lum='clip(16+40*T+8*random(1),0,255)':cb=128:cr=128",
+                           "-f", "lavfi", "-i", "sine=frequency=440:duration=6", "-c:v", "mpeg4",
+                           "-q:v", "2", "-g", "25", "-c:a", "aac", "-shortest", "ramp.mkv"});
+        const std::string bytes = made ? media_.read("ramp.mkv") : std::string();
+        writeFile(libraryDir_ + "/" + name, bytes);
+        return made ? lookupJson(name, hashOf(bytes), std::to_string(bytes.size()))["videoId"]
+                          .get<std::int64_t>()
+                    : 0;
     }
     // The luma a frame of the ramp video at `ms` shows once in a full-range JPEG (4 of noise on
     // average).
     static double rampLuma(std::int64_t ms) { return (40.0 * ms / 1000.0 + 4.0) * 255.0 / 219.0; }
-    // A JPEG as 8-bit gray pixels, a sound as 8 kHz mono 16-bit samples: as FFmpeg decodes them.
-    std::string decoded(const std::string& bytes, const std::vector<std::string>& format) {
-        media_.write("decode-in", bytes);
-        std::vector<std::string> arguments = {"-i", "decode-in"};
+    // A JPEG as 8-bit gray pixels, a sound as 8 kHz mono 16-bit samples, as FFmpeg decodes them
+    // from base64 (as AnkiConnect takes them).
+    std::string decoded(const std::string& base64, const std::vector<std::string>& format) {
+        std::vector<std::string> arguments = {"-i",
+                                              "data:application/octet-stream;base64," + base64};
         arguments.insert(arguments.end(), format.begin(), format.end());
         arguments.push_back("decode-out");
         return media_.ffmpeg(arguments) ? media_.read("decode-out") : std::string();

@@ -38,11 +38,12 @@ class OnlineLookupTest : public ServerFixture {
 
     json lookup() { return lookupJson("Film.mkv", "a1b2c3d4e5f607"); }
     json settings() { return answer(client().Get("/api/settings/opensubtitles")); }
-    // The files offered: "Film.eng.srt Film.spa.srt".
+    // The files offered, "!" after those to download: "Film.eng.srt! Film.spa.srt".
     static std::string names(const json& answer) {
         std::string text;
         for (const auto& e : answer["subsToDownload"])
-            text += (text.empty() ? "" : " ") + e["subFileName"].get<std::string>();
+            text += (text.empty() ? "" : " ") + e["subFileName"].get<std::string>() +
+                    (e["mustBeDownloaded"].get<bool>() ? "!" : "");
         return text;
     }
     // The tracks held: "eng online Film.eng.srt: Line of file 101|...".
@@ -63,7 +64,7 @@ class OnlineLookupTest : public ServerFixture {
 
 TEST_F(OnlineLookupTest, BothLanguagesByHashAreOfferedThenHeldAndNeverAskedAgain) {
     const json answer = lookup();
-    ASSERT_EQ(names(answer), "Film.eng.srt Film.spa.srt");
+    ASSERT_EQ(names(answer), "Film.eng.srt! Film.spa.srt!");
     // One search (its query is checked in OnlineClientTest), two download links.
     const auto seen = fake.seen();
     ASSERT_EQ(seen.size(), 3u);
@@ -73,30 +74,20 @@ TEST_F(OnlineLookupTest, BothLanguagesByHashAreOfferedThenHeldAndNeverAskedAgain
         EXPECT_EQ(s.header("User-Agent").value_or("").rfind("Lirra v", 0), 0u);
         EXPECT_FALSE(s.header("Authorization"));
     }
-    // What the app does with each entry: fetch it, upload it back.
-    std::vector<UploadPart> parts;
-    for (const auto& entry : answer["subsToDownload"]) {
-        EXPECT_TRUE(entry["mustBeDownloaded"].get<bool>());
-        const std::string url = entry["downloadUrl"];
-        ASSERT_EQ(url.rfind(fake.origin() + "/files/", 0), 0u) << url;
-        const auto res = httplib::Client(fake.origin()).Get(pathOf(url));
-        ASSERT_TRUE(res && res->status == 200) << url;
-        parts.push_back({entry["subtitleId"].dump(), entry["subFileName"], res->body});
-    }
-    ServerFixture::answer(upload(parts));
+    // What the app does with each entry: fetch it from the database, upload it back.
+    roundTrip("Film.mkv", "a1b2c3d4e5f607");
     EXPECT_EQ(held(answer["videoId"]), kBothHeld);
     EXPECT_FALSE(tracks(answer["videoId"])["pending"].get<bool>());
 
     fake.forget();
     const json again = lookup();
     EXPECT_EQ(names(again), "Film.eng.srt Film.spa.srt");
-    for (const auto& e : again["subsToDownload"]) EXPECT_FALSE(e["mustBeDownloaded"].get<bool>());
     EXPECT_TRUE(fake.seen().empty());
 }
 
 TEST_F(OnlineLookupTest, OnlyLanguagesNoLocalSourceHasAreAsked) {
     writeFile(libraryDir_ + "/Film.en.srt", "1\n00:00:01,000 --> 00:00:02,000\nHi\n\n");
-    EXPECT_EQ(names(lookup()), "Film.en.srt Film.spa.srt");
+    EXPECT_EQ(names(lookup()), "Film.en.srt! Film.spa.srt!");
     ASSERT_EQ(fake.seen("/subtitles").size(), 1u);
     EXPECT_NE(fake.seen("/subtitles")[0].query().find("&languages=es&"), std::string::npos);
 }
@@ -141,7 +132,7 @@ TEST_F(OnlineLookupTest, WithoutAKeyNothingIsSentThenSettingsAreWrittenOwnerOnly
     restartServer();
     EXPECT_EQ(settings(), json::parse(R"({"configured": true, "user": "learner", "status": "ok",
                                           "remaining": null, "message": ""})"));
-    EXPECT_EQ(names(lookup()), "Film.eng.srt Film.spa.srt");
+    EXPECT_EQ(names(lookup()), "Film.eng.srt! Film.spa.srt!");
     EXPECT_EQ(fake.seen("/login").size(), 1u);
     EXPECT_EQ(put(R"({"key":"","user":""})"), 200);
     EXPECT_FALSE(settings()["configured"].get<bool>());
