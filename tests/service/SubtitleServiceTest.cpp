@@ -172,7 +172,7 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
 };
 
 // The form body, byte for byte: a remote video takes its name from the URL's own last component,
-// decoded (a local one's: the end-to-end journeys); every accepted entry is fetched at once and
+// decoded (a local one's: IntakeTest); every accepted entry is fetched at once and
 // what arrived goes back in one upload, byte for byte, in completion order; "LaunchVideo" comes
 // once the upload has been answered.
 TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLaunches) {
