@@ -229,8 +229,7 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QString makeClip(const QString& dir, const QString& name, double seconds,
-                 const QList<std::pair<QString, QString>>& tracks) {
+QString makeClip(const QString& dir, const QString& name, double seconds) {
     const QString d = QString::number(seconds), path = dir + "/" + name;
     QStringList arguments = QStringLiteral(
                                 "-hide_banner -loglevel error -y "
@@ -239,17 +238,11 @@ QString makeClip(const QString& dir, const QString& name, double seconds,
                                 "-f lavfi -i sine=frequency=330:duration=%1")
                                 .arg(d)
                                 .split(' ');
-    QStringList maps = {"-map", "[v]", "-map", "2:a"};
-    for (qsizetype i = 0; i < tracks.size(); ++i) {
-        arguments << "-i" << tracks[i].second;
-        maps << "-map" << QString::number(3 + i) << QStringLiteral("-metadata:s:s:%1").arg(i)
-             << "language=" + tracks[i].first;
-    }
     arguments << "-filter_complex"
-              << "[0:v][1:v]vstack=inputs=2[v]" << maps
+              << "[0:v][1:v]vstack=inputs=2[v]"
               << QStringLiteral(
-                     "-c:v libx264 -preset ultrafast -g 1 -pix_fmt yuv420p -c:a aac "
-                     "-c:s copy -metadata:s:a:0 title=English")
+                     "-map [v] -map 2:a -c:v libx264 -preset ultrafast -g 1 -pix_fmt yuv420p "
+                     "-c:a aac -metadata:s:a:0 title=English")
                      .split(' ')
               << path;
     QProcess ffmpeg;

@@ -68,10 +68,8 @@ QString shotShowing(const QString& name, int wanted,
                     std::chrono::milliseconds timeout = 10s);
 
 bool writeFile(const QString& path, const QByteArray& bytes);
-// A 640x360 H.264 clip, red above and blue below, with an English audio track and the subtitle
-// files of `tracks` inside it as tracks of their languages ({language, path}), made by ffmpeg.
-QString makeClip(const QString& dir, const QString& name, double seconds,
-                 const QList<std::pair<QString, QString>>& tracks = {});
+// A 640x360 H.264 clip, red above and blue below, with an English audio track, made by ffmpeg.
+QString makeClip(const QString& dir, const QString& name, double seconds);
 std::uint64_t videoHash(const QString& path);  // the app's, 0 when the file cannot be read
 // GET of `path` from the service on `port` as JSON (empty unless it answered 200).
 QJsonObject getJson(int port, const std::string& path);
