@@ -22,8 +22,6 @@ QString uniqueName(const char* what) {
     return QStringLiteral("lirra-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(what);
 }
 
-// A second `lirra FILE` handing FILE over: the end-to-end journey of a second video.
-
 TEST(SingleInstance, NobodyRunningMeansNothingIsForwardedAndAStaleNameIsTakenOver) {
     test::ensureCoreApplication();
     const QString name = uniqueName("stale");

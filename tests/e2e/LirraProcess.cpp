@@ -169,22 +169,6 @@ bool LirraProcess::press(const QString& page, const QString& key) {
            call(page, "Input.dispatchKeyEvent", {{"type", "keyUp"}, {"key", key}});
 }
 
-bool LirraProcess::click(const QString& page, const QString& selector) {
-    const QJsonArray at = read(page,
-                               "(function (r) { return [r.x + r.width / 2, r.y + r.height / 2]; })("
-                               "document.querySelector('" +
-                                   selector + "').getBoundingClientRect())")
-                              .toArray();
-    if (at.size() != 2) return false;
-    QJsonObject event{{"x", at[0]}, {"y", at[1]}, {"button", "left"}, {"clickCount", 1}};
-    bool sent = true;
-    for (const char* type : {"mousePressed", "mouseReleased"}) {
-        event["type"] = type;
-        sent = sent && call(page, "Input.dispatchMouseEvent", event);
-    }
-    return sent;
-}
-
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     for (const auto deadline = std::chrono::steady_clock::now() + timeout; !done();) {
         if (std::chrono::steady_clock::now() > deadline) return false;

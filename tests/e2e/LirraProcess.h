@@ -41,10 +41,9 @@ class LirraProcess {
     QJsonValue read(const QString& page, const QString& script);
     bool waitForPage(const QString& page, const QString& script, const QJsonValue& expected,
                      std::chrono::milliseconds timeout = 20s);
-    // Trusted input to that page, as the engine gets it from the window: a key (a DOM key
-    // value) pressed and released; a click at the middle of the element `selector` finds.
+    // A key (a DOM key value) pressed and released in that page, as the engine gets it from the
+    // window.
     bool press(const QString& page, const QString& key);
-    bool click(const QString& page, const QString& selector);
 
   private:
     std::optional<QJsonObject> call(const QString& page, const QString& method,

@@ -228,6 +228,7 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
                                                   {base_ + "cut.srt", "d", "4"},
                                                   {sub("huge.srt"), "e", "5"},
                                                   {sub("gone.srt"), "f", "6"}});
+    const std::string tooLong = R"({"videoId":9,"pad":")" + std::string(21 << 20, ' ') + "\"}";
     const struct {
         Answer lookup;
         int upload = 200;
@@ -237,11 +238,7 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
         {{200, failing}, 500, {}, -5, 6},
         {{500, accepted}, 200, {}, 77, -1},
         {{404}, 200, {}, 77, -1},
-        {{200, R"({"videoId":9,"pad":")" + std::string(21 << 20, ' ') + "\"}", 0ms, kBytes},
-         200,
-         {},
-         77,
-         -1},
+        {{200, tooLong, 0ms, kBytes}, 200, {}, 77, -1},
         {{200, accepted}, 200, closedBase, 77, -1},
         {{200, "<html>busy</html>"}, 200, {}, 0, 0},
         {{200, R"({"videoId":"12","subsToDownload":[null]})"}, 200, {}, 0, 0},
