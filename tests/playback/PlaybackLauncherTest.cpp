@@ -1,5 +1,6 @@
 // Launching a video once its subtitles are done: the player screen, the player page, the engine
-// paused on the first frame until the page has loaded; the alert when the engine cannot play.
+// paused on the first frame until a load of the page begun since has ended (or the bound has
+// passed: the journeys); the alert when the engine cannot play.
 #include <QUrl>
 
 #include "fakes/AppFixture.h"
@@ -27,7 +28,13 @@ TEST_F(AppTest, LaunchShowsThePlayerLoadsThePageAndPlaysAtFullVolumeOnceThePageH
 
     page().postProgressFinished(center());  // the end of a load the launch replaced
     page().postProgressStarted(center());
+    home().postProgressStarted(center());
+    home().postProgressFinished(center());  // another page's
+    app_->processVideoAndLaunch(video);     // again: the load under way is not the new launch's
+    answer(R"({"videoId":43})");
+    page().postProgressFinished(center());
     EXPECT_EQ(player().calls_.back(), "openPaused()");
+    page().postProgressStarted(center());
     page().postProgressFinished(center(), /*failed=*/true);  // a page that failed counts too
     EXPECT_EQ(player().calls_.back(), "play()");
     EXPECT_EQ(log_.back(), "The player page could not be loaded: the video plays without it");
