@@ -10,7 +10,7 @@ TEST_F(AppTest, TheHomePageLoadsOverTheLoaderAndTakesDropsOnlyOnceReady) {
     EXPECT_EQ(window().contentView_.subviews_, (std::vector<View*>{&loader(), &home()}));
     EXPECT_FALSE(home().drawsBackground_);  // the loader shows through
     home().postProgressStarted(center());
-    EXPECT_TRUE(loader().isAnimating() && !loader().isLabelHidden());
+    EXPECT_TRUE(loader().isAnimating() && !loader().isLabelHidden() && loader().isCancelHidden());
     EXPECT_EQ(loader().labelText(), "Connecting...");
     EXPECT_FALSE(app_->state().draggable);
     home().postProgressFinished(center());
@@ -35,25 +35,6 @@ TEST_F(AppTest, AnUnreachableServiceIsSaidOnTheLoaderUntilTheNextReturnHome) {
     app_->loadHomeScreen();
     EXPECT_FALSE(home().isHidden());
     EXPECT_EQ(home().loads_.size(), 2u);
-}
-
-// Cancel drops the video being looked up: its lookup is let go and its late answer launches
-// nothing; the next video plays as any other.
-TEST_F(AppTest, CancelDuringTheLookupGoesHomeAndTheNextVideoPlays) {
-    home().postProgressStarted(center());
-    EXPECT_TRUE(loader().isCancelHidden());  // connecting to the service cannot be given up
-    home().postProgressFinished(center());
-    navigate(home(), "app:///Execute/EnableDraggableHomeScreen");
-    app_->processVideoAndLaunch(makeVideo("first.mkv"));
-    ASSERT_TRUE(loader().pressCancel());
-    EXPECT_FALSE(home().isHidden());
-    EXPECT_TRUE(loader().isLabelHidden() && loader().isCancelHidden());
-    EXPECT_TRUE(requests().at(0).connection->cancelled_);
-    requests()[0].respond(200, R"({"videoId":1})");
-    EXPECT_FALSE(playerShown());
-    launch(makeVideo("second.mkv"), 7);
-    EXPECT_EQ(page().loads_.back(), QUrl("http://service.test/Player/Play?videoId=7"));
-    EXPECT_TRUE(player().isPlaying());
 }
 
 TEST_F(AppTest, ReturningHomeEmptiesThePlayerPageClosesItsWindowsAndRefreshesAReadyHomePage) {

@@ -18,8 +18,6 @@
 #include <QUrl>
 #include <thread>
 
-#include "hash/OSHashAlgorithm.h"
-
 namespace lirra::test {
 namespace {
 
@@ -234,21 +232,6 @@ QString makeClip(const QString& dir, const QString& name, double seconds) {
     if (ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0) return path;
     ADD_FAILURE() << "ffmpeg failed: " << ffmpeg.readAllStandardError().toStdString();
     return {};
-}
-
-std::uint64_t videoHash(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return 0;
-    const QByteArray begin = file.read(65536);
-    file.seek(file.size() - 65536);
-    const auto hash = OSHashAlgorithm::hashWithFileSize(file.size(), begin, file.read(65536));
-    return hash ? hash->fileHash : 0;
-}
-
-QJsonObject getJson(int port, const std::string& path) {
-    const auto answer = httplib::Client("127.0.0.1", port).Get(path);
-    if (!answer || answer->status != 200) return {};
-    return QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object();
 }
 
 }  // namespace lirra::test

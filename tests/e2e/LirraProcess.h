@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -69,8 +68,5 @@ QString shotShowing(const QString& name, int wanted,
 bool writeFile(const QString& path, const QByteArray& bytes);
 // A 640x360 H.264 clip, red above and blue below, with an English audio track, made by ffmpeg.
 QString makeClip(const QString& dir, const QString& name, double seconds);
-std::uint64_t videoHash(const QString& path);  // the app's, 0 when the file cannot be read
-// GET of `path` from the service on `port` as JSON (empty unless it answered 200).
-QJsonObject getJson(int port, const std::string& path);
 
 }  // namespace lirra::test

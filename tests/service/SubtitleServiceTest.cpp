@@ -66,10 +66,8 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
         EXPECT_TRUE(server_.start());
         base_ = server_.url("/");
         config_.baseUrl = QString::fromStdString(base_);
-        previousSink_ = setLogSink([this](const std::string& line) {
-            std::lock_guard lock(mutex_);
-            log_.push_back(line);
-        });
+        // The client logs on the main thread only.
+        previousSink_ = setLogSink([this](const std::string& line) { log_.push_back(line); });
         observer_ = center_.addObserver("LaunchVideo", nullptr,
                                         [this](const auto&) { launches_.push_back(uploads_); });
     }
@@ -137,10 +135,6 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
         }
         return body + (parts.empty() ? "\r\n" + b : "") + "--\r\n";
     }
-    std::vector<std::string> log() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(log_, {});
-    }
     void expectQueuesEmpty() {
         EXPECT_TRUE(LSubtitlesToDownload::downloadQueue().empty());
         EXPECT_EQ(LSubtitlesToDownload::remainingDownloads(), 0);
@@ -198,7 +192,7 @@ TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLau
     EXPECT_EQ(launches_, std::vector<int>{1});
     EXPECT_EQ(state_.videoId, 42);
     EXPECT_EQ(downloads_, 3);
-    const auto lines = log();
+    const auto lines = std::exchange(log_, {});
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Done analyzing video: found 3 subtitles to download");
     EXPECT_EQ(lines[3],
@@ -261,7 +255,7 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
         EXPECT_EQ(homeLoads_, alert ? 1 : 0);
         EXPECT_EQ(launches_.size(), alert ? 0u : 1u);
         EXPECT_EQ(uploads_ - uploadsBefore, row.downloads > 0 ? 1 : 0);
-        const auto lines = log();
+        const auto lines = std::exchange(log_, {});
         ASSERT_EQ(lines.size(), alert ? 0u : row.downloads + (row.downloads ? 2u : 1u));
         if (alert) {
             ASSERT_EQ(application_.alerts_.size(), 1u);
