@@ -1,6 +1,5 @@
-// Launching a video once its subtitles are done: the player screen, the player page, the engine
-// paused on the first frame until a load of the page begun since has ended (or the bound has
-// passed: the journeys); the alert when the engine cannot play.
+// Launching a video: the player screen and page, the engine paused on the first frame until a load
+// of the page begun since has ended (the bound: the journeys); the alert when it cannot play.
 #include <QUrl>
 
 #include "fakes/AppFixture.h"
@@ -30,7 +29,8 @@ TEST_F(AppTest, LaunchShowsThePlayerLoadsThePageAndPlaysAtFullVolumeOnceThePageH
     page().postProgressStarted(center());
     home().postProgressStarted(center());
     home().postProgressFinished(center());  // another page's
-    app_->processVideoAndLaunch(video);     // again: the load under way is not the new launch's
+    EXPECT_EQ(player().calls_.back(), "openPaused()");
+    app_->processVideoAndLaunch(video);  // again: the load under way is not the new launch's
     answer(R"({"videoId":43})");
     page().postProgressFinished(center());
     EXPECT_EQ(player().calls_.back(), "openPaused()");
