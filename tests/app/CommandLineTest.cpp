@@ -27,8 +27,8 @@ QString reading(const QStringList& arguments, UserDefaults defaults = {}) {
                      line.hashLocation->text;
     }
     if (line.baseUrl) parts << "base " + *line.baseUrl;
-    for (const char* key :
-         {"file-name", "data", "instance", "hwdec", "anki-key-file", "anki-url"}) {
+    for (const char* key : {"file-name", "data", "instance", "hwdec", "anki-key-file", "anki-url",
+                            "opensubtitles-key-file", "opensubtitles-url"}) {
         if (const auto value = defaults.stringForKey(key)) {
             parts << QString::fromLatin1(key) + "=" + QString::fromStdString(*value);
         }
@@ -42,18 +42,18 @@ TEST(CommandLine, ReadsEveryFormOfOptionVideoAndUrl) {
         {{"-h"}, "help"},
         {{"--help", "clip.mkv"}, "help"},
         {{"-v"}, "version"},
-        {{"--version"}, "version"},
         {{"--base-url", "http://10.1.2.3:8080"}, "base http://10.1.2.3:8080/"},
         {{"--base-url=http://h:1/x"}, "base http://h:1/x/"},
         {{"--file-name", "Talk.mkv", "--data=/d", "--instance", "i", "--hwdec=vaapi"},
          "file-name=Talk.mkv, data=/d, instance=i, hwdec=vaapi"},
         {{"--anki-key-file", "/k", "--anki-url=http://127.0.0.1:9"},
          "anki-key-file=/k, anki-url=http://127.0.0.1:9"},
+        {{"--opensubtitles-key-file", "/o", "--opensubtitles-url=http://o.test"},
+         "opensubtitles-key-file=/o, opensubtitles-url=http://o.test"},
         // A flag: the video after it is not taken as its value.
         {{"--verbose", "clip.mkv"}, "verbose, video ./clip.mkv"},
         {{"clip.mkv", "--verbose"}, "verbose, video ./clip.mkv"},
         {{"--", "--odd.mkv"}, "video ./--odd.mkv"},
-        {{"--", "-h"}, "video ./-h"},
         {{"dir/../a b.mkv"}, "video ./a b.mkv"},
         {{"file:///tmp/My%20Film%23.mkv"}, "video /tmp/My Film#.mkv"},
         {{"--", "FILE://localhost/tmp/a.mkv"}, "video /tmp/a.mkv"},

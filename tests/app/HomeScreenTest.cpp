@@ -10,7 +10,7 @@ TEST_F(AppTest, TheHomePageLoadsOverTheLoaderAndTakesDropsOnlyOnceReady) {
     EXPECT_EQ(window().contentView_.subviews_, (std::vector<View*>{&loader(), &home()}));
     EXPECT_FALSE(home().drawsBackground_);  // the loader shows through
     home().postProgressStarted(center());
-    EXPECT_TRUE(loader().isAnimating() && !loader().isLabelHidden());
+    EXPECT_TRUE(loader().isAnimating() && !loader().isLabelHidden() && loader().isCancelHidden());
     EXPECT_EQ(loader().labelText(), "Connecting...");
     EXPECT_FALSE(app_->state().draggable);
     home().postProgressFinished(center());

@@ -28,7 +28,8 @@ TEST_F(AppTest, AVideoTakenInIsHashedAndLookedUpWithTheHomePagesLanguage) {
 
 // A remote hash takes seconds. When it comes for a video that another one has replaced, or that
 // was cancelled, it is not looked up: the current video keeps its lookup, its name and its id.
-TEST_F(AppTest, ALateRemoteHashIsDroppedForTheVideoTakenInOrCancelledSince) {
+// Cancel during a lookup lets it go: its late answer launches nothing.
+TEST_F(AppTest, ALateHashOrLookupIsDroppedForTheVideoTakenInOrCancelledSince) {
     homePageReady();
     auto& exchanges = platform_.httpClient_.exchanges_;
     const auto hashArrives = [&] {  // the newest remote hash's HEAD and its two ranges answered
@@ -56,6 +57,15 @@ TEST_F(AppTest, ALateRemoteHashIsDroppedForTheVideoTakenInOrCancelledSince) {
     hashArrives();
     EXPECT_EQ(requests().size(), 1u);
     EXPECT_FALSE(home().isHidden());
+
+    app_->processVideoAndLaunch(makeVideo("looked-up.mkv"));
+    ASSERT_TRUE(loader().pressCancel());
+    EXPECT_TRUE(loader().isLabelHidden() && loader().isCancelHidden());
+    EXPECT_TRUE(requests().at(1).connection->cancelled_);
+    requests()[1].respond(200, R"({"videoId":1})");
+    EXPECT_FALSE(playerShown());
+    launch(makeVideo("next.mkv"), 7);
+    EXPECT_TRUE(player().isPlaying());
 }
 
 TEST_F(AppTest, DropsTakeOneFileAndADropOnThePlayerPageEndsTheVideo) {

@@ -39,12 +39,7 @@ class MediaControlsTest : public testing::AppTest, public MediaControls {
         action(controller_);
         QStringList calls;
         for (const std::string& call : player().calls_) calls << QString::fromStdString(call);
-        done_ = calls + done_;
-        for (const QString& script : page().asyncScripts_) {
-            if (script.contains("nativeApp:"))
-                done_ << script.section("trigger(", 1).section(");", 0, 0);
-        }
-        return done_.join(", ");
+        return (calls + done_ + events(page())).join(", ");
     }
 
     MediaControlsController controller_{{

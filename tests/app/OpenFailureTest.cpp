@@ -8,14 +8,6 @@ namespace {
 
 class OpenFailureTest : public testing::AppTest {
   protected:
-    std::vector<QString> homeEvents() {
-        std::vector<QString> events;
-        for (const QString& script : home().asyncScripts_) {
-            if (script.contains("nativeApp:"))
-                events.push_back(script.section("trigger(", 1).section(");", 0, 0));
-        }
-        return events;
-    }
     OpenFailureReporter reporter_{center(), [this] { return app_->player(); },
                                   [this] { return app_->homeWebView(); }};
 };
@@ -29,11 +21,11 @@ TEST_F(OpenFailureTest, TheEnginesReasonReachesTheLogAndTheHomePageOncePerLaunch
     launch(makeVideo("b.mkv"), 43);
     player().openFailure_.clear();
     stateChanged(kMediaPlayerStateError);
-    EXPECT_EQ(homeEvents(),
-              (std::vector<QString>{"'nativeApp:openFailed', ''",
-                                    "'nativeApp:openFailed', 'unrecognized file\\'s format'",
-                                    "'nativeApp:openFailed', ''",
-                                    "'nativeApp:openFailed', 'the video engine gave no reason'"}));
+    EXPECT_EQ(events(home()),
+              (QStringList{"'nativeApp:openFailed', ''",
+                           "'nativeApp:openFailed', 'unrecognized file\\'s format'",
+                           "'nativeApp:openFailed', ''",
+                           "'nativeApp:openFailed', 'the video engine gave no reason'"}));
     EXPECT_EQ(
         std::count(log_.begin(), log_.end(), "Couldn't open video: unrecognized file's format"), 1);
 }

@@ -18,9 +18,6 @@ class PlayerScreenTest : public AppTest {
     Rect contentArea() {
         return Rect{window().frame().origin, window().contentView().bounds().size};
     }
-    static QString event(const char* name) {
-        return QStringLiteral("if(typeof $ != 'undefined'){ $(window).trigger('%1'); }").arg(name);
-    }
 };
 
 TEST_F(PlayerScreenTest, TheWindowsFollowTheContentAreaAndThePageIsToldOfResizesAndFullScreen) {
@@ -36,9 +33,8 @@ TEST_F(PlayerScreenTest, TheWindowsFollowTheContentAreaAndThePageIsToldOfResizes
     EXPECT_EQ(overlay().frame(), contentArea());
     delegate().windowDidEnterFullScreen();
     delegate().windowDidExitFullScreen();
-    EXPECT_EQ(page().asyncScripts_, (std::vector<QString>{event("nativeApp:resized"),
-                                                          event("nativeApp:enteredFullscreen"),
-                                                          event("nativeApp:leftFullscreen")}));
+    EXPECT_EQ(events(page()), (QStringList{"'nativeApp:resized'", "'nativeApp:enteredFullscreen'",
+                                           "'nativeApp:leftFullscreen'"}));
 }
 
 TEST_F(PlayerScreenTest, ClosingTheWindowLeavesThePlayerFirstAndKeyFocusGoesToAShownOverlay) {

@@ -18,15 +18,10 @@
 namespace lirra {
 namespace {
 
-QString uniqueName(const char* what) {
-    return QStringLiteral("lirra-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(what);
-}
-
-// A second `lirra FILE` handing FILE over: the end-to-end journey of a second video.
-
 TEST(SingleInstance, NobodyRunningMeansNothingIsForwardedAndAStaleNameIsTakenOver) {
     test::ensureCoreApplication();
-    const QString name = uniqueName("stale");
+    const QString name =
+        QStringLiteral("lirra-test-%1-stale").arg(QCoreApplication::applicationPid());
     EXPECT_FALSE(SingleInstance(name).forwardToRunningInstance("/v.mkv", 300));
 
     // A crashed instance leaves its socket behind; the next one still becomes the running one.

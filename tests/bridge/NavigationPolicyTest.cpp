@@ -43,7 +43,7 @@ TEST_F(AppTest, TheRegistrationLinkOpensTheRegistrationPageInTheBrowser) {
         EXPECT_EQ(home().navigate(url), NavigationPolicy::Ignore) << url;
     EXPECT_EQ(platform_.application_.openedUrls_,
               std::vector<QUrl>(3, QUrl("http://service.test/Account/Register")));
-    EXPECT_EQ(platform_.mainThread_.pending(), 0u);
+    EXPECT_EQ(platform_.mainThread_.runAll(), 0u);
 }
 
 TEST_F(AppTest, BridgeUrlsRunAfterTheDecisionInPageOrderAndNotAfterTheApp) {

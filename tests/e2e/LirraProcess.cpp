@@ -18,8 +18,6 @@
 #include <QUrl>
 #include <thread>
 
-#include "hash/OSHashAlgorithm.h"
-
 namespace lirra::test {
 namespace {
 
@@ -169,22 +167,6 @@ bool LirraProcess::press(const QString& page, const QString& key) {
            call(page, "Input.dispatchKeyEvent", {{"type", "keyUp"}, {"key", key}});
 }
 
-bool LirraProcess::click(const QString& page, const QString& selector) {
-    const QJsonArray at = read(page,
-                               "(function (r) { return [r.x + r.width / 2, r.y + r.height / 2]; })("
-                               "document.querySelector('" +
-                                   selector + "').getBoundingClientRect())")
-                              .toArray();
-    if (at.size() != 2) return false;
-    QJsonObject event{{"x", at[0]}, {"y", at[1]}, {"button", "left"}, {"clickCount", 1}};
-    bool sent = true;
-    for (const char* type : {"mousePressed", "mouseReleased"}) {
-        event["type"] = type;
-        sent = sent && call(page, "Input.dispatchMouseEvent", event);
-    }
-    return sent;
-}
-
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
     for (const auto deadline = std::chrono::steady_clock::now() + timeout; !done();) {
         if (std::chrono::steady_clock::now() > deadline) return false;
@@ -229,8 +211,7 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QString makeClip(const QString& dir, const QString& name, double seconds,
-                 const QList<std::pair<QString, QString>>& tracks) {
+QString makeClip(const QString& dir, const QString& name, double seconds) {
     const QString d = QString::number(seconds), path = dir + "/" + name;
     QStringList arguments = QStringLiteral(
                                 "-hide_banner -loglevel error -y "
@@ -239,17 +220,11 @@ QString makeClip(const QString& dir, const QString& name, double seconds,
                                 "-f lavfi -i sine=frequency=330:duration=%1")
                                 .arg(d)
                                 .split(' ');
-    QStringList maps = {"-map", "[v]", "-map", "2:a"};
-    for (qsizetype i = 0; i < tracks.size(); ++i) {
-        arguments << "-i" << tracks[i].second;
-        maps << "-map" << QString::number(3 + i) << QStringLiteral("-metadata:s:s:%1").arg(i)
-             << "language=" + tracks[i].first;
-    }
     arguments << "-filter_complex"
-              << "[0:v][1:v]vstack=inputs=2[v]" << maps
+              << "[0:v][1:v]vstack=inputs=2[v]"
               << QStringLiteral(
-                     "-c:v libx264 -preset ultrafast -g 1 -pix_fmt yuv420p -c:a aac "
-                     "-c:s copy -metadata:s:a:0 title=English")
+                     "-map [v] -map 2:a -c:v libx264 -preset ultrafast -g 1 -pix_fmt yuv420p "
+                     "-c:a aac -metadata:s:a:0 title=English")
                      .split(' ')
               << path;
     QProcess ffmpeg;
@@ -257,21 +232,6 @@ QString makeClip(const QString& dir, const QString& name, double seconds,
     if (ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0) return path;
     ADD_FAILURE() << "ffmpeg failed: " << ffmpeg.readAllStandardError().toStdString();
     return {};
-}
-
-std::uint64_t videoHash(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return 0;
-    const QByteArray begin = file.read(65536);
-    file.seek(file.size() - 65536);
-    const auto hash = OSHashAlgorithm::hashWithFileSize(file.size(), begin, file.read(65536));
-    return hash ? hash->fileHash : 0;
-}
-
-QJsonObject getJson(int port, const std::string& path) {
-    const auto answer = httplib::Client("127.0.0.1", port).Get(path);
-    if (!answer || answer->status != 200) return {};
-    return QJsonDocument::fromJson(QByteArray::fromStdString(answer->body)).object();
 }
 
 }  // namespace lirra::test

@@ -9,7 +9,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <chrono>
-#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -41,10 +40,9 @@ class LirraProcess {
     QJsonValue read(const QString& page, const QString& script);
     bool waitForPage(const QString& page, const QString& script, const QJsonValue& expected,
                      std::chrono::milliseconds timeout = 20s);
-    // Trusted input to that page, as the engine gets it from the window: a key (a DOM key
-    // value) pressed and released; a click at the middle of the element `selector` finds.
+    // A key (a DOM key value) pressed and released in that page, as the engine gets it from the
+    // window.
     bool press(const QString& page, const QString& key);
-    bool click(const QString& page, const QString& selector);
 
   private:
     std::optional<QJsonObject> call(const QString& page, const QString& method,
@@ -68,12 +66,7 @@ QString shotShowing(const QString& name, int wanted,
                     std::chrono::milliseconds timeout = 10s);
 
 bool writeFile(const QString& path, const QByteArray& bytes);
-// A 640x360 H.264 clip, red above and blue below, with an English audio track and the subtitle
-// files of `tracks` inside it as tracks of their languages ({language, path}), made by ffmpeg.
-QString makeClip(const QString& dir, const QString& name, double seconds,
-                 const QList<std::pair<QString, QString>>& tracks = {});
-std::uint64_t videoHash(const QString& path);  // the app's, 0 when the file cannot be read
-// GET of `path` from the service on `port` as JSON (empty unless it answered 200).
-QJsonObject getJson(int port, const std::string& path);
+// A 640x360 H.264 clip, red above and blue below, with an English audio track, made by ffmpeg.
+QString makeClip(const QString& dir, const QString& name, double seconds);
 
 }  // namespace lirra::test

@@ -1,5 +1,5 @@
-// The Qt HTTP client against real servers on loopback: a cpp-httplib server for proper answers,
-// a raw TCP server for broken ones.
+// The Qt HTTP client against a real server on loopback: cpp-httplib, for proper answers and for
+// broken ones.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -7,7 +7,6 @@
 
 #include "platform/qt/network/QtHttpClient.h"
 #include "support/LoopbackHttpServer.h"
-#include "support/RawLoopbackServer.h"
 #include "support/qt/QtTestLoop.h"
 
 namespace lirra {
@@ -15,8 +14,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::LoopbackHttpServer;
-using test::RawConnection;
-using test::RawLoopbackServer;
 
 class RecordingDelegate : public UrlConnectionDelegate {
   public:
@@ -114,6 +111,8 @@ class QtHttpClientTest : public ::testing::Test {
             res.set_redirect(server_.url("/text"));
         };
         server_.server().Get("/from", redirect).Post("/from", redirect);
+        server_.serveCutShort("/cut", 1000, "0123456789");
+        server_.serveSilence("/silent");
         ASSERT_TRUE(server_.start());
     }
 
@@ -126,10 +125,6 @@ class QtHttpClientTest : public ::testing::Test {
 // Completions: error statuses are answers, the length only when announced, a body whole or
 // a failure (never a short success), redirects for GET only, the body cap.
 TEST_F(QtHttpClientTest, CompletesWithStatusLengthAndBodyOrFails) {
-    RawLoopbackServer cut([](RawConnection& connection) {
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789");
-    });
-    ASSERT_TRUE(cut.start());
     constexpr qint64 kAny = -2;
     const struct {
         std::string url, method;
@@ -149,7 +144,7 @@ TEST_F(QtHttpClientTest, CompletesWithStatusLengthAndBodyOrFails) {
         {server_.url("/large?size=10000"), "GET", 10000, 200, 10000, QByteArray(10000, 'x'), false},
         {server_.url("/large?size=100000"), "GET", 10000, -1, kAny, "", true},  // refused at once
         {server_.url("/pieces"), "GET", 10, 200, -1, "", true},  // announced no length
-        {cut.url("/"), "GET", 0, 200, 1000, "0123456789", true},
+        {server_.url("/cut"), "GET", 0, 200, 1000, "0123456789", true},
         {"http://127.0.0.1:1/", "GET", 0, -1, -1, "", true},  // nobody listens on port 1
     };
     for (const auto& row : rows) {
@@ -172,9 +167,7 @@ TEST_F(QtHttpClientTest, CompletesWithStatusLengthAndBodyOrFails) {
 }
 
 TEST_F(QtHttpClientTest, TimeOutsBoundSilenceAndADestroyedClientEndsItsExchangesSilently) {
-    RawLoopbackServer silent([](RawConnection& connection) { connection.holdOpen(); });
-    ASSERT_TRUE(silent.start());
-    UrlRequest request = get(silent.url("/"));
+    UrlRequest request = get(server_.url("/silent"));
     request.timeoutSeconds = 0.3;
     QElapsedTimer elapsed;
     elapsed.start();
@@ -203,10 +196,10 @@ TEST_F(QtHttpClientTest, TimeOutsBoundSilenceAndADestroyedClientEndsItsExchanges
     std::shared_ptr<UrlConnection> connection;
     {
         QtHttpClient client;
-        connection = client.startConnection(get(silent.url("/")), orphan);
-        client.sendAsynchronousRequest(get(silent.url("/")),
+        connection = client.startConnection(get(server_.url("/silent")), orphan);
+        client.sendAsynchronousRequest(get(server_.url("/silent")),
                                        [&](const UrlResponse&) { completed = true; });
-        ASSERT_TRUE(test::runEventLoopUntil([&] { return silent.requestCount() == 3; }));
+        ASSERT_TRUE(test::runEventLoopUntil([&] { return server_.silenced == 3; }));
     }
     test::runEventLoopFor(200ms);
     connection->cancel();  // harmless after the client is gone

@@ -84,13 +84,11 @@ TEST(LookupAnswer, AWhole32BitVideoIdAndTheWellFormedEntriesInOrder) {
     const LookupAnswer answer =
         readLookupAnswer(R"({"videoId":9,"other":{},"subsToDownload":[)" +
                          QByteArrayList(std::begin(entries), std::end(entries)).join(',') + "]}");
-    EXPECT_EQ(answer.videoId, 9);
-    ASSERT_EQ(answer.subsToDownload.size(), 3u);
-    const LookupEntry& first = answer.subsToDownload[0];
-    EXPECT_EQ(first.downloadUrl + " " + first.subFileName + " " + QString::number(first.subtitleId),
-              "http://h/1 one.srt 11");
-    EXPECT_EQ(answer.subsToDownload[1].subtitleId, 4294967295u);  // a 32-bit -1, read unsigned
-    EXPECT_EQ(answer.subsToDownload[2].downloadUrl, "http://h/3");
+    QStringList read{QString::number(answer.videoId)};
+    for (const LookupEntry& e : answer.subsToDownload)
+        read << e.downloadUrl + " " + e.subFileName + " " + QString::number(e.subtitleId);
+    EXPECT_EQ(read, (QStringList{"9", "http://h/1 one.srt 11", "http://h/2  4294967295",
+                                 "http://h/3 t.srt 4294967295"}));  // a 32-bit -1, unsigned
     EXPECT_TRUE(readLookupAnswer(R"({"videoId":1,"subsToDownload":{}})").subsToDownload.empty());
 }
 
@@ -100,56 +98,12 @@ TEST(LookupRequest, ALocalVideosNameIsItsLastPathComponent) {
         EXPECT_EQ(lastPathComponent(QString::fromLatin1(path)), QString::fromLatin1(name)) << path;
 }
 
-// The parts of a body as a form decoder reads them: the delimiter lines split the body, each
-// part is a head, an empty line and the data.
-std::vector<MultipartFile> readParts(QByteArray body, const QByteArray& boundary) {
-    std::vector<MultipartFile> files;
-    const QByteArray delimiter = "\r\n--" + boundary;
-    body.prepend("\r\n");
-    EXPECT_TRUE(body.endsWith(delimiter + "--\r\n"));
-    body.chop(delimiter.size() + 4);
-    QList<QByteArray> parts;
-    for (qsizetype at = 0, next; at < body.size(); at = next) {
-        next = body.indexOf(delimiter, at + delimiter.size());
-        if (next < 0) next = body.size();
-        parts.append(body.mid(at + delimiter.size() + 2, next - at - delimiter.size() - 2));
-    }
-    for (const QByteArray& part : parts) {
-        const qsizetype end = part.indexOf("\r\n\r\n");
-        if (end < 0) continue;  // no file: an empty part
-        const QByteArray head = part.left(end);
-        const auto quoted = [&](const char* key) {
-            const qsizetype from = head.indexOf(key) + qsizetype(strlen(key));
-            return head.mid(from, head.indexOf('"', from) - from);
-        };
-        EXPECT_TRUE(head.endsWith("\r\nContent-Type: text/plain")) << head.constData();
-        const QByteArray name = quoted("filename=\"").replace("%22", "\"").replace("%0D", "\r");
-        files.push_back({quoted("name=\"").toUInt(), QString::fromUtf8(name).replace("%0A", "\n"),
-                         part.mid(end + 4)});
-    }
-    return files;
-}
-
-// Random files, names with quotes and line breaks, data with CRLF and dashes (fixed seed).
-TEST(MultipartBody, PartsReadBackAsTheyWereGiven) {
-    std::mt19937 random(64);
-    const char16_t pieces[] = u"a\"\r\n%-é;=\\ ";
-    for (int round = 0; round < 100; ++round) {
-        std::vector<MultipartFile> files(random() % 4);
-        for (MultipartFile& file : files) {
-            file.subsId = random();
-            for (int n = random() % 10; n > 0; --n) file.fileName += QChar(pieces[random() % 11]);
-            for (int n = random() % 300; n > 0; --n) file.fileData += char(random() % 256);
-        }
-        const QByteArray boundary = makeBoundary();
-        const std::vector<MultipartFile> read = readParts(multipartBody(boundary, files), boundary);
-        ASSERT_EQ(read.size(), files.size());
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            EXPECT_EQ(read[i].subsId, files[i].subsId);
-            EXPECT_EQ(read[i].fileName, files[i].fileName);
-            EXPECT_EQ(read[i].fileData, files[i].fileData);
-        }
-    }
+// Byte for byte with escaped names and raw data: the upload on loopback (SubtitleServiceTest);
+// here a whole 32-bit id and no file at all.
+TEST(MultipartBody, OnePartAndNone) {
+    EXPECT_EQ(multipartBody("B", {{4294967295u, "a\"b", "x\r\n--B"}}),
+              "--B\r\nContent-Disposition: form-data; name=\"4294967295\"; filename=\"a%22b\"\r\n"
+              "Content-Type: text/plain\r\n\r\nx\r\n--B\r\n--B--\r\n");
     EXPECT_EQ(multipartBody("B", {}), "--B\r\n\r\n--B--\r\n");
 }
 

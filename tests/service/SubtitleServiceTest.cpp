@@ -16,7 +16,6 @@
 #include "service/LSubtitlesToUpload.h"
 #include "service/SubtitleLookup.h"
 #include "support/LoopbackHttpServer.h"
-#include "support/RawLoopbackServer.h"
 #include "support/qt/QtTestLoop.h"
 
 namespace lirra {
@@ -63,13 +62,12 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
             ++uploads_;
             serve(take("upload"), res);
         });
+        server_.serveCutShort("/cut.srt", 1000, "only a part");
         EXPECT_TRUE(server_.start());
         base_ = server_.url("/");
         config_.baseUrl = QString::fromStdString(base_);
-        previousSink_ = setLogSink([this](const std::string& line) {
-            std::lock_guard lock(mutex_);
-            log_.push_back(line);
-        });
+        // The client logs on the main thread only.
+        previousSink_ = setLogSink([this](const std::string& line) { log_.push_back(line); });
         observer_ = center_.addObserver("LaunchVideo", nullptr,
                                         [this](const auto&) { launches_.push_back(uploads_); });
     }
@@ -123,12 +121,6 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
             [this] { return !launches_.empty() || !application_.alerts_.empty(); }));
         test::runEventLoopFor(settle);
     }
-    std::vector<test::RecordedRequest> requestsTo(const std::string& path) const {
-        std::vector<test::RecordedRequest> found;
-        for (auto& request : server_.requests())
-            if (request.path == path) found.push_back(request);
-        return found;
-    }
     // What the index-th upload holds, written with the boundary of its type.
     std::string uploadBody(std::size_t index, const Parts& parts) {
         std::lock_guard lock(mutex_);
@@ -142,10 +134,6 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
                     "\"\r\nContent-Type: text/plain\r\n\r\n" + data + "\r\n" + b;
         }
         return body + (parts.empty() ? "\r\n" + b : "") + "--\r\n";
-    }
-    std::vector<std::string> log() {
-        std::lock_guard lock(mutex_);
-        return std::exchange(log_, {});
     }
     void expectQueuesEmpty() {
         EXPECT_TRUE(LSubtitlesToDownload::downloadQueue().empty());
@@ -178,7 +166,7 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
 };
 
 // The form body, byte for byte: a remote video takes its name from the URL's own last component,
-// decoded (a local one's: the end-to-end journeys); every accepted entry is fetched at once and
+// decoded (a local one's: IntakeTest); every accepted entry is fetched at once and
 // what arrived goes back in one upload, byte for byte, in completion order; "LaunchVideo" comes
 // once the upload has been answered.
 TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLaunches) {
@@ -193,7 +181,7 @@ TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLau
     state_.nativeLanguageCode = "fr";
     lookUp("https://media.test/path/clip%20one+two.mp4?t=1");
     waitForOutcome(200ms);
-    const auto lookups = requestsTo("/Player/GetSubtitlesToDownload");
+    const auto lookups = server_.requests("/Player/GetSubtitlesToDownload");
     ASSERT_EQ(lookups.size(), 1u);
     const std::string form =
         "fileSize=12909756&movieHash=8e245d9679d31e12&fileName=clip+one%2Btwo.mp4"
@@ -204,13 +192,13 @@ TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLau
     EXPECT_EQ(launches_, std::vector<int>{1});
     EXPECT_EQ(state_.videoId, 42);
     EXPECT_EQ(downloads_, 3);
-    const auto lines = log();
+    const auto lines = std::exchange(log_, {});
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Done analyzing video: found 3 subtitles to download");
     EXPECT_EQ(lines[3],
               "Finished downloading subtitles at " + sub("first.srt") + " - Remaining: 0 subs");
     EXPECT_EQ(lines[4], "Successfully uploaded all downloaded subtitles");
-    const auto uploads = requestsTo("/Subtitles/UploadSubtitles");
+    const auto uploads = server_.requests("/Subtitles/UploadSubtitles");
     ASSERT_EQ(uploads.size(), 1u);
     const std::string body =
         uploadBody(0, {{"103", "Trois %22v%22%0D%0Ax.srt", third}, {"101", "first.srt", first}});
@@ -223,20 +211,18 @@ TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLau
 // refused upload still launches, once; a failed lookup alerts and goes home; an answer that is no
 // lookup answer launches at once with video id 0 and nothing to fetch.
 TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
-    test::RawLoopbackServer cut([](test::RawConnection& connection) {  // 200, then cut short
-        connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nonly a part");
-    });
     test::LoopbackHttpServer closed;
-    ASSERT_TRUE(cut.start() && closed.start());
+    ASSERT_TRUE(closed.start());
     const std::string closedBase = closed.url("/");
     closed.stop();
     const std::string accepted = lookupAnswer(9, {{sub("a.srt"), "a.srt", "1"}});
     const std::string failing = lookupAnswer(-5, {{"not a url", "a", "1"},
                                                   {"ftp://127.0.0.1/x", "b", "2"},
                                                   {closedBase + "x", "c", "3"},
-                                                  {cut.url("/t.srt"), "d", "4"},
+                                                  {base_ + "cut.srt", "d", "4"},
                                                   {sub("huge.srt"), "e", "5"},
                                                   {sub("gone.srt"), "f", "6"}});
+    const std::string tooLong = R"({"videoId":9,"pad":")" + std::string(21 << 20, ' ') + "\"}";
     const struct {
         Answer lookup;
         int upload = 200;
@@ -246,11 +232,7 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
         {{200, failing}, 500, {}, -5, 6},
         {{500, accepted}, 200, {}, 77, -1},
         {{404}, 200, {}, 77, -1},
-        {{200, R"({"videoId":9,"pad":")" + std::string(21 << 20, ' ') + "\"}", 0ms, kBytes},
-         200,
-         {},
-         77,
-         -1},
+        {{200, tooLong, 0ms, kBytes}, 200, {}, 77, -1},
         {{200, accepted}, 200, closedBase, 77, -1},
         {{200, "<html>busy</html>"}, 200, {}, 0, 0},
         {{200, R"({"videoId":"12","subsToDownload":[null]})"}, 200, {}, 0, 0},
@@ -273,7 +255,7 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
         EXPECT_EQ(homeLoads_, alert ? 1 : 0);
         EXPECT_EQ(launches_.size(), alert ? 0u : 1u);
         EXPECT_EQ(uploads_ - uploadsBefore, row.downloads > 0 ? 1 : 0);
-        const auto lines = log();
+        const auto lines = std::exchange(log_, {});
         ASSERT_EQ(lines.size(), alert ? 0u : row.downloads + (row.downloads ? 2u : 1u));
         if (alert) {
             ASSERT_EQ(application_.alerts_.size(), 1u);
@@ -299,7 +281,7 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
         if (row.downloads == 0) continue;
         EXPECT_EQ(lines[1], "Finished downloading subtitles at not a url - Remaining: 5 subs");
         EXPECT_EQ(lines.back(), "Failed to upload downloaded subtitles");
-        EXPECT_EQ(requestsTo("/Subtitles/UploadSubtitles").back().body,
+        EXPECT_EQ(server_.requests("/Subtitles/UploadSubtitles").back().body,
                   uploadBody(0, {}));  // nothing arrived whole
         expectQueuesEmpty();
     }
@@ -318,7 +300,7 @@ TEST_F(SubtitleServiceTest, AHashFromAnotherThreadIsLookedUpOnTheMainThread) {
     EXPECT_EQ(mainThread_.runAll(), 1u);
     waitForOutcome(0ms);
     EXPECT_EQ(state_.videoFileName, "Clip (2019) & more.mp4");
-    EXPECT_EQ(requestsTo("/Player/GetSubtitlesToDownload").at(0).body,
+    EXPECT_EQ(server_.requests("/Player/GetSubtitlesToDownload").at(0).body,
               "fileSize=65536&movieHash=2a&fileName=Clip+%282019%29+%26+more.mp4"
               "&targetLanguageCode=eng&nativeLanguageCode=");
 }
@@ -351,7 +333,7 @@ TEST_F(SubtitleServiceTest, TheFirstVideosLateAnswersAreIgnored) {
         EXPECT_EQ(state_.videoId, 2);
         EXPECT_EQ(state_.videoFileName, "Second.mkv");
         std::vector<std::string> uploaded;
-        for (const auto& upload : requestsTo("/Subtitles/UploadSubtitles"))
+        for (const auto& upload : server_.requests("/Subtitles/UploadSubtitles"))
             if (upload.body.find("second video") != std::string::npos)
                 uploaded.push_back(upload.body);
         ASSERT_EQ(uploaded.size(), 1u);

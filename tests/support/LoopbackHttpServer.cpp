@@ -11,14 +11,6 @@ std::optional<std::string> RecordedRequest::header(const std::string& name) cons
     return std::nullopt;
 }
 
-std::size_t RecordedRequest::headerCount(const std::string& name) const {
-    std::size_t count = 0;
-    for (const auto& header : headers) {
-        if (strcasecmp(header.first.c_str(), name.c_str()) == 0) ++count;
-    }
-    return count;
-}
-
 std::string RecordedRequest::query() const {
     const auto mark = target.find('?');
     return mark == std::string::npos ? std::string() : target.substr(mark + 1);
@@ -93,6 +85,27 @@ void LoopbackHttpServer::intercept(const std::string& path, Intercept handler) {
     } else {
         intercepts_.erase(path);
     }
+}
+
+void LoopbackHttpServer::serveCutShort(const std::string& path, std::size_t length,
+                                       std::string sent) {
+    server_->Get(path, [length, sent](const httplib::Request&, httplib::Response& res) {
+        // A provider that gives up closes the connection after what it wrote.
+        res.set_content_provider(length, "application/octet-stream",
+                                 [sent](std::size_t, std::size_t, httplib::DataSink& sink) {
+                                     sink.write(sent.data(), sent.size());
+                                     return false;
+                                 });
+    });
+}
+
+void LoopbackHttpServer::serveSilence(const std::string& path) {
+    server_->Get(path, [this](const httplib::Request&, httplib::Response&) {
+        ++silenced;
+        for (int i = 0; i < 3000 && !stopping; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    });
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::requests() const {

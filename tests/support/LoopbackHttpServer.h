@@ -3,6 +3,7 @@
 // route sets on it. Register routes before start(); handlers run on the server's threads.
 // cpp-httplib answers "Range" itself and compresses text answers for clients that accept it (a
 // binary content type avoids it). One request per connection unless the test says otherwise.
+// Answers no proper server gives are routes too: a body cut short, silence.
 #pragma once
 
 #include <httplib.h>
@@ -31,8 +32,6 @@ struct RecordedRequest {
 
     // The first header of that name, compared case-insensitively.
     std::optional<std::string> header(const std::string& name) const;
-    // How many headers have that name, compared case-insensitively.
-    std::size_t headerCount(const std::string& name) const;
     // The query as sent ("a=1&b=2"), empty without one.
     std::string query() const;
 };
@@ -65,6 +64,12 @@ class LoopbackHttpServer {
     // answer after all); an empty handler removes it. Uses the pre-routing handler.
     using Intercept = std::function<bool(const httplib::Request&, httplib::Response&)>;
     void intercept(const std::string& path, Intercept handler);
+
+    // GET `path`: 200 announcing `length` bytes, then only `sent` before the connection closes.
+    void serveCutShort(const std::string& path, std::size_t length, std::string sent);
+    // GET `path`: no answer at all until the server stops; `silenced` counts those held.
+    void serveSilence(const std::string& path);
+    std::atomic<int> silenced{0};
 
     std::vector<RecordedRequest> requests() const;  // in the order they were answered
     std::vector<RecordedRequest> requests(const std::string& path) const;

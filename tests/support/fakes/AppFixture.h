@@ -80,6 +80,15 @@ class AppTest : public ::testing::Test {
         page().postProgressStarted(center());
         page().postProgressFinished(center());
     }
+    // The arguments of the app's events in `view`'s page ("'nativeApp:x', 1"), in order.
+    static QStringList events(const fakes::FakeWebView& view) {
+        QStringList found;
+        for (const QString& script : view.asyncScripts_) {
+            if (script.contains("'nativeApp:"))
+                found << script.section("trigger(", 1).section(");", 0, 0);
+        }
+        return found;
+    }
     // The engine's two notifications, once the test has set the player's fields.
     void stateChanged(int state) {
         player().state_ = state;

@@ -12,7 +12,6 @@ class FakeMainThread : public MainThread {
     void post(std::function<void()> task) override { tasks_.async(std::move(task)); }
     bool isCurrent() const override { return current_; }
     std::size_t runAll() { return tasks_.runAll(); }  // how many ran
-    std::size_t pending() const { return tasks_.size(); }
 
     bool current_ = true;
 
