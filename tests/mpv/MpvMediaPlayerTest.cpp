@@ -43,7 +43,7 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
     p.play();
     rig.show();
     QDir::setCurrent(previous);
-    ASSERT_TRUE(waitFor([&] { return rig.restsAtEnd(); })) << "state " << p.state();
+    ASSERT_TRUE(runEventLoopUntil([&] { return rig.restsAtEnd(); })) << "state " << p.state();
     EXPECT_FALSE(rig.reached(kMediaPlayerStateError) || rig.reached(kMediaPlayerStateStopped));
     EXPECT_TRUE(std::any_of(rig.states.begin(), rig.states.end(), [](const PlayerRig::State& s) {
         return s.state == kMediaPlayerStatePlaying && s.isPlaying;
@@ -66,7 +66,7 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
         {"opened paused, the first frame shows",
          [&] { rig.states.clear(), p.setMedia(path(testMedia().clip)), p.openPaused(); },
          [&] { return p.state() == kMediaPlayerStatePaused && p.time() && rig.showsClip(); }},
-        {"and stays the first", [] { waitFor([] { return false; }, 600); },
+        {"and stays the first", [] { runEventLoopFor(std::chrono::milliseconds(600)); },
          [&] { return p.time() < 50 && rig.times.back() < 50; }},
         {"the page's values are known, and it did not play", [&] { told = rig.times.size(); },
          [&] {
@@ -170,7 +170,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     };
     for (const auto& c : controls) {
         c.act();
-        EXPECT_TRUE(waitFor([&] {
+        EXPECT_TRUE(runEventLoopUntil([&] {
             return rig.engine(c.property) == c.engine && (!c.told || c.told());
         })) << c.property
             << " " << c.engine << ": " << rig.engine(c.property).value_or("none");

@@ -12,6 +12,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/mpv/MpvMediaPlayer.h"
 #include "platform/qt/quickvideo/QuickVideoView.h"
+#include "support/qt/QtTestLoop.h"
 
 namespace lirra::test {
 
@@ -26,9 +27,6 @@ struct TestMedia {
     QString missing;      // no such file
 };
 const TestMedia& testMedia();
-
-// Runs the Qt event loop until `done` or the time-out; returns done().
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // A script's step: what is done, then what must come true (waited for).
 struct Step {

@@ -35,7 +35,7 @@ TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMov
     auto newPlayer = [&](std::function<void()> before, std::function<void()> after) {
         return [=, this] {
             before();
-            waitFor([] { return false; }, 200);  // the render thread settles
+            runEventLoopFor(std::chrono::milliseconds(200));  // the render thread settles
             rig.makePlayer();
             after();
             rig.playClip(testMedia().clip);
@@ -78,7 +78,7 @@ TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsCo
     QObject::connect(
         rig.window(), &QQuickWindow::frameSwapped, rig.window(), [&] { ++frames; },
         Qt::DirectConnection);
-    auto wait = [](int ms) { waitFor([] { return false; }, ms); };
+    auto wait = [](int ms) { runEventLoopFor(std::chrono::milliseconds(ms)); };
     MpvMediaPlayer& p = rig.player();
     std::int32_t hiddenAt = 0;
     std::optional<std::string> drops;

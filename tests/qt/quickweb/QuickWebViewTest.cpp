@@ -7,7 +7,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QMimeData>
 #include <QProcess>
 #include <QQmlEngine>
@@ -24,6 +23,7 @@
 #include "platform/qt/quick/QuickInputRouting.h"
 #include "platform/qt/quickweb/Downloads.h"
 #include "platform/qt/quickweb/QuickWebView.h"
+#include "qt/quick/StageStandIns.h"
 #include "support/LoopbackHttpServer.h"
 #include "support/qt/QtTestLoop.h"
 
@@ -82,24 +82,6 @@ class Native : public WebPolicyDelegate, public DragReceiver, public WebUIDelega
     }
     QStringList bridge, pages, concluded, paths;
     int asked = 0;
-};
-
-// Refuses the second press of every double click, as the player's overlay does above the lines.
-class RefusingSecondPresses : public EventRouter {
-  public:
-    bool sendEvent(const InputEvent& event) override { return event.clickCount != 2; }
-};
-
-// Counts the key presses that reach it from its children.
-class KeyCountingItem : public QQuickItem {
-  public:
-    int keys = 0;
-
-  protected:
-    void keyPressEvent(QKeyEvent* event) override {
-        ++keys;
-        event->accept();
-    }
 };
 
 // Beneath the view: the window's own colour, drawn into the framebuffer before the scene as the
@@ -194,7 +176,7 @@ class QuickWebViewTest : public ::testing::Test {
     NotificationCenter center;
     QQmlEngine engine;
     QQuickWindow window;
-    KeyCountingItem keys;
+    test::CountingItem keys{/*asPage=*/false};
     std::unique_ptr<QuickWebView> view = std::make_unique<QuickWebView>(center, engine);
     Native native;
     int started = 0, finished = 0;
@@ -317,7 +299,8 @@ TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShou
 
     // A double click whose second press is refused: the page has the first press and both
     // releases.
-    RefusingSecondPresses router;
+    test::RecordingRouter router;  // refuses them, as the player's overlay does above the lines
+    router.refuseDoubleClicks = true;
     QuickInputRouting routing(window, keys, &router);
     view->evaluateScript("downs = ups = 0");
     QTest::mouseDClick(&window, Qt::LeftButton, Qt::NoModifier, QPoint(50, 250));
