@@ -1,6 +1,5 @@
-// What the engine is set up with: the hardware decoding setting (the engine's own value of it:
-// MpvMediaPlayerTest), and the render context's parameters, the window system's display among
-// them.
+// What the engine is set up with: the hardware decoding setting and the render context's
+// parameters.
 #include <gtest/gtest.h>
 
 #include <optional>

@@ -1,6 +1,4 @@
-// The player's pictures through the Qt Quick view's life: the player or the window going while a
-// clip plays, the view moving or hidden, its back colour kept to its rectangle, the window drawn
-// only for new frames, on Qt Quick's render thread.
+// The player's pictures through the Qt Quick view's life.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -28,9 +26,7 @@ class QuickVideoViewTest : public ::testing::Test {
 };
 
 // Each way the render context must go before the core, or cannot be freed on a render thread
-// that draws: the view outlives its player, and the next player draws once the view can be
-// seen; a window closed under a playing clip takes the render context with its GL context, and
-// in another window (another scene graph, another render thread) the picture follows, upright.
+// that draws; in another window (another render thread) the picture follows, upright.
 TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMoving) {
     auto newPlayer = [&](std::function<void()> before, std::function<void()> after) {
         return [=, this] {
@@ -60,11 +56,8 @@ TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMov
     }));
 }
 
-// The engine's new frames make the window draw on its render thread, also while the main thread
-// is busy, and a paused clip leaves it idle. Hidden, the view draws nothing (the window's own
-// colour shows) and the clip goes on, its frames passed over as if shown rather than dropped.
-// Without a picture the back colour fills the view's rectangle only (frames count from the
-// lower-left corner).
+// Hidden, the view's frames are passed over as if shown rather than dropped; frames count from
+// the lower-left corner.
 TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsColourInItsFrame) {
     bool renderThread = false;
     for (const QString& task :

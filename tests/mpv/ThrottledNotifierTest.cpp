@@ -1,4 +1,3 @@
-// The throttled notifier with a state of the test's making, on a real event loop.
 #include <gtest/gtest.h>
 
 #include <memory>

@@ -1,5 +1,4 @@
-// The Qt HTTP client against real servers on loopback: a cpp-httplib server for proper answers,
-// a raw TCP server for broken ones.
+// The Qt HTTP client against real servers on loopback, a raw one for broken answers.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -54,8 +53,7 @@ UrlRequest get(const std::string& url) {
     return request;
 }
 
-// Runs the exchange to its end and checks that it ends exactly once and never inside the start
-// call.
+// Runs the exchange to its end: exactly once, never inside the start call.
 std::shared_ptr<RecordingDelegate> exchange(QtHttpClient& client, const UrlRequest& request,
                                             std::chrono::milliseconds limit = 10s) {
     auto delegate = std::make_shared<RecordingDelegate>();
@@ -88,9 +86,7 @@ class QtHttpClientTest : public ::testing::Test {
             if (req.has_param("status")) res.status = std::stoi(req.get_param_value("status"));
             res.set_content("hello", kBinary);
         });
-        // Five pieces, 150 ms apart, with no length announced. Binary content types keep
-        // cpp-httplib from compressing answers (which would hold the pieces back and hide the
-        // length).
+        // Five pieces, 150 ms apart, no length. Binary types keep cpp-httplib from compressing.
         server_.server().Get("/pieces", [](const httplib::Request&, httplib::Response& res) {
             auto sent = std::make_shared<int>(0);
             res.set_chunked_content_provider(kBinary, [sent](size_t, httplib::DataSink& sink) {
@@ -123,8 +119,7 @@ class QtHttpClientTest : public ::testing::Test {
     QtHttpClient client_;
 };
 
-// Completions: error statuses are answers, the length only when announced, a body whole or
-// a failure (never a short success), redirects for GET only, the body cap.
+// A body whole or a failure, never a short success.
 TEST_F(QtHttpClientTest, CompletesWithStatusLengthAndBodyOrFails) {
     RawLoopbackServer cut([](RawConnection& connection) {
         connection.send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n0123456789");
@@ -181,8 +176,7 @@ TEST_F(QtHttpClientTest, TimeOutsBoundSilenceAndADestroyedClientEndsItsExchanges
     EXPECT_GE(elapsed.elapsed(), 290);  // the time-out is in seconds
     EXPECT_LT(elapsed.elapsed(), 2500);
 
-    // The pieces arrive 150 ms apart over 750 ms: the time-out bounds silence, not the transfer.
-    // The delegate hears the status, then each piece as it arrives, then the end.
+    // Pieces 150 ms apart over 750 ms: the time-out bounds silence, not the transfer.
     UrlRequest slow = get(server_.url("/pieces"));
     slow.timeoutSeconds = 0.4;
     const auto steady = exchange(client_, slow);

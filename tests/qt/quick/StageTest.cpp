@@ -1,7 +1,4 @@
-// The main window and its Qt Quick stage on a real display: the content view, the player layers
-// over it, their event routing and focus, the loader; the File menu, frames in the desktop's
-// convention, full screen and closing through the delegate, the content's aspect ratio and fit
-// to the screen, and alerts.
+// The main window and its Qt Quick stage on a real display.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -57,8 +54,7 @@ class RecordingDelegate : public WindowDelegate {
     bool allowClose = false;
 };
 
-// The shown main window with a view at home and two layers, a picture and a page above it, not
-// yet attached.
+// The main window with a view at home and two layers not yet attached.
 class StageTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -149,8 +145,7 @@ TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatIt
     EXPECT_EQ(router.events[0].locationInWindow, (Point{100, height - 50}));
     EXPECT_EQ(router.events[1].type, InputEvent::kLeftMouseUp);
 
-    // The second press of a double click is marked; refused, the page never gets it, but it
-    // gets both releases.
+    // A refused second press never reaches the page, both releases do.
     router.events.clear();
     router.refuseDoubleClicks = true;
     const int before = page.presses(), releasesBefore = page.releases();
@@ -224,9 +219,7 @@ TEST_F(StageTest, ActivationAndClosingGoThroughTheDelegate) {
     EXPECT_FALSE(window.isVisible());
 }
 
-// As if the user dragged the right edge, then the bottom one: the other side follows until
-// increments of 1 by 1 lift the ratio. A video larger than the screen gets the largest size of
-// its shape that fits.
+// As if the user dragged the right edge, then the bottom one, until increments lift the ratio.
 TEST_F(StageTest, TheContentKeepsItsAspectRatioAndFitsTheScreen) {
     window.setContentAspectRatio(Size{16, 9});
     window.setContentSize(Size{800, 450});
@@ -277,8 +270,6 @@ TEST(ScreenGeometryTest, FlipsRoundsByTheEdgesAndFitsKeepingTheShape) {
     for (const auto& f : fits) EXPECT_EQ(fitWithin(f[0], f[1]), f[2]);
 }
 
-// The loader's Cancel: a click on it or Escape while it shows, on the stage, and neither once it
-// is hidden.
 TEST_F(StageTest, TheLoadersCancelTakesAClickOrEscapeWhileItShows) {
     QuickLoaderView loader;
     window.contentView().addSubview(loader);

@@ -1,7 +1,5 @@
 // QuickWebView in a Qt Quick window against the real web engine, with pages from a loopback
-// server: bridge navigations, progress, script evaluation, drops, keys and file buttons; what a
-// transparent page shows of what lies beneath; downloads; one storage for every view, kept in
-// the folder the app gives.
+// server.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -60,8 +58,7 @@ document.onmouseup = function () { ups++; };
     {"/export", "#separator:tab\n#html:true\nword\tline\n"},
 };
 
-// The app's side: bridge URLs refused, everything else loads; a single dropped file accepted;
-// the given paths chosen for every file button.
+// The app's side: bridge URLs refused; a single dropped file accepted; `paths` chosen.
 class Native : public WebPolicyDelegate, public DragReceiver, public WebUIDelegate {
   public:
     NavigationPolicy decidePolicyForNavigation(WebView&, const QUrl& url) override {
@@ -84,11 +81,9 @@ class Native : public WebPolicyDelegate, public DragReceiver, public WebUIDelega
     int asked = 0;
 };
 
-// Beneath the view: the window's own colour, drawn into the framebuffer before the scene as the
-// video is.
+// Beneath the view: the window's colour, drawn before the scene as the video is.
 constexpr QRgb kWindow = qRgb(0, 255, 255);
 
-// The view's item in a 400×300 window, inside an item that counts the keys it gets.
 class QuickWebViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -123,7 +118,6 @@ class QuickWebViewTest : public ::testing::Test {
 
     std::string url(const std::string& path) const { return server.url(path); }
 
-    // Loads the URL and waits for its load to finish; whether it loaded.
     bool loadAndWait(const std::string& where) {
         const int before = finished;
         view->loadUrl(QUrl(QString::fromStdString(where)));
@@ -142,8 +136,7 @@ class QuickWebViewTest : public ::testing::Test {
         return answers("window.lirraPainted", "true");
     }
 
-    // Whether the window shows `expected` at `at` within a few seconds (the engine's frames
-    // reach the scene a little after the page painted them).
+    // The engine's frames reach the scene a little after the page painted them.
     bool shows(QPoint at, QRgb expected) {
         QRgb seen = 0;
         const auto near = [](int a, int b) { return qAbs(a - b) < 8; };
@@ -158,8 +151,7 @@ class QuickWebViewTest : public ::testing::Test {
         return matched;
     }
 
-    // A drag-enter and a drop at (50, 50), sent to the window, which hands drags to the items
-    // under them; whether the drop was accepted.
+    // A drag-enter and a drop at (50, 50); whether the drop was accepted.
     bool drop(const QList<QUrl>& urls) {
         QMimeData mime;
         mime.setUrls(urls);
@@ -206,8 +198,7 @@ TEST_F(QuickWebViewTest, BridgeNavigationsReachThePolicyInOrderAndOnlyMainFrameL
     EXPECT_EQ(view->evaluateScript("document.getElementById('text').textContent"), "bridge");
     EXPECT_EQ(started, 1);
     EXPECT_EQ(finished, 1);
-    // A page's own main-frame navigation is a load like any other; a page that cannot be
-    // reached (nothing listens on port 1) ends its load as failed.
+    // A page's own navigation is a load; one that cannot be reached ends as failed.
     view->evaluateScriptAsync("location.href = '" + other + "'");
     ASSERT_TRUE(runEventLoopUntil([&] { return finished == 2; }, 5s));
     EXPECT_FALSE(lastFailed);
@@ -225,23 +216,21 @@ TEST_F(QuickWebViewTest, EvaluationGivesTheStringFormOfTheValueAndRunsInTheOrder
     EXPECT_TRUE(beforeLoad == "2" || beforeLoad.isEmpty()) << beforeLoad.toStdString();
     EXPECT_LE(timer.elapsed(), timeoutMs + 1000);
     ASSERT_TRUE(loadAndWait(url("/page/bridge")));
-    const std::pair<const char*, const char*> rows[] = {
-        {"0.1 + 0.2", "0.30000000000000004"},
-        {"1 < 2", "true"},
-        {"'text'", "text"},
-        {"({a: 1})", ""},
-        {"null", ""},
-        {"undefined", ""},
-        {"throw new Error('no')", ""},
-        {"this is not javascript (", ""},
-        // A statement list answers with its last value, and state persists between scripts.
-        {"var kept = 'x'; kept + 'y'", "xy"},
-        {"kept", "x"}};
+    // A statement list answers with its last value, and state persists between scripts.
+    const std::pair<const char*, const char*> rows[] = {{"0.1 + 0.2", "0.30000000000000004"},
+                                                        {"1 < 2", "true"},
+                                                        {"'text'", "text"},
+                                                        {"({a: 1})", ""},
+                                                        {"null", ""},
+                                                        {"undefined", ""},
+                                                        {"throw new Error('no')", ""},
+                                                        {"this is not javascript (", ""},
+                                                        {"var kept = 'x'; kept + 'y'", "xy"},
+                                                        {"kept", "x"}};
     for (const auto& [script, value] : rows)
         EXPECT_EQ(view->evaluateScript(script), value) << script;
 
-    // A script that answers too late gives "" at the time-out, and its late answer is not
-    // taken for the next script's.
+    // Too late: "" at the time-out, and the late answer is not taken for the next one's.
     timer.restart();
     EXPECT_EQ(view->evaluateScript("var t = Date.now(); while (Date.now() - t < " +
                                    QString::number(timeoutMs + 1500) + ") {} 'late'"),
@@ -254,12 +243,10 @@ TEST_F(QuickWebViewTest, EvaluationGivesTheStringFormOfTheValueAndRunsInTheOrder
         view->evaluateScriptAsync(QStringLiteral("order.push(%1)").arg(i));
     ASSERT_TRUE(answers("order.length", "100"));
     EXPECT_EQ(view->evaluateScript("order.every(function (v, i) { return v === i; })"), "true");
-    // Loading the same URL again starts the page afresh.
     ASSERT_TRUE(loadAndWait(url("/page/bridge")));
     EXPECT_EQ(view->evaluateScript("typeof order"), "undefined");
 }
 
-// Drops, keys and file buttons: what the page does not handle itself.
 TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShould) {
     QTemporaryFile chosen(QDir::tempPath() + "/lines-XXXXXX.srt");
     ASSERT_TRUE(chosen.open());
@@ -297,8 +284,7 @@ TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShou
     EXPECT_TRUE(answers("document.getElementById('f').files[0].name",
                         QFileInfo(chosen.fileName()).fileName()));
 
-    // A double click whose second press is refused: the page has the first press and both
-    // releases.
+    // A double click whose second press is refused: the first press and both releases.
     test::RecordingRouter router;  // refuses them, as the player's overlay does above the lines
     router.refuseDoubleClicks = true;
     QuickInputRouting routing(window, keys, &router);
@@ -307,9 +293,7 @@ TEST_F(QuickWebViewTest, DropsKeysAndFileButtonsReachTheNativeSideOnlyAsTheyShou
     EXPECT_TRUE(answers("downs + '/' + ups", "1/2"));
 }
 
-// Without its background the page shows what lies beneath where it paints nothing, and is
-// composed only over the rows it paints: what it paints later, elsewhere, shows too, and what it
-// stops painting goes.
+// Without its background the page is composed only over the rows it paints.
 TEST_F(QuickWebViewTest, ATransparentPageShowsWhatLiesBeneathWhereItPaintsNothing) {
     ASSERT_TRUE(loadAndWait(url("/page/painted")));
     ASSERT_TRUE(waitForPaint());
@@ -342,9 +326,8 @@ TEST_F(QuickWebViewTest, ATransparentPageShowsWhatLiesBeneathWhereItPaintsNothin
     EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
 }
 
-// A transparent page of which nothing painted is read is composed over nothing, and a second
-// after its load over all of it (its probe may have missed what it painted), until the rows of
-// something painted are read.
+// A second after its load, a page of which nothing painted was read is composed whole (its
+// probe may have missed what it painted).
 TEST_F(QuickWebViewTest, APageUnseenASecondAfterItsLoadIsComposedWhole) {
     view->setDrawsBackground(false);
     ASSERT_TRUE(loadAndWait(url("/page/blank")));
@@ -397,9 +380,8 @@ TEST_F(QuickWebViewTest, DownloadsGoWhereTheLearnerChoosesAfterACancelledOne) {
     EXPECT_TRUE(suggested[0].endsWith("/lirra-notebook.txt")) << suggested[0].toStdString();
 }
 
-// The home page and the player page keep their settings in one local storage, kept in the
-// folder main gives for the next run of the app (a process of this program running the test
-// below), and only there: this process's profile is off the record.
+// One local storage for every view, kept in the folder main gives for the next run (a process
+// of this program running the test below), and only there.
 TEST_F(QuickWebViewTest, ViewsShareOneLocalStorageThatOutlivesTheProcessInTheGivenFolder) {
     ASSERT_TRUE(loadAndWait(url("/page/painted")));
     view->evaluateScript("localStorage.setItem('language', 'fr')");
