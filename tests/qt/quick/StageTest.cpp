@@ -33,15 +33,10 @@ class ItemView : public View, public ItemBacked {
   public:
     Rect frame() const override { return {}; }
     void setFrame(const Rect&) override {}
-    bool isHidden() const override { return !item_.isVisible(); }
-    void setHidden(bool hidden) override { item_.setVisible(!hidden); }
-    QQuickItem* item() override { return &item_; }
-    int presses() const { return item_.presses; }
-    int releases() const { return item_.releases; }
-    int keys() const { return item_.keys; }
-
-  private:
-    test::CountingItem item_;
+    bool isHidden() const override { return !counts.isVisible(); }
+    void setHidden(bool hidden) override { counts.setVisible(!hidden); }
+    QQuickItem* item() override { return &counts; }
+    test::CountingItem counts;
 };
 
 class RecordingDelegate : public WindowDelegate {
@@ -112,12 +107,12 @@ TEST_F(StageTest, ViewsFillTheContentLayersStackAndTheFocusComesBackHome) {
 
     // A click lands on the topmost layer's page, keys follow the key layer.
     QTest::mouseClick(scene(), Qt::LeftButton, {}, QPoint(100, 100));
-    EXPECT_EQ(page.presses(), 1);
-    EXPECT_EQ(picture.presses(), 0);
+    EXPECT_EQ(page.counts.presses, 1);
+    EXPECT_EQ(picture.counts.presses, 0);
     overlay->makeKeyWindow();
     ASSERT_TRUE(runEventLoopUntil([&] { return overlay->isKeyWindow(); }, 5s));
     QTest::keyClick(scene(), Qt::Key_A);
-    EXPECT_EQ(page.keys(), 1);
+    EXPECT_EQ(page.counts.keys, 1);
 
     // Closed, the layers stop taking input and the keys go back to the topmost shown view.
     loader.setHidden(true);
@@ -125,10 +120,10 @@ TEST_F(StageTest, ViewsFillTheContentLayersStackAndTheFocusComesBackHome) {
     video->close();
     EXPECT_FALSE(overlay->isVisible());
     QTest::mouseClick(scene(), Qt::LeftButton, {}, QPoint(100, 100));
-    EXPECT_EQ(page.presses(), 1);
-    EXPECT_EQ(home.presses(), 1);
+    EXPECT_EQ(page.counts.presses, 1);
+    EXPECT_EQ(home.counts.presses, 1);
     QTest::keyClick(scene(), Qt::Key_B);
-    EXPECT_EQ(home.keys(), 1);
+    EXPECT_EQ(home.counts.keys, 1);
 }
 
 TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatItRefuses) {
@@ -148,15 +143,15 @@ TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatIt
     // A refused second press never reaches the page, both releases do.
     router.events.clear();
     router.refuseDoubleClicks = true;
-    const int before = page.presses(), releasesBefore = page.releases();
+    const int before = page.counts.presses, releasesBefore = page.counts.releases;
     QTest::mouseDClick(scene(), Qt::LeftButton, {}, QPoint(300, 200));
     runEventLoopFor(50ms);
     std::vector<int> counts;
     for (const InputEvent& event : router.events)
         if (event.type == InputEvent::kLeftMouseDown) counts.push_back(event.clickCount);
     EXPECT_EQ(counts, (std::vector<int>{1, 2}));
-    EXPECT_EQ(page.presses(), before + 1);
-    EXPECT_EQ(page.releases(), releasesBefore + 2);
+    EXPECT_EQ(page.counts.presses, before + 1);
+    EXPECT_EQ(page.counts.releases, releasesBefore + 2);
 
     // Keys reach the router only while the layer holds the focus; a refused one is swallowed.
     router.events.clear();
@@ -166,10 +161,10 @@ TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatIt
     QTest::keyClick(scene(), Qt::Key_Escape);
     ASSERT_FALSE(router.events.empty());
     EXPECT_EQ(router.events[0].keyCode, kEscapeKeyCode);
-    EXPECT_EQ(page.keys(), 0);
+    EXPECT_EQ(page.counts.keys, 0);
     router.refuseKeys = false;
     QTest::keyClick(scene(), Qt::Key_C);
-    EXPECT_EQ(page.keys(), 1);
+    EXPECT_EQ(page.counts.keys, 1);
 
     // Hidden, the layer's router sees nothing; the main window's own sees what reaches home.
     router.events.clear();

@@ -10,6 +10,7 @@
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
@@ -83,6 +84,7 @@ class Native : public WebPolicyDelegate, public DragReceiver, public WebUIDelega
 
 // Beneath the view: the window's colour, drawn before the scene as the video is.
 constexpr QRgb kWindow = qRgb(0, 255, 255);
+using Bands = std::vector<std::pair<double, double>>;  // composed rows, from the top
 
 class QuickWebViewTest : public ::testing::Test {
   protected:
@@ -149,6 +151,16 @@ class QuickWebViewTest : public ::testing::Test {
             5s);
         if (!matched) ADD_FAILURE() << "pixel " << std::hex << seen << " not " << expected;
         return matched;
+    }
+
+    bool composes(const Bands& bands) {
+        return runEventLoopUntil([&] { return view->composedBands() == bands; }, 5s);
+    }
+    // A blue box fixed at `place`, as the page's `name`.
+    void addBox(const QString& name, const QString& place) {
+        view->evaluateScript("var " + name + " = document.createElement('div'); " + name +
+                             ".style.cssText = 'position:fixed;background:#0000ff;" + place +
+                             "'; document.body.appendChild(" + name + "); 1");
     }
 
     // A drag-enter and a drop at (50, 50); whether the drop was accepted.
@@ -303,25 +315,14 @@ TEST_F(QuickWebViewTest, ATransparentPageShowsWhatLiesBeneathWhereItPaintsNothin
     EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));     // what the page paints stays
     EXPECT_TRUE(shows(QPoint(50, 150), qRgb(0, 128, 128)));  // half-transparent: blended
     // Composed over its two boxes (rows 0 to 200) and a margin, not over the rows beneath.
-    const auto composedUpTo = [&](double bottom) {
-        return runEventLoopUntil(
-            [&] {
-                const auto bands = view->composedBands();
-                return bands.size() == 1 && bands[0].first == 0 && bands[0].second == bottom;
-            },
-            5s);
-    };
-    EXPECT_TRUE(composedUpTo(224));
-    view->evaluateScript(
-        "var late = document.createElement('div'); late.style.cssText = 'position:fixed;"
-        "left:120px;top:250px;width:60px;height:40px;background:#0000ff';"
-        "document.body.appendChild(late); 1");
+    EXPECT_TRUE(composes({{0, 224}}));
+    addBox("late", "left:120px;top:250px;width:60px;height:40px");
     EXPECT_TRUE(shows(QPoint(150, 270), qRgb(0, 0, 255)));
     EXPECT_TRUE(shows(QPoint(50, 50), qRgb(0, 128, 0)));  // the first rows stay
-    EXPECT_TRUE(composedUpTo(300));  // joined: the new box lies within the margins' reach
+    EXPECT_TRUE(composes({{0, 300}}));  // joined: the new box lies within the margins' reach
     view->evaluateScript("late.remove(); 1");
     EXPECT_TRUE(shows(QPoint(150, 270), kWindow));
-    EXPECT_TRUE(composedUpTo(224));
+    EXPECT_TRUE(composes({{0, 224}}));
     view->setDrawsBackground(true);
     EXPECT_TRUE(shows(QPoint(300, 200), qRgb(255, 255, 255)));
 }
@@ -333,15 +334,9 @@ TEST_F(QuickWebViewTest, APageUnseenASecondAfterItsLoadIsComposedWhole) {
     ASSERT_TRUE(loadAndWait(url("/page/blank")));
     QElapsedTimer sinceLoad;
     sinceLoad.start();
-    using Bands = std::vector<std::pair<double, double>>;
     // Each change is composed whole until its rows are read: only lasting counts.
     const auto steadilyWhole = [&] {
-        for (QElapsedTimer during; !during.isValid() || during.elapsed() < 300;
-             runEventLoopFor(20ms)) {
-            if (!during.isValid()) during.start();
-            if (view->composedBands() != Bands{{0, 300}}) return false;
-        }
-        return true;
+        return !runEventLoopUntil([&] { return view->composedBands() != Bands{{0, 300}}; }, 300ms);
     };
     // Half a second after the load its blank rows have been read: composed over nothing yet.
     EXPECT_TRUE(runEventLoopUntil(
@@ -349,11 +344,8 @@ TEST_F(QuickWebViewTest, APageUnseenASecondAfterItsLoadIsComposedWhole) {
     EXPECT_LT(sinceLoad.elapsed(), 900);
     EXPECT_TRUE(
         runEventLoopUntil([&] { return sinceLoad.elapsed() > 1200 && steadilyWhole(); }, 5s));
-    view->evaluateScript(
-        "var box = document.createElement('div'); box.style.cssText = 'position:fixed;"
-        "left:0;top:0;width:60px;height:40px;background:#0000ff'; document.body.appendChild(box); "
-        "1");
-    EXPECT_TRUE(runEventLoopUntil([&] { return view->composedBands() == Bands{{0, 64}}; }, 5s));
+    addBox("box", "left:0;top:0;width:60px;height:40px");
+    EXPECT_TRUE(composes({{0, 64}}));
 }
 
 TEST_F(QuickWebViewTest, DownloadsGoWhereTheLearnerChoosesAfterACancelledOne) {
@@ -386,12 +378,9 @@ TEST_F(QuickWebViewTest, ViewsShareOneLocalStorageThatOutlivesTheProcessInTheGiv
     ASSERT_TRUE(loadAndWait(url("/page/painted")));
     view->evaluateScript("localStorage.setItem('language', 'fr')");
     QuickWebView other(center, engine);
-    bool loaded = false;
-    center.addObserver(kWebViewProgressFinishedNotification, static_cast<WebView*>(&other),
-                       [&](const Notification&) { loaded = true; });
     other.loadUrl(QUrl(QString::fromStdString(url("/page/other"))));
-    ASSERT_TRUE(runEventLoopUntil([&] { return loaded; }, 15s));
-    EXPECT_EQ(other.evaluateScript("localStorage.getItem('language')"), "fr");
+    EXPECT_TRUE(runEventLoopUntil(
+        [&] { return other.evaluateScript("localStorage.getItem('language')") == "fr"; }, 15s));
 
     QTemporaryDir folder;
     const auto runWithStorage = [&](const QString& script) {
@@ -405,10 +394,8 @@ TEST_F(QuickWebViewTest, ViewsShareOneLocalStorageThatOutlivesTheProcessInTheGiv
             QCoreApplication::applicationFilePath(),
             {"--gtest_also_run_disabled_tests", "--gtest_filter=*DISABLED_AnswersAScript*"});
         child.waitForFinished(30000);
-        for (const QByteArray& line : child.readAllStandardOutput().split('\n')) {
-            if (line.startsWith("answer=")) return QString::fromUtf8(line.mid(7));
-        }
-        return QStringLiteral("(no answer, exit %1)").arg(child.exitCode());
+        const QString out = QString::fromUtf8(child.readAllStandardOutput());
+        return QRegularExpression("answer=(.*)").match(out).captured(1);
     };
     EXPECT_EQ(runWithStorage("localStorage.setItem('language', 'de'); "
                              "localStorage.getItem('language')"),
