@@ -194,7 +194,7 @@ TEST_F(QtHttpClientTest, RequestsThatCannotStartFailOnALaterTurn) {
     UrlRequest badMethod = get(server_.url("/text"));
     badMethod.method = "GET /other";
     for (const UrlRequest& request :
-         {get("not a url at all"), get("file:///etc/passwd"), injected, badMethod}) {
+         {get("not a url at all"), get("file://localhost/etc/passwd"), injected, badMethod}) {
         const auto delegate = exchange(client_, request);
         EXPECT_EQ(delegate->events, "x") << request.url.toString().toStdString();
         EXPECT_FALSE(delegate->error.isEmpty());

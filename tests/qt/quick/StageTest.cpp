@@ -286,19 +286,6 @@ TEST_F(StageTest, TheLoadersCancelTakesAClickOrEscapeWhileItShows) {
     EXPECT_EQ(cancelled, 2);
 }
 
-TEST(QuickLoaderViewTest, TheWheelTurnsOnlyWhileAnimatedUnderItsLabel) {
-    QuickLoaderView loader;
-    loader.setLabelText("Looking for subtitles");
-    EXPECT_EQ(loader.labelText(), "Looking for subtitles");
-    loader.startAnimation();
-    const int first = loader.wheelStep();
-    ASSERT_TRUE(runEventLoopUntil([&] { return loader.wheelStep() != first; }, 2s));
-    loader.stopAnimation();
-    const int stopped = loader.wheelStep();
-    runEventLoopFor(300ms);
-    EXPECT_EQ(loader.wheelStep(), stopped);
-}
-
 TEST(ApplicationTest, AlertsAnswerTheButtonPressedInTheirOrder) {
     qunsetenv(QtApplication::kAutoReplyVariable);
     QtApplication application;
