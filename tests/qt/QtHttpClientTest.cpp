@@ -170,6 +170,13 @@ TEST_F(QtHttpClientTest, TimeOutsBoundSilenceAndADestroyedClientEndsItsExchanges
     EXPECT_EQ(steady->status, 200);
     EXPECT_EQ(steady->body, "piece0;piece1;piece2;piece3;piece4;");
     EXPECT_TRUE(std::regex_match(steady->events, std::regex("rd{3,}f"))) << steady->events;
+    // The deadline, in seconds, bounds the whole transfer however steadily it goes.
+    slow.deadlineSeconds = 0.3;
+    elapsed.restart();
+    const auto cut = exchange(client_, slow);
+    EXPECT_TRUE(cut->events.ends_with('x') && cut->error.contains("did not end within"))
+        << cut->events << " " << cut->error.toStdString();
+    EXPECT_GE(elapsed.elapsed(), 290);
 
     // A client destroyed with exchanges under way ends them without a word.
     auto orphan = std::make_shared<RecordingDelegate>();
