@@ -64,12 +64,9 @@ TEST_F(OSHashAlgorithmTest, LocalFilesAgreeWithAnIndependentImplementation) {
 TEST_F(OSHashAlgorithmTest, UnusableFilesGiveTheZeroResult) {
     const std::string fifo = dir_.filePath("fifo").toStdString();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string unreadable = write("unreadable", std::string(70000, 'x'));
-    ::chmod(unreadable.c_str(), 0);
-    std::vector<std::string> paths{write("short", std::string(65535, 'x')),
-                                   dir_.filePath("missing").toStdString(),
-                                   dir_.path().toStdString(), fifo, std::string()};
-    if (::geteuid() != 0) paths.push_back(unreadable);  // root reads anything
+    const std::vector<std::string> paths{write("short", std::string(65535, 'x')),
+                                         dir_.filePath("missing").toStdString(),
+                                         dir_.path().toStdString(), fifo, std::string()};
     for (const std::string& path : paths) EXPECT_TRUE(hashOf(path).isZero()) << path;
 }
 

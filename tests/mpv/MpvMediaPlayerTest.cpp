@@ -1,5 +1,4 @@
-// The player on real libmpv with media generated for the run, drawn by the Qt Quick video item:
-// scripts of steps over one rig.
+// The player on real libmpv with media generated for the run, drawn by the Qt Quick video item.
 #include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>
 
@@ -29,9 +28,8 @@ class MpvMediaPlayerTest : public ::testing::Test {
     }
 };
 
-// Told to play before the view has a window (the load waits for the render context): to the end,
-// resting paused on the last frame; then opened paused, seeks, media that cannot be played, and
-// sound alone, each after the previous one on the same player.
+// Told to play before the view has a window (the load waits for the render context), then each
+// media after the previous one on the same player.
 TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(testMedia().dir);
@@ -43,20 +41,15 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
     p.play();
     rig.show();
     QDir::setCurrent(previous);
-    ASSERT_TRUE(waitFor([&] { return rig.restsAtEnd(); })) << "state " << p.state();
+    ASSERT_TRUE(runEventLoopUntil([&] { return rig.restsAtEnd(); })) << "state " << p.state();
     EXPECT_FALSE(rig.reached(kMediaPlayerStateError) || rig.reached(kMediaPlayerStateStopped));
-    EXPECT_TRUE(std::any_of(rig.states.begin(), rig.states.end(), [](const PlayerRig::State& s) {
-        return s.state == kMediaPlayerStatePlaying && s.isPlaying;
-    }));
-    // At the end: paused, and in whole seconds at the length (3 s).
+    EXPECT_TRUE(rig.reached(kMediaPlayerStatePlaying));
+    // At the end: paused, and in whole seconds at the length (3 s), the last time told too.
     const PlayerRig::State last = rig.states.back();
     EXPECT_TRUE(last.state == kMediaPlayerStatePaused && !last.isPlaying);
     EXPECT_NEAR(last.length.value_or(0), 3000, 100);
     EXPECT_GE(last.time.value_or(-1) / 1000, last.length.value_or(0) / 1000);
     EXPECT_TRUE(rig.allOnMainThreadFromPlayer);
-    // Time changes at most ten a second (25 frames a second come), the last at the end.
-    EXPECT_GE(rig.times.size(), 10u);
-    EXPECT_LE(rig.times.size(), 40u);
     EXPECT_GE(rig.times.back().value_or(-1), *last.length - 1000);
 
     std::size_t told = 0;
@@ -66,7 +59,7 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
         {"opened paused, the first frame shows",
          [&] { rig.states.clear(), p.setMedia(path(testMedia().clip)), p.openPaused(); },
          [&] { return p.state() == kMediaPlayerStatePaused && p.time() && rig.showsClip(); }},
-        {"and stays the first", [] { waitFor([] { return false; }, 600); },
+        {"and stays the first", [] { runEventLoopFor(std::chrono::milliseconds(600)); },
          [&] { return p.time() < 50 && rig.times.back() < 50; }},
         {"the page's values are known, and it did not play", [&] { told = rig.times.size(); },
          [&] {
@@ -107,9 +100,7 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
     EXPECT_TRUE(ran) << "state " << p.state() << ", time " << p.time().value_or(-1);
 }
 
-// One playing clip: its tracks (the engine's own subtitles kept off, the file beside it not
-// loaded), volume, mute and rate on the engine's scale, the view's settings, one line saying
-// which decoder plays, and stop.
+// The engine's own subtitles kept off, and the file beside the clip not loaded.
 TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     std::vector<std::string> lines;
     const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
@@ -132,8 +123,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     EXPECT_EQ(p.currentVideoSubTitleIndex(), -1);
     EXPECT_EQ(rig.engine("sid"), "no");
 
-    // One line per media; without a GPU no hardware decoder is probed (the engine's hwdec above):
-    // software decodes.
+    // One line per media; without a GPU, software decodes.
     const auto decoding = std::count_if(lines.begin(), lines.end(), [](const std::string& l) {
         return l == "Video decoding: software" || l.rfind("Video decoding: hardware (", 0) == 0;
     });
@@ -141,8 +131,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     EXPECT_TRUE(hasGpuDevice() ||
                 std::count(lines.begin(), lines.end(), "Video decoding: software"));
 
-    // In mpv's terms: our volume is 0..200, the engine's 0..100; a rate that is no speed is
-    // ignored; the view's back colour and fill mode.
+    // Our volume is 0..200, the engine's 0..100; a rate that is no speed is ignored.
     const struct {
         std::function<void()> act;
         const char *property, *engine;
@@ -170,7 +159,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     };
     for (const auto& c : controls) {
         c.act();
-        EXPECT_TRUE(waitFor([&] {
+        EXPECT_TRUE(runEventLoopUntil([&] {
             return rig.engine(c.property) == c.engine && (!c.told || c.told());
         })) << c.property
             << " " << c.engine << ": " << rig.engine(c.property).value_or("none");

@@ -1,5 +1,4 @@
-// The engine needs an application sharing GL contexts, Qt Quick on OpenGL, and the C numeric
-// locale for mpv.
+// The engine needs shared GL contexts, Qt Quick on OpenGL and the C numeric locale.
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>

@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <iostream>
 
-#include "support/qt/QtTestLoop.h"
-
 namespace lirra::test {
 namespace {
 
@@ -65,14 +63,10 @@ const TestMedia& testMedia() {
     return media;
 }
 
-bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    return runEventLoopUntil(done, std::chrono::milliseconds(timeoutMs));
-}
-
 bool runSteps(const std::vector<Step>& steps) {
     for (const Step& step : steps) {
         if (step.act) step.act();
-        if (!waitFor(step.until)) {
+        if (!runEventLoopUntil(step.until)) {
             ADD_FAILURE() << "did not come: " << step.says;
             return false;
         }
@@ -111,7 +105,8 @@ QQuickWindow& PlayerRig::show() {
     window.setColor(Qt::green);
     window.resize(640, 360);
     window.show();
-    waitFor([&] { return window.isExposed() && window.isSceneGraphInitialized(); }, 5000);
+    runEventLoopUntil([&] { return window.isExposed() && window.isSceneGraphInitialized(); },
+                      std::chrono::seconds(5));
     view_.setParentItem(window.contentItem());
     return window;
 }
@@ -127,7 +122,7 @@ QRgb PlayerRig::pixelAt(double fromTop) {
 bool PlayerRig::playClip(const QString& path) {
     player_->setMedia({Media::Kind::Path, path});
     player_->play();
-    return waitFor([&] { return player_->isPlaying() && showsClip(); });
+    return runEventLoopUntil([&] { return player_->isPlaying() && showsClip(); });
 }
 
 bool PlayerRig::reached(int state) const {

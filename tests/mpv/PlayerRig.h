@@ -1,5 +1,4 @@
-// The media ffmpeg makes once per run, and the Qt Quick video view in a shown window with a player
-// on it and a record of the player's notifications.
+// The media ffmpeg makes once per run, and the video view in a window with a player on it.
 #pragma once
 
 #include <QImage>
@@ -12,6 +11,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/mpv/MpvMediaPlayer.h"
 #include "platform/qt/quickvideo/QuickVideoView.h"
+#include "support/qt/QtTestLoop.h"
 
 namespace lirra::test {
 
@@ -27,9 +27,6 @@ struct TestMedia {
 };
 const TestMedia& testMedia();
 
-// Runs the Qt event loop until `done` or the time-out; returns done().
-bool waitFor(const std::function<bool()>& done, int timeoutMs = 10000);
-
 // A script's step: what is done, then what must come true (waited for).
 struct Step {
     const char* says;
@@ -41,8 +38,7 @@ bool runSteps(const std::vector<Step>& steps);
 
 class PlayerRig {
   public:
-    // `showFirst` false: the player exists (and may be told to play) before the view has a
-    // window to draw in.
+    // `showFirst` false: the player may be told to play before the view has a window.
     explicit PlayerRig(bool showFirst = true);
     ~PlayerRig();
 
@@ -55,12 +51,10 @@ class PlayerRig {
     QQuickWindow* window() { return windows_.back().get(); }
     void destroyWindow() { windows_.back().reset(); }
 
-    // What the window shows, and one pixel of it at a fraction of its height.
     QImage grab();
     QRgb pixelAt(double fromTop);
     // The clip's picture, upright: red above, blue below.
     bool showsClip() { return qRed(pixelAt(0.25)) > 200 && qBlue(pixelAt(0.75)) > 200; }
-    // Starts `path` and waits until the clip plays on screen.
     bool playClip(const QString& path);
 
     std::optional<std::string> engine(const char* property) {

@@ -66,8 +66,7 @@ TEST(PaintedRowsTest, BandsAreWidenedJoinedWhenCloseAndAtMostAsManyAsAsked) {
         EXPECT_EQ(bandsOver(c.rows, 1000, 10, c.most), c.expected) << c.what;
 }
 
-// The whole page until the rows are read, again from each change until its reading, and after a
-// load of which nothing painted was read in time, until something painted is read.
+// Whole from each change until its rows are read, and when a loaded page is unseen.
 TEST(PageCompositionTest, WholeUntilTheRowsOfEachChangeAreReadAndWhenALoadedPageIsUnseen) {
     using Rows = PageComposition::Rows;
     const Rows line{{0.7, 0.8}};

@@ -1,7 +1,6 @@
-// The Quick web engine needs its URL scheme registered, its module initialised and the scene on
-// OpenGL before the QApplication exists, so these tests make it here rather than in GoogleTest's
-// main(). With LIRRA_TEST_STORAGE set (the storage test's second processes), the shared profile
-// keeps its storage in that folder.
+// The web engine's scheme, module and OpenGL come before the QApplication. With
+// LIRRA_TEST_STORAGE set (the storage test's second processes), the profile keeps its storage
+// there.
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 #include <gtest/gtest.h>
 

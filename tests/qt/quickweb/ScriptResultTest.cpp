@@ -1,5 +1,4 @@
-// Numbers from a page's script as the pages' native side has always read them (the other values:
-// QuickWebViewTest, with the real engine's).
+// Numbers from a page's script as the pages' native side has always read them.
 #include <gtest/gtest.h>
 
 #include <limits>
