@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs Lirra: installs the Debian packages it needs, builds the program if stale (the first build
 # takes several minutes and shows its progress), then starts it (under a private Xvfb when there
 # is no display). Arguments go to lirra, e.g. ./lirra.sh video.mkv

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs every test: installs missing Debian packages (what running needs and what the tests need),
 # builds if stale, runs CTest under a display (a private Xvfb when there is none). Arguments go to
 # ctest, e.g. ./test.sh -L unit

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Per-target options: warnings are errors on our own code only, never on third-party headers.
 function(lirra_target_options target)
     target_compile_features(${target} PUBLIC cxx_std_20)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A Debian package of the installed programs: `cpack -G DEB` in a build directory (see
 # scripts/package-deb.sh). dpkg-shlibdeps computes the library dependencies; the ones below are
 # loaded at run time without being linked, so it cannot see them.

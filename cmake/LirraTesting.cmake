@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # lirra_add_test(NAME name SOURCES a.cpp... LIBS lib... LABELS unit|integration|e2e [TIMEOUT s])
 # One GoogleTest executable per call, registered as one CTest test carrying its labels.
 function(lirra_add_test)

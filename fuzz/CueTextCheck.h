@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the pages may insert as cue text: HTML-escaped text with only balanced <b>, <i>, <u>,
 // lines without surrounding spaces, no CR, no empty first or last line.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A broken property is a finding: print what broke and abort, which libFuzzer reports as a
 // crash with the input that caused it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An exact reader of one single-quoted JavaScript string literal (ECMAScript 2019 and later,
 // strict mode: no legacy octal escapes), independent of the code under test.
 #pragma once

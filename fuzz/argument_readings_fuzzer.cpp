@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The integer, decimal and truth readings of page arguments, against independent readings:
 // saturated decimal arithmetic for integers and std::from_chars for decimals.
 #include <charconv>

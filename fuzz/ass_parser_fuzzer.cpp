@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ASS/SSA reader on any text: cues in order, times within bounds, no duplicate, and text the
 // pages can insert as it is; one event's text alone likewise.
 #include <set>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge URL reader and the arguments map, on any text a page could navigate to.
 #include <QStringList>
 #include <QUrl>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dictd index reader on any bytes: an index is refused with a reason or accepted, and an
 // accepted one only ever gives ranges inside the data it was checked against.
 #include <fuzzer/FuzzedDataProvider.h>

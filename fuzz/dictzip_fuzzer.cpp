@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dictzip reader. Any bytes as a .dict.dz: refused with a reason, or every read is either
 // refused or exactly as long as asked. A dictzip file made here from any text with any chunk
 // size: every range reads back as the text, and with one byte damaged nothing breaks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lookup answer reader on any body: what it accepts must obey its rules, and an answer
 // written back as JSON must read back the same.
 #include <QJsonArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The upload body the client builds, read by the service's own multipart parser: every file
 // must come back whole, with its id, its bytes, and its name as the client wrote it (a '"',
 // CR or LF in a name travels as %22, %0D, %0A, which the service decodes).

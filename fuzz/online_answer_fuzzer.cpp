@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online subtitle database's answers on any body: nothing the reader keeps may break the
 // rules the client relies on (bounded counts and texts, no control characters, ids and
 // languages it can use), and any link it keeps is judged by the link rules without harm.

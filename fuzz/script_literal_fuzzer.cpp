@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // jsStringLiteral and audioInfoText: whatever the text (any UTF-16, unpaired surrogates
 // included), the literal must read back, with an exact reader of the JavaScript grammar, as
 // exactly the text, and must carry nothing a page could mistake for markup or a line break.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's form parser on any body; a parsed form, written again the way the client
 // encodes forms, must parse to the same fields.
 #include "FuzzCheck.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's multipart parser and boundary reader on any body: a body either parses whole
 // or gives an error and no part, and every part it gives obeys the limits.
 #include <fuzzer/FuzzedDataProvider.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings-file reader on any file content. The file lives in memory (memfd), so nothing is
 // written to disk.
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subtitle reader (SubRip, WebVTT, MicroDVD) on any text: cues in order, times within
 // bounds, and text the pages can insert as it is.
 #include "CueTextCheck.h"

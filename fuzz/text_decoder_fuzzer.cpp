@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Encoding detection and decoding on any bytes: a success is UTF-8 text without a BOM or NUL,
 // and decoding it again changes nothing.
 #include "FuzzCheck.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures once and builds incrementally (Ninja rebuilds only what is stale).
 # Usage: scripts/build.sh [PRESET [TARGET...]]   (default: "default", everything; see
 # CMakePresets.json). A build configured before GoogleTest was installed is configured again,

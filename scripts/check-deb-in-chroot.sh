@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a Lirra .deb into a fresh minimal Debian 12 chroot and checks that it runs there: the
 # command-line programs, the manual pages, and the app under Xvfb opening a generated clip (home
 # page, video lookup, player page, a screenshot). Needs root and the network; slow, so it is not

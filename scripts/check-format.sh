@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a tracked C++ file differs from what clang-format (.clang-format at the root) makes
 # of it; with --fix, formats them in place. Run by CTest so formatting cannot drift.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages of the given lists that are missing; quiet when all are there.
 # Usage: scripts/ensure-deps.sh [--tests] [LIST_FILE...]
 #   (no list)  scripts/debian-packages.txt: what building and running Lirra needs

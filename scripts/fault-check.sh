@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Plants each fault of tests/faults/faults.txt in turn, rebuilds what the tests it names need,
 # runs those tests and records whether they caught it; the file is restored after every fault
 # (and on any exit). A fault whose text is not found exactly once fails the run: the list

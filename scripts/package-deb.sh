@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package of Lirra from the release preset (build-release/) and prints its path.
 # Install it with: sudo apt install ./build-release/lirra_*.deb
 set -euo pipefail

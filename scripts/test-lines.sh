@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Counts non-blank lines (the licence line aside) of code and of tests in a commit (default HEAD), as files tracked by git:
 #   C++ code   src/**/*.{cpp,h} and server/src/**/*.{cpp,h}
 #   C++ tests  tests/**/*.{cpp,h} (support code and fakes included)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the promise library and its tests under ThreadSanitizer (preset "tsan", tree build-tsan)
 # and runs them; any report fails the run. Serialised with a lock, since several test runs may
 # call it at once.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Round trip of a page's data request while a video plays: the page navigates a hidden iframe to
 // app:///Request/IsFullscreen, the app answers with the "response:" event, the page times it.
 // Prints the median and the 99th percentile over 300 requests. Run under a display:

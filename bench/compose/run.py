@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The program with its player page against plain mpv: CPU of the whole process tree while a
 1080p H.264 clip plays, "app" being the real program (`lirra`, its built-in service and player
 page, a subtitle file beside the clip with a line every 2 s) and "mpv" plain mpv on the same file

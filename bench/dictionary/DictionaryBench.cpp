@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dictionary look-up figures with the Debian dictionaries in place:
 //   lirra_dictionary_bench warm NATIVE [ROUNDS]  p50/p99/max of warm look-ups (WordNet + NATIVE)
 //   lirra_dictionary_bench first NATIVE          service start to the first answer, in ms

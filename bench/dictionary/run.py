@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Dictionary look-up figures, with the Debian dictionaries installed (scripts/ensure-deps.sh):
 warm look-ups in the library (WordNet + one FreeDict dictionary) and over HTTP on loopback, the
 first look-up after the service starts, resident memory growth with WordNet and three FreeDict

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The first seconds of a 1080p video, and the page while it plays (the real `lirra`, its log read
 as it comes with `--verbose`, every line stamped on arrival).
 

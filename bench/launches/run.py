@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Launches under load: the real `lirra` (its embedded service, a fresh home each time, as after
 install) opens a 20 s clip of one flat colour with an English and a Spanish subtitle file beside
 it (a line from the first to the last second), while a load generator of this script keeps the

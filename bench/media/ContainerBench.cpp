@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the text tracks of one container as the service does and prints, as one JSON line, the
 // time it took, the bytes read, the file's size and each track's size. bench/media/run drives it.
 #include <fcntl.h>

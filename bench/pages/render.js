@@ -1,4 +1,5 @@
 #!/usr/bin/env node
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drawing the English line on the player page in headless Chromium: a 20-word cue drawn by
 // LineView with the word renderer (each word a span to look up), then laid out with its word
 // wrapping at the player's font size in a 1280×720 view, timed in the page. The plain renderer

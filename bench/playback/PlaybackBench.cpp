@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plays one file with the video engine alone, drawn as in the program (the Qt Quick video item
 // on Qt Quick's render thread) in a bare window, for measurement from outside.
 // Prints "first-frame-ms N" (from main() to the first swapped frame showing the picture),

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Playback benchmarks: start to first frame of the engine in a bare Qt Quick window (drawn by
 the program's video item, without a page), and CPU / PSS of the whole process tree while it plays
 a 1080p H.264 file, beside plain mpv on the same file.

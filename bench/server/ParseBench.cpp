@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to read one 2,000-cue subtitle file: decoding to UTF-8 and parsing into cues.
 #include <benchmark/benchmark.h>
 

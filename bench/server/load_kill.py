@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The service under load and faults: CLIENTS concurrent clients do lookup -> download ->
 upload against a lirra-server process for SECONDS while it is killed with SIGKILL and restarted
 KILLS times (same data folder; same port when it is free, else the clients follow the new one).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Lookup latency under load: starts lirra-server on a free loopback port with a fresh data
 # directory and a small library, then runs wrk (32 connections, 20 s) flat out and paced near
 # 1,000 requests per second. Usage: bench/server/lookup-load.sh BUILD_DIR [DURATION]

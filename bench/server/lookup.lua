@@ -1,3 +1,4 @@
+-- SPDX-License-Identifier: GPL-3.0-or-later
 -- wrk script: posts the app's lookup form, spread over 64 videos so the store sees a mix of
 -- new and known videos; a few have library subtitles to offer.
 -- Pace with the DELAY_MS environment variable (per connection, between requests); 0 = flat out.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time to fit one 2,000-cue track onto a 2,000-cue reference (the length of a feature film), for
 // a pair that fits (scaled and shifted) and for an unrelated pair (every candidate is refined).
 #include <benchmark/benchmark.h>

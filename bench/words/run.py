@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Word statuses in the service: one request for the statuses of 1,000 words (a quarter of them
 marked, a few counted as another form) over HTTP on loopback, against a store holding 20,000
 marked words; and the import of those 20,000 words in one request.

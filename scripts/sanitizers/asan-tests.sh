@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the "asan" preset (AddressSanitizer + UndefinedBehaviorSanitizer, build-asan/) and runs
 # the unit and integration tests in it under a display. Arguments go to ctest.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lirra-server: runs the Lirra web service standalone until SIGINT or SIGTERM.
 #include <getopt.h>
 #include <signal.h>

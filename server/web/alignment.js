@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's timing fit of a track onto the video's reference track ("alignment": start′ =
 // start × scale + offsetMs, ends too) applied to its cues, and the words that tell the learner
 // what it changed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Auto-pause: stop the video when the line being heard ends, so the learner can read both
 // lines before going on. Fed with every clock reading; tells the page when to pause.
 (function (root, factory) {

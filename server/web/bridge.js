@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge to the native side. Commands and requests leave as navigations to app:/// URLs,
 // each in a hidden iframe of its own (removed a little later) so that several sent in one go
 // all arrive; replies come back as the jQuery event "response:GUID" on window. A request that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The control bar: what it shows (play button, clock and seek bar, volume, speed, audio track,
 // full screen, file name), its speed and audio menus, and the steps of speed and volume.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cue lookup for one subtitle line: which cue shows at a time, with the line's timing offset,
 // and where the previous, next and current lines start. Cues come ordered by start.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cue text to page nodes without ever handing it to the HTML parser. The service sends text
 // escaped, with only <b>, <i> and <u> left as tags and "\n" between lines; anything else that
 // looks like markup is shown as the characters it is.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Home page: the learner's language (the app reads it from the class "flag small CODE" of
 // #selectedLanguage .flag), recent videos and watch statistics, a first-run tour, and the
 // command "EnableDraggableHomeScreen" that tells the app the page is ready for drops.

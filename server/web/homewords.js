@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home page's part about words: how many the learner knows and is learning, importing a
 // list of known words (a text file, one word per line, any case and encoding: the service
 // reads it) and exporting theirs, and whether the player colours new words too.

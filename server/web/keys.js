@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's shortcuts: which action a key press asks for. The page holds the actions by
 // name, so a new shortcut is one row here and one action there.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names screen readers give the pages' controls, and the tips they show, in one place (to be
 // translated here). A control whose text says what it does needs no entry.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's languages: ISO 639-2/B codes (as the service labels subtitle tracks) with
 // their English and own names.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The panel of all lines: every line of the followed track with its start time and, beside it,
 // the other line's cue showing at its middle; the line being heard is marked and kept in view.
 (function (root, factory) {

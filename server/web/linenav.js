@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Line-by-line navigation. Seeks land on whole seconds and the clock the page gets lags the
 // seek, so after a jump the line jumped to stays the reference until the clock has reached
 // it; pressing "previous" twice in a row therefore goes back two lines, not one.

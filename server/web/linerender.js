@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One subtitle line over the video: the cues showing at the current time, drawn into the
 // line's element. Cue text goes through a text renderer, cuetext.render by default; a module
 // that wants more of the text (words to click, words coloured by what the learner knows) hands

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the subtitle lines look: the size of each line (English and the learner's) and where the
 // lines stand (at the bottom or the top), remembered with the player settings.
 (function (root, factory) {

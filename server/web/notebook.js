@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notebook page: the learner's saved lines and words, newest first, with a search; each
 // can be deleted, sent to Anki or, when the service has its video's file, watched from its line
 // (the command WatchMoment to the app). All unsent items go to Anki in batches with progress.

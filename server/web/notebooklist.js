@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notebook page's parts that need no page: an item drawn as nodes (its strings as text
 // only), the arguments of "Watch this moment" for the bridge, sending many items to Anki in
 // small batches with progress, and the sentence that sums a sending up.

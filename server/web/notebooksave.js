@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Saving to the learner's notebook from the player page: the current English line with the
 // line in the learner's language shown beside it (S or the Save button), or a word from its
 // card with what the card showed ("Save word", or S while the card is open). A note in a corner

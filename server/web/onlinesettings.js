@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home page's panel for the online subtitle database: says what is sent before a key is
 // saved, saves the key (and optionally a user name and password) through
 // PUT api/settings/opensubtitles, and shows the state the service reports. Secrets are written,

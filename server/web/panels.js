@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What opens over the video (the menus, the line list, the help), the controls that fade while
 // the learner watches, and the short notice ("toast") that confirms a key or tells what failed.
 (function (root, factory) {

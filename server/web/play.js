@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Player page: two subtitle lines over the video (English and the learner's language), the
 // controls, the learner's line-by-line tools and the shortcuts. Everything is drawn over the
 // video; the page speaks to the player only through the bridge. This file holds the page's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's values the page asks the native side for when it opens. Each is asked again
 // after a dropped request, and a reply that is no plausible value is ignored.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Whether the video is playing. The native side reports only the clock, so a clock that
 // moves means playing and one that stands still means paused; right after the page sends
 // Play or Pause, what it asked for is believed until the clock can confirm it.

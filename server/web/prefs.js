@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the pages remember in localStorage: the learner's language, the player settings, the
 // lines' sizes and place, and per video the chosen tracks, timing offsets and whether the
 // service's timing fits apply. Bad or missing stored data gives defaults; a storage that refuses

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the player page says while the service still works on the video's subtitles: reading the
 // tracks inside the video, then asking the online database for the learner's languages that no
 // subtitle has. The tracks answer only says that it is still working ("pending"), so which of the

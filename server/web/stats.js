@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's watch statistics on the home page, from the service's list of recent videos.
 (function (root, factory) {
     'use strict';

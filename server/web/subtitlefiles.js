@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video's subtitle files at the service: loading the tracks it holds, and adding a file the
 // learner chose in the page.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Subtitles menu: for each line the track it shows, whether it shows and its timing, and
 // the button that adds a subtitle file. What the learner picks goes to the page's handlers.
 (function (root, factory) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts of times, offsets, speeds and volumes as the player page shows them.
 (function (root, factory) {
     'use strict';

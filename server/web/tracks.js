@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video's subtitle tracks and the two lines drawn from them: the English line ("target")
 // and the line in the learner's language ("native"), each with its track and timing offset.
 // Until the learner chooses, the English line takes an English file (else one of unknown

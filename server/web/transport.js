@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Playing, line jumps, seeking, volume and speed: the commands the page sends the player for
 // its controls and keys, and what the page knows of the player's state.
 (function (root, factory) {

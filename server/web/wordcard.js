@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card a clicked word opens: what the dictionary service answered (the forms the word was
 // recognised as, their parts of speech, pronunciation and definitions, the translations into
 // the learner's language), built as nodes with the answer's strings as text only, and where

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looking up a word of the English line: a click on a word (or W, then the arrows) pauses the
 // video, asks the dictionary service about the line from that word on and opens the card beside
 // it, the words the service matched marked. Closing the card (Escape, W, a click elsewhere)

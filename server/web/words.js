@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words of the English line, as the learner clicks them. A line is split the way the
 // dictionary service splits a look-up (apostrophes and hyphens inside a word keep it whole,
 // punctuation around it does not belong to it), so that the number of words the service says it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the learner knows of each English word: new, learning or known, asked of the service
 // once per word and kept here, so that drawing a line again costs no request. Paints the word
 // spans of a line (the CSS colours learning words, and new ones when the learner asks for it)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application controller: owns the application state, the two screens and the subsystems'
 // handlers, and wires them to each other and to the program's notifications. It is the
 // composition root; the work itself lives in the screens and the subsystems.

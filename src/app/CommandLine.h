@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What `lirra [options] [--] [VIDEO_FILE_OR_URL]` asks for, read from the launch arguments and
 // the settings file, and the texts `--help`, `--version` and a usage error print.
 #pragma once

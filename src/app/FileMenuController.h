@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The File menu: "Open…" lets the user choose one video file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `lirra --hash PATH_OR_URL`: shows what Lirra sends to the subtitle service for a video.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home screen: the service's home page in a web view filling the main window, with the
 // loader beneath it. Built on first use; returning home reloads the page only when it never
 // reported that it was ready.

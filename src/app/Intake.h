@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a video comes in: the desktop's open requests (held until the home page is ready), and
 // the processing step every way of opening a video ends in. Also answers the player page's file
 // buttons with an open panel for subtitle files.

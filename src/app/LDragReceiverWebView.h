@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a file dropped on either web view does: one file, while drops are switched on, ends the
 // current video (if any) and is taken in as the next. The page never sees the file.
 #pragma once

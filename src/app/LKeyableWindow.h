@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Event routing of the player's overlay window: a double click above the subtitle block toggles
 // full screen, Escape leaves full screen; the page sees neither. Everything else reaches the page.
 #pragma once

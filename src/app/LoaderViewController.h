@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loader beneath the home page: a spinning wheel, a one-line label and a Cancel button.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's media controls acting on the player: play, pause and seek on the engine, "Stop"
 // back to the home screen as the page's Stop does, next and previous line through the player page
 // as its own keys do, the volume on the engine's 0..200 scale. It tells the controls when the

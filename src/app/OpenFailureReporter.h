@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Says why a video could not be played: the engine's reason is logged and, back on the home page,
 // shown in one line under the drop area (the alert keeps its fixed texts). A new launch clears it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player screen: the video window and, above it, the overlay window with the player page,
 // both laid over the main window's content area. Made on first use and reused for every video.
 // Also the main window's delegate: it keeps the player windows in place and tells the page.

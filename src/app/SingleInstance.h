@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One Lirra per user session: a second `lirra FILE` hands FILE to the running one and exits.
 #pragma once
 

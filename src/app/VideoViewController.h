@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owns the video view and the media player that draws into it.
 #pragma once
 

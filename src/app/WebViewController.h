@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Owns one web view (the home page's or the player page's) and loads pages into it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // lirra: a thin main() over the libraries. `--hash` runs without any window; otherwise the app
 // starts (handing its file to an already running Lirra when there is one).
 #include <fcntl.h>

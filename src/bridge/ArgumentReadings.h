@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three readings the pages' command arguments get: integer, decimal and truth. They are
 // lenient on purpose: a page's bad argument becomes 0, 0.0 or false, never an error.
 #pragma once

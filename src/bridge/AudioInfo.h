@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The audio-track information the player page receives for its "AudioInfo" request: an object
 // literal such as {audioTracks:{'English':1, 'French':2, }, audioTrack:1}.
 #pragma once

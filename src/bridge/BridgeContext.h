@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the page bridge reaches of the application. The app fills one of these and keeps every
 // referenced object alive as long as the bridge and the replies still waiting on a Deferred.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every name of the pages' bridge protocol, as the pages write them in app:///KIND/NAME?ARGUMENTS
 // URLs: the kinds, the commands ("Execute"), the data requests ("Request") and their arguments.
 // The pages are bound to these texts; a test pins each one.

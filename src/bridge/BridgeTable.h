@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A bridge table: the names of one kind of bridge URL, each with its handler. A name is found by
 // exact, case-sensitive comparison; an unknown name finds no handler.
 #pragma once

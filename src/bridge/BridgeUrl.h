@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How the pages address the native side: a navigation to app:///Kind/.../Name?arguments.
 // The query is read as the pages wrote it; nothing in it is decoded.
 #pragma once

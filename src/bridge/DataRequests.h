@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages' data requests (app:///Request/NAME?guid=GUID&...), answered in the player page as
 // the event "response:GUID". A new request is a name in BridgeNames.h, one handler in
 // DataRequests.cpp and its row in the table there.

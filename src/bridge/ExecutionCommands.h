@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages' commands (app:///Execute/NAME?ARGUMENTS). A new command is a name in BridgeNames.h,
 // one handler in ExecutionCommands.cpp and its row in the table there.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The decimal text of a number held in a promise's value, as it goes into a reply script.
 #pragma once
 

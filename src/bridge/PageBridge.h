@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The native end of the pages' bridge: decides the navigations of both web views, and dispatches
 // the commands ("Execute", ExecutionCommands.h) and the data requests ("Request",
 // DataRequests.h) that arrive as app: URLs through their tables.

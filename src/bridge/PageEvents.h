@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JavaScript texts the native side evaluates in the pages: jQuery events triggered on the
 // page's window (guarded so a page without jQuery ignores them) and the two page queries.
 // The pages are bound to these texts; a test pins each one.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video hash: the size plus the little-endian 64-bit words of the first and the last 64 KiB,
 // wrapping modulo 2^64 (the OpenSubtitles movie hash). At most 128 KiB of a video are read.
 //

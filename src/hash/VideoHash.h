@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The identity of a video as the subtitle service knows it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Application-wide services: modal alerts, open panels, the default browser, quitting.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Points, sizes and rectangles in the desktop convention the controllers use:
 // origin at the lower-left corner, y growing upwards. The Qt side converts.
 #pragma once

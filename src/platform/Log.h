@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Free-form log lines (stderr, the system log of a desktop app). Tests install a sink to read them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main (UI) thread's event loop, as far as the logic needs it: a place to post work to.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's media controls (media keys, the shell's player widget, the lock screen): what they
 // may ask of the app, and what the app tells them. On Linux they speak MPRIS over D-Bus; times
 // there are in microseconds and the volume runs from 0 to 1. All calls on the main thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video engine as the controllers use it. Every call is made on the main thread; the engine
 // works on threads of its own and reports back only through the two notifications below, which
 // it posts on the main thread with the player as sender.

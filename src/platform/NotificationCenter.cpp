@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Delivery never holds the lock while a handler runs, so handlers may register, remove and post
 // freely. Each call is announced in `calling_` so that removeObserver can wait for calls on other
 // threads; a post checks that an observer is still registered right before calling it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named notifications with an optional sender, delivered synchronously on the posting thread.
 #pragma once
 

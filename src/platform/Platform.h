@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Everything the logic needs from the desktop, made in one place: Qt and mpv in the app,
 // fakes in unit tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HTTP exchanges as the controllers see them. Every callback and completion arrives on the
 // main thread's event loop, one at a time.
 #pragma once

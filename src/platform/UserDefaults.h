@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Read-only settings: a settings file, overridden by the options of the command line (which the
 // app reads and sets here).
 // Filled on the main thread at start-up, read afterwards; not locked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A rectangle on screen that can be hidden; the base of every view the controllers place.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The embedded web engine as the controllers use it. All calls on the main thread.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Windows as the controllers use them: the main window, and the player's video and overlay
 // windows (on Linux, layers laid over the main window's content area). Frames are in the
 // lower-left-origin convention of Geometry.h; all calls on the main thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What playback launch and the player event relay need from the application, which owns it all
 // and keeps it alive as long as the launcher and the relay.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts playback of the video the subtitle work has just finished with, and tells the user when
 // the engine cannot play it. `launchVideo` observes "LaunchVideo"; the relay calls
 // `alertVideoPlayingError` when the player reports its error state.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Relays the media player's two notifications: state changes fit the main window to the picture,
 // end the player screen at the end of the video or on an error, and keep the engine's own
 // subtitles off; time changes tell the player page the position ("timeUpdate") and resolve the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture waits for the page: a launched video rests paused on its first frame until the
 // player page's load has finished (loaded or not), or until a bound has passed, whichever comes
 // first. Then `ready` runs, once. Main thread only.

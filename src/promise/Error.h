@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The error a promise is rejected with: a domain, a code and free-form user information. Errors
 // are shared, immutable objects, so a rejection passed along keeps its identity.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // andPromises(): resolved once every input has resolved; rejected at the first error.
 #include <atomic>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // chain(): asynchronous steps run one after another, each fed the previous step's result.
 #include <deque>
 

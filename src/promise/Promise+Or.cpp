@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orPromises(): the first of several promises to resolve; rejected only when all have rejected.
 #include <atomic>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // timeout(): bounds the wait for a promise with a one-shot timer.
 #include "Promise.h"
 #include "Timer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // transform(): maps the receiver's result through a callback.
 #include "Promise.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wait(): blocks a thread until the promise resolves or a deadline passes.
 #include <chrono>
 #include <condition_variable>

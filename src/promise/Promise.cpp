@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The promise core: creation, settlement, registration and the hop to another queue.
 #include "Promise.h"
 

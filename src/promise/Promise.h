@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Promise and Deferred: a value that becomes known later. The producer keeps the Deferred and
 // settles it; consumers register callbacks on the promise. The core lives in Promise.cpp; each
 // operator that builds a new promise out of others has a file of its own (Promise+Name.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Executors on which promises run their callbacks: a serial queue with its own thread, a queue
 // drained by hand (tests), and the main queue, which forwards to the application's event loop.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A timer source: fires at a start time, then every interval, until cancelled; each firing runs
 // the event handler on the target queue. One shared timer thread sleeps until the next timer is
 // due (no polling).

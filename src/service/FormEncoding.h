@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // application/x-www-form-urlencoded, written the way browsers submit forms.
 #pragma once
 

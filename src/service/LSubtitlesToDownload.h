@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The download queue: every subtitle file the lookup answer names, fetched all at once; each
 // one that arrives is handed to the upload queue, and the upload starts after the last one.
 // Class-level state, main thread only.

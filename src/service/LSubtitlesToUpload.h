@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The upload queue: every subtitle file that arrived, sent back to the service in one
 // multipart POST to "Subtitles/UploadSubtitles"; when that has ended, successfully or not,
 // "LaunchVideo" is posted. Class-level state, main thread only.

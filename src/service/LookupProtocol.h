@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the lookup sends to "Player/GetSubtitlesToDownload" and what it takes from the answer.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The multipart/form-data body of the subtitle upload and its boundary.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the subtitle queues' class operations need from outside: where to send requests, where
 // to post "LaunchVideo", and the service's base URL. The queues are class-level by design, so
 // their environment is too: the lookup installs one before each video, tests install their own.

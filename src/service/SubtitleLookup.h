@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lookup half of the application controller: from "HashComputed" to the service's answer,
 // which fills the download queue (or leads to an alert and back to the home screen).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The product's configuration, fixed once the app has started.
 #pragma once
 

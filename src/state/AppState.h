@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The process-wide state of the current video and screen, owned by the application controller
 // and shared with the subsystems that read and write it. Main thread only: nothing here is locked.
 #pragma once

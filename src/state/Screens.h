@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What subsystems may ask of the screens without depending on the app itself.
 #pragma once
 

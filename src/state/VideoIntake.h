@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where every way of opening a video ends (drop, File > Open, the desktop, the home page).
 #pragma once
 

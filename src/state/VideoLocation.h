@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a video is: its text and whether that is a URL or a file path. The kind is decided once,
 // when the text is taken in (fromText); everything after reads it instead of parsing again.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the launch arguments and the settings make of the app's start, each reading as one line of
 // text, and where a video's kind (file or URL) is decided.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home screen through its states: connecting, loaded, ready, unreachable, processing a
 // video, the player, and back.
 #include "fakes/AppFixture.h"

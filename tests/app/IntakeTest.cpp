@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ways a video comes in: drops, File > Open, the desktop's open requests, and the processing
 // step they all end in, up to the lookup request.
 #include <QFileInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's media controls over the application controller and fake platform services: what
 // they show of the player (microseconds, the 0..1 volume), what each action does to the player,
 // the screens and the player page, and which changes they are told of.

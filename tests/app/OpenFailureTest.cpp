@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a video could not be played: the engine's reason logged once per launch and sent to the
 // home page as a string, and the line cleared by the next launch.
 #include "AppFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A second `lirra FILE` hands FILE to the running one over a local socket, and nothing is lost
 // when the first one exits without cleaning up.
 #include <gtest/gtest.h>

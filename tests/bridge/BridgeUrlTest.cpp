@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading bridge URLs and their arguments.
 #include <gtest/gtest.h>
 

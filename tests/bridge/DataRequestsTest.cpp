@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages' data requests (app:///Request/NAME?guid=GUID) and their "response:GUID" replies in
 // the player page, with the values the player reports.
 #include "fakes/AppFixture.h"

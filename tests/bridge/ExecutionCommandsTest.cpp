@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages' commands as they arrive: navigations of a page to app:///Execute/NAME?ARGUMENTS.
 #include <algorithm>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Deciding the navigations of both pages: the registration link, bridge URLs from the service's
 // pages handled after the decision and in the pages' order, the service's pages followed, the
 // rest of the web left to the browser.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts evaluated in the pages: event scripts, queries, string literals, reply values and
 // the audio-track information.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop's media controls against the real app on the test's own session bus: what MPRIS
 // shows of the playing video, and play, pause, seek, next and previous line, volume and stop as
 // a media key or the shell's player widget sends them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real app under the test's display: a video the engine cannot play says why on the home
 // page, the next one clears it; F switches full screen from the player page, and Tab goes from
 // control to control in the order they are laid out, each with a name.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's journeys through the real app, with its embedded service and its own pages unless
 // a journey needs another service, read from the app's log (page loads, bridge calls, the scripts
 // the pages were sent), from the pages and from screenshots.

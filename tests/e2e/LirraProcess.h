@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The driver of the journeys: the real `lirra` under the test's display with a home of its own,
 // its log read as it comes, its pages read and given keys and clicks through the web engine's
 // DevTools protocol; screenshots, clips and files. A wait that fails says what it waited for.

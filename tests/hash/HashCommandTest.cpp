@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `lirra --hash` as a user runs it, without a display: a random file read locally and served over
 // http with ranges, checked against an independent implementation, and what it says when no
 // hash can be computed.

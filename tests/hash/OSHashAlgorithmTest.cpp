@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hash of local files against an independent implementation and the files that have none;
 // the remote hash's exchanges, played on a fake HTTP client, answer by answer.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // An independent rendering of the published OpenSubtitles movie hash for checking ours: it holds
 // the whole file, adds every byte shifted into its place within its 8-byte word (which is the
 // same sum modulo 2^64 as adding little-endian words), and prints with the standard library.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix and checks what a desktop, a software centre and a
 # packager read: the programs, the desktop entry and metainfo (valid, under one id, offering the
 # same video types), the icon, the copyright file, and the manual pages, compressed, with an entry

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine is set up with: the hardware decoding setting and the render context's
 // parameters.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The load tracker against event sequences as mpv produces them, stale ones included.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player on real libmpv with media generated for the run, drawn by the Qt Quick video item.
 #include <QtGui/qguiapplication_platform.h>
 #include <gtest/gtest.h>

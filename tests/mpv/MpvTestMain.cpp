@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine needs shared GL contexts, Qt Quick on OpenGL and the C numeric locale.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media ffmpeg makes once per run, and the video view in a window with a player on it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's pictures through the Qt Quick view's life.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs the browser tests of the pages; installs playwright-core from the lock file first when a
 # fresh clone has no node_modules yet (the browser is Debian's chromium, never a download).
 set -euo pipefail

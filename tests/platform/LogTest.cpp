@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Log lines reach the sink whole from every thread; trace lines only once tracing is on.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Named notifications: who gets them, in which order, while observers come and go.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings from the settings file (the command line's options are set over them by the app).
 #include <gtest/gtest.h>
 

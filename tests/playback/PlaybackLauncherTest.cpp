@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Launching a video: the player screen and page, the engine paused on the first frame until a load
 // of the page begun since has ended (the bound: the journeys); the alert when it cannot play.
 #include <QUrl>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The relay of the engine's two notifications: the window fitted to the picture, the end of the
 // video, the engine's own subtitles kept off, the position told to the page, and the values the
 // page's requests wait for.

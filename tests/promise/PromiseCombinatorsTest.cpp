@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // orPromises(), andPromises() and chain(): the first resolution (or), the last one (and) or each
 // step's in turn (chain) decides; later settlements only replace the stored result or reason.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Many threads settling and registering at once. Judged by its own checks and by ThreadSanitizer
 // (scripts/tsan-promise.sh).
 #include <gtest/gtest.h>

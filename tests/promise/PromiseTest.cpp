@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The promise core against a model of the state machine in Promise.h, then what the model leaves
 // out: re-entry, queues, the hop to another queue, ownership, transform() and wait().
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The executors: serial order on a thread of its own, and the main queue that keeps work until
 // the application hooks it to its event loop.
 #include <gtest/gtest.h>

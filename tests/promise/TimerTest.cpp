@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timer source: repeats until cancelled, and never fires once cancelled.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt HTTP client against a real server on loopback: cpp-httplib, for proper answers and for
 // broken ones.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service under clients that trickle, flood and never finish, over loopback: probes are
 // answered meanwhile, each trickler is cut off at its deadline, a body above the floor rate is
 // read to its end, and the process's peak memory stays within bounds.

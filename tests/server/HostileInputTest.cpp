@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bad and hostile requests: each gets its status with a reason, nothing is half-stored, no path
 // from a request reaches the file system, and the server serves on.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The app's lookup -> download -> upload flow against a real server, and what the store keeps.
 #include <filesystem>
 #include <set>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages the app loads and the JSON API they use; what the pages do with it is checked in a
 // real browser against a real server (tests/pages/browser).
 #include "ServerFixture.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Requests as raw bytes over loopback sockets, for what no client library would send.
 #pragma once
 

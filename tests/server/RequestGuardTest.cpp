@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Foreign hosts and origins, sent as raw requests over loopback: each request is served as the
 // service's own or refused, never served under another name, and no answer lets another origin
 // read it.

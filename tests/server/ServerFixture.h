@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real lirra server on an ephemeral loopback port over a temporary data directory and library,
 // with the app's own requests to it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service as the app embeds it (start, stop, its port and folders) and as lirra-server runs
 // it (arguments, the printed base URL, a clean stop on signals).
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Subtitle files into cues: generated cues written in each format read back as they were (times
 // at the format's resolution, text escaped), cue text that never carries markup but balanced
 // <b>, <i>, <u> whatever a file holds, and each format's own rules in tables.

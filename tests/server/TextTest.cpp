@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The body readers and the text beneath the parsers: forms, multipart bodies, UTF-8, numbers,
 // file names, languages, video names and the decoding of legacy encodings, each as a table.
 #include <gtest/gtest.h>

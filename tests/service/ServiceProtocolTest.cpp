@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the client writes to the service and reads from it, without a network: the form
 // encoding, the lookup request and answer, the multipart body of the upload.
 #include <gtest/gtest.h>

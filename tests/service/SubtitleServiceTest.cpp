@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subtitle service client against a real HTTP service on loopback: the real Qt HTTP client,
 // a cpp-httplib service that records every request, and the Qt event loop.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real HTTP(S) server for tests: cpp-httplib on 127.0.0.1 and an ephemeral port, served from a
 // thread of its own, recording every request it answers. The fakes of the service's peers are
 // route sets on it. Register routes before start(); handlers run on the server's threads.

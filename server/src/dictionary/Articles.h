@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The articles of the dictionaries Debian ships, taken apart for the answer: WordNet's (a
 // headword line, then senses "    n 1: gloss; \"example\" [syn: …]" grouped by part of speech)
 // and FreeDict's (a headword line "word /ipa/ <pos>", then the translations).

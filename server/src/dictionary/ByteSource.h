@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a dictionary's bytes come from: a file read in place (positioned reads, so any number of
 // threads may read at once) or, for tests and fuzzing, bytes in memory.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dictd data file: plain (`NAME.dict`) or dictzip (`NAME.dict.dz`), a gzip file whose FEXTRA
 // field holds an "RA" table of independently deflated chunks, so an article is read by
 // inflating only the chunks it lies in. Nothing is ever decompressed whole.

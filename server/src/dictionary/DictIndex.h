@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A dictd index (`NAME.index`): one line per entry, "key TAB offset TAB length", the numbers in
 // dictd's base64 digits, lines sorted by key byte for byte. Parsing checks every line once, so
 // a look-up is a binary search that can only give ranges inside the data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One dictd dictionary read in place: its index in memory, its data file read on demand.
 #pragma once
 

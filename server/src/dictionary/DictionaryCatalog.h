@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dictd dictionaries in a list of folders (Debian's /usr/share/dictd, the learner's own),
 // found by their ".index" files and opened on first use. What a dictionary is for comes from
 // its name, as FreeDict names them: "…eng-XXX" translates English into XXX (ISO 639-3),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looks up the words a learner clicks: English definitions (WordNet and any other English
 // dictionary found) and translations into the learner's language (FreeDict), all read in place
 // from dictd files. The answers are JSON, shaped for the player page; see server/API.md.

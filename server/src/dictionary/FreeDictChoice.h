@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which of a FreeDict dictionary's articles to show for a word. Their quality varies: the
 // English-Spanish dictionary files phrase entries that lost their words under the phrase's
 // first word, the English-German one lists a word's many articles in German order. Reading an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WordNet's morphology: the base forms a word or phrase is an inflection of, as WordNet's own
 // `morphstr` finds them, from the exception lists of wordnet-base (noun.exc, verb.exc, adj.exc,
 // adv.exc: "went go", "children child") and the detachment rules ("-ies" → "-y", "-ing" → "").

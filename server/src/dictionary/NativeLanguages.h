@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's languages as the pages name them (ISO 639-2/B, "fre", "ger", "rum") against the
 // names FreeDict gives its English-X dictionaries (ISO 639-3, "fra", "deu", "ron") and the
 // Debian 12 package that holds each. Careful: FreeDict's "rom" is Romany, not Romanian, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // From the words after a click to the dictionary forms to show: the longest phrase starting at
 // the first word that a dictionary knows ("give up", "rain cats and dogs"), else the first
 // word's dictionary forms through contractions and WordNet's morphology ("went" → go).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dictionaries one look-up consults, already open, and what it has read from WordNet so
 // far (recognising a word and answering with its senses read the same articles).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // UTF-8 text as dictionary indexes see it: code points, lower case, which characters make words,
 // and the two ways dictd indexes spell a key.
 #pragma once

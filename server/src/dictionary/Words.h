@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The words of a subtitle line as a learner clicks them: curly and straight apostrophes alike,
 // hyphenated words and abbreviations whole, punctuation around words dropped, markup and
 // character references of the line's HTML taken out, and contractions and possessives undone.

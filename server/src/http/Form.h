@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // application/x-www-form-urlencoded bodies, parsed strictly: bad escapes, invalid UTF-8 and
 // repeated fields are errors, not guesses.
 #pragma once

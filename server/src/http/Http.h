@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's own request and response types; libmicrohttpd stays inside HttpAdapter.cpp.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Serves a set of routes over HTTP. The only place that knows libmicrohttpd.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // multipart/form-data bodies, read whole and strictly: a body either parses completely or is
 // refused, so an upload is never half taken.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The check every request passes before any handler runs, so that only Lirra and the learner
 // get in: the Host names this service (no DNS rebinding), an Origin is the service's own (no
 // other web page's fetch or form post), and no preflight is answered, so no other origin is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One HTTP(S) exchange bounded in time as a whole and while nothing arrives, on libcurl: the
 // system's CA store (or a file of trusted certificates), http_proxy, https_proxy and no_proxy.
 #pragma once

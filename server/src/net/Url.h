@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Absolute http(s) URLs as the service's outgoing requests take them, and the loopback test the
 // rules about where they may go are made of.
 #pragma once

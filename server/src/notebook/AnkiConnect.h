@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A client of AnkiConnect, the Anki add-on that takes JSON requests over HTTP: every request
 // names its action and `"version": 6` (and the learner's key when one is set), each call is
 // bounded as a whole, and every way it can fail ends in one sentence the learner can act on.

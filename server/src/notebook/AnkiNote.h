@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shape of a notebook item in Anki: the deck and note type "Lirra", their fields, the card
 // templates, the fields of one item as Anki's HTML, and the names of its media files. The text
 // export (TsvExport.h) writes the same fields.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One stream of a video file opened for decoding from a moment on: the container over the
 // caller's descriptor (ContainerInput: bounded, never a path), the stream FFmpeg finds best of a
 // kind, its decoder, a seek, and the decoded frames handed out in order.

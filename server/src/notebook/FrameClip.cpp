@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card's picture: the frame showing at a moment, scaled with libswscale and encoded as a
 // JPEG with libavcodec's MJPEG encoder.
 #include <cmath>

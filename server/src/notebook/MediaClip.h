@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media of an Anki card, made from the video file with FFmpeg's libraries: the frame at a
 // moment as a JPEG picture (libavcodec, libswscale) and a stretch of the sound as an MP3 clip
 // (libavcodec, libswresample). The file is read through a descriptor the caller opened, and

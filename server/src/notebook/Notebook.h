@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notebook's work beyond the store: sending items to Anki as notes with the frame and the
 // sound of their line, and finding an item's video file. One sending at a time, so that two
 // requests for the same item can never both add it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the pages send to the notebook, checked: an item to save and the ids to send to Anki.
 // Anything else is refused with a sentence that says what is wrong.
 #pragma once

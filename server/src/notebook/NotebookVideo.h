@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file of a notebook item's video: the one the service found for it in a library folder
 // (sources/VideoFinder.h), trusted while it is still that video. After a restart the library
 // folders may not be known yet (the app adds a video's folder when it opens one), so a file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card's sound: a stretch of the video's audio, mixed down to mono with libswresample,
 // encoded as MP3 with libavcodec and written as an .mp3 file in memory.
 #include <algorithm>

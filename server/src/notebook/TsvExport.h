@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notebook as a text file Anki imports without add-ons: its header lines (tab-separated,
 // HTML fields, the columns by name), then one item per line with the note type's fields
 // except the media, which a text file cannot carry.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The endpoints the app calls: the lookup of a video's subtitles, their download, and the upload
 // of the ones the app fetched for the service to hold.
 #pragma once

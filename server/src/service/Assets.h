@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files compiled into the server (pages, scripts, jQuery); the table is generated at build time.
 #pragma once
 

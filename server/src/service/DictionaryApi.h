@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages' dictionary routes, GET api/dictionary/lookup?text=&native= and GET
 // api/dictionary/sources (see server/API.md), answered by the dictionary service.
 #pragma once

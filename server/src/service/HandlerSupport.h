@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the handlers of every concern share: JSON answers, store failures, request fields and
 // the intake of a subtitle file.
 #pragma once

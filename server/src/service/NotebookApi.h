@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's notebook over HTTP: its page, saving from the player page, the list with its
 // search, deleting, sending to Anki and the text export.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The home page's settings of the online subtitle database: its state, and the learner's key,
 // user name and password, which are written here and never read back.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages, their scripts and styles, all compiled into the service (Assets.h).
 #pragma once
 

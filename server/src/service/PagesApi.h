@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The JSON API of the pages: recent videos, a video's tracks, and subtitle files the learner
 // adds from a page.
 #pragma once

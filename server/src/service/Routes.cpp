@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/AppEndpoints.h"
 #include "service/DictionaryApi.h"
 #include "service/NotebookApi.h"

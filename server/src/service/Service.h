@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's routes: the endpoints the app calls (AppEndpoints), the pages (Pages) and the
 // JSON API of the pages (PagesApi). Routes.cpp holds the table; a new route is one entry there
 // and one handler in the file of its concern. Handlers take a request and return a response;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's word statuses over HTTP: a line's words at once, marking one, importing and
 // exporting a list, and the counts for the home page.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // FFmpeg's input over a file descriptor the service opened itself: the library never opens a
 // path (so only files the library-folder rules allowed are read), every byte it reads is
 // counted, and reading stops once it has read more than a bound or is asked to stop.

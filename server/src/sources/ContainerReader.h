@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text subtitle tracks inside a video container, read with FFmpeg's libraries in one pass
 // over the file: SubRip, WebVTT and ASS/SSA from their packets, any other text format (mov_text
 // and the like) through libavcodec's subtitle decoder. Bitmap tracks are noted and left out.

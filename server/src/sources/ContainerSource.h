@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Subtitles from inside the video: after a lookup, the video file is found in the library
 // folders (by size and hash, remembered) and the text tracks of its container are read once, in
 // the background, and held with origin "container". A video whose container was read, with or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One subtitle track of a container written out as a file of its own format, from the timed
 // payloads its packets carry: SubRip and WebVTT text as it stands, ASS/SSA events (the
 // Matroska form "ReadOrder, Layer, Style, ..., Text", without times) as Dialogue lines under

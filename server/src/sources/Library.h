@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Library folders: where subtitle files lying beside videos are found. Files are matched by name
 // to a video, read only through the canonical paths found here, and never through a symlink that
 // leads out of a library folder.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Background work of the subtitle sources (reading a container, later others), bounded: at most
 // `capacity` videos wait, each at most once, and a few worker threads take them in order. A
 // lookup only asks for work here and never waits for it.

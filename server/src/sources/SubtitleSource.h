@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A source of subtitles that works for a video after its lookup, in the background: the lookup
 // tells every source and answers at once; the pages ask whether any source is still working.
 #pragma once

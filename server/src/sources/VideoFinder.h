@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding a looked-up video in the library folders: a regular file of exactly the looked-up
 // size whose hash is the looked-up one, the file of the looked-up name first. Only files whose
 // canonical path lies inside a library folder are ever opened; directory symlinks are not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client's 64-bit video hash, computed by the service over a file it opened: the size plus
 // the little-endian 64-bit words of the first and the last 64 KiB, wrapping modulo 2^64. Files
 // under 64 KiB have no hash, as on the client.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the store asks of the timing fit (sync/ answers it) inside the write that holds a video's
 // new tracks: the store reads the held tracks and keeps the fits it is given, so that a track is
 // never held without its fit; it parses no subtitle and computes no fit itself.

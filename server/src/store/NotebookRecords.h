@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the learner's notebook keeps: lines and words saved while watching, each with its video
 // and the line's times, and whether it has gone to Anki.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RAII over SQLite: a connection with cached prepared statements, a statement handle that
 // resets itself, a transaction that rolls back unless committed, and a pool of connections so
 // each request thread works on its own connection. No exceptions: failures are flags and texts.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fits of a video's held tracks to its reference track, kept in the alignments table and
 // brought up to date by every write that holds new tracks (the fitter computes them).
 #pragma once

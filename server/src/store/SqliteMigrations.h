@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The SQLite store's schema, as a list of migrations recorded in PRAGMA user_version.
 #pragma once
 

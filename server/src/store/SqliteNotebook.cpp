@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SqliteStore's part of the learner's notebook: saving (once per line or word), listing with a
 // search, deleting, and the mark an item gets when it has gone to Anki.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SqliteStore's files from the online subtitle database: offered to the client by the lookup
 // (held once it uploads them) or held straight away when the service fetched them itself.
 #include <chrono>

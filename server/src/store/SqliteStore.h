@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store in SQLite under the data directory: one database file, a connection per request
 // thread, each write one transaction.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every part of SqliteStore shares: the clock rows are stamped with, and the one way a
 // database failure is reported to the caller.
 #pragma once

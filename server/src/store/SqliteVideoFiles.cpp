@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SqliteStore's memory of video files: where a looked-up video lies in a library folder, whether
 // its container was read, and the tracks that came out of it.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SqliteStore's part of the word statuses: the answer for a line's words, the learner's marks,
 // imports in one write, and the lists for the export and the counts.
 #include <sqlite3.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The service's store: videos, the library files offered for them, and the subtitles it holds.
 // Routes see only this interface; SqliteStore is the first implementation. Every write is all of
 // it or none of it.

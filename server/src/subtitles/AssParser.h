@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ASS and SSA scripts read into timed cues: each Dialogue event of the [Events] section is one
 // cue, its fields in the order the section's Format line gives. Styles, comments and script
 // information are not read; the text is cleaned as AssText.h describes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text field of one ASS/SSA event turned into cue text the pages can insert: override blocks
 // removed, \N and \n as line breaks, \h as a space, italics, bold and underline kept as balanced
 // <i>, <b>, <u>, everything else HTML-escaped. Drawing commands (\p1 ... \p0) show nothing.

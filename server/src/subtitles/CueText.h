@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cue text made safe to insert into a page: HTML-escaped, with only <b>, <i> and <u> kept,
 // balanced, and lines split by "\n".
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Subtitle languages: ISO 639-2/B codes ("eng", "spa", "fre"), guessed from file name tags.
 #pragma once
 

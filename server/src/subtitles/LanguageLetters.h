@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What text in a language looks like, for telling legacy encodings apart: the letters beyond
 // ASCII it writes, and the code pages its subtitles usually come in.
 #pragma once

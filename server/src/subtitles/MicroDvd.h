@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MicroDVD (.sub): one cue per line, timed in frames ("{100}{200}Text|second line"), with an
 // optional first line giving the frame rate.
 #pragma once

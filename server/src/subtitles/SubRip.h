@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SubRip (.srt): numbered blocks of a timing line and text lines.
 #pragma once
 

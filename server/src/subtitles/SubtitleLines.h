@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the subtitle format readers share: lines, time stamps and the making of a cue.
 #pragma once
 

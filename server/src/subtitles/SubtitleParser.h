@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Subtitle files read into timed cues whose text is safe to insert into a page (CueText.h). The
 // format is told from the text; each format has its own reader beside this file.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small text helpers shared by the parsers: UTF-8 checks, strict numbers, display names.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Turns subtitle file bytes in any encoding into UTF-8: BOMs first, then UTF-8 as it stands,
 // then UTF-16 without BOM, then the legacy code page that reads best as the file's language
 // among uchardet's guess and the usual ones, converted with iconv.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WebVTT (.vtt): a "WEBVTT" header line, then blocks read as browsers read them: cues with
 // entities in their text, and NOTE, STYLE and REGION blocks that carry no cue.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Matching track starts to reference starts under a line (time × scale + offset) and fitting the
 // line to the matched pairs, robustly: a wrong match only pulls with a bounded weight.
 #pragma once

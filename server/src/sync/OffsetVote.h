@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Offset voting: for a candidate scale, every pair of starts (reference, scaled track) closer than
 // the search window votes for its difference. Where two lines belong together most cues agree on
 // one difference; unrelated lines spread their votes evenly.

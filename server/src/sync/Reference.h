@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which of a video's subtitle tracks the others are fitted to. Std only.
 #pragma once
 

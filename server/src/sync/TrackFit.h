@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fits the timing of one subtitle track onto a reference track of the same video from the cue
 // times alone: reference time = track time × scale + offset. Std only; no text is ever compared.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store's timing fits made: each held track's cue times read from its text, the video's
 // reference chosen (Reference.h) and every track that needs it fitted to that one (TrackFit.h).
 #pragma once

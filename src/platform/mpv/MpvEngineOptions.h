@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The options the engine starts with (hardware decoding among them), and the two view settings
 // (back colour, fill mode) in the engine's terms, both at start and whenever the view changes them.
 #pragma once

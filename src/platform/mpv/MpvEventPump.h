@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Brings mpv's events to the main thread. mpv calls the wakeup callback on any of its threads;
 // the callback only posts (one drain at a time) and the drain, on the main thread, takes every
 // pending event until there is none.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which of mpv's playlist entries is the current media, and where that media is in its life.
 // mpv answers a loadfile later, on its own, and still reports media that were replaced or
 // stopped meanwhile: only the latest loadfile's entry counts. Plain logic, no engine calls.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MediaPlayer on libmpv: owns the mpv core and, through the output its view makes, the render
 // context that draws into the view. The pieces it coordinates each hold one concern: the engine
 // options, the video output, the event pump, the load tracker, the property mirror and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The engine's observed properties as mpv last reported them (in mpv's own units and scales),
 // and how they are observed, read back and set. Every property is described once, in the table
 // at the top of MpvPropertyMirror.cpp; observation, dispatch and read-back follow from it.

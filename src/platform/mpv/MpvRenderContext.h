@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libmpv's OpenGL render context, without any UI toolkit: whoever owns the GL context (the Qt
 // Quick video item) makes it with that context current, draws with it on the same thread and
 // frees it there. libmpv stays private to the engine's library.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What libmpv's render context is made with: OpenGL through the caller's context and, for the
 // interop of hardware decoding, the X11 or Wayland display the window lives on.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The reply ids our asynchronous requests to mpv carry, so that each reply finds what it answers.
 // Observed properties reply with their row in the property table (below kIgnoredReply).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The media's streams as mpv lists them in "track-list", and the names the player gives them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the player needs of the place its pictures go: a view that makes the output drawing the
 // engine's frames into it (the Qt Quick video item does, on Qt Quick's render thread, with the
 // render context of MpvRenderContext.h). The player owns the output and the core; the output

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Posts the player's two notifications on the main thread: a state change whenever the state
 // (or reaching the end) differs from what was last told, and time changes at most ten times a
 // second, except that a seek, the start and the end are told at once.

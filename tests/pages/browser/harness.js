@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The browser tests' rig: a real lirra-server on a loopback port with generated subtitle files,
 // Debian's chromium driven by playwright-core, and the app:/// navigations the pages make.
 'use strict';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages in a real browser against a real lirra-server with the Debian dictionaries, pointed at
 // a fake of the online subtitle database: the app:/// navigations they make observed and the
 // native side's scripts evaluated in them. The home page and its online panel, and the learner's

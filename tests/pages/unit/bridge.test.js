@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bridge's queue of app:/// navigations, what it refuses to send, guids and reply matching.
 'use strict';
 const { test, assert, clockedBridge, random } = require('./fakes.js');

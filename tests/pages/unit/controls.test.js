@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player page's controls and keys: the commands they send through the bridge, the steps
 // of speed and volume, the shortcuts, the values asked of the player, auto-pause, line jumps and
 // the play state inferred from the clock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Cue lookup with offsets and line navigation; cue text to nodes; time texts.
 'use strict';
 const { test, assert, web, FakeNode, fakeDocument, random } = require('./fakes.js');

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every page test needs: the pages' modules (server/web, loaded as Node loads any CommonJS
 // file) and their surroundings in plain objects: a hand-driven clock with timers, an event hub
 // standing in for jQuery on window, the real bridge on them, a document of plain nodes,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines' look the learner sets (each line's size, their place), remembered with the player
 // settings, and what the player page says while the service still works on the video's subtitles.
 'use strict';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notebook on the pages: what the player page saves for a line and for a word, the bridge
 // arguments of "Watch this moment", and sending many items to Anki in batches that stop at the
 // first batch that says why. (S and its note: the browser's notebook journey.)

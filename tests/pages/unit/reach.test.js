@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pages for the keyboard and screen readers: every shortcut (F among them) is listed in the
 // help overlay and the manual page, every control is reached with Tab and has a name.
 'use strict';

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the pages remember, the watch statistics and the online settings' texts.
 'use strict';
 const { test, assert, web, MemoryStorage } = require('./fakes.js');

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player page's subtitle lines: which track each line shows (drawn: the browser's player
 // page test), the line list's translations, the service's subtitle files (loading with retries,
 // asking again while the service still reads tracks out of the video, adding a file), and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Looking up words on the player page: the line split into words as the dictionary service
 // splits it, the words drawn as spans of text, what is sent for a clicked word, the card built
 // from an answer (as text only) and placed beside the word; the words' statuses. (Spans painted

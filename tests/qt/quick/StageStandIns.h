@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stand-ins for what the stage carries: an item that counts the presses, releases and keys that
 // reach it (as a page, it takes clicks and is a focus scope), and a router that records what it
 // is sent and refuses what it is told to.

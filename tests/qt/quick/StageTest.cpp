@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window and its Qt Quick stage on a real display.
 #include <gtest/gtest.h>
 

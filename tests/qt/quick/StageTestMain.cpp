@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window needs a QApplication (menus, dialogs), which GoogleTest's main() does not make.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which rows of a page's frame hold anything.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The web engine's scheme, module and OpenGL come before the QApplication. With
 // LIRRA_TEST_STORAGE set (the storage test's second processes), the profile keeps its storage
 // there.

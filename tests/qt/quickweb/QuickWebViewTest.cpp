@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // QuickWebView in a Qt Quick window against the real web engine, with pages from a loopback
 // server.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbers from a page's script as the pages' native side has always read them.
 #include <gtest/gtest.h>
 

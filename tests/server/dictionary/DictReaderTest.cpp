@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dictd reader on dictionaries the tests make: articles come back byte for byte from plain
 // and dictzip data whatever the chunk size and header, and every damaged file is refused with a
 // reason; what a dictionary is for by its name. (What the catalog skips: DictionaryServiceTest.)

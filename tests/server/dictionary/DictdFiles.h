@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // dictd dictionaries made by the tests: an index and plain or dictzip data, the dictzip chunks
 // deflated with zlib here as dictzip does (a full flush after each chunk), in a temporary folder.
 #pragma once

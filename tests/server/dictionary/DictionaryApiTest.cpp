@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dictionary routes of a real lirra server on loopback, reading the dictionaries Debian
 // installs (dict-wn, wordnet-base, dict-freedict-eng-*) where Debian puts them, and one the
 // learner put in the data folder; the base forms against WordNet's own command (wordnet).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How a clicked line becomes words: letter case, splitting, contractions, and the table of the
 // pages' languages against FreeDict's names.
 #include <gtest/gtest.h>

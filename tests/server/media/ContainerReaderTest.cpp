@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text tracks read out of containers that ffmpeg makes here, out of broken ones and out of one
 // too large to read whole; and a track written out from its packets' hostile times.
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Media for the tests, made with the ffmpeg command line in a temporary folder that goes away
 // with it; nothing is committed.
 #pragma once

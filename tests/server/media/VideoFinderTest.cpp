@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finding a looked-up video in library folders by size and hash, and the queue the work runs on.
 #include <fcntl.h>
 #include <gtest/gtest.h>

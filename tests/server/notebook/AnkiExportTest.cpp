@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Sending notebook items through the service to a fake AnkiConnect that records every action: the
 // deck and note type made only when missing, each item looked for before it is added, the note
 // as AnkiConnect takes it, a picture and a sound FFmpeg decodes back; every way Anki can fail,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The notebook's API over real HTTP: what is saved once and what anew, the list and its search,
 // deleting, the text export read back as Anki reads it, and bad input refused with a reason.
 #include "NotebookFixture.h"

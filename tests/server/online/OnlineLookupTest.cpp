@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online source inside the service: a real lirra server on loopback pointed at a fake of
 // the database, looked up and uploaded to the way the app does it.
 #include <sys/stat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online source's pure parts: language codes, title guesses, the queries and file names, the
 // choice of file, the answer reader on good and hostile answers, the address rules and the
 // secrets file.

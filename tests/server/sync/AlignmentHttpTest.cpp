@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Timing fits through the service over loopback: tracks added to a video come back fitted to its
 // first English track, and once a track from inside the video arrives (read by the service from
 // a file ffmpeg makes) every other track is fitted to that one instead; fits are kept.

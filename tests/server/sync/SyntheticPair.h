@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Generated pairs of subtitle timings for the fit's tests and benchmark: a reference track and
 // another release of it, shifted, scaled, with cues dropped, split and jittered; no text at all.
 #pragma once

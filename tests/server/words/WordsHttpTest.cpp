@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Word statuses over real HTTP on a temporary store: a written word counting as its dictionary
 // form, statuses kept across a restart, imports in any encoding that land whole or not at all,
 // the export read back, and the answers to bad input.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application controller over fake platform services, with helpers that play the parts of
 // the desktop, the web engine, the video engine and the service. Tests that use it link lirra_app
 // and lirra_test_support_qt.

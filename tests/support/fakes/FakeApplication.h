@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Application services for unit tests: alerts answered with the first button (`onAlert_` runs
 // while one is up, as the modal loop would let events through), open panels answered from a
 // scripted queue, opened URLs and quits recorded.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HTTP for unit tests: nothing goes out; the test reads the recorded exchanges and answers them.
 #pragma once
 

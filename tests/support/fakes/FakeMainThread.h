@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main thread's queue for unit tests: posted tasks wait until the test runs them, in posting
 // order (those posted meanwhile too).
 #pragma once

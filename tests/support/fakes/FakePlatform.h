@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every platform service as a fake, for the controllers' unit tests. Made objects are handed
 // out as the interface demands and remembered here as plain pointers (valid while the code
 // under test keeps them), so tests can reach e.g. the second web view that was made.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plain views for unit tests: every property is a public field the test can read or set.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Readable Qt values in GoogleTest's failure messages.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Driving the Qt event loop from GoogleTest tests, where no main() of ours makes an application.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The embeddable Lirra web service: the app runs it in-process on loopback, the lirra-server
 // executable runs it standalone. Nothing here throws; failures come back as error texts.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the subtitle database's JSON answers into small checked values. Every answer is outside
 // input: wrong shapes, wrong types and absurd sizes give an error text, never an exception.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The subtitle database's language codes beside the ISO 639-2/B codes the service labels tracks
 // with. The database speaks ISO 639-1 in lower case, with two variants each for Portuguese and
 // Chinese.

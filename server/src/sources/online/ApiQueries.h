@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The texts the online client sends and names: search queries in the form the database caches
 // best (parameters sorted, values lower case), the movie hash parameter, the subtitle file names.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Addresses the online source talks to, and the rules for them: the database over HTTPS; plain
 // http only for a configured address on this machine (tests, a local mirror); download links
 // only over http(s) and never back to this service.

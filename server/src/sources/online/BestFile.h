@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which of the database's files to take for each language.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fetching a file behind a download link the database gave, following a few redirects, each
 // one checked like the link itself.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The client of the online subtitle database's REST API (version 1): finds the best file per
 // language for a video by its hash (by the title guessed from its name when the hash is unknown
 // there) and asks for each file's temporary download link. It keeps the database's manners:

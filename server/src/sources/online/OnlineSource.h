@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The online subtitle database as a source of the service: after a lookup, once the local
 // sources (held tracks, files beside the video, tracks inside it) have answered, it asks the
 // database for the learner's languages none of them has. Links that come within the lookup's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's key, user name and password for the online subtitle database: kept in the data
 // folder in a file only its owner may read, written whole or not at all, never logged.
 #pragma once

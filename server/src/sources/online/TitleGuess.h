@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a video is called, guessed from its file name, for a search by title when the hash is
 // unknown to the database: "The.Wire.S01E02.720p.mkv" -> "the wire", season 1, episode 2.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two MPRIS interfaces as Qt D-Bus adaptors of an MprisService: each property and method
 // reads or acts on the service's MediaControlsTarget.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MPRIS (org.mpris.MediaPlayer2) on a D-Bus connection, over a MediaControlsTarget: the root
 // and Player interfaces at /org/mpris/MediaPlayer2, their PropertiesChanged and Seeked signals.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One Exchange per request. It ends exactly once: finished, failed or cancelled; after that it
 // has released its reply, its timer and its delegate, and no further callback can arrive. Every
 // entry point holds a strong reference to itself because ending drops the client's reference

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // HttpClient over one QNetworkAccessManager on the main event loop: every callback and completion
 // arrives on the thread that made the client (the main thread), one at a time.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // MainThread over the Qt main event loop.
 #pragma once
 

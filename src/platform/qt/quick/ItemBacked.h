@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Qt Quick views expose their item so that the stage's windows and content views can hold them.
 #pragma once
 

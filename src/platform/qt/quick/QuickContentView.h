@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The content view of the stage's main layer or of a player layer: its subviews fill it and
 // keep their margins to its edges when it is resized, later ones above earlier ones. It owns
 // neither its item nor the subviews' items.

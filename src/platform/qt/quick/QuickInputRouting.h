@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Hands the mouse and key events of one layer of the stage to its EventRouter before any item
 // sees them, in the desktop's terms, and swallows the ones the router refuses. Mouse events count
 // when they fall on the shown layer, key events while the layer holds the active focus.

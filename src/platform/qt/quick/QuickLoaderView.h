@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The loader on the Qt Quick stage: a turning wheel centred on a light background, a one-line
 // label under it and a Cancel button under the label.
 #pragma once

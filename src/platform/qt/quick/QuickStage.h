@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's content as one Qt Quick scene: its views (home page, loader) in the lowest
 // layer, each player layer above. The video and the transparent page over it are then composed
 // once per frame on Qt Quick's render thread, off the main thread that also carries the web

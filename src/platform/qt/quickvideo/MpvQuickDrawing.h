@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The render context of a video view in a Qt Quick scene and everything Qt Quick's render thread
 // touches: made on that thread with the scene graph's GL context, it draws each frame straight
 // into the window's framebuffer before any item is drawn. Shared (by shared_ptr) between the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The player's side of a QuickVideoView: the render context lives on Qt Quick's render thread
 // of the view's window (MpvQuickDrawing) and draws under every item at the start of each frame;
 // libmpv's wish for a new frame becomes an update of the window; the player hears of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The video view in a Qt Quick scene: an item under which (in its window's framebuffer, before
 // any item is drawn) the engine draws its frames on Qt Quick's render thread, or the back colour
 // where there is no picture. The item draws nothing itself; it may be made without a window, get

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The display the application's windows live on, as libmpv's render context wants it for the
 // interop of hardware decoding.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The "app" URL scheme that pages navigate to in order to talk to us, for every web profile.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files that pages offer to save (the notebook's export for Anki, the list of known words).
 // The web engine drops a download that nobody accepts, so the shared profile hands each one
 // here: the learner chooses where it goes, and the log says where it went or why it failed.

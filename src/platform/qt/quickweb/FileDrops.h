@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drags and drops on a web view: every one is the app's. A drop of local files only may be taken
 // in, as the app decides; nothing else, or the engine would open whatever is dropped on the page.
 #pragma once

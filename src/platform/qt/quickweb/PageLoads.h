@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the web view makes of the engine's reports: which load starts and ends are a page's
 // progress, what the page's console says, and the files a page's file button gets.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which rows of a transparent page's frame hold anything: a page over the video paints a line or
 // two and its controls, and with software GL blending the whole window every frame costs as much
 // as drawing the video. Only those rows are composed.

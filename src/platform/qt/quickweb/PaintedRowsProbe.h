@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Finds the rows a transparent page paints: a small copy of the page's frames (a hidden
 // ShaderEffectSource, drawn anew when the page changes) is read back on the render thread the
 // frame after it was drawn, and the rows holding anything are handed to the main thread.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one profile every web view shares: the home page and the player page keep their settings
 // in the same local storage.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // WebView on Qt WebEngine's Quick view. The item it hands out is a host holding the engine's
 // item: the engine passes key presses that the page did not take to its parent item, and the
 // host swallows them there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the engine's QML item calls into, and the C++ side of its signals, for one QuickWebView.
 #pragma once
 

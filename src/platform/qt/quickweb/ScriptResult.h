@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The string form of a script's value, as the pages' native side has always received it:
 // strings as they are, numbers as JavaScript prints them, booleans as "true" / "false", and an
 // empty text for everything else (undefined, null, objects, errors).

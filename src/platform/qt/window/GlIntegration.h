@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which GL the application's windows use, chosen before the application exists.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Application services on Qt: alerts (QMessageBox), open panels (QFileDialog), the default
 // browser (QDesktopServices) and quitting.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: a QMainWindow with a File menu, whose content area is one Qt Quick scene,
 // the stage (QuickStage): its views in the lowest layer, the player layers (QuickPlayerWindow)
 // above. The window itself keeps the menu bar, dialogs, alerts and full screen.

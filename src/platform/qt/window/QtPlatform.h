@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Platform of the desktop app: the Qt main window and its Qt Quick stage, web views on Qt
 // WebEngine's Quick view, dialogs, HTTP on the Qt event loop, and libmpv for video. Make it on
 // the main thread after the QApplication (with registerAppUrlScheme() and Qt WebEngine's Quick

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A player "window" as a layer of the main window's Qt Quick stage: an item above the main
 // window's own views. Attaching it (addChildWindow on the main window) shows and raises it,
 // closing hides it, and its frame is its place over the content area in screen coordinates.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Conversions between Qt's top-left rectangles and the desktop convention of Geometry.h
 // (origin at the lower-left, y upwards), on the screen.
 #pragma once
