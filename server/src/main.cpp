@@ -16,7 +16,8 @@ constexpr int kUsageError = 2;
 
 const char* const kUsage =
     "usage: lirra-server [OPTION]...\n"
-    "Options take their value as --option VALUE or --option=VALUE; -- ends them.\n"
+    "An option takes its value after a space or an equals sign (--listen=ADDR:PORT);\n"
+    "-- ends the options.\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:0, a free port);\n"
     "                      IPv6 as [ADDR]:PORT\n"
     "  --host NAME         a host name the service answers to, as NAME or NAME:PORT; may be\n"
