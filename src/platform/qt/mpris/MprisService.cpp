@@ -24,7 +24,7 @@ QString statusText(PlaybackStatus status) {
     return QStringLiteral("Stopped");
 }
 
-// With no video the track is the specification's "no track" path.
+// With no video the track is MPRIS's "no track" path.
 QVariantMap metadataOf(const MediaControlsState& state) {
     QVariantMap metadata;
     metadata.insert(
@@ -67,7 +67,7 @@ QString MprisService::publish(QDBusConnection connection, QString* error) {
     }
     connection_ = connection;
     const QString name = QLatin1String(kMprisServicePrefix) + QLatin1String(kMprisName);
-    // The specification's way for a second instance of one player.
+    // MPRIS names a second instance of one player with an ".instance" suffix.
     for (const QString& candidate :
          {name, name + QStringLiteral(".instance") +
                     QString::number(QCoreApplication::applicationPid())}) {
