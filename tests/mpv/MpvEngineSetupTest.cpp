@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the engine is set up with: the hardware decoding setting and the render context's
-// parameters.
+// What the engine is set up with: hardware decoding and the render context's parameters.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -12,8 +11,7 @@
 namespace lirra::test {
 namespace {
 
-// Decoder names only, and short; software decoding loads no GL interop (probing one prints errors
-// where there is no GPU).
+// Decoder names only, and short; software decoding loads no GL interop (its probe prints errors).
 TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu) {
     const struct {
         std::optional<std::string> asked;
@@ -45,8 +43,7 @@ TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu)
     }
 }
 
-// The API (the player's tests draw with it) and the GL first, then the display when there is
-// one, then the list's end.
+// The API and the GL first (the player's tests draw with them), the display if any, the end.
 TEST(MpvEngineSetupTest, TheWindowSystemsDisplayReachesTheRenderContext) {
     int x11 = 0, wayland = 0;
     mpv_opengl_init_params gl{};

@@ -44,10 +44,9 @@ void run(MpvLoadTracker& tracker, const std::string& steps) {
             said = tracker.fileEnded(number(1), End(end - ends.begin()), number(2));
         if (verb == "refused") said = tracker.loadReplied(serial, false, std::nullopt);
         if (verb == "stale") said = tracker.loadReplied(serial - 1, false, std::nullopt);
-        if (verb == "reply") {
-            const std::optional<std::int64_t> entry;
-            said = tracker.loadReplied(serial, true, part.size() > 1 ? number(1) : entry);
-        }
+        if (verb == "reply")
+            said = tracker.loadReplied(serial, true,
+                                       part.size() > 1 ? std::optional(number(1)) : std::nullopt);
         EXPECT_EQ(said.value_or(answer), answer);
         EXPECT_TRUE(said || std::string(" open send stop start ").find(" " + verb + " ") !=
                                 std::string::npos);

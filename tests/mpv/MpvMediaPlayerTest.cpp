@@ -16,8 +16,8 @@ namespace lirra::test {
 namespace {
 
 Media path(const QString& location) { return {Media::Kind::Path, location}; }
-constexpr Color kGrey{0.93, 0.93, 0.93, 1};
-bool isGrey(QRgb pixel) {
+constexpr Color kGrey{0.93, 0.93, 0.93, 1}, kOrange{1, 0.2, 0, 1};
+bool isGrey(QRgb pixel) {  // kGrey, 237 of 255
     return std::max({std::abs(qRed(pixel) - 237), std::abs(qGreen(pixel) - 237),
                      std::abs(qBlue(pixel) - 237)}) <= 2;
 }
@@ -29,8 +29,7 @@ class MpvMediaPlayerTest : public ::testing::Test {
     }
 };
 
-// Told to play before the view has a window (the load waits for the render context), then each
-// media after the previous one on the same player.
+// Told to play before the view has a window (the load waits for the render context), then more.
 TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
     const QString previous = QDir::currentPath();
     QDir::setCurrent(testMedia().dir);
@@ -116,8 +115,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
     EXPECT_EQ(p.currentAudioTrackIndex(), 1);
     QStringList tracks;
     for (const TrackInformation& track : p.tracksInformation())
-        tracks.append(
-            QStringLiteral("%1 %2x%3").arg(track.type).arg(track.width).arg(track.height));
+        tracks << QString("%1 %2x%3").arg(track.type).arg(track.width).arg(track.height);
     tracks.sort();
     EXPECT_EQ(tracks, QStringList({"audio 0x0", "audio 0x0", "audio 0x0", "audio 0x0", "text 0x0",
                                    "video 1280x720"}));
@@ -150,12 +148,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         {[&] { p.setVolume(37); }, "volume", "18.500000", [&] { return p.volume() == 37; }},
         {[&] { p.setRate(0.5f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
         {[&] { p.setRate(-1.0f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
-        {[&] {
-             rig.view().setBackColor({1, 0.2, 0, 1});
-         },
-         "background",
-         "#FFFF3300",
-         {}},
+        {[&] { rig.view().setBackColor(kOrange); }, "background", "#FFFF3300", {}},
         {[&] { rig.view().setFillScreen(true); }, "panscan", "1.000000", {}},
     };
     for (const auto& c : controls) {

@@ -8,7 +8,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
-#include <algorithm>
 #include <iostream>
 
 namespace lirra::test {
@@ -29,12 +28,10 @@ bool ffmpeg(const char* arguments, const QStringList& files) {
 TestMedia generate() {
     static QTemporaryDir folder;
     const QString dir = folder.path();
-    TestMedia media{{},
-                    "-my clip.mkv",
-                    dir + "/-my clip.mkv",
-                    dir + "/audio only.m4a",
-                    dir + "/picture only.mkv",
-                    dir + "/missing.mkv"};
+    TestMedia media;
+    media.clipName = "-my clip.mkv", media.clip = dir + "/-my clip.mkv";
+    media.audioOnly = dir + "/audio only.m4a", media.pictureOnly = dir + "/picture only.mkv";
+    media.missing = dir + "/missing.mkv";
     QFile subtitles(dir + "/-my clip.srt");  // the engine must not pick it up
     if (!folder.isValid() || !subtitles.open(QIODevice::WriteOnly)) return media;
     subtitles.write("1\n00:00:00,000 --> 00:00:02,500\nHello\n");
@@ -96,11 +93,6 @@ PlayerRig::~PlayerRig() {
     view_.setParentItem(nullptr);
 }
 
-void PlayerRig::makePlayer() {
-    player_.reset();
-    player_ = std::make_unique<MpvMediaPlayer>(view_, center_);
-}
-
 QQuickWindow& PlayerRig::show() {
     auto& window = *windows_.emplace_back(std::make_unique<QQuickWindow>());
     window.setColor(Qt::green);
@@ -112,23 +104,10 @@ QQuickWindow& PlayerRig::show() {
     return window;
 }
 
-QImage PlayerRig::grab() { return view_.window() ? view_.window()->grabWindow() : QImage(); }
-
-QRgb PlayerRig::pixelAt(double fromTop) {
-    const QImage image = grab();
-    if (image.isNull()) return 0;
-    return image.pixel(image.width() / 2, static_cast<int>(image.height() * fromTop));
-}
-
 bool PlayerRig::playClip(const QString& path) {
     player_->setMedia({Media::Kind::Path, path});
     player_->play();
     return runEventLoopUntil([&] { return player_->isPlaying() && showsClip(); });
-}
-
-bool PlayerRig::reached(int state) const {
-    return std::any_of(states.begin(), states.end(),
-                       [state](const State& s) { return s.state == state; });
 }
 
 bool PlayerRig::restsAtEnd() const {

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QQuickWindow>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -46,14 +47,20 @@ class PlayerRig {
     // Puts the view into a new shown window (green where the view draws nothing).
     QQuickWindow& show();
     MpvMediaPlayer& player() { return *player_; }
-    void makePlayer();  // a new one on the same view (the previous one goes first)
+    void makePlayer() {  // a new one on the same view (the previous one goes first)
+        player_.reset();
+        player_ = std::make_unique<MpvMediaPlayer>(view_, center_);
+    }
     void destroyPlayer() { player_.reset(); }
     QuickVideoView& view() { return view_; }
     QQuickWindow* window() { return windows_.back().get(); }
     void destroyWindow() { windows_.back().reset(); }
 
-    QImage grab();
-    QRgb pixelAt(double fromTop);
+    QImage grab() { return view_.window() ? view_.window()->grabWindow() : QImage(); }
+    QRgb pixelAt(double fromTop) {  // in the middle of the row that far down
+        const QImage image = grab();
+        return image.isNull() ? 0 : image.pixel(image.width() / 2, int(image.height() * fromTop));
+    }
     // The clip's picture, upright: red above, blue below.
     bool showsClip() { return qRed(pixelAt(0.25)) > 200 && qBlue(pixelAt(0.75)) > 200; }
     bool playClip(const QString& path);
@@ -71,7 +78,9 @@ class PlayerRig {
     std::vector<State> states;
     std::vector<std::optional<std::int32_t>> times;
     bool allOnMainThreadFromPlayer = true;
-    bool reached(int state) const;
+    bool reached(int state) const {
+        return std::any_of(states.begin(), states.end(), [=](auto& s) { return s.state == state; });
+    }
     // A state change said paused with the position at the media's end.
     bool restsAtEnd() const;
 

@@ -24,8 +24,7 @@ class QuickVideoViewTest : public ::testing::Test {
     PlayerRig rig;
 };
 
-// Each way the render context must go before the core, or cannot be freed on a render thread
-// that draws; in another window (another render thread) the picture follows, upright.
+// Each way the render context must go before the core; in another window, the picture follows.
 TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMoving) {
     auto newPlayer = [&](std::function<void()> before, std::function<void()> after) {
         return [=, this] {
@@ -55,9 +54,9 @@ TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMov
     }));
 }
 
-// Hidden, the view's frames are passed over as if shown rather than dropped; frames count from
-// the lower-left corner.
+// Hidden, frames are passed over as if shown, not dropped; frames count from the lower left.
 TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsColourInItsFrame) {
+    constexpr Color kRed{1, 0, 0, 1};
     std::atomic<int> frames{0};
     QObject::connect(
         rig.window(), &QQuickWindow::frameSwapped, rig.window(), [&] { ++frames; },
@@ -87,10 +86,7 @@ TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsCo
          [&] { return p.time() > hiddenAt + 600 && rig.engine("frame-drop-count") == drops; }},
         {"shown again", [&] { rig.view().setHidden(false); },
          [&] { return !rig.view().isHidden() && rig.showsClip(); }},
-        {"stopped, in red",
-         [&] {
-             p.stop(), rig.view().setBackColor({1, 0, 0, 1});
-         },
+        {"stopped, in red", [&] { p.stop(), rig.view().setBackColor(kRed); },
          [&] { return p.state() == kMediaPlayerStateStopped; }},
     };
     const struct {

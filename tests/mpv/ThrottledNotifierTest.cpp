@@ -16,12 +16,11 @@ using namespace std::chrono_literals;
 
 struct NotifierRig {
     NotifierRig() {
-        for (const char* name : {kMediaPlayerStateChanged, kMediaPlayerTimeChanged}) {
+        for (const char* name : {kMediaPlayerStateChanged, kMediaPlayerTimeChanged})
             center.addObserver(name, nullptr, [this](const Notification& n) {
                 posts.push_back(n.name == kMediaPlayerStateChanged ? 's' : 't');
                 if (onPost) onPost();
             });
-        }
     }
     NotificationCenter center;
     ThrottledNotifier::Status status{kMediaPlayerStatePlaying, false};

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Launching a video: the player screen and page, the engine paused on the first frame until a load
-// of the page begun since has ended (the bound: the journeys); the alert when it cannot play.
+// Launching: the player and its page, the video paused on its first frame until a page load
+// begun since ends (the bound: the journeys); the alert when it cannot play.
 #include <QUrl>
 
 #include "fakes/AppFixture.h"
@@ -22,9 +22,6 @@ TEST_F(AppTest, LaunchShowsThePlayerLoadsThePageAndPlaysAtFullVolumeOnceThePageH
     EXPECT_EQ(player().media_->kind, Media::Kind::Path);
     EXPECT_EQ(platform_.videoViews_.at(0)->backColor_, (Color{0, 0, 0, 1}));
     EXPECT_FALSE(loader().isAnimating() || !loader().isLabelHidden());
-    for (auto* deferred : {&app_->state().durationDeferred, &app_->state().audioInfoDeferred,
-                           &app_->state().volumeDeferred, &app_->state().playbackSpeedDeferred})
-        EXPECT_TRUE(*deferred && !(*deferred)->isResolved());
 
     page().postProgressFinished(center());  // the end of a load the launch replaced
     page().postProgressStarted(center());
@@ -41,20 +38,22 @@ TEST_F(AppTest, LaunchShowsThePlayerLoadsThePageAndPlaysAtFullVolumeOnceThePageH
     EXPECT_EQ(log_.back(), "The player page could not be loaded: the video plays without it");
 }
 
-// The page's own "Pause" on its document-ready, or a "Play" after it, while the video waits for
-// it decides whether the video plays once it has loaded; each launch starts out playing.
+// The page's "Pause" (on document-ready), a later "Play" or a "Stop" while it loads decides what
+// follows the load; each launch starts out playing.
 TEST_F(AppTest, APauseOrPlayFromThePageWhileItLoadsDecidesWhetherTheVideoPlaysAfter) {
-    const std::pair<QStringList, bool> rows[] = {
-        {{"Pause"}, false}, {{}, true}, {{"Pause", "Play"}, true}, {{"Play", "Pause"}, false}};
-    for (const auto& [commands, plays] : rows) {
+    const std::pair<QStringList, std::string> rows[] = {{{"Stop"}, "stop()"},
+                                                        {{"Pause"}, "openPaused()"},
+                                                        {{}, "play()"},
+                                                        {{"Pause", "Play"}, "play()"},
+                                                        {{"Play", "Pause"}, "openPaused()"}};
+    for (const auto& [commands, last] : rows) {
         app_->processVideoAndLaunch(makeVideo("clip.mkv"));
         answer(R"({"videoId":1})");
         page().postProgressStarted(center());
         for (const QString& command : commands) navigate(page(), "app:///Execute/" + command);
         page().postProgressFinished(center());
-        EXPECT_EQ(player().calls_.back(), plays ? "play()" : "openPaused()")
-            << commands.join(",").toStdString();
-        EXPECT_EQ(player().isPlaying(), plays);
+        EXPECT_EQ(player().calls_.back(), last) << commands.join(",").toStdString();
+        EXPECT_EQ(player().isPlaying(), last == "play()");
     }
     navigate(page(), "app:///Execute/Play");  // the wait is over: the player is told at once
     EXPECT_EQ(player().calls_.back(), "play()");
@@ -73,17 +72,7 @@ TEST_F(AppTest, ASecondLaunchStartsAfreshAndLetsTheFirstVideosRequestsGo) {
     EXPECT_EQ(player().media_->location, "http://127.0.0.1:9000/other.mkv");
 }
 
-TEST_F(AppTest, AVideoStoppedWhileItsPageLoadsStaysStopped) {
-    app_->processVideoAndLaunch(makeVideo("clip.mkv"));
-    answer(R"({"videoId":1})");
-    page().postProgressStarted(center());
-    app_->loadHomeScreen();
-    page().postProgressFinished(center());
-    EXPECT_EQ(player().calls_.back(), "stop()");
-}
-
-// The alert's modal loop keeps delivering the player's notifications: an error reported again
-// while it is up adds no second alert, and home comes once the user has answered.
+// Errors again during the alert's modal loop add no alert; home comes once it is answered.
 TEST_F(AppTest, AVideoTheEngineCannotPlayAlertsOnceWithTheSupportAddressThenGoesHome) {
     launch(makeVideo("broken.mkv"));
     int homeLoadsDuringAlert = -1;

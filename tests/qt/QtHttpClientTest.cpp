@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The Qt HTTP client against a real server on loopback: cpp-httplib, for proper answers and for
-// broken ones.
+// The Qt HTTP client against a real server on loopback, for proper answers and broken ones.
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -38,9 +37,10 @@ class RecordingDelegate : public UrlConnectionDelegate {
 
 constexpr char kBinary[] = "application/octet-stream";
 
-UrlRequest get(const std::string& url) {
+UrlRequest get(const std::string& url, const char* method = "GET") {
     UrlRequest request;
     request.url = QUrl(QString::fromStdString(url));
+    request.method = method;
     return request;
 }
 
@@ -69,7 +69,7 @@ class QtHttpClientTest : public ::testing::Test {
   protected:
     void SetUp() override {
         server_.server().Get("/text", [](const httplib::Request& req, httplib::Response& res) {
-            if (req.has_param("status")) res.status = std::stoi(req.get_param_value("status"));
+            res.status = req.has_param("status") ? std::stoi(req.get_param_value("status")) : 200;
             res.set_content("hello", kBinary);
         });
         // Five pieces, 150 ms apart, no length. Binary types keep cpp-httplib from compressing.
@@ -77,12 +77,8 @@ class QtHttpClientTest : public ::testing::Test {
             auto sent = std::make_shared<int>(0);
             res.set_chunked_content_provider(kBinary, [sent](size_t, httplib::DataSink& sink) {
                 if (*sent > 0) std::this_thread::sleep_for(150ms);
-                if (*sent == 5) {
-                    sink.done();
-                    return true;
-                }
                 const std::string piece = "piece" + std::to_string((*sent)++) + ";";
-                return sink.write(piece.data(), piece.size());
+                return *sent > 5 ? (sink.done(), true) : sink.write(piece.data(), piece.size());
             });
         });
         server_.server().Get("/large", [](const httplib::Request& req, httplib::Response& res) {
@@ -133,8 +129,7 @@ TEST_F(QtHttpClientTest, CompletesWithStatusLengthAndBodyOrFails) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.method + " " + row.url);
-        UrlRequest request = get(row.url);
-        request.method = row.method.c_str();
+        UrlRequest request = get(row.url, row.method.c_str());
         if (row.cap > 0) request.maxResponseBytes = row.cap;
         const UrlResponse response = sendAndWait(client_, request);
         EXPECT_EQ(response.statusCode, row.status);
@@ -193,10 +188,8 @@ TEST_F(QtHttpClientTest, TimeOutsBoundSilenceAndADestroyedClientEndsItsExchanges
 TEST_F(QtHttpClientTest, RequestsThatCannotStartFailOnALaterTurn) {
     UrlRequest injected = get(server_.url("/text"));
     injected.headers = {{"X-Evil", "a\r\nX-Injected: 1"}};
-    UrlRequest badMethod = get(server_.url("/text"));
-    badMethod.method = "GET /other";
-    for (const UrlRequest& request :
-         {get("not a url at all"), get("file://localhost/etc/passwd"), injected, badMethod}) {
+    for (const UrlRequest& request : {get("not a url at all"), get("file://localhost/etc/passwd"),
+                                      injected, get(server_.url("/text"), "GET /other")}) {
         const auto delegate = exchange(client_, request);
         EXPECT_EQ(delegate->events, "x") << request.url.toString().toStdString();
         EXPECT_FALSE(delegate->error.isEmpty());

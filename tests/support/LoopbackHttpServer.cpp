@@ -1,21 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/LoopbackHttpServer.h"
 
-#include <strings.h>
-
 namespace lirra::test {
-
-std::optional<std::string> RecordedRequest::header(const std::string& name) const {
-    for (const auto& [key, value] : headers) {
-        if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
-    }
-    return std::nullopt;
-}
-
-std::string RecordedRequest::query() const {
-    const auto mark = target.find('?');
-    return mark == std::string::npos ? std::string() : target.substr(mark + 1);
-}
 
 LoopbackHttpServer::LoopbackHttpServer() : LoopbackHttpServer(TlsFiles{}) {}
 
@@ -28,13 +14,10 @@ LoopbackHttpServer::LoopbackHttpServer(const TlsFiles& tls)
     // keep-alive connections to time out. Call server().set_keep_alive_max_count() to change it.
     server_->set_keep_alive_max_count(1);
     server_->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-        Intercept handler;
-        {
-            std::lock_guard lock(mutex_);
-            if (const auto it = intercepts_.find(req.path); it != intercepts_.end()) {
-                handler = it->second;
-            }
-        }
+        std::unique_lock lock(mutex_);
+        const auto it = intercepts_.find(req.path);
+        const Intercept handler = it == intercepts_.end() ? Intercept() : it->second;
+        lock.unlock();
         return handler && handler(req, res) ? httplib::Server::HandlerResponse::Handled
                                             : httplib::Server::HandlerResponse::Unhandled;
     });
@@ -43,12 +26,9 @@ LoopbackHttpServer::LoopbackHttpServer(const TlsFiles& tls)
     server_->set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         RecordedRequest recorded{req.method, req.target, req.path, {}, req.body};
         for (const auto& header : req.headers) {
-            // cpp-httplib adds these itself; they were not on the wire.
-            if (header.first == "REMOTE_ADDR" || header.first == "REMOTE_PORT" ||
-                header.first == "LOCAL_ADDR" || header.first == "LOCAL_PORT") {
-                continue;
-            }
-            recorded.headers.push_back(header);
+            // cpp-httplib adds the addresses itself; they were not on the wire.
+            if (!header.first.ends_with("_ADDR") && !header.first.ends_with("_PORT"))
+                recorded.headers.push_back(header);
         }
         std::lock_guard lock(mutex_);
         requests_.push_back(std::move(recorded));
@@ -62,9 +42,8 @@ bool LoopbackHttpServer::start() {
     if (port_ <= 0) return false;
     thread_ = std::thread([this] { server_->listen_after_bind(); });
     // stop() only works once the server runs; the socket already queues connections.
-    for (int i = 0; i < 2000 && !server_->is_running(); ++i) {
+    for (int i = 0; i < 2000 && !server_->is_running(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     return server_->is_running();
 }
 
@@ -75,17 +54,10 @@ void LoopbackHttpServer::stop() {
     thread_.join();
 }
 
-std::string LoopbackHttpServer::url(const std::string& path) const {
-    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) + path;
-}
-
 void LoopbackHttpServer::intercept(const std::string& path, Intercept handler) {
     std::lock_guard lock(mutex_);
-    if (handler) {
-        intercepts_[path] = std::move(handler);
-    } else {
-        intercepts_.erase(path);
-    }
+    intercepts_.erase(path);
+    if (handler) intercepts_[path] = std::move(handler);
 }
 
 void LoopbackHttpServer::serveCutShort(const std::string& path, std::size_t length,
@@ -103,33 +75,16 @@ void LoopbackHttpServer::serveCutShort(const std::string& path, std::size_t leng
 void LoopbackHttpServer::serveSilence(const std::string& path) {
     server_->Get(path, [this](const httplib::Request&, httplib::Response&) {
         ++silenced;
-        for (int i = 0; i < 3000 && !stopping; ++i) {
+        for (int i = 0; i < 3000 && !stopping; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
     });
-}
-
-std::vector<RecordedRequest> LoopbackHttpServer::requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::requests(const std::string& path) const {
     std::vector<RecordedRequest> matching;
-    for (auto& request : requests()) {
+    for (auto& request : requests())
         if (request.path == path) matching.push_back(std::move(request));
-    }
     return matching;
-}
-
-std::size_t LoopbackHttpServer::requestCount() const {
-    std::lock_guard lock(mutex_);
-    return requests_.size();
-}
-
-void LoopbackHttpServer::clearRequests() {
-    std::lock_guard lock(mutex_);
-    requests_.clear();
 }
 
 }  // namespace lirra::test

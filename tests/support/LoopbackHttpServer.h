@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A real HTTP(S) server for tests: cpp-httplib on 127.0.0.1 and an ephemeral port, served from a
-// thread of its own, recording every request it answers. The fakes of the service's peers are
-// route sets on it. Register routes before start(); handlers run on the server's threads.
-// cpp-httplib answers "Range" itself and compresses text answers for clients that accept it (a
-// binary content type avoids it). One request per connection unless the test says otherwise.
-// Answers no proper server gives are routes too: a body cut short, silence.
+// A real HTTP(S) server for tests on 127.0.0.1 and an ephemeral port, on its own thread, recording
+// each request it answers; peers' fakes are routes on it, added before start(). cpp-httplib
+// answers "Range" and compresses text answers (a binary type avoids it). One request per
+// connection unless told otherwise. Answers no proper server gives: a body cut short, silence.
 #pragma once
 
 #include <httplib.h>
+#include <strings.h>
 
 #include <atomic>
 #include <cstddef>
@@ -32,9 +31,16 @@ struct RecordedRequest {
     std::string body;
 
     // The first header of that name, compared case-insensitively.
-    std::optional<std::string> header(const std::string& name) const;
+    std::optional<std::string> header(const std::string& name) const {
+        for (const auto& [key, value] : headers)
+            if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
+        return std::nullopt;
+    }
     // The query as sent ("a=1&b=2"), empty without one.
-    std::string query() const;
+    std::string query() const {
+        const auto mark = target.find('?');
+        return mark == std::string::npos ? std::string() : target.substr(mark + 1);
+    }
 };
 
 // A certificate and its key (PEM files): the server speaks HTTPS.
@@ -59,7 +65,10 @@ class LoopbackHttpServer {
 
     int port() const { return port_; }
     // "http://127.0.0.1:PORT" (https with a certificate) followed by `path`.
-    std::string url(const std::string& path = "/") const;
+    std::string url(const std::string& path = "/") const {
+        return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+               path;
+    }
 
     // Answers requests for `path` before the routes do, while it returns true (false: the routes
     // answer after all); an empty handler removes it. Uses the pre-routing handler.
@@ -72,10 +81,16 @@ class LoopbackHttpServer {
     void serveSilence(const std::string& path);
     std::atomic<int> silenced{0};
 
-    std::vector<RecordedRequest> requests() const;  // in the order they were answered
+    std::vector<RecordedRequest> requests() const {  // in the order they were answered
+        std::lock_guard lock(mutex_);
+        return requests_;
+    }
     std::vector<RecordedRequest> requests(const std::string& path) const;
-    std::size_t requestCount() const;
-    void clearRequests();
+    std::size_t requestCount() const { return requests().size(); }
+    void clearRequests() {
+        std::lock_guard lock(mutex_);
+        requests_.clear();
+    }
 
     // Set when stop() begins (a test may set it sooner): handlers that hold a connection on
     // purpose let go of it once it is.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Stand-ins for what the stage carries: an item that counts the presses, releases and keys that
-// reach it (as a page, it takes clicks and is a focus scope), and a router that records what it
-// is sent and refuses what it is told to.
+// Stand-ins for what the stage carries: an item counting the presses, releases and keys reaching
+// it (as a page: takes clicks, a focus scope); a router recording what it is sent, refusing some.
 #pragma once
 
 #include <QKeyEvent>

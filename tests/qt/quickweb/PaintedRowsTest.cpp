@@ -9,8 +9,7 @@
 namespace lirra {
 namespace {
 
-// A `width` by `height` frame, transparent but for the rows listed, each with one pixel of the
-// given alpha at its right end (the last pixel of a row is read too).
+// A transparent frame but for the rows listed, each with its last pixel of the given alpha.
 std::vector<std::uint8_t> frame(int width, int height,
                                 const std::vector<std::pair<int, int>>& rows) {
     std::vector<std::uint8_t> pixels(std::size_t(width) * height * 4, 0);
@@ -20,13 +19,12 @@ std::vector<std::uint8_t> frame(int width, int height,
 }
 
 TEST(PaintedRowsTest, RowsWithAnyAlphaInBlocksMergedWithTheirNeighbours) {
-    struct Case {
+    const struct {
         const char* what;
         std::vector<std::pair<int, int>> painted;  // row, alpha
         int block;
         std::vector<RowSpan> expected;
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"nothing painted", {}, 1, {}},
         {"colour without alpha counts as nothing", {}, 4, {}},
         {"one faint row", {{5, 1}}, 1, {{5, 6}}},
@@ -35,11 +33,10 @@ TEST(PaintedRowsTest, RowsWithAnyAlphaInBlocksMergedWithTheirNeighbours) {
         {"a gap keeps two spans", {{0, 255}, {9, 255}}, 4, {{0, 4}, {8, 12}}},
         {"the last block is cut at the frame's end", {{19, 255}}, 8, {{16, 20}}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::vector<std::uint8_t> pixels = frame(7, 20, c.painted);
-        if (std::string(c.what).starts_with("colour")) {
+        if (std::string(c.what).starts_with("colour"))
             for (std::size_t i = 0; i < pixels.size(); i += 4) pixels[i] = pixels[i + 1] = 200;
-        }
         EXPECT_EQ(paintedRows(pixels.data(), 7, 20, 7 * 4, c.block), c.expected) << c.what;
     }
     EXPECT_TRUE(paintedRows(nullptr, 7, 20, 28, 1).empty());
@@ -47,13 +44,12 @@ TEST(PaintedRowsTest, RowsWithAnyAlphaInBlocksMergedWithTheirNeighbours) {
 
 TEST(PaintedRowsTest, BandsAreWidenedJoinedWhenCloseAndAtMostAsManyAsAsked) {
     using Bands = std::vector<std::pair<double, double>>;
-    struct Case {
+    const struct {
         const char* what;
         Bands rows;  // fractions of a 1000-pixel page
         std::size_t most;
         Bands expected;  // pixels
-    };
-    const std::vector<Case> cases = {
+    } cases[] = {
         {"nothing painted", {}, 3, {}},
         {"widened, cut at the page's edges", {{0.0, 0.1}, {0.95, 1.0}}, 3, {{0, 110}, {940, 1000}}},
         {"neighbours within the margin joined", {{0.5, 0.6}, {0.615, 0.7}}, 3, {{490, 710}}},
@@ -63,7 +59,7 @@ TEST(PaintedRowsTest, BandsAreWidenedJoinedWhenCloseAndAtMostAsManyAsAsked) {
          {{90, 210}, {390, 610}, {890, 960}}},
         {"down to one band", {{0.1, 0.2}, {0.5, 0.6}, {0.9, 0.95}}, 1, {{90, 960}}},
     };
-    for (const Case& c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(bandsOver(c.rows, 1000, 10, c.most), c.expected) << c.what;
 }
 

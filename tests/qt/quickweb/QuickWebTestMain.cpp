@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The web engine's scheme, module and OpenGL come before the QApplication. With
-// LIRRA_TEST_STORAGE set (the storage test's second processes), the profile keeps its storage
-// there.
+// The web engine's scheme, module and OpenGL come before the QApplication. LIRRA_TEST_STORAGE
+// (the storage test's child processes): the profile keeps its storage there.
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 #include <gtest/gtest.h>
 

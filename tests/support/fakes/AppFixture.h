@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The application controller over fake platform services, with helpers that play the parts of
-// the desktop, the web engine, the video engine and the service. Tests that use it link lirra_app
-// and lirra_test_support_qt.
+// The app over fake platform services, with helpers playing the desktop, the engines and the
+// service. Its tests link lirra_app and lirra_test_support_qt.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -84,10 +83,9 @@ class AppTest : public ::testing::Test {
     // The arguments of the app's events in `view`'s page ("'nativeApp:x', 1"), in order.
     static QStringList events(const fakes::FakeWebView& view) {
         QStringList found;
-        for (const QString& script : view.asyncScripts_) {
+        for (const QString& script : view.asyncScripts_)
             if (script.contains("'nativeApp:"))
                 found << script.section("trigger(", 1).section(");", 0, 0);
-        }
         return found;
     }
     // The engine's two notifications, once the test has set the player's fields.

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Application services for unit tests: alerts answered with the first button (`onAlert_` runs
-// while one is up, as the modal loop would let events through), open panels answered from a
-// scripted queue, opened URLs and quits recorded.
+// Alerts answered with the first button (`onAlert_` runs while one is up, as a modal loop lets
+// events through), open panels from a queue of answers; opened URLs and quits recorded.
 #pragma once
 
 #include <deque>
@@ -23,11 +22,9 @@ class FakeApplication : public Application {
     // The next scripted answer, else a cancel.
     std::optional<QStringList> runModalOpenPanel(const OpenPanelOptions& options) override {
         openPanels_.push_back(options);
-        std::optional<QStringList> answer;
-        if (!openPanelAnswers_.empty()) {
-            answer.swap(openPanelAnswers_.front());
-            openPanelAnswers_.pop_front();
-        }
+        if (openPanelAnswers_.empty()) return std::nullopt;
+        std::optional<QStringList> answer = std::move(openPanelAnswers_.front());
+        openPanelAnswers_.pop_front();
         return answer;
     }
     void openUrl(const QUrl& url) override { openedUrls_.push_back(url); }

@@ -26,9 +26,7 @@ class FakeHttpClient : public HttpClient {
         // Plays a whole successful exchange on the delegate.
         void respond(int statusCode, const QByteArray& body) const {
             delegate->didReceiveResponse(statusCode);
-            if (!body.isEmpty()) {
-                delegate->didReceiveData(body);
-            }
+            if (!body.isEmpty()) delegate->didReceiveData(body);
             delegate->didFinishLoading();
         }
     };

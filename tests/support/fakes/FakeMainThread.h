@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The main thread's queue for unit tests: posted tasks wait until the test runs them, in posting
-// order (those posted meanwhile too).
+// The main thread's queue: tasks wait until the test runs them, in order (later posts too).
 #pragma once
 
 #include "platform/MainThread.h"

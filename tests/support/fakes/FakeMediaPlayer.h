@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A media player for unit tests: every operation changes a public field and is written to
-// `calls_` ("setMute(false)", "setVolume(80)" ...) so tests can check effects and their order.
+// A media player whose every operation sets a public field and is written to `calls_`.
 #pragma once
 
 #include <QString>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Every platform service as a fake, for the controllers' unit tests. Made objects are handed
-// out as the interface demands and remembered here as plain pointers (valid while the code
-// under test keeps them), so tests can reach e.g. the second web view that was made.
+// Every platform service as a fake. Made objects are handed out and remembered as plain pointers
+// (valid while the code under test keeps them), so tests reach e.g. the second web view made.
 #pragma once
 
 #include <functional>
@@ -24,22 +23,16 @@ namespace lirra::fakes {
 class FakePlatform : public Platform {
   public:
     Window& mainWindow() override { return mainWindow_; }
-    std::unique_ptr<WebView> createWebView() override {
-        return remember(std::make_unique<FakeWebView>(), webViews_);
-    }
-    std::unique_ptr<LoaderView> createLoaderView() override {
-        return remember(std::make_unique<FakeLoaderView>(), loaderViews_);
-    }
+    std::unique_ptr<WebView> createWebView() override { return make(webViews_); }
+    std::unique_ptr<LoaderView> createLoaderView() override { return make(loaderViews_); }
     std::unique_ptr<Window> createPlayerWindow(const Rect& contentRect) override {
-        auto window = std::make_unique<FakeWindow>(contentRect, 0);
+        auto window = make(playerWindows_, contentRect, 0);
         window->visible_ = false;
-        return remember(std::move(window), playerWindows_);
+        return window;
     }
-    std::unique_ptr<VideoView> createVideoView() override {
-        return remember(std::make_unique<FakeVideoView>(), videoViews_);
-    }
+    std::unique_ptr<VideoView> createVideoView() override { return make(videoViews_); }
     std::unique_ptr<MediaPlayer> createMediaPlayer(VideoView&) override {
-        return remember(std::make_unique<FakeMediaPlayer>(), mediaPlayers_);
+        return make(mediaPlayers_);
     }
 
     void setFileMenuOpenHandler(std::function<void()>) override {}
@@ -65,8 +58,9 @@ class FakePlatform : public Platform {
     std::vector<FakeMediaPlayer*> mediaPlayers_;
 
   private:
-    template <typename T>
-    static std::unique_ptr<T> remember(std::unique_ptr<T> object, std::vector<T*>& list) {
+    template <typename T, typename... Arguments>
+    static std::unique_ptr<T> make(std::vector<T*>& list, Arguments&&... arguments) {
+        auto object = std::make_unique<T>(std::forward<Arguments>(arguments)...);
         list.push_back(object.get());
         return object;
     }

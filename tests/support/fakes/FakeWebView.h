@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A web view for unit tests: records loads and scripts, answers queries from a table, and lets
-// the test play the engine's part (navigations through the policy delegate, drops, file buttons,
-// progress notifications).
+// A web view recording loads and scripts, answering from a table; the test plays the engine
+// (navigations through the policy delegate, drops, file buttons, progress).
 #pragma once
 
 #include <QMap>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A window for unit tests. The frame is the content plus a title bar of `titleBarHeight_`
-// points; setting either keeps the other in step. Delegate callbacks are not made by the
-// fake: tests call the delegate themselves where the toolkit would.
+// A window: its frame is the content and a title bar of `titleBarHeight_`, kept in step. It makes
+// no delegate callbacks: tests call the delegate where the toolkit would.
 #pragma once
 
 #include <vector>

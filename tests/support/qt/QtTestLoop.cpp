@@ -28,8 +28,4 @@ bool runEventLoopUntil(const std::function<bool()>& done, std::chrono::milliseco
     return true;
 }
 
-void runEventLoopFor(std::chrono::milliseconds duration) {
-    runEventLoopUntil([] { return false; }, duration);
-}
-
 }  // namespace lirra::test

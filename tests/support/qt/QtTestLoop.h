@@ -7,8 +7,7 @@
 
 namespace lirra::test {
 
-// Makes the process's QCoreApplication unless one exists (call it in SetUp or at the start of a
-// test). A test that needs widgets makes its own QApplication before calling this.
+// Makes the process's QCoreApplication unless one exists (a test needing widgets makes its own).
 void ensureCoreApplication();
 
 // Processes events until `done` answers true or `timeout` passes; returns the last answer.
@@ -16,6 +15,8 @@ bool runEventLoopUntil(const std::function<bool()>& done,
                        std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
 // Processes events for `duration`: how a test shows that nothing more arrives.
-void runEventLoopFor(std::chrono::milliseconds duration);
+inline void runEventLoopFor(std::chrono::milliseconds duration) {
+    runEventLoopUntil([] { return false; }, duration);
+}
 
 }  // namespace lirra::test
