@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The hash of local files against an independent implementation and the files that have none;
-// the remote hash's exchanges, played on a fake HTTP client, answer by answer.
+// The local hash against an independent one; the remote hash's exchanges on a fake client.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -21,8 +20,8 @@ class OSHashAlgorithmTest : public ::testing::Test {
   protected:
     void SetUp() override {
         center_.addObserver(kHashComputedNotification, nullptr, [this](const Notification& n) {
-            posts_.push_back(std::any_cast<VideoHash>(n.userInfo.at(kHashUserInfoKey)));
-            videos_.push_back(std::any_cast<std::uint64_t>(n.userInfo.at(kHashVideoUserInfoKey)));
+            posts_.emplace_back(std::any_cast<VideoHash>(n.userInfo.at(kHashUserInfoKey)),
+                                std::any_cast<std::uint64_t>(n.userInfo.at(kHashVideoUserInfoKey)));
         });
     }
     std::string write(const std::string& name, const std::string& content) {
@@ -33,20 +32,18 @@ class OSHashAlgorithmTest : public ::testing::Test {
     // The one result posted during the call.
     VideoHash hashOf(const std::string& path) {
         posts_.clear();
-        videos_.clear();
         algorithm_.computeHashForPath(QString::fromStdString(path), 3);
-        EXPECT_EQ(posts_.size(), 1u) << path;
-        EXPECT_EQ(videos_, std::vector<std::uint64_t>{3});  // tagged with the video it is for
+        EXPECT_TRUE(posts_.size() == 1 && posts_[0].second == 3) << path;  // tagged with its video
         EXPECT_TRUE(client_.exchanges_.empty());
-        return posts_.empty() ? VideoHash{1, 1} : posts_.front();
+        return posts_.empty() ? VideoHash{1, 1} : posts_[0].first;
     }
 
     QTemporaryDir dir_;
     NotificationCenter center_;
     fakes::FakeHttpClient client_;
     OSHashAlgorithm algorithm_{center_, client_};
-    std::vector<VideoHash> posts_;
-    std::vector<std::uint64_t> videos_;
+    using Posts = std::vector<std::pair<VideoHash, std::uint64_t>>;  // and the video it is for
+    Posts posts_;
 };
 
 TEST_F(OSHashAlgorithmTest, LocalFilesAgreeWithAnIndependentImplementation) {
@@ -89,8 +86,7 @@ TEST_F(OSHashAlgorithmTest, FilesOver4GiBUseFullOffsets) {
     EXPECT_EQ(hash.fileHash, size + 0x0807060504030201ull + 0x8070605040302010ull);
 }
 
-// A HEAD, then the first and the last 64 KiB by ranges, each sent once the one before has been
-// answered; the rows answer them in turn and say what is posted after the last answer given.
+// A HEAD, then the first and the last 64 KiB by ranges, each once the previous was answered.
 TEST_F(OSHashAlgorithmTest, TheRemoteHashAsksForTheBlocksOneAfterTheOther) {
     const QByteArray first(65536, '\x01'), last(65536, '\x02');
     const UrlResponse head{200, 200000, {}, {}};
@@ -122,7 +118,6 @@ TEST_F(OSHashAlgorithmTest, TheRemoteHashAsksForTheBlocksOneAfterTheOther) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         posts_.clear();
-        videos_.clear();
         client_.exchanges_.clear();
         algorithm_.computeHashForURL("http://media.test/v.mkv", 7);
         for (const UrlResponse& answer : row.answers) {
@@ -132,9 +127,7 @@ TEST_F(OSHashAlgorithmTest, TheRemoteHashAsksForTheBlocksOneAfterTheOther) {
             completion(answer);
         }
         EXPECT_EQ(client_.exchanges_.size(), row.answers.size());
-        ASSERT_EQ(posts_.size(), 1u);
-        EXPECT_EQ(posts_[0], row.posted);
-        EXPECT_EQ(videos_, std::vector<std::uint64_t>{7});
+        EXPECT_EQ(posts_, (Posts{{row.posted, 7}}));
     }
     // The requests: identity encoding (a compressed answer is not the file's bytes), 10 s each,
     // and a block's size at most, whatever a server that ignores the range would send.

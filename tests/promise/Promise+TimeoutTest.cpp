@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// timeout(): rejects with the time-out error at the deadline; the timer still fires after the
-// receiver settled and then only replaces the reason.
+// timeout(): rejects at the deadline; after the receiver settled it only replaces the reason.
 #include <gtest/gtest.h>
 
 #include "PromiseTestSupport.h"

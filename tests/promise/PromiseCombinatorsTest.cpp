@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// orPromises(), andPromises() and chain(): the first resolution (or), the last one (and) or each
-// step's in turn (chain) decides; later settlements only replace the stored result or reason.
+// orPromises(), andPromises() and chain(); later settlements only replace the result or reason.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,10 +12,9 @@ namespace {
 
 using test::intOf;
 
-// Inputs settled in a random order, some never (pending or nullptr): or resolves at the first
-// resolution and rejects with the last error once all have rejected; and resolves with the last
-// resolution once all have resolved and rejects at the first error; later settlements only
-// replace the stored value. Inputs settled before the combinator count at once.
+// Inputs settled in random order, some never (pending, nullptr): or takes the first resolution,
+// else the last error once all rejected; and the first error, else the last resolution once all
+// resolved. Inputs settled before the combinator count at once.
 TEST(PromiseOrAndTest, RandomSettlementsFollowTheirRules) {
     std::mt19937 random(42);
     for (int run = 0; run < 500; ++run) {

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Many threads settling and registering at once. Judged by its own checks and by ThreadSanitizer
-// (scripts/tsan-promise.sh).
+// Many threads settling and registering at once; ThreadSanitizer runs it too (tsan-promise.sh).
 #include <gtest/gtest.h>
 
 #include <barrier>
@@ -37,9 +36,8 @@ TEST(PromiseStressTest, ConcurrentSettlersAndRegistrarsRunEveryCallbackOnce) {
         });
     }
     threads.emplace_back(everyRound, [&](auto promise) { promise->reject(makeError("S", 9)); });
-    for (const auto& value : values) {
+    for (const auto& value : values)
         threads.emplace_back(everyRound, [&](auto promise) { promise->resolve(value); });
-    }
     const int registered = kRegistrars * kPerRegistrar;
     for (int round = 0; round < kRounds; ++round) {
         current = Deferred::deferred();

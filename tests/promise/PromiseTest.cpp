@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The promise core against a model of the state machine in Promise.h, then what the model leaves
-// out: re-entry, queues, the hop to another queue, ownership, transform() and wait().
+// The promise core against a model of its state machine; then re-entry, queues, ownership,
+// transform() and wait().
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,9 +19,8 @@ std::string text(const Value& value) { return std::to_string(intOf(value)); }
 std::string text(const ErrorPtr& error) { return std::to_string(error->code); }
 std::string text() { return ""; }
 
-// Random runs of registrations (when, failed, any, the combined form) and settlements against a
-// model: callbacks run once, in registration order, at the first settlement or at once after
-// it, reading the value stored then; later settlements only replace the value or the reason.
+// Random registrations and settlements: callbacks run once, in order, at the first settlement or
+// at once after it, reading the value then; later settlements only replace value or reason.
 TEST(PromiseTest, RandomRunsFollowTheStateMachine) {
     // The state numbers, as written down in Promise.h.
     EXPECT_EQ((std::vector{Promise::kPending, Promise::kRejected, Promise::kResolved}),
@@ -75,8 +74,7 @@ TEST(PromiseTest, RandomRunsFollowTheStateMachine) {
 }
 
 TEST(PromiseTest, CallbackMayRegisterOnItsOwnPromiseAndSettleOthers) {
-    auto deferred = Deferred::deferred();
-    auto other = Deferred::deferred();
+    auto deferred = Deferred::deferred(), other = Deferred::deferred();
     Log log;
     deferred->when([&](const Value&) {
         deferred->when([&](const Value&) { log.push_back("inner"); });  // no deadlock, at once
@@ -88,8 +86,7 @@ TEST(PromiseTest, CallbackMayRegisterOnItsOwnPromiseAndSettleOthers) {
     EXPECT_TRUE(other->isResolved());
 }
 
-// On a queue every callback is submitted, never run inline, and reads the value when it runs; a
-// hop to another queue settles only after the receiver's callbacks registered before it.
+// On a queue callbacks are submitted, read the value as they run; a hop settles after them.
 TEST(PromiseTest, QueuedCallbacksAndTheHopToAnotherQueue) {
     ManualQueue queue, hopQueue;
     auto deferred = Deferred::initWithQueue(&queue);
@@ -155,8 +152,7 @@ TEST(PromiseWaitTest, ReturnsAtResolutionOrNoneAtTheDeadline) {
     EXPECT_FALSE(notANumber->wait(std::nan("")).has_value());
     EXPECT_LT(secondsSince(start), 1.0);
 
-    auto pending = Deferred::deferred();
-    auto rejected = Deferred::deferred();
+    auto pending = Deferred::deferred(), rejected = Deferred::deferred();
     rejected->reject(nullptr);
     for (auto waited : {pending->promise(), rejected->promise()}) {
         start = std::chrono::steady_clock::now();

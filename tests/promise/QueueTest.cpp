@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The executors: serial order on a thread of its own, and the main queue that keeps work until
-// the application hooks it to its event loop.
+// The executors: a serial one on its own thread; the main queue, kept until the app hooks it.
 #include <gtest/gtest.h>
 
 #include "PromiseTestSupport.h"
