@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// `lirra --hash` as a user runs it, without a display: a random file read locally and served over
-// http with ranges, checked against an independent implementation, and what it says when no
-// hash can be computed.
+// `lirra --hash` without a display, on a random file locally and over http (ranges), against an
+// independent hash; and why not, when it cannot.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -19,8 +18,7 @@ namespace {
 
 struct RunResult {
     int exitCode = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 RunResult runLirra(const QStringList& arguments) {
@@ -77,8 +75,7 @@ TEST(HashCommandTest, PrintsTheHashOfAFileOrAUrlOrSaysWhyNot) {
     }
 }
 
-// What the program answers before it opens any window: its options, its version, a usage error
-// (exit 2) and a key file it cannot read.
+// Answers before any window: options, version, usage errors (exit 2), an unreadable key file.
 TEST(HashCommandTest, TheProgramAnswersItsOptionsWithoutAWindow) {
     test::ensureCoreApplication();
     const struct {

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// An independent rendering of the published OpenSubtitles movie hash for checking ours: it holds
-// the whole file, adds every byte shifted into its place within its 8-byte word (which is the
-// same sum modulo 2^64 as adding little-endian words), and prints with the standard library.
+// The published OpenSubtitles movie hash, written independently: every byte shifted into its
+// place in its 8-byte word (the sum of little-endian words modulo 2^64), printed by the library.
 #pragma once
 
 #include <cstdint>
