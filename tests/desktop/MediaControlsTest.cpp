@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The desktop's media controls against the real app on the test's own session bus: what MPRIS
-// shows of the playing video, and play, pause, seek, next and previous line, volume and stop as
-// a media key or the shell's player widget sends them.
+// The desktop's media controls (MPRIS) against the real app on the test's own session bus: what
+// they show of the playing video, and the calls a media key or the shell's widget sends.
 #include <gtest/gtest.h>
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
-#include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QFile>
@@ -33,9 +31,8 @@ class Heard : public QObject {
   public slots:
     void changed(const QString& interface, const QVariantMap& properties, const QStringList&) {
         if (interface != kPlayer) return;
-        for (auto it = properties.begin(); it != properties.end(); ++it) {
+        for (auto it = properties.begin(); it != properties.end(); ++it)
             values_ << it.key() + "=" + (it.key() == "Metadata" ? "..." : it.value().toString());
-        }
     }
     void seeked(qlonglong position) { seeks_ << position; }
 
@@ -63,6 +60,11 @@ qlonglong position() { return property(kPlayer, "Position").toLongLong(); }
 
 bool positionWithin(qlonglong low, qlonglong high) {
     return runEventLoopUntil([&] { return position() >= low && position() <= high; }, 10s);
+}
+
+bool statusBecomes(const char* status, std::chrono::milliseconds timeout = 10s) {
+    return runEventLoopUntil([&] { return property(kPlayer, "PlaybackStatus") == status; },
+                             timeout);
 }
 
 TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
@@ -106,9 +108,7 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     for (const auto& [name, value] : root)
         EXPECT_EQ(property(kRoot, name), value) << name.toStdString();
 
-    ASSERT_TRUE(
-        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 40s))
-        << app.log().toStdString();
+    ASSERT_TRUE(statusBecomes("Playing", 40s)) << app.log().toStdString();
     const QVariantMap shown = metadata();
     EXPECT_EQ(shown["xesam:title"], "Film.Night");
     EXPECT_EQ(shown["xesam:url"], QUrl::fromLocalFile(clip).toString());
@@ -136,8 +136,7 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     ASSERT_TRUE(app.waitForPage("Player/Play", "$('#time-current').text()", "0:07"));
     send(kPlayer, "Next");
     EXPECT_TRUE(positionWithin(9000000, 12900000)) << position();
-    EXPECT_TRUE(
-        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Playing"; }, 10s));
+    EXPECT_TRUE(statusBecomes("Playing"));
     send(kPlayer, "Previous");
     EXPECT_TRUE(positionWithin(5000000, 8900000)) << position();
 
@@ -149,8 +148,7 @@ TEST(DesktopMediaControls, TheDesktopShowsThePlayingVideoAndDrivesIt) {
     EXPECT_TRUE(runEventLoopUntil([&] { return heard.values_.contains("Volume=0.5"); }, 5s));
 
     send(kPlayer, "Stop");
-    EXPECT_TRUE(
-        runEventLoopUntil([] { return property(kPlayer, "PlaybackStatus") == "Stopped"; }, 10s));
+    EXPECT_TRUE(statusBecomes("Stopped"));
     EXPECT_EQ(property(kPlayer, "CanPlay"), false);
     EXPECT_EQ(metadata()["mpris:trackid"].value<QDBusObjectPath>().path(),
               "/org/mpris/MediaPlayer2/TrackList/NoTrack");
