@@ -40,16 +40,16 @@ TEST(FormEncoding, EncodesAsBrowsersSubmitFormsAndDecodesBack) {
 }
 
 TEST(LookupAnswer, AWhole32BitVideoIdAndTheWellFormedEntriesInOrder) {
-    const std::pair<const char*, std::int64_t> ids[] = {
-        {R"({"videoId":-2147483648})", -2147483648LL},
-        {R"({"videoId":2147483647})", 2147483647},
-        {R"({"videoId":2147483648})", 0},
-        {R"({"videoId":42.5})", 0},
-        {R"({"videoId":"42"})", 0},
-        {R"({"videoId":42)", 0},
-        {"[42]", 0}};
-    for (const auto& [body, videoId] : ids)
-        EXPECT_EQ(readLookupAnswer(body).videoId, videoId) << body;
+    // "BODY=ID" each: a whole 32-bit number or none (0).
+    for (const std::string row :
+         {R"({"videoId":-2147483648}=-2147483648)", R"({"videoId":2147483647}=2147483647)",
+          R"({"videoId":2147483648}=0)", R"({"videoId":42.5}=0)", R"({"videoId":"42"}=0)",
+          R"({"videoId":42=0)", "[42]=0"}) {
+        const auto at = row.rfind('=');
+        EXPECT_EQ(readLookupAnswer(QByteArray::fromStdString(row.substr(0, at))).videoId,
+                  std::stoll(row.substr(at + 1)))
+            << row;
+    }
 
     const auto entry = [](const char* url, const char* must, const char* name, const char* id) {
         return QByteArray(R"({"downloadUrl":)") + url + R"(,"mustBeDownloaded":)" + must +

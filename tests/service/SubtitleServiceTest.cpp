@@ -43,11 +43,11 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
         // Counted where a request arrives, before it is answered.
         s.Post("/Player/GetSubtitlesToDownload", [this](const auto&, auto& res) {
             ++lookups_;
-            serve(take("lookup"), res);
+            serve("lookup", res);
         });
         s.Get(R"(/subs/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
             ++downloads_;
-            serve(take(req.matches[1]), res);
+            serve(req.matches[1], res);
         });
         // cpp-httplib keeps no bytes of a multipart body: the upload's type is recorded and
         // swapped before the body is read.
@@ -61,7 +61,7 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
         });
         s.Post("/Subtitles/UploadSubtitles", [this](const auto&, auto& res) {
             ++uploads_;
-            serve(take("upload"), res);
+            serve("upload", res);
         });
         server_.serveCutShort("/cut.srt", 1000, "only a part");
         EXPECT_TRUE(server_.start());
@@ -82,19 +82,17 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
     void loadHomeScreen() override { ++homeLoads_; }
     void loadPlayerScreen() override {}
 
-    // The answer to a request for `what` ("lookup", "upload", a subtitle's path); a delay counts
-    // once. Called on the server's threads.
-    Answer take(const std::string& what) {
-        std::lock_guard lock(mutex_);
-        if (!answers_.count(what)) return {what == "upload" ? 200 : 404};
-        const Answer taken = answers_[what];
-        answers_[what].delay = 0ms;
-        return taken;
-    }
-    void serve(const Answer& answer, httplib::Response& res) {
-        std::this_thread::sleep_for(answer.delay);
-        res.status = answer.status;
-        res.set_content(answer.body, answer.type);
+    // Answers a request for `what` ("lookup", "upload", a subtitle's path) on the server's
+    // threads; a delay counts once.
+    void serve(const std::string& what, httplib::Response& res) {
+        Answer taken{what == "upload" ? 200 : 404};
+        if (std::lock_guard lock(mutex_); answers_.count(what)) {
+            taken = answers_[what];
+            answers_[what].delay = 0ms;
+        }
+        std::this_thread::sleep_for(taken.delay);
+        res.status = taken.status;
+        res.set_content(taken.body, taken.type);
     }
     void answer(const std::string& what, Answer answer) {
         std::lock_guard lock(mutex_);
