@@ -1,14 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The desktop's media controls over the application controller and fake platform services: what
-// they show of the player (microseconds, the 0..1 volume), what each action does to the player,
-// the screens and the player page, and which changes they are told of.
+// The desktop's media controls over the app and fake platform services: what they show of the
+// player (microseconds, the 0..1 volume), what each action does, which changes they are told of.
 #include "AppFixture.h"
 #include "app/MediaControlsController.h"
 
 namespace lirra {
 namespace {
 
-using Change = MediaControls;
 using Action = std::function<void(MediaControlsController&)>;
 
 class MediaControlsTest : public testing::AppTest, public MediaControls {

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>

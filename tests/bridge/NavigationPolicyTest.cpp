@@ -8,23 +8,20 @@ namespace lirra::testing {
 namespace {
 
 TEST_F(AppTest, OnlyTheServicesPagesAreFollowedAndOnlyTheyDriveTheBridge) {
-    // Followed, opened in the browser instead, or refused outright.
-    const std::tuple<const char*, NavigationPolicy, bool> cases[] = {
-        {"http://service.test/Player/Home", NavigationPolicy::Use, false},
-        {"http://service.test:80/x?to=PlayerRegister", NavigationPolicy::Use, false},
-        {"about:blank", NavigationPolicy::Use, false},
-        {"http://other.test/Player/Home", NavigationPolicy::Ignore, true},
-        {"https://service.test/", NavigationPolicy::Ignore, true},
-        {"http://service.test:8080/", NavigationPolicy::Ignore, true},
-        {"file:///etc/passwd", NavigationPolicy::Ignore, false},
-        {"apps:///Execute/Stop", NavigationPolicy::Ignore, false},
-    };
-    for (const auto& [url, policy, opened] : cases) {
+    // "URL OUTCOME" each: followed (use), opened in the browser instead, or refused outright.
+    for (const QString row :
+         {"http://service.test/Player/Home use", "http://service.test:80/x?to=PlayerRegister use",
+          "about:blank use", "http://other.test/Player/Home browser",
+          "https://service.test/ browser", "http://service.test:8080/ browser",
+          "file:///etc/passwd ignore", "apps:///Execute/Stop ignore"}) {
+        const QString url = row.section(' ', 0, 0), outcome = row.section(' ', 1);
         platform_.application_.openedUrls_.clear();
-        EXPECT_EQ(home().navigate(url), policy) << url;
+        EXPECT_EQ(home().navigate(url),
+                  outcome == "use" ? NavigationPolicy::Use : NavigationPolicy::Ignore)
+            << row.toStdString();
         EXPECT_EQ(platform_.application_.openedUrls_,
-                  opened ? std::vector<QUrl>{QUrl(url)} : std::vector<QUrl>{})
-            << url;
+                  outcome == "browser" ? std::vector<QUrl>{QUrl(url)} : std::vector<QUrl>{})
+            << row.toStdString();
     }
     // Refused, with nothing to run: no kind, or not one of the two.
     for (const char* url : {"app://Execute/Stop", "app:///", "app:///execute/Stop"})

@@ -56,9 +56,8 @@ class Journey : public ::testing::Test {
         ASSERT_GT(port_ = app_->servicePort(), 0);
     }
     QString clip(const QString& name, double seconds, QStringList besides = {}) {
-        for (const QString& file : besides) {
+        for (const QString& file : besides)
             writeFile(media_.path() + "/" + file, file.contains(".es.") ? kSpanish : kEnglish);
-        }
         return makeClip(media_.path(), name, seconds);
     }
     QString loaded(const QString& path) {

@@ -119,9 +119,8 @@ std::optional<QJsonObject> LirraProcess::call(const QString& page, const QString
                                               const QJsonObject& params) {
     const auto list = httplib::Client("127.0.0.1", debugPort_).Get("/json");
     QUrl target;
-    for (const QJsonValue t : QJsonDocument::fromJson(list ? list->body.c_str() : "").array()) {
+    for (const QJsonValue t : QJsonDocument::fromJson(list ? list->body.c_str() : "").array())
         if (t["url"].toString().contains(page)) target = QUrl(t["webSocketDebuggerUrl"].toString());
-    }
     QTcpSocket socket;
     socket.connectToHost("127.0.0.1", quint16(target.port()));
     if (target.isEmpty() || !socket.waitForConnected(5000)) return std::nullopt;
@@ -213,23 +212,17 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
 }
 
 QString makeClip(const QString& dir, const QString& name, double seconds) {
-    const QString d = QString::number(seconds), path = dir + "/" + name;
-    QStringList arguments = QStringLiteral(
-                                "-hide_banner -loglevel error -y "
-                                "-f lavfi -i color=c=red:s=640x180:r=25:d=%1 "
-                                "-f lavfi -i color=c=blue:s=640x180:r=25:d=%1 "
-                                "-f lavfi -i sine=frequency=330:duration=%1")
-                                .arg(d)
-                                .split(' ');
-    arguments << "-filter_complex"
-              << "[0:v][1:v]vstack=inputs=2[v]"
-              << QStringLiteral(
-                     "-map [v] -map 2:a -c:v libx264 -preset ultrafast -g 1 -pix_fmt yuv420p "
-                     "-c:a aac -metadata:s:a:0 title=English")
-                     .split(' ')
-              << path;
+    const QString path = dir + "/" + name;
+    const QStringList arguments =
+        QStringLiteral(
+            "-hide_banner -loglevel error -y -f lavfi -i color=c=red:s=640x180:r=25:d=%1 -f lavfi "
+            "-i color=c=blue:s=640x180:r=25:d=%1 -f lavfi -i sine=frequency=330:duration=%1 "
+            "-filter_complex [0:v][1:v]vstack=inputs=2[v] -map [v] -map 2:a -c:v libx264 -preset "
+            "ultrafast -g 1 -pix_fmt yuv420p -c:a aac -metadata:s:a:0 title=English")
+            .arg(seconds)
+            .split(' ');
     QProcess ffmpeg;
-    ffmpeg.start("ffmpeg", arguments);
+    ffmpeg.start("ffmpeg", arguments + QStringList{path});
     if (ffmpeg.waitForFinished(120000) && ffmpeg.exitCode() == 0) return path;
     ADD_FAILURE() << "ffmpeg failed: " << ffmpeg.readAllStandardError().toStdString();
     return {};

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The driver of the journeys: the real `lirra` under the test's display with a home of its own,
-// its log read as it comes, its pages read and given keys and clicks through the web engine's
-// DevTools protocol; screenshots, clips and files. A wait that fails says what it waited for.
+// The real `lirra` under the test's display with a home of its own: its log, its pages read and
+// given keys through the DevTools protocol; screenshots, clips. A failed wait says what it awaited.
 #pragma once
 
 #include <QJsonObject>
@@ -20,8 +19,7 @@ using namespace std::chrono_literals;
 
 class LirraProcess {
   public:
-    // `arguments` are lirra's (`--verbose` logs the pages' loads, bridge calls and the scripts
-    // they were sent); alerts answer themselves (and are logged), so no journey waits on a person.
+    // `arguments` are lirra's; alerts answer themselves (and are logged): nobody is waited on.
     explicit LirraProcess(const QStringList& arguments);
     ~LirraProcess();  // ends the app if it still runs
 
@@ -37,12 +35,11 @@ class LirraProcess {
     bool isRunning() const { return process_.state() != QProcess::NotRunning; }
 
     // The value of `script` in the page whose address contains `page` (undefined when there is
-    // none or the script threw); waits until it is `expected`.
+    // none or it threw); or waits until it is `expected`.
     QJsonValue read(const QString& page, const QString& script);
     bool waitForPage(const QString& page, const QString& script, const QJsonValue& expected,
                      std::chrono::milliseconds timeout = 20s);
-    // A key (a DOM key value) pressed and released in that page, as the engine gets it from the
-    // window.
+    // A key (a DOM key value) pressed and released in that page, as if from the window.
     bool press(const QString& page, const QString& key);
 
   private:

@@ -9,28 +9,21 @@ namespace {
 
 using nlohmann::json;
 
-class PagesApiTest : public ServerFixture {};
+using PagesApiTest = ServerFixture;
 
 TEST_F(PagesApiTest, RoutesAnswerWhatThePagesAndTheAppAskFor) {
-    expectStatuses({
-        // The app prints a sign-extended id unsigned; the page still loads.
-        {"GET", "/Player/Play?videoId=18446744073709551615", 200},
-        {"GET", "/Player/Play?videoId=18446744073709551616", 400},
-        {"GET", "/Player/Play?videoId=1x", 400},
-        {"GET", "/Player/Play", 400},
-        {"GET", "/Player/Home", 200},
-        {"GET", "/Account/Register", 200},
-        {"GET", "/static/cues.js", 200},
-        {"GET", "/static/nothing.js", 404},
-        {"GET", "/nothing/here", 404},
-        {"GET", "/api/videos/999999/tracks", 404},
-        {"POST", "/api/videos/999999/subtitles", 404, R"({"fileName": "a.srt", "text": "x"})",
-         "application/json"},
-        {"GET", "/api/videos/recent?limit=200", 200},
-        {"GET", "/api/videos/recent?limit=201", 400},
-        {"GET", "/api/videos/recent?limit=0", 400},
-        {"GET", "/api/videos/recent?limit=abc", 400},
-    });
+    std::vector<Ask> rows{{"POST", "/api/videos/999999/subtitles", 404,
+                           R"({"fileName": "a.srt", "text": "x"})", "application/json"}};
+    // "STATUS PATH" each; the app prints a sign-extended id unsigned: the page still loads.
+    for (const std::string row :
+         {"200 /Player/Play?videoId=18446744073709551615",
+          "400 /Player/Play?videoId=18446744073709551616", "400 /Player/Play?videoId=1x",
+          "400 /Player/Play", "200 /Player/Home", "200 /Account/Register", "200 /static/cues.js",
+          "404 /static/nothing.js", "404 /nothing/here", "404 /api/videos/999999/tracks",
+          "200 /api/videos/recent?limit=200", "400 /api/videos/recent?limit=201",
+          "400 /api/videos/recent?limit=0", "400 /api/videos/recent?limit=abc"})
+        rows.push_back({"GET", row.substr(4), std::stoi(row)});
+    expectStatuses(rows);
     EXPECT_EQ(client().Get("/static/lirra.css")->get_header_value("Content-Type"),
               "text/css; charset=utf-8");
     EXPECT_EQ(client().Get("/static/cues.js")->get_header_value("Content-Type"),

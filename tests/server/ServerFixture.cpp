@@ -42,11 +42,6 @@ void ServerFixture::SetUp() {
     startServer();
 }
 
-void ServerFixture::TearDown() {
-    server_.reset();
-    removeTree(root_);
-}
-
 void ServerFixture::startServer() {
     ServerOptions options;
     options.dataDirectory = dataDir_;
@@ -55,11 +50,6 @@ void ServerFixture::startServer() {
     server_ = std::make_unique<Server>(options);
     ASSERT_EQ(server_->start(), "");
     ASSERT_NE(server_->port(), 0);
-}
-
-void ServerFixture::restartServer() {
-    server_.reset();
-    startServer();
 }
 
 httplib::Client ServerFixture::client() {
@@ -76,11 +66,6 @@ httplib::Result ServerFixture::lookup(const std::string& fileName, const std::st
                              "&fileName=" + httplib::detail::encode_query_param(fileName) +
                              "&targetLanguageCode=eng&nativeLanguageCode=spa",
                          "application/x-www-form-urlencoded");
-}
-
-nlohmann::json ServerFixture::lookupJson(const std::string& fileName, const std::string& hash,
-                                         const std::string& size) {
-    return answer(lookup(fileName, hash, size));
 }
 
 httplib::Result ServerFixture::upload(const std::vector<UploadPart>& parts) {
@@ -110,10 +95,6 @@ nlohmann::json ServerFixture::roundTrip(const std::string& fileName, const std::
     }
     EXPECT_EQ(answer(upload(parts))["stored"], parts.size());
     return looked;
-}
-
-nlohmann::json ServerFixture::tracks(long long videoId) {
-    return answer(client().Get("/api/videos/" + std::to_string(videoId) + "/tracks"));
 }
 
 httplib::Result ServerFixture::addText(long long videoId, const std::string& fileName,

@@ -23,9 +23,7 @@ void writeFile(const std::string& path, const std::string& bytes);
 std::string srtFile(int cues, const std::string& textPrefix = "Line");
 
 struct UploadPart {
-    std::string name;
-    std::string fileName;
-    std::string content;
+    std::string name, fileName, content;
 };
 
 // A row of a table of requests: what is sent and the status it must get.
@@ -39,10 +37,16 @@ struct Ask {
 class ServerFixture : public ::testing::Test {
   protected:
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override {
+        server_.reset();
+        removeTree(root_);
+    }
 
     void startServer();
-    void restartServer();
+    void restartServer() {
+        server_.reset();
+        startServer();
+    }
     // Options of a fixture's own beyond the data and library folders.
     virtual void configure(ServerOptions&) {}
 
@@ -52,11 +56,15 @@ class ServerFixture : public ::testing::Test {
     httplib::Result lookup(const std::string& fileName, const std::string& hash = "8a3f2c",
                            const std::string& size = "734003200");
     nlohmann::json lookupJson(const std::string& fileName, const std::string& hash = "8a3f2c",
-                              const std::string& size = "734003200");
+                              const std::string& size = "734003200") {
+        return answer(lookup(fileName, hash, size));
+    }
     httplib::Result upload(const std::vector<UploadPart>& parts);
     nlohmann::json roundTrip(const std::string& fileName, const std::string& hash = "8a3f2c",
                              const std::string& size = "734003200");
-    nlohmann::json tracks(long long videoId);
+    nlohmann::json tracks(long long videoId) {
+        return answer(client().Get("/api/videos/" + std::to_string(videoId) + "/tracks"));
+    }
     // A learner's file added from the page as JSON text, and the answer (201 when added).
     httplib::Result addText(long long videoId, const std::string& fileName,
                             const std::string& text);

@@ -44,26 +44,18 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         EXPECT_EQ(output.rfind("lirra-server: serving http://127.0.0.1:", 0), 0u) << output;
         EXPECT_NE(output.find("SIG" + sig + " received"), std::string::npos) << output;
     }
-    const std::pair<std::string, int> cases[] = {
-        {"--listen", 2},
-        {"--listen 127.0.0.1:70000", 2},
-        {"--listen :8080", 2},
-        {"--port 80", 2},
-        {"--host lirra.test:0", 2},
-        {"--threads 0", 2},
-        {"--threads 1025", 2},
-        {"stray", 2},
-        {"stray --version", 2},  // the options end at the first argument
-        {"-- --help", 2},        // after "--", an argument even if it looks like an option
-        {"--bogus", 2},
-        {"-x", 2},
-        {"--data " + root + "/file", 1},                      // a data folder that is a file
-        {"--data " + root + "/d --listen example.org:0", 1},  // a name, not an address
-        {"--data " + root + "/d --library " + root + "/missing", 1},
-    };
-    for (const auto& [args, expected] : cases) {
-        const auto [output, status] = runServer(args);
-        EXPECT_EQ(status, expected) << args << ": " << output;
+    // "STATUS ARGUMENTS" each: the options end at the first argument that is none and after
+    // "--"; a data folder that is a file, a name where an address goes, a missing library fail.
+    for (std::string row :
+         {"2 --listen", "2 --listen 127.0.0.1:70000", "2 --listen :8080", "2 --port 80",
+          "2 --host lirra.test:0", "2 --threads 0", "2 --threads 1025", "2 stray",
+          "2 stray --version", "2 -- --help", "2 --bogus", "2 -x", "1 --data @/file",
+          "1 --data @/d --listen example.org:0", "1 --data @/d --library @/missing"}) {
+        for (auto at = row.find('@'); at != std::string::npos; at = row.find('@'))
+            row.replace(at, 1, root);
+        const int expected = row[0] - '0';
+        const auto [output, status] = runServer(row.substr(2));
+        EXPECT_EQ(status, expected) << row << ": " << output;
         EXPECT_EQ(output.rfind("lirra-server: ", 0), 0u) << output;
         EXPECT_EQ(output.find("Try 'lirra-server --help'") != std::string::npos, expected == 2)
             << output;
@@ -115,12 +107,10 @@ TEST(ServerApi, StartStopBaseUrlAndPorts) {
         EXPECT_EQ(again.port(), taken);
         ASSERT_EQ(first.start(), "");  // and again on its store
     }                                  // the destructors stop them
-    for (const char* loopback : {"127.8.9.10", "::1", "localhost"}) {
+    for (const char* loopback : {"127.8.9.10", "::1", "localhost"})
         EXPECT_TRUE(isLoopbackAddress(loopback)) << loopback;
-    }
-    for (const char* other : {"0.0.0.0", "::", "128.0.0.1", "::ffff:128.0.0.1"}) {
+    for (const char* other : {"0.0.0.0", "::", "128.0.0.1", "::ffff:128.0.0.1"})
         EXPECT_FALSE(isLoopbackAddress(other)) << other;
-    }
     // A store of a newer release is left alone.
     ASSERT_EQ(
         std::system(("sqlite3 '" + root + "/a/lirra.sqlite3' 'PRAGMA user_version = 99'").c_str()),
@@ -133,12 +123,10 @@ TEST(ServerApi, StartStopBaseUrlAndPorts) {
 // A learner's pages keep their origin, and with it their stored settings, only while the port
 // of their data folder stays what earlier releases gave it.
 TEST(ServerApi, StablePortsAndTheDefaultDataFolder) {
-    const std::pair<const char*, std::uint16_t> ports[] = {
-        {"", 26261},
-        {"/home/ana/.local/share/lirra", 23785},
-        {"/home/ben/.local/share/lirra", 23116},
-        {"/tmp/x", 29164},
-    };
+    const std::pair<const char*, std::uint16_t> ports[] = {{"", 26261},
+                                                           {"/home/ana/.local/share/lirra", 23785},
+                                                           {"/home/ben/.local/share/lirra", 23116},
+                                                           {"/tmp/x", 29164}};
     for (const auto& [folder, port] : ports) EXPECT_EQ(stablePortFor(folder), port) << folder;
 
     const std::string xdg = std::getenv("XDG_DATA_HOME") ?: "", home = std::getenv("HOME") ?: "";

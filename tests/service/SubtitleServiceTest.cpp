@@ -43,11 +43,11 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
         // Counted where a request arrives, before it is answered.
         s.Post("/Player/GetSubtitlesToDownload", [this](const auto&, auto& res) {
             ++lookups_;
-            serve(take("lookup"), res);
+            serve("lookup", res);
         });
         s.Get(R"(/subs/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
             ++downloads_;
-            serve(take(req.matches[1]), res);
+            serve(req.matches[1], res);
         });
         // cpp-httplib keeps no bytes of a multipart body: the upload's type is recorded and
         // swapped before the body is read.
@@ -61,7 +61,7 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
         });
         s.Post("/Subtitles/UploadSubtitles", [this](const auto&, auto& res) {
             ++uploads_;
-            serve(take("upload"), res);
+            serve("upload", res);
         });
         server_.serveCutShort("/cut.srt", 1000, "only a part");
         EXPECT_TRUE(server_.start());
@@ -82,19 +82,17 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
     void loadHomeScreen() override { ++homeLoads_; }
     void loadPlayerScreen() override {}
 
-    // The answer to a request for `what` ("lookup", "upload", a subtitle's path); a delay counts
-    // once. Called on the server's threads.
-    Answer take(const std::string& what) {
-        std::lock_guard lock(mutex_);
-        if (!answers_.count(what)) return {what == "upload" ? 200 : 404};
-        const Answer taken = answers_[what];
-        answers_[what].delay = 0ms;
-        return taken;
-    }
-    void serve(const Answer& answer, httplib::Response& res) {
-        std::this_thread::sleep_for(answer.delay);
-        res.status = answer.status;
-        res.set_content(answer.body, answer.type);
+    // Answers a request for `what` ("lookup", "upload", a subtitle's path) on the server's
+    // threads; a delay counts once.
+    void serve(const std::string& what, httplib::Response& res) {
+        Answer taken{what == "upload" ? 200 : 404};
+        if (std::lock_guard lock(mutex_); answers_.count(what)) {
+            taken = answers_[what];
+            answers_[what].delay = 0ms;
+        }
+        std::this_thread::sleep_for(taken.delay);
+        res.status = taken.status;
+        res.set_content(taken.body, taken.type);
     }
     void answer(const std::string& what, Answer answer) {
         std::lock_guard lock(mutex_);
@@ -171,10 +169,11 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
 // what arrived goes back in one upload, byte for byte, in completion order; "LaunchVideo" comes
 // once the upload has been answered.
 TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLaunches) {
-    answer("lookup", {200, lookupAnswer(42, {{sub("first.srt"), "first.srt", "101"},
-                                             {sub("missing.srt"), "missing.srt", "102"},
-                                             {sub("third.srt"), R"(Trois \"v\"\r\nx.srt)", "103"},
-                                             {sub("no.srt"), "no.srt", "0"}})});
+    answer("lookup",
+           {200, lookupAnswer(42, {{sub("first.srt"), "first.srt", "101"},
+                                   {sub("missing.srt"), "missing.srt", "102"},
+                                   {sub("third.srt"), R"(Trois \"v\"\r\nx.srt)", "4294967295"},
+                                   {sub("no.srt"), "no.srt", "0"}})});
     const std::string first = "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n";
     const std::string third("caf\xc3\xa9\r\n--not a boundary\r\n\0end", 29);
     answer("first.srt", {200, first, 300ms});  // the first answers last
@@ -201,8 +200,8 @@ TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLau
     EXPECT_EQ(lines[4], "Successfully uploaded all downloaded subtitles");
     const auto uploads = server_.requests("/Subtitles/UploadSubtitles");
     ASSERT_EQ(uploads.size(), 1u);
-    const std::string body =
-        uploadBody(0, {{"103", "Trois %22v%22%0D%0Ax.srt", third}, {"101", "first.srt", first}});
+    const std::string body = uploadBody(
+        0, {{"4294967295", "Trois %22v%22%0D%0Ax.srt", third}, {"101", "first.srt", first}});
     EXPECT_EQ(uploads[0].body, body);
     EXPECT_EQ(uploads[0].header("Content-Length"), std::to_string(body.size()));
     expectQueuesEmpty();
@@ -293,7 +292,7 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
 TEST_F(SubtitleServiceTest, AHashFromAnotherThreadIsLookedUpOnTheMainThread) {
     defaults_.setString("file-name", "Clip (2019) & more.mp4");
     mainThread_.current_ = false;
-    std::thread([this] { lookUp("http://media.test/watch?v=17", {0x2a, 65536}); }).join();
+    std::thread([this] { lookUp("http://media.test/watch?v=17", {0x2a, ~0ULL}); }).join();
     test::runEventLoopFor(50ms);
     EXPECT_EQ(server_.requestCount(), 0u);
     EXPECT_TRUE(state_.videoFileName.isEmpty());
@@ -302,7 +301,7 @@ TEST_F(SubtitleServiceTest, AHashFromAnotherThreadIsLookedUpOnTheMainThread) {
     waitForOutcome(0ms);
     EXPECT_EQ(state_.videoFileName, "Clip (2019) & more.mp4");
     EXPECT_EQ(server_.requests("/Player/GetSubtitlesToDownload").at(0).body,
-              "fileSize=65536&movieHash=2a&fileName=Clip+%282019%29+%26+more.mp4"
+              "fileSize=18446744073709551615&movieHash=2a&fileName=Clip+%282019%29+%26+more.mp4"
               "&targetLanguageCode=eng&nativeLanguageCode=");
 }
 

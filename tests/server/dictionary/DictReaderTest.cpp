@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The dictd reader on dictionaries the tests make: articles come back byte for byte from plain
-// and dictzip data whatever the chunk size and header, and every damaged file is refused with a
-// reason; what a dictionary is for by its name. (What the catalog skips: DictionaryServiceTest.)
+// The dictd reader: articles byte for byte from plain and dictzip data whatever the chunk size and
+// header, every damaged file refused with a reason; what a dictionary is for by its name.
 #include <gtest/gtest.h>
 
 #include "DictdFiles.h"
@@ -67,32 +66,32 @@ TEST_F(DictReader, RefusesDamagedFilesWithAReason) {
     corruptHeader[16] = 7;  // the RA field's chunk count no longer matches its length
     plainGzip[3] = 0;       // no FEXTRA: an ordinary gzip file
     wrongSize[wrongSize.size() - 4] ^= 0x40;  // the trailer's size disagrees with the chunks
+    const std::string end = "zz\t" + indexNumber(good.data.size()),
+                      after = "zz\t" + indexNumber(good.data.size() + 1);
     const struct {
-        const char* name;
         std::string index, data;
         bool compressed;
-        const char* reason;
+        const char* reason;  // empty: any
     } cases[] = {
-        {"index past the data", good.index + "zz\tB\t" + indexNumber(good.data.size()) + "\n",
-         good.data, false, "points past the end"},
-        {"offset past the data", good.index + "zz\t" + indexNumber(good.data.size() + 1) + "\tA\n",
-         good.data, false, "points past the end"},
-        {"unsorted", "b\tA\tB\na\tA\tB\n", good.data, false, "not sorted"},
-        {"no length", "a\tA\n", good.data, false, "is not"},
-        {"not base64", "a\tA\tB!\n", good.data, false, "is not"},
-        {"eleven digits", "a\tA\tBBBBBBBBBBB\n", good.data, false, "is not"},
-        {"empty index", "", good.data, false, "empty"},
-        {"truncated dictzip", good.index, dz.substr(0, dz.size() - 40), true, "truncated"},
-        {"dictzip cut in its header", good.index, dz.substr(0, 30), true, ""},
-        {"no chunk table", good.index, plainGzip, true, "without a dictzip chunk table"},
-        {"chunk table malformed", good.index, corruptHeader, true, "malformed"},
-        {"trailer size", good.index, wrongSize, true, "size"},
-        {"not gzip", good.index, good.data, true, "not a gzip file"},
+        {good.index + end + "\tB\n", good.data, false, "points past the end"},    // a byte past
+        {good.index + after + "\tA\n", good.data, false, "points past the end"},  // empty, after
+        {"b\tA\tB\na\tA\tB\n", good.data, false, "not sorted"},
+        {"a\tA\n", good.data, false, "is not"},  // no length
+        {"a\tA\tB!\n", good.data, false, "is not"},
+        {"a\tA\tBBBBBBBBBBB\n", good.data, false, "is not"},  // eleven digits
+        {"", good.data, false, "empty"},
+        {good.index, dz.substr(0, dz.size() - 40), true, "truncated"},
+        {good.index, dz.substr(0, 30), true, ""},  // cut in its header
+        {good.index, plainGzip, true, "without a dictzip chunk table"},
+        {good.index, corruptHeader, true, "malformed"},
+        {good.index, wrongSize, true, "size"},
+        {good.index, good.data, true, "not a gzip file"},
     };
     for (const auto& c : cases) {
         std::string error;
-        EXPECT_FALSE(open(c.index, c.data, c.compressed, error)) << c.name;
-        EXPECT_NE(error.find(c.reason), std::string::npos) << c.name << ": " << error;
+        SCOPED_TRACE(&c - cases);
+        EXPECT_FALSE(open(c.index, c.data, c.compressed, error));
+        EXPECT_NE(error.find(c.reason), std::string::npos) << error;
     }
 }
 

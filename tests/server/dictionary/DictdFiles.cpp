@@ -34,7 +34,7 @@ std::vector<Article> keyed(const std::vector<std::string>& entries) {
     return out;
 }
 
-DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted) {
+DictdFiles buildDictd(const std::vector<Article>& articles) {
     DictdFiles files;
     std::vector<std::pair<std::string, std::string>> lines;  // key, line
     for (const auto& article : articles) {
@@ -42,10 +42,8 @@ DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted) {
                                             indexNumber(article.text.size()) + "\n");
         files.data += article.text;
     }
-    if (sorted) {
-        std::stable_sort(lines.begin(), lines.end(),
-                         [](const auto& a, const auto& b) { return a.first < b.first; });
-    }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     for (const auto& line : lines) files.index += line.second;
     return files;
 }

@@ -25,8 +25,8 @@ struct DictdFiles {
 // Articles from "KEY=TEXT" each.
 std::vector<Article> keyed(const std::vector<std::string>& entries);
 
-// Articles in the given order in the data; index lines sorted by key unless `sorted` is false.
-DictdFiles buildDictd(const std::vector<Article>& articles, bool sorted = true);
+// Articles in the given order in the data, index lines sorted by key.
+DictdFiles buildDictd(const std::vector<Article>& articles);
 
 // dictd's base64 number.
 std::string indexNumber(unsigned long long value);

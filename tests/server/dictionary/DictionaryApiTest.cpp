@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The dictionary routes of a real lirra server on loopback, reading the dictionaries Debian
-// installs (dict-wn, wordnet-base, dict-freedict-eng-*) where Debian puts them, and one the
-// learner put in the data folder; the base forms against WordNet's own command (wordnet).
-// Skipped when they are not installed.
+// The dictionary routes of a real server over the Debian dictionaries (dict-wn, wordnet-base,
+// dict-freedict-eng-*) and one in the data folder; the base forms against WordNet's own `wn`.
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <unistd.h>

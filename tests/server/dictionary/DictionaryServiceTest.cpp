@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The look-up service over dictionaries the test makes in WordNet's and FreeDict's layouts:
-// what a click is recognised as, the answer's shape and limits, the translation status per
-// language, and bad input.
+// The look-up service over dictionaries made in WordNet's and FreeDict's layouts: what a click is
+// recognised as, the answer's shape and limits, the translation status per language, bad input.
 #include <gtest/gtest.h>
 
 #include <filesystem>

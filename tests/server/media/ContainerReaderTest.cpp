@@ -37,14 +37,13 @@ std::string shown(const ContainerScan& scan) {
     return out;
 }
 
-class ContainerReaderTest : public ::testing::Test {
-  protected:
+// One container read whole, then cut, made noisy, replaced and emptied, then grown to 10 GiB of
+// holes: reading stops at the bound or when told to, with the tracks read so far.
+TEST(ContainerReader, EveryTextTrackInOnePassWhatBrokenFilesGiveAndTheBounds) {
     test::MediaFolder media;
-};
-
-TEST_F(ContainerReaderTest, EveryTextTrackInOnePass) {
-    ASSERT_FALSE(media.makeThreeTrackMkv("film.mkv").empty());
-    const ContainerScan scan = scanFile(media.file("film.mkv"));
+    const std::string path = media.makeThreeTrackMkv("film.mkv", 20);
+    ASSERT_FALSE(path.empty());
+    const ContainerScan scan = scanFile(path);
     EXPECT_TRUE(scan.opened && scan.complete);
     EXPECT_LE(scan.bytesRead, scan.fileSize + scan.fileSize / 20);
     EXPECT_EQ(shown(scan),
@@ -60,10 +59,7 @@ TEST_F(ContainerReaderTest, EveryTextTrackInOnePass) {
         "-preset ultrafast -c:s mov_text -metadata:s:s:0 language=eng film.mp4"));
     EXPECT_EQ(shown(scanFile(media.file("film.mp4"))),
               "mov_text eng  ass: 500-1500 Hello <i>there</i> |\n");  // decoded to ASS
-}
 
-TEST_F(ContainerReaderTest, BrokenFilesGiveWhatCanBeRead) {
-    ASSERT_FALSE(media.makeThreeTrackMkv("film.mkv", 20).empty());
     const std::string whole = media.read("film.mkv");
     std::string noisy = whole;
     noisy.replace(whole.size() / 3, 4096, 4096, 'Z');
@@ -78,12 +74,7 @@ TEST_F(ContainerReaderTest, BrokenFilesGiveWhatCanBeRead) {
         EXPECT_LE(scan.bytesRead, scan.fileSize + scan.fileSize / 20 + 65536) << bytes.size();
         for (const auto& track : scan.tracks) EXPECT_FALSE(track.text.empty()) << bytes.size();
     }
-}
 
-TEST_F(ContainerReaderTest, BoundedReadingOfAHugeSparseFile) {
-    // A real container whose end lies 10 GiB further on, all holes: reading stops at the bound
-    // or when told to, with the tracks read so far.
-    const std::string path = media.makeThreeTrackMkv("film.mkv");
     ASSERT_EQ(::truncate(path.c_str(), 10LL << 30), 0);
     ContainerLimits limits;
     limits.maxReadFactor = 0.01;  // about 100 MiB

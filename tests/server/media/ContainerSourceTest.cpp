@@ -76,9 +76,8 @@ TEST(ContainerSource, TrackLanguagesAndFileNames) {
         {"F.mkv", "", "\xFF", "srt", "F.srt"},
         {"F.mkv", "", std::string(100, 'x'), "srt", "F." + std::string(64, 'x') + ".srt"},
     };
-    for (const auto& [video, language, title, extension, name] : names) {
+    for (const auto& [video, language, title, extension, name] : names)
         EXPECT_EQ(containerTrackFileName(video, language, title, extension), name);
-    }
 }
 
 TEST(StoreMigration, TheVersionBeforeKeepsItsRowsAndTakesContainerTracks) {

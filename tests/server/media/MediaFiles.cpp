@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "ServerFixture.h"
@@ -34,10 +35,8 @@ bool MediaFolder::ffmpeg(const std::vector<std::string>& arguments) const {
 }
 
 bool MediaFolder::ffmpeg(const std::string& spaceSeparatedArguments) const {
-    std::vector<std::string> split;
     std::istringstream words(spaceSeparatedArguments);
-    for (std::string word; words >> word;) split.push_back(word);
-    return ffmpeg(split);
+    return ffmpeg(std::vector<std::string>{std::istream_iterator<std::string>(words), {}});
 }
 
 std::string MediaFolder::makeThreeTrackMkv(const std::string& name, int seconds) const {
