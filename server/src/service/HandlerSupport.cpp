@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "subtitles/CuePack.h"
 #include "subtitles/Language.h"
 #include "subtitles/SubtitleParser.h"
 #include "subtitles/Text.h"
@@ -48,6 +49,7 @@ std::optional<SubtitleRefusal> prepareSubtitle(const std::string& fileName, std:
     content.encoding = decoded.encoding;
     content.original = std::move(bytes);
     content.text = std::move(decoded.text);
+    content.cues = packCues(parsed.cues);
     return std::nullopt;
 }
 

@@ -5,7 +5,7 @@
 
 #include "http/Multipart.h"
 #include "service/HandlerSupport.h"
-#include "subtitles/SubtitleParser.h"
+#include "subtitles/CuePack.h"
 #include "subtitles/Text.h"
 
 namespace lirra::server {
@@ -14,9 +14,10 @@ namespace {
 using nlohmann::json;
 
 json trackJson(const Track& track) {
-    const auto parsed = parseSubtitle(track.text);
+    // Read when the track arrived; bytes that are no record answer no cue rather than fail.
+    const auto held = unpackCues(track.cues);
     json cues = json::array();
-    for (const auto& cue : parsed.cues) {
+    for (const auto& cue : held.value_or(std::vector<Cue>{})) {
         cues.push_back({{"start", cue.startMs}, {"end", cue.endMs}, {"text", cue.text}});
     }
     json answer = {{"subtitleId", track.id},     {"fileName", track.fileName},

@@ -127,6 +127,11 @@ CREATE TABLE notebook_items (
     UNIQUE (video_id, start_ms, end_ms, text, word)
 );
 )sql",
+    // Each held track's cues, read once when it arrives (subtitles/CuePack.h) so that answers
+    // and timing fits never read the file again; tracks held before are read at start.
+    R"sql(
+ALTER TABLE subtitles ADD COLUMN cues BLOB;
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "store/AlignmentFitter.h"
 #include "store/Sqlite.h"
 #include "store/Store.h"
 
@@ -22,5 +23,9 @@ inline StoreStatus failed(sqlite::Connection& db, std::string& error) {
     error = "database error: " + db.lastError();
     return StoreStatus::Failed;
 }
+
+// The tracks are held whatever becomes of their fit: a fit not kept now is made at the next
+// open, so a failure here is logged rather than answered.
+void refitLogged(sqlite::Connection& db, const AlignmentFitter* fitter, std::int64_t videoId);
 
 }  // namespace lirra::server

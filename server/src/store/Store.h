@@ -58,6 +58,7 @@ struct Track {
     std::string format;
     std::string encoding;
     std::string text;  // UTF-8
+    std::string cues;  // packed (subtitles/CuePack.h)
     // Whether the video's other tracks are fitted to this one.
     bool reference = false;
     // Empty for the reference, and when there is no reference or no credible fit.
@@ -72,6 +73,7 @@ struct SubtitleContent {
     std::string encoding;
     std::string original;
     std::string text;
+    std::string cues;  // the text's cues, packed (subtitles/CuePack.h)
 };
 
 struct Upload {
