@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Every subtitle reader in linear time. The input is a head, a NUL and a unit; the unit is
 // repeated after the head up to 1 MiB and the whole read as an upload is (decoded, then parsed),
-// so that a pattern slow in its repeats (an opener never closed, say) takes seconds, over
+// so that a pattern slow in its repeats (an opener never closed, say) takes many seconds, over
 // fuzz/run's -timeout for this target, which libFuzzer reports as a finding with its input.
 // An input without a NUL is read as it stands (-max_len is 1 MiB here too).
 #include <string>

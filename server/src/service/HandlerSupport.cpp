@@ -21,6 +21,11 @@ HttpResponse jsonResponse(int status, const json& value) {
 
 HttpResponse storeFailure(const std::string& error) {
     std::fprintf(stderr, "lirra-server: %s\n", error.c_str());
+    if (isStoreBusy(error)) {
+        auto response = HttpResponse::error(503, "the store is busy; try again in a moment");
+        response.headers.emplace_back("Retry-After", "1");
+        return response;
+    }
     return HttpResponse::error(500, "the store failed");
 }
 

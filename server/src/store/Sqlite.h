@@ -69,6 +69,8 @@ class Connection {
     Statement statement(const char* sql);
 
     std::string lastError() const;
+    // Whether the last error was the write lock held by another past the busy wait.
+    bool lastErrorBusy() const { return busy_; }
     void noteError(std::string message);
     sqlite3* handle() { return db_; }
 
@@ -78,10 +80,12 @@ class Connection {
     sqlite3* db_;
     std::map<std::string, sqlite3_stmt*, std::less<>> cache_;
     std::string lastError_;
+    bool busy_ = false;
 };
 
-// BEGIN IMMEDIATE for writers (takes the write lock up front, so the busy time-out applies
-// instead of a deadlock on upgrade), plain BEGIN (deferred) for readers.
+// BEGIN IMMEDIATE for writers (takes the write lock up front, so the busy wait applies instead
+// of a deadlock on upgrade), plain BEGIN (deferred) for readers. A writer waits at most a second
+// behind another, then fails busy.
 class Transaction {
   public:
     enum class Kind { Read, Write };
@@ -98,6 +102,10 @@ class Transaction {
     bool begun_ = false;
     bool finished_ = false;
 };
+
+// For a writer of many short transactions, between two: lets the writers waiting for the lock
+// in first (for a second at most), so none of them waits behind the whole series.
+void yieldToWaitingWriters();
 
 class ConnectionPool {
   public:

@@ -113,6 +113,10 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory,
     std::unique_ptr<SqliteStore> store(new SqliteStore(databasePath, fitter));
     auto db = store->pool_.acquire(error);
     if (!db || !migrateSchema(*db, error)) return nullptr;
+    if (!settleWordImports(*db)) {
+        error = "cannot settle the word imports left unfinished: " + db->lastError();
+        return nullptr;
+    }
     if (!readCuesOfOlderTracks(*db)) {
         error = "cannot read the cues of the tracks held: " + db->lastError();
         return nullptr;

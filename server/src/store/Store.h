@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/NotebookRecords.h"
@@ -102,6 +103,13 @@ struct OnlineFile {
 };
 
 enum class StoreStatus { Ok, NotFound, Failed };
+
+// A write that could not get in behind others within a second fails with a reason that starts
+// so: the service answers 503 and to try again, not 500.
+inline constexpr std::string_view kStoreBusy = "the store is busy";
+inline bool isStoreBusy(std::string_view error) {
+    return error.substr(0, kStoreBusy.size()) == kStoreBusy;
+}
 
 // How many words the learner has marked, by status (every other word is new).
 struct WordCounts {
