@@ -70,6 +70,16 @@ Statement& Statement::bindBlob(int index, std::string_view bytes) {
     return *this;
 }
 
+Statement& Statement::bindInPlace(int index, std::string_view bytes, bool blob) {
+    if (!valid()) return *this;
+    const int rc = blob ? sqlite3_bind_blob64(stmt_, index, bytes.empty() ? "" : bytes.data(),
+                                              bytes.size(), SQLITE_STATIC)
+                        : sqlite3_bind_text64(stmt_, index, bytes.data(), bytes.size(),
+                                              SQLITE_STATIC, SQLITE_UTF8);
+    if (rc != SQLITE_OK) ok_ = false;
+    return *this;
+}
+
 Statement& Statement::bindNull(int index) {
     if (valid() && sqlite3_bind_null(stmt_, index) != SQLITE_OK) ok_ = false;
     return *this;

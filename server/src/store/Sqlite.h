@@ -36,6 +36,9 @@ class Statement {
     Statement& bind(int index, std::int64_t value);
     Statement& bind(int index, std::string_view text);
     Statement& bindBlob(int index, std::string_view bytes);
+    // A file's bytes (or text) read where they are rather than copied: they must outlive the
+    // statement (megabytes, bound once each).
+    Statement& bindInPlace(int index, std::string_view bytes, bool blob);
     Statement& bindNull(int index);
     // A named call of its own: an int argument would fit bind's int64 and a double alike.
     Statement& bindReal(int index, double value);

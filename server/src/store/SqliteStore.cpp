@@ -247,8 +247,9 @@ StoreStatus SqliteStore::storeUploads(const std::vector<Upload>& uploads, std::s
             "END, format = ?2, encoding = ?3, original = ?4, text = ?5, stored_at = ?6, cues = ?7 "
             "WHERE id = ?1 AND original IS NULL");
         const auto& c = upload.content;
-        st.bind(1, upload.subtitleId).bind(2, c.format).bind(3, c.encoding).bindBlob(4, c.original);
-        st.bind(5, c.text).bind(6, now).bindBlob(7, c.cues);
+        st.bind(1, upload.subtitleId).bind(2, c.format).bind(3, c.encoding);
+        st.bindInPlace(4, c.original, true).bindInPlace(5, c.text, false).bind(6, now);
+        st.bindInPlace(7, c.cues, true);
         if (!st.run()) return failed(*db, error);
     }
     if (!tx.commit()) return failed(*db, error);
@@ -277,8 +278,8 @@ StoreStatus SqliteStore::addSubtitles(std::int64_t videoId,
             "original, text, created_at, stored_at, cues) VALUES (?1, 'learner', ?2, ?3, ?4, ?5, "
             "?6, ?7, ?8, ?8, ?9) RETURNING id");
         st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
-        st.bind(5, c.encoding).bindBlob(6, c.original).bind(7, c.text).bind(8, now);
-        st.bindBlob(9, c.cues);
+        st.bind(5, c.encoding).bindInPlace(6, c.original, true).bindInPlace(7, c.text, false);
+        st.bind(8, now).bindInPlace(9, c.cues, true);
         if (st.step() != Statement::Step::Row) return failed(*db, error);
         ids.push_back(st.columnInt(0));
         if (!st.run()) return failed(*db, error);
@@ -312,17 +313,16 @@ StoreStatus SqliteStore::tracks(std::int64_t videoId, std::vector<Track>& tracks
                                 std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     auto st = db->statement(
-        "SELECT s.id, s.file_name, s.language, s.origin, s.format, s.encoding, s.text, "
-        "a.reference_id, a.scale, a.offset_ms, s.cues FROM subtitles s "
+        "SELECT s.id, s.file_name, s.language, s.origin, s.format, s.encoding, s.cues, "
+        "a.reference_id, a.scale, a.offset_ms FROM subtitles s "
         "LEFT JOIN alignments a ON a.subtitle_id = s.id "
         "WHERE s.video_id = ?1 AND s.original IS NOT NULL ORDER BY s.id");
     st.bind(1, videoId);
     tracks.clear();
     Statement::Step step;
     while ((step = st.step()) == Statement::Step::Row) {
-        Track track{st.columnInt(0),  st.columnText(1),  st.columnText(2),
-                    st.columnText(3), st.columnText(4),  st.columnText(5),
-                    st.columnText(6), st.columnBlob(10), false,
+        Track track{st.columnInt(0),  st.columnText(1), st.columnText(2), st.columnText(3),
+                    st.columnText(4), st.columnText(5), st.columnBlob(6), false,
                     std::nullopt};
         const bool fitted = !st.columnIsNull(7);
         track.reference = fitted && st.columnInt(7) == track.id;

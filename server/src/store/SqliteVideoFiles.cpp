@@ -75,8 +75,8 @@ StoreStatus SqliteStore::holdContainerTracks(std::int64_t videoId,
             "original, text, created_at, stored_at, cues) VALUES (?1, 'container', ?2, ?3, ?4, ?5, "
             "?6, ?7, ?8, ?8, ?9)");
         st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
-        st.bind(5, c.encoding).bindBlob(6, c.original).bind(7, c.text).bind(8, now);
-        st.bindBlob(9, c.cues);
+        st.bind(5, c.encoding).bindInPlace(6, c.original, true).bindInPlace(7, c.text, false);
+        st.bind(8, now).bindInPlace(9, c.cues, true);
         if (!st.run()) return failed(*db, error);
     }
     if (!tx.commit()) return failed(*db, error);

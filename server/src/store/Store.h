@@ -58,8 +58,7 @@ struct Track {
     std::string origin;
     std::string format;
     std::string encoding;
-    std::string text;  // UTF-8
-    std::string cues;  // packed (subtitles/CuePack.h)
+    std::string cues;  // packed (subtitles/CuePack.h); the text is not read, nothing needs it
     // Whether the video's other tracks are fitted to this one.
     bool reference = false;
     // Empty for the reference, and when there is no reference or no credible fit.
