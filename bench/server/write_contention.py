@@ -3,7 +3,8 @@
 """Long writes beside short ones: a large word import and a hostile subtitle upload while another
 client keeps marking words. Every mark must be answered 200 (never 500; 503 only past the
 service's one-second wait, which must not happen here), the import must land whole, and the
-service's peak memory may grow by at most 64 MiB during the upload. Then an import is killed
+service's peak memory may grow by at most 64 MiB during the upload. A write behind a lock held
+longer is answered 503 with Retry-After: 1, within seconds. Then an import is killed
 with SIGKILL halfway: after a restart the database passes PRAGMA integrity_check and keeps the
 store's rules (original and text together, fits between existing tracks, no import in part).
 Exits 0 when all of that holds; prints the figures (the marks' longest answer among them).
@@ -29,6 +30,7 @@ def call(server, method, path, body=None, headers=None, timeout=60):
     try:
         connection.request(method, "/" + path, body=body, headers=headers or {})
         response = connection.getresponse()
+        call.headers = dict(response.getheaders())
         return response.status, response.read()
     finally:
         connection.close()
@@ -119,6 +121,20 @@ def main():
             failures.append("the import did not land whole")
         if statuses != [200]:
             failures.append("a mark beside the long writes was not answered 200")
+
+        # A write behind one that holds the lock past the wait: told to come back, not failed.
+        holder = sqlite3.connect(f"{data}/lirra.sqlite3", isolation_level=None)
+        holder.execute("BEGIN IMMEDIATE")
+        try:
+            status, _ = call(server, "PUT", "api/words/held", json.dumps({"status": "known"}),
+                             {"Content-Type": "application/json"}, timeout=5)
+            figures["behind_a_held_lock"] = [status, call.headers.get("Retry-After")]
+        except TimeoutError:
+            figures["behind_a_held_lock"] = "no answer in 5 s"
+        holder.execute("ROLLBACK")
+        holder.close()
+        if figures["behind_a_held_lock"] != [503, "1"]:
+            failures.append("a write behind a held lock was not answered 503, Retry-After: 1")
 
         # An import killed halfway: none of it after the restart.
         def doomed_import():
