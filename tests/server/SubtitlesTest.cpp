@@ -235,7 +235,10 @@ TEST(WebVtt, TimingsAndBlocksAsBrowsersReadThem) {
          "00:00.000 --> 00:60.000\nx\n\n00:00:00,000 --> 00:00:01,000\nx",
          ""},
         // NUL reads as U+FFFD, other control characters as themselves.
-        {"00:01.000 --> 00:02.000\nnull\0 and\v"s, "1000-2000 null\xEF\xBF\xBD and\v\n"},
+        {"00:01.000 --> 00:02.000\nnull\0 and\v\0"s,
+         "1000-2000 null\xEF\xBF\xBD and\v\xEF\xBF\xBD\n"},
+        // A numeric entity reaches ten characters before its ';' at most.
+        {"00:01.000 --> 00:02.000\n&#00000072;&#000000072;", "1000-2000 H&amp;#000000072;\n"},
         // An id line before the timing line; after two lines the timing line starts a block.
         {"id 1\n00:01.000 --> 00:02.000\na\n\none\ntwo\n00:03.000 --> 00:04.000\nb",
          "1000-2000 a\n3000-4000 b\n"},
@@ -266,6 +269,7 @@ TEST(AssText, OverrideCodesToCueText) {
         {"{\\b1\\i1}x{\\rDefault}y", "<i><b>x</b></i>y"},
         {"{\\be1\\bord2\\blur3\\iclip(1,2,3,4)\\shad1\\t(0,500,\\i1)}x", "x"},
         {"{\\i1}{\\i0}x{\\i1}   {\\i0}", "x"},
+        {"{\\i1}  {\\b1} {\\i0}\\h x{\\b0} ", "<b>x</b>"},
         {"{\\p1}m 0 0 l 100 0 100 100{\\p0}after", "after"},
         {"{\\p1}m 0 0 l 1 1", ""},
         {"a } b C:\\dir {c", "a } b C:\\dir {c"},

@@ -122,7 +122,7 @@ TEST(TextDecoder, EncodingsMarksAndWhatIsNotText) {
         const char* text;
         const char* encoding;  // nullptr: refused
     } rows[] = {
-        {"\xEF\xBB\xBFHello ü", "Hello ü", "UTF-8"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBFHello ü", "Hello ü", "UTF-8"},
         {"\xFE\xFF\x00H\x00i\x04\x1F"s, "HiП", "UTF-16BE"},
         {utf16, "00:00:01,000 --> 00:00:02,000\nHello there", "UTF-16LE"},
         // Windows-1251 is read from a library file in the loopback tests (LookupUploadTest).

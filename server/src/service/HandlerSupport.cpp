@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "subtitles/CuePack.h"
 #include "subtitles/Language.h"
 #include "subtitles/SubtitleParser.h"
 #include "subtitles/Text.h"
@@ -20,6 +21,11 @@ HttpResponse jsonResponse(int status, const json& value) {
 
 HttpResponse storeFailure(const std::string& error) {
     std::fprintf(stderr, "lirra-server: %s\n", error.c_str());
+    if (isStoreBusy(error)) {
+        auto response = HttpResponse::error(503, "the store is busy; try again in a moment");
+        response.headers.emplace_back("Retry-After", "1");
+        return response;
+    }
     return HttpResponse::error(500, "the store failed");
 }
 
@@ -48,6 +54,7 @@ std::optional<SubtitleRefusal> prepareSubtitle(const std::string& fileName, std:
     content.encoding = decoded.encoding;
     content.original = std::move(bytes);
     content.text = std::move(decoded.text);
+    content.cues = packCues(parsed.cues);
     return std::nullopt;
 }
 

@@ -15,7 +15,7 @@ namespace lirra::server {
 
 HttpResponse jsonResponse(int status, const nlohmann::json& value);
 
-// Logs the store's reason and answers 500 without it.
+// Logs the store's reason and answers 500 without it; 503 with Retry-After when it was busy.
 HttpResponse storeFailure(const std::string& error);
 
 // The Content-Type without parameters, in lower case.

@@ -5,7 +5,7 @@
 
 #include "http/Multipart.h"
 #include "service/HandlerSupport.h"
-#include "subtitles/SubtitleParser.h"
+#include "subtitles/CuePack.h"
 #include "subtitles/Text.h"
 
 namespace lirra::server {
@@ -14,10 +14,11 @@ namespace {
 using nlohmann::json;
 
 json trackJson(const Track& track) {
-    const auto parsed = parseSubtitle(track.text);
+    // Read when the track arrived; bytes that are no record answer no cue rather than fail.
+    auto held = unpackCues(track.cues).value_or(std::vector<Cue>{});
     json cues = json::array();
-    for (const auto& cue : parsed.cues) {
-        cues.push_back({{"start", cue.startMs}, {"end", cue.endMs}, {"text", cue.text}});
+    for (auto& cue : held) {
+        cues.push_back({{"start", cue.startMs}, {"end", cue.endMs}, {"text", std::move(cue.text)}});
     }
     json answer = {{"subtitleId", track.id},     {"fileName", track.fileName},
                    {"language", track.language}, {"origin", track.origin},
@@ -124,6 +125,8 @@ HttpResponse addSubtitles(const ServiceContext& context, const HttpRequest& requ
     const auto status = context.store.addSubtitles(*id, contents, ids, error);
     if (status == StoreStatus::NotFound) return HttpResponse::error(404, "no such video");
     if (status != StoreStatus::Ok) return storeFailure(error);
+    // Held: the file, its text and cues three times over need not stay while the answer is made.
+    std::vector<SubtitleContent>().swap(contents);
     // Read back for the timing fits the store made as it held them.
     std::vector<Track> tracks;
     if (context.store.tracks(*id, tracks, error) != StoreStatus::Ok) return storeFailure(error);

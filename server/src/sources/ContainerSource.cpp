@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "subtitles/CuePack.h"
 #include "subtitles/Language.h"
 #include "subtitles/SubtitleParser.h"
 #include "subtitles/Text.h"
@@ -157,6 +158,7 @@ void ContainerSource::hold(std::int64_t videoId, const VideoKey& key, const Libr
         content.encoding = decoded.encoding;
         content.original = std::move(track.text);
         content.text = std::move(decoded.text);
+        content.cues = packCues(parsed.cues);
         contents.push_back(std::move(content));
     }
     std::string error;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What the store asks of the timing fit (sync/ answers it) inside the write that holds a video's
-// new tracks: the store reads the held tracks and keeps the fits it is given, so that a track is
-// never held without its fit; it parses no subtitle and computes no fit itself.
+// What the store asks of the timing fit (sync/ answers it) after the write that holds a video's
+// new tracks: the store reads the held tracks and keeps the fits it is given, a moment after the
+// track is held (or at the next open); it parses no subtitle and computes no fit itself.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +16,7 @@ struct HeldTrack {
     std::int64_t id = 0;
     std::string language;
     std::string origin;  // as Track::origin
-    std::string text;    // UTF-8
+    std::string cues;    // packed (subtitles/CuePack.h)
     bool fitKept = false;
     std::optional<std::int64_t> keptReference;  // the reference the kept fit was made against
 };
@@ -41,7 +41,7 @@ class AlignmentFitter {
 
     // The fits to keep for a video whose held tracks are `held`, in the order they were added:
     // one for every track that has no fit kept or one made against another reference than the
-    // video's now. Runs inside the store's write; never throws.
+    // video's now. Runs outside any transaction, on what was held a moment before; never throws.
     virtual std::vector<FitToKeep> refit(const std::vector<HeldTrack>& held) const = 0;
 };
 

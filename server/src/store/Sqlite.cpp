@@ -3,10 +3,34 @@
 
 #include <sqlite3.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 namespace lirra::server::sqlite {
 
 namespace {
-constexpr int kBusyTimeoutMs = 10000;
+
+// No write waits longer behind another: past it the caller is told the store is busy.
+constexpr int kBusyWaitMs = 1000;
+
+// Writers of this process waiting for the write lock, for writers of many transactions to let
+// them in between two (yieldToWaitingWriters).
+std::atomic<int> writersWaiting{0};
+
+// Tries again every millisecond. SQLite's own time-out sleeps longer and longer between tries,
+// so a writer that commits batch after batch would keep winning against it.
+int retryWhileBusy(void*, int attempt) {
+    if (attempt >= kBusyWaitMs) return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return 1;
+}
+
+}  // namespace
+
+void yieldToWaitingWriters() {
+    for (int waited = 0; waited < kBusyWaitMs && writersWaiting.load() > 0; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 Statement::Statement(Connection& connection, sqlite3_stmt* stmt)
@@ -43,6 +67,16 @@ Statement& Statement::bindBlob(int index, std::string_view bytes) {
                                        bytes.size(), SQLITE_TRANSIENT) != SQLITE_OK) {
         ok_ = false;
     }
+    return *this;
+}
+
+Statement& Statement::bindInPlace(int index, std::string_view bytes, bool blob) {
+    if (!valid()) return *this;
+    const int rc = blob ? sqlite3_bind_blob64(stmt_, index, bytes.empty() ? "" : bytes.data(),
+                                              bytes.size(), SQLITE_STATIC)
+                        : sqlite3_bind_text64(stmt_, index, bytes.data(), bytes.size(),
+                                              SQLITE_STATIC, SQLITE_UTF8);
+    if (rc != SQLITE_OK) ok_ = false;
     return *this;
 }
 
@@ -105,7 +139,7 @@ std::unique_ptr<Connection> Connection::open(const std::string& path, std::strin
         return nullptr;
     }
     std::unique_ptr<Connection> connection(new Connection(db));
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, retryWhileBusy, nullptr);
     // WAL lets readers run beside the writer; NORMAL sync is durable across application crashes
     // and only a power cut can lose the last commits.
     if (!connection->exec("PRAGMA journal_mode=WAL") ||
@@ -149,10 +183,19 @@ Statement Connection::statement(const char* sql) {
 
 std::string Connection::lastError() const { return lastError_; }
 
-void Connection::noteError(std::string message) { lastError_ = std::move(message); }
+void Connection::noteError(std::string message) {
+    lastError_ = std::move(message);
+    busy_ = (sqlite3_errcode(db_) & 0xFF) == SQLITE_BUSY;
+}
 
 Transaction::Transaction(Connection& connection, Kind kind) : connection_(connection) {
-    begun_ = connection_.exec(kind == Kind::Write ? "BEGIN IMMEDIATE" : "BEGIN");
+    if (kind == Kind::Read) {
+        begun_ = connection_.exec("BEGIN");
+        return;
+    }
+    ++writersWaiting;
+    begun_ = connection_.exec("BEGIN IMMEDIATE");
+    --writersWaiting;
 }
 
 Transaction::~Transaction() {

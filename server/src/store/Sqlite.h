@@ -36,6 +36,9 @@ class Statement {
     Statement& bind(int index, std::int64_t value);
     Statement& bind(int index, std::string_view text);
     Statement& bindBlob(int index, std::string_view bytes);
+    // A file's bytes (or text) read where they are rather than copied: they must outlive the
+    // statement (megabytes, bound once each).
+    Statement& bindInPlace(int index, std::string_view bytes, bool blob);
     Statement& bindNull(int index);
     // A named call of its own: an int argument would fit bind's int64 and a double alike.
     Statement& bindReal(int index, double value);
@@ -69,6 +72,8 @@ class Connection {
     Statement statement(const char* sql);
 
     std::string lastError() const;
+    // Whether the last error was the write lock held by another past the busy wait.
+    bool lastErrorBusy() const { return busy_; }
     void noteError(std::string message);
     sqlite3* handle() { return db_; }
 
@@ -78,10 +83,12 @@ class Connection {
     sqlite3* db_;
     std::map<std::string, sqlite3_stmt*, std::less<>> cache_;
     std::string lastError_;
+    bool busy_ = false;
 };
 
-// BEGIN IMMEDIATE for writers (takes the write lock up front, so the busy time-out applies
-// instead of a deadlock on upgrade), plain BEGIN (deferred) for readers.
+// BEGIN IMMEDIATE for writers (takes the write lock up front, so the busy wait applies instead
+// of a deadlock on upgrade), plain BEGIN (deferred) for readers. A writer waits at most a second
+// behind another, then fails busy.
 class Transaction {
   public:
     enum class Kind { Read, Write };
@@ -98,6 +105,10 @@ class Transaction {
     bool begun_ = false;
     bool finished_ = false;
 };
+
+// For a writer of many short transactions, between two: lets the writers waiting for the lock
+// in first (for a second at most), so none of them waits behind the whole series.
+void yieldToWaitingWriters();
 
 class ConnectionPool {
   public:

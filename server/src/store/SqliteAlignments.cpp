@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "store/SqliteAlignments.h"
 
+#include <cstdio>
+#include <tuple>
+
 #include "store/SqliteSupport.h"
 
 namespace lirra::server {
@@ -9,16 +12,21 @@ namespace {
 using sqlite::Connection;
 using sqlite::Statement;
 
-bool readHeld(Connection& db, std::int64_t videoId, std::vector<HeldTrack>& held) {
+// `withCues` false: all but the cues, enough to tell whether the tracks changed.
+bool readHeld(Connection& db, std::int64_t videoId, std::vector<HeldTrack>& held,
+              bool withCues = true) {
     auto st = db.statement(
-        "SELECT s.id, s.language, s.origin, s.text, a.subtitle_id IS NOT NULL, a.reference_id "
-        "FROM subtitles s LEFT JOIN alignments a ON a.subtitle_id = s.id "
-        "WHERE s.video_id = ?1 AND s.original IS NOT NULL ORDER BY s.id");
+        withCues ? "SELECT s.id, s.language, s.origin, s.cues, a.subtitle_id IS NOT NULL, "
+                   "a.reference_id FROM subtitles s LEFT JOIN alignments a ON a.subtitle_id = "
+                   "s.id WHERE s.video_id = ?1 AND s.original IS NOT NULL ORDER BY s.id"
+                 : "SELECT s.id, s.language, s.origin, NULL, a.subtitle_id IS NOT NULL, "
+                   "a.reference_id FROM subtitles s LEFT JOIN alignments a ON a.subtitle_id = "
+                   "s.id WHERE s.video_id = ?1 AND s.original IS NOT NULL ORDER BY s.id");
     st.bind(1, videoId);
     Statement::Step step;
     while ((step = st.step()) == Statement::Step::Row) {
         HeldTrack track{st.columnInt(0),  st.columnText(1),     st.columnText(2),
-                        st.columnText(3), st.columnInt(4) != 0, std::nullopt};
+                        st.columnBlob(3), st.columnInt(4) != 0, std::nullopt};
         if (!st.columnIsNull(5)) track.keptReference = st.columnInt(5);
         held.push_back(std::move(track));
     }
@@ -55,6 +63,43 @@ bool refitAlignments(Connection& db, const AlignmentFitter* fitter, std::int64_t
         if (!keep(db, kept)) return false;
     }
     return true;
+}
+
+bool refitAfterWrite(Connection& db, const AlignmentFitter* fitter, std::int64_t videoId) {
+    if (!fitter) return true;
+    // What a fit was made from: each track and the reference its kept fit was made against.
+    auto shape = [](const std::vector<HeldTrack>& held) {
+        std::vector<std::tuple<std::int64_t, bool, std::optional<std::int64_t>>> out;
+        for (const auto& t : held) out.emplace_back(t.id, t.fitKept, t.keptReference);
+        return out;
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        std::vector<HeldTrack> held;
+        {
+            sqlite::Transaction read(db, sqlite::Transaction::Kind::Read);
+            if (!read.begun() || !readHeld(db, videoId, held)) return false;
+        }
+        const auto fits = fitter->refit(held);
+        sqlite::Transaction tx(db, sqlite::Transaction::Kind::Write);
+        if (!tx.begun()) return false;
+        std::vector<HeldTrack> now;
+        if (!readHeld(db, videoId, now, false)) return false;
+        if (shape(now) != shape(held)) continue;  // another write came between: fit again
+        for (const auto& kept : fits) {
+            if (!keep(db, kept)) return false;
+        }
+        return tx.commit();
+    }
+    sqlite::Transaction tx(db, sqlite::Transaction::Kind::Write);
+    return tx.begun() && refitAlignments(db, fitter, videoId) && tx.commit();
+}
+
+void refitLogged(Connection& db, const AlignmentFitter* fitter, std::int64_t videoId) {
+    if (!refitAfterWrite(db, fitter, videoId)) {
+        std::fprintf(stderr,
+                     "lirra-server: the timing fits of video %lld wait for the next start: %s\n",
+                     static_cast<long long>(videoId), db.lastError().c_str());
+    }
 }
 
 bool videosWithoutFits(Connection& db, std::vector<std::int64_t>& videoIds) {

@@ -127,6 +127,27 @@ CREATE TABLE notebook_items (
     UNIQUE (video_id, start_ms, end_ms, text, word)
 );
 )sql",
+    // Each held track's cues, read once when it arrives (subtitles/CuePack.h) so that answers
+    // and timing fits never read the file again; tracks held before are read at start.
+    R"sql(
+ALTER TABLE subtitles ADD COLUMN cues BLOB;
+)sql",
+    // Word imports written in batches, each its own write, with what each word's status was
+    // before the import first changed it: an import that does not finish (a failure, a crash)
+    // is undone from it, so none is kept in part.
+    R"sql(
+CREATE TABLE word_imports (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    finished INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE word_import_undo (
+    import_id INTEGER NOT NULL REFERENCES word_imports(id),
+    form TEXT NOT NULL,
+    status TEXT,
+    changed_at INTEGER,
+    PRIMARY KEY (import_id, form)
+) WITHOUT ROWID;
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

@@ -12,6 +12,7 @@
 #include "store/SqliteAlignments.h"
 #include "store/SqliteMigrations.h"
 #include "store/SqliteSupport.h"
+#include "subtitles/CuePack.h"
 
 namespace lirra::server {
 namespace {
@@ -63,6 +64,33 @@ bool makeDatabasePrivate(const std::string& path, std::string& error) {
     return ok;
 }
 
+// Tracks held before their cues were kept get them once, each in a write of its own.
+bool readCuesOfOlderTracks(Connection& db) {
+    std::vector<std::int64_t> ids;
+    {
+        auto st = db.statement(
+            "SELECT id FROM subtitles WHERE original IS NOT NULL AND cues IS NULL ORDER BY id");
+        Statement::Step step;
+        while ((step = st.step()) == Statement::Step::Row) ids.push_back(st.columnInt(0));
+        if (step == Statement::Step::Error) return false;
+    }
+    for (const std::int64_t id : ids) {
+        std::string text;
+        {
+            auto st = db.statement("SELECT text FROM subtitles WHERE id = ?1");
+            st.bind(1, id);
+            if (st.step() != Statement::Step::Row) return false;
+            text = st.columnText(0);
+        }
+        const std::string cues = packCues(parseSubtitle(text).cues);
+        Transaction tx(db, Transaction::Kind::Write);
+        auto st = db.statement("UPDATE subtitles SET cues = ?2 WHERE id = ?1 AND cues IS NULL");
+        st.bind(1, id).bindBlob(2, cues);
+        if (!tx.begun() || !st.run() || !tx.commit()) return false;
+    }
+    return true;
+}
+
 #define LIRRA_DB_OR_FAIL(lease, error)     \
     std::string openError;                 \
     auto lease = pool_.acquire(openError); \
@@ -85,6 +113,14 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory,
     std::unique_ptr<SqliteStore> store(new SqliteStore(databasePath, fitter));
     auto db = store->pool_.acquire(error);
     if (!db || !migrateSchema(*db, error)) return nullptr;
+    if (!settleWordImports(*db)) {
+        error = "cannot settle the word imports left unfinished: " + db->lastError();
+        return nullptr;
+    }
+    if (!readCuesOfOlderTracks(*db)) {
+        error = "cannot read the cues of the tracks held: " + db->lastError();
+        return nullptr;
+    }
     // Tracks held before fits were kept (or without a fitter) get theirs once, here.
     std::vector<std::int64_t> unfitted;
     if (fitter && !videosWithoutFits(*db, unfitted)) {
@@ -92,8 +128,7 @@ std::unique_ptr<SqliteStore> SqliteStore::open(const std::string& dataDirectory,
         return nullptr;
     }
     for (const std::int64_t videoId : unfitted) {
-        sqlite::Transaction tx(*db, sqlite::Transaction::Kind::Write);
-        if (!tx.begun() || !refitAlignments(*db, fitter, videoId) || !tx.commit()) {
+        if (!refitAfterWrite(*db, fitter, videoId)) {
             error = "cannot fit the timing of the tracks held: " + db->lastError();
             return nullptr;
         }
@@ -209,17 +244,16 @@ StoreStatus SqliteStore::storeUploads(const std::vector<Upload>& uploads, std::s
         if (held) continue;  // another client brought it first; the first copy stays
         auto st = db->statement(
             "UPDATE subtitles SET origin = CASE origin WHEN 'online' THEN 'online' ELSE 'client' "
-            "END, format = ?2, encoding = ?3, original = ?4, text = ?5, stored_at = ?6 "
+            "END, format = ?2, encoding = ?3, original = ?4, text = ?5, stored_at = ?6, cues = ?7 "
             "WHERE id = ?1 AND original IS NULL");
         const auto& c = upload.content;
-        st.bind(1, upload.subtitleId).bind(2, c.format).bind(3, c.encoding).bindBlob(4, c.original);
-        st.bind(5, c.text).bind(6, now);
+        st.bind(1, upload.subtitleId).bind(2, c.format).bind(3, c.encoding);
+        st.bindInPlace(4, c.original, true).bindInPlace(5, c.text, false).bind(6, now);
+        st.bindInPlace(7, c.cues, true);
         if (!st.run()) return failed(*db, error);
     }
-    for (const std::int64_t videoId : videos) {
-        if (!refitAlignments(*db, fitter_, videoId)) return failed(*db, error);
-    }
     if (!tx.commit()) return failed(*db, error);
+    for (const std::int64_t videoId : videos) refitLogged(*db, fitter_, videoId);
     return StoreStatus::Ok;
 }
 
@@ -241,16 +275,17 @@ StoreStatus SqliteStore::addSubtitles(std::int64_t videoId,
     for (const auto& c : files) {
         auto st = db->statement(
             "INSERT INTO subtitles (video_id, origin, file_name, language, format, encoding, "
-            "original, text, created_at, stored_at) VALUES (?1, 'learner', ?2, ?3, ?4, ?5, ?6, "
-            "?7, ?8, ?8) RETURNING id");
+            "original, text, created_at, stored_at, cues) VALUES (?1, 'learner', ?2, ?3, ?4, ?5, "
+            "?6, ?7, ?8, ?8, ?9) RETURNING id");
         st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
-        st.bind(5, c.encoding).bindBlob(6, c.original).bind(7, c.text).bind(8, now);
+        st.bind(5, c.encoding).bindInPlace(6, c.original, true).bindInPlace(7, c.text, false);
+        st.bind(8, now).bindInPlace(9, c.cues, true);
         if (st.step() != Statement::Step::Row) return failed(*db, error);
         ids.push_back(st.columnInt(0));
         if (!st.run()) return failed(*db, error);
     }
-    if (!refitAlignments(*db, fitter_, videoId)) return failed(*db, error);
     if (!tx.commit()) return failed(*db, error);
+    refitLogged(*db, fitter_, videoId);
     return StoreStatus::Ok;
 }
 
@@ -278,7 +313,7 @@ StoreStatus SqliteStore::tracks(std::int64_t videoId, std::vector<Track>& tracks
                                 std::string& error) {
     LIRRA_DB_OR_FAIL(db, error)
     auto st = db->statement(
-        "SELECT s.id, s.file_name, s.language, s.origin, s.format, s.encoding, s.text, "
+        "SELECT s.id, s.file_name, s.language, s.origin, s.format, s.encoding, s.cues, "
         "a.reference_id, a.scale, a.offset_ms FROM subtitles s "
         "LEFT JOIN alignments a ON a.subtitle_id = s.id "
         "WHERE s.video_id = ?1 AND s.original IS NOT NULL ORDER BY s.id");
@@ -287,7 +322,7 @@ StoreStatus SqliteStore::tracks(std::int64_t videoId, std::vector<Track>& tracks
     Statement::Step step;
     while ((step = st.step()) == Statement::Step::Row) {
         Track track{st.columnInt(0),  st.columnText(1), st.columnText(2), st.columnText(3),
-                    st.columnText(4), st.columnText(5), st.columnText(6), false,
+                    st.columnText(4), st.columnText(5), st.columnBlob(6), false,
                     std::nullopt};
         const bool fitted = !st.columnIsNull(7);
         track.reference = fitted && st.columnInt(7) == track.id;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "store/AlignmentFitter.h"
 #include "store/Sqlite.h"
 #include "store/Store.h"
 
@@ -19,8 +20,17 @@ inline std::int64_t nowMs() {
 }
 
 inline StoreStatus failed(sqlite::Connection& db, std::string& error) {
-    error = "database error: " + db.lastError();
+    error =
+        (db.lastErrorBusy() ? std::string(kStoreBusy) + ": " : "database error: ") + db.lastError();
     return StoreStatus::Failed;
 }
+
+// Word imports a crash left: unfinished ones undone, finished ones rid of their undo rows
+// (SqliteWords.cpp). False on a database error.
+bool settleWordImports(sqlite::Connection& db);
+
+// The tracks are held whatever becomes of their fit: a fit not kept now is made at the next
+// open, so a failure here is logged rather than answered.
+void refitLogged(sqlite::Connection& db, const AlignmentFitter* fitter, std::int64_t videoId);
 
 }  // namespace lirra::server

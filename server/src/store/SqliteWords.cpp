@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // SqliteStore's part of the word statuses: the answer for a line's words, the learner's marks,
-// imports in one write, and the lists for the export and the counts.
+// imports in batches (undone as a whole when one does not finish), and the lists for the export
+// and the counts.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
+#include <tuple>
 
 #include "store/SqliteStore.h"
 #include "store/SqliteSupport.h"
@@ -35,6 +39,71 @@ bool putStatus(Connection& db, const std::string& word, const std::string& statu
     auto st = db.statement(sql.c_str());
     st.bind(1, word).bind(2, status).bind(3, now);
     return st.run();
+}
+
+// Words per write of an import: a few milliseconds each, so that other writes get in between.
+constexpr std::size_t kImportBatch = 2000;
+
+// What a form's status was before the import first changed it (none: it was new).
+bool rememberBefore(Connection& db, std::int64_t importId, const std::string& word) {
+    const std::string sql =
+        std::string(
+            "INSERT OR IGNORE INTO word_import_undo (import_id, form, status, changed_at) "
+            "SELECT ?2, f, (SELECT status FROM word_statuses WHERE form = f), "
+            "(SELECT changed_at FROM word_statuses WHERE form = f) FROM (SELECT ") +
+        kFormOf + " AS f)";
+    auto st = db.statement(sql.c_str());
+    st.bind(1, word).bind(2, importId);
+    return st.run();
+}
+
+// An import that did not finish is undone, a batch of its words per write, each batch's undo
+// rows going with it; a finished one only loses its undo rows. Then the import itself goes.
+bool settleImport(Connection& db, std::int64_t importId, bool finished) {
+    for (bool first = true;; first = false) {
+        if (!first) sqlite::yieldToWaitingWriters();
+        Transaction tx(db, Transaction::Kind::Write);
+        if (!tx.begun()) return false;
+        std::vector<std::tuple<std::string, std::optional<std::string>, std::int64_t>> rows;
+        {
+            auto st = db.statement(
+                "SELECT form, status, changed_at FROM word_import_undo WHERE import_id = ?1 "
+                "LIMIT ?2");
+            st.bind(1, importId).bind(2, static_cast<std::int64_t>(kImportBatch));
+            Statement::Step step;
+            while ((step = st.step()) == Statement::Step::Row) {
+                rows.emplace_back(
+                    st.columnText(0),
+                    st.columnIsNull(1) ? std::nullopt : std::optional(st.columnText(1)),
+                    st.columnInt(2));
+            }
+            if (step == Statement::Step::Error) return false;
+        }
+        if (rows.empty()) {
+            auto st = db.statement("DELETE FROM word_imports WHERE id = ?1");
+            st.bind(1, importId);
+            return st.run() && tx.commit();
+        }
+        for (const auto& [form, status, changedAt] : rows) {
+            if (!finished && !status) {
+                auto st = db.statement("DELETE FROM word_statuses WHERE form = ?1");
+                st.bind(1, form);
+                if (!st.run()) return false;
+            } else if (!finished) {
+                auto st = db.statement(
+                    "INSERT INTO word_statuses (form, status, changed_at) VALUES (?1, ?2, ?3) "
+                    "ON CONFLICT (form) DO UPDATE SET status = excluded.status, "
+                    "changed_at = excluded.changed_at");
+                st.bind(1, form).bind(2, *status).bind(3, changedAt);
+                if (!st.run()) return false;
+            }
+            auto st =
+                db.statement("DELETE FROM word_import_undo WHERE import_id = ?1 AND form = ?2");
+            st.bind(1, importId).bind(2, form);
+            if (!st.run()) return false;
+        }
+        if (!tx.commit()) return false;
+    }
 }
 
 }  // namespace
@@ -103,16 +172,64 @@ StoreStatus SqliteStore::importWords(const std::vector<std::string>& words,
                                      std::string& error) {
     auto db = pool_.acquire(error);
     if (!db) return StoreStatus::Failed;
-    Transaction tx(*db, Transaction::Kind::Write);
-    if (!tx.begun()) return failed(*db, error);
-    const std::int64_t now = nowMs();
-    const std::int64_t before = sqlite3_total_changes(db->handle());
-    for (const auto& word : words) {
-        if (!putStatus(*db, word, status, now, true)) return failed(*db, error);
+    std::int64_t importId = 0;
+    {
+        Transaction tx(*db, Transaction::Kind::Write);
+        if (!tx.begun()) return failed(*db, error);
+        auto st = db->statement("INSERT INTO word_imports DEFAULT VALUES RETURNING id");
+        if (st.step() != Statement::Step::Row) return failed(*db, error);
+        importId = st.columnInt(0);
+        if (!st.run() || !tx.commit()) return failed(*db, error);
     }
-    changed = sqlite3_total_changes(db->handle()) - before;
-    if (!tx.commit()) return failed(*db, error);
+    const std::int64_t now = nowMs();
+    changed = 0;
+    auto batch = [&](std::size_t from) {
+        Transaction tx(*db, Transaction::Kind::Write);
+        if (!tx.begun()) return false;
+        for (std::size_t i = from; i < std::min(words.size(), from + kImportBatch); ++i) {
+            if (!rememberBefore(*db, importId, words[i])) return false;
+            const std::int64_t before = sqlite3_total_changes(db->handle());
+            if (!putStatus(*db, words[i], status, now, true)) return false;
+            changed += sqlite3_total_changes(db->handle()) - before;
+        }
+        return tx.commit();
+    };
+    auto finish = [&] {
+        Transaction tx(*db, Transaction::Kind::Write);
+        auto st = db->statement("UPDATE word_imports SET finished = 1 WHERE id = ?1");
+        st.bind(1, importId);
+        return tx.begun() && st.run() && tx.commit();
+    };
+    for (std::size_t from = 0; from < words.size(); from += kImportBatch) {
+        if (from) sqlite::yieldToWaitingWriters();
+        if (!batch(from)) {
+            const auto status = failed(*db, error);  // the reason, before undoing overwrites it
+            settleImport(*db, importId, false);      // or the next open does
+            return status;
+        }
+    }
+    if (!finish()) {
+        const auto status = failed(*db, error);
+        settleImport(*db, importId, false);
+        return status;
+    }
+    settleImport(*db, importId, true);  // only the undo rows left; the next open if not now
     return StoreStatus::Ok;
+}
+
+bool settleWordImports(Connection& db) {
+    std::vector<std::pair<std::int64_t, bool>> imports;
+    {
+        auto st = db.statement("SELECT id, finished FROM word_imports ORDER BY id");
+        Statement::Step step;
+        while ((step = st.step()) == Statement::Step::Row)
+            imports.emplace_back(st.columnInt(0), st.columnInt(1) != 0);
+        if (step == Statement::Step::Error) return false;
+    }
+    for (const auto& [id, finished] : imports) {
+        if (!settleImport(db, id, finished)) return false;
+    }
+    return true;
 }
 
 StoreStatus SqliteStore::markedWords(const std::string& status, std::vector<std::string>& words,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "store/NotebookRecords.h"
@@ -57,7 +58,7 @@ struct Track {
     std::string origin;
     std::string format;
     std::string encoding;
-    std::string text;  // UTF-8
+    std::string cues;  // packed (subtitles/CuePack.h); the text is not read, nothing needs it
     // Whether the video's other tracks are fitted to this one.
     bool reference = false;
     // Empty for the reference, and when there is no reference or no credible fit.
@@ -72,6 +73,7 @@ struct SubtitleContent {
     std::string encoding;
     std::string original;
     std::string text;
+    std::string cues;  // the text's cues, packed (subtitles/CuePack.h)
 };
 
 struct Upload {
@@ -100,6 +102,13 @@ struct OnlineFile {
 };
 
 enum class StoreStatus { Ok, NotFound, Failed };
+
+// A write that could not get in behind others within a second fails with a reason that starts
+// so: the service answers 503 and to try again, not 500.
+inline constexpr std::string_view kStoreBusy = "the store is busy";
+inline bool isStoreBusy(std::string_view error) {
+    return error.substr(0, kStoreBusy.size()) == kStoreBusy;
+}
 
 // How many words the learner has marked, by status (every other word is new).
 struct WordCounts {

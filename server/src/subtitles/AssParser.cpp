@@ -120,7 +120,13 @@ bool looksLikeAss(std::string_view utf8) {
 std::vector<Cue> parseAss(std::string_view utf8) {
     if (utf8.substr(0, 3) == "\xEF\xBB\xBF") utf8.remove_prefix(3);
     std::vector<Cue> cues;
-    std::set<std::tuple<std::int64_t, std::int64_t, std::string>> seen;
+    // Layered copies of an event (an outline under the text, say) are one cue: the cues seen,
+    // by their place in `cues`, so that no text is held twice.
+    const auto before = [&cues](std::size_t a, std::size_t b) {
+        return std::tie(cues[a].startMs, cues[a].endMs, cues[a].text) <
+               std::tie(cues[b].startMs, cues[b].endMs, cues[b].text);
+    };
+    std::set<std::size_t, decltype(before)> seen(before);
     Section section = Section::Other;
     EventFormat format;
     std::size_t pos = 0;
@@ -162,8 +168,8 @@ std::vector<Cue> parseAss(std::string_view utf8) {
         if (!startMs || !endMs || *endMs < *startMs) continue;
         std::string text = assTextToCueText(fields);
         if (text.empty()) continue;
-        if (!seen.emplace(*startMs, *endMs, text).second) continue;
         cues.push_back({*startMs, *endMs, std::move(text)});
+        if (!seen.insert(cues.size() - 1).second) cues.pop_back();
     }
     std::stable_sort(cues.begin(), cues.end(),
                      [](const Cue& a, const Cue& b) { return a.startMs < b.startMs; });

@@ -4,17 +4,13 @@
 #include <cctype>
 #include <vector>
 
+#include "subtitles/Text.h"
+
 namespace lirra::server {
 namespace {
 
 enum Style : unsigned { kItalic = 1, kBold = 2, kUnderline = 4 };
 constexpr char kTagOf[] = {'i', 'b', 'u'};
-
-struct Run {
-    unsigned style = 0;
-    std::string text;
-};
-using Line = std::vector<Run>;
 
 struct State {
     unsigned style = 0;
@@ -89,104 +85,125 @@ void applyOverrides(std::string_view block, State& state) {
     }
 }
 
-void appendEscaped(std::string& out, std::string_view text) {
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out.push_back(c);
+void appendEscaped(std::string& out, char c) {
+    switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out.push_back(c);
+    }
+}
+
+// The cue text written as the characters come, in one pass and without keeping the runs:
+// spaces at either end of a line carry nothing and a line left empty is dropped, so spaces
+// wait (already written, with their tags) until a character shows they are inside the line.
+// Tags open and close as the style changes, always balanced: a change closes tags down to the
+// first one no longer wanted, then opens what is missing; a style that ends with a line is
+// closed before the break.
+class CueWriter {
+  public:
+    void put(char c, unsigned style) {
+        if (c == ' ') {
+            if (!lineShown_) return;
+            if (spaces_.empty()) openBeforeSpaces_ = open_;
+            change(spaces_, style);
+            spaces_.push_back(' ');
+            return;
         }
+        if (!lineShown_ && anyLine_) {
+            change(out_, style, true);
+            out_.push_back('\n');
+        }
+        out_ += spaces_;
+        spaces_.clear();
+        change(out_, style);
+        appendEscaped(out_, c);
+        lineShown_ = anyLine_ = true;
     }
-}
 
-// Spaces at either end of a line carry nothing; a line left empty is dropped.
-void trimLine(Line& line) {
-    while (!line.empty()) {
-        auto& text = line.front().text;
-        while (!text.empty() && text.front() == ' ') text.erase(text.begin());
-        if (!text.empty()) break;
-        line.erase(line.begin());
+    void endLine() {
+        dropSpaces();
+        lineShown_ = false;
     }
-    while (!line.empty()) {
-        auto& text = line.back().text;
-        while (!text.empty() && text.back() == ' ') text.pop_back();
-        if (!text.empty()) break;
-        line.pop_back();
-    }
-}
 
-// Tags opened and closed as the style changes from run to run, always balanced: a change
-// closes tags down to the first one no longer wanted, then opens what is missing.
-std::string render(const std::vector<Line>& lines) {
-    std::string out;
-    std::vector<unsigned> open;
-    auto closeTop = [&] {
-        out += "</";
-        out.push_back(kTagOf[open.back() == kItalic ? 0 : open.back() == kBold ? 1 : 2]);
-        out.push_back('>');
-        open.pop_back();
-    };
-    // Closes the open tags down to the first one `style` no longer wants.
-    auto closeUnwanted = [&](unsigned style) {
+    std::string finish() {
+        dropSpaces();
+        while (!open_.empty()) closeTop(out_);
+        return std::move(out_);
+    }
+
+  private:
+    unsigned openMask() const {
+        unsigned mask = 0;
+        for (unsigned o : open_) mask |= o;
+        return mask;
+    }
+
+    void dropSpaces() {
+        if (spaces_.empty()) return;
+        spaces_.clear();
+        open_ = openBeforeSpaces_;
+    }
+
+    void closeTop(std::string& to) {
+        to += "</";
+        to.push_back(kTagOf[open_.back() == kItalic ? 0 : open_.back() == kBold ? 1 : 2]);
+        to.push_back('>');
+        open_.pop_back();
+    }
+
+    // Closes the open tags down to the first one `style` no longer wants, then (unless
+    // `closeOnly`) opens what it lacks.
+    void change(std::string& to, unsigned style, bool closeOnly = false) {
         std::size_t keep = 0;
-        while (keep < open.size() && (style & open[keep])) ++keep;
-        while (open.size() > keep) closeTop();
-    };
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        if (n) {
-            // A style that ends with the line is closed before the break, not after it.
-            closeUnwanted(lines[n].front().style);
-            out.push_back('\n');
-        }
-        for (const auto& run : lines[n]) {
-            closeUnwanted(run.style);
-            for (unsigned k = 0; k < 3; ++k) {
-                const unsigned bit = 1u << k;
-                bool isOpen = false;
-                for (unsigned o : open) isOpen = isOpen || o == bit;
-                if ((run.style & bit) && !isOpen) {
-                    out.push_back('<');
-                    out.push_back(kTagOf[k]);
-                    out.push_back('>');
-                    open.push_back(bit);
-                }
+        while (keep < open_.size() && (style & open_[keep])) ++keep;
+        while (open_.size() > keep) closeTop(to);
+        if (closeOnly) return;
+        const unsigned have = openMask();
+        for (unsigned k = 0; k < 3; ++k) {
+            const unsigned bit = 1u << k;
+            if ((style & bit) && !(have & bit)) {
+                to.push_back('<');
+                to.push_back(kTagOf[k]);
+                to.push_back('>');
+                open_.push_back(bit);
             }
-            appendEscaped(out, run.text);
         }
     }
-    while (!open.empty()) closeTop();
-    return out;
-}
+
+    std::string out_;
+    std::string spaces_;  // written, not yet kept
+    std::vector<unsigned> open_, openBeforeSpaces_;
+    bool lineShown_ = false;  // the current line has shown a character
+    bool anyLine_ = false;
+};
 
 }  // namespace
 
 std::string assTextToCueText(std::string_view text) {
-    std::vector<Line> lines(1);
+    CueWriter writer;
     State state;
     auto put = [&](char c) {
-        if (state.drawing) return;
-        Line& line = lines.back();
-        if (line.empty() || line.back().style != state.style) line.push_back({state.style, {}});
-        line.back().text.push_back(c);
+        if (!state.drawing) writer.put(c, state.style);
     };
+    ForwardFind nextClose(text, '}');
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         if (c == '{') {
-            const auto close = text.find('}', i + 1);
+            const auto close = nextClose.from(i + 1);
             if (close != std::string_view::npos) {
                 applyOverrides(text.substr(i + 1, close - i - 1), state);
                 i = close;
@@ -197,7 +214,7 @@ std::string assTextToCueText(std::string_view text) {
         if (c == '\\' && i + 1 < text.size()) {
             const char next = text[i + 1];
             if (next == 'N' || next == 'n') {
-                if (!state.drawing) lines.emplace_back();
+                if (!state.drawing) writer.endLine();
                 ++i;
                 continue;
             }
@@ -213,12 +230,7 @@ std::string assTextToCueText(std::string_view text) {
             put(c);
         }
     }
-    std::vector<Line> kept;
-    for (auto& line : lines) {
-        trimLine(line);
-        if (!line.empty()) kept.push_back(std::move(line));
-    }
-    return render(kept);
+    return writer.finish();
 }
 
 }  // namespace lirra::server

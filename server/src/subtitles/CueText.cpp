@@ -17,14 +17,15 @@ int decodeEntity(std::string_view s, std::size_t& length) {
     static const Named kNamed[] = {{"&amp;", '&'},    {"&lt;", '<'},    {"&gt;", '>'},
                                    {"&quot;", '"'},   {"&apos;", '\''}, {"&nbsp;", 0xA0},
                                    {"&lrm;", 0x200E}, {"&rlm;", 0x200F}};
-    for (const auto& n : kNamed) {
-        if (s.substr(0, n.name.size()) == n.name) {
-            length = n.name.size();
-            return n.cp;
+    if (s.substr(0, 2) != "&#") {
+        for (const auto& n : kNamed) {
+            if (s.substr(0, n.name.size()) == n.name) {
+                length = n.name.size();
+                return n.cp;
+            }
         }
-    }
-    if (s.substr(0, 2) == "&#") {
-        const auto semi = s.find(';');
+    } else {
+        const auto semi = s.substr(0, 11).find(';');  // only as far as an entity may reach
         if (semi == std::string_view::npos || semi > 10) return -1;
         auto digits = s.substr(2, semi - 2);
         int base = 10;
@@ -96,18 +97,19 @@ std::string sanitizeCueText(std::string_view text, bool webVttEntities) {
     static const std::string_view kAllowed = "biu";
     std::string out;
     std::string open;  // stack of open tags
+    ForwardFind nextClose(text, '>'), nextOpen(text, '<'), nextBrace(text, '}');
     for (std::size_t i = 0; i < text.size();) {
         const char c = text[i];
         if (c == '<') {
-            const auto close = text.find('>', i + 1);
-            const auto nextOpen = text.find('<', i + 1);
+            const auto close = nextClose.from(i + 1);
+            const auto reopen = nextOpen.from(i + 1);
             // A tag starts with a name, a '/', or (WebVTT time stamps) a digit: "1 < 2" is text.
             const char next = i + 1 < text.size() ? text[i + 1] : ' ';
             const bool tagStart =
                 std::isalpha(static_cast<unsigned char>(next)) || next == '/' ||
                 (webVttEntities && std::isdigit(static_cast<unsigned char>(next)));
             if (!tagStart || close == std::string_view::npos ||
-                (nextOpen != std::string_view::npos && nextOpen < close)) {
+                (reopen != std::string_view::npos && reopen < close)) {
                 out += "&lt;";
                 ++i;
                 continue;
@@ -136,7 +138,7 @@ std::string sanitizeCueText(std::string_view text, bool webVttEntities) {
         }
         if (c == '{' && !webVttEntities && i + 1 < text.size() && text[i + 1] == '\\') {
             // SubStation override codes ("{\an8}") that SubRip files often carry.
-            const auto close = text.find('}', i);
+            const auto close = nextBrace.from(i);
             if (close != std::string_view::npos) {
                 i = close + 1;
                 continue;

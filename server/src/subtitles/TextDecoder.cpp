@@ -91,13 +91,22 @@ bool isMostlyControls(std::string_view utf8) {
 DecodedText finish(std::string text, std::string encoding) {
     // BOMs that iconv passed through, and a mark repeated after the first (files converted
     // twice): left in, one would hide a "WEBVTT" header.
-    while (startsWith(text, "\xEF\xBB\xBF")) text.erase(0, 3);
+    std::size_t marks = 0;
+    while (text.compare(marks, 3, "\xEF\xBB\xBF") == 0) marks += 3;
+    text.erase(0, marks);
     if (isMostlyControls(text)) return {{}, {}, "the file is not text"};
-    // As browsers read WebVTT, and so that no NUL reaches the store or a page.
-    for (auto at = text.find('\0'); at != std::string::npos; at = text.find('\0', at + 3)) {
-        text.replace(at, 1, "\xEF\xBF\xBD");
+    // As browsers read WebVTT, and so that no NUL reaches the store or a page. Copied once:
+    // replacing in place moves the rest of the text at every NUL.
+    if (text.find('\0') == std::string::npos) return {std::move(text), std::move(encoding), {}};
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    for (char c : text) {
+        if (c == '\0')
+            out += "\xEF\xBF\xBD";
+        else
+            out.push_back(c);
     }
-    return {std::move(text), std::move(encoding), {}};
+    return {std::move(out), std::move(encoding), {}};
 }
 
 // uchardet's guess is only one candidate: it takes English with curly quotes for a Mac code page

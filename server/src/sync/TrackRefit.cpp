@@ -6,7 +6,7 @@
 
 #include "Reference.h"
 #include "TrackFit.h"
-#include "subtitles/SubtitleParser.h"
+#include "subtitles/CuePack.h"
 
 namespace lirra::sync {
 namespace {
@@ -14,11 +14,11 @@ namespace {
 using server::FitToKeep;
 using server::HeldTrack;
 
-std::vector<CueTimes> cueTimes(const std::string& text) {
-    const auto parsed = server::parseSubtitle(text);
+std::vector<CueTimes> cueTimes(const std::string& packed) {
+    const auto cues = server::unpackCues(packed).value_or(std::vector<server::Cue>{});
     std::vector<CueTimes> times;
-    times.reserve(parsed.cues.size());
-    for (const auto& cue : parsed.cues) times.push_back({cue.startMs, cue.endMs});
+    times.reserve(cues.size());
+    for (const auto& cue : cues) times.push_back({cue.startMs, cue.endMs});
     return times;
 }
 
@@ -42,7 +42,7 @@ std::vector<FitToKeep> TrackRefit::refit(const std::vector<HeldTrack>& held) con
     std::vector<std::vector<CueTimes>> cues;
     std::vector<TrackSummary> summaries;
     for (const auto& track : held) {
-        cues.push_back(cueTimes(track.text));
+        cues.push_back(cueTimes(track.cues));
         summaries.push_back(
             {track.id, track.language, track.origin == "container", cues.back().size()});
     }

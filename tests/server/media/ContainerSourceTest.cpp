@@ -9,6 +9,7 @@
 #include "MediaFiles.h"
 #include "sources/ContainerSource.h"
 #include "store/SqliteStore.h"
+#include "subtitles/CuePack.h"
 
 namespace lirra::server {
 namespace {
@@ -103,7 +104,10 @@ CREATE INDEX subtitles_video ON subtitles(video_id);
 INSERT INTO videos VALUES (7, 'hash:abc:100000', 'abc', 100000, 'Old.mkv', '', 1, 1);
 INSERT INTO subtitles (id, video_id, origin, file_name, language, format, encoding, original,
     text, created_at, stored_at)
-    VALUES (41, 7, 'learner', 'Old.srt', 'eng', 'srt', 'UTF-8', 'x', 'x', 1, 1);
+    VALUES (41, 7, 'learner', 'Old.srt', 'eng', 'srt', 'UTF-8', 'x',
+    '1
+00:00:01,000 --> 00:00:02,500
+Old <i>line', 1, 1);
 PRAGMA user_version = 1;
 )sql");
     ASSERT_EQ(std::system(("sqlite3 '" + media.file("data/lirra.sqlite3") + "' < '" +
@@ -117,19 +121,27 @@ PRAGMA user_version = 1;
         std::vector<Track> tracks;
         EXPECT_EQ(store->tracks(7, tracks, error), StoreStatus::Ok);
         std::string shown;
-        for (const auto& t : tracks) shown += std::to_string(t.id) + " " + t.origin + ";";
+        for (const auto& t : tracks) {
+            shown += std::to_string(t.id) + " " + t.origin;
+            for (const auto& c : unpackCues(t.cues).value_or(std::vector<Cue>{{-1, -1, "?"}}))
+                shown +=
+                    " " + std::to_string(c.startMs) + "-" + std::to_string(c.endMs) + " " + c.text;
+            shown += ";";
+        }
         return shown;
     };
-    EXPECT_EQ(tracks(), "41 learner;");
+    // Read once, as the store opens: its cues are held beside it from then on.
+    EXPECT_EQ(tracks(), "41 learner 1000-2500 Old <i>line</i>;");
     ASSERT_EQ(store->rememberVideoFile(7, {"/lib/Old.mkv", 100000, 5, false}, error),
               StoreStatus::Ok);
     // No such video: nothing remembered.
     EXPECT_EQ(store->rememberVideoFile(8, {"/lib/None.mkv", 1, 5, false}, error), StoreStatus::Ok);
     VideoFile file;
     EXPECT_EQ(store->videoFile(8, file, error), StoreStatus::NotFound);
-    const SubtitleContent content{"Old.eng.srt", "eng", "srt", "UTF-8", "x", "x"};
+    const SubtitleContent content{"Old.eng.srt",          "eng", "srt", "UTF-8", "x", "x",
+                                  packCues({{5, 6, "x"}})};
     ASSERT_EQ(store->holdContainerTracks(7, {content}, error), StoreStatus::Ok) << error;
-    EXPECT_EQ(tracks(), "41 learner;42 container;");
+    EXPECT_EQ(tracks(), "41 learner 1000-2500 Old <i>line</i>;42 container 5-6 x;");
     // Once read, a container gives nothing more.
     EXPECT_EQ(store->holdContainerTracks(7, {content}, error), StoreStatus::NotFound);
 }

@@ -12,6 +12,7 @@
 #include "SyntheticPair.h"
 #include "TrackRefit.h"
 #include "store/SqliteStore.h"
+#include "subtitles/CuePack.h"
 
 namespace lirra::server::test {
 namespace {
@@ -133,7 +134,9 @@ TEST(AlignmentStore, TracksAreFittedAsTheyAreHeldOrWhenAFitterComes) {
     const std::string dir = makeTempDir();
     const auto pair = makePair({.cues = 200, .offsetMs = -4'200}, 3);
     auto srt = [](const char* name, const char* language, const std::vector<sync::CueTimes>& cues) {
-        return SubtitleContent{name, language, "srt", "UTF-8", toSrt(cues), toSrt(cues)};
+        const std::string text = toSrt(cues);
+        return SubtitleContent{
+            name, language, "srt", "UTF-8", text, text, packCues(parseSubtitle(text).cues)};
     };
     const sync::TrackRefit refit;
     std::string error;
