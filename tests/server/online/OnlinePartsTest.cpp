@@ -15,9 +15,11 @@
 #include "ApiQueries.h"
 #include "ApiUrl.h"
 #include "BestFile.h"
+#include "LinkFetch.h"
 #include "OnlineClient.h"
 #include "Secrets.h"
 #include "TitleGuess.h"
+#include "support/LoopbackHttpServer.h"
 
 namespace lirra::server::online {
 namespace {
@@ -198,11 +200,57 @@ TEST(ApiUrl, RootsLinksAndBaseUrls) {
     EXPECT_EQ(root.text(), "https://api.example.com:443/api/v1");
     // "+" the link may be followed, "-" not, under the public root (p) or one on loopback (l),
     // while this service listens on 7000.
-    for (const char* link :
-         {"+phttps://dl.example.com/f/1.srt", "-phttp://dl.example.com/f/1.srt",
-          "-phttps://127.0.0.1:7000/x", "-phttps://localhost/x",
-          "+lhttp://127.0.0.1:5000/files/1.srt", "-lhttp://127.0.0.1:7000/Subtitles/Download/1",
-          "-lhttp://localhost:7000/x"}) {
+    // The address ranges at their edges, IPv4 and IPv6 and IPv4 inside IPv6.
+    for (const char* link : {"+phttps://dl.example.com/f/1.srt",
+                             "-phttp://dl.example.com/f/1.srt",
+                             "-phttps://127.0.0.1:7000/x",
+                             "-phttps://localhost/x",
+                             "-phttps://0.0.0.0/x",
+                             "-phttps://0.255.255.255/x",
+                             "+phttps://1.0.0.0/x",
+                             "+phttps://9.255.255.255/x",
+                             "-phttps://10.0.0.1/x",
+                             "-phttps://10.255.255.255/x",
+                             "+phttps://11.0.0.0/x",
+                             "+phttps://100.63.255.255/x",
+                             "-phttps://100.64.0.1/x",
+                             "-phttps://100.127.255.255/x",
+                             "+phttps://100.128.0.0/x",
+                             "+phttps://126.255.255.255/x",
+                             "-phttps://127.255.0.1/x",
+                             "+phttps://128.0.0.0/x",
+                             "+phttps://169.253.0.1/x",
+                             "-phttps://169.254.169.254/x",
+                             "+phttps://169.255.0.1/x",
+                             "+phttps://172.15.255.255/x",
+                             "-phttps://172.16.0.1/x",
+                             "-phttps://172.31.255.255/x",
+                             "+phttps://172.32.0.0/x",
+                             "+phttps://192.167.1.1/x",
+                             "-phttps://192.168.0.1/x",
+                             "-phttps://192.168.255.255/x",
+                             "+phttps://192.169.0.0/x",
+                             "-phttps://[::]/x",
+                             "-phttps://[::1]/x",
+                             "+phttps://[::2]/x",
+                             "-phttps://[fe80::1]/x",
+                             "-phttps://[febf::1]/x",
+                             "+phttps://[fec0::1]/x",
+                             "-phttps://[fc00::1]/x",
+                             "-phttps://[fdff::1]/x",
+                             "+phttps://[fe00::1]/x",
+                             "+phttps://[2001:db8::1]/x",
+                             "-phttps://[::ffff:127.0.0.1]/x",
+                             "-phttps://[::ffff:10.1.2.3]/x",
+                             "-phttps://[::ffff:0.0.0.0]/x",
+                             "+phttps://[::ffff:8.8.8.8]/x",
+                             "+lhttp://127.0.0.1:5000/files/1.srt",
+                             "+lhttp://10.0.0.1:5000/files/1.srt",
+                             "-lhttp://127.0.0.1:7000/Subtitles/Download/1",
+                             "-lhttp://localhost:7000/x",
+                             "-lhttp://0.0.0.0:7000/x",
+                             "-lhttp://[::]:7000/x",
+                             "-lhttp://[::ffff:127.0.0.1]:7000/x"}) {
         std::string reason;
         const auto url = parseHttpUrl(link + 2, error);
         ASSERT_TRUE(url) << link;
@@ -214,13 +262,58 @@ TEST(ApiUrl, RootsLinksAndBaseUrls) {
                             "https://a\r\nb/", "data:text/plain,hi"}) {
         EXPECT_FALSE(parseHttpUrl(bad, error)) << bad;
     }
-    for (const std::string base : {"vip-api.example.com", "https://vip-api.example.com/"})
-        EXPECT_EQ(withBaseUrl(root, base).text(), "https://vip-api.example.com:443/api/v1");
-    for (const char* base : {"127.0.0.1:80", "bad host!"})  // never to loopback
-        EXPECT_EQ(withBaseUrl(root, base).text(), root.text());
+    // The login moves the key only within the configured database's domain.
+    for (const auto& [base, moved] : std::vector<std::pair<std::string, std::string>>{
+             {"vip-api.example.com", "https://vip-api.example.com:443/api/v1"},
+             {"https://VIP.example.com:8443/", "https://vip.example.com:8443/api/v1"},
+             {"example.com", "https://example.com:443/api/v1"},
+             {"api.example.com.evil.example", ""},
+             {"evilexample.com", ""},
+             {"example.org", ""},
+             {"com", ""},
+             {"127.0.0.1:80", ""},
+             {"bad host!", ""}}) {
+        EXPECT_EQ(withBaseUrl(root, base).text(), moved.empty() ? root.text() : moved) << base;
+    }
     EXPECT_EQ(withBaseUrl(loopback, "api.example.com").text(), loopback.text());
-    EXPECT_EQ(withBaseUrl(loopback, "127.0.0.2:6000").text(), "http://127.0.0.2:6000/api/v1");
+    EXPECT_EQ(withBaseUrl(loopback, "127.0.0.2:6000").text(), loopback.text());
+    EXPECT_EQ(withBaseUrl(loopback, "127.0.0.1:6000").text(), "http://127.0.0.1:6000/api/v1");
+    EXPECT_EQ(withBaseUrl(*parseApiRoot("https://example.com/v1", error), "a.example.com").text(),
+              "https://a.example.com:443/v1");
     EXPECT_EQ(queryEncode("big buck & bunny/é"), "big+buck+%26+bunny%2F%C3%A9");
+}
+
+// Names that only their resolution shows to be this machine ("127.1", a number) are refused at
+// the address connected to; under a root on loopback, only this service's own port is.
+TEST(ApiUrl, LinksAreJudgedByTheAddressTheyResolveTo) {
+    test::LoopbackHttpServer files;
+    files.server().Get("/f", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("file", "application/octet-stream");
+    });
+    ASSERT_TRUE(files.start());
+    const std::string port = std::to_string(files.port());
+    std::string error;
+    const auto root = *parseApiRoot("https://api.example.com/api/v1", error);
+    const auto loopback = *parseApiRoot("http://127.0.0.1:5000/api/v1", error);
+    const struct {
+        std::string link;
+        const ApiUrl& root;
+        int selfPort;
+        std::string fetched;  // empty: refused
+    } rows[] = {
+        {"https://127.1:" + port + "/f", root, 0, ""},
+        {"https://2130706433:" + port + "/f", root, 0, ""},
+        {"http://127.1:" + port + "/f", loopback, files.port(), ""},
+        {"http://2130706433:" + port + "/f", loopback, files.port(), ""},
+        {"http://127.1:" + port + "/f", loopback, 0, "file"},
+        {"http://127.0.0.1:" + port + "/f", loopback, files.port() + 1, "file"},
+    };
+    for (const auto& row : rows) {
+        const auto outcome = fetchLink(row.link, row.root, row.selfPort, {}, nullptr);
+        EXPECT_EQ(outcome.bytes, row.fetched) << row.link << " " << outcome.error;
+        EXPECT_EQ(outcome.error.rfind("the link leads to ", 0) == 0, row.fetched.empty())
+            << row.link << " " << outcome.error;
+    }
 }
 
 // Saving from the page, owner-only, and a restart reading it back are in OnlineLookupTest.
