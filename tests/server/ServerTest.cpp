@@ -35,10 +35,14 @@ std::pair<std::string, int> runServer(const std::string& args, const std::string
 TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
     const std::string root = makeTempDir();
     writeFile(root + "/file", "x");
+    writeFile(root + "/secret", std::string(32, 's') + "\n");
+    writeFile(root + "/short", std::string(31, 's') + "\n");
     // Both forms of an option's value.
-    for (const auto& [sig, args] : {std::pair<std::string, std::string>{
-                                        "TERM", "--listen=127.0.0.1:0 --data=" + root + "/data"},
-                                    {"INT", "--listen 127.0.0.1:0 --data " + root + "/data"}}) {
+    for (const auto& [sig, args] :
+         {std::pair<std::string, std::string>{"TERM",
+                                              "--listen=127.0.0.1:0 --data=" + root + "/data"},
+          {"INT", "--listen 127.0.0.1:0 --data " + root + "/data"},
+          {"TERM", "--data " + root + "/data --secret-file " + root + "/secret"}}) {
         const auto [output, status] = runServer(args, sig);
         EXPECT_EQ(status, 0) << output;
         EXPECT_EQ(output.rfind("lirra-server: serving http://127.0.0.1:", 0), 0u) << output;
@@ -57,6 +61,8 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         {"-- --help", 2},        // after "--", an argument even if it looks like an option
         {"--bogus", 2},
         {"-x", 2},
+        {"--secret-file " + root + "/short", 2},
+        {"--secret-file " + root + "/missing", 2},
         {"--data " + root + "/file", 1},                      // a data folder that is a file
         {"--data " + root + "/d --listen example.org:0", 1},  // a name, not an address
         {"--data " + root + "/d --library " + root + "/missing", 1},

@@ -278,8 +278,9 @@ TEST(ApiUrl, RootsLinksAndBaseUrls) {
     EXPECT_EQ(withBaseUrl(loopback, "api.example.com").text(), loopback.text());
     EXPECT_EQ(withBaseUrl(loopback, "127.0.0.2:6000").text(), loopback.text());
     EXPECT_EQ(withBaseUrl(loopback, "127.0.0.1:6000").text(), "http://127.0.0.1:6000/api/v1");
-    EXPECT_EQ(withBaseUrl(*parseApiRoot("https://example.com/v1", error), "a.example.com").text(),
-              "https://a.example.com:443/v1");
+    const auto bare = *parseApiRoot("https://example.com/v1", error);
+    EXPECT_EQ(withBaseUrl(bare, "a.example.com").text(), "https://a.example.com:443/v1");
+    EXPECT_EQ(withBaseUrl(bare, "other.com").text(), bare.text());
     EXPECT_EQ(queryEncode("big buck & bunny/é"), "big+buck+%26+bunny%2F%C3%A9");
 }
 
