@@ -19,7 +19,6 @@
 #include "OnlineClient.h"
 #include "Secrets.h"
 #include "TitleGuess.h"
-#include "support/LoopbackHttpServer.h"
 
 namespace lirra::server::online {
 namespace {
@@ -201,61 +200,31 @@ TEST(ApiUrl, RootsLinksAndBaseUrls) {
     // "+" the link may be followed, "-" not, under the public root (p) or one on loopback (l),
     // while this service listens on 7000.
     // The address ranges at their edges, IPv4 and IPv6 and IPv4 inside IPv6.
-    for (const char* link : {"+phttps://dl.example.com/f/1.srt",
-                             "-phttp://dl.example.com/f/1.srt",
-                             "-phttps://127.0.0.1:7000/x",
-                             "-phttps://localhost/x",
-                             "-phttps://0.0.0.0/x",
-                             "-phttps://0.255.255.255/x",
-                             "+phttps://1.0.0.0/x",
-                             "+phttps://9.255.255.255/x",
-                             "-phttps://10.0.0.1/x",
-                             "-phttps://10.255.255.255/x",
-                             "+phttps://11.0.0.0/x",
-                             "+phttps://100.63.255.255/x",
-                             "-phttps://100.64.0.1/x",
-                             "-phttps://100.127.255.255/x",
-                             "+phttps://100.128.0.0/x",
-                             "+phttps://126.255.255.255/x",
-                             "-phttps://127.255.0.1/x",
-                             "+phttps://128.0.0.0/x",
-                             "+phttps://169.253.0.1/x",
-                             "-phttps://169.254.169.254/x",
-                             "+phttps://169.255.0.1/x",
-                             "+phttps://172.15.255.255/x",
-                             "-phttps://172.16.0.1/x",
-                             "-phttps://172.31.255.255/x",
-                             "+phttps://172.32.0.0/x",
-                             "+phttps://192.167.1.1/x",
-                             "-phttps://192.168.0.1/x",
-                             "-phttps://192.168.255.255/x",
-                             "+phttps://192.169.0.0/x",
-                             "-phttps://[::]/x",
-                             "-phttps://[::1]/x",
-                             "+phttps://[::2]/x",
-                             "-phttps://[fe80::1]/x",
-                             "-phttps://[febf::1]/x",
-                             "+phttps://[fec0::1]/x",
-                             "-phttps://[fc00::1]/x",
-                             "-phttps://[fdff::1]/x",
-                             "+phttps://[fe00::1]/x",
-                             "+phttps://[2001:db8::1]/x",
-                             "-phttps://[::ffff:127.0.0.1]/x",
-                             "-phttps://[::ffff:10.1.2.3]/x",
-                             "-phttps://[::ffff:0.0.0.0]/x",
-                             "+phttps://[::ffff:8.8.8.8]/x",
-                             "+lhttp://127.0.0.1:5000/files/1.srt",
-                             "+lhttp://10.0.0.1:5000/files/1.srt",
-                             "-lhttp://127.0.0.1:7000/Subtitles/Download/1",
-                             "-lhttp://localhost:7000/x",
-                             "-lhttp://0.0.0.0:7000/x",
-                             "-lhttp://[::]:7000/x",
-                             "-lhttp://[::ffff:127.0.0.1]:7000/x"}) {
+    std::istringstream links(
+        "+phttps://dl.example.com/f/1.srt -phttp://dl.example.com/f/1.srt "
+        "-phttps://127.0.0.1:7000/x -phttps://localhost/x -phttps://0.0.0.0/x "
+        "-phttps://0.255.255.255/x +phttps://1.0.0.0/x +phttps://9.255.255.255/x "
+        "-phttps://10.0.0.1/x -phttps://10.255.255.255/x +phttps://11.0.0.0/x "
+        "+phttps://100.63.255.255/x -phttps://100.64.0.1/x -phttps://100.127.255.255/x "
+        "+phttps://100.128.0.0/x +phttps://126.255.255.255/x -phttps://127.255.0.1/x "
+        "+phttps://128.0.0.0/x +phttps://169.253.0.1/x -phttps://169.254.169.254/x "
+        "+phttps://169.255.0.1/x +phttps://172.15.255.255/x -phttps://172.16.0.1/x "
+        "-phttps://172.31.255.255/x +phttps://172.32.0.0/x +phttps://192.167.1.1/x "
+        "-phttps://192.168.0.1/x -phttps://192.168.255.255/x +phttps://192.169.0.0/x "
+        "-phttps://[::]/x -phttps://[::1]/x +phttps://[::2]/x -phttps://[fe80::1]/x "
+        "-phttps://[febf::1]/x +phttps://[fec0::1]/x -phttps://[fc00::1]/x "
+        "-phttps://[fdff::1]/x +phttps://[fe00::1]/x +phttps://[2001:db8::1]/x "
+        "-phttps://[::ffff:127.0.0.1]/x -phttps://[::ffff:10.1.2.3]/x "
+        "-phttps://[::ffff:0.0.0.0]/x +phttps://[::ffff:8.8.8.8]/x "
+        "+lhttp://127.0.0.1:5000/files/1.srt +lhttp://10.0.0.1:5000/files/1.srt "
+        "-lhttp://127.0.0.1:7000/Subtitles/Download/1 -lhttp://localhost:7000/x "
+        "-lhttp://0.0.0.0:7000/x -lhttp://[::]:7000/x -lhttp://[::ffff:127.0.0.1]:7000/x");
+    for (std::string link; links >> link;) {
         std::string reason;
-        const auto url = parseHttpUrl(link + 2, error);
+        const auto url = parseHttpUrl(link.substr(2), error);
         ASSERT_TRUE(url) << link;
         EXPECT_EQ(acceptableLink(*url, link[1] == 'l' ? loopback : root, 7000, reason),
-                  *link == '+')
+                  link[0] == '+')
             << link << " " << reason;
     }
     for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "ftp://x/y", "//x/y",
@@ -285,35 +254,13 @@ TEST(ApiUrl, RootsLinksAndBaseUrls) {
 }
 
 // Names that only their resolution shows to be this machine ("127.1", a number) are refused at
-// the address connected to; under a root on loopback, only this service's own port is.
+// the address connected to, before any connection (the redirects of OnlineClientTest reach one).
 TEST(ApiUrl, LinksAreJudgedByTheAddressTheyResolveTo) {
-    test::LoopbackHttpServer files;
-    files.server().Get("/f", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content("file", "application/octet-stream");
-    });
-    ASSERT_TRUE(files.start());
-    const std::string port = std::to_string(files.port());
     std::string error;
     const auto root = *parseApiRoot("https://api.example.com/api/v1", error);
-    const auto loopback = *parseApiRoot("http://127.0.0.1:5000/api/v1", error);
-    const struct {
-        std::string link;
-        const ApiUrl& root;
-        int selfPort;
-        std::string fetched;  // empty: refused
-    } rows[] = {
-        {"https://127.1:" + port + "/f", root, 0, ""},
-        {"https://2130706433:" + port + "/f", root, 0, ""},
-        {"http://127.1:" + port + "/f", loopback, files.port(), ""},
-        {"http://2130706433:" + port + "/f", loopback, files.port(), ""},
-        {"http://127.1:" + port + "/f", loopback, 0, "file"},
-        {"http://127.0.0.1:" + port + "/f", loopback, files.port() + 1, "file"},
-    };
-    for (const auto& row : rows) {
-        const auto outcome = fetchLink(row.link, row.root, row.selfPort, {}, nullptr);
-        EXPECT_EQ(outcome.bytes, row.fetched) << row.link << " " << outcome.error;
-        EXPECT_EQ(outcome.error.rfind("the link leads to ", 0) == 0, row.fetched.empty())
-            << row.link << " " << outcome.error;
+    for (const char* link : {"https://127.1/f", "https://2130706433:8443/f"}) {
+        EXPECT_EQ(fetchLink(link, root, 0, {}, nullptr).error,
+                  "the link leads to this machine or its network");
     }
 }
 
