@@ -3,9 +3,11 @@
 
 #include <arpa/inet.h>
 #include <signal.h>
+#include <sys/random.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -58,6 +60,25 @@ std::uint16_t stablePortFor(const std::string& dataDirectory) {
     std::uint32_t hash = 2166136261u;
     for (const unsigned char c : dataDirectory) hash = (hash ^ c) * 16777619u;
     return static_cast<std::uint16_t>(20000 + hash % 10000);
+}
+
+std::string makeSecret() {
+    unsigned char bytes[32];
+    std::size_t have = 0;
+    while (have < sizeof bytes) {
+        const ssize_t got = getrandom(bytes + have, sizeof bytes - have, 0);
+        if (got <= 0) {
+            if (got < 0 && errno == EINTR) continue;
+            return {};
+        }
+        have += static_cast<std::size_t>(got);
+    }
+    std::string text;
+    for (const unsigned char b : bytes) {
+        text += "0123456789abcdef"[b >> 4];
+        text += "0123456789abcdef"[b & 15];
+    }
+    return text;
 }
 
 bool isHostName(const std::string& name) { return parseAuthority(name).has_value(); }
@@ -218,7 +239,8 @@ std::string Server::start() {
     }
     if (!error.empty()) return error;
     const std::string ownOrigin = "http://" + impl->hostForUrl() + ":" + std::to_string(port);
-    http->setGuard(RequestGuard(impl->servedNames(port), ownOrigin));
+    http->setGuard(RequestGuard(impl->servedNames(port), ownOrigin,
+                                {kSecretCookie, kSecretHeader, options.secret}));
     if (!isLoopbackAddress(options.listenAddress)) {
         std::fprintf(stderr,
                      "lirra-server: listening on %s, which is not a loopback address: other "

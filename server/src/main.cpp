@@ -36,6 +36,9 @@ const char* const kUsage =
     "                      (default http://127.0.0.1:8765)\n"
     "  --anki-key-file PATH\n"
     "                      a file holding AnkiConnect's key, when it asks for one\n"
+    "  --secret-file PATH  a file whose first line (32 characters or more) every request\n"
+    "                      must carry, as the cookie lirra_key or the header X-Lirra-Key;\n"
+    "                      without it none is asked for (401 otherwise)\n"
     "  -h, --help          this text\n"
     "  -v, --version       the version\n";
 
@@ -92,7 +95,10 @@ enum Option {
     kOpenSubtitlesUrl,
     kAnkiUrl,
     kAnkiKeyFile,
+    kSecretFile,
 };
+
+constexpr std::size_t kMinSecretLength = 32;
 
 constexpr option kOptions[] = {
     {"listen", required_argument, nullptr, kListen},
@@ -104,6 +110,7 @@ constexpr option kOptions[] = {
     {"opensubtitles-url", required_argument, nullptr, kOpenSubtitlesUrl},
     {"anki-url", required_argument, nullptr, kAnkiUrl},
     {"anki-key-file", required_argument, nullptr, kAnkiKeyFile},
+    {"secret-file", required_argument, nullptr, kSecretFile},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
@@ -173,6 +180,13 @@ int main(int argc, char** argv) {
             case kAnkiKeyFile:
                 if (!readFirstLine(value, options.ankiKey)) {
                     return usageError("cannot read the AnkiConnect key from " + value);
+                }
+                break;
+            case kSecretFile:
+                if (!readFirstLine(value, options.secret) ||
+                    options.secret.size() < kMinSecretLength) {
+                    return usageError("cannot read a secret of 32 characters or more from " +
+                                      value);
                 }
                 break;
         }

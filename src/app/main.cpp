@@ -142,6 +142,7 @@ int main(int argc, char* argv[]) {
         setQuickWebStorageFolder(QString::fromStdString(dataDirectory + "/web"));
 
     std::unique_ptr<server::Server> embedded;
+    QByteArray secret;
     AppConfig config;
     if (commandLine.baseUrl) {
         config.baseUrl = *commandLine.baseUrl;
@@ -155,6 +156,13 @@ int main(int argc, char* argv[]) {
         options.openSubtitlesUrl = defaults.stringForKey("opensubtitles-url").value_or("");
         options.ankiUrl = defaults.stringForKey("anki-url").value_or("");
         options.ankiKey = ankiKey;
+        // Only this process gets in: another local user can reach the port, not the secret.
+        options.secret = server::makeSecret();
+        if (options.secret.empty()) {
+            return fail(QStringLiteral("the built-in service could not make its secret"),
+                        kExitFailure);
+        }
+        secret = QByteArray::fromStdString(options.secret);
         embedded = std::make_unique<server::Server>(options);
         const std::string error = embedded->start();
         if (!error.empty()) {
@@ -176,6 +184,13 @@ int main(int argc, char* argv[]) {
     int status = 0;
     {
         QtPlatform platform;
+        if (embedded) {
+            // Before any page loads; the app's own requests and the pages carry it, and only
+            // to the embedded service's origin.
+            const QUrl origin(config.baseUrl);
+            setQuickWebServiceCookie(origin, server::kSecretCookie, secret);
+            platform.qtHttpClient().setOriginHeader(origin, server::kSecretHeader, secret);
+        }
         AppDelegate delegate(platform, config);
         platform.setFileMenuOpenHandler([&delegate] { delegate.fileMenuController().open(); });
         if (embedded) {

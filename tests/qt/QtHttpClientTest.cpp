@@ -90,6 +90,9 @@ class QtHttpClientTest : public ::testing::Test {
             res.set_redirect(server_.url("/text"));
         };
         server_.server().Get("/from", redirect).Post("/from", redirect);
+        server_.server().Get("/away", [](const httplib::Request& req, httplib::Response& res) {
+            res.set_redirect(req.get_param_value("to"));
+        });
         server_.serveCutShort("/cut", 1000, "0123456789");
         server_.serveSilence("/silent");
         ASSERT_TRUE(server_.start());
@@ -214,6 +217,41 @@ TEST_F(QtHttpClientTest, CancelEndsTheExchangeThereAndReleasesTheDelegate) {
     immediate->cancel();
     test::runEventLoopFor(300ms);
     EXPECT_TRUE(untouched->events.empty());
+}
+
+// The service's secret reaches its origin, on every hop there, and never another one.
+TEST_F(QtHttpClientTest, TheOriginHeaderGoesToThatOriginAloneRedirectsIncluded) {
+    LoopbackHttpServer other;
+    other.server().Get("/text", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("elsewhere", kBinary);
+    });
+    ASSERT_TRUE(other.start());
+    client_.setOriginHeader(QUrl(QString::fromStdString(server_.url("/"))), "X-Key", "s3cret");
+    const struct {
+        std::string url, method;
+        std::size_t own, others;  // the requests each server gets
+        QByteArray body;
+    } rows[] = {
+        {server_.url("/text"), "GET", 1, 0, "hello"},
+        {server_.url("/from"), "GET", 2, 0, "hello"},
+        {server_.url("/text"), "HEAD", 1, 0, ""},
+        {other.url("/text"), "GET", 0, 1, "elsewhere"},
+        {server_.url("/away?to=" + other.url("/text")), "GET", 1, 0, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.method + " " + row.url);
+        server_.clearRequests();
+        other.clearRequests();
+        UrlRequest request = get(row.url);
+        request.method = row.method.c_str();
+        request.headers = {{"X-Key", "forged"}};
+        const UrlResponse response = sendAndWait(client_, request);
+        EXPECT_EQ(response.body, row.body);
+        ASSERT_EQ(server_.requestCount(), row.own);
+        ASSERT_EQ(other.requestCount(), row.others);
+        for (const auto& r : server_.requests()) EXPECT_EQ(r.header("x-key"), "s3cret");
+        for (const auto& r : other.requests()) EXPECT_EQ(r.header("x-key"), "forged");
+    }
 }
 
 }  // namespace

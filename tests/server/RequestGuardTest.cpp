@@ -30,12 +30,15 @@ RawAnswer sendRaw(std::uint16_t port, const std::string& request) {
 }
 
 // How the service under test was started: on 127.0.0.1 as the app runs it; on 0.0.0.0 with
-// --host lirra.example --host alias.test:8080; on 0.0.0.0 with no --host (any name).
-enum Mode { kLoopback, kNamed, kOpen };
+// --host lirra.example --host alias.test:8080; on 0.0.0.0 with no --host (any name); on
+// 127.0.0.1 with a secret, as the app's embedded service.
+enum Mode { kLoopback, kNamed, kOpen, kSecret };
 
 struct Case {
     Mode mode;
-    std::string request;  // "$P" stands for the service's port, "$Q" for another one
+    // "$P" stands for the service's port, "$Q" for another one, "$S" for the secret, "$T" for
+    // it without its first character
+    std::string request;
     int status;
 };
 
@@ -110,14 +113,33 @@ const std::vector<Case> kCases = {
     {kOpen, api("shared.lan:$P", "http://shared.lan:$P"), 200},
     {kOpen, api("shared.lan:$P", "http://evil.example"), 403},
     {kOpen, "GET /api/videos/recent HTTP/1.0\r\nOrigin: http://127.0.0.1:$P\r\n\r\n", 200},
+    // With a secret: the cookie or the header carries it exactly, else 401 before anything.
+    {kSecret, home("127.0.0.1:$P"), 401},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nCookie: lirra_key=$S\r\n"), 200},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nCookie: a=1; lirra_key=$S; b\r\n"), 200},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nX-Lirra-Key: $S\r\n"), 200},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nx-lirra-key: x\r\nX-Lirra-Key: $S\r\n"),
+     200},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nCookie: lirra_key=$Sx\r\n"), 401},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nCookie: lirra_key=$T\r\n"), 401},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nCookie: xlirra_key=$S\r\n"), 401},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nCookie: lirra_key=\r\n"), 401},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nX-Lirra-Key: $S $S\r\n"), 401},
+    {kSecret, get("/Player/Home", "Host: 127.0.0.1:$P\r\nLirra-Key: $S\r\n"), 401},
+    {kSecret, get("/" + std::string(9000, 'a'), "Host: evil.example\r\n"), 401},
+    {kSecret, lookupFrom("Cookie: lirra_key=$S\r\n"), 200},
+    {kSecret, lookupFrom("Origin: http://evil.example\r\n"), 401},
 };
 
 class RequestGuardTest : public ServerFixture {
   protected:
-    std::unique_ptr<Server> startStandalone(std::vector<std::string> hostNames) {
+    std::unique_ptr<Server> startStandalone(std::vector<std::string> hostNames,
+                                            std::string secret = {}) {
         ServerOptions options;
-        options.listenAddress = "0.0.0.0";
-        options.dataDirectory = root_ + "/data-" + std::to_string(hostNames.size());
+        options.listenAddress = secret.empty() ? "0.0.0.0" : "127.0.0.1";
+        options.secret = std::move(secret);
+        options.dataDirectory = root_ + "/data-" + std::to_string(hostNames.size()) +
+                                std::to_string(options.secret.size());
         options.hostNames = std::move(hostNames);
         auto server = std::make_unique<Server>(options);
         EXPECT_EQ(server->start(), "");
@@ -128,15 +150,24 @@ class RequestGuardTest : public ServerFixture {
 TEST_F(RequestGuardTest, ForeignHostsAndOriginsAreRefusedBeforeAnyHandler) {
     auto named = startStandalone({"lirra.example", "alias.test:8080"});
     auto open = startStandalone({});
+    const std::string secret = makeSecret();
+    EXPECT_EQ(secret.size(), 64u);
+    EXPECT_NE(secret, makeSecret());
+    auto keeper = startStandalone({}, secret);
     for (const auto& c : kCases) {
-        const std::uint16_t port = c.mode == kLoopback ? server_->port()
-                                   : c.mode == kNamed  ? named->port()
-                                                       : open->port();
+        const Server& server = c.mode == kLoopback ? *server_
+                               : c.mode == kNamed  ? *named
+                               : c.mode == kOpen   ? *open
+                                                   : *keeper;
+        const std::uint16_t port = server.port();
         std::string request = c.request;
         for (const auto& [mark, value] :
-             {std::pair<std::string, int>{"$P", port}, {"$Q", port == 65535 ? 1 : port + 1}}) {
+             {std::pair<std::string, std::string>{"$P", std::to_string(port)},
+              {"$Q", std::to_string(port == 65535 ? 1 : port + 1)},
+              {"$S", secret},
+              {"$T", secret.substr(1)}}) {
             for (auto at = request.find(mark); at != std::string::npos; at = request.find(mark)) {
-                request.replace(at, mark.size(), std::to_string(value));
+                request.replace(at, mark.size(), value);
             }
         }
         const RawAnswer answer = sendRaw(port, request);

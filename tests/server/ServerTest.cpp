@@ -35,10 +35,14 @@ std::pair<std::string, int> runServer(const std::string& args, const std::string
 TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
     const std::string root = makeTempDir();
     writeFile(root + "/file", "x");
+    writeFile(root + "/secret", std::string(32, 's') + "\n");
+    writeFile(root + "/short", std::string(31, 's') + "\n");
     // Both forms of an option's value.
-    for (const auto& [sig, args] : {std::pair<std::string, std::string>{
-                                        "TERM", "--listen=127.0.0.1:0 --data=" + root + "/data"},
-                                    {"INT", "--listen 127.0.0.1:0 --data " + root + "/data"}}) {
+    for (const auto& [sig, args] :
+         {std::pair<std::string, std::string>{"TERM",
+                                              "--listen=127.0.0.1:0 --data=" + root + "/data"},
+          {"INT", "--listen 127.0.0.1:0 --data " + root + "/data"},
+          {"TERM", "--data " + root + "/data --secret-file " + root + "/secret"}}) {
         const auto [output, status] = runServer(args, sig);
         EXPECT_EQ(status, 0) << output;
         EXPECT_EQ(output.rfind("lirra-server: serving http://127.0.0.1:", 0), 0u) << output;
@@ -49,8 +53,9 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
     for (std::string row :
          {"2 --listen", "2 --listen 127.0.0.1:70000", "2 --listen :8080", "2 --port 80",
           "2 --host lirra.test:0", "2 --threads 0", "2 --threads 1025", "2 stray",
-          "2 stray --version", "2 -- --help", "2 --bogus", "2 -x", "1 --data @/file",
-          "1 --data @/d --listen example.org:0", "1 --data @/d --library @/missing"}) {
+          "2 stray --version", "2 -- --help", "2 --bogus", "2 -x", "2 --secret-file @/short",
+          "2 --secret-file @/missing", "1 --data @/file", "1 --data @/d --listen example.org:0",
+          "1 --data @/d --library @/missing"}) {
         for (auto at = row.find('@'); at != std::string::npos; at = row.find('@'))
             row.replace(at, 1, root);
         const int expected = row[0] - '0';

@@ -209,11 +209,7 @@ struct HttpServer::Impl {
         request.method = method;
         request.path = url;
         request.remoteAddress = clientAddress(c);
-        if (ex.target.size() > kMaxTargetBytes) {
-            ex.early = HttpResponse::error(414, "the request was refused");
-            return;
-        }
-        RequestHead head{request.method, ex.target, {}, {}};
+        RequestHead head{request.method, ex.target, {}, {}, {}};
         struct Reading {
             HttpRequest* request;
             RequestHead* head;
@@ -226,6 +222,7 @@ struct HttpServer::Impl {
                 const std::string text = value ? value : "";
                 if (name == "host") r->head->hosts.push_back(text);
                 if (name == "origin") r->head->origins.push_back(text);
+                r->head->headers.emplace_back(name, text);
                 r->request->headers.emplace(name, text);
                 return MHD_YES;
             },
@@ -242,6 +239,10 @@ struct HttpServer::Impl {
                 ex.early = std::move(*refusal);
                 return;
             }
+        }
+        if (ex.target.size() > kMaxTargetBytes) {
+            ex.early = HttpResponse::error(414, "the request was refused");
+            return;
         }
         const std::string encoding = asciiLower(request.header("content-encoding"));
         if (!encoding.empty() && encoding != "identity") {

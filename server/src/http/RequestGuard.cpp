@@ -60,8 +60,40 @@ std::optional<Authority> parseAuthority(std::string_view text) {
     return authority;
 }
 
-RequestGuard::RequestGuard(std::vector<ServedName> served, std::string fallbackOrigin)
-    : served_(std::move(served)), fallbackOrigin_(asciiLower(fallbackOrigin)) {}
+bool sameSecret(std::string_view given, std::string_view secret) {
+    if (given.size() != secret.size()) return false;
+    unsigned char difference = 0;
+    for (std::size_t i = 0; i < secret.size(); ++i) difference |= given[i] ^ secret[i];
+    return difference == 0;
+}
+
+RequestGuard::RequestGuard(std::vector<ServedName> served, std::string fallbackOrigin,
+                           SecretCheck secret)
+    : served_(std::move(served)),
+      fallbackOrigin_(asciiLower(fallbackOrigin)),
+      secret_(std::move(secret)) {
+    secret_.headerName = asciiLower(secret_.headerName);
+}
+
+bool RequestGuard::carriesSecret(const RequestHead& request) const {
+    bool found = false;  // every value is compared, so the time tells nothing of which matched
+    for (const auto& [name, value] : request.headers) {
+        if (name == secret_.headerName) found |= sameSecret(value, secret_.value);
+        if (name != "cookie") continue;
+        // "a=1; name=value; b=2"
+        std::string_view rest = value;
+        while (!rest.empty()) {
+            const auto end = rest.find(';');
+            std::string_view pair = rest.substr(0, end);
+            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+            while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
+            const auto equals = pair.find('=');
+            if (equals != std::string_view::npos && pair.substr(0, equals) == secret_.cookieName)
+                found |= sameSecret(pair.substr(equals + 1), secret_.value);
+        }
+    }
+    return found;
+}
 
 bool RequestGuard::serves(const Authority& authority) const {
     for (const auto& served : served_) {
@@ -75,6 +107,10 @@ bool RequestGuard::serves(const Authority& authority) const {
 }
 
 std::optional<HttpResponse> RequestGuard::check(const RequestHead& request) const {
+    // Before anything else, so that a stranger learns nothing of what is served.
+    if (!secret_.value.empty() && !carriesSecret(request)) {
+        return refusal(401, "this service answers only the Lirra that started it");
+    }
     if (request.hosts.size() > 1) return refusal(400, "the request has more than one Host header");
     if (request.origins.size() > 1) {
         return refusal(400, "the request has more than one Origin header");

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "net/Exchange.h"
 
+#include <arpa/inet.h>
 #include <curl/curl.h>
+#include <netdb.h>
 
 #include <algorithm>
 #include <cctype>
@@ -59,11 +61,44 @@ int onProgress(void* cls, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 struct Handle {
     CURL* curl = curl_easy_init();
     curl_slist* headers = nullptr;
+    curl_slist* resolve = nullptr;
     ~Handle() {
         curl_slist_free_all(headers);
+        curl_slist_free_all(resolve);
         curl_easy_cleanup(curl);
     }
 };
+
+// The host's addresses, each passed by `check`, as CURLOPT_RESOLVE takes them
+// ("host:port:a,[b]"); empty with `error` set when one is refused or none is found.
+std::string checkedAddresses(const HttpUrl& url,
+                             const std::function<std::string(const sockaddr&)>& check,
+                             std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (getaddrinfo(url.host.c_str(), std::to_string(url.port).c_str(), &hints, &found) != 0) {
+        error = "the name " + url.host + " could not be resolved";
+        return {};
+    }
+    std::string list;
+    for (const addrinfo* a = found; a && error.empty(); a = a->ai_next) {
+        error = check(*a->ai_addr);
+        char text[INET6_ADDRSTRLEN] = {};
+        const bool v6 = a->ai_family == AF_INET6;
+        const void* bytes =
+            v6 ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(a->ai_addr)->sin6_addr)
+               : &reinterpret_cast<sockaddr_in*>(a->ai_addr)->sin_addr;
+        if (!inet_ntop(a->ai_family, bytes, text, sizeof text)) continue;
+        list += (list.empty() ? "" : ",") + (v6 ? "[" + std::string(text) + "]" : text);
+    }
+    freeaddrinfo(found);
+    if (list.empty() && error.empty()) error = "the name " + url.host + " has no address";
+    if (!error.empty()) return {};
+    return url.hostForHeader() + ":" + std::to_string(url.port) + ":" + list;
+}
 
 }  // namespace
 
@@ -77,6 +112,13 @@ ExchangeResult runExchange(const ExchangeRequest& request, const std::atomic<boo
     }
     Transfer t{request, cancel, {}, {}};
     CURL* c = h.curl;
+    if (request.addressCheck) {
+        const std::string pinned =
+            checkedAddresses(request.url, request.addressCheck, result.error);
+        if (pinned.empty()) return result;
+        h.resolve = curl_slist_append(h.resolve, pinned.c_str());
+        curl_easy_setopt(c, CURLOPT_RESOLVE, h.resolve);
+    }
     const std::string url = request.url.text();
     curl_easy_setopt(c, CURLOPT_URL, url.c_str());
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");

@@ -3,8 +3,11 @@
 // system's CA store (or a file of trusted certificates), http_proxy, https_proxy and no_proxy.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <string>
 #include <utility>
@@ -24,6 +27,10 @@ struct ExchangeRequest {
     std::chrono::milliseconds deadline{10000};  // for the whole exchange
     std::chrono::milliseconds idle{10000};      // with nothing received, in whole seconds
     std::string caFile;                         // trusted certificates; empty: the system's
+    // When set, the host's addresses are resolved first and each must pass it (an empty
+    // reason); the connection then goes to those alone, so a name that resolves elsewhere
+    // between the check and the connection cannot slip through.
+    std::function<std::string(const sockaddr& address)> addressCheck;
 };
 
 enum class ExchangeOutcome {

@@ -3,6 +3,9 @@
 
 #include <arpa/inet.h>
 
+#include <cstdint>
+#include <cstring>
+
 namespace lirra::server::net {
 namespace {
 
@@ -72,6 +75,35 @@ bool isLoopbackHost(std::string_view host) {
         return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
     }
     return false;
+}
+
+bool isPrivateAddress(const in_addr& address) {
+    const std::uint32_t a = ntohl(address.s_addr);
+    const auto in = [a](std::uint32_t net, int bits) {
+        return (a >> (32 - bits)) == net >> (32 - bits);
+    };
+    return in(0x00000000, 8) || in(0x0A000000, 8) || in(0x7F000000, 8) || in(0xA9FE0000, 16) ||
+           in(0xAC100000, 12) || in(0xC0A80000, 16) || in(0x64400000, 10);
+}
+
+bool isPrivateAddress(const in6_addr& address) {
+    if (IN6_IS_ADDR_V4MAPPED(&address)) {
+        in_addr v4{};
+        std::memcpy(&v4.s_addr, address.s6_addr + 12, 4);
+        return isPrivateAddress(v4);
+    }
+    const std::uint8_t first = address.s6_addr[0], second = address.s6_addr[1];
+    return IN6_IS_ADDR_UNSPECIFIED(&address) || IN6_IS_ADDR_LOOPBACK(&address) ||
+           (first == 0xfe && (second & 0xc0) == 0x80) || (first & 0xfe) == 0xfc;
+}
+
+bool isPrivateHost(std::string_view host) {
+    const std::string h = lower(host);
+    if (h == "localhost") return true;
+    in_addr v4{};
+    if (inet_pton(AF_INET, h.c_str(), &v4) == 1) return isPrivateAddress(v4);
+    in6_addr v6{};
+    return inet_pton(AF_INET6, h.c_str(), &v6) == 1 && isPrivateAddress(v6);
 }
 
 bool HttpUrl::isLoopback() const { return isLoopbackHost(host); }

@@ -18,6 +18,8 @@ struct AnkiSettings {
     std::string url = kDefaultAnkiUrl;
     std::string key;  // AnkiConnect's optional "apiKey"; sent only when set
     std::chrono::milliseconds callBound{10000};
+    // A whole sending: the items left when it has passed are not sent (a slow Anki).
+    std::chrono::milliseconds sendBound{60000};
 };
 
 // Why a URL cannot be AnkiConnect's (an http(s) URL with a host, no user or fragment); empty

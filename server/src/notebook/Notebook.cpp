@@ -2,7 +2,9 @@
 #include "notebook/Notebook.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "notebook/AnkiNote.h"
 #include "notebook/NotebookVideo.h"
@@ -143,7 +145,7 @@ bool Notebook::sendItem(const NotebookItem& item, AnkiReport& report, AnkiError&
 }
 
 AnkiReport Notebook::sendToAnki(const std::vector<std::int64_t>& ids) {
-    std::lock_guard lock(sending_);
+    const auto deadline = std::chrono::steady_clock::now() + anki_.settings().sendBound;
     AnkiReport report;
     std::vector<NotebookItem> pending;
     for (const std::int64_t id : ids) {
@@ -166,11 +168,31 @@ AnkiReport Notebook::sendToAnki(const std::vector<std::int64_t>& ids) {
                 break;
         }
     }
+    {
+        std::lock_guard lock(claimsMutex_);
+        std::erase_if(pending, [&](const NotebookItem& item) {
+            if (claimed_.insert(item.id).second) return false;
+            report.failed.push_back({item.id, "this item is being sent to Anki already"});
+            return true;
+        });
+    }
+    // Whatever happens below, the items are free again for the next sending.
+    const std::shared_ptr<void> release(nullptr, [&](void*) {
+        std::lock_guard lock(claimsMutex_);
+        for (const auto& item : pending) claimed_.erase(item.id);
+    });
     if (pending.empty()) return report;
     AnkiError error;
     std::size_t next = 0;
     bool stopped = !prepareAnki(error);
     for (; !stopped && next < pending.size(); ++next) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            error.message = "Anki took longer than " +
+                            std::to_string(anki_.settings().sendBound.count() / 1000) +
+                            " s; send the rest again";
+            stopped = true;
+            break;
+        }
         if (sendItem(pending[next], report, error)) continue;
         report.failed.push_back({pending[next].id, error.message});
         // Anki refused this one note; a silent or absent Anki will not take the next either.

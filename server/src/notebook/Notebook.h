@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The notebook's work beyond the store: sending items to Anki as notes with the frame and the
-// sound of their line, and finding an item's video file. One sending at a time, so that two
-// requests for the same item can never both add it.
+// sound of their line, and finding an item's video file. Sendings run side by side, each item
+// claimed by one of them at a time, so that two requests for the same item can never both add
+// it and a hung Anki holds up only the sending that waits on it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -61,7 +63,8 @@ class Notebook {
     Folders folders_;
     AnkiConnect anki_;
     ClipLimits clips_;
-    std::mutex sending_;
+    std::mutex claimsMutex_;
+    std::set<std::int64_t> claimed_;  // items a sending is working on
 };
 
 }  // namespace lirra::server::notebook

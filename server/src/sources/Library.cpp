@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "sources/VideoFinder.h"
 #include "subtitles/Language.h"
 #include "subtitles/Text.h"
 #include "subtitles/TextDecoder.h"
@@ -140,15 +141,13 @@ std::optional<std::string> Library::readFile(const std::string& path, std::strin
         error = "the file is no longer in a library folder";
         return std::nullopt;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    // A folder on the path swapped for a symlink since the check leads nowhere.
+    const FileHandle file = openWithoutSymlinks(path);
+    if (!file) {
         error = "the file cannot be opened";
         return std::nullopt;
     }
-    std::unique_ptr<int, void (*)(int*)> guard(new int(fd), [](int* f) {
-        ::close(*f);
-        delete f;
-    });
+    const int fd = file.get();
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
         static_cast<std::uint64_t>(st.st_size) > maxFileBytes_) {

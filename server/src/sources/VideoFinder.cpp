@@ -61,12 +61,29 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
     return *this;
 }
 
+FileHandle openWithoutSymlinks(const std::string& canonical) {
+    if (canonical.size() < 2 || canonical.front() != '/') return {};
+    FileHandle at(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    for (std::size_t start = 1; at;) {
+        const auto slash = canonical.find('/', start);
+        const std::string name = canonical.substr(start, slash - start);
+        if (name.empty() || name == "." || name == "..") return {};
+        if (slash == std::string::npos) {
+            return FileHandle(
+                ::openat(at.get(), name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+        }
+        at = FileHandle(
+            ::openat(at.get(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        start = slash + 1;
+    }
+    return {};
+}
+
 std::optional<LibraryFile> openInLibrary(const std::vector<std::string>& folders,
                                          const std::string& path) {
     const auto canonical = canonicalPath(path);
     if (!canonical || !inside(folders, *canonical)) return std::nullopt;
-    // O_NOFOLLOW: a symlink put in place after the check is refused, not followed out.
-    FileHandle file(::open(canonical->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
+    FileHandle file = openWithoutSymlinks(*canonical);
     struct stat st {};
     if (!file || fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
     return LibraryFile{std::move(file), *canonical, static_cast<std::uint64_t>(st.st_size),

@@ -28,6 +28,11 @@ class FileHandle {
     int fd_ = -1;
 };
 
+// Opens `canonical` (an absolute path as realpath gives it) for reading one component at a time,
+// following no symlink on the way: what is opened lies where the path says, even when a folder
+// on it was swapped for a symlink after the path was checked. None otherwise.
+FileHandle openWithoutSymlinks(const std::string& canonical);
+
 struct LibraryFile {
     FileHandle file;
     std::string path;  // canonical

@@ -17,6 +17,7 @@
 #include <map>
 
 #include "platform/qt/quickweb/Downloads.h"
+#include "platform/qt/quickweb/QuickWebProfile.h"
 #include "platform/qt/quickweb/QuickWebView.h"
 #include "qt/quick/StageStandIns.h"
 #include "support/LoopbackHttpServer.h"
@@ -47,6 +48,11 @@ document.onkeydown = function () { keys++; };
     {"/page/save", R"(<!DOCTYPE html><body>
 <a id="save" href="/export" download="lirra-notebook.txt">Export</a></body>)"},
     {"/export", "#separator:tab\n#html:true\nword\tline\n"},
+    {"/page/calls", R"(<script>var x = new XMLHttpRequest(); x.open('GET', '/page/other');
+x.onload = function () { window.called = x.status + '/' + document.cookie.length; }; x.send();
+</script>)"},
+    {"/page/jump",
+     "<script>location = 'http://127.0.0.1:' + location.port + '/page/blank';</script>"},
 };
 
 // The app's side: bridge URLs refused; a single dropped file accepted; `paths` chosen.
@@ -379,6 +385,32 @@ TEST_F(QuickWebViewTest, DISABLED_AnswersAScriptOnAPageWithTheStorageInTheGivenF
     ASSERT_TRUE(loadAndWait(qgetenv("LIRRA_TEST_PAGE").toStdString()));
     const QString script = QString::fromUtf8(qgetenv("LIRRA_TEST_SCRIPT"));
     std::printf("answer=%s\n", view->evaluateScript(script).toUtf8().constData());
+}
+
+}  // namespace
+}  // namespace lirra
+
+namespace lirra {
+namespace {
+
+// The service's cookie rides the page and its calls, hidden from scripts, and no other site's
+// page (localhost is another site than 127.0.0.1) makes the engine send it.
+TEST_F(QuickWebViewTest, TheServiceCookieGoesWithItsOwnPagesAlone) {
+    setQuickWebServiceCookie(QUrl(QString::fromStdString(url("/"))), "lirra_key", "s3cret");
+    ASSERT_TRUE(loadAndWait(url("/page/calls")));
+    EXPECT_TRUE(answers("window.called", "200/0"));
+    const std::string jump = "http://localhost:" + std::to_string(server.port()) + "/page/jump";
+    view->loadUrl(QUrl(QString::fromStdString(jump)));
+    ASSERT_TRUE(runEventLoopUntil([&] { return !server.requests("/page/blank").empty(); }, 15s));
+    for (const auto& [path, cookie] :
+         std::vector<std::pair<std::string, std::string>>{{"/page/calls", "lirra_key=s3cret"},
+                                                          {"/page/other", "lirra_key=s3cret"},
+                                                          {"/page/jump", ""},
+                                                          {"/page/blank", ""}}) {
+        const auto seen = server.requests(path);
+        ASSERT_EQ(seen.size(), 1u) << path;
+        EXPECT_EQ(seen.front().header("cookie").value_or(""), cookie) << path;
+    }
 }
 
 }  // namespace

@@ -93,6 +93,37 @@ TEST(VideoFinder, BySizeAndHashOnlyInsideTheLibraryAndTrustedUntilChanged) {
     EXPECT_FALSE(reopenVideo(library, path, mtime, query(a, "a.mkv")));
 }
 
+// A path checked, then a folder on it swapped for a symlink (out of the library or within it):
+// opening it again leads nowhere, and neither does a symlink at its end or a path not canonical.
+TEST(VideoFinder, OpensFollowNoSymlinkPutOnACheckedPath) {
+    test::MediaFolder media;
+    fs::create_directories(media.file("lib/sub"));
+    fs::create_directories(media.file("outside/sub"));
+    media.write("lib/sub/x.srt", "inside");
+    media.write("outside/sub/x.srt", "outside");
+    const std::string checked = fs::canonical(media.file("lib/sub/x.srt")).string();
+    const auto read = [](const std::string& path) {
+        const FileHandle file = openWithoutSymlinks(path);
+        char bytes[16] = {};
+        return file ? std::string(bytes, std::max<ssize_t>(0, ::read(file.get(), bytes, 16))) : "";
+    };
+    EXPECT_EQ(read(checked), "inside");
+    fs::rename(media.file("lib/sub"), media.file("lib/old"));
+    const std::string root = fs::canonical(media.file(".")).string();
+    for (const auto& [target, path] : std::vector<std::pair<std::string, std::string>>{
+             {root + "/outside/sub", checked},
+             {root + "/lib/old", checked},
+             {root + "/lib/old/x.srt", root + "/lib/link.srt"},
+             {"", root + "/lib/old/../old/x.srt"},
+             {"", "lib/old/x.srt"}}) {
+        fs::remove(media.file("lib/sub"));
+        if (!target.empty())
+            fs::create_symlink(target, path == checked ? media.file("lib/sub") : path);
+        EXPECT_EQ(read(path), "") << path << " -> " << target;
+    }
+    EXPECT_EQ(read(root + "/lib/old/x.srt"), "inside");
+}
+
 TEST(SourceQueue, BoundedOncePerVideoAndStoppable) {
     std::atomic<bool> release{false}, sawStop{false};
     std::atomic<int> ran{0}, started{0};

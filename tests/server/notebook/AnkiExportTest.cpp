@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -187,6 +188,36 @@ TEST_F(AnkiExportTest, WhatAnkiHasOrRefusesIsNeverAddedTwiceOrHalf) {
               json::parse(R"([1, [{"id": 2, "error": "AnkiConnect refused addNote: this note )"
                           R"(is refused"}], false])"));
     EXPECT_EQ(sent(), "31");  // newest first
+}
+
+// A hung Anki holds up only the sending that waits on it: another goes through meanwhile, and an
+// item both ask for is added once.
+TEST_F(AnkiExportTest, AHungAnkiHoldsUpOnlyItsOwnSending) {
+    const auto film = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
+    const std::int64_t a = save(film, 1000, 2000, "One"), b = save(film, 3000, 4000, "Two");
+    std::atomic<int> calls{0};
+    std::atomic<bool> release{false}, firstDone{false};
+    anki_.http.intercept("/", [&](const httplib::Request&, httplib::Response&) {
+        if (calls++ == 0) {
+            while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    });
+    json first;
+    std::thread hung([&] {
+        first = send({a});
+        firstDone = true;
+    });
+    while (calls == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const json second = send({a, b});
+    EXPECT_FALSE(firstDone);
+    release = true;
+    hung.join();
+    anki_.http.intercept("/", nullptr);
+    EXPECT_EQ(second["failed"],
+              json::parse(R"([{"id": )" + std::to_string(a) +
+                          R"(, "error": "this item is being sent to Anki already"}])"));
+    EXPECT_EQ(json({first["added"], second["added"], anki_.notes.size()}), json({1, 1, 2}));
 }
 
 // Anki silent or absent: each call is bounded as a whole and says what the learner can do.

@@ -256,7 +256,10 @@ TEST_F(OnlineClientTest, RedirectsOfAFileAreCheckedLikeLinksAndFollowedThreeTime
              {"/files/7.srt", ""},  // relative: not followed
              {files + "7.srt", test::fakeSubtitleText(7)},
              {"file:///etc/passwd", ""},
-             {"http://127.0.0.1:1/Player/Home", ""}}) {  // the service itself
+             {"http://127.0.0.1:1/Player/Home", ""},  // the service itself
+             {"http://127.1:1/Player/Home", ""},      // the same, seen once resolved
+             {"http://2130706433:" + fake.origin().substr(17) + "/files/7.srt",
+              test::fakeSubtitleText(7)}}) {
         fake.overrideEndpoint("/files/101.srt", answer(302, "", "Location", location));
         const auto fetched = client->fetch(files + "101.srt");
         EXPECT_EQ(fetched.bytes, bytes) << location;

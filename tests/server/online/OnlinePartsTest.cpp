@@ -15,6 +15,7 @@
 #include "ApiQueries.h"
 #include "ApiUrl.h"
 #include "BestFile.h"
+#include "LinkFetch.h"
 #include "OnlineClient.h"
 #include "Secrets.h"
 #include "TitleGuess.h"
@@ -198,29 +199,69 @@ TEST(ApiUrl, RootsLinksAndBaseUrls) {
     EXPECT_EQ(root.text(), "https://api.example.com:443/api/v1");
     // "+" the link may be followed, "-" not, under the public root (p) or one on loopback (l),
     // while this service listens on 7000.
-    for (const char* link :
-         {"+phttps://dl.example.com/f/1.srt", "-phttp://dl.example.com/f/1.srt",
-          "-phttps://127.0.0.1:7000/x", "-phttps://localhost/x",
-          "+lhttp://127.0.0.1:5000/files/1.srt", "-lhttp://127.0.0.1:7000/Subtitles/Download/1",
-          "-lhttp://localhost:7000/x"}) {
+    // The address ranges at their edges, IPv4 and IPv6 and IPv4 inside IPv6.
+    std::istringstream links(
+        "+phttps://dl.example.com/f/1.srt -phttp://dl.example.com/f/1.srt "
+        "-phttps://127.0.0.1:7000/x -phttps://localhost/x -phttps://0.0.0.0/x "
+        "-phttps://0.255.255.255/x +phttps://1.0.0.0/x +phttps://9.255.255.255/x "
+        "-phttps://10.0.0.1/x -phttps://10.255.255.255/x +phttps://11.0.0.0/x "
+        "+phttps://100.63.255.255/x -phttps://100.64.0.1/x -phttps://100.127.255.255/x "
+        "+phttps://100.128.0.0/x +phttps://126.255.255.255/x -phttps://127.255.0.1/x "
+        "+phttps://128.0.0.0/x +phttps://169.253.0.1/x -phttps://169.254.169.254/x "
+        "+phttps://169.255.0.1/x +phttps://172.15.255.255/x -phttps://172.16.0.1/x "
+        "-phttps://172.31.255.255/x +phttps://172.32.0.0/x +phttps://192.167.1.1/x "
+        "-phttps://192.168.0.1/x -phttps://192.168.255.255/x +phttps://192.169.0.0/x "
+        "-phttps://[::]/x -phttps://[::1]/x +phttps://[::2]/x -phttps://[fe80::1]/x "
+        "-phttps://[febf::1]/x +phttps://[fec0::1]/x -phttps://[fc00::1]/x "
+        "-phttps://[fdff::1]/x +phttps://[fe00::1]/x +phttps://[2001:db8::1]/x "
+        "-phttps://[::ffff:127.0.0.1]/x -phttps://[::ffff:10.1.2.3]/x "
+        "-phttps://[::ffff:0.0.0.0]/x +phttps://[::ffff:8.8.8.8]/x "
+        "+lhttp://127.0.0.1:5000/files/1.srt +lhttp://10.0.0.1:5000/files/1.srt "
+        "-lhttp://127.0.0.1:7000/Subtitles/Download/1 -lhttp://localhost:7000/x "
+        "-lhttp://0.0.0.0:7000/x -lhttp://[::]:7000/x -lhttp://[::ffff:127.0.0.1]:7000/x");
+    for (std::string link; links >> link;) {
         std::string reason;
-        const auto url = parseHttpUrl(link + 2, error);
+        const auto url = parseHttpUrl(link.substr(2), error);
         ASSERT_TRUE(url) << link;
         EXPECT_EQ(acceptableLink(*url, link[1] == 'l' ? loopback : root, 7000, reason),
-                  *link == '+')
+                  link[0] == '+')
             << link << " " << reason;
     }
     for (const char* bad : {"file:///etc/passwd", "javascript:alert(1)", "ftp://x/y", "//x/y",
                             "https://a\r\nb/", "data:text/plain,hi"}) {
         EXPECT_FALSE(parseHttpUrl(bad, error)) << bad;
     }
-    for (const std::string base : {"vip-api.example.com", "https://vip-api.example.com/"})
-        EXPECT_EQ(withBaseUrl(root, base).text(), "https://vip-api.example.com:443/api/v1");
-    for (const char* base : {"127.0.0.1:80", "bad host!"})  // never to loopback
-        EXPECT_EQ(withBaseUrl(root, base).text(), root.text());
+    // The login moves the key only within the configured database's domain.
+    for (const auto& [base, moved] : std::vector<std::pair<std::string, std::string>>{
+             {"vip-api.example.com", "https://vip-api.example.com:443/api/v1"},
+             {"https://VIP.example.com:8443/", "https://vip.example.com:8443/api/v1"},
+             {"example.com", "https://example.com:443/api/v1"},
+             {"api.example.com.evil.example", ""},
+             {"evilexample.com", ""},
+             {"example.org", ""},
+             {"com", ""},
+             {"127.0.0.1:80", ""},
+             {"bad host!", ""}}) {
+        EXPECT_EQ(withBaseUrl(root, base).text(), moved.empty() ? root.text() : moved) << base;
+    }
     EXPECT_EQ(withBaseUrl(loopback, "api.example.com").text(), loopback.text());
-    EXPECT_EQ(withBaseUrl(loopback, "127.0.0.2:6000").text(), "http://127.0.0.2:6000/api/v1");
+    EXPECT_EQ(withBaseUrl(loopback, "127.0.0.2:6000").text(), loopback.text());
+    EXPECT_EQ(withBaseUrl(loopback, "127.0.0.1:6000").text(), "http://127.0.0.1:6000/api/v1");
+    const auto bare = *parseApiRoot("https://example.com/v1", error);
+    EXPECT_EQ(withBaseUrl(bare, "a.example.com").text(), "https://a.example.com:443/v1");
+    EXPECT_EQ(withBaseUrl(bare, "other.com").text(), bare.text());
     EXPECT_EQ(queryEncode("big buck & bunny/é"), "big+buck+%26+bunny%2F%C3%A9");
+}
+
+// Names that only their resolution shows to be this machine ("127.1", a number) are refused at
+// the address connected to, before any connection (the redirects of OnlineClientTest reach one).
+TEST(ApiUrl, LinksAreJudgedByTheAddressTheyResolveTo) {
+    std::string error;
+    const auto root = *parseApiRoot("https://api.example.com/api/v1", error);
+    for (const char* link : {"https://127.1/f", "https://2130706433:8443/f"}) {
+        EXPECT_EQ(fetchLink(link, root, 0, {}, nullptr).error,
+                  "the link leads to this machine or its network");
+    }
 }
 
 // Saving from the page, owner-only, and a restart reading it back are in OnlineLookupTest.

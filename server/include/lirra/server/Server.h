@@ -32,7 +32,17 @@ struct ServerOptions {
     // loopback address localhost, 127.0.0.1 and [::1] are served too; elsewhere, with no name
     // given, any Host is served.
     std::vector<std::string> hostNames;
+    // When not empty, every request must carry it, as the cookie kSecretCookie or the header
+    // kSecretHeader, or gets 401 (the app's embedded service: no other local user gets in).
+    std::string secret;
 };
+
+inline constexpr char kSecretCookie[] = "lirra_key";
+inline constexpr char kSecretHeader[] = "X-Lirra-Key";
+
+// A new secret for ServerOptions::secret: 256 bits from the system's random source, in hex;
+// empty when that source fails.
+std::string makeSecret();
 
 // $XDG_DATA_HOME/lirra, else ~/.local/share/lirra.
 std::string defaultDataDirectory();

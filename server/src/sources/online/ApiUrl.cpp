@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ApiUrl.h"
 
+#include <arpa/inet.h>
+
+#include <algorithm>
+
 namespace lirra::server::online {
 
 std::optional<ApiUrl> parseApiRoot(std::string_view text, std::string& error) {
@@ -26,16 +30,51 @@ ApiUrl withBaseUrl(const ApiUrl& root, std::string_view baseUrl) {
     if (baseUrl.empty() || baseUrl.find('@') != std::string_view::npos) return root;
     ApiUrl moved = root;
     if (!net::splitAuthority(baseUrl, root.port, moved.host, moved.port)) return root;
-    if (root.isLoopback() != moved.isLoopback()) return root;
-    return moved;
+    return withinDomainOf(moved.host, root.host) ? moved : root;
+}
+
+bool withinDomainOf(std::string_view host, std::string_view rootHost) {
+    // The root's domain: "api.example.com" gives "example.com"; a two-label name or an address
+    // is its own.
+    std::string_view domain = rootHost;
+    in_addr v4{};
+    const bool address = rootHost.find(':') != std::string_view::npos ||
+                         inet_pton(AF_INET, std::string(rootHost).c_str(), &v4) == 1;
+    if (!address && std::count(rootHost.begin(), rootHost.end(), '.') >= 2)
+        domain.remove_prefix(rootHost.find('.') + 1);
+    if (host == domain) return true;
+    return !address && host.size() > domain.size() &&
+           host.substr(host.size() - domain.size()) == domain &&
+           host[host.size() - domain.size() - 1] == '.';
+}
+
+std::string linkAddressRefusal(const sockaddr& address, const ApiUrl& root, int selfPort) {
+    bool priv = false;
+    int port = 0;
+    if (address.sa_family == AF_INET) {
+        const auto& v4 = reinterpret_cast<const sockaddr_in&>(address);
+        priv = net::isPrivateAddress(v4.sin_addr);
+        port = ntohs(v4.sin_port);
+    } else if (address.sa_family == AF_INET6) {
+        const auto& v6 = reinterpret_cast<const sockaddr_in6&>(address);
+        priv = net::isPrivateAddress(v6.sin6_addr);
+        port = ntohs(v6.sin6_port);
+    } else {
+        return "the link leads to an address of an unknown kind";
+    }
+    if (priv && !net::isPrivateHost(root.host))
+        return "the link leads to this machine or its network";
+    if (priv && selfPort != 0 && port == selfPort) return "the link leads to this service";
+    return {};
 }
 
 bool acceptableLink(const ApiUrl& link, const ApiUrl& root, int selfPort, std::string& reason) {
-    if (link.isLoopback() && !root.isLoopback()) {
-        reason = "the link points at this machine";
+    const bool local = net::isPrivateHost(link.host);
+    if (local && !net::isPrivateHost(root.host)) {
+        reason = "the link points at this machine or its network";
         return false;
     }
-    if (link.isLoopback() && selfPort != 0 && link.port == selfPort) {
+    if (local && selfPort != 0 && link.port == selfPort) {
         reason = "the link points at this service";
         return false;
     }

@@ -4,6 +4,8 @@
 // only over http(s) and never back to this service.
 #pragma once
 
+#include <sys/socket.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,14 +25,20 @@ using net::parseHttpUrl;
 std::optional<ApiUrl> parseApiRoot(std::string_view text, std::string& error);
 
 // The root after a login answered `baseUrl` (a host, "host:port" or "https://host"): the same
-// scheme and path on that host. A root on loopback stays where it is unless `baseUrl` is on
-// loopback too, so a test or mirror setup never sends the key elsewhere; anything malformed
-// leaves the root as it was.
+// scheme and path on that host, when it lies within the root's own domain; the key goes nowhere
+// else. Anything malformed or elsewhere leaves the root as it was.
 ApiUrl withBaseUrl(const ApiUrl& root, std::string_view baseUrl);
 
+// Whether `host` is `rootHost`'s domain or a name under it; for an address, only itself.
+bool withinDomainOf(std::string_view host, std::string_view rootHost);
+
 // Whether a download link may be followed or handed on. `root` is the API's root, `selfPort`
-// this service's port (0 if unknown). The reason is set when it may not.
+// this service's port (0 if unknown). The reason is set when it may not. Links to this machine
+// or its network are only for a root there itself (a test's fake, a local mirror).
 bool acceptableLink(const ApiUrl& link, const ApiUrl& root, int selfPort, std::string& reason);
+
+// The same rule for an address a link's name resolved to: why it is refused, or empty.
+std::string linkAddressRefusal(const sockaddr& address, const ApiUrl& root, int selfPort);
 
 // A query value: letters, digits and "-._~," as they are, space as "+", the rest as %XX.
 std::string queryEncode(std::string_view value);

@@ -17,6 +17,9 @@ FetchOutcome fetchLink(const std::string& link, const ApiUrl& root, int selfPort
         if (!url || !acceptableLink(*url, root, selfPort, outcome.error)) return outcome;
         request.method = "GET";
         request.url = *url;
+        request.addressCheck = [&root, selfPort](const sockaddr& address) {
+            return linkAddressRefusal(address, root, selfPort);
+        };
         auto result = net::runExchange(request, cancel);
         if (result.outcome != net::ExchangeOutcome::Answered) {
             outcome.error = result.error;

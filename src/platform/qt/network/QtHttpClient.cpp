@@ -85,6 +85,12 @@ bool isHttpStatusError(QNetworkReply::NetworkError error) {
            (code >= 401 && code <= 499);
 }
 
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    const int defaultPort = a.scheme() == QLatin1String("https") ? 443 : 80;
+    return a.scheme() == b.scheme() && a.host().compare(b.host(), Qt::CaseInsensitive) == 0 &&
+           a.port(defaultPort) == b.port(defaultPort);
+}
+
 bool isRedirectStatus(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
@@ -121,9 +127,13 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
                              cacheLoadControl(request_.cachePolicy));
         // Only safe methods follow redirects; a POST would otherwise lose or resend its body.
         followsRedirects_ = request_.method == "GET" || request_.method == "HEAD";
+        const auto& own = client_->originHeader_;
+        const bool carriesHeader = own && sameOrigin(request_.url, own->origin);
+        if (carriesHeader) request.setRawHeader(own->name, own->value);
         request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                             followsRedirects_ ? QNetworkRequest::NoLessSafeRedirectPolicy
-                                               : QNetworkRequest::ManualRedirectPolicy);
+                             !followsRedirects_ ? QNetworkRequest::ManualRedirectPolicy
+                             : carriesHeader    ? QNetworkRequest::SameOriginRedirectPolicy
+                                                : QNetworkRequest::NoLessSafeRedirectPolicy);
         request.setMaximumRedirectsAllowed(kMaxRedirects);
 
         QNetworkAccessManager& manager = *client_->manager_;
@@ -295,6 +305,11 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
 };
 
 QtHttpClient::QtHttpClient() : manager_(std::make_unique<QNetworkAccessManager>()) {}
+
+void QtHttpClient::setOriginHeader(const QUrl& origin, const QByteArray& name,
+                                   const QByteArray& value) {
+    originHeader_ = OriginHeader{origin, name, value};
+}
 
 QtHttpClient::~QtHttpClient() {
     const auto active = active_;

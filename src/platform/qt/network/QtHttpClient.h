@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <set>
 
 #include "platform/UrlConnection.h"
@@ -22,6 +23,10 @@ class QtHttpClient : public HttpClient {
     QtHttpClient(const QtHttpClient&) = delete;
     QtHttpClient& operator=(const QtHttpClient&) = delete;
 
+    // Every request to `origin` (scheme, host and port of the URL) carries the header `name`,
+    // and follows redirects only within that origin: the header goes nowhere else.
+    void setOriginHeader(const QUrl& origin, const QByteArray& name, const QByteArray& value);
+
     std::shared_ptr<UrlConnection> startConnection(
         const UrlRequest& request, std::shared_ptr<UrlConnectionDelegate> delegate) override;
     void sendAsynchronousRequest(const UrlRequest& request,
@@ -33,6 +38,11 @@ class QtHttpClient : public HttpClient {
                                     std::shared_ptr<UrlConnectionDelegate> delegate,
                                     std::function<void(qint64)> lengthObserver);
 
+    struct OriginHeader {
+        QUrl origin;
+        QByteArray name, value;
+    };
+    std::optional<OriginHeader> originHeader_;
     std::unique_ptr<QNetworkAccessManager> manager_;
     // Exchanges under way, kept alive until they end whether or not the caller keeps its handle.
     std::set<std::shared_ptr<Exchange>> active_;

@@ -2,8 +2,10 @@
 #include "QuickWebProfile.h"
 
 #include <QCoreApplication>
+#include <QNetworkCookie>
 #include <QPointer>
 #include <QQuickWebEngineProfile>
+#include <QWebEngineCookieStore>
 #include <QWebEngineDownloadRequest>
 
 #include "AppScheme.h"
@@ -64,6 +66,14 @@ QQuickWebEngineProfile& sharedQuickWebProfile() {
                          });
     }
     return *profile;
+}
+
+void setQuickWebServiceCookie(const QUrl& origin, const QByteArray& name, const QByteArray& value) {
+    QNetworkCookie cookie(name, value);
+    cookie.setPath(QStringLiteral("/"));  // no domain: host-only
+    cookie.setHttpOnly(true);
+    cookie.setSameSitePolicy(QNetworkCookie::SameSite::Strict);
+    sharedQuickWebProfile().cookieStore()->setCookie(cookie, origin);
 }
 
 void clearQuickHttpCache() { sharedQuickWebProfile().clearHttpCache(); }

@@ -3,7 +3,9 @@
 // in the same local storage.
 #pragma once
 
+class QByteArray;
 class QString;
+class QUrl;
 class QQuickWebEngineProfile;
 
 namespace lirra {
@@ -16,6 +18,11 @@ void setQuickWebStorageFolder(const QString& folder);
 // handler installed, downloads handed to the save dialog). Made on first use, owned by the
 // application object; every view must be gone before the application object is.
 QQuickWebEngineProfile& sharedQuickWebProfile();
+
+// Puts a cookie for `origin` alone into the shared profile (host-only, HttpOnly, SameSite=Strict,
+// for this run only): the pages of that origin carry it on every request, their scripts never
+// see it, and no other site's page makes them send it. Call before the first page loads.
+void setQuickWebServiceCookie(const QUrl& origin, const QByteArray& name, const QByteArray& value);
 
 // Empties the shared profile's HTTP cache.
 void clearQuickHttpCache();

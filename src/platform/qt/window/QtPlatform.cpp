@@ -57,6 +57,8 @@ void QtPlatform::removeAllCachedResponses() { clearQuickHttpCache(); }
 
 HttpClient& QtPlatform::httpClient() { return *httpClient_; }
 
+QtHttpClient& QtPlatform::qtHttpClient() { return *httpClient_; }
+
 Application& QtPlatform::application() { return *application_; }
 
 MainThread& QtPlatform::mainThread() { return *mainThread_; }

@@ -37,6 +37,7 @@ class QtPlatform final : public Platform {
     void removeAllCachedResponses() override;
 
     HttpClient& httpClient() override;
+    QtHttpClient& qtHttpClient();
     Application& application() override;
     MainThread& mainThread() override;
     NotificationCenter& notificationCenter() override;
