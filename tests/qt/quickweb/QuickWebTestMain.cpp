@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The web engine's scheme, module and OpenGL come before the QApplication. With
+// The web engine's scheme, switches, module and OpenGL come before the QApplication. With
 // LIRRA_TEST_STORAGE set (the storage test's second processes), the profile keeps its storage
 // there.
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
@@ -9,6 +9,7 @@
 #include <QQuickWindow>
 
 #include "platform/qt/quickweb/AppScheme.h"
+#include "platform/qt/quickweb/EngineSwitches.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
 
 int main(int argc, char** argv) {
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     if (!storage.isEmpty()) lirra::setQuickWebStorageFolder(QString::fromLocal8Bit(storage));
     lirra::registerAppUrlScheme();
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    lirra::setEngineSwitches();  // as the program does
     QtWebEngineQuick::initialize();
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);
