@@ -7,7 +7,9 @@ mappings are grouped by what they hold (smaps: the heap and other anonymous memo
 driver, the web engine's code, fonts, ICU data, the dictionaries ...). The same is read with the
 program at home (no video) for comparison, and plain mpv on the clip as the reference.
 
-Usage: bench/memory/run.py [--build DIR] [--rounds 2] [--heaptrack FILE] [--json FILE]
+Usage: bench/memory/run.py [--build DIR] [--before DIR] [--rounds 2] [--heaptrack FILE]
+                           [--json FILE] [--no-home] [--no-mpv]
+  --before DIR: also the program of another build (an earlier commit), in the same rounds.
   --heaptrack FILE: also run the program once under heaptrack (main process only) and print the
                     top allocation sites of what is resident at the end (heaptrack_print).
 Runs itself under xvfb-run when no display is set.
@@ -102,11 +104,11 @@ def mappings(pid):
     return pss
 
 
-def rollup_kib(pid):
+def rollup_kib(pid, field="Pss:"):
     try:
         with open(f"/proc/{pid}/smaps_rollup") as f:
             for line in f:
-                if line.startswith("Pss:"):
+                if line.startswith(field):
                     return int(line.split()[1])
     except OSError:
         pass
@@ -123,8 +125,11 @@ def snapshot(root_pid):
             groups[group_of(name)] = groups.get(group_of(name), 0) + kib / 1024
         top = sorted(((n or "[anonymous]", k / 1024) for n, k in maps.items()),
                      key=lambda x: -x[1])[:8]
+        # Private dirty memory cannot be dropped under memory pressure (no swap), whereas the
+        # clean pages of code can: on a loaded machine it is the steadier figure.
         rows.append({"pid": pid, "name": process_name(pid), "pss": rollup_kib(pid) / 1024,
-                     "groups": groups, "top": top})
+                     "dirty": rollup_kib(pid, "Private_Dirty:") / 1024, "groups": groups,
+                     "top": top})
     return rows
 
 
@@ -213,11 +218,12 @@ def heap_profile(program, video, folder, out):
 
 def summary(name, rows):
     total = sum(r["pss"] for r in rows)
-    lines = [f"== {name}: whole tree {total:.1f} MiB PSS"]
+    dirty = sum(r["dirty"] for r in rows)
+    lines = [f"== {name}: whole tree {total:.1f} MiB PSS, {dirty:.1f} MiB private dirty"]
     for r in sorted(rows, key=lambda r: -r["pss"]):
         groups = ", ".join(f"{g} {v:.1f}" for g, v in sorted(r["groups"].items(),
                                                             key=lambda x: -x[1]) if v >= 1)
-        lines.append(f"  {r['name']:<28} {r['pss']:7.1f} MiB  [{groups}]")
+        lines.append(f"  {r['name']:<20} {r['pss']:7.1f} MiB ({r['dirty']:5.1f} dirty)  [{groups}]")
         for mapping, mib in r["top"][:5]:
             if mib >= 2:
                 lines.append(f"      {mib:6.1f}  {mapping}")
@@ -228,6 +234,8 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(ROOT, "build-release"))
     parser.add_argument("--rounds", type=int, default=2)
+    parser.add_argument("--before", metavar="DIR",
+                        help="also the program of another build, in the same rounds")
     parser.add_argument("--heaptrack")
     parser.add_argument("--json")
     parser.add_argument("--no-home", action="store_true", help="skip the program at home")
@@ -243,7 +251,7 @@ def main():
     if os.geteuid() == 0:
         os.environ.setdefault("QTWEBENGINE_DISABLE_SANDBOX", "1")
     program = os.path.join(args.build, "src", "app", "lirra")
-    results = {"app": [], "home": [], "mpv": []}
+    results = {"app": [], "before": [], "home": [], "mpv": []}
     with tempfile.TemporaryDirectory() as folder:
         video = os.path.join(folder, "bench 1080p.mp4")
         seconds = SECONDS_INTO_PLAYBACK + 40
@@ -256,17 +264,22 @@ def main():
             if not args.no_mpv:
                 results["mpv"].append(measure_mpv(video, folder))
             results["app"].append(measure_app(program, video, folder))
+            if args.before:
+                earlier = os.path.join(args.before, "src", "app", "lirra")
+                results["before"].append(measure_app(earlier, video, folder))
             if not args.no_home:
                 results["home"].append(measure_app(program, None, folder))
-            for name in ("app", "home", "mpv"):
+            for name in results:
                 if results[name]:
                     print(summary(f"round {round_ + 1} {name}", results[name][-1]), flush=True)
         print()
         for name, rounds in results.items():
             if rounds:
                 totals = [sum(r["pss"] for r in rows) for rows in rounds]
-                print(f"{name:<5} whole tree PSS, median of {len(totals)}: "
-                      f"{statistics.median(totals):.1f} MiB  {[round(t) for t in totals]}")
+                dirty = [sum(r["dirty"] for r in rows) for rows in rounds]
+                print(f"{name:<6} whole tree PSS, median of {len(totals)}: "
+                      f"{statistics.median(totals):.1f} MiB {[round(t) for t in totals]}; "
+                      f"private dirty {statistics.median(dirty):.1f} MiB")
         if args.heaptrack:
             print(heap_profile(program, video, folder, args.heaptrack))
     if args.json:
