@@ -198,7 +198,7 @@ std::string Server::start() {
         ServiceContext{*store, impl->library, ServiceLimits{}, [impl] { return impl->baseUrl(); }});
     impl->dictionaries = std::make_unique<dictionary::DictionaryService>(
         dictionary::DictionaryOptions{dictionary::defaultDictionaryFolders(dataDirectory)});
-    impl->dictionaries->warmUpInBackground();
+    impl->dictionaries->closeWhenIdle(dictionary::DictionaryService::kIdleBeforeClosing);
     service->dictionaries = impl->dictionaries.get();
     auto containerSource = std::make_unique<ContainerSource>(*store, impl->library);
     service->sources.push_back(containerSource.get());

@@ -28,6 +28,7 @@
 #include "platform/qt/mpris/MprisService.h"
 #include "platform/qt/network/QtHttpClient.h"
 #include "platform/qt/quickweb/AppScheme.h"
+#include "platform/qt/quickweb/EngineSwitches.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
 #include "platform/qt/window/GlIntegration.h"
 #include "platform/qt/window/QtMainWindow.h"
@@ -121,6 +122,7 @@ int main(int argc, char* argv[]) {
     // Qt WebEngine's Quick view needs its start-up before the application, like the scheme.
     // The stage's video is drawn with OpenGL into Qt Quick's own frames.
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    setEngineSwitches();
     QtWebEngineQuick::initialize();
     QApplication app(argc, argv);
     std::setlocale(LC_NUMERIC, "C");

@@ -11,7 +11,8 @@
 namespace lirra::test {
 namespace {
 
-// Decoder names only, and short; software decoding loads no GL interop (its probe prints errors).
+// Decoder names only, and short; software decoding loads no GL interop (its probe prints errors);
+// without a GPU the decoder keeps its frames itself.
 TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu) {
     const struct {
         std::optional<std::string> asked;
@@ -36,10 +37,15 @@ TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu)
         EXPECT_EQ(!warning.empty(), c.warned);
         MpvEngineSettings settings;
         settings.hwdec = used;
-        std::string interop = "(mpv's default)";
-        for (const auto& [name, value] : engineOptions(settings))
+        settings.gpu = c.gpu;
+        std::string interop = "(mpv's default)", direct = interop;
+        for (const auto& [name, value] : engineOptions(settings)) {
             if (name == "gpu-hwdec-interop") interop = value;
+            if (name == "vd-lavc-dr") direct = value;
+        }
         EXPECT_EQ(interop, used == "no" ? "no" : "(mpv's default)");
+        // Frames decoded into the GL's buffers only where those are a GPU's.
+        EXPECT_EQ(direct, c.gpu ? "(mpv's default)" : "no");
     }
 }
 

@@ -118,7 +118,28 @@ std::shared_ptr<const Dictionary> DictionaryCatalog::open(std::size_t index) con
             log_("dictionary " + files_[index].id + " skipped: " + error);
         }
     }
+    slot.lastUse = std::chrono::steady_clock::now();
     return slot.dictionary;
+}
+
+std::size_t DictionaryCatalog::closeUnusedSince(
+    std::chrono::steady_clock::time_point cutoff) const {
+    std::size_t closed = 0;
+    for (const auto& slot : slots_) {
+        std::lock_guard lock(slot->mutex);
+        // One that could not be opened stays skipped: trying again would only log it again.
+        if (!slot->dictionary || slot->lastUse >= cutoff) continue;
+        slot->dictionary.reset();
+        slot->tried = false;
+        ++closed;
+    }
+    return closed;
+}
+
+bool DictionaryCatalog::isOpen(std::size_t index) const {
+    if (index >= slots_.size()) return false;
+    std::lock_guard lock(slots_[index]->mutex);
+    return slots_[index]->dictionary != nullptr;
 }
 
 std::string DictionaryCatalog::failure(std::size_t index) const {

@@ -3,9 +3,11 @@
 // found by their ".index" files and opened on first use. What a dictionary is for comes from
 // its name, as FreeDict names them: "…eng-XXX" translates English into XXX (ISO 639-3),
 // "…XXX-eng" goes the other way (not used for English words), anything else defines English
-// words. A dictionary that cannot be opened is skipped with one log line.
+// words. A dictionary that cannot be opened is skipped with one log line. Open dictionaries
+// hold their whole index in memory, so those unused for a while are closed again.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,6 +44,10 @@ class DictionaryCatalog {
     std::shared_ptr<const Dictionary> open(std::size_t index) const;
     // Why the dictionary was skipped; empty if it opened or has not been tried.
     std::string failure(std::size_t index) const;
+    // Closes the dictionaries last opened or used before `cutoff` (a look-up still holding one
+    // keeps it until it is done); the next open() reads them again. How many were closed.
+    std::size_t closeUnusedSince(std::chrono::steady_clock::time_point cutoff) const;
+    bool isOpen(std::size_t index) const;
 
   private:
     struct Slot {
@@ -49,6 +55,7 @@ class DictionaryCatalog {
         bool tried = false;
         std::shared_ptr<const Dictionary> dictionary;
         std::string failure;
+        std::chrono::steady_clock::time_point lastUse;
     };
 
     void scan(const std::string& folder);

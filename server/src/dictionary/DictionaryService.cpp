@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <nlohmann/json.hpp>
 
 #include "FreeDictChoice.h"
@@ -147,19 +150,27 @@ std::string DictionaryService::sourceName(std::size_t index) const {
     return catalog_.files()[index].id;
 }
 
-void DictionaryService::warmUpInBackground() {
-    if (warmUp_.joinable()) return;
-    warmUp_ = std::thread([this] {
-        const auto& files = catalog_.files();
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            if (files[i].role == DictionaryRole::kDefinitions) catalog_.open(i);
+void DictionaryService::closeWhenIdle(std::chrono::milliseconds idle) {
+    if (closer_.joinable()) return;
+    closer_ = std::thread([this, idle] {
+        std::unique_lock lock(closerMutex_);
+        // Checked twice per period, so that none stays open much over `idle` after its use.
+        while (!closerWake_.wait_for(lock, idle / 2, [this] { return stopping_; })) {
+            if (catalog_.closeUnusedSince(std::chrono::steady_clock::now() - idle) == 0) continue;
+#ifdef __GLIBC__
+            malloc_trim(0);  // an index is one large block: give its pages back to the system
+#endif
         }
-        if (pronunciationSource_ != std::string::npos) catalog_.open(pronunciationSource_);
     });
 }
 
 DictionaryService::~DictionaryService() {
-    if (warmUp_.joinable()) warmUp_.join();
+    {
+        std::lock_guard lock(closerMutex_);
+        stopping_ = true;
+    }
+    closerWake_.notify_all();
+    if (closer_.joinable()) closer_.join();
 }
 
 DictionaryService::Translations DictionaryService::translationsFor(std::string_view code) const {

@@ -5,7 +5,10 @@
 // Every method may be called from several threads at once.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -37,6 +40,8 @@ class DictionaryService {
     static constexpr std::size_t kMaxQueryCharacters = 200;
     static constexpr std::size_t kMaxEntries = 8;
     static constexpr std::size_t kMaxAnswerBytes = 16 * 1024;
+    // Long enough for the look-ups of one scene, short against a film.
+    static constexpr std::chrono::milliseconds kIdleBeforeClosing = std::chrono::minutes(2);
 
     explicit DictionaryService(DictionaryOptions options);
 
@@ -49,9 +54,10 @@ class DictionaryService {
     // all), and the status of each of the pages' languages.
     DictionaryReply sources() const;
 
-    // Opens the English dictionaries and the one pronunciations come from ahead of the first
-    // look-up, on a thread of its own that the destructor waits for.
-    void warmUpInBackground();
+    // Dictionaries open on the first look-up that needs them; from now on, those unused for
+    // `idle` are closed again (checked on a thread of its own, stopped by the destructor), so
+    // that a learner watching without looking words up holds no index in memory.
+    void closeWhenIdle(std::chrono::milliseconds idle);
     ~DictionaryService();
     DictionaryService(const DictionaryService&) = delete;
     DictionaryService& operator=(const DictionaryService&) = delete;
@@ -65,7 +71,10 @@ class DictionaryService {
     DictionaryCatalog catalog_;
     Morphology morphology_;
     std::size_t pronunciationSource_;  // the largest FreeDict dictionary; npos if none
-    std::thread warmUp_;
+    std::mutex closerMutex_;
+    std::condition_variable closerWake_;
+    bool stopping_ = false;
+    std::thread closer_;
 };
 
 }  // namespace lirra::server::dictionary

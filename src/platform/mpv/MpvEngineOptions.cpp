@@ -69,6 +69,9 @@ std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSe
     // Decoding in software needs no interop with the GL, and probing for one prints errors
     // (CUDA's library missing) where there is no GPU.
     if (settings.hwdec == "no") options.emplace_back("gpu-hwdec-interop", "no");
+    // Decoding straight into the GL's buffers saves an upload to a GPU; with the GL in main
+    // memory it only holds a second set of frames (26 MiB at 1080p).
+    if (!settings.gpu) options.emplace_back("vd-lavc-dr", "no");
     return options;
 }
 

@@ -28,6 +28,7 @@ struct MpvEngineSettings {
     Color background{0, 0, 0, 1};
     bool fillScreen = false;
     std::string hwdec = kDefaultHwdec;  // mpv's "hwdec" option
+    bool gpu = true;                    // hasGpuDevice(): without one, the GL draws in main memory
 };
 
 // Whether the machine shows a GPU that could decode video (a DRM render node or NVIDIA's

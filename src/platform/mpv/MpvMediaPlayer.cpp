@@ -69,10 +69,12 @@ MpvMediaPlayer::MpvMediaPlayer(MpvVideoSurface& view, NotificationCenter& center
       })),
       view_(view) {
     std::string warning;
-    const std::string decoding = effectiveHwdec(hwdec, hasGpuDevice(), &warning);
+    const bool gpu = hasGpuDevice();
+    const std::string decoding = effectiveHwdec(hwdec, gpu, &warning);
     if (!warning.empty()) logLine(warning);
     std::string error;
-    mpv_ = startEngine(MpvEngineSettings{view.backColor(), view.fillScreen(), decoding}, &error);
+    mpv_ =
+        startEngine(MpvEngineSettings{view.backColor(), view.fillScreen(), decoding, gpu}, &error);
     if (mpv_) {
         properties_.observe(mpv_);
         pump_.start(mpv_);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The web engine's scheme, module and OpenGL come before the QApplication. LIRRA_TEST_STORAGE
-// (the storage test's child processes): the profile keeps its storage there.
+// The web engine's scheme, switches, module and OpenGL come before the QApplication.
+// LIRRA_TEST_STORAGE (the storage test's child processes): the profile keeps its storage there.
 #include <QtWebEngineQuick/qtwebenginequickglobal.h>
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <QQuickWindow>
 
 #include "platform/qt/quickweb/AppScheme.h"
+#include "platform/qt/quickweb/EngineSwitches.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     if (!storage.isEmpty()) lirra::setQuickWebStorageFolder(QString::fromLocal8Bit(storage));
     lirra::registerAppUrlScheme();
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
+    lirra::setEngineSwitches();  // as the program does
     QtWebEngineQuick::initialize();
     QApplication application(argc, argv);
     application.setQuitOnLastWindowClosed(false);

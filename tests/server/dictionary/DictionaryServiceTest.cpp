@@ -3,10 +3,13 @@
 // recognised as, the answer's shape and limits, the translation status per language, bad input.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "DictdFiles.h"
+#include "DictionaryCatalog.h"
 #include "DictionaryService.h"
 
 namespace lirra::server::dictionary::test {
@@ -195,6 +198,37 @@ TEST_F(DictionaryServiceTest, KeepsAnswersWithinTheirLimits) {
     for (const std::string& text : {emoji, std::string("go\0home", 7), std::string("\xD7\xA9 go")})
         EXPECT_TRUE(lookup(text, "spa").contains("entries")) << text;
     EXPECT_EQ(lookup("go\xC0\xAF\xFF", "spa")["query"], "go\uFFFD\uFFFD\uFFFD");  // still JSON
+}
+
+TEST_F(DictionaryServiceTest, ClosesDictionariesUnusedForAWhileAndOpensThemAgainWhenAsked) {
+    using Clock = std::chrono::steady_clock;
+    DictionaryCatalog catalog({folder_.file("dictd")},
+                              [this](auto& line) { log_.push_back(line); });
+    const auto& files = catalog.files();  // freedict-eng-fra (damaged), freedict-eng-spa, wn
+    ASSERT_EQ(files.size(), 3u);
+    const std::size_t before = log_.size();
+    for (std::size_t i = 0; i < files.size(); ++i) EXPECT_FALSE(catalog.isOpen(i)) << i;
+    const auto held = catalog.open(2);
+    catalog.open(0);
+    const Clock::time_point used = Clock::now();
+    EXPECT_EQ(catalog.closeUnusedSince(used - std::chrono::hours(1)), 0u);
+    EXPECT_TRUE(catalog.isOpen(2));
+    // Only what had opened is closed; a look-up still holding it reads on.
+    EXPECT_EQ(catalog.closeUnusedSince(used + std::chrono::seconds(1)), 1u);
+    EXPECT_FALSE(catalog.isOpen(2));
+    EXPECT_FALSE(held->articles("go", 1).empty());
+    const auto again = catalog.open(2);
+    ASSERT_TRUE(again);
+    EXPECT_NE(again, held);
+    EXPECT_TRUE(catalog.isOpen(2));
+    EXPECT_FALSE(catalog.open(0));
+    EXPECT_EQ(log_.size(), before + 1);  // the damaged one said once
+
+    // The service's own closer: the answers stay the same across a close.
+    const std::string first = summary(lookup("went", "spa"));
+    service_->closeWhenIdle(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(summary(lookup("went", "spa")), first);
 }
 
 }  // namespace
