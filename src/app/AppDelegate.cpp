@@ -30,11 +30,7 @@ AppDelegate::AppDelegate(Platform& platform, AppConfig config)
       playerScreen_(platform, state_, *this, bridge_, intake_, dragReceiver_,
                     PlayerScreen::Hooks{
                         .hideLoader = [this] { hideLoader(); },
-                        .mediaPlayerStateChanged =
-                            [this] {
-                                relay_.mediaPlayerStateChanged();
-                                homeScreen_.playerStateChanged();
-                            },
+                        .mediaPlayerStateChanged = [this] { relay_.mediaPlayerStateChanged(); },
                         .mediaPlayerTimeChanged = [this] { relay_.mediaPlayerTimeChanged(); },
                     }),
       homeScreen_(platform, state_, config_, playerScreen_, bridge_, dragReceiver_),

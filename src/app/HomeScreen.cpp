@@ -82,13 +82,6 @@ void HomeScreen::loadHomeScreen() {
     }
 }
 
-void HomeScreen::playerStateChanged() {
-    const MediaPlayer* player = playerScreen_.player();
-    if (!homeWebViewController_ || !player || player->state() != kMediaPlayerStatePlaying) return;
-    WebView& page = homeWebViewController_->view();
-    if (page.isHidden()) page.discard();
-}
-
 void HomeScreen::homeScreenConnecting() {
     dragReceiver_.isDraggable(false);
     state_.homePageReady = false;

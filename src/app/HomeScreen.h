@@ -30,9 +30,6 @@ class HomeScreen {
     void homeScreenConnected();
     // The home page could not be loaded: said on the loader, then the failure handler runs.
     void homeScreenFailed();
-    // The player's state changed: behind a playing video the home page only holds memory, so
-    // it is discarded, and loads anew when next shown or asked.
-    void playerStateChanged();
     // Called when the home page could not be loaded (the service cannot be reached).
     void setLoadFailedHandler(std::function<void()> handler) { loadFailed_ = std::move(handler); }
     // Called when the learner presses the loader's Cancel.

@@ -72,11 +72,6 @@ class WebView : public View {
     // File drops reach the receiver only once the view is registered for file names.
     virtual void setDragReceiver(DragReceiver* receiver) = 0;
     virtual void registerForDraggedFileNames() = 0;
-
-    // A hidden view drops its page and what the engine holds for it; the page loads again from
-    // its URL when the view is next shown, given a URL or asked a script (which waits for it).
-    // Nothing for a shown view.
-    virtual void discard() = 0;
 };
 
 }  // namespace lirra

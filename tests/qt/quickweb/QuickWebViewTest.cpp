@@ -325,30 +325,6 @@ TEST_F(QuickWebViewTest, APageUnseenASecondAfterItsLoadIsComposedWhole) {
     EXPECT_TRUE(composes({{0, 64}}));
 }
 
-TEST_F(QuickWebViewTest, AHiddenPageDiscardedLoadsAgainWhenAskedAndAShownOneIsKept) {
-    ASSERT_TRUE(loadAndWait(url("/page/other")));
-    const auto state = [&] { return view->engineItem()->property("lifecycleState").toInt(); };
-    view->evaluateScript("window.kept = 1");
-    view->discard();  // shown: kept
-    view->setHidden(true);
-    EXPECT_EQ(state(), 0);
-    EXPECT_EQ(view->evaluateScript("String(window.kept)"), "1");
-    view->discard();
-    EXPECT_TRUE(runEventLoopUntil([&] { return state() == 2; }, 5s));  // Discarded
-    // Asked a script, the page comes back from its URL, with the progress of a load.
-    const int before = finished;
-    EXPECT_EQ(view->evaluateScript("typeof window.kept + ' ' + document.body.textContent"),
-              "undefined other");
-    EXPECT_EQ(state(), 0);
-    EXPECT_TRUE(runEventLoopUntil([&] { return finished > before; }, 5s));
-    // Shown again, a discarded page draws again (active).
-    view->discard();
-    EXPECT_TRUE(runEventLoopUntil([&] { return state() == 2; }, 5s));
-    view->setHidden(false);
-    EXPECT_EQ(state(), 0);
-    EXPECT_TRUE(answers("document.body.textContent", "other"));
-}
-
 TEST_F(QuickWebViewTest, DownloadsGoWhereTheLearnerChoosesAfterACancelledOne) {
     ASSERT_TRUE(loadAndWait(url("/page/save")));
     QTemporaryDir dir;
@@ -382,10 +358,6 @@ TEST_F(QuickWebViewTest, ViewsShareOneRendererAndOneLocalStorageThatOutlivesTheP
     other.loadUrl(QUrl(QString::fromStdString(url("/page/other"))));
     EXPECT_TRUE(runEventLoopUntil(
         [&] { return other.evaluateScript("localStorage.getItem('language')") == "fr"; }, 15s));
-    // The pages of one site are drawn by one renderer process (the engine's switches).
-    const qint64 renderer = view->engineItem()->property("renderProcessPid").toLongLong();
-    EXPECT_GT(renderer, 0);
-    EXPECT_EQ(other.engineItem()->property("renderProcessPid").toLongLong(), renderer);
 
     QTemporaryDir folder;
     const auto runWithStorage = [&](const QString& script) {

@@ -30,7 +30,6 @@ class FakeWebView : public FakeView<WebView> {
     void setUIDelegate(WebUIDelegate* delegate) override { uiDelegate_ = delegate; }
     void setDragReceiver(DragReceiver* receiver) override { dragReceiver_ = receiver; }
     void registerForDraggedFileNames() override { ++dropRegistrations_; }
-    void discard() override { ++discards_; }
 
     // Offers a navigation to the policy delegate as the engine would; Use without a delegate.
     NavigationPolicy navigate(const QString& url) {
@@ -71,7 +70,6 @@ class FakeWebView : public FakeView<WebView> {
     WebUIDelegate* uiDelegate_ = nullptr;
     DragReceiver* dragReceiver_ = nullptr;
     int dropRegistrations_ = 0;
-    int discards_ = 0;
 };
 
 }  // namespace lirra::fakes

@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <QWebEngineLoadingInfo>
 #include <algorithm>
-#include <utility>
 
 #include "PaintedRowsProbe.h"
 #include "QuickWebProfile.h"
@@ -107,9 +106,6 @@ Item {
     }
 }
 )";
-// WebEngineView.LifecycleState (QWebEnginePage::LifecycleState's numbers).
-constexpr int kActive = 0;
-constexpr int kDiscarded = 2;
 constexpr std::size_t kBands = 3;
 constexpr double kBandMargin = 24;  // pixels around what is painted
 // After a load, how long the probe may read nothing painted before the whole page is composed.
@@ -177,43 +173,26 @@ void QuickWebView::setFrame(const Rect& frame) {
 void QuickWebView::setHidden(bool hidden) {
     hidden_ = hidden;
     if (!host_) return;
-    if (!hidden) wake();
     host_->setVisible(!hidden);
     // Shown again on screen (the home page after a search), the page takes the keys back.
     if (!hidden && host_->isVisible()) host_->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 void QuickWebView::loadUrl(const QUrl& url) {
-    if (!view_) return;
-    wake();
-    view_->setProperty("url", url);
-}
-
-void QuickWebView::discard() {
-    if (!view_ || !hidden_ || discarded_) return;
-    discarded_ = true;
-    view_->setProperty("lifecycleState", QVariant::fromValue(int(kDiscarded)));
-}
-
-bool QuickWebView::wake() {
-    if (!std::exchange(discarded_, false) || !view_) return false;
-    view_->setProperty("lifecycleState", QVariant::fromValue(int(kActive)));
-    return true;
+    if (view_) view_->setProperty("url", url);
 }
 
 QUrl QuickWebView::url() const { return view_ ? view_->property("url").toUrl() : QUrl(); }
 
 QString QuickWebView::evaluateScript(const QString& script) {
     if (!view_) return QString();
-    // A page woken now reloads: the script waits for it rather than reach an empty document.
-    const bool woken = wake();
     struct Answer {
         bool done = false;
         QVariant value;
     };
     QElapsedTimer elapsed;
     elapsed.start();
-    if (loading_ || woken) {
+    if (loading_) {
         // A page that talks to us while it is still loading (a command sent as soon as its
         // document is ready) is not yet the engine's main frame: a script sent now would run
         // in the previous document, or never answer. Wait for the load to end.
@@ -252,7 +231,6 @@ QString QuickWebView::evaluateScript(const QString& script) {
 
 void QuickWebView::evaluateScriptAsync(const QString& script) {
     if (!view_) return;
-    wake();
     traceScript(script);
     QMetaObject::invokeMethod(view_, "evaluateAsync", Q_ARG(QVariant, script));
 }

@@ -53,7 +53,6 @@ class QuickWebView final : public WebView, public ItemBacked {
     void setUIDelegate(WebUIDelegate* delegate) override { uiDelegate_ = delegate; }
     void setDragReceiver(DragReceiver* receiver) override { dragReceiver_ = receiver; }
     void registerForDraggedFileNames() override { registeredForFileNames_ = true; }
-    void discard() override;
 
     // ItemBacked: the host (no parent item until a window adopts it).
     QQuickItem* item() override;
@@ -83,8 +82,6 @@ class QuickWebView final : public WebView, public ItemBacked {
     void composeBands();
     // A while after a load: composed whole when nothing painted has been read since.
     void pageUnseen();
-    // A discarded page made active again: the engine loads it anew from its URL. Whether it was.
-    bool wake();
 
     NotificationCenter& center_;
     QPointer<QQuickItem> host_;
@@ -98,7 +95,6 @@ class QuickWebView final : public WebView, public ItemBacked {
     DragReceiver* dragReceiver_ = nullptr;
     bool registeredForFileNames_ = false;
     bool hidden_ = false;
-    bool discarded_ = false;
     bool drawsBackground_ = true;
     int lastToken_ = 0;  // names each synchronous evaluation's answer
 
