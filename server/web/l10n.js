@@ -55,6 +55,16 @@
 
     function number(n, options) { return new Intl.NumberFormat(current.lang, options).format(n); }
 
+    // A learner's language (ISO 639-2/B) by its name in the page's language, or null.
+    function languageName(code) {
+        var tag = INTERFACE[code];
+        try {
+            return tag ? new Intl.DisplayNames([current.lang], { type: 'language' }).of(tag.split('-')[0]) : null;
+        } catch (e) {
+            return null;
+        }
+    }
+
     function lang() { return current.lang; }
     function dir() { return current.dir === 'rtl' ? 'rtl' : 'ltr'; }
 
@@ -166,7 +176,7 @@
 
     return {
         text: text, plural: plural, number: number, lang: lang, dir: dir, use: use, translate: translate,
-        setLanguage: setLanguage, onChange: onChange, forLearner: forLearner, learnerOf: learnerOf, dirOf: dirOf,
+        setLanguage: setLanguage, onChange: onChange, languageName: languageName, forLearner: forLearner, learnerOf: learnerOf, dirOf: dirOf,
         INTERFACE: INTERFACE
     };
 });
