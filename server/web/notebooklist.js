@@ -71,9 +71,11 @@
         var li = el(document, 'li');
         li.setAttribute('data-id', String(Number(item.id)));
         var main = li.appendChild(el(document, 'div', 'main'));
-        if (str(item.word)) main.appendChild(el(document, 'p', 'word', str(item.word)));
-        main.appendChild(el(document, 'p', 'sentence', str(item.text)));
-        if (str(item.translation)) main.appendChild(el(document, 'p', 'translation', str(item.translation)));
+        // The English texts say so; the translation, of a language the item does not name, finds
+        // its direction itself.
+        if (str(item.word)) main.appendChild(el(document, 'p', 'word', str(item.word))).setAttribute('lang', 'en');
+        main.appendChild(el(document, 'p', 'sentence', str(item.text))).setAttribute('lang', 'en');
+        if (str(item.translation)) main.appendChild(el(document, 'p', 'translation', str(item.translation))).setAttribute('dir', 'auto');
         if (str(item.definition)) main.appendChild(el(document, 'p', 'definition', str(item.definition)));
         var actions = li.appendChild(el(document, 'div', 'actions'));
         if (momentArguments(item)) {

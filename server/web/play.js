@@ -50,6 +50,15 @@
         });
         $('#line-target').toggleClass('off', !settings.showTarget);
         $('#line-native').toggleClass('off', !settings.showNative);
+        markLanguage($('#line-native'), lineTracks.track('native'));
+    }
+
+    // A line of another language says which, so that it gets its script's fonts and direction:
+    // its track's language, else the learner's.
+    function markLanguage(element, track) {
+        var code = track && track.language ? track.language : nativeCode;
+        var tag = L10n.forLearner(code);
+        if (element.attr('lang') !== tag) element.attr({ lang: tag, dir: L10n.dirOf(tag) });
     }
 
     function refreshList() {

@@ -91,6 +91,12 @@
             clearTimeout(self.loadingTimer);
             self.answer = answer;
             wordcard.fill(self.document, self.title, self.body, answer, self.language());
+            var translations = self.body.querySelector('.translations ul');
+            if (translations && self.nativeCode) {
+                var tag = L10n.forLearner(self.nativeCode());
+                translations.setAttribute('lang', tag);
+                translations.setAttribute('dir', L10n.dirOf(tag));
+            }
             var count = answer && typeof answer.wordCount === 'number' ? answer.wordCount : 1;
             self.mark(words.spansFrom(word, count), 'matched');
             self.learning(word, answer);
