@@ -74,6 +74,8 @@ const Asset* findCatalogue(std::string_view tag) {
         const std::string have =
             lower(asset.name.substr(prefix.size(), asset.name.size() - prefix.size() - suffix.size()));
         if (have == want) return &asset;
+        // The pseudo-locale (en-XA) is only ever asked for by its name.
+        if (have.ends_with("-xa")) continue;
         if (have == base || (!sameBase && have.substr(0, have.find('-')) == base)) sameBase = &asset;
     }
     return sameBase;
