@@ -56,8 +56,12 @@ def pages_json(path, tag):
 
 
 def qt_entries(path):
+    """The app's entries as lconvert reads Qt's contexts: "CONTEXT|" (no disambiguation)."""
     entries = read(path)
     kept = [e for e in entries if e.msgid and e.msgctxt is not None and e.translated()]
+    for e in kept:
+        e.msgctxt += '|'
+    entries[0].msgstr += 'X-Qt-Contexts: true\n'
     return po.write([entries[0]] + kept)
 
 
