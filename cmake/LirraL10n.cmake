@@ -67,14 +67,15 @@ function(lirra_add_translations target)
         FILES ${qms})
 endfunction()
 
-# The desktop entry with its translated Name, GenericName, Comment and Keywords (msgfmt reads
-# po/LINGUAS and the catalogues it lists).
-function(lirra_translated_desktop_entry template out)
+# A data file with its texts translated from the catalogues of po/LINGUAS: the desktop entry
+# (kind "desktop": Name, GenericName, Comment, Keywords) or the metainfo (kind "xml", by gettext's
+# rules for it).
+function(lirra_translated_data_file kind template out)
     set(pos)
     foreach(lang IN LISTS LIRRA_LANGUAGES)
         list(APPEND pos ${LIRRA_PO_DIR}/${lang}.po)
     endforeach()
     add_custom_command(OUTPUT ${out}
-        COMMAND ${LIRRA_MSGFMT} --desktop --template=${template} -d ${LIRRA_PO_DIR} -o ${out}
+        COMMAND ${LIRRA_MSGFMT} --${kind} --template=${template} -d ${LIRRA_PO_DIR} -o ${out}
         DEPENDS ${template} ${pos} ${LIRRA_PO_DIR}/LINGUAS VERBATIM)
 endfunction()

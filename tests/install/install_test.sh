@@ -3,7 +3,8 @@
 # Installs the build into a temporary prefix and checks what a desktop, a software centre and a
 # packager read: the programs, the desktop entry and metainfo (valid, under one id, offering the
 # same video types), the icon, the copyright file, and the manual pages, compressed, with an entry
-# for every option the programs list; the desktop entry's texts in every language of po/LINGUAS.
+# for every option the programs list; the desktop entry's and metainfo's texts in every language of
+# po/LINGUAS.
 # Usage: install_test.sh BUILD_DIR PROJECT_VERSION SOURCE_DIR
 set -euo pipefail
 build=$1 version=$2 source=$3
@@ -28,6 +29,7 @@ for lang in $(grep -E '^[A-Za-z_]+$' "$source/po/LINGUAS"); do
         grep -q "^$key\[$lang\]=." "$desktop" || fail "the desktop entry has no $key[$lang]"
     done
     grep -q "^Keywords\[$lang\]=.*;\$" "$desktop" || fail "Keywords[$lang] is not a list ending in ';'"
+    grep -q "<summary xml:lang=\"$lang\">" "$metainfo" || fail "the metainfo has no summary in $lang"
 done
 appstreamcli validate --no-net --explain "$metainfo"
 # What a software centre offers to open must be what the desktop entry opens.
