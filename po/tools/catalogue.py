@@ -110,11 +110,10 @@ def problems(template, path, language):
         if (e.msgid_plural is None) != (t.msgid_plural is None):
             out.append(name + ' has its plural forms wrong')
             continue
+        wanted = tokens(t.msgid if t.msgid_plural is None else t.msgid_plural)
         for form in e.forms():
-            wanted = tokens(t.msgid) if t.msgid_plural is None else tokens(t.msgid_plural)
-            # A form for one may leave the number out ("un archivo"); nothing may be added.
-            have = tokens(form)
-            if have != wanted and not (t.msgid_plural is not None and set(have) <= set(wanted)):
+            # Every form keeps them all: in many languages the form for one also serves 21, 31...
+            if tokens(form) != wanted:
                 out.append('%s breaks its placeholders or tags: "%s"' % (name, form))
         if t.msgid.endswith(';') and not e.msgstr.endswith(';'):
             out.append(name + ' must stay a list ending in ";"')

@@ -20,7 +20,7 @@ test('texts and plural forms come from the catalogue with their values, English 
             [L10n.text('Not in the catalogue {x}', { x: '$&' }), 'Not in the catalogue $&'],
             [L10n.text('Empty'), 'Empty'],                                       // an empty translation reads English
             ...[[1, 'nowe słowo'], [2, 'nowe słowa'], [5, 'nowych słów'], [12, 'nowych słów'], [22, 'nowe słowa'],
-                [112, 'nowych słów'], [1022, 'nowe słowa'], [1012, 'nowych słów']]
+                [112, 'nowych słów'], [1001, 'nowych słów'], [1022, 'nowe słowa'], [1012, 'nowych słów']]
                 .map(([n, form]) => [L10n.plural(n, '{n} new word', '{n} new words'), `${new Intl.NumberFormat('pl').format(n)} ${form}`]),
             [L10n.plural(3, '{n} file', '{n} files'), '3 files'],
         ];
