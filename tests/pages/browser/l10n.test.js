@@ -73,55 +73,37 @@ function screenProblems([rootSelector, data]) {
 }
 
 const DATA = '#line-target, #line-native, #file-name, .name, kbd, .flag, #lines, option, .track-choices, #audio-menu';
-const problems = (page, root = 'body') => page.evaluate(screenProblems, [root, DATA]);
 
-describe('the pseudo-locale', () => {
-    it('the home page and its welcome tour, mirrored or not, show only wrapped texts that fit', async () => {
+// Each screen as the learner opens it: its page; what is clicked open, the part then checked and
+// what closes it; two elements of a line, the first one first in reading order.
+const SCREENS = [
+    ['Player/Home', [['#show-tutorial', '#tutorial', '#close-tutorial'], [null, 'body']], 'header h1', 'header .language'],
+    ['Player/Play?videoId=VIDEO', [[null, 'body'], ['#subtitle-button', '#subtitle-menu', 'Escape'], ['#help-button', '#help', 'Escape']],
+     '#home-button', '#list-button'],
+    ['Player/Notebook', [[null, 'body']], 'header h1', '.back'],
+];
+
+it('the pseudo-locale\'s screens, mirrored or not, show only wrapped texts that fit, the start of a line on its side', async () => {
+    for (const [url, opens, first, last] of SCREENS) {
         for (const rtl of [false, true]) {
-            const { page, errors } = await h.openPage(browser.context, server.baseUrl + 'Player/Home' + (rtl ? '?l10n-dir=rtl' : ''));
-            await page.waitForSelector('#recent-videos li');
+            const what = `${url}${rtl ? ' mirrored' : ''}`;
+            const { page, errors } = await h.openPage(browser.context, server.baseUrl + url.replace('VIDEO', videoId) + (url.includes('?') ? '&' : '?') + (rtl ? 'l10n-dir=rtl' : ''));
+            await h.waitFor(async () => { await page.evaluate(h.script.timeUpdate(1500)); return page.evaluate(() => document.readyState === 'complete' && !!document.querySelector('#recent-videos li, #line-target .word, #items li')); }, what);
             assert.deepEqual(await page.evaluate(() => [document.documentElement.lang, document.documentElement.dir]), ['en-XA', rtl ? 'rtl' : 'ltr']);
-            assert.match(await page.textContent('#words h2'), /^\[Ýöûr wördš ~+\]$/);
-            if (await page.isHidden('#tutorial')) await h.input.click(page, '#show-tutorial');
-            assert.deepEqual(await problems(page, '#tutorial'), [], rtl ? 'mirrored tour' : 'tour');
-            await h.input.click(page, '#close-tutorial');
-            assert.deepEqual(await problems(page), [], rtl ? 'mirrored home' : 'home');
-            // Mirrored, the title starts on the right and the language choice stands on the left.
-            const [title, choice] = await page.evaluate(() => ['header h1', 'header .language'].map((s) => document.querySelector(s).getBoundingClientRect().left));
-            assert.equal(title > choice, rtl, `title at ${title}, choice at ${choice}`);
-            await h.shotOverPicture(page, `home-pseudo${rtl ? '-rtl' : ''}.png`);
-            assert.deepEqual(errors, []);
-            await page.close();
-        }
-    });
-
-    it('the player page\'s controls, menus and help, mirrored or not, show only wrapped texts that fit', async () => {
-        for (const rtl of [false, true]) {
-            const { page, errors } = await h.openPage(browser.context, server.baseUrl + `Player/Play?videoId=${videoId}` + (rtl ? '&l10n-dir=rtl' : ''));
-            await h.waitFor(async () => { await page.evaluate(h.script.timeUpdate(1500)); return (await page.textContent('#line-target')).includes('longest'); }, 'the line');
-            // The learner's line says its language: Spanish here, the browser's default.
-            assert.deepEqual(await page.$eval('#line-native', (e) => [e.lang, e.dir]), ['es', 'ltr']);
-            assert.deepEqual(await problems(page), [], 'controls');
-            for (const [open, shown] of [['#subtitle-button', '#subtitle-menu'], ['#help-button', '#help']]) {
-                await h.input.click(page, open);
-                assert.deepEqual(await problems(page, shown), [], open);
-                await h.input.press(page, 'Escape');
+            for (const [open, part, close] of opens) {
+                if (open) await h.input.click(page, open);
+                assert.deepEqual(await page.evaluate(screenProblems, [part, DATA]), [], `${what} ${part}`);
+                if (close) await (close === 'Escape' ? h.input.press(page, close) : h.input.click(page, close));
             }
-            const [home, list] = await page.evaluate(() => ['#home-button', '#list-button'].map((s) => document.querySelector(s).getBoundingClientRect().left));
-            assert.equal(home > list, rtl, `home at ${home}, list at ${list}`);
-            await h.shotOverPicture(page, `player-pseudo${rtl ? '-rtl' : ''}.png`);
+            // Mirrored, what starts a line stands on the right.
+            const [a, b] = await page.evaluate((s) => s.map((q) => document.querySelector(q).getBoundingClientRect().left), [first, last]);
+            assert.equal(a > b, rtl, `${what}: ${first} at ${a}, ${last} at ${b}`);
+            if (url.includes('videoId')) assert.deepEqual(await page.$eval('#line-native', (e) => [e.lang, e.dir]), ['es', 'ltr']);   // the browser's default learner
+            await h.shotOverPicture(page, `pseudo-${url.split(/[/?]/)[1]}${rtl ? '-rtl' : ''}.png`);
             assert.deepEqual(errors, []);
             await page.close();
         }
-    });
-
-    it('the notebook page shows only wrapped texts that fit', async () => {
-        const { page, errors } = await h.openPage(browser.context, server.baseUrl + 'Player/Notebook');
-        await page.waitForSelector('#items li');
-        assert.deepEqual(await problems(page), []);
-        assert.deepEqual(errors, []);
-        await page.close();
-    });
+    }
 });
 
 it('a Spanish system: the home page speaks Spanish before any choice, with its plural forms and how long ago', async () => {
