@@ -29,47 +29,37 @@ after(async () => {
 // texts laid over one another. data: selectors of texts that are not ours (file names, subtitle
 // lines, key caps, language names from Intl).
 function screenProblems([rootSelector, data]) {
-    const problems = [], boxes = [];
-    const root = document.querySelector(rootSelector);
-    const scrolls = getComputedStyle(document.body).overflowY !== 'hidden' && getComputedStyle(document.documentElement).overflowY !== 'hidden';
-    const walker = document.createTreeWalker(root, NodeFilter.SHOW_TEXT);
+    const problems = new Set(), boxes = [], style = (e) => getComputedStyle(e);
+    const scrolls = ![document.body, document.documentElement].some((e) => style(e).overflowY === 'hidden');
+    const walker = document.createTreeWalker(document.querySelector(rootSelector), NodeFilter.SHOW_TEXT);
     for (let node; (node = walker.nextNode());) {
-        const element = node.parentElement, text = node.textContent.trim();
+        const element = node.parentElement, text = node.textContent.trim(), range = document.createRange();
         if (!text || !element.checkVisibility({ opacityProperty: true, visibilityProperty: true })) continue;
-        const range = document.createRange();
         range.selectNodeContents(node);
-        let rects = [...range.getClientRects()].filter((r) => r.width > 0 && r.height > 0);
+        let rects = [...range.getClientRects()];
         const where = `${element.tagName.toLowerCase()}${element.id ? '#' + element.id : ''} "${text.slice(0, 40)}"`;
         // What a scrolling box hides is reached by scrolling it; what it cuts sideways is lost.
-        for (let box = element; box && box !== document.body; box = box.parentElement) {
-            const style = getComputedStyle(box);
-            if (style.overflowX === 'visible' && style.overflowY === 'visible') continue;
-            if (box.scrollWidth > box.clientWidth + 1 && box.clientWidth > 0 && style.overflowX !== 'auto' && style.overflowX !== 'scroll') {
-                problems.push('cut off: ' + where);
-            }
+        for (let box = element; box !== document.body; box = box.parentElement) {
+            if (style(box).overflowX === 'visible' && style(box).overflowY === 'visible') continue;
+            if (box.scrollWidth > box.clientWidth + 1 && !/auto|scroll/.test(style(box).overflowX)) problems.add('cut off: ' + where);
             const c = box.getBoundingClientRect();
-            rects = rects.map((r) => new DOMRect(Math.max(r.left, c.left), Math.max(r.top, c.top),
-                Math.min(r.right, c.right) - Math.max(r.left, c.left), Math.min(r.bottom, c.bottom) - Math.max(r.top, c.top)))
-                .filter((r) => r.width > 0 && r.height > 0);
+            rects = rects.map((r) => DOMRect.fromRect({ x: Math.max(r.left, c.left), y: Math.max(r.top, c.top),
+                width: Math.min(r.right, c.right) - Math.max(r.left, c.left), height: Math.min(r.bottom, c.bottom) - Math.max(r.top, c.top) }));
         }
-        if (!rects.length) continue;
-        if (!element.closest(data) && /[A-Za-z]{2}/.test(text) && !element.closest('[data-l10n]') && !/[[\]]/.test(element.textContent)) {
-            problems.push('not translated: ' + where);
+        rects = rects.filter((r) => r.width > 0 && r.height > 0);
+        if (rects.length && !element.closest(data) && /[A-Za-z]{2}/.test(text) && !element.closest('[data-l10n]') && !/[[\]]/.test(element.textContent)) {
+            problems.add('not translated: ' + where);
         }
         for (const r of rects) {
-            if (r.left < -1 || r.right > innerWidth + 1 || r.top < -1 || (!scrolls && r.bottom > innerHeight + 1)) problems.push('outside the window: ' + where);
-            boxes.push({ r, element, where });
+            if (r.left < -1 || r.right > innerWidth + 1 || r.top < -1 || (!scrolls && r.bottom > innerHeight + 1)) problems.add('outside the window: ' + where);
+            for (const b of boxes) {
+                const overlap = (Math.min(r.right, b.r.right) - Math.max(r.left, b.r.left) > 2) && (Math.min(r.bottom, b.r.bottom) - Math.max(r.top, b.r.top) > 2);
+                if (overlap && !element.contains(b.element) && !b.element.contains(element)) problems.add(`overlap: ${where} / ${b.where}`);
+            }
         }
+        rects.forEach((r) => boxes.push({ r, element, where }));
     }
-    for (let i = 0; i < boxes.length; ++i) {
-        for (let j = i + 1; j < boxes.length; ++j) {
-            const a = boxes[i], b = boxes[j];
-            if (a.element === b.element || a.element.contains(b.element) || b.element.contains(a.element)) continue;
-            const w = Math.min(a.r.right, b.r.right) - Math.max(a.r.left, b.r.left), hgt = Math.min(a.r.bottom, b.r.bottom) - Math.max(a.r.top, b.r.top);
-            if (w > 2 && hgt > 2) problems.push(`overlap: ${a.where} / ${b.where}`);
-        }
-    }
-    return [...new Set(problems)];
+    return [...problems];
 }
 
 const DATA = '#line-target, #line-native, #file-name, .name, kbd, .flag, #lines, option, .track-choices, #audio-menu';
