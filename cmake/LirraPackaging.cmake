@@ -27,8 +27,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # plugin (in libqt6gui6), Mesa's GL drivers (through libglx0) and a font (through fontconfig) come
 # with what the libraries pull in; the Wayland platform plugins are only recommended. The Qt
 # Quick stage loads its QML modules at run time, which no library names: they are listed here.
+# The interface and the subtitle lines in the learner's script (Arabic, Devanagari, Hebrew, CJK...)
+# need the Noto fonts, found through fontconfig by each text's lang.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libqt6webengine6-data, qml6-module-qtquick, qml6-module-qtqml-workerscript, qml6-module-qtwebengine")
+    "libqt6webengine6-data, qml6-module-qtquick, qml6-module-qtqml-workerscript, qml6-module-qtwebengine, fonts-noto-core, fonts-noto-cjk")
 # The dictionaries of the player page's word look-ups: WordNet, its morphology (wordnet-base) and
 # FreeDict's English-X dictionaries for the pages' languages that Debian 12 has.
 set(lirra_dictionaries "dict-wn, wordnet-base")

@@ -33,7 +33,7 @@
     // "2.4 s", one decimal; "" when it rounds to nothing.
     function seconds(ms) {
         var tenths = Math.round(Math.abs(ms) / 100);
-        return tenths ? Math.floor(tenths / 10) + '.' + (tenths % 10) + ' s' : '';
+        return tenths ? L10n.text('{seconds} s', { seconds: L10n.number(tenths / 10, { minimumFractionDigits: 1 }) }) : '';
     }
 
     // What the alignment does to a line, in a learner's words: how far its first line moves
@@ -46,24 +46,30 @@
         var moved = first * a.scale + a.offsetMs - first;
         var parts = [];
         var distance = seconds(moved);
-        if (distance) parts.push('moved ' + distance + (moved < 0 ? ' earlier' : ' later'));
+        if (distance) {
+            parts.push(moved < 0 ? L10n.text('moved {distance} earlier', { distance: distance })
+                                 : L10n.text('moved {distance} later', { distance: distance }));
+        }
         var percent = Math.round(Math.abs(a.scale - 1) * 1000) / 10;
         if (percent) {
             // A scale over 1 spreads the lines apart: they come at a slower pace.
-            parts.push((a.scale > 1 ? 'slowed down ' : 'sped up ') + percent.toFixed(1) + ' %');
+            var pace = { percent: L10n.number(percent / 100, { style: 'percent', minimumFractionDigits: 1 }) };
+            parts.push(a.scale > 1 ? L10n.text('slowed down {percent}', pace) : L10n.text('sped up {percent}', pace));
         }
         if (!parts.length) return null;
-        return lineName + ' line ' + parts.join(' and ') + ' to match ' + referenceName;
+        var change = parts.length > 1 ? L10n.text('{first} and {second}', { first: parts[0], second: parts[1] }) : parts[0];
+        return L10n.text('{language} line {change} to match {reference}', { language: lineName, change: change, reference: referenceName });
     }
 
     // How the notice names the track the others were fitted to.
     function referenceName(track, label) {
-        if (!track) return 'the other subtitles';
+        if (!track) return L10n.text('the other subtitles');
         var language = track.language ? label(track.language) : '';
         if (track.origin === 'container') {
-            return 'the ' + (language ? language + ' ' : '') + 'subtitles inside the video';
+            return language ? L10n.text('the {language} subtitles inside the video', { language: language })
+                            : L10n.text('the subtitles inside the video');
         }
-        return language || 'the other subtitles';
+        return language || L10n.text('the other subtitles');
     }
 
     return { usable: usable, apply: apply, describe: describe, referenceName: referenceName };

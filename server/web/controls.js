@@ -61,7 +61,7 @@
     Controls.prototype.showPlaying = function (playing) {
         var $ = this.$;
         $('#play-pause use').attr('href', playing ? '#i-pause' : '#i-play');
-        $('#play-pause').attr('aria-label', playing ? 'Pause' : 'Play');
+        $('#play-pause').attr('aria-label', playing ? L10n.text('Pause') : L10n.text('Play'));
         $('body').toggleClass('paused', !playing);
     };
 
@@ -82,7 +82,7 @@
     Controls.prototype.showVolume = function (volume, muted) {
         var $ = this.$;
         $('#volume').val(volume);
-        $('#volume-value').text(muted ? 'Muted' : timefmt.formatVolume(volume));
+        $('#volume-value').text(muted ? L10n.text('Muted') : timefmt.formatVolume(volume));
         $('#mute use').attr('href', muted || volume === 0 ? '#i-muted' : '#i-volume');
         $('#mute').attr('aria-pressed', String(muted));
     };
@@ -90,7 +90,7 @@
     Controls.prototype.buildSpeedMenu = function () {
         var $ = this.$;
         var menu = $('#speed-menu');
-        $('<h3>').text('Speed').appendTo(menu);
+        $('<h3>').text(L10n.text('Speed')).appendTo(menu);
         SPEEDS.forEach(function (s) {
             $('<button type="button" role="menuitemradio">').text(timefmt.formatSpeed(s))
                 .attr('data-speed', s).appendTo(menu);
@@ -109,18 +109,18 @@
         var $ = this.$;
         var menu = $('#audio-menu').empty();
         var entries = audioEntries(info);
-        $('<h3>').text('Audio track').appendTo(menu);
+        $('<h3>').text(L10n.text('Audio track')).appendTo(menu);
         entries.forEach(function (e) {
             $('<button type="button" role="menuitemradio">').text(e.name).attr('data-track', e.index)
                 .toggleClass('current', e.index === Number(info.audioTrack))
                 .appendTo(menu);
         });
-        $('#audio-button').text(entries.length > 1 ? 'Audio (' + entries.length + ')' : 'Audio');
+        $('#audio-button').text(entries.length > 1 ? L10n.text('Audio ({count})', { count: L10n.number(entries.length) }) : L10n.text('Audio'));
     };
 
     Controls.prototype.showFullscreen = function (on) {
         this.$('body').toggleClass('fullscreen', on);
-        this.$('#fullscreen-state').text(on ? 'Leave full screen' : 'Full screen');
+        this.$('#fullscreen-state').text(on ? L10n.text('Leave full screen') : L10n.text('Full screen'));
     };
 
     Controls.prototype.showFileName = function (name) {

@@ -11,11 +11,22 @@
 
     function sendCommand(name) { bridge.command(name); }
 
-    // The app reads the code back from the class: "flag small CODE", exactly.
-    function setLanguage(code) {
+    // The app reads the code back from the class: "flag small CODE", exactly. A language the
+    // learner chose is kept, and the page's own words follow it at once.
+    function setLanguage(code, chosen) {
         $('#selectedLanguage .flag').attr('class', 'flag small ' + code).text(code);
         $('#languageSelect').val(code);
+        if (!chosen) return;
         prefs.setLanguage(code);
+        L10n.setLanguage(L10n.forLearner(code));
+    }
+
+    function fillLanguages(select) {
+        select.empty();
+        L.languages.LIST.forEach(function (l) {
+            $('<option>').val(l.code).text(l.name + ' — ' + L.languages.label(l.code)).attr('lang', L10n.forLearner(l.code))
+                .appendTo(select);
+        });
     }
 
     function showRecent(videos) {
@@ -23,23 +34,23 @@
         var now = Date.now();
         videos.slice(0, RECENT_SHOWN).forEach(function (video) {
             var count = Number(video.trackCount) || 0;
-            var subs = count === 0 ? 'no subtitles' : count === 1 ? '1 subtitle file' : count + ' subtitle files';
+            var subs = count === 0 ? L10n.text('no subtitles') : L10n.plural(count, '{n} subtitle file', '{n} subtitle files');
             $('<li>')
                 .append($('<span class="name">').text(String(video.fileName)).attr('title', String(video.fileName)))
                 .append($('<span class="meta">').text(subs + ' · ' + L.timefmt.formatAgo(video.lastSeen, now)))
                 .appendTo(list);
         });
         if (!videos.length) {
-            $('<li class="empty">').text('Videos you open appear here.').appendTo(list);
+            $('<li class="empty">').text(L10n.text('Videos you open appear here.')).appendTo(list);
         }
     }
 
     function showStats(videos) {
         var s = L.stats.summarize(videos, Date.now());
-        $('#stat-streak').text(s.streak);
-        $('#stat-week').text(s.thisWeek);
-        $('#stat-videos').text(s.videos);
-        $('#stat-subtitles').text(s.subtitles);
+        $('#stat-streak').text(L10n.number(s.streak));
+        $('#stat-week').text(L10n.number(s.thisWeek));
+        $('#stat-videos').text(L10n.number(s.videos));
+        $('#stat-subtitles').text(L10n.number(s.subtitles));
     }
 
     function refreshLevel() {
@@ -53,7 +64,7 @@
     // Why the last video could not be played, as the player said it (none: nothing to say).
     function showOpenFailure(reason) {
         var text = typeof reason === 'string' ? reason.trim() : '';
-        $('#open-reason').text(text ? 'The last video could not be played: ' + text : '').prop('hidden', !text);
+        $('#open-reason').text(text ? L10n.text('The last video could not be played: {reason}', { reason: text }) : '').prop('hidden', !text);
     }
 
     function showTutorial() {
@@ -75,12 +86,15 @@
         prefs = new L.prefs.Prefs(storage);
 
         var select = $('#languageSelect');
-        L.languages.LIST.forEach(function (l) {
-            $('<option>').val(l.code).text(l.name + ' — ' + l.english).appendTo(select);
+        fillLanguages(select);
+        setLanguage(L.languages.initial(prefs.language(), navigator.languages), false);
+        L10n.onChange(function () {
+            fillLanguages(select);
+            select.val(L.languages.initial(prefs.language(), navigator.languages));
+            L.labels.apply($, L.labels.HOME);
+            refreshLevel();
         });
-        var stored = prefs.language();
-        setLanguage(L.languages.find(stored) ? stored : L.languages.DEFAULT_CODE);
-        select.on('change', function () { setLanguage($(this).val()); });
+        select.on('change', function () { setLanguage($(this).val(), true); });
 
         // Drops are the app's; in a plain browser a dropped file must not replace the page.
         $(document).on('dragover drop', function (e) { e.preventDefault(); });

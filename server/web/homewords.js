@@ -7,29 +7,28 @@
 
     var L = window.Lirra;
 
-    function plural(n, one, many) { return n + ' ' + (n === 1 ? one : many); }
-
     function showCounts() {
         $.ajax({ url: '../api/words/counts', dataType: 'json' }).done(function (c) {
-            $('#words-known').text(Number(c.known) || 0);
-            $('#words-learning').text(Number(c.learning) || 0);
+            $('#words-known').text(L10n.number(Number(c.known) || 0));
+            $('#words-learning').text(L10n.number(Number(c.learning) || 0));
         });
     }
 
     function importFile(file) {
-        var note = $('#words-note').text('Importing ' + file.name + '…');
+        var note = $('#words-note').text(L10n.text('Importing {file}…', { file: file.name }));
         $.ajax({
             url: '../api/words/import?status=known', method: 'POST', data: file,
             processData: false, contentType: 'text/plain', dataType: 'json'
         }).done(function (answer) {
-            note.text('Imported ' + plural(answer.words, 'word', 'words') + ', ' +
-                      answer.changed + ' of them newly marked known.');
+            note.text(L10n.plural(Number(answer.words) || 0, 'Imported {n} word, {changed} of them newly marked known.',
+                                  'Imported {n} words, {changed} of them newly marked known.',
+                                  { changed: L10n.number(Number(answer.changed) || 0) }));
             showCounts();
         }).fail(function (xhr) {
-            var reason = xhr.status === 413 ? 'the file is too large (16 MB at most)'
+            var reason = xhr.status === 413 ? L10n.text('the file is too large (16 MB at most)')
                 : xhr.responseJSON && typeof xhr.responseJSON.error === 'string' ? xhr.responseJSON.error
-                : 'the service did not answer';
-            note.text('Nothing imported: ' + reason + '.');
+                : L10n.text('the service did not answer');
+            note.text(L10n.text('Nothing imported: {reason}.', { reason: reason }));
         });
     }
 

@@ -9,36 +9,39 @@
     'use strict';
 
     // selector -> [name, its key or null]; selectors are "#id", ".class" or "[data-close=id]".
-    var PLAYER = {
-        '#home-button': ['Back to the home screen', null],
-        '#fullscreen-state': ['Full screen on or off', 'F'],
-        '#seek': ['Position in the video', null],
-        '#prev-line': ['Previous line', '←'],
-        '#play-pause': ['Play or pause', 'Space'],
-        '#next-line': ['Next line', '→'],
-        '#repeat-line': ['Repeat the line', 'R'],
-        '#auto-pause': ['Pause at the end of every line', 'P'],
-        '#mute': ['Mute', 'M'],
-        '#volume': ['Volume', '↑ ↓'],
-        '#speed-button': ['Speed', '[ ]'],
-        '#audio-button': ['Audio track', null],
-        '#subtitle-button': ['Subtitle lines, timing and files', null],
-        '#save-line': ['Save the line to your notebook', 'S'],
-        '#list-button': ['All lines', 'L'],
-        '#help-button': ['Keyboard shortcuts', '?'],
-        '[data-close=line-list]': ['Close the list of lines', 'L'],
-        '[data-close=help]': ['Close the shortcuts', '?'],
-        '#word-close': ['Close the dictionary', 'Esc'],
-        '#save-word': ['Save the word to your notebook', 'S'],
-        '.offset-minus': ['Show the line 0.1 s earlier', null],
-        '.offset-plus': ['Show the line 0.1 s later', null],
-        '.offset-reset': ['Back to the file\'s timing', null]
-    };
-    var HOME = {
-        '#languageSelect': ['Your language', null]
-    };
+    // Made when asked for, in the page's language of the moment.
+    function player() {
+        return {
+        '#home-button': [L10n.text('Back to the home screen'), null],
+        '#fullscreen-state': [L10n.text('Full screen on or off'), 'F'],
+        '#seek': [L10n.text('Position in the video'), null],
+        '#prev-line': [L10n.text('Previous line'), '←'],
+        '#play-pause': [L10n.text('Play or pause'), 'Space'],
+        '#next-line': [L10n.text('Next line'), '→'],
+        '#repeat-line': [L10n.text('Repeat the line'), 'R'],
+        '#auto-pause': [L10n.text('Pause at the end of every line'), 'P'],
+        '#mute': [L10n.text('Mute'), 'M'],
+        '#volume': [L10n.text('Volume'), '↑ ↓'],
+        '#speed-button': [L10n.text('Speed'), '[ ]'],
+        '#audio-button': [L10n.text('Audio track'), null],
+        '#subtitle-button': [L10n.text('Subtitle lines, timing and files'), null],
+        '#save-line': [L10n.text('Save the line to your notebook'), 'S'],
+        '#list-button': [L10n.text('All lines'), 'L'],
+        '#help-button': [L10n.text('Keyboard shortcuts'), '?'],
+        '[data-close=line-list]': [L10n.text('Close the list of lines'), 'L'],
+        '[data-close=help]': [L10n.text('Close the shortcuts'), '?'],
+        '#word-close': [L10n.text('Close the dictionary'), 'Esc'],
+        '#save-word': [L10n.text('Save the word to your notebook'), 'S'],
+        '.offset-minus': [L10n.text('Show the line 0.1 s earlier'), null],
+        '.offset-plus': [L10n.text('Show the line 0.1 s later'), null],
+        '.offset-reset': [L10n.text('Back to the file\'s timing'), null]
+        };
+    }
+    function home() {
+        return { '#languageSelect': [L10n.text('Your language'), null] };
+    }
 
-    function tip(entry) { return entry[1] ? entry[0] + ' (' + entry[1] + ')' : entry[0]; }
+    function tip(entry) { return entry[1] ? L10n.text('{name} ({key})', { name: entry[0], key: entry[1] }) : entry[0]; }
 
     // Names every control of table that $ finds on the page.
     function apply($, table) {
@@ -47,5 +50,5 @@
         });
     }
 
-    return { PLAYER: PLAYER, HOME: HOME, apply: apply, tip: tip };
+    return { get PLAYER() { return player(); }, get HOME() { return home(); }, apply: apply, tip: tip };
 });

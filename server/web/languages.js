@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's languages: ISO 639-2/B codes (as the service labels subtitle tracks) with
-// their English and own names.
+// their English and own names; a track's language is named in the page's language.
 (function (root, factory) {
     'use strict';
     if (typeof module === 'object' && module.exports) module.exports = factory();
@@ -37,10 +37,26 @@
 
     // A track's language as a learner reads it.
     function label(code) {
-        if (code === 'eng') return 'English';
-        var l = find(code);
-        return l ? l.english : 'Unknown language';
+        var l = code === 'eng' ? { english: 'English' } : find(code);
+        if (!l) return L10n.text('Unknown language');
+        return L10n.lang() !== 'en' && L10n.languageName(code) || l.english;
     }
 
-    return { LIST: LIST, DEFAULT_CODE: DEFAULT_CODE, find: find, label: label };
+    // The learner's language the browser's languages name first (English stops the search), or
+    // null: the default for a learner who has not chosen yet.
+    function fromBrowser(tags) {
+        for (var i = 0; i < tags.length; ++i) {
+            var code = L10n.learnerOf(tags[i]);
+            if (code === 'eng') return null;
+            if (code && find(code)) return code;
+        }
+        return null;
+    }
+
+    // The learner's language: the one chosen (stored), else the browser's, else the default.
+    function initial(stored, tags) {
+        return find(stored) ? stored : fromBrowser(tags || []) || DEFAULT_CODE;
+    }
+
+    return { initial: initial, LIST: LIST, DEFAULT_CODE: DEFAULT_CODE, find: find, label: label, fromBrowser: fromBrowser };
 });

@@ -48,7 +48,7 @@
         if (!track) {
             var empty = doc.createElement('li');
             empty.className = 'empty';
-            empty.textContent = 'No subtitles for this video yet.';
+            empty.textContent = L10n.text('No subtitles for this video yet.');
             list.append(empty);
             return;
         }
@@ -80,7 +80,7 @@
             var badge = this.querySelector('.new-count');
             var text = count === null || count === 0 ? '' : String(count);
             if (badge.textContent !== text) badge.textContent = text;
-            badge.title = text ? count + (count === 1 ? ' new word' : ' new words') : '';
+            badge.title = text ? L10n.plural(count, '{n} new word', '{n} new words') : '';
             this.classList.toggle('one-new', count === 1);
         });
     };

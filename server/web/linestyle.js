@@ -10,9 +10,21 @@
 
     // A line's size as a factor of its usual one, and the places of the lines, as the Subtitles
     // menu offers them.
-    var SIZES = { small: [0.8, 'Small'], normal: [1, 'Normal'], large: [1.25, 'Large'],
-                  larger: [1.5, 'Larger'], largest: [2, 'Largest'] };
-    var PLACES = { bottom: 'at the bottom', top: 'at the top' };
+    var SIZES = { small: 0.8, normal: 1, large: 1.25, larger: 1.5, largest: 2 };
+    var PLACES = { bottom: 0, top: 1 };
+
+    // The menu's name of a choice, in the page's language.
+    function choiceName(value) {
+        switch (value) {
+            case 'small': return L10n.text('Small');
+            case 'normal': return L10n.text('Normal');
+            case 'large': return L10n.text('Large');
+            case 'larger': return L10n.text('Larger');
+            case 'largest': return L10n.text('Largest');
+            case 'top': return L10n.text('at the top');
+            default: return L10n.text('at the bottom');
+        }
+    }
     var SETTINGS = { targetSize: 'normal', nativeSize: 'normal', linePosition: 'bottom' };
 
     function known(value, allowed) {
@@ -32,8 +44,8 @@
     // Puts the settings on the page's body: each line's scale, and the class for lines at the top.
     function apply(body, settings) {
         var s = read(settings);
-        body.style.setProperty('--target-scale', String(SIZES[s.targetSize][0]));
-        body.style.setProperty('--native-scale', String(SIZES[s.nativeSize][0]));
+        body.style.setProperty('--target-scale', String(SIZES[s.targetSize]));
+        body.style.setProperty('--native-scale', String(SIZES[s.nativeSize]));
         body.classList.toggle('lines-top', s.linePosition === 'top');
     }
 
@@ -44,8 +56,7 @@
             var setting = $(this).data('setting'), select = $(this);
             var choices = setting === 'linePosition' ? PLACES : SIZES;
             Object.keys(choices).forEach(function (value) {
-                var label = choices[value];
-                $('<option>').val(value).text(typeof label === 'string' ? label : label[1]).appendTo(select);
+                $('<option>').val(value).text(choiceName(value)).appendTo(select);
             });
             select.val(read(settings)[setting]);
         }).on('change', function () {

@@ -20,7 +20,11 @@
 
     function reason(xhr) {
         return xhr && xhr.responseJSON && typeof xhr.responseJSON.error === 'string'
-            ? xhr.responseJSON.error : 'the service did not answer';
+            ? xhr.responseJSON.error : L10n.text('the service did not answer');
+    }
+
+    function sending(done, total) {
+        return L10n.text('Sending to Anki: {done} of {total}…', { done: L10n.number(done), total: L10n.number(total) });
     }
 
     function show(list, query) {
@@ -31,8 +35,8 @@
             ol.append(nl.itemNode(document, item));
         });
         if (!list.length) {
-            $('<li class="empty">').text(query ? 'Nothing in the notebook holds “' + query + '”.'
-                : 'Nothing saved yet. While a video plays, S saves the line, and a word\'s card has Save word.')
+            $('<li class="empty">').text(query ? L10n.text('Nothing in the notebook holds “{query}”.', { query: query })
+                : L10n.text('Nothing saved yet. While a video plays, S saves the line, and a word\'s card has Save word.'))
                 .appendTo(ol);
         }
     }
@@ -46,7 +50,7 @@
                 if (question !== asked) return;
                 show(answer && $.isArray(answer.items) ? answer.items : [], query);
             })
-            .fail(function (xhr) { if (question === asked) status('The notebook could not be read: ' + reason(xhr), true); });
+            .fail(function (xhr) { if (question === asked) status(L10n.text('The notebook could not be read: {reason}', { reason: reason(xhr) }), true); });
     }
 
     function postAnki(ids) {
@@ -56,14 +60,14 @@
 
     function send(ids) {
         if (sending || !ids.length) {
-            if (!ids.length) status('Everything is in Anki already.');
+            if (!ids.length) status(L10n.text('Everything is in Anki already.'));
             return;
         }
         sending = true;
         $('#send-all, #items .send').prop('disabled', true);
-        status(ids.length > 1 ? 'Sending to Anki: 0 of ' + ids.length + '…' : 'Sending to Anki…');
+        status(ids.length > 1 ? sending(0, ids.length) : L10n.text('Sending to Anki…'));
         nl.sendAll(ids, postAnki, function (done, total) {
-            if (total > 1) status('Sending to Anki: ' + done + ' of ' + total + '…');
+            if (total > 1) status(sending(done, total));
         }, function (totals) {
             sending = false;
             $('#send-all').prop('disabled', false);
@@ -79,7 +83,7 @@
                 // The oldest first, as they were saved.
                 send(list.map(function (item) { return item.id; }).reverse());
             })
-            .fail(function (xhr) { status('The notebook could not be read: ' + reason(xhr), true); });
+            .fail(function (xhr) { status(L10n.text('The notebook could not be read: {reason}', { reason: reason(xhr) }), true); });
     }
 
     function remove(id) {
@@ -87,19 +91,19 @@
             .done(function () {
                 $('#items li[data-id="' + id + '"]').remove();
                 delete items[id];
-                status('Deleted.');
+                status(L10n.text('Deleted.'));
                 if (!$('#items li').length) show([], $.trim($('#search').val()));
             })
-            .fail(function (xhr) { status('Not deleted: ' + reason(xhr), true); });
+            .fail(function (xhr) { status(L10n.text('Not deleted: {reason}', { reason: reason(xhr) }), true); });
     }
 
     function watch(id) {
         var args = nl.momentArguments(items[id]);
         if (!args || !bridge.command('WatchMoment', args)) {
-            status('This video\'s file is not known to Lirra.', true);
+            status(L10n.text('This video\'s file is not known to Lirra.'), true);
             return;
         }
-        status('Opening ' + items[id].videoName + '…');
+        status(L10n.text('Opening {video}…', { video: items[id].videoName }));
     }
 
     $(function () {
@@ -107,8 +111,7 @@
         try { storage = window.localStorage; } catch (e) { /* storage switched off */ }
         var prefs = new L.prefs.Prefs(storage);
         bridge = L.bridge.forPage(window, $);
-        var code = prefs.language();
-        if (!L.languages.find(code)) code = L.languages.DEFAULT_CODE;
+        var code = L.languages.initial(prefs.language(), navigator.languages);
         $('#selectedLanguage .flag').attr('class', 'flag small ' + code).text(code);
 
         $('#search').on('input', function () {

@@ -71,20 +71,22 @@
         var li = el(document, 'li');
         li.setAttribute('data-id', String(Number(item.id)));
         var main = li.appendChild(el(document, 'div', 'main'));
-        if (str(item.word)) main.appendChild(el(document, 'p', 'word', str(item.word)));
-        main.appendChild(el(document, 'p', 'sentence', str(item.text)));
-        if (str(item.translation)) main.appendChild(el(document, 'p', 'translation', str(item.translation)));
+        // The English texts say so; the translation, of a language the item does not name, finds
+        // its direction itself.
+        if (str(item.word)) main.appendChild(el(document, 'p', 'word', str(item.word))).setAttribute('lang', 'en');
+        main.appendChild(el(document, 'p', 'sentence', str(item.text))).setAttribute('lang', 'en');
+        if (str(item.translation)) main.appendChild(el(document, 'p', 'translation', str(item.translation))).setAttribute('dir', 'auto');
         if (str(item.definition)) main.appendChild(el(document, 'p', 'definition', str(item.definition)));
         var actions = li.appendChild(el(document, 'div', 'actions'));
         if (momentArguments(item)) {
-            actions.appendChild(button(document, 'watch', 'Watch this moment', 'Play the video from this line'));
+            actions.appendChild(button(document, 'watch', L10n.text('Watch this moment'), L10n.text('Play the video from this line')));
         }
-        if (!item.sent) actions.appendChild(button(document, 'send', 'Send to Anki'));
-        actions.appendChild(button(document, 'delete', 'Delete'));
+        if (!item.sent) actions.appendChild(button(document, 'send', L10n.text('Send to Anki')));
+        actions.appendChild(button(document, 'delete', L10n.text('Delete')));
         var meta = li.appendChild(el(document, 'div', 'meta'));
         meta.appendChild(el(document, 'span', 'video', str(item.videoName) + ' · ' +
                             timefmt.formatClock(Number(item.startMs) || 0)));
-        if (item.sent) meta.appendChild(el(document, 'span', 'sent', 'In Anki'));
+        if (item.sent) meta.appendChild(el(document, 'span', 'sent', L10n.text('In Anki')));
         return li;
     }
 
@@ -92,17 +94,20 @@
     // withoutMedia: [{id, reason}], error}.
     function summary(totals) {
         var parts = [];
-        if (totals.added) parts.push(totals.added === 1 ? '1 card added to Anki' : totals.added + ' cards added to Anki');
-        if (totals.duplicates) parts.push(totals.duplicates + ' already in Anki');
-        var text = parts.length ? parts.join(', ') + '.' : '';
+        if (totals.added) parts.push(L10n.plural(totals.added, '{n} card added to Anki', '{n} cards added to Anki'));
+        if (totals.duplicates) parts.push(L10n.plural(totals.duplicates, '{n} already in Anki', '{n} already in Anki'));
+        var text = parts.length ? L10n.text('{list}.', { list: parts.join(L10n.text(', ')) }) : '';
         if (totals.withoutMedia.length) {
-            text += ' ' + totals.withoutMedia.length + ' without picture or sound: ' + totals.withoutMedia[0].reason + '.';
+            text += ' ' + L10n.plural(totals.withoutMedia.length, '{n} without picture or sound: {reason}.',
+                                      '{n} without picture or sound: {reason}.', { reason: totals.withoutMedia[0].reason });
         }
-        if (totals.error) return (text ? text + ' ' : '') + 'Stopped: ' + totals.error + '. Nothing is lost; send again later.';
+        if (totals.error) {
+            return (text ? text + ' ' : '') + L10n.text('Stopped: {error}. Nothing is lost; send again later.', { error: totals.error });
+        }
         if (totals.failed.length) {
-            text += ' ' + totals.failed.length + ' not sent: ' + totals.failed[0].error + '.';
+            text += ' ' + L10n.plural(totals.failed.length, '{n} not sent: {error}.', '{n} not sent: {error}.', { error: totals.failed[0].error });
         }
-        return text.trim() || 'Nothing to send.';
+        return text.trim() || L10n.text('Nothing to send.');
     }
 
     // Sends ids to Anki BATCH at a time, one request after another. post(ids) returns a
@@ -129,7 +134,7 @@
                 }
                 next();
             }).fail(function (xhr) {
-                totals.error = xhr && xhr.responseJSON && str(xhr.responseJSON.error) || 'the service did not answer';
+                totals.error = xhr && xhr.responseJSON && str(xhr.responseJSON.error) || L10n.text('the service did not answer');
                 finished(totals);
             });
         })();

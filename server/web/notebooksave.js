@@ -97,10 +97,18 @@
         this.noteTimer = setTimeout(function () { el.className = failed ? 'failed' : ''; }, NOTE_MS);
     };
 
-    NotebookSave.prototype.post = function (item, what) {
+    // What the corner says of a saving: of the line, or of word when one is given.
+    function saying(word, outcome, reason) {
+        var v = { word: word, reason: reason };
+        if (outcome === 'again') return word ? L10n.text('“{word}” is already in your notebook', v) : L10n.text('Line is already in your notebook');
+        if (outcome === 'saved') return word ? L10n.text('“{word}” saved to your notebook', v) : L10n.text('Line saved to your notebook');
+        return word ? L10n.text('“{word}” not saved: {reason}', v) : L10n.text('Line not saved: {reason}', v);
+    }
+
+    NotebookSave.prototype.post = function (item, word) {
         var self = this;
         if (this.videoId === null || this.videoId === undefined) {
-            this.note('Not saved: this page has no video.', true);
+            this.note(L10n.text('Not saved: this page has no video.'), true);
             return;
         }
         item.videoId = Number(this.videoId);
@@ -109,11 +117,11 @@
             data: JSON.stringify(item), dataType: 'json', timeout: TIMEOUT_MS
         }).done(function (answer, status, xhr) {
             var again = xhr && xhr.status === 200;
-            self.note(again ? what + ' is already in your notebook' : what + ' saved to your notebook');
+            self.note(saying(word, again ? 'again' : 'saved'));
         }).fail(function (xhr) {
             var reason = xhr && xhr.responseJSON && typeof xhr.responseJSON.error === 'string'
-                ? xhr.responseJSON.error : 'the service did not answer';
-            self.note(what + ' not saved: ' + reason, true);
+                ? xhr.responseJSON.error : L10n.text('the service did not answer');
+            self.note(saying(word, 'failed', reason), true);
         });
     };
 
@@ -126,19 +134,19 @@
     NotebookSave.prototype.save = function () {
         if (this.lookup && this.lookup.isOpen()) { this.saveWord(); return; }
         var item = this.currentLine();
-        if (!item) { this.note('No English line to save here.', true); return; }
-        this.post(item, 'Line');
+        if (!item) { this.note(L10n.text('No English line to save here.'), true); return; }
+        this.post(item, null);
     };
 
     NotebookSave.prototype.saveWord = function () {
         var answer = this.lookup && this.lookup.answer;
         var fields = wordFields(answer, this.language());
         var item = this.currentLine();
-        if (!answer || !fields.word) { this.note('Wait for the word\'s card, then save it.', true); return; }
-        if (!item) { this.note('No English line to save the word with.', true); return; }
+        if (!answer || !fields.word) { this.note(L10n.text('Wait for the word\'s card, then save it.'), true); return; }
+        if (!item) { this.note(L10n.text('No English line to save the word with.'), true); return; }
         item.word = fields.word;
         item.definition = fields.definition;
-        this.post(item, '“' + fields.word + '”');
+        this.post(item, fields.word);
     };
 
     // The buttons: Save (the line) and the card's Save word.

@@ -15,15 +15,15 @@
 
     // One line for the learner from the service's answer.
     function describe(s) {
-        if (!s || !s.configured) return 'Off: no key saved, so nothing is sent anywhere.';
-        var remaining = typeof s.remaining === 'number' ? ' ' + s.remaining + ' downloads left today.' : '';
+        if (!s || !s.configured) return L10n.text('Off: no key saved, so nothing is sent anywhere.');
+        var remaining = typeof s.remaining === 'number' ? ' ' + L10n.plural(s.remaining, '{n} download left today.', '{n} downloads left today.') : '';
         switch (s.status) {
-            case 'ok': return 'On: videos without subtitles are looked up.' + remaining;
-            case 'bad-key': return 'The key (or the user name and password) was refused. Check them and save again.';
-            case 'quota': return 'Today\'s downloads are used up; Lirra asks again tomorrow.';
-            case 'offline': return 'The database could not be reached; Lirra tries again later.' +
+            case 'ok': return L10n.text('On: videos without subtitles are looked up.') + remaining;
+            case 'bad-key': return L10n.text('The key (or the user name and password) was refused. Check them and save again.');
+            case 'quota': return L10n.text('Today\'s downloads are used up; Lirra asks again tomorrow.');
+            case 'offline': return L10n.text('The database could not be reached; Lirra tries again later.') +
                 (s.message ? ' (' + s.message + ')' : '');
-            default: return 'Off.';
+            default: return L10n.text('Off.');
         }
     }
 
@@ -38,9 +38,10 @@
 
     function attach($, panel) {
         var status = panel.find('.online-status');
-        var saved = { user: '' };
+        var saved = { user: '' }, last = null;
 
         function show(s) {
+            last = s;
             saved.user = (s && s.user) || '';
             status.text(describe(s)).attr('data-status', s && s.configured ? s.status : 'off');
             panel.find('[name=user]').val(saved.user);
@@ -54,7 +55,7 @@
                 .done(show)
                 .fail(function (xhr) {
                     var reason = xhr.responseJSON && xhr.responseJSON.error;
-                    status.text('Not saved: ' + (reason || 'the service did not answer'));
+                    status.text(L10n.text('Not saved: {reason}', { reason: reason || L10n.text('the service did not answer') }));
                 });
         }
 
@@ -68,6 +69,7 @@
             }));
         });
         panel.find('.remove-key').on('click', function () { put({ key: '', user: '' }); });
+        L10n.onChange(function () { if (last) show(last); });
         return $.getJSON(URL).done(show);
     }
 

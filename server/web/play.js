@@ -22,7 +22,7 @@
     function followed() { return lineTracks.followed(settings); }
 
     function lineTitle(line) {
-        return line === 'target' ? 'English' : L.languages.label(nativeCode);
+        return L.languages.label(line === 'target' ? 'eng' : nativeCode);
     }
 
     var NOTICE_MS = 6000;
@@ -50,6 +50,15 @@
         });
         $('#line-target').toggleClass('off', !settings.showTarget);
         $('#line-native').toggleClass('off', !settings.showNative);
+        markLanguage($('#line-native'), lineTracks.track('native'));
+    }
+
+    // A line of another language says which, so that it gets its script's fonts and direction:
+    // its track's language, else the learner's.
+    function markLanguage(element, track) {
+        var code = track && track.language ? track.language : nativeCode;
+        var tag = L10n.forLearner(code);
+        if (element.attr('lang') !== tag) element.attr({ lang: tag, dir: L10n.dirOf(tag) });
     }
 
     function refreshList() {
@@ -77,20 +86,20 @@
     function markLineKnown() {
         var track = lineTracks.track('target');
         var active = track && player.time !== null ? track.activeAt(player.time) : [];
-        if (!active.length) { toast('No English line on screen to mark.'); return; }
+        if (!active.length) { toast(L10n.text('No English line on screen to mark.')); return; }
         active.forEach(function (i) { wordStatus.setLine(track.cues[i].text, 'known'); });
-        toast('Every word of this line is known');
+        toast(L10n.text('Every word of this line is known'));
     }
 
     // The next English line with exactly one new word: the best kind to learn from.
     function nextOneNewLine() {
         var track = lineTracks.track('target');
-        if (!track) { toast('No English subtitles to search.'); return; }
+        if (!track) { toast(L10n.text('No English subtitles to search.')); return; }
         wordStatus.ensure(trackWords(track), function () {
             var texts = track.cues.map(function (cue) { return cue.text; });
             var from = player.time === null ? -1 : track.currentLine(player.time);
             var i = L.wordstatus.nextSingleNew(texts, from, wordStatus.cache);
-            if (i < 0) { toast('No line further on has exactly one new word.'); return; }
+            if (i < 0) { toast(L10n.text('No line further on has exactly one new word.')); return; }
             var jump = transport.lineNav.jumpTo(track, i);
             if (jump) transport.goToJump(jump);
         });
@@ -144,7 +153,7 @@
         saveVideo();
         tracksChanged();
         var note = lineTracks.notice([line], lineTitle, L.languages.label);
-        panels.toast('Added ' + added[0].fileName + ' to the ' + lineTitle(line) + ' line.' +
+        panels.toast(L10n.text('Added {file} to the {language} line.', { file: added[0].fileName, language: lineTitle(line) }) +
                      (note ? ' ' + note : ''), note ? NOTICE_MS : undefined);
         // The new file may be the one the others are now fitted to.
         files.load(onTracks);
@@ -190,7 +199,7 @@
         if (on) noticeAlignment(L.tracks.LINES);
         else {
             subtitleMenu.showAlignment(false, null);
-            toast('Each line keeps its file\'s timing');
+            toast(L10n.text('Each line keeps its file\'s timing'));
         }
     }
 
@@ -201,7 +210,7 @@
         renderLines(true);
         refreshList();
         subtitleMenu.showOffsets(lineTracks);
-        toast(lineTitle(line) + ' timing ' + L.timefmt.formatOffset(offset));
+        toast(L10n.text('{language} timing {offset}', { language: lineTitle(line), offset: L.timefmt.formatOffset(offset) }));
     }
 
     function setFileName(name) {
@@ -229,11 +238,12 @@
         quieter: function () { transport.stepVolume(-VOLUME_STEP); },
         toggleAutoPause: function () {
             setAutoPause(!settings.autoPause);
-            toast(settings.autoPause ? 'Auto-pause on: the video stops after every line' : 'Auto-pause off');
+            toast(settings.autoPause ? L10n.text('Auto-pause on: the video stops after every line') : L10n.text('Auto-pause off'));
         },
         toggleNative: function () {
             setLineShown('native', !settings.showNative);
-            toast(lineTitle('native') + ' line ' + (settings.showNative ? 'shown' : 'hidden'));
+            toast(settings.showNative ? L10n.text('{language} line shown', { language: lineTitle('native') })
+                                       : L10n.text('{language} line hidden', { language: lineTitle('native') }));
         },
         slower: function () { transport.stepSpeed(-1); },
         faster: function () { transport.stepSpeed(1); },
@@ -250,7 +260,7 @@
         closeWord: function () { lookup.close(true); },
         saveToNotebook: function () { notebook.save(); },
         markWordKnown: function () {
-            if (!lookup.markKnown()) toast('Open a word first (a click or W): K marks it known, Shift+K the whole line');
+            if (!lookup.markKnown()) toast(L10n.text('Open a word first (a click or W): K marks it known, Shift+K the whole line'));
         },
         markLineKnown: markLineKnown,
         nextOneNewLine: leavingCard(nextOneNewLine),
@@ -357,12 +367,12 @@
         var bridge = L.bridge.forPage(window, $);
         prefs = new L.prefs.Prefs(storage);
         settings = prefs.player();
-        nativeCode = prefs.language() || L.languages.DEFAULT_CODE;
+        nativeCode = L.languages.initial(prefs.language(), navigator.languages);
         controls = new L.controls.Controls($, document);
         panels = new L.panels.Panels($, function (id) { if (id === 'line-list') refreshList(); });
         autoPause = new L.autopause.AutoPause(function () {
             transport.command('Pause');
-            toast('Paused at the end of the line · Space goes on, R repeats');
+            toast(L10n.text('Paused at the end of the line · Space goes on, R repeats'));
         });
         transport = new L.transport.Transport({
             bridge: bridge, playState: new L.playstate.PlayState(), lineNav: new L.linenav.LineNavigator(),

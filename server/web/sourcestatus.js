@@ -11,8 +11,6 @@
 })(this, function () {
     'use strict';
 
-    var READING = 'Reading subtitles inside the video…';
-    var ASKING = 'Asking the subtitle database…';
 
     // The text while the answer is pending (null when it is not): tracks as the service holds
     // them, online whether the database can be asked (a key, no refusal), languages the codes
@@ -24,7 +22,7 @@
             return !held(function (t) { return t.language === code; });
         });
         var readInside = held(function (t) { return t.origin === 'container'; });
-        return online && missing && readInside ? ASKING : READING;
+        return online && missing && readInside ? asking() : reading();
     }
 
     // Whether the answer of api/settings/opensubtitles lets the service ask the database.
@@ -32,5 +30,8 @@
         return !!settings && settings.configured === true && settings.status === 'ok';
     }
 
-    return { pendingText: pendingText, canAsk: canAsk, READING: READING, ASKING: ASKING };
+    function reading() { return L10n.text('Reading subtitles inside the video…'); }
+    function asking() { return L10n.text('Asking the subtitle database…'); }
+
+    return { pendingText: pendingText, canAsk: canAsk, get READING() { return reading(); }, get ASKING() { return asking(); } };
 });

@@ -19,8 +19,8 @@
 
     // What keeps a chosen file from being sent, as the learner is told it; null when it may go.
     function fileProblem(file) {
-        if (!FILE_NAME.test(file.name)) return 'Choose a .srt, .sub or .vtt file.';
-        if (file.size > MAX_FILE_BYTES) return 'That file is too large for a subtitle file.';
+        if (!FILE_NAME.test(file.name)) return L10n.text('Choose a .srt, .sub or .vtt file.');
+        if (file.size > MAX_FILE_BYTES) return L10n.text('That file is too large for a subtitle file.');
         return null;
     }
 
@@ -62,10 +62,10 @@
             }
             if (holds) return;
             if (!last) again();
-            else self.toast('No subtitles yet: add a file in the Subtitles menu.');
+            else self.toast(L10n.text('No subtitles yet: add a file in the Subtitles menu.'));
         }).fail(function () {
             if (!last) again();
-            else self.toast('The subtitles could not be loaded.');
+            else self.toast(L10n.text('The subtitles could not be loaded.'));
         });
     };
 
@@ -80,18 +80,18 @@
         var self = this;
         var form = this.newForm();
         form.append('file', file, file.name);
-        this.toast('Adding ' + file.name + '…');
+        this.toast(L10n.text('Adding {file}…', { file: file.name }));
         this.ajax({ url: '../api/videos/' + this.videoId + '/subtitles', method: 'POST', data: form,
                     processData: false, contentType: false, dataType: 'json' })
             .done(function (data) {
                 var added = data && Array.isArray(data.tracks) ? data.tracks : [];
-                if (!added.length) self.toast('No subtitles were found in ' + file.name + '.');
+                if (!added.length) self.toast(L10n.text('No subtitles were found in {file}.', { file: file.name }));
                 else onAdded(added);
             })
             .fail(function (xhr) {
                 var message = xhr && xhr.responseJSON && typeof xhr.responseJSON.error === 'string'
-                    ? xhr.responseJSON.error : 'the service did not answer';
-                self.toast('Could not add ' + file.name + ': ' + message);
+                    ? xhr.responseJSON.error : L10n.text('the service did not answer');
+                self.toast(L10n.text('Could not add {file}: {reason}', { file: file.name, reason: message }));
             });
     };
 

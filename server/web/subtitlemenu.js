@@ -15,7 +15,7 @@
     var LINES = ['target', 'native'];
 
     function trackLabel(t) {
-        return (t.language ? languages.label(t.language) : 'Unknown language') + ' · ' + t.fileName;
+        return (t.language ? languages.label(t.language) : L10n.text('Unknown language')) + ' · ' + t.fileName;
     }
 
     // menu: jQuery object of #subtitle-menu. handlers: choose(line, trackId), shift(line, ms or
@@ -52,14 +52,14 @@
     // offsets, the show boxes (shown: the player settings) and the other line's language.
     SubtitleMenu.prototype.build = function (lineTracks, shown, nativeTitle) {
         var $ = this.$, self = this;
-        this.menu.find('.native-title').text(nativeTitle + ' line');
+        this.menu.find('.native-title').text(L10n.text('{language} line', { language: nativeTitle }));
         LINES.forEach(function (line) {
             var box = self.section(line).find('.track-choices').empty();
             var add = function (id, text) {
                 $('<button type="button" class="choice">').text(text).attr('data-track', id)
                     .toggleClass('current', lineTracks.lines[line].trackId === id).appendTo(box);
             };
-            add(-1, 'None');
+            add(-1, L10n.text('None'));
             lineTracks.list.forEach(function (t) { add(t.subtitleId, trackLabel(t)); });
         });
         this.showOffsets(lineTracks);
@@ -77,7 +77,7 @@
     // Whether the timing fits apply, and what they do (null: nothing to say).
     SubtitleMenu.prototype.showAlignment = function (on, note) {
         this.menu.find('#match-timing').prop('checked', on);
-        this.menu.find('.match-note').text(on ? note || '' : 'Each line keeps its file\'s timing.');
+        this.menu.find('.match-note').text(on ? note || '' : L10n.text('Each line keeps its file\'s timing.'));
     };
 
     SubtitleMenu.prototype.showChecked = function (line, on) {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Texts of times, offsets, speeds and volumes as the player page shows them.
+// Texts of times, offsets, speeds and volumes as the player page shows them, in the page's language
+// (numbers and dates through Intl).
 (function (root, factory) {
     'use strict';
     if (typeof module === 'object' && module.exports) module.exports = factory();
@@ -22,36 +23,36 @@
     // A timing offset in tenths of a second with its sign: "+0.3 s", "−1.2 s", "0.0 s".
     function formatOffset(ms) {
         var tenths = Math.round((Number(ms) || 0) / 100);
-        if (tenths === 0) return '0.0 s';
-        var sign = tenths > 0 ? '+' : '\u2212';
-        var abs = Math.abs(tenths);
-        return sign + Math.floor(abs / 10) + '.' + (abs % 10) + ' s';
+        var sign = tenths > 0 ? '+' : tenths < 0 ? '\u2212' : '';
+        var seconds = L10n.number(Math.abs(tenths) / 10, { minimumFractionDigits: 1, maximumFractionDigits: 1 });
+        return L10n.text('{seconds} s', { seconds: sign + seconds });
     }
 
     // A rate factor without trailing zeros: 1 -> "1×", 0.75 -> "0.75×".
     function formatSpeed(rate) {
         var r = Math.round(Number(rate) * 100) / 100;
-        return (isFinite(r) ? String(r) : '1') + '\u00d7';
+        return L10n.number(isFinite(r) ? r : 1) + '\u00d7';
     }
 
     // The engine's 0..200 volume scale as the percentage of full volume a learner expects.
     function formatVolume(volume) {
         var v = Math.max(0, Math.min(200, Number(volume) || 0));
-        return Math.round(v / 2) + '%';
+        return L10n.number(Math.round(v / 2) / 100, { style: 'percent' });
     }
 
-    // How long ago a moment was, in the words of a list of recent things.
+    // How long ago a moment was, in the words of a list of recent things; a month back and more,
+    // its date.
     function formatAgo(ms, now) {
         var diff = now - ms;
         if (!isFinite(diff)) return '';
-        if (diff < 60000) return 'just now';
-        if (diff < 3600000) return Math.floor(diff / 60000) + ' min ago';
+        if (diff < 60000) return L10n.text('just now');
+        var ago = new Intl.RelativeTimeFormat(L10n.lang(), { numeric: 'auto', style: 'short' });
+        if (diff < 3600000) return ago.format(-Math.floor(diff / 60000), 'minute');
         var then = new Date(ms), today = new Date(now);
         var days = Math.round((startOfDay(today) - startOfDay(then)) / 86400000);
-        if (days <= 0) return Math.floor(diff / 3600000) + ' h ago';
-        if (days === 1) return 'yesterday';
-        if (days < 30) return days + ' days ago';
-        return then.getFullYear() + '-' + pad2(then.getMonth() + 1) + '-' + pad2(then.getDate());
+        if (days <= 0) return ago.format(-Math.floor(diff / 3600000), 'hour');
+        if (days < 30) return ago.format(-days, 'day');
+        return new Intl.DateTimeFormat(L10n.lang(), { dateStyle: 'medium' }).format(then);
     }
 
     function startOfDay(date) {

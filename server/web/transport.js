@@ -51,8 +51,8 @@
         var track = this.followed();
         var jump = this.lineNav.jump(track, kind);
         if (!jump) {
-            this.toast(track ? (kind === 'next' ? 'That was the last line.' : 'No line before this one.')
-                             : 'No subtitles to move through.');
+            this.toast(track ? (kind === 'next' ? L10n.text('That was the last line.') : L10n.text('No line before this one.'))
+                             : L10n.text('No subtitles to move through.'));
             return;
         }
         this.goToJump(jump);
@@ -89,21 +89,21 @@
 
     Transport.prototype.stepVolume = function (delta) {
         this.setVolume(this.player.volume + delta);
-        this.toast('Volume ' + timefmt.formatVolume(this.player.volume));
+        this.toast(L10n.text('Volume {volume}', { volume: timefmt.formatVolume(this.player.volume) }));
     };
 
     Transport.prototype.toggleMute = function () {
         this.player.muted = !this.player.muted;
         this.command('SetMuted', { muted: this.player.muted });
         this.showVolume();
-        this.toast(this.player.muted ? 'Muted' : 'Sound on');
+        this.toast(this.player.muted ? L10n.text('Muted') : L10n.text('Sound on'));
     };
 
     Transport.prototype.setSpeed = function (rate) {
         this.player.speed = rate;
         this.command('SetPlaybackSpeed', { speed: rate });
         this.view.showSpeed(rate);
-        this.toast('Speed ' + timefmt.formatSpeed(rate));
+        this.toast(L10n.text('Speed {speed}', { speed: timefmt.formatSpeed(rate) }));
     };
 
     Transport.prototype.stepSpeed = function (direction) {

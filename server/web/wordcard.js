@@ -27,14 +27,13 @@
     // The sentence about translations when there are none to show, or ''.
     function translationNote(answer, language) {
         var status = str(answer.translationStatus);
-        var pair = 'English–' + language;
+        var v = { language: language, 'package': str(answer['package']) };
         if (status === 'not-installed') {
-            var pkg = str(answer['package']);
-            return 'No ' + pair + ' dictionary is installed' +
-                (pkg ? ': the Debian package ' + pkg + ' adds it.' : '.');
+            return v['package'] ? L10n.text('No English–{language} dictionary is installed: the Debian package {package} adds it.', v)
+                : L10n.text('No English–{language} dictionary is installed.', v);
         }
-        if (status === 'none-in-debian') return 'Debian has no ' + pair + ' dictionary yet.';
-        if (!list(answer.translations).length) return 'Not in the ' + pair + ' dictionary.';
+        if (status === 'none-in-debian') return L10n.text('Debian has no English–{language} dictionary yet.', v);
+        if (!list(answer.translations).length) return L10n.text('Not in the English–{language} dictionary.', v);
         return '';
     }
 
@@ -60,7 +59,7 @@
 
     function translationsNode(document, answer, language) {
         var node = el(document, 'section', 'translations');
-        node.appendChild(el(document, 'h3', null, 'In ' + language));
+        node.appendChild(el(document, 'h3', null, L10n.text('In {language}', { language: language })));
         var items = list(answer.translations).filter(function (t) { return t && str(t.text); });
         if (items.length) {
             var ul = node.appendChild(el(document, 'ul'));
@@ -85,7 +84,7 @@
         body.textContent = '';
         var entries = list(answer.entries).filter(function (e) { return e && typeof e === 'object'; });
         if (!entries.length && !list(answer.translations).length) {
-            body.appendChild(el(document, 'p', 'empty', 'No dictionary here knows “' + matched + '”.'));
+            body.appendChild(el(document, 'p', 'empty', L10n.text('No dictionary here knows “{word}”.', { word: matched })));
         }
         body.appendChild(translationsNode(document, answer, language));
         entries.forEach(function (e) { body.appendChild(entryNode(document, e)); });

@@ -81,7 +81,7 @@
         var text = words.lookupText(word.line.text, word.line.words[word.index].start);
         clearTimeout(this.loadingTimer);
         this.loadingTimer = setTimeout(function () {
-            wordcard.message(self.document, self.title, self.body, text.split(' ')[0], 'Looking up…');
+            wordcard.message(self.document, self.title, self.body, text.split(' ')[0], L10n.text('Looking up…'));
             self.show();
         }, LOADING_MS);
         var url = '../api/dictionary/lookup?text=' + encodeURIComponent(text) +
@@ -91,6 +91,12 @@
             clearTimeout(self.loadingTimer);
             self.answer = answer;
             wordcard.fill(self.document, self.title, self.body, answer, self.language());
+            var translations = self.body.querySelector('.translations ul');
+            if (translations && self.nativeCode) {
+                var tag = L10n.forLearner(self.nativeCode());
+                translations.setAttribute('lang', tag);
+                translations.setAttribute('dir', L10n.dirOf(tag));
+            }
             var count = answer && typeof answer.wordCount === 'number' ? answer.wordCount : 1;
             self.mark(words.spansFrom(word, count), 'matched');
             self.learning(word, answer);
@@ -99,9 +105,9 @@
             if (question !== self.asked || !self.isOpen()) return;
             clearTimeout(self.loadingTimer);
             var reason = xhr && xhr.responseJSON && typeof xhr.responseJSON.error === 'string'
-                ? xhr.responseJSON.error : 'the dictionary did not answer';
+                ? xhr.responseJSON.error : L10n.text('the dictionary did not answer');
             wordcard.message(self.document, self.title, self.body, text.split(' ')[0],
-                             'No look-up: ' + reason + '.');
+                             L10n.text('No look-up: {reason}.', { reason: reason }));
             self.show();
         });
     };
@@ -134,7 +140,7 @@
         var w = this.statusWord;
         if (w.phrase.length > 1) this.statuses.setWords(w.phrase, 'known');
         else this.statuses.set(w.written, 'known', this.body.lirraForm || w.form);
-        this.toast('“' + w.written + '” is known');
+        this.toast(L10n.text('“{word}” is known', { word: w.written }));
         this.close(true);
         return true;
     };
@@ -203,7 +209,7 @@
     WordLookup.prototype.toggleKeyboard = function () {
         if (this.isOpen()) { this.close(true); return; }
         var spans = this.spans();
-        if (!spans.length) { this.toast('No English words on screen to look up.'); return; }
+        if (!spans.length) { this.toast(L10n.text('No English words on screen to look up.')); return; }
         this.open(spans[0]);
     };
 

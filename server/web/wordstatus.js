@@ -197,7 +197,9 @@
         return key(written);
     }
 
-    var LABELS = { 'new': 'New', learning: 'Learning', known: 'Known' };
+    function statusName(status) {
+        return status === 'known' ? L10n.text('Known') : status === 'learning' ? L10n.text('Learning') : L10n.text('New');
+    }
 
     // The card's line about the word: its status, a button to mark it known (or learning again)
     // and which form it counts as. statuses: a WordStatus; the bar redraws itself on changes.
@@ -208,12 +210,12 @@
         var status = statuses.status(form) || statuses.status(written) || 'new';
         var label = bar.appendChild(document.createElement('span'));
         label.className = 'ws-label ' + CLASSES[status];
-        label.textContent = LABELS[status];
+        label.textContent = statusName(status);
         var button = bar.appendChild(document.createElement('button'));
         button.type = 'button';
         button.className = 'ws-toggle';
         var next = status === 'known' ? 'learning' : 'known';
-        button.textContent = status === 'known' ? 'Still learning' : 'Known (K)';
+        button.textContent = status === 'known' ? L10n.text('Still learning') : L10n.text('Known (K)');
         button.addEventListener('click', function () {
             statuses.set(written, next, form);
             fillCard(document, body, written, forms, form, statuses);
@@ -223,7 +225,7 @@
         });
         if (choices.length < 2) return bar;
         var pick = bar.appendChild(document.createElement('label'));
-        pick.appendChild(document.createTextNode('Counts as '));
+        pick.appendChild(document.createTextNode(L10n.text('Counts as') + ' '));
         var select = pick.appendChild(document.createElement('select'));
         choices.forEach(function (f) {
             var option = select.appendChild(document.createElement('option'));

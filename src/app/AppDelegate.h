@@ -54,6 +54,10 @@ class AppDelegate : public Screens, public VideoIntake, public BridgeViews {
         videoFolderObserver_ = std::move(observer);
     }
 
+    void setInterfaceLanguageObserver(std::function<void(const QString&)> observer) {
+        intake_.setInterfaceLanguageObserver(std::move(observer));
+    }
+
     AppState& state() { return state_; }
     const AppConfig& config() const { return config_; }
     HomeScreen& homeScreen() { return homeScreen_; }

@@ -25,6 +25,10 @@ void Intake::processVideoAndLaunch(const VideoLocation& location) {
     WebViewController* home = homeScreen_.homeWebViewController();
     state_.nativeLanguageCode =
         home ? home->view().evaluateScript(QString::fromLatin1(kNativeLanguageQuery)) : QString();
+    if (home && interfaceLanguageObserver_) {
+        interfaceLanguageObserver_(
+            home->view().evaluateScript(QString::fromLatin1(kInterfaceLanguageQuery)));
+    }
     if (home) home->view().setHidden(true);
     if (LoaderViewController* loader = homeScreen_.loaderViewController()) {
         loader->showLoader(QStringLiteral("Searching subtitles..."), /*cancellable=*/true);

@@ -27,11 +27,22 @@ class Intake : public WebUIDelegate {
     void runOpenPanelForFileButton(
         WebView& view, std::function<void(const QStringList&)> chooseFilenames) override;
 
+    // Told the pages' interface language (a BCP 47 tag, as the home page's document has it) each
+    // time a video is taken in, so that the menus can follow it.
+    void setInterfaceLanguageObserver(std::function<void(const QString&)> observer) {
+        interfaceLanguageObserver_ = std::move(observer);
+    }
+
   private:
     AppState& state_;
     Application& application_;
     HomeScreen& homeScreen_;
     const OSHashAlgorithm& hash_;
+    std::function<void(const QString&)> interfaceLanguageObserver_;
 };
+
+// The home page's interface language: what its catalogue made of the learner's choice or the
+// locale.
+inline constexpr char kInterfaceLanguageQuery[] = "document.documentElement.lang";
 
 }  // namespace lirra

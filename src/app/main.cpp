@@ -25,6 +25,7 @@
 #include "lirra/server/Server.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "platform/qt/l10n/Translations.h"
 #include "platform/qt/mpris/MprisService.h"
 #include "platform/qt/network/QtHttpClient.h"
 #include "platform/qt/quickweb/AppScheme.h"
@@ -142,6 +143,16 @@ int main(int argc, char* argv[]) {
     // The pages keep the learner's language and player settings in their local storage.
     if (!dataDirectory.empty())
         setQuickWebStorageFolder(QString::fromStdString(dataDirectory + "/web"));
+    // The pages take the locale's languages through the profile; the menus speak the pages'
+    // language last seen, else the locale's.
+    const QStringList localeTags =
+        localeLanguages([](const char* name) { return qEnvironmentVariable(name); });
+    setQuickWebAcceptLanguage(acceptLanguage(localeTags));
+    const QString languageFile =
+        dataDirectory.empty() ? QString()
+                              : QString::fromStdString(dataDirectory + "/interface-language");
+    const QString remembered = rememberedLanguage(languageFile);
+    useInterfaceLanguage(remembered.isEmpty() ? localeTags : QStringList{remembered});
 
     std::unique_ptr<server::Server> embedded;
     QByteArray secret;
@@ -195,6 +206,11 @@ int main(int argc, char* argv[]) {
         }
         AppDelegate delegate(platform, config);
         platform.setFileMenuOpenHandler([&delegate] { delegate.fileMenuController().open(); });
+        // A language chosen on the home page reaches the menus with the next video.
+        delegate.setInterfaceLanguageObserver([&languageFile](const QString& tag) {
+            if (!languageFile.isEmpty()) rememberLanguage(languageFile, tag);
+            useInterfaceLanguage({tag});
+        });
         if (embedded) {
             delegate.setVideoFolderObserver([&embedded](const QString& folder) {
                 const std::string refused = embedded->addLibraryFolder(folder.toStdString());

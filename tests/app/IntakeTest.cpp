@@ -11,13 +11,16 @@ namespace {
 
 TEST_F(AppTest, AVideoTakenInIsHashedAndLookedUpWithTheHomePagesLanguage) {
     home().answers_.insert(kNativeLanguageQuery, "spa");
-    std::vector<QString> folders;
+    home().answers_.insert(kInterfaceLanguageQuery, "es");  // the menus follow the pages
+    std::vector<QString> folders, languages;
     app_->setVideoFolderObserver([&folders](const QString& folder) { folders.push_back(folder); });
+    app_->setInterfaceLanguageObserver([&](const QString& tag) { languages.push_back(tag); });
     app_->processVideoAndLaunch("http://media.test/films/clip.mkv");  // no folder of its own
     EXPECT_EQ(platform_.httpClient_.exchanges_.at(0).request.method, "HEAD");
     const QString video = makeVideo("My Film.mkv", 65536);
     app_->processVideoAndLaunch(video);
     EXPECT_EQ(folders, std::vector<QString>{QFileInfo(video).absolutePath()});
+    EXPECT_EQ(languages, (std::vector<QString>{"es", "es"}));
     EXPECT_EQ(app_->state().videoLocation, VideoLocation::fromText(video));
     ASSERT_EQ(requests().size(), 1u);
     // 64 KiB of "v": the size plus twice 8192 words of 0x7676767676767676.

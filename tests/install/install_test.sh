@@ -3,9 +3,11 @@
 # Installs the build into a temporary prefix and checks what a desktop, a software centre and a
 # packager read: the programs, the desktop entry and metainfo (valid, under one id, offering the
 # same video types), the icon, the copyright file, and the manual pages, compressed, with an entry
-# for every option the programs list. Usage: install_test.sh BUILD_DIR PROJECT_VERSION
+# for every option the programs list; the desktop entry's and metainfo's texts in every language of
+# po/LINGUAS.
+# Usage: install_test.sh BUILD_DIR PROJECT_VERSION SOURCE_DIR
 set -euo pipefail
-build=$1 version=$2
+build=$1 version=$2 source=$3
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -22,6 +24,13 @@ done
 desktop-file-validate "$desktop"
 grep -qx 'Exec=lirra -- %U' "$desktop" || fail "the desktop entry must end the options before its URLs"
 ! grep -q '^MimeType=.*x-scheme-handler' "$desktop" || fail "the desktop entry claims a URL scheme"
+for lang in $(grep -E '^[A-Za-z_]+$' "$source/po/LINGUAS"); do
+    for key in Name GenericName Comment Keywords; do
+        grep -q "^$key\[$lang\]=." "$desktop" || fail "the desktop entry has no $key[$lang]"
+    done
+    grep -q "^Keywords\[$lang\]=.*;\$" "$desktop" || fail "Keywords[$lang] is not a list ending in ';'"
+    grep -q "<summary xml:lang=\"$lang\">" "$metainfo" || fail "the metainfo has no summary in $lang"
+done
 appstreamcli validate --no-net --explain "$metainfo"
 # What a software centre offers to open must be what the desktop entry opens.
 types() { tr ';' '\n' | grep -v '^$' | sort; }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The pages the app loads and the JSON API they use; what the pages do with it is checked in a
 // real browser against a real server (tests/pages/browser).
+#include <set>
+
 #include "ServerFixture.h"
 #include "media/MediaFiles.h"
 
@@ -30,6 +32,52 @@ TEST_F(PagesApiTest, RoutesAnswerWhatThePagesAndTheAppAskFor) {
               "application/javascript; charset=utf-8");
     EXPECT_EQ(client().Get("/")->get_header_value("Location"), "Player/Home");
     EXPECT_EQ(client().Get("/Account/PlayerRegister")->get_header_value("Location"), "Register");
+}
+
+// The pages ask for their catalogue by a browser's tag; the build made it from po/ (the Spanish
+// one and the pseudo-locale's from the template).
+TEST_F(PagesApiTest, CataloguesByTagThenBaseLanguageElseEnglishRevalidatedByTheirTag) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"es", "es"}, {"es-MX", "es"}, {"ES_mx", "es"}, {"en-XA", "en-XA"},
+        {"en", "en"}, {"en-GB", "en"}, {"xx", "en"},    {"zh-Hant", "en"},
+    };
+    std::set<std::string> tags;
+    for (const auto& [asked, served] : rows) {
+        const auto answer = client().Get(std::string("/l10n/") + asked + ".json");
+        ASSERT_EQ(answer->status, 200) << asked;
+        const json catalogue = json::parse(answer->body);
+        EXPECT_EQ(catalogue["lang"], served) << asked;
+        EXPECT_EQ(answer->get_header_value("Cache-Control"), "no-cache");
+        const std::string tag = answer->get_header_value("ETag");
+        tags.insert(tag);
+        const auto again =
+            client().Get(std::string("/l10n/") + asked + ".json", {{"If-None-Match", tag}});
+        EXPECT_EQ(again->status, 304) << asked;
+        EXPECT_EQ(client()
+                      .Get(std::string("/l10n/") + asked + ".json", {{"If-None-Match", "\"0\""}})
+                      ->status,
+                  200);
+    }
+    EXPECT_EQ(tags.size(), 3u);  // one a catalogue
+    expectStatuses({{"GET", "/l10n/e.json", 404},
+                    {"GET", "/l10n/es-.json", 404},
+                    {"GET", "/l10n/es.js", 404}});
+
+    const json es = json::parse(client().Get("/l10n/es.json")->body);
+    EXPECT_EQ(es["dir"], "ltr");
+    EXPECT_EQ(es["messages"]["Save"], "Guardar");
+    EXPECT_EQ(es["messages"]["{n} new word"],
+              json::array({"{n} palabra nueva", "{n} palabras nuevas"}));
+    EXPECT_FALSE(es["messages"].contains("Quit")) << "the app's words stay out of the pages'";
+    // Spanish: one for 1, the other form for 0, 2..., 101, 1001 (n >= 200 reads 100 + n % 100).
+    ASSERT_EQ(es["plural"].size(), 200u);
+    for (int n : {0, 1, 2, 11, 101, 199}) EXPECT_EQ(es["plural"][n], n == 1 ? 0 : 1) << n;
+    const json pseudo = json::parse(client().Get("/l10n/en-XA.json")->body);
+    const std::string save = pseudo["messages"]["Save"];
+    EXPECT_TRUE(save.starts_with("[") && save.ends_with("]") && save.size() >= 4 * 1.4 + 2) << save;
+    EXPECT_EQ(pseudo["messages"]["Importing {file}…"].get<std::string>().find("{file}") !=
+                  std::string::npos,
+              true);
 }
 
 // Files chosen in the page (sent as FormData) are added in the browser tests (pages.test.js).

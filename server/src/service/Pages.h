@@ -12,5 +12,9 @@ HttpResponse registerPage(const ServiceContext& context, const HttpRequest& requ
 HttpResponse registerRedirect(const ServiceContext& context, const HttpRequest& request);
 HttpResponse rootRedirect(const ServiceContext& context, const HttpRequest& request);
 HttpResponse staticFile(const ServiceContext& context, const HttpRequest& request);
+// The pages' catalogue of a language (l10n/TAG.json, made from po/ at build time): the tag's own,
+// else its base language's, else one of that base language; English (no messages) for others.
+// Revalidated by its ETag.
+HttpResponse pageCatalogue(const ServiceContext& context, const HttpRequest& request);
 
 }  // namespace lirra::server

@@ -30,6 +30,7 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"GET", "/Account/PlayerRegister", 0, registerRedirect},
         {"GET", "/", 0, rootRedirect},
         {"GET", "/static/([A-Za-z0-9._-]{1,64})", 0, staticFile},
+        {"GET", "/l10n/([A-Za-z]{2,3}(?:[_-][A-Za-z0-9]{2,8})?)\\.json", 0, pageCatalogue},
         // The JSON API of the pages.
         {"GET", "/api/videos/recent", 0, recentVideos},
         {"GET", "/api/videos/([0-9]{1,10})/tracks", 0, videoTracks},

@@ -73,5 +73,5 @@ test('time, offset, speed, volume and how-long-ago texts', () => {
     assert.deepEqual([101, 250, -3].map(timefmt.formatVolume), ['51%', '100%', '0%']);
     const now = new Date(2026, 2, 10, 9, 0).getTime();
     assert.deepEqual([[2026, 2, 10, 8, 59, 30], [2026, 2, 10, 8, 55], [2026, 2, 10, 1], [2026, 2, 9, 23], [2026, 2, 6, 12], [2025, 11, 24]]
-        .map((d) => timefmt.formatAgo(new Date(...d).getTime(), now)), ['just now', '5 min ago', '8 h ago', 'yesterday', '4 days ago', '2025-12-24']);
+        .map((d) => timefmt.formatAgo(new Date(...d).getTime(), now)), ['just now', '5 min. ago', '8 hr. ago', 'yesterday', '4 days ago', 'Dec 24, 2025']);
 });

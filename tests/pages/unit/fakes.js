@@ -10,6 +10,8 @@ const { EventEmitter } = require('node:events');
 // The exports of the named modules of the pages, together.
 const web = (...names) => Object.assign({}, ...names.map((n) => require(path.resolve(__dirname, '../../../server/web', n))));
 const { Bridge } = web('bridge.js');
+// The pages' modules find the runtime of their words as the browser gives it, a global, in English.
+global.L10n = web('l10n.js');
 
 class FakeClock {
     constructor() { this.time = 0; this.timers = []; this.nextId = 1; }

@@ -155,8 +155,8 @@ test('the words of the notice that says how a line was fitted to the reference',
         // alignment, first cue start (ms), reference track, notice (null: nothing to say)
         [{ to: 1, scale: 1, offsetMs: 40 }, 5000, english, null],
         // With a scale the first line moves by offset + start × (scale − 1): here 1.0 s later.
-        [{ to: 1, scale: PAL, offsetMs: -1562 }, 60000, english, 'Spanish line moved 1.0 s later and slowed down 4.3 % to match English'],
-        [{ to: 1, scale: 1 / PAL, offsetMs: 0 }, 0, english, 'Spanish line sped up 4.1 % to match English'],
+        [{ to: 1, scale: PAL, offsetMs: -1562 }, 60000, english, 'Spanish line moved 1.0 s later and slowed down 4.3% to match English'],
+        [{ to: 1, scale: 1 / PAL, offsetMs: 0 }, 0, english, 'Spanish line sped up 4.1% to match English'],
         [{ to: 9, scale: 1, offsetMs: 700 }, 0, fitted(9, '', undefined, 'container'), 'Spanish line moved 0.7 s later to match the subtitles inside the video'],
         [{ to: 3, scale: 1, offsetMs: 700 }, 0, null, 'Spanish line moved 0.7 s later to match the other subtitles'],
         [{ to: 1, scale: 3, offsetMs: 0 }, 0, english, null], [{ to: 1, scale: 1, offsetMs: 'x' }, 0, english, null],

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "QuickGeometry.h"
+#include "platform/qt/l10n/Translations.h"
 
 namespace lirra {
 
@@ -88,7 +89,7 @@ class LoaderButton : public QQuickPaintedItem {
                        metrics.height() * 1.8));
         setVisible(false);
     }
-    static QString text() { return QStringLiteral("Cancel"); }
+    static QString text() { return shownText(QStringLiteral("Cancel")); }
     std::function<void()> clicked;
 
     void paint(QPainter* painter) override {
@@ -230,7 +231,7 @@ int QuickLoaderView::wheelStep() const { return backdrop_ ? backdrop_->wheel().s
 QString QuickLoaderView::labelText() const { return backdrop_ ? backdrop_->text() : QString(); }
 
 void QuickLoaderView::setLabelText(const QString& text) {
-    if (backdrop_) backdrop_->setText(text);
+    if (backdrop_) backdrop_->setText(shownText(text));
 }
 
 void QuickLoaderView::setLabelHidden(bool hidden) {

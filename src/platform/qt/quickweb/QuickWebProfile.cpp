@@ -24,6 +24,11 @@ QString& storageFolder() {
     return folder;
 }
 
+QString& acceptLanguage() {
+    static QString languages;
+    return languages;
+}
+
 // The announced request is a QWebEngineDownloadRequest made as a child of the profile: found
 // among those, without relying on a cast from a type we cannot see.
 QWebEngineDownloadRequest* findDownload(QQuickWebEngineProfile& profile, const void* announced) {
@@ -38,6 +43,7 @@ QWebEngineDownloadRequest* findDownload(QQuickWebEngineProfile& profile, const v
 }  // namespace
 
 void setQuickWebStorageFolder(const QString& folder) { storageFolder() = folder; }
+void setQuickWebAcceptLanguage(const QString& languages) { acceptLanguage() = languages; }
 
 QQuickWebEngineProfile& sharedQuickWebProfile() {
     static QPointer<QQuickWebEngineProfile> profile;
@@ -52,6 +58,7 @@ QQuickWebEngineProfile& sharedQuickWebProfile() {
             profile->setPersistentCookiesPolicy(QQuickWebEngineProfile::NoPersistentCookies);
         }
         profile->setHttpCacheType(QQuickWebEngineProfile::MemoryHttpCache);
+        if (!acceptLanguage().isEmpty()) profile->setHttpAcceptLanguage(acceptLanguage());
         profile->installUrlSchemeHandler(kAppUrlScheme, newAppSchemeHandler(profile));
         QQuickWebEngineProfile* self = profile;
         QObject::connect(self, &QQuickWebEngineProfile::downloadRequested, self,

@@ -14,6 +14,10 @@ namespace lirra {
 // sharedQuickWebProfile(); without it the profile is off the record (tests).
 void setQuickWebStorageFolder(const QString& folder);
 
+// The languages the pages' navigator.languages give (an Accept-Language value, the system
+// locale's). Call before the first sharedQuickWebProfile(); empty keeps the engine's own.
+void setQuickWebAcceptLanguage(const QString& languages);
+
 // The shared profile ("lirra": HTTP cache in memory, no cookies kept, the "app" scheme's
 // handler installed, downloads handed to the save dialog). Made on first use, owned by the
 // application object; every view must be gone before the application object is.

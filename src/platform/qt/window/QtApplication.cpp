@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Log.h"
+#include "platform/qt/l10n/Translations.h"
 
 namespace lirra {
 
@@ -39,16 +40,17 @@ std::optional<int> autoReplyDelayMs() {
 }  // namespace
 
 int QtApplication::runModalAlert(const AlertSpec& alert) {
-    QMessageBox box(iconFor(alert.style), QStringLiteral("Lirra"), alert.messageText,
+    // Shown in the interface's language, logged as the design gives it.
+    QMessageBox box(iconFor(alert.style), QStringLiteral("Lirra"), shownText(alert.messageText),
                     QMessageBox::NoButton, QApplication::activeWindow());
-    box.setInformativeText(alert.informativeText);
+    box.setInformativeText(shownText(alert.informativeText));
     box.setTextFormat(Qt::PlainText);
     QStringList titles = alert.buttons;
     if (titles.isEmpty()) titles.append(QStringLiteral("OK"));
     std::vector<QAbstractButton*> buttons;
     for (const QString& title : titles) {
         // One role for all keeps them in the order given.
-        buttons.push_back(box.addButton(title, QMessageBox::AcceptRole));
+        buttons.push_back(box.addButton(shownText(title), QMessageBox::AcceptRole));
     }
     box.setDefaultButton(static_cast<QPushButton*>(buttons.front()));
 
@@ -73,7 +75,8 @@ QString QtApplication::nameFilter(const QStringList& allowedFileTypes) {
     if (allowedFileTypes.isEmpty()) return QString();
     QStringList patterns;
     for (const QString& type : allowedFileTypes) patterns.append(QStringLiteral("*.") + type);
-    return QStringLiteral("Supported files (%1)").arg(patterns.join(QLatin1Char(' ')));
+    return QCoreApplication::translate("QtApplication", "Supported files (%1)")
+        .arg(patterns.join(QLatin1Char(' ')));
 }
 
 std::optional<QStringList> QtApplication::runModalOpenPanel(const OpenPanelOptions& options) {

@@ -68,19 +68,21 @@ QtMainWindow::QtMainWindow()
     });
     setCentralWidget(central_);
 
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* open = file->addAction(tr("Open…"));
-    open->setShortcut(QKeySequence::Open);
-    connect(open, &QAction::triggered, this, [this] {
+    fileMenu_ = menuBar()->addMenu(QString());
+    openAction_ = fileMenu_->addAction(QString());
+    openAction_->setShortcut(QKeySequence::Open);
+    connect(openAction_, &QAction::triggered, this, [this] {
         if (openHandler_) openHandler_();
     });
-    file->addSeparator();
-    QAction* quit = file->addAction(tr("Quit"));
-    quit->setShortcut(QKeySequence::Quit);
-    quit->setMenuRole(QAction::QuitRole);
+    fileMenu_->addSeparator();
+    quitAction_ = fileMenu_->addAction(QString());
+    quitAction_->setShortcut(QKeySequence::Quit);
+    quitAction_->setMenuRole(QAction::QuitRole);
     // Leaves at once: asking the windows first would send the close button's handling back.
     connect(
-        quit, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        quitAction_, &QAction::triggered, qApp, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
+    nameMenus();
 
     resizeContent(QSize(kInitialContentWidth, kInitialContentHeight));
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -238,9 +240,18 @@ void QtMainWindow::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
+// In the interface's language of the moment (a new translator sends LanguageChange).
+void QtMainWindow::nameMenus() {
+    fileMenu_->setTitle(QCoreApplication::translate("QtMainWindow", "&File"));
+    openAction_->setText(QCoreApplication::translate("QtMainWindow", "Open…"));
+    quitAction_->setText(QCoreApplication::translate("QtMainWindow", "Quit"));
+}
+
 void QtMainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    if (event->type() == QEvent::LanguageChange) {
+        nameMenus();
+    } else if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
         if (delegate_) delegate_->windowDidBecomeKey();
     } else if (event->type() == QEvent::WindowStateChange) {
         const bool fullScreen = isFullScreen();

@@ -11,6 +11,9 @@
 
 #include "platform/Window.h"
 
+class QAction;
+class QMenu;
+
 namespace lirra {
 
 class QuickContentView;
@@ -65,6 +68,7 @@ class QtMainWindow : public QMainWindow, public Window {
   private:
     class CentralArea;
 
+    void nameMenus();
     void contentDidResize();
     int nonContentHeight() const;  // the menu bar's
     QMargins decoration() const;   // the window manager's frame around the window
@@ -79,6 +83,9 @@ class QtMainWindow : public QMainWindow, public Window {
     std::unique_ptr<QuickStage> stage_;
     std::unique_ptr<QuickContentView> contentView_;  // over the stage's lowest layer
     std::function<void()> openHandler_;
+    QMenu* fileMenu_ = nullptr;
+    QAction* openAction_ = nullptr;
+    QAction* quitAction_ = nullptr;
     WindowDelegate* delegate_ = nullptr;
     std::unique_ptr<QuickInputRouting> routing_;
 
