@@ -5,8 +5,9 @@
   catalogue.py json PO OUT TAG       the pages' catalogue: {lang, dir, plural, messages} (no msgctxt)
   catalogue.py qt PO OUT             the app's entries only (with msgctxt), for lconvert to make a .qm
   catalogue.py pseudo POT OUT        the pseudo-locale: every text 40 % longer, in brackets
-  catalogue.py check POT DIR LANG... fails, naming them, on strings a catalogue misses and on broken
-                                     placeholders, inline tags or keyword lists
+  catalogue.py check POT DIR         fails, naming them, on strings a catalogue of DIR/LINGUAS misses
+                                     and on broken placeholders, inline tags or keyword lists; names
+                                     the interface languages Lirra offers that have none yet
 
 Only translated, non-fuzzy entries count; the rest reads English, string by string.
 """
@@ -23,6 +24,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import po  # noqa: E402
 
 RTL = {'ar', 'fa', 'he', 'ur'}
+# The interface languages a release offers: each needs its catalogue listed in po/LINGUAS.
+OFFERED = ['es', 'pt_BR', 'fr', 'de', 'it', 'ru', 'uk', 'pl', 'tr', 'ar', 'fa', 'hi', 'zh_CN', 'ja', 'ko', 'vi']
 PLURAL_TABLE = 200  # forms of n = 0..199; n of 200 and more take the form of 100 + n % 100
 # What must come through a translation unchanged: placeholders, Qt's arguments, inline tags.
 TOKENS = re.compile(r'\{[A-Za-z0-9_]+\}|%\d|</?[a-z]+>|&[a-z]+;')
@@ -56,8 +59,12 @@ def pages_json(path, tag):
 
 
 def qt_entries(path):
+    """The app's entries as lconvert reads Qt's contexts: "CONTEXT|" (no disambiguation)."""
     entries = read(path)
     kept = [e for e in entries if e.msgid and e.msgctxt is not None and e.translated()]
+    for e in kept:
+        e.msgctxt += '|'
+    entries[0].msgstr += 'X-Qt-Contexts: true\n'
     return po.write([entries[0]] + kept)
 
 
@@ -125,14 +132,19 @@ def main(argv):
     elif command == 'pseudo' and len(argv) == 4:
         with open(argv[3], 'w', encoding='utf-8') as f:
             f.write(pseudo(argv[2]))
-    elif command == 'check' and len(argv) >= 4:
+    elif command == 'check' and len(argv) == 4:
         template = [e for e in read(argv[2]) if e.msgid]
+        with open(os.path.join(argv[3], 'LINGUAS'), encoding='utf-8') as f:
+            languages = [l.strip() for l in f if re.fullmatch(r'[A-Za-z_]+', l.strip())]
         found = []
-        for language in argv[4:]:
+        for language in languages:
             found += problems(template, os.path.join(argv[3], language + '.po'), language)
         for p in found:
             print(p)
-        print('%d strings, %d languages, %d problems' % (len(template), len(argv) - 4, len(found)))
+        waiting = [l for l in OFFERED if l not in languages]
+        if waiting:
+            print('not in po/LINGUAS yet (no catalogue, so English): ' + ' '.join(waiting))
+        print('%d strings, %d languages, %d problems' % (len(template), len(languages), len(found)))
         return 1 if found else 0
     else:
         sys.exit(__doc__)

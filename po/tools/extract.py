@@ -205,6 +205,32 @@ def from_app(root, add):
                 add(e.msgid, ref, None, context=e.msgctxt, flags=e.flags)
 
 
+# Where the app shows a design-given text: an alert's texts and buttons, the loader's label.
+SHOWN_AT = re.compile(r'(?:messageText|informativeText)\s*=\s*([^;]+);|buttons\s*=\s*\{([^}]*)\}|showLoader\(([^;]*)\);')
+CONSTANT = re.compile(r'constexpr char (k\w+)\[\]\s*=\s*((?:"(?:[^"\\]|\\.)*"\s*)+);')
+C_STRING = re.compile(r'"((?:[^"\\]|\\.)*)"')
+
+
+def shown_by_app(root):
+    """The texts the app shows as the design gives them (literals, or the constants they name), by where."""
+    sources = {os.path.relpath(f, root): open(f, encoding='utf-8').read()
+               for top in ('src',) for folder, _, files in os.walk(os.path.join(root, top))
+               for f in [os.path.join(folder, n) for n in files] if f.endswith(('.cpp', '.h'))}
+    constants = {m.group(1): ''.join(C_STRING.findall(m.group(2)))
+                 for text in sources.values() for m in CONSTANT.finditer(text)}
+    shown = []
+    for name, text in sorted(sources.items()):
+        for m in SHOWN_AT.finditer(text):
+            used = m.group(1) or m.group(2) or m.group(3)
+            line = text.count('\n', 0, m.start()) + 1
+            for literal in re.findall(r'QStringLiteral\("((?:[^"\\]|\\.)*)"\)', used):
+                shown.append((literal, '%s:%d' % (name, line)))
+            for constant in re.findall(r'\b(k[A-Z]\w*)\b', used):
+                if constant in constants:
+                    shown.append((constants[constant], '%s:%d' % (name, line)))
+    return [(text.replace('\\"', '"').replace('\\\\', '\\'), where) for text, where in shown]
+
+
 def collect(root):
     """The template's entries in the sources' order, and the unwrapped texts found."""
     entries, unwrapped = {}, []
@@ -260,6 +286,9 @@ def main(argv):
     pot = os.path.join(root, 'po', 'lirra.pot')
     if len(argv) > 2 and argv[2] == '--check':
         problems = ['not wrapped: ' + u for u in unwrapped]
+        design = {e.msgid for e in entries if e.msgctxt == 'Shown'}
+        problems += ['shown by the app but not a known text: %s "%s"' % (where, text)
+                     for text, where in shown_by_app(root) if text not in design]
         checked_in = {(e.msgctxt, e.msgid) for e in po.parse(open(pot, encoding='utf-8').read()) if e.msgid}
         problems += ['not in po/lirra.pot: %s"%s"' % (e.msgctxt + ' | ' if e.msgctxt else '', e.msgid)
                      for e in entries if (e.msgctxt, e.msgid) not in checked_in]

@@ -7,4 +7,5 @@ cd "$(dirname "$0")"
 if [[ ! -f node_modules/playwright-core/package.json ]]; then
     PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 fi
-exec node --test browser/*.test.js
+# One browser at a time: the machine is shared.
+exec node --test --test-concurrency=1 browser/*.test.js

@@ -45,8 +45,8 @@ TEST_F(PagesApiTest, RoutesAnswerWhatThePagesAndTheAppAskFor) {
 // one and the pseudo-locale's from the template).
 TEST_F(PagesApiTest, CataloguesByTagThenBaseLanguageElseEnglishRevalidatedByTheirTag) {
     const std::pair<const char*, const char*> rows[] = {
-        {"es", "es"},       {"es-MX", "es"}, {"ES_mx", "es"}, {"en-XA", "en-XA"},
-        {"en", "en"},       {"en-GB", "en"}, {"xx", "en"},    {"zh-Hant", "en"},
+        {"es", "es"}, {"es-MX", "es"}, {"ES_mx", "es"}, {"en-XA", "en-XA"},
+        {"en", "en"}, {"en-GB", "en"}, {"xx", "en"},    {"zh-Hant", "en"},
     };
     std::set<std::string> tags;
     for (const auto& [asked, served] : rows) {
@@ -57,20 +57,24 @@ TEST_F(PagesApiTest, CataloguesByTagThenBaseLanguageElseEnglishRevalidatedByThei
         EXPECT_EQ(answer->get_header_value("Cache-Control"), "no-cache");
         const std::string tag = answer->get_header_value("ETag");
         tags.insert(tag);
-        const auto again = client().Get(std::string("/l10n/") + asked + ".json",
-                                        {{"If-None-Match", tag}});
+        const auto again =
+            client().Get(std::string("/l10n/") + asked + ".json", {{"If-None-Match", tag}});
         EXPECT_EQ(again->status, 304) << asked;
-        EXPECT_EQ(client().Get(std::string("/l10n/") + asked + ".json",
-                               {{"If-None-Match", "\"0\""}})->status, 200);
+        EXPECT_EQ(client()
+                      .Get(std::string("/l10n/") + asked + ".json", {{"If-None-Match", "\"0\""}})
+                      ->status,
+                  200);
     }
     EXPECT_EQ(tags.size(), 3u);  // one a catalogue
-    expectStatuses({{"GET", "/l10n/e.json", 404}, {"GET", "/l10n/es-.json", 404},
+    expectStatuses({{"GET", "/l10n/e.json", 404},
+                    {"GET", "/l10n/es-.json", 404},
                     {"GET", "/l10n/es.js", 404}});
 
     const json es = json::parse(client().Get("/l10n/es.json")->body);
     EXPECT_EQ(es["dir"], "ltr");
     EXPECT_EQ(es["messages"]["Save"], "Guardar");
-    EXPECT_EQ(es["messages"]["{n} new word"], json::array({"{n} palabra nueva", "{n} palabras nuevas"}));
+    EXPECT_EQ(es["messages"]["{n} new word"],
+              json::array({"{n} palabra nueva", "{n} palabras nuevas"}));
     EXPECT_FALSE(es["messages"].contains("Quit")) << "the app's words stay out of the pages'";
     // Spanish: one for 1, the other form for 0, 2..., 101, 1001 (n >= 200 reads 100 + n % 100).
     ASSERT_EQ(es["plural"].size(), 200u);
@@ -78,7 +82,9 @@ TEST_F(PagesApiTest, CataloguesByTagThenBaseLanguageElseEnglishRevalidatedByThei
     const json pseudo = json::parse(client().Get("/l10n/en-XA.json")->body);
     const std::string save = pseudo["messages"]["Save"];
     EXPECT_TRUE(save.starts_with("[") && save.ends_with("]") && save.size() >= 4 * 1.4 + 2) << save;
-    EXPECT_EQ(pseudo["messages"]["Importing {file}…"].get<std::string>().find("{file}") != std::string::npos, true);
+    EXPECT_EQ(pseudo["messages"]["Importing {file}…"].get<std::string>().find("{file}") !=
+                  std::string::npos,
+              true);
 }
 
 // Files chosen in the page (sent as FormData) are added in the browser tests (pages.test.js).

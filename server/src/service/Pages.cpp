@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/Pages.h"
 
-#include "service/Assets.h"
-#include "subtitles/Text.h"
-
 #include <cstdint>
 #include <cstdio>
+
+#include "service/Assets.h"
+#include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {
@@ -71,12 +71,13 @@ const Asset* findCatalogue(std::string_view tag) {
     const Asset* sameBase = nullptr;
     for (const auto& asset : embeddedAssets()) {
         if (!asset.name.starts_with(prefix) || !asset.name.ends_with(suffix)) continue;
-        const std::string have =
-            lower(asset.name.substr(prefix.size(), asset.name.size() - prefix.size() - suffix.size()));
+        const std::string have = lower(
+            asset.name.substr(prefix.size(), asset.name.size() - prefix.size() - suffix.size()));
         if (have == want) return &asset;
         // The pseudo-locale (en-XA) is only ever asked for by its name.
         if (have.ends_with("-xa")) continue;
-        if (have == base || (!sameBase && have.substr(0, have.find('-')) == base)) sameBase = &asset;
+        if (have == base || (!sameBase && have.substr(0, have.find('-')) == base))
+            sameBase = &asset;
     }
     return sameBase;
 }

@@ -49,12 +49,13 @@ async function openVideo(baseUrl, fileName, size, hash) {
     return lookup.videoId;
 }
 
-async function launchBrowser() {
+// contextOptions: playwright's, over a 1280×720 viewport (a locale gives navigator.languages).
+async function launchBrowser(contextOptions = {}) {
     if (!fs.existsSync(CHROMIUM)) throw new Error(`${CHROMIUM} is missing: apt-get install chromium`);
     fs.mkdirSync(SHOTS, { recursive: true });
     const browser = await chromium.launch({ executablePath: CHROMIUM, headless: true, args: ['--no-sandbox', '--disable-gpu',
         '--disable-quic', '--no-first-run', '--disable-background-networking', '--disable-component-update', '--disable-sync'] });
-    return { context: await browser.newContext({ viewport: { width: 1280, height: 720 } }), close: () => browser.close() };
+    return { context: await browser.newContext({ viewport: { width: 1280, height: 720 }, ...contextOptions }), close: () => browser.close() };
 }
 
 // A page whose app:/// navigations (from the hidden iframes) and script errors are recorded.

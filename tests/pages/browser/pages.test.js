@@ -44,15 +44,21 @@ it('the home page reports ready, answers the language query, lists recent videos
     const { page, bridge, errors } = await h.openPage(browser.context, server.baseUrl + 'Player/Home');
     await h.waitFor(() => bridge.includes('app:///Execute/EnableDraggableHomeScreen'), 'readiness');
     assert.equal(await page.evaluate(h.LANGUAGE_QUERY), 'spa');
+    const speaks = () => page.evaluate(() => [document.documentElement.lang, document.querySelector('#words h2').textContent]);
+    assert.deepEqual(await speaks(), ['en', 'Your words']);   // the browser's English until the learner chooses
     await page.selectOption('#languageSelect', 'jpn');
     assert.equal(await page.evaluate(h.LANGUAGE_QUERY), 'jpn');
+    assert.deepEqual(await speaks(), ['en', 'Your words']);   // no Japanese catalogue yet: English
     await page.selectOption('#languageSelect', 'spa');
+    assert.deepEqual(await speaks(), ['es', 'Tus palabras']);   // at once, and the pages after it
     const hostile = '<img src=x onerror="window.hacked=1">.mkv';
     await h.openVideo(server.baseUrl, hostile, 1000, '1');
     await page.evaluate(h.script.event('refreshLevel'));
     await h.waitFor(() => page.$eval('#stat-videos', (e) => e.textContent === '2'), 'two videos');
     assert.deepEqual((await page.$$eval('#recent-videos li .name', (l) => l.map((e) => e.textContent))).sort(), [hostile, 'Rainy Day.mkv']);
     assert.equal(await page.$('#recent-videos img'), null);
+    assert.deepEqual((await page.$$eval('#recent-videos li .meta', (l) => l.map((e) => e.textContent))).sort(),
+                     ['2 archivos de subtítulos · ahora mismo', 'sin subtítulos · ahora mismo']);   // a plural
     // The online panel saves a key without reading it back, a lookup asks with it, a refused key is told.
     const status = () => page.getAttribute('#online-settings .online-status', 'data-status');
     await h.waitFor(async () => (await status()) === 'off', 'the panel');
@@ -104,7 +110,7 @@ describe('player page', () => {
         await h.waitFor(() => Object.keys(replies).every(guid), 'the six requests');
         for (const [name, value] of Object.entries(replies)) await page.evaluate(h.script.reply(guid(name), value));
         assert.deepEqual(await page.evaluate(() => ['#time-duration', '#volume-value', '#speed-button', '#file-name']
-            .map((q) => document.querySelector(q).textContent).concat(document.title)), ['1:35', '80%', '1×', 'Rainy Day.mkv', 'Rainy Day.mkv — Lirra']);
+            .map((q) => document.querySelector(q).textContent).concat(document.title)), ['1:35', '80\u00a0%', '1×', 'Rainy Day.mkv', 'Rainy Day.mkv — Lirra']);
         assert.deepEqual(await page.$$eval('#audio-menu button', (b) => b.map((x) => [x.textContent, x.classList.contains('current')])),
                          [['English', true], ['Français', false]]);
         assert.equal(await bodyHas('fullscreen'), true);
@@ -121,7 +127,7 @@ describe('player page', () => {
         assert.deepEqual(await newCommands(() => h.input.clickWord(page, 'looking'), 1), ['Pause']);
         await h.waitFor(async () => (await card()) === 'looking up', 'the card');
         assert.deepEqual(await page.$$eval('#word-card .headword', (s) => s.map((x) => x.textContent)), expected.entries.map((e) => e.headword));
-        assert.match(await page.textContent('#word-card .translations'), /In Spanish/);
+        assert.match(await page.textContent('#word-card .translations'), /En español/);
         // Double clicks in the card stay with the page: the subtitle block reaches over it.
         assert.equal(Number(await page.evaluate(h.NEXT_SUB_QUERY)), 1);
         await page.waitForTimeout(300);
@@ -140,7 +146,7 @@ describe('player page', () => {
         await h.input.clickWord(page, 'quickly');
         await h.waitFor(async () => (await statusOf('quickly')) === 'ws-learning', 'learning after the look-up');
         assert.notEqual(await colour('quickly'), plain);
-        await h.waitFor(async () => (await page.textContent('#word-card .word-status')).includes('Learning'), 'the card says so');
+        await h.waitFor(async () => (await page.textContent('#word-card .word-status')).includes('Aprendiendo'), 'the card says so');
         await h.input.click(page, '#word-card .save-word');   // for the notebook below
         await page.evaluate(() => document.body.classList.add('mark-new'));   // the home page's setting
         await h.shotOverPicture(page, 'player-word-status.png');
@@ -160,11 +166,11 @@ describe('player page', () => {
             return h.waitFor(() => page.evaluate(() => (document.querySelector('#saved-note.visible') || {}).textContent || ''), 'the note');
         };
         await at(5500);
-        assert.equal(await saveNote('s'), 'Line saved to your notebook');
+        assert.equal(await saveNote('s'), 'Línea guardada en tu cuaderno');
         const box = await page.$eval('#saved-note', (el) => ({ right: window.innerWidth - el.getBoundingClientRect().right,
                                                                 top: el.getBoundingClientRect().top, events: getComputedStyle(el).pointerEvents }));
         assert.ok(box.right < 40 && box.top < 120 && box.events === 'none', 'in the top right corner, controls under it usable: ' + JSON.stringify(box));
-        assert.equal(await saveNote('S'), 'Line is already in your notebook');
+        assert.equal(await saveNote('S'), 'La línea ya está en tu cuaderno');
 
         const notebook = await h.openPage(browser.context, server.baseUrl + 'Player/Notebook');
         const rows = () => notebook.page.$$eval('#items > li[data-id]', (lis) => lis.map((li) => ['.sentence', '.translation', '.video']

@@ -10,6 +10,10 @@
 
 #include "platform/qt/l10n/Translations.h"
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
+QT_END_NAMESPACE
+
 namespace lirra {
 namespace {
 

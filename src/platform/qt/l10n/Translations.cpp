@@ -24,7 +24,8 @@ constexpr const char* kShownTexts[] = {
                       "to play this file, please report your problem to us at "),
     QT_TRANSLATE_NOOP("Shown", "OK"),
     QT_TRANSLATE_NOOP("Shown", "Something went wrong."),
-    QT_TRANSLATE_NOOP("Shown", "We couldn't find subtitles for your video. Please try again later!"),
+    QT_TRANSLATE_NOOP("Shown",
+                      "We couldn't find subtitles for your video. Please try again later!"),
     QT_TRANSLATE_NOOP("Shown", "Connecting..."),
     QT_TRANSLATE_NOOP("Shown", "Cannot reach the Lirra service. Open a video to try again."),
     QT_TRANSLATE_NOOP("Shown", "Searching subtitles..."),
@@ -103,7 +104,8 @@ bool useInterfaceLanguage(const QStringList& tags) {
     for (const QString& tag : tags) {
         const QString base = tag.section(QLatin1Char('-'), 0, 0);
         auto translator = std::make_unique<QTranslator>();
-        for (const QString& name : {QString(tag).replace(QLatin1Char('-'), QLatin1Char('_')), base}) {
+        for (const QString& name :
+             {QString(tag).replace(QLatin1Char('-'), QLatin1Char('_')), base}) {
             if (translator->load(QStringLiteral(":/l10n/lirra_%1.qm").arg(name))) {
                 installed = std::move(translator);
                 QCoreApplication::installTranslator(installed.get());

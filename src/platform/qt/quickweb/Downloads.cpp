@@ -14,7 +14,8 @@ namespace lirra {
 namespace {
 
 QString askWithDialog(const QString& suggestedPath) {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QCoreApplication::translate("Downloads", "Save as"),
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(),
+                                        QCoreApplication::translate("Downloads", "Save as"),
                                         suggestedPath);
 }
 

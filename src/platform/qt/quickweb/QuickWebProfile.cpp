@@ -43,7 +43,6 @@ QWebEngineDownloadRequest* findDownload(QQuickWebEngineProfile& profile, const v
 void setQuickWebStorageFolder(const QString& folder) { storageFolder() = folder; }
 void setQuickWebAcceptLanguage(const QString& languages) { acceptLanguage() = languages; }
 
-
 QQuickWebEngineProfile& sharedQuickWebProfile() {
     static QPointer<QQuickWebEngineProfile> profile;
     if (!profile) {

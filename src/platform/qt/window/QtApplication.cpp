@@ -75,7 +75,8 @@ QString QtApplication::nameFilter(const QStringList& allowedFileTypes) {
     if (allowedFileTypes.isEmpty()) return QString();
     QStringList patterns;
     for (const QString& type : allowedFileTypes) patterns.append(QStringLiteral("*.") + type);
-    return QCoreApplication::translate("QtApplication", "Supported files (%1)").arg(patterns.join(QLatin1Char(' ')));
+    return QCoreApplication::translate("QtApplication", "Supported files (%1)")
+        .arg(patterns.join(QLatin1Char(' ')));
 }
 
 std::optional<QStringList> QtApplication::runModalOpenPanel(const OpenPanelOptions& options) {
