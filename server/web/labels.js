@@ -32,7 +32,18 @@
         '#save-word': ['Save the word to your notebook', 'S'],
         '.offset-minus': ['Show the line 0.1 s earlier', null],
         '.offset-plus': ['Show the line 0.1 s later', null],
-        '.offset-reset': ['Back to the file\'s timing', null]
+        '.offset-reset': ['Back to the file\'s timing', null],
+        '#repeat-times': ['Play the line this many times', '1…9, 0'],
+        '#loop-line': ['Loop the line until stopped', 'O'],
+        '#ab-loop': ['Loop from one line to another', 'B'],
+        '#slow-line': ['Hear the line at 0.75×', 'Z'],
+        '#slower-line': ['Hear the line at 0.5×', 'Shift+Z'],
+        '#say-line': ['Hear the line spoken', 'Y'],
+        '#say-word': ['Hear the word spoken', 'Y'],
+        '#record-line': ['Record yourself saying the line', 'V'],
+        '#compare-line': ['The line, then your recording', 'C'],
+        '#voice': ['Voice that says it', null],
+        '#line-search': ['Find a line by its words', '/']
     };
     var HOME = {
         '#languageSelect': ['Your language', null]
