@@ -3,6 +3,7 @@
 // once per text and voice.
 #include "ServerFixture.h"
 #include "media/MediaFiles.h"
+#include "speech/SpeechCache.h"
 
 namespace lirra::server::test {
 namespace {
@@ -50,6 +51,39 @@ TEST_F(SpeechTest, SpeaksAWordOrALineInEitherVoiceAndKeepsWhatItMade) {
     EXPECT_GT(wordSeconds, 0.2);
     EXPECT_LT(wordSeconds, 2.0);
     EXPECT_GT(lineSeconds, 2 * wordSeconds);
+    // As API.md has it: 16-bit mono at 22,050 Hz after a 44-byte header.
+    EXPECT_NEAR(wordSeconds, (word->body.size() - 44) / 44100.0, 0.01);
+}
+
+// At most 3 sounds and 10 bytes: the least recently used goes first, a sound over the bytes is
+// not kept, a sound made again replaces the old one.
+TEST(SpeechCacheTest, DropsTheLeastRecentlyUsedPastEitherBound) {
+    speech::SpeechCache cache(3, 10);
+    auto sound = [](const char* bytes) { return std::make_shared<const std::string>(bytes); };
+    const struct {
+        const char *put, *bytes, *find, *held;  // held: the keys kept after the step
+    } steps[] = {
+        {"a", "11", "", "a"},
+        {"b", "22", "a", "ab"},
+        {"c", "33", "", "abc"},
+        {"d", "44", "", "acd"},  // b was the least recently used
+        {"e", "12345678901", "", "acd"},
+        {"c", "3", "", "acd"},
+        {"e", "55555", "", "cde"},
+        {"f", "123456", "", "f"},  // past the bytes: d, c and e go
+    };
+    for (const auto& s : steps) {
+        cache.put(s.put, sound(s.bytes));
+        if (*s.find) cache.find(s.find);
+        std::string held;
+        for (const char* key : {"a", "b", "c", "d", "e", "f"}) {
+            if (cache.holds(key)) held += key;
+        }
+        EXPECT_EQ(held, s.held) << s.put;
+        EXPECT_LE(cache.bytes(), 10u);
+    }
+    EXPECT_EQ(*cache.find("f"), "123456");
+    EXPECT_EQ(cache.bytes(), 6u);
 }
 
 }  // namespace

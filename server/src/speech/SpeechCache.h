@@ -19,7 +19,7 @@ class SpeechCache {
     // The sound, made the most recently used; nullptr when not held.
     std::shared_ptr<const std::string> find(const std::string& key);
     void put(const std::string& key, std::shared_ptr<const std::string> sound);
-    std::size_t size() const { return entries_.size(); }
+    bool holds(const std::string& key) const { return entries_.count(key) > 0; }  // no use made
     std::size_t bytes() const { return bytes_; }
 
   private:
