@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Line-by-line navigation. Seeks land on whole seconds (exactly, once the app says it knows
-// "SeekToMs") and the clock the page gets lags the
-// seek, so after a jump the line jumped to stays the reference until the clock has reached
+// Line-by-line navigation. Seeks land on whole seconds (on the line's start once the app says
+// it knows "SeekToMs") and the clock the page gets lags the seek, so after a jump the line jumped to stays the reference until the clock has reached
 // it; pressing "previous" twice in a row therefore goes back two lines, not one.
 (function (root, factory) {
     'use strict';
@@ -16,7 +15,7 @@
         this.now = now || function () { return Date.now(); };
         this.time = null;
         this.pending = null;
-        this.exact = false;  // jumps land on the line's start, not the whole second before it
+        this.exact = false;  // the app seeks to the line's start itself (transport.js)
     }
 
     // Each clock reading from the player. Readings from before the seek took effect (far
@@ -52,7 +51,7 @@
         if (!track || index < 0 || index >= track.size()) return null;
         var target = Math.max(0, track.videoStart(index));
         var seconds = Math.floor(target / 1000);
-        this.pending = { target: target, seekMs: this.exact ? target : seconds * 1000, at: this.now() };
+        this.pending = { target: target, seekMs: seconds * 1000, at: this.now() };
         return { index: index, target: target, seconds: seconds };
     };
 
