@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Line-by-line navigation. Seeks land on whole seconds (on the line's start once the app says
 // it knows "SeekToMs") and the clock the page gets lags the seek, so after a jump the line
-// jumped to stays the reference until the clock has reached it; pressing "previous" twice in a row therefore goes back two lines, not one.
+// jumped to stays the reference until the clock has reached it; pressing "previous" twice in a
+// row therefore goes back two lines, not one.
 (function (root, factory) {
     'use strict';
     if (typeof module === 'object' && module.exports) module.exports = factory();
