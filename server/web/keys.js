@@ -25,8 +25,18 @@
         'k': 'markWordKnown', 'K': ['markWordKnown', 'markLineKnown'],
         'n': 'nextOneNewLine', 'N': 'nextOneNewLine',
         'f': 'toggleFullScreen', 'F': 'toggleFullScreen',
-        'Escape': 'closeAll'
+        'Escape': 'closeAll',
+        // Practising a line: 1 to 9 and 0 (ten) times, a loop, a stretch, slower, heard, said.
+        'o': 'loopLine', 'O': 'loopLine',
+        'b': 'loopStretch', 'B': 'loopStretch',
+        'z': ['slowReplay', 'slowerReplay'], 'Z': ['slowReplay', 'slowerReplay'],
+        'y': 'sayLine', 'Y': 'sayLine',
+        'v': 'recordLine', 'V': 'recordLine',
+        'c': 'compareLine', 'C': 'compareLine',
+        'g': 'peek', 'G': 'peek',  // held: the hidden line shows
+        '/': 'findLine'
     };
+    for (var n = 1; n <= 10; ++n) KEYS[String(n % 10)] = 'repeat' + n;
 
     // While a word's card is open these keys move between the words of the line and close it;
     // the others keep their meaning.

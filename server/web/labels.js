@@ -34,7 +34,18 @@
         '#save-word': [L10n.text('Save the word to your notebook'), 'S'],
         '.offset-minus': [L10n.text('Show the line 0.1 s earlier'), null],
         '.offset-plus': [L10n.text('Show the line 0.1 s later'), null],
-        '.offset-reset': [L10n.text('Back to the file\'s timing'), null]
+        '.offset-reset': [L10n.text('Back to the file\'s timing'), null],
+        '#repeat-times': [L10n.text('Play the line this many times'), '1…9, 0'],
+        '#loop-line': [L10n.text('Loop the line until stopped'), 'O'],
+        '#ab-loop': [L10n.text('Loop from one line to another'), 'B'],
+        '#slow-line': [L10n.text('Hear the line at 0.75×'), 'Z'],
+        '#slower-line': [L10n.text('Hear the line at 0.5×'), 'Shift+Z'],
+        '#say-line': [L10n.text('Hear the line spoken'), 'Y'],
+        '#say-word': [L10n.text('Hear the word spoken'), 'Y'],
+        '#record-line': [L10n.text('Record yourself saying the line'), 'V'],
+        '#compare-line': [L10n.text('The line, then your recording'), 'C'],
+        '#voice': [L10n.text('Voice that says it'), null],
+        '#line-search': [L10n.text('Find a line by its words'), '/']
         };
     }
     function home() {

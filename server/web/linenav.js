@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Line-by-line navigation. Seeks land on whole seconds and the clock the page gets lags the
-// seek, so after a jump the line jumped to stays the reference until the clock has reached
-// it; pressing "previous" twice in a row therefore goes back two lines, not one.
+// Line-by-line navigation. Seeks land on whole seconds (on the line's start once the app says
+// it knows "SeekToMs") and the clock the page gets lags the seek, so after a jump the line
+// jumped to stays the reference until the clock has reached it; pressing "previous" twice in a
+// row therefore goes back two lines, not one.
 (function (root, factory) {
     'use strict';
     if (typeof module === 'object' && module.exports) module.exports = factory();
@@ -15,6 +16,7 @@
         this.now = now || function () { return Date.now(); };
         this.time = null;
         this.pending = null;
+        this.exact = false;  // the app seeks to the line's start itself (transport.js)
     }
 
     // Each clock reading from the player. Readings from before the seek took effect (far

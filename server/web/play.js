@@ -12,7 +12,8 @@
 
     var prefs, autoPause, transport, player;
     var lineTracks, views, lineList, controls, subtitleMenu, panels, files, lookup, notebook;
-    var wordStatus;
+    var wordStatus, practice, sayIt;
+    var peeking = false;  // the hidden line shows while the learner holds G or points at it
     var videoId = null;
     var nativeCode = L.languages.DEFAULT_CODE;
     var settings = null;
@@ -42,14 +43,14 @@
     // English line stays as it is (the clock runs on for a moment after the pause) unless forced.
     function renderLines(force) {
         L.tracks.LINES.forEach(function (line) {
-            var visible = line === 'target' ? settings.showTarget : settings.showNative;
+            var visible = line === 'target' ? settings.showTarget : settings.showNative || peeking;
             var redraw = Array.isArray(force) ? force.indexOf(line) >= 0 : force;
             if (line === 'target' && lookup.isOpen() && !redraw) return;
             var drew = views[line].render(lineTracks.track(line), player.time, visible, redraw);
             if (drew && line === 'target') lookup.lineChanged();
         });
         $('#line-target').toggleClass('off', !settings.showTarget);
-        $('#line-native').toggleClass('off', !settings.showNative);
+        $('#line-native').toggleClass('off', !settings.showNative).toggleClass('peek', peeking && !settings.showNative);
         markLanguage($('#line-native'), lineTracks.track('native'));
     }
 
@@ -161,6 +162,7 @@
 
     function onTime(ms) {
         var t = transport.clock(ms);
+        practice.clock(t);
         renderLines();
         if (t !== null) controls.showTime(t);
         lineList.mark(t);
@@ -226,14 +228,91 @@
         };
     }
 
+    // Moving elsewhere ends a loop or a repeat.
+    function movingOn(fn) {
+        return leavingCard(function () {
+            practice.stop(true);
+            fn();
+        });
+    }
+
+    // ---- practising a line (practise.js, sayit.js, linesearch.js) ----
+
+    function setPeek(on) {
+        if (peeking === on) return;
+        peeking = on;
+        renderLines(['native']);
+    }
+
+    // The followed line being practised: its key for recordings, and its plain text.
+    function practisedLine() {
+        var track = followed();
+        var i = track && track.size() ? practice.line(track) : -1;
+        return i < 0 ? null : { key: track.videoStart(i) + ':' + i, text: L.cuetext.plainText(track.cues[i].text) };
+    }
+
+    function englishLineText() {
+        var track = lineTracks.track('target');
+        var i = track && player.time !== null ? track.currentLine(player.time) : -1;
+        return i < 0 ? '' : L.cuetext.plainText(track.cues[i].text);
+    }
+
+    function showPractice(plan) {
+        $('#loop-line').attr('aria-pressed', String(!!plan && plan.kind === 'loop'));
+        $('#ab-loop').attr('aria-pressed', String(!!plan && plan.kind === 'ab' || practice.mark >= 0));
+    }
+
+    function showSearch(query) {
+        var found = L.linesearch.find({ target: lineTracks.track('target'), native: lineTracks.track('native') }, query);
+        var results = $('#line-results').empty().prop('hidden', !String(query).trim());
+        $('#lines').prop('hidden', !results.prop('hidden'));
+        found.forEach(function (r) {
+            var li = document.createElement('li');
+            li.setAttribute('data-line', r.line);
+            li.setAttribute('data-index', r.index);
+            li.appendChild(document.createElement('span')).className = 'at';
+            li.firstChild.textContent = L.timefmt.formatClock(Math.max(0, r.start));
+            L.linesearch.render(document, li.appendChild(document.createElement('span')), r);
+            results.append(li);
+        });
+        if (!found.length && String(query).trim()) {
+            results.append($('<li class="empty">').text(L.practise.L10n.text('No line has these words.')));
+        }
+    }
+
+    function jumpToFound(item) {
+        if (!item || !item.length) return;
+        practice.stop(true);
+        var jump = transport.lineNav.jumpTo(lineTracks.track(item.attr('data-line')), Number(item.attr('data-index')));
+        if (jump) transport.goToJump(jump);
+    }
+
     // Shortcut actions by name (keys.js maps the keys to them); the buttons share some.
     var actions = {
         togglePlay: leavingCard(function () { transport.togglePlay(); }),
-        previousLine: leavingCard(function () { transport.jumpLine('previous'); }),
-        nextLine: leavingCard(function () { transport.jumpLine('next'); }),
-        repeatLine: leavingCard(function () { transport.jumpLine('repeat'); }),
-        back: leavingCard(function () { transport.seekBy(-SEEK_STEP_S); }),
-        forward: leavingCard(function () { transport.seekBy(SEEK_STEP_S); }),
+        previousLine: movingOn(function () { transport.jumpLine('previous'); }),
+        nextLine: movingOn(function () { transport.jumpLine('next'); }),
+        repeatLine: movingOn(function () { transport.jumpLine('repeat'); }),
+        back: movingOn(function () { transport.seekBy(-SEEK_STEP_S); }),
+        forward: movingOn(function () { transport.seekBy(SEEK_STEP_S); }),
+        loopLine: leavingCard(function () { practice.loop(); }),
+        loopStretch: leavingCard(function () { practice.markAB(); }),
+        slowReplay: leavingCard(function () { practice.slow(0.75); }),
+        slowerReplay: leavingCard(function () { practice.slow(0.5); }),
+        sayLine: function () { sayIt.say(lookup.isOpen() && lookup.answer ? lookup.answer.matched : englishLineText()); },
+        recordLine: leavingCard(function () {
+            var line = practisedLine();
+            if (line) sayIt.record(line.key);
+        }),
+        compareLine: leavingCard(function () {
+            var line = practisedLine();
+            if (line) sayIt.compare(line.key);
+        }),
+        peek: function () { setPeek(true); },
+        findLine: function () {
+            if (!lineList.isOpen()) panels.toggle('line-list');
+            $('#line-search').trigger('focus').trigger('select');
+        },
         louder: function () { transport.stepVolume(VOLUME_STEP); },
         quieter: function () { transport.stepVolume(-VOLUME_STEP); },
         toggleAutoPause: function () {
@@ -251,6 +330,7 @@
         toggleList: function () { panels.toggle('line-list'); },
         toggleHelp: function () { panels.toggle('help'); },
         closeAll: function () {
+            practice.stop();
             panels.closeAll();
             lookup.close(true);
         },
@@ -266,6 +346,9 @@
         nextOneNewLine: leavingCard(nextOneNewLine),
         toggleFullScreen: function () { transport.command('ToggleFullscreen'); }
     };
+    for (var times = 1; times <= L.practise.MAX_REPEATS; ++times) {
+        actions['repeat' + times] = (function (n) { return leavingCard(function () { practice.repeat(n); }); })(times);
+    }
 
     function onKey(e) {
         // Tab goes from control to control: they show while it does.
@@ -297,7 +380,8 @@
             controls.buildAudioMenu(info);
         },
         IsFullscreen: function (on) { controls.showFullscreen(on); },
-        FileName: setFileName
+        FileName: setFileName,
+        Commands: function (names) { transport.knownCommands(names); }
     };
 
     function wire() {
@@ -340,8 +424,32 @@
         $('#mute').on('click', actions.toggleMute);
         $('#volume').on('input', function () { transport.setVolume(Number(this.value)); })
             .on('change', function () { this.blur(); });
+        $('#loop-line').on('click', actions.loopLine);
+        $('#ab-loop').on('click', actions.loopStretch);
+        $('#slow-line').on('click', actions.slowReplay);
+        $('#slower-line').on('click', actions.slowerReplay);
+        $('#repeat-times').on('change', function () {
+            actions['repeat' + this.value]();
+            this.blur();
+        });
+        $('#say-line').on('click', actions.sayLine);
+        $('#say-word').on('click', function () { if (lookup.answer) sayIt.say(lookup.answer.matched); });
+        $('#record-line').on('click', actions.recordLine);
+        $('#compare-line').on('click', actions.compareLine);
+        $('#voice').val(prefs.player().voice).on('change', function () {
+            prefs.setPlayer({ voice: this.value });
+            this.blur();
+        });
+        $('#line-native').on('mouseenter', function () { setPeek(true); }).on('mouseleave', function () { setPeek(false); });
+        $(document).on('keyup', function (e) { if (e.key === 'g' || e.key === 'G') setPeek(false); });
+        $('#line-search').on('input', function () { showSearch(this.value); }).on('keydown', function (e) {
+            if (e.key !== 'Enter') return;
+            e.preventDefault();
+            jumpToFound($('#line-results li[data-line]').first());
+        });
+        $('#line-results').on('click', 'li[data-line]', function () { jumpToFound($(this)); });
         controls.wire({
-            seek: function (seconds) { transport.seekTo(seconds); },
+            seek: function (seconds) { practice.stop(true); transport.seekTo(seconds); },
             speed: function (rate) { transport.setSpeed(rate); },
             audioTrack: function (index) { transport.setAudioTrack(index); }
         });
@@ -371,6 +479,7 @@
         controls = new L.controls.Controls($, document);
         panels = new L.panels.Panels($, function (id) { if (id === 'line-list') refreshList(); });
         autoPause = new L.autopause.AutoPause(function () {
+            if (practice.active()) return;  // the line plays again instead
             transport.command('Pause');
             toast(L10n.text('Paused at the end of the line · Space goes on, R repeats'));
         });
@@ -379,6 +488,17 @@
             autoPause: autoPause, view: controls, toast: toast, followed: followed
         });
         player = transport.player;
+        practice = new L.practise.Practice({ transport: transport, followed: followed, toast: toast, shown: showPractice });
+        sayIt = new L.sayit.SayIt({
+            transport: transport, playState: transport.playState, toast: toast, practice: practice,
+            audio: function (url) { return new window.Audio(url); },
+            voice: function () { return prefs.player().voice; },
+            media: navigator.mediaDevices, Recorder: window.MediaRecorder,
+            objectUrl: function (blob) { return URL.createObjectURL(blob); },
+            revokeUrl: function (url) { URL.revokeObjectURL(url); },
+            setTimeout: function (fn, ms) { return window.setTimeout(fn, ms); },
+            clearTimeout: function (id) { window.clearTimeout(id); }
+        });
         lineTracks = new L.tracks.LineTracks(nativeCode);
         if (videoId !== null) lineTracks.aligned = prefs.aligned(videoId);
         // Every word of the English line can be looked up, and is coloured by its status.

@@ -22,7 +22,11 @@
             return info && typeof info === 'object' && info.audioTracks ? info : undefined;
         }],
         ['IsFullscreen', function (on) { return typeof on === 'boolean' ? on : undefined; }],
-        ['FileName', function (name) { return typeof name === 'string' && name ? name : undefined; }]
+        ['FileName', function (name) { return typeof name === 'string' && name ? name : undefined; }],
+        // An app that does not know the request never answers: the page keeps to the old commands.
+        ['Commands', function (names) {
+            return Array.isArray(names) ? names.filter(function (n) { return typeof n === 'string'; }) : undefined;
+        }]
     ];
 
     function ask(bridge, name, apply, tries) {

@@ -58,7 +58,8 @@
             showNative: stored.showNative !== false,
             autoPause: stored.autoPause === true,
             markNew: stored.markNew === true,   // colour new words too, not only learning ones
-            tutorialSeen: stored.tutorialSeen === true
+            tutorialSeen: stored.tutorialSeen === true,
+            voice: stored.voice === 'en-gb' ? 'en-gb' : 'en-us'  // "say it"
         };
     };
 

@@ -58,10 +58,21 @@
         this.goToJump(jump);
     };
 
+    // The app knows the exact seek (its "Commands" reply names it): line jumps use it.
+    Transport.prototype.knownCommands = function (names) {
+        this.lineNav.exact = names.indexOf('SeekToMs') >= 0;
+    };
+
+    // A seek to a line's start: exact where the app can, else the whole second before it.
+    Transport.prototype.seekToLine = function (jump) {
+        if (this.lineNav.exact) this.command('SeekToMs', { ms: Math.round(jump.target) });
+        else this.command('SeekTo', { position: jump.seconds });
+    };
+
     // A jump from lineNav (a key, a button, the line list).
     Transport.prototype.goToJump = function (jump) {
         this.autoPause.jumped(jump.target);
-        this.command('SeekTo', { position: jump.seconds });
+        this.seekToLine(jump);
         this.command('Play');
     };
 

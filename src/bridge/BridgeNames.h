@@ -18,6 +18,7 @@ inline constexpr char kEnableDraggableHomeScreenCommand[] = "EnableDraggableHome
 inline constexpr char kResizeForTutorialCommand[] = "ResizeForTutorial";
 inline constexpr char kResizeForPaymentCommand[] = "ResizeForPayment";
 inline constexpr char kSeekToCommand[] = "SeekTo";
+inline constexpr char kSeekToMsCommand[] = "SeekToMs";
 inline constexpr char kSetMutedCommand[] = "SetMuted";
 inline constexpr char kSetVolumeCommand[] = "SetVolume";
 inline constexpr char kPlayCommand[] = "Play";
@@ -33,6 +34,7 @@ inline constexpr char kMutedArgument[] = "muted";        // SetMuted: a truth
 inline constexpr char kVolumeArgument[] = "volume";      // SetVolume: 0..200
 inline constexpr char kSpeedArgument[] = "speed";        // SetPlaybackSpeed: the rate
 inline constexpr char kTrackArgument[] = "track";        // SetAudioTrack: the track index
+// SeekToMs: milliseconds in kMillisecondsArgument, an exact seek.
 // WatchMoment: the video file's absolute path as URL-safe base64 of its UTF-8 (no padding),
 // and where to start in milliseconds.
 inline constexpr char kFileArgument[] = "file";
@@ -45,6 +47,8 @@ inline constexpr char kPlaybackSpeedRequest[] = "PlaybackSpeed";
 inline constexpr char kVolumeRequest[] = "Volume";
 inline constexpr char kIsFullscreenRequest[] = "IsFullscreen";
 inline constexpr char kFileNameRequest[] = "FileName";
+// The commands this side knows, so that a page served to an older app can keep to the old ones.
+inline constexpr char kCommandsRequest[] = "Commands";
 inline constexpr char kGuidArgument[] = "guid";
 
 }  // namespace lirra

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "BridgeNames.h"
+#include "ExecutionCommands.h"
 #include "NumberText.h"
 #include "PageEvents.h"
 #include "promise/Promise.h"
@@ -62,10 +63,19 @@ void fileName(BridgeContext& context, const QString& guid) {
     returnJsResultToClient(context.views, jsStringLiteral(context.state.videoFileName), guid);
 }
 
+// A JavaScript array of the command names, in the table's order.
+void commands(BridgeContext& context, const QString& guid) {
+    QStringList names;
+    for (const BridgeEntry<CommandHandler>& entry : executionCommands())
+        names.push_back(jsStringLiteral(QString::fromLatin1(entry.name)));
+    returnJsResultToClient(context.views, '[' + names.join(',') + ']', guid);
+}
+
 constexpr BridgeEntry<RequestHandler> kRequests[] = {
     {kDurationRequest, duration},           {kAudioInfoRequest, audioInfo},
     {kPlaybackSpeedRequest, playbackSpeed}, {kVolumeRequest, volume},
     {kIsFullscreenRequest, isFullscreen},   {kFileNameRequest, fileName},
+    {kCommandsRequest, commands},
 };
 
 }  // namespace

@@ -74,6 +74,11 @@ void seekTo(MediaPlayer& player, const BridgeArguments& arguments) {
     player.setTime(secondsToMilliseconds(intValue(argument(arguments, kPositionArgument))));
 }
 
+// The page's line jumps: a line starts between two whole seconds.
+void seekToMs(MediaPlayer& player, const BridgeArguments& arguments) {
+    player.setTimeExact(std::max(0, intValue(argument(arguments, kMillisecondsArgument))));
+}
+
 void setMuted(MediaPlayer& player, const BridgeArguments& arguments) {
     player.setMute(boolValue(argument(arguments, kMutedArgument)));
 }
@@ -128,6 +133,7 @@ constexpr BridgeEntry<CommandHandler> kCommands[] = {
     {kResizeForTutorialCommand, resizeForTutorial},
     {kResizeForPaymentCommand, resizeForPayment},
     {kSeekToCommand, onPlayer<seekTo>},
+    {kSeekToMsCommand, onPlayer<seekToMs>},
     {kSetMutedCommand, onPlayer<setMuted>},
     {kSetVolumeCommand, onPlayer<setVolume>},
     {kPlayCommand, play},

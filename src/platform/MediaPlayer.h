@@ -64,7 +64,9 @@ class MediaPlayer {
     virtual bool isPlaying() const = 0;
     virtual void stop() = 0;
 
-    virtual void setTime(std::int32_t milliseconds) = 0;     // a seek
+    virtual void setTime(std::int32_t milliseconds) = 0;  // a seek
+    // A seek to the frame at that time, not to a key frame near it (slower on long GOPs).
+    virtual void setTimeExact(std::int32_t milliseconds) = 0;
     virtual std::optional<std::int32_t> time() const = 0;    // none while unknown
     virtual std::optional<std::int32_t> length() const = 0;  // of the media; none while unknown
 

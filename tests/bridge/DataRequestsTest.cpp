@@ -40,9 +40,16 @@ TEST_F(DataRequestTest, EveryRequestIsAnsweredWithItsOwnValueInRequestOrder) {
     launch(makeVideo("it's.mkv"));
     window().fullScreen_ = true;
     const std::pair<QString, QString> rows[] = {
-        {"Duration", "754321"},   {"AudioInfo", "{audioTracks:{'English':1, }, audioTrack:1}"},
-        {"Volume", "200"},        {"PlaybackSpeed", "1.5"},
-        {"IsFullscreen", "true"}, {"FileName", R"('it\'s.mkv')"},
+        {"Duration", "754321"},
+        {"AudioInfo", "{audioTracks:{'English':1, }, audioTrack:1}"},
+        {"Volume", "200"},
+        {"PlaybackSpeed", "1.5"},
+        {"IsFullscreen", "true"},
+        {"FileName", R"('it\'s.mkv')"},
+        {"Commands",
+         "['Stop','EnableDraggableHomeScreen','ResizeForTutorial','ResizeForPayment','SeekTo',"
+         "'SeekToMs','SetMuted','SetVolume','Play','Pause','SetPlaybackSpeed','SetAudioTrack',"
+         "'WatchMoment','ToggleFullscreen']"},
     };
     for (const auto& [name, value] : rows) {
         ask(name, "guid=" + name + "%261");
@@ -50,7 +57,7 @@ TEST_F(DataRequestTest, EveryRequestIsAnsweredWithItsOwnValueInRequestOrder) {
     }
     playerReports();
     for (const auto& [name, value] : rows) ask(name, "guid=" + name + "%263");
-    EXPECT_EQ(replies().size(), 18u);
+    EXPECT_EQ(replies().size(), 21u);
     for (const auto& [name, value] : rows) {
         std::vector<QString> own, expected;
         for (const QString& script : replies())

@@ -26,6 +26,7 @@ TEST_F(CommandTest, PlayerCommandsReadTheirArgumentsAsThePagesWriteThem) {
              {"SeekTo?position=12.9=setTime(12000)", "SeekTo?position=2147483=setTime(2147483000)",
               "SeekTo?position=2147484=setTime(2147483647)",
               "SeekTo?position=-3000000=setTime(-2147483648)", "SeekTo=setTime(0)",
+              "SeekToMs?ms=61234=setTimeExact(61234)", "SeekToMs?ms=-40&position=3=setTimeExact(0)",
               "SetMuted?muted=true=setMute(true)", "SetMuted?mute=true=setMute(false)",
               "SetVolume?volume=0=setMute(false) setVolume(0)",
               "SetVolume?volume=150=setMute(false) setVolume(150)", "Pause=pause()",

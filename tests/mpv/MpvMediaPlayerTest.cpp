@@ -148,6 +148,7 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         {[&] { p.setVolume(37); }, "volume", "18.500000", [&] { return p.volume() == 37; }},
         {[&] { p.setRate(0.5f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
         {[&] { p.setRate(-1.0f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
+        {[&] { p.setRate(0.75f); }, "audio-pitch-correction", "yes", {}},
         {[&] { rig.view().setBackColor(kOrange); }, "background", "#FFFF3300", {}},
         {[&] { rig.view().setFillScreen(true); }, "panscan", "1.000000", {}},
     };

@@ -13,6 +13,7 @@
 #include "Recognizer.h"
 #include "TextFold.h"
 #include "Words.h"
+#include "speech/Speech.h"
 
 namespace lirra::server::dictionary {
 namespace {
@@ -110,6 +111,10 @@ struct DictionaryService::Translations {
     std::string status;   // "ok", "not-installed", "none-in-debian"
     std::string package;  // what would add one
 };
+
+std::string speechPronunciation(const std::string& word) {
+    return speech::Speaker::shared().ipa(word, speech::Voice::Britain);
+}
 
 std::vector<std::string> defaultDictionaryFolders(const std::string& dataDirectory) {
     std::vector<std::string> folders{"/usr/share/dictd"};
@@ -250,7 +255,8 @@ DictionaryReply DictionaryService::lookup(std::string_view text,
                     return cut(std::move(article.pronunciation), 120);
             }
         }
-        return {};
+        const std::string spoken = options_.pronounce ? options_.pronounce(word) : "";
+        return spoken.empty() ? spoken : cut("/" + spoken + "/", 120);
     };
 
     Json entries = Json::array();

@@ -21,10 +21,15 @@ namespace lirra::server::dictionary {
 
 inline constexpr const char* kDefaultMorphologyFolder = "/usr/share/wordnet";
 
+std::string speechPronunciation(const std::string& word);
+
 struct DictionaryOptions {
     std::vector<std::string> folders = {};                    // searched in this order
     std::string morphologyFolder = kDefaultMorphologyFolder;  // WordNet's exception lists
     DictionaryCatalog::Log log = {};  // one line per problem; stderr when empty
+    // The IPA of a word no dictionary has one for, without slashes ("" for none): the speech
+    // engine's British English, like FreeDict's.
+    std::function<std::string(const std::string&)> pronounce = speechPronunciation;
 };
 
 // Debian's dictd folder, then the learner's: DATA/dictionaries.

@@ -6,6 +6,7 @@
 #include "service/Pages.h"
 #include "service/PagesApi.h"
 #include "service/Service.h"
+#include "service/SpeechApi.h"
 #include "service/WordsApi.h"
 
 namespace lirra::server {
@@ -40,6 +41,7 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"PUT", "/api/settings/opensubtitles", 4096, saveOnlineSettings},
         {"GET", "/api/dictionary/lookup", 0, dictionaryLookup},
         {"GET", "/api/dictionary/sources", 0, dictionarySources},
+        {"GET", "/api/speech", 0, speak},
         // The learner's notebook.
         {"GET", "/Player/Notebook", 0, notebookPage},
         {"POST", "/api/notebook", 64 * 1024, saveToNotebook},

@@ -61,6 +61,8 @@ std::vector<std::pair<std::string, std::string>> engineOptions(const MpvEngineSe
         {"resume-playback", "no"},
         {"cover-art-auto", "no"},
         {"audio-client-name", "lirra"},
+        // Slow replay keeps the speaker's voice (mpv's default, stated so it stays so).
+        {"audio-pitch-correction", "yes"},
         // Without a sound device the picture still plays, in time, with its tracks selectable.
         {"audio-fallback-to-null", "yes"},
         {kBackgroundProperty, backgroundText(settings.background)},

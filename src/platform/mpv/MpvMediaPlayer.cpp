@@ -200,7 +200,7 @@ void MpvMediaPlayer::handleFileLoaded() {
     if (!loads_.fileLoaded()) return;
     properties_.readAll();
     if (pendingSeek_) {
-        seekTo(*pendingSeek_);
+        seekTo(pendingSeek_->milliseconds, pendingSeek_->exact);
         pendingSeek_.reset();
     }
 }
@@ -318,18 +318,27 @@ void MpvMediaPlayer::stop() {
     notifier_.schedule();
 }
 
-void MpvMediaPlayer::setTime(std::int32_t milliseconds) {
+void MpvMediaPlayer::setTime(std::int32_t milliseconds) { seekWhenLoaded({milliseconds, false}); }
+
+void MpvMediaPlayer::setTimeExact(std::int32_t milliseconds) {
+    seekWhenLoaded({milliseconds, true});
+}
+
+void MpvMediaPlayer::seekWhenLoaded(Seek seek) {
     if (loads_.phase() == Phase::Loaded) {
-        seekTo(milliseconds);
+        seekTo(seek.milliseconds, seek.exact);
     } else if (loads_.phase() == Phase::Opening) {
-        pendingSeek_ = milliseconds;
+        pendingSeek_ = seek;
     }
 }
 
-void MpvMediaPlayer::seekTo(std::int32_t milliseconds) {
+// Plain "absolute" leaves the precision to mpv's hr-seek setting; "+exact" decodes up to the
+// frame asked for whatever that setting says.
+void MpvMediaPlayer::seekTo(std::int32_t milliseconds, bool exact) {
     if (!mpv_) return;
     const std::string seconds = secondsText(milliseconds);
-    const char* command[] = {"seek", seconds.c_str(), "absolute", nullptr};
+    const char* command[] = {"seek", seconds.c_str(), exact ? "absolute+exact" : "absolute",
+                             nullptr};
     mpv_command_async(mpv_, kIgnoredReply, command);
 }
 

@@ -41,6 +41,7 @@ class MpvMediaPlayer final : public MediaPlayer {
     void stop() override;
 
     void setTime(std::int32_t milliseconds) override;
+    void setTimeExact(std::int32_t milliseconds) override;
     std::optional<std::int32_t> time() const override;
     std::optional<std::int32_t> length() const override;
 
@@ -85,7 +86,12 @@ class MpvMediaPlayer final : public MediaPlayer {
     void start(bool paused);
     void requestLoad();
     void issueLoadfile();
-    void seekTo(std::int32_t milliseconds);
+    struct Seek {
+        std::int32_t milliseconds;
+        bool exact;
+    };
+    void seekTo(std::int32_t milliseconds, bool exact = false);
+    void seekWhenLoaded(Seek seek);
     void forgetMedia();
     void setTrack(const char* property, int index);
 
@@ -102,11 +108,11 @@ class MpvMediaPlayer final : public MediaPlayer {
     std::string failure_;  // why the current media failed, as told to the user
 
     std::optional<Media> media_;
-    bool needsLoad_ = false;                   // play() starts media_ from its beginning
-    bool loadQueued_ = false;                  // waiting for the render context
-    bool startPaused_ = false;                 // the next load rests paused on its first frame
-    std::optional<std::int32_t> pendingSeek_;  // asked for while opening
-    std::optional<std::string> toldDecoder_;   // the media's decoder, once logged
+    bool needsLoad_ = false;                  // play() starts media_ from its beginning
+    bool loadQueued_ = false;                 // waiting for the render context
+    bool startPaused_ = false;                // the next load rests paused on its first frame
+    std::optional<Seek> pendingSeek_;         // asked for while opening
+    std::optional<std::string> toldDecoder_;  // the media's decoder, once logged
 };
 
 }  // namespace lirra

@@ -7,6 +7,7 @@ const { test, assert, web, FakeClock, clockedBridge } = require('./fakes.js');
 const { CueTrack, LineNavigator, AutoPause, PlayState, Transport, nextSpeed, audioEntries, SPEEDS } =
     web('cues.js', 'linenav.js', 'autopause.js', 'playstate.js', 'transport.js', 'controls.js');
 const keys = web('keys.js');
+const { Practice } = web('practise.js');
 const playervalues = web('playervalues.js');
 
 const cue = (start, end) => ({ start, end, text: `at ${start}` });
@@ -44,9 +45,13 @@ test('controls and keys send the player these commands and tell the learner this
         [{ time: 500 }, (t, tick) => { t.jumpLine('next'); tick(); t.seekTo(8); t.clock(8000); tick(); t.jumpLine('next'); },
          ['SeekTo?position=1', 'Play', 'SeekTo?position=8', 'SeekTo?position=8', 'Play'], [], 'a seek ends the jump: the next line is after 8 s'],
         [{}, (t, tick) => { t.togglePlay(); tick(); t.togglePlay(); }, ['Play', 'Pause'], []],
+        [{ time: 3500, known: ['SeekTo', 'SeekToMs'] }, (t) => t.jumpLine('previous'), ['SeekToMs?ms=1000', 'Play'], [], 'an app that seeks exactly'],
+        [{ time: 9000, known: ['SeekTo', 'SeekToMs'] }, (t) => t.seekTo(3.7), ['SeekTo?position=3'], [], 'the seek bar keeps whole seconds'],
+        [{ time: 3500, known: ['SeekTo'] }, (t) => t.jumpLine('repeat'), ['SeekTo?position=3', 'Play'], [], 'an older app'],
     ];
-    for (const [state, act, commands, toasts, why] of cases) {
+    for (const [{ known, ...state }, act, commands, toasts, why] of cases) {
         const r = rig(track);
+        if (known) r.transport.knownCommands(known);
         Object.assign(r.transport.player, state);
         if (state.time !== undefined) r.transport.clock(state.time);
         act(r.transport, () => r.clock.advance(0));
@@ -74,10 +79,11 @@ test('each key asks for the action its help gives; Shift picks the second, the c
     const plain = { ' ': 'togglePlay', ArrowLeft: 'previousLine', ArrowRight: 'nextLine', ArrowUp: 'louder', ArrowDown: 'quieter',
                     r: 'repeatLine', p: 'toggleAutoPause', t: 'toggleNative', '[': 'slower', ']': 'faster', m: 'toggleMute',
                     l: 'toggleList', '?': 'toggleHelp', h: 'toggleHelp', w: 'lookUpWords', s: 'saveToNotebook', k: 'markWordKnown',
-                    n: 'nextOneNewLine', Escape: 'closeAll' };
+                    n: 'nextOneNewLine', Escape: 'closeAll', o: 'loopLine', b: 'loopStretch', z: 'slowReplay', y: 'sayLine',
+                    v: 'recordLine', c: 'compareLine', g: 'peek', '/': 'findLine', 1: 'repeat1', 5: 'repeat5', 9: 'repeat9', 0: 'repeat10' };
     for (const [key, action] of Object.entries(plain)) {
         for (const k of new Set([key, key.length === 1 ? key.toUpperCase() : key])) {
-            const shifted = { ArrowLeft: 'back', ArrowRight: 'forward', K: 'markLineKnown' }[k] || action;
+            const shifted = { ArrowLeft: 'back', ArrowRight: 'forward', K: 'markLineKnown', z: 'slowerReplay', Z: 'slowerReplay' }[k] || action;
             assert.deepEqual([keys.actionFor({ key: k }, false, false), keys.actionFor({ key: k, shiftKey: true }, false, false)], [action, shifted], k);
         }
     }
@@ -98,11 +104,13 @@ test('the player\'s values: implausible replies ignored, a dropped request asked
     playervalues.NAMES.forEach((name) => { apply[name] = (v) => applied.push([name, v]); });
     playervalues.askAll({ request: (name, onReply, onTimeout) => asked.push({ name, onReply, onTimeout }) }, apply);
     const replies = { Duration: [95000, 0, -1, '95000'], Volume: [250.4, -3, 99.6, Infinity], PlaybackSpeed: [0.75, 0],
-                      AudioInfo: [{ audioTracks: {} }, 'x'], IsFullscreen: [true, 'true'], FileName: ['Walk.mkv', 5] };
+                      AudioInfo: [{ audioTracks: {} }, 'x'], IsFullscreen: [true, 'true'], FileName: ['Walk.mkv', 5],
+                      Commands: [['SeekTo', 7, 'SeekToMs'], 'SeekToMs'] };
     assert.deepEqual(asked.map((a) => a.name), Object.keys(replies));
     for (const a of asked) replies[a.name].forEach((v) => a.onReply(v));
     assert.deepEqual(applied, [['Duration', 95000], ['Duration', 0], ['Volume', 200], ['Volume', 0], ['Volume', 100],
-                               ['PlaybackSpeed', 0.75], ['AudioInfo', { audioTracks: {} }], ['IsFullscreen', true], ['FileName', 'Walk.mkv']]);
+                               ['PlaybackSpeed', 0.75], ['AudioInfo', { audioTracks: {} }], ['IsFullscreen', true], ['FileName', 'Walk.mkv'],
+                               ['Commands', ['SeekTo', 'SeekToMs']]]);
     const first = asked.length;
     for (let i = 0; i < 3; ++i) asked[i ? asked.length - 1 : 1].onTimeout();
     assert.deepEqual(asked.slice(first).map((a) => a.name), ['Volume', 'Volume']);
@@ -182,4 +190,59 @@ test('the play state follows the clock, and a command until the clock can confir
         if (command !== undefined) state.commanded(command);
         assert.equal(state.isPlaying(), playing, why || JSON.stringify([passed, reading, command]));
     }
+});
+
+// The engine as the page sees it: the commands the page sent are applied, then the clock runs
+// on by 100 ms of video per reading (at the speed set) while playing.
+function playOut(r, practice, steps) {
+    const engine = { t: r.transport.player.time, playing: true, rate: 1, seeks: [], rates: [] };
+    for (let i = 0; i < steps; ++i) {
+        for (const c of r.sentNow()) {
+            const [name, arg] = c.split(/[?=]/).filter((_, k) => k !== 1);
+            if (name === 'SeekToMs') engine.t = Number(arg);
+            else if (name === 'SeekTo') engine.t = Number(arg) * 1000;
+            else if (name === 'SetPlaybackSpeed') engine.rates.push(engine.rate = Number(arg));
+            else if (name === 'Play' || name === 'Pause') engine.playing = name === 'Play';
+            if (name.startsWith('SeekTo')) engine.seeks.push(engine.t);
+        }
+        if (engine.playing) engine.t += 100 * engine.rate;
+        practice.clock(r.transport.clock(engine.t));
+        r.clock.advance(100);
+    }
+    return engine;
+}
+
+test('practising a line: N times then on, a loop until stopped, a stretch, slower with the speed back, once then something else', () => {
+    const track = new CueTrack([cue(1000, 2500), cue(3300, 4200), cue(5000, 6000), cue(7000, 8000)]);
+    const cases = [
+        // exact seeks, start, what is done, readings, [seeks, rates, still practising, time at the end] or a check
+        [true, 3500, (p) => p.repeat(3), 60, [[3300, 3300, 3300], [], false], 'three times, then on past the line'],
+        [false, 3500, (p) => p.repeat(2), 60, [[3000, 3000], [], false], 'whole seconds: the line is found a second early'],
+        [true, 3500, (p) => p.repeat(0), 20, [[3300], [], false], 'at least once'],
+        [true, 3500, (p) => p.repeat(99), 140, [Array(10).fill(3300), [], false], 'at most ten'],
+        [true, 3500, (p) => p.loop(), 120, [Array(14).fill(3300), [], true], 'a 900 ms line: once every nine readings'],
+        [true, 3500, (p, r) => { p.loop(); playOut(r, p, 30); p.loop(); }, 40, [[], [], false], 'O again stops'],
+        [true, 1200, (p, r) => { p.markAB(); r.transport.clock(5500); p.markAB(); }, 110, [[1000, 1000, 1000], [], true], 'from the first line to the third, 5 s each time'],
+        [true, 5500, (p, r) => { p.markAB(); r.transport.clock(1200); p.markAB(); }, 60, [[1000, 1000], [], true], 'marked backwards'],
+        [true, 3500, (p, r) => { r.transport.player.speed = 1.25; p.slow(0.5); }, 40, [[3300], [0.5, 1.25], false], 'slower, then the speed it had'],
+        [true, 3500, (p) => p.slow(0.6), 10, [[], [], false], 'only the slow replays offered'],
+        [true, 3500, (p, r) => { p.loop(); playOut(r, p, 3); r.transport.seekTo(9); }, 10, [[9000], [], false], 'a seek elsewhere ends it'],
+        [true, 3500, (p, r, log) => p.hearOnce(() => log.push(r.transport.player.time)), 20,
+            (e, log) => assert.deepEqual([e.playing, log.length, log[0] >= 4200], [false, 1, true]), 'once, paused at its end'],
+        [true, 500, (p) => p.loop(), 10, [[1000], [], true], 'before the first line: the first'],
+    ];
+    for (const [exact, start, act, steps, expected, why] of cases) {
+        const r = rig(track);
+        const log = [];
+        if (exact) r.transport.knownCommands(['SeekToMs']);
+        r.transport.clock(start);
+        const practice = new Practice({ transport: r.transport, followed: () => track, toast: () => {} });
+        act(practice, r, log);
+        const e = playOut(r, practice, steps);
+        if (typeof expected === 'function') expected(e, log);
+        else assert.deepEqual([e.seeks, e.rates, practice.active()], expected, why);
+    }
+    const none = rig(null), toasts = [];
+    new Practice({ transport: none.transport, followed: () => null, toast: (t) => toasts.push(t) }).loop();
+    assert.deepEqual([none.sentNow(), toasts.length], [[], 1]);
 });

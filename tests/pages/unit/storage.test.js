@@ -32,7 +32,7 @@ test('bad stored data and a storage that throws give defaults', () => {
     for (const [k, v] of Object.entries(stored)) storage.setItem(k, v);
     const prefs = new Prefs(storage);
     assert.deepEqual([prefs.video('1'), prefs.video('2'), prefs.aligned('7'), prefs.language()], [saved(null, null), saved(null, null), true, null]);
-    const defaults = { showTarget: true, showNative: true, autoPause: false, markNew: false, tutorialSeen: false };
+    const defaults = { showTarget: true, showNative: true, autoPause: false, markNew: false, tutorialSeen: false, voice: 'en-us' };
     assert.deepEqual(prefs.player(), defaults);
     const broken = new Prefs({ getItem() { throw new Error('denied'); }, setItem() { throw new Error('full'); } });
     assert.doesNotThrow(() => { broken.setPlayer({ autoPause: true }); broken.setLanguage('ger'); broken.setVideo('1', saved(1, 1)); });

@@ -15,6 +15,9 @@ int main(int argc, char** argv) {
     const QByteArray storage = qgetenv("LIRRA_TEST_STORAGE");
     if (!storage.isEmpty()) lirra::setQuickWebStorageFolder(QString::fromLocal8Bit(storage));
     lirra::registerAppUrlScheme();
+    // A made-up microphone and camera, so that only the app's answer decides a page's request.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+            qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --use-fake-device-for-media-stream");
     QQuickWindow::setGraphicsApi(QSGRendererInterface::OpenGL);
     lirra::setEngineSwitches();  // as the program does
     QtWebEngineQuick::initialize();

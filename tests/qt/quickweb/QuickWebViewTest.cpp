@@ -53,6 +53,26 @@ x.onload = function () { window.called = x.status + '/' + document.cookie.length
 </script>)"},
     {"/page/jump",
      "<script>location = 'http://127.0.0.1:' + location.port + '/page/blank';</script>"},
+    // The microphone asked for by the page, the camera too, and the microphone by an iframe of
+    // another origin (localhost for 127.0.0.1) that the page allows to ask.
+    {"/page/mic", R"(<!DOCTYPE html><body><script>
+var results = {};
+function ask(name, constraints) {
+    navigator.mediaDevices.getUserMedia(constraints).then(function () { results[name] = 'granted'; },
+                                                          function (e) { results[name] = e.name; });
+}
+ask('microphone', {audio: true});
+ask('camera', {video: true});
+window.onmessage = function (e) { results.frame = e.data; };
+var frame = document.createElement('iframe');
+frame.allow = 'microphone';
+frame.src = location.href.replace('127.0.0.1', 'localhost') + '-frame';
+document.body.appendChild(frame);
+</script></body>)"},
+    {"/page/mic-frame", R"(<!DOCTYPE html><script>
+navigator.mediaDevices.getUserMedia({audio: true}).then(function () { parent.postMessage('granted', '*'); },
+                                                        function (e) { parent.postMessage(e.name, '*'); });
+</script>)"},
 };
 
 // The app's side: bridge URLs refused; a single dropped file accepted; `paths` chosen.
@@ -208,6 +228,14 @@ TEST_F(QuickWebViewTest, BridgeNavigationsReachThePolicyInOrderAndOnlyMainFrameL
     ASSERT_TRUE(runEventLoopUntil([&] { return finished == 3; }, 10s));
     EXPECT_EQ(started, 3);
     EXPECT_TRUE(lastFailed);
+}
+
+// Chromium's made-up microphone and camera (QuickWebTestMain): no prompt, only the app's answer.
+TEST_F(QuickWebViewTest, OnlyTheLoadedPagesOriginGetsTheMicrophoneAndNothingElse) {
+    ASSERT_TRUE(loadAndWait(url("/page/mic")));
+    EXPECT_TRUE(answers("results.microphone", "granted"));
+    EXPECT_TRUE(answers("results.camera", "NotAllowedError"));
+    EXPECT_TRUE(answers("results.frame", "NotAllowedError"));
 }
 
 TEST_F(QuickWebViewTest, EvaluationGivesTheStringFormOfTheValueAndRunsInTheOrderSent) {

@@ -133,6 +133,8 @@ TEST_F(DictionaryServiceTest, RecognisesWordsAndPhrasesAndAnswersInTheirShape) {
         "text": "ir", "source": "Test English-Spanish"}], "translationStatus": "ok",
         "package": ""})"));
     EXPECT_EQ(lookup("good", "spa")["translations"][0]["partOfSpeech"], "adjective");
+    // No dictionary says how it sounds: the speech engine's British IPA.
+    EXPECT_EQ(lookup("far", "spa")["entries"][0]["pronunciation"], "/fˈɑː/");
     EXPECT_EQ(lookup("good", "spa")["entries"][0]["definitions"][0], "having desirable qualities");
     // A name's senses only for a capitalised word.
     EXPECT_EQ(lookup("May", "spa")["entries"][0]["definitions"], json({"the month", "a shrub"}));

@@ -26,6 +26,9 @@ class FakeMediaPlayer : public MediaPlayer {
     bool isPlaying() const override { return playing_; }
 
     void setTime(std::int32_t milliseconds) override { record("setTime", *(time_ = milliseconds)); }
+    void setTimeExact(std::int32_t milliseconds) override {
+        record("setTimeExact", *(time_ = milliseconds));
+    }
     std::optional<std::int32_t> time() const override { return time_; }
     std::optional<std::int32_t> length() const override { return length_; }
 

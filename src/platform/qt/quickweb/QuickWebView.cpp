@@ -53,6 +53,11 @@ WebEngineView {
     onChildrenChanged: sharpen(this)
     onLoadingChanged: sharpen(this)
     onContextMenuRequested: function (request) { request.accepted = true; }
+    // Every request a page makes for a device is answered here, so none waits for a prompt.
+    onFeaturePermissionRequested: function (securityOrigin, feature) {
+        grantFeaturePermission(securityOrigin, feature,
+            glue.grants(securityOrigin, feature === WebEngineView.MediaAudioCapture));
+    }
     onFileDialogRequested: function (request) {
         request.accepted = true;
         var files = glue.chooseFiles();
@@ -179,6 +184,7 @@ void QuickWebView::setHidden(bool hidden) {
 }
 
 void QuickWebView::loadUrl(const QUrl& url) {
+    loaded_ = url;
     if (view_) view_->setProperty("url", url);
 }
 

@@ -86,6 +86,7 @@ class QuickWebView final : public WebView, public ItemBacked {
     NotificationCenter& center_;
     QPointer<QQuickItem> host_;
     QPointer<QQuickItem> view_;
+    QUrl loaded_;  // what the app loaded: its origin may use the microphone
     std::unique_ptr<QuickWebViewGlue> glue_;
     QPointer<QQuickItem> bands_;  // what composes a transparent page over what lies beneath
     PageComposition composition_;

@@ -6,6 +6,7 @@
 #include <QWebEngineNavigationRequest>
 
 #include "FileDrops.h"
+#include "MediaPermission.h"
 #include "PageLoads.h"
 #include "QuickWebView.h"
 #include "platform/Log.h"
@@ -13,6 +14,10 @@
 namespace lirra {
 
 QStringList QuickWebViewGlue::chooseFiles() { return owner_.chooseFiles(); }
+
+bool QuickWebViewGlue::grants(const QUrl& origin, bool microphoneOnly) const {
+    return grantsMicrophone(owner_.loaded_, origin, microphoneOnly);
+}
 
 void QuickWebViewGlue::consoleMessage(bool error, const QString& message, int line,
                                       const QString& source) {

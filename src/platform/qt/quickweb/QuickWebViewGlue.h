@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QUrl>
 #include <QVariant>
 
 class QWebEngineLoadingInfo;
@@ -24,6 +25,7 @@ class QuickWebViewGlue : public QObject {
     Q_INVOKABLE void consoleMessage(bool error, const QString& message, int line,
                                     const QString& source);
     Q_INVOKABLE void answer(int token, const QVariant& value) { emit answered(token, value); }
+    Q_INVOKABLE bool grants(const QUrl& origin, bool microphoneOnly) const;
 
     // Watches the item (and the items the engine puts in it) for drags.
     void watch(QObject& item);
