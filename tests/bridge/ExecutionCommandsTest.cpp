@@ -22,18 +22,26 @@ TEST_F(CommandTest, PlayerCommandsReadTheirArgumentsAsThePagesWriteThem) {
     // second Pause does nothing, arguments read as the page encoded them, names compared exactly.
     for (const bool launched : {false, true}) {  // no player yet: nothing, no harm
         if (launched) launch(makeVideo("clip.mkv"));
-        for (const std::string row :
-             {"SeekTo?position=12.9=setTime(12000)", "SeekTo?position=2147483=setTime(2147483000)",
-              "SeekTo?position=2147484=setTime(2147483647)",
-              "SeekTo?position=-3000000=setTime(-2147483648)", "SeekTo=setTime(0)",
-              "SeekToMs?ms=61234=setTimeExact(61234)", "SeekToMs?ms=-40&position=3=setTimeExact(0)",
-              "SetMuted?muted=true=setMute(true)", "SetMuted?mute=true=setMute(false)",
-              "SetVolume?volume=0=setMute(false) setVolume(0)",
-              "SetVolume?volume=150=setMute(false) setVolume(150)", "Pause=pause()",
-              "Pause=", "Play=play()", "SetPlaybackSpeed?speed=1.25=setRate(1.250000)",
-              "SetPlaybackSpeed?speed=1%2C5=setRate(1.000000)",
-              "SetAudioTrack?track=2=setCurrentAudioTrackIndex(2)",
-              "play=", "SetVolume%20?volume=10=", "Request?volume=10="}) {
+        for (const std::string row : {"SeekTo?position=12.9=setTime(12000)",
+                                      "SeekTo?position=2147483=setTime(2147483000)",
+                                      "SeekTo?position=2147484=setTime(2147483647)",
+                                      "SeekTo?position=-3000000=setTime(-2147483648)",
+                                      "SeekTo=setTime(0)",
+                                      "SeekToMs?ms=61234=setTimeExact(61234)",
+                                      "SeekToMs?ms=-40&position=3=setTimeExact(0)",
+                                      "SetMuted?muted=true=setMute(true)",
+                                      "SetMuted?mute=true=setMute(false)",
+                                      "SetVolume?volume=0=setMute(false) setVolume(0)",
+                                      "SetVolume?volume=150=setMute(false) setVolume(150)",
+                                      "Pause=pause()",
+                                      "Pause=",
+                                      "Play=play()",
+                                      "SetPlaybackSpeed?speed=1.25=setRate(1.250000)",
+                                      "SetPlaybackSpeed?speed=1%2C5=setRate(1.000000)",
+                                      "SetAudioTrack?track=2=setCurrentAudioTrackIndex(2)",
+                                      "play=",
+                                      "SetVolume%20?volume=10=",
+                                      "Request?volume=10="}) {
             if (launched) player().calls_.clear();
             command(QString::fromStdString(row.substr(0, row.rfind('='))));
             std::string calls;

@@ -110,7 +110,7 @@ it('a Spanish system: Spanish before any choice, with plural forms and how long 
     await h.waitFor(async () => { await page.evaluate(h.script.timeUpdate(1500)); return (await page.textContent('#line-native')).includes('أطول'); }, 'the Arabic line');
     assert.deepEqual(await page.$eval('#line-native', (e) => [e.lang, e.dir]), ['ar', 'rtl']);
     assert.deepEqual(await page.evaluate(() => [document.documentElement.lang, document.documentElement.dir, document.querySelector('#save-line').textContent]),
-                     ['en', 'ltr', 'Save']);
+                     ['ar', 'rtl', 'حفظ']);
     assert.deepEqual(errors, []);
     await context.close();
 });

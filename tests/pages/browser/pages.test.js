@@ -48,7 +48,7 @@ it('the home page reports ready, answers the language query, lists recent videos
     assert.deepEqual(await speaks(), ['en', 'Your words']);   // the browser's English until the learner chooses
     await page.selectOption('#languageSelect', 'jpn');
     assert.equal(await page.evaluate(h.LANGUAGE_QUERY), 'jpn');
-    assert.deepEqual(await speaks(), ['en', 'Your words']);   // no Japanese catalogue yet: English
+    assert.deepEqual(await speaks(), ['ja', 'あなたの単語']);   // the learner's choice, at once
     await page.selectOption('#languageSelect', 'spa');
     assert.deepEqual(await speaks(), ['es', 'Tus palabras']);   // at once, and the pages after it
     const hostile = '<img src=x onerror="window.hacked=1">.mkv';
