@@ -110,14 +110,25 @@ targets=$(cmake --build "$build" --target help 2>/dev/null | sed -n 's/^\([A-Za-
 [[ $(id -u) -eq 0 ]] && export QTWEBENGINE_DISABLE_SANDBOX=1
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-xcb}
 
+# Each test with the targets its command runs (a test named for its target, or a script given a
+# built program, such as the service, as an argument), one "test target" pair per line.
+test_targets=$(cd "$build" && ctest --show-only=json-v1 2>/dev/null | TARGETS="$targets" python3 -c '
+import json, os, sys
+targets = set(os.environ["TARGETS"].split())
+for test in json.load(sys.stdin).get("tests", []):
+    names = {test["name"]} | {os.path.basename(a) for a in test.get("command", [])}
+    for name in sorted(names & targets):
+        print(test["name"], name)
+')
+
 # The targets of a selection's tests (their dependencies follow); the page tests need the server.
 # Each entry of a selection is a regular expression over the CTest names.
 targets_of() {
-    local t target
+    local t name target
     for t in ${1//,/ }; do
-        while read -r target; do
-            [[ -n "$target" ]] && echo "$target"
-        done < <(grep -xE "$t" <<<"$targets" || true)
+        while read -r name target; do
+            [[ -n "$target" && "$name" =~ ^($t)$ ]] && echo "$target"
+        done <<<"$test_targets"
         if [[ "pages_browser" =~ ^($t)$ ]]; then echo lirra-server; fi
     done
 }
@@ -128,7 +139,9 @@ run_tests() {  # SELECTION LOG: false when a test failed
 
 # Every selected test must pass without a fault, or a failure would prove nothing.
 if [[ "${FAULT_CHECK_SKIP_BASELINE:-0}" != 1 ]]; then
-    union=$(grep -v '^#' "$list" | cut -f3 | tr ',' '\n' | sort -u | paste -sd, -)
+    # The tests of the faults asked for (all of them when none is named).
+    union=$(grep -v '^#' "$list" | awk -F'\t' -v ids=" ${wanted[*]} " \
+        'ids == "  " || index(ids, " " $1 " ") { print $3 }' | tr ',' '\n' | sort -u | paste -sd, -)
     : >"$out/baseline.log"
     mapfile -t baseline_targets < <(targets_of "$union" | sort -u)
     if ! cmake --build "$build" -j2 --target "${baseline_targets[@]}" >>"$out/baseline.log" 2>&1 ||
