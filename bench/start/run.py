@@ -7,8 +7,8 @@ install) opens a 10 s clip of one flat colour, its log read as it comes with `--
     colour is on the screen (a few pixels of the display read every 2 ms through Xlib).
 And where the time goes (medians): the process itself (`lirra --help`, the same libraries
 loaded), up to the embedded service's first line, to the web view's first navigation (the home
-page asked of the engine), to the home page's first bridge message (its scripts run), to its
-load; after LaunchVideo, to the player page's navigation, to the first frame, to that page's load.
+page asked of the engine), to its load, to its first bridge message (its scripts after the
+load); after LaunchVideo, to the player page's navigation, to the first frame, to that page's load.
 
 Usage: bench/start/run.py [--build DIR] [--launches 10] [--json FILE]
 Runs itself under xvfb-run (a 1600x1000 screen) when no display is set. Needs ffmpeg.
@@ -112,8 +112,8 @@ def one_start(lirra, clip, index, screen):
         stamps = {
             "service": first(lines, SERVICE_LINE),
             "home_asked": first(lines, HOME_ASKED),
-            "home_message": first(lines, PAGE_MESSAGE, first(lines, HOME_ASKED) or 0),
             "home_loaded": first(lines, HOME_LOADED),
+            "home_message": first(lines, PAGE_MESSAGE, first(lines, HOME_LOADED) or 0),
             "player_asked": first(lines, PLAYER_ASKED, launched[0]),
             "player_loaded": first(lines, PLAYER_LOADED, launched[0]),
         }
@@ -126,8 +126,8 @@ def one_start(lirra, clip, index, screen):
             "first_frame_ms": ms(launched[0], frame),
             "to_service_ms": ms(spawned, stamps["service"]),
             "service_to_home_asked_ms": ms(stamps["service"], stamps["home_asked"]),
-            "home_asked_to_message_ms": ms(stamps["home_asked"], stamps["home_message"]),
-            "home_message_to_loaded_ms": ms(stamps["home_message"], stamps["home_loaded"]),
+            "home_asked_to_loaded_ms": ms(stamps["home_asked"], stamps["home_loaded"]),
+            "home_loaded_to_message_ms": ms(stamps["home_loaded"], stamps["home_message"]),
             "home_loaded_to_launch_ms": ms(stamps["home_loaded"], launched[0]),
             "launch_to_player_asked_ms": ms(launched[0], stamps["player_asked"]),
             "player_asked_to_frame_ms": ms(stamps["player_asked"], frame),
@@ -179,8 +179,8 @@ def main():
     for key, name in (("process_ms", "the process alone (`lirra --help`)"),
                       ("to_service_ms", "spawn to the embedded service's line"),
                       ("service_to_home_asked_ms", "to the home page asked of the web engine"),
-                      ("home_asked_to_message_ms", "to the home page's first bridge message"),
-                      ("home_message_to_loaded_ms", "to the home page loaded"),
+                      ("home_asked_to_loaded_ms", "to the home page loaded (ready)"),
+                      ("home_loaded_to_message_ms", "to its first bridge message (after ready)"),
                       ("home_loaded_to_launch_ms", "home page loaded to LaunchVideo (analysis)"),
                       ("launch_to_player_asked_ms", "LaunchVideo to the player page asked"),
                       ("player_asked_to_frame_ms", "player page asked to the first frame"),
