@@ -13,7 +13,6 @@ load); after LaunchVideo, to the player page's navigation, to the first frame, t
 Usage: bench/start/run.py [--build DIR] [--launches 10] [--json FILE]
 Runs itself under xvfb-run (a 1600x1000 screen) when no display is set. Needs ffmpeg.
 """
-import argparse
 import ctypes
 import json
 import os
@@ -28,7 +27,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench", "launch"))
-from run import LAUNCH_LINES, App  # noqa: E402  (the app, its log stamped as it comes)
+from run import LAUNCH_LINES, App, bench_arguments  # noqa: E402  (the app, its log stamped as it comes)
 
 CLIP_COLOUR = (200, 40, 160)  # a magenta no page of ours paints
 SERVICE_LINE = re.compile(r"^Lirra service at ")
@@ -152,18 +151,7 @@ def help_ms(lirra, runs):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default=os.path.join(ROOT, "build-release"))
-    parser.add_argument("--launches", type=int, default=10)
-    parser.add_argument("--json", help="also write the figures to this file")
-    args = parser.parse_args()
-
-    if not os.environ.get("DISPLAY") and shutil.which("xvfb-run"):
-        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24 -nolisten tcp",
-                               sys.executable] + sys.argv)
-    lirra = os.path.join(args.build, "src", "app", "lirra")
-    if not os.access(lirra, os.X_OK):
-        sys.exit(f"build the target lirra in {args.build} first")
+    args, lirra = bench_arguments(10)
 
     screen = Screen()
     with tempfile.TemporaryDirectory() as folder:
