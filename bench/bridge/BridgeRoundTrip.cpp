@@ -1,19 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Round trip of a page's data request while a video plays: the page navigates a hidden iframe to
-// app:///Request/IsFullscreen, the app answers with the "response:" event, the page times it.
-// Prints the median and the 99th percentile over 300 requests. Run under a display:
-//   xvfb-run -a bench/bridge/... (see bench/bridge/run)
+// Round trip of a page's data request: the page asks app:///Request/IsFullscreen through the
+// pages' own bridge module (server/web/bridge.js: a hidden iframe per message), the app answers
+// with the "response:" event, the page times it. Prints the median and the 99th percentile over
+// 300 requests while a video plays, or with --paused while it rests paused.
+// With --segments the app runs with LIRRA_BRIDGE_TIMING and the time of each step is printed
+// too (BridgeSegments.h); those figures carry the readings' own cost, the plain run does not.
+// Run under a display: bench/bridge/run [BUILD] [--paused] [--segments]
 #include <QCoreApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
-#include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <cstring>
+#include <mutex>
 #include <thread>
 
+#include "BridgeSegments.h"
 #include "e2e/LirraProcess.h"
 #include "support/LoopbackHttpServer.h"
 
@@ -21,25 +25,33 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// The bridge's frames hidden as the pages' style sheet hides them; PAUSED becomes true or false.
 const char kPlayerPage[] = R"(<!doctype html><html><head><meta charset="utf-8">
-<script src="/static/jquery.js"></script></head><body style="background:transparent">
+<script src="/static/jquery.js"></script><script src="/static/bridge.js"></script></head>
+<style>iframe.bridge { position: absolute; width: 0; height: 0; border: 0; visibility: hidden; }
+</style><body style="background:transparent">
 <p style="color:#ff0;font:30px sans-serif">measuring</p><script>
-var times = [], count = 0, total = 300, started = 0;
+var bridge = Lirra.bridge.forPage(window, $), navigate = bridge.navigate;
+var asked = {}, sent = {}, answered = {}, count = 0, total = 300;
+bridge.navigate = function (url) {
+  var guid = /guid=([\w-]+)/.exec(url);
+  if (guid) sent[guid[1]] = performance.now();
+  navigate(url);
+};
 function ask() {
-  var guid = 'b' + count;
-  $(window).one('response:' + guid, function () {
-    times.push(performance.now() - started);
+  var began = performance.now();
+  var guid = bridge.request('IsFullscreen', function () {
+    answered[guid] = performance.now();
     if (++count < total) setTimeout(ask, 5); else
-      fetch('/result', {method: 'POST', body: JSON.stringify(times)});
+      fetch('/result', {method: 'POST',
+                        body: JSON.stringify({asked: asked, sent: sent, answered: answered})});
   });
-  var frame = document.createElement('iframe');
-  frame.style.display = 'none';
-  started = performance.now();
-  frame.src = 'app:///Request/IsFullscreen?guid=' + guid;
-  document.body.appendChild(frame);
-  setTimeout(function () { frame.remove(); }, 1000);
+  asked[guid] = began;
 }
-$(window).one('timeUpdate', function () { setTimeout(ask, 500); });
+$(window).one('timeUpdate', function () {
+  if (PAUSED) bridge.command('Pause');
+  setTimeout(ask, 500);
+});
 </script></body></html>)";
 
 const char kHomePage[] = R"(<!doctype html><html><head><script src="/static/jquery.js"></script>
@@ -51,29 +63,45 @@ $(function () {
   document.body.appendChild(frame);
 });</script></body></html>)";
 
+std::string fileText(const char* path) {
+    QFile file(QString::fromUtf8(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    bool paused = false, segments = false;
+    for (int i = 1; i < argc; ++i) {
+        paused = paused || std::strcmp(argv[i], "--paused") == 0;
+        segments = segments || std::strcmp(argv[i], "--segments") == 0;
+    }
+    if (segments) qputenv("LIRRA_BRIDGE_TIMING", "1");
     QTemporaryDir media;
     const QString clip = lirra::test::makeClip(media.path(), "bench.mkv", 60);
     if (clip.isEmpty()) return 1;
 
     lirra::test::LoopbackHttpServer service;
     auto& s = service.server();
-    QFile jqueryFile(QStringLiteral("/usr/share/javascript/jquery/jquery.min.js"));
-    if (!jqueryFile.open(QIODevice::ReadOnly)) return 1;
-    const std::string jquery = jqueryFile.readAll().toStdString();
+    const std::string jquery = fileText("/usr/share/javascript/jquery/jquery.min.js");
+    const std::string bridgeModule = fileText(LIRRA_WEB_DIR "/bridge.js");
+    if (jquery.empty() || bridgeModule.empty()) return 1;
+    std::string page = kPlayerPage;
+    page.replace(page.find("PAUSED"), 6, paused ? "true" : "false");
     std::string result;
     std::mutex mutex;
     s.Get("/static/jquery.js", [&](const httplib::Request&, httplib::Response& res) {
         res.set_content(jquery, "application/javascript");
     });
+    s.Get("/static/bridge.js", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(bridgeModule, "application/javascript");
+    });
     s.Get("/Player/Home", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(kHomePage, "text/html");
     });
-    s.Get("/Player/Play", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content(kPlayerPage, "text/html");
+    s.Get("/Player/Play", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(page, "text/html");
     });
     s.Post("/Player/GetSubtitlesToDownload", [](const httplib::Request&, httplib::Response& res) {
         res.set_content(R"({"videoId": 1, "subsToDownload": []})", "application/octet-stream");
@@ -93,21 +121,20 @@ int main(int argc, char** argv) {
             if (!result.empty()) break;
         }
         std::this_thread::sleep_for(100ms);
+        lirra.log();  // drains the app's output: a full pipe would stall it
     }
+    const QJsonObject stamps = QJsonDocument::fromJson(QByteArray::fromStdString(result)).object();
+    const lirra::bench::PageStamps pageTimes = lirra::bench::pageStamps(stamps);
     std::vector<double> times;
-    for (const auto& value : QJsonDocument::fromJson(QByteArray::fromStdString(result)).array()) {
-        times.push_back(value.toDouble());
-    }
+    for (const auto& [guid, at] : pageTimes) times.push_back((at.answered - at.asked) / 1000.0);
     if (times.empty()) {
         std::fprintf(stderr, "no measurements\n%s", lirra.log().toUtf8().constData());
         return 1;
     }
-    std::sort(times.begin(), times.end());
-    const auto at = [&](double q) {
-        return times[std::min(times.size() - 1, size_t(q * times.size()))];
-    };
-    std::printf("bridge round trip while playing: n=%zu median %.2f ms, p99 %.2f ms, max %.2f ms\n",
-                times.size(), at(0.5), at(0.99), times.back());
+    const lirra::bench::Spread spread = lirra::bench::spread(times);
+    std::printf("bridge round trip while %s: n=%zu median %.2f ms, p99 %.2f ms, max %.2f ms\n",
+                paused ? "paused" : "playing", times.size(), spread.median, spread.p99, spread.max);
+    if (segments) lirra::bench::printSegments(pageTimes, lirra.log());
     lirra.quit();
     return 0;
 }

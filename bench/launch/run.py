@@ -316,19 +316,27 @@ def p90(values):
     return ordered[min(len(ordered) - 1, int(0.9 * len(ordered)))]
 
 
-def main():
+def bench_arguments(launches, *more):
+    """(arguments, the lirra executable) of a benchmark of launches: --build, --launches, --json
+    and `more` (flag, options) pairs; reruns the script under xvfb-run when no display is set."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(ROOT, "build-release"))
-    parser.add_argument("--launches", type=int, default=10)
+    parser.add_argument("--launches", type=int, default=launches)
     parser.add_argument("--json", help="also write the figures to this file")
+    for flag, options in more:
+        parser.add_argument(flag, **options)
     args = parser.parse_args()
-
     if not os.environ.get("DISPLAY") and shutil.which("xvfb-run"):
         os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24 -nolisten tcp",
                                sys.executable] + sys.argv)
     lirra = os.path.join(args.build, "src", "app", "lirra")
     if not os.access(lirra, os.X_OK):
         sys.exit(f"build the target lirra in {args.build} first")
+    return args, lirra
+
+
+def main():
+    args, lirra = bench_arguments(10)
 
     with tempfile.TemporaryDirectory() as folder:
         clip = os.path.join(folder, "Night Walk 1080p.mp4")

@@ -15,7 +15,6 @@ Usage: bench/launches/run.py [--build DIR] [--launches 20] [--load 4] [--json FI
 Runs itself under xvfb-run (a 1600x1000 screen) when no display is set. Needs ffmpeg and
 ImageMagick's `import`. Never a test: it measures, and disturbs whatever else runs.
 """
-import argparse
 import json
 import multiprocessing
 import os
@@ -29,7 +28,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench", "launch"))
-from run import TICKS, App, thread_ticks  # noqa: E402  (the app, its log stamped as it comes)
+from run import TICKS, App, bench_arguments, thread_ticks  # noqa: E402  (the app, its log stamped as it comes)
 
 CLIP_COLOUR = (32, 64, 160)  # dark blue: the page's white and yellow lines stand out
 PLAYER_LOADED = re.compile(r"^Page loaded: \S*/Player/Play\?videoId=")
@@ -156,19 +155,7 @@ def one_launch(lirra, clip, index):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", default=os.path.join(ROOT, "build-release"))
-    parser.add_argument("--launches", type=int, default=20)
-    parser.add_argument("--load", type=int, default=4)
-    parser.add_argument("--json", help="also write the figures to this file")
-    args = parser.parse_args()
-
-    if not os.environ.get("DISPLAY") and shutil.which("xvfb-run"):
-        os.execvp("xvfb-run", ["xvfb-run", "-a", "-s", "-screen 0 1600x1000x24 -nolisten tcp",
-                               sys.executable] + sys.argv)
-    lirra = os.path.join(args.build, "src", "app", "lirra")
-    if not os.access(lirra, os.X_OK):
-        sys.exit(f"build the target lirra in {args.build} first")
+    args, lirra = bench_arguments(20, ("--load", {"type": int, "default": 4}))
 
     with tempfile.TemporaryDirectory() as folder:
         clip = os.path.join(folder, "Blue Hour.mp4")

@@ -14,6 +14,7 @@
 #include <QWebEngineLoadingInfo>
 #include <algorithm>
 
+#include "BridgeTiming.h"
 #include "PaintedRowsProbe.h"
 #include "QuickWebProfile.h"
 #include "QuickWebViewGlue.h"
@@ -41,6 +42,13 @@ WebEngineView {
         runJavaScript(script, function (result) { glue.answer(token, result); });
     }
     function evaluateAsync(script) { runJavaScript(script); }
+    // Only while the bridge is timed (BridgeTiming.h).
+    function evaluateTimed(script) {
+        runJavaScript(script, function () { glue.evaluatedTimed(script); });
+    }
+    function readPageClock(sent) {
+        runJavaScript('performance.now()', function (now) { glue.pageClockRead(sent, now); });
+    }
 
     // The page's frames come at the item's own size in pixels: sampled nearest, they look the
     // same and cost the software rasteriser less than filtered, every frame.
@@ -238,7 +246,16 @@ QString QuickWebView::evaluateScript(const QString& script) {
 void QuickWebView::evaluateScriptAsync(const QString& script) {
     if (!view_) return;
     traceScript(script);
+    if (bridgeTimingEnabled()) {
+        logBridgeStamp("reply", script);
+        QMetaObject::invokeMethod(view_, "evaluateTimed", Q_ARG(QVariant, script));
+        return;
+    }
     QMetaObject::invokeMethod(view_, "evaluateAsync", Q_ARG(QVariant, script));
+}
+
+void QuickWebView::readPageClock() {
+    if (view_) QMetaObject::invokeMethod(view_, "readPageClock", Q_ARG(QVariant, steadyMicros()));
 }
 
 void QuickWebView::traceScript(const QString& script) const {

@@ -72,6 +72,8 @@ class QuickWebView final : public WebView, public ItemBacked {
     bool acceptNavigation(const QUrl& url, bool isMainFrame);
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
     void traceScript(const QString& script) const;
+    // While the bridge is timed: the page's clock read in one evaluation, for lining it up.
+    void readPageClock();
     QStringList chooseFiles();
     // Drops of local files: asked of the drag receiver, only once registered for file names.
     bool acceptsDrop(const QStringList& fileNames);

@@ -5,6 +5,7 @@
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineNavigationRequest>
 
+#include "BridgeTiming.h"
 #include "FileDrops.h"
 #include "MediaPermission.h"
 #include "PageLoads.h"
@@ -24,8 +25,25 @@ void QuickWebViewGlue::consoleMessage(bool error, const QString& message, int li
     logConsoleMessage(error, message, line, source);
 }
 
+void QuickWebViewGlue::evaluatedTimed(const QString& script) {
+    logBridgeStamp("evaluated", script);
+    owner_.readPageClock();
+}
+
+void QuickWebViewGlue::pageClockRead(double sentMicros, double pageMs) {
+    // One round trip to the page brackets its reading: the page's clock stood at pageMs
+    // somewhere between the two stamps.
+    logBridgeStamp(
+        "clock",
+        QString::number(steadyMicros(), 'f', 1) + ' ' + QString::number(pageMs * 1000.0, 'f', 1),
+        sentMicros);
+}
+
 void QuickWebViewGlue::onNavigationRequested(QWebEngineNavigationRequest* request) {
+    const bool timed = bridgeTimingEnabled();
+    if (timed) logBridgeStamp("asked", request->url().toString());
     if (!owner_.acceptNavigation(request->url(), request->isMainFrame())) request->reject();
+    if (timed) logBridgeStamp("decided", request->url().toString());
 }
 
 void QuickWebViewGlue::onLoadingChanged(const QWebEngineLoadingInfo& info) {

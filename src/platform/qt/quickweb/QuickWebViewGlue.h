@@ -26,6 +26,9 @@ class QuickWebViewGlue : public QObject {
                                     const QString& source);
     Q_INVOKABLE void answer(int token, const QVariant& value) { emit answered(token, value); }
     Q_INVOKABLE bool grants(const QUrl& origin, bool microphoneOnly) const;
+    // While the bridge is timed (BridgeTiming.h).
+    Q_INVOKABLE void evaluatedTimed(const QString& script);
+    Q_INVOKABLE void pageClockRead(double sentMicros, double pageMs);
 
     // Watches the item (and the items the engine puts in it) for drags.
     void watch(QObject& item);
