@@ -8,7 +8,8 @@
 })(this, function () {
     'use strict';
 
-    // selector -> [name, its key or null]; selectors are "#id", ".class" or "[data-close=id]".
+    // selector -> [name, its key or null, named as the language's keyboards label it]; selectors are
+    // "#id", ".class" or "[data-close=id]".
     // Made when asked for, in the page's language of the moment.
     function player() {
         return {
@@ -16,7 +17,7 @@
         '#fullscreen-state': [L10n.text('Full screen on or off'), 'F'],
         '#seek': [L10n.text('Position in the video'), null],
         '#prev-line': [L10n.text('Previous line'), '←'],
-        '#play-pause': [L10n.text('Play or pause'), 'Space'],
+        '#play-pause': [L10n.text('Play or pause'), L10n.text('Space')],
         '#next-line': [L10n.text('Next line'), '→'],
         '#repeat-line': [L10n.text('Repeat the line'), 'R'],
         '#auto-pause': [L10n.text('Pause at the end of every line'), 'P'],
@@ -30,7 +31,7 @@
         '#help-button': [L10n.text('Keyboard shortcuts'), '?'],
         '[data-close=line-list]': [L10n.text('Close the list of lines'), 'L'],
         '[data-close=help]': [L10n.text('Close the shortcuts'), '?'],
-        '#word-close': [L10n.text('Close the dictionary'), 'Esc'],
+        '#word-close': [L10n.text('Close the dictionary'), L10n.text('Esc')],
         '#save-word': [L10n.text('Save the word to your notebook'), 'S'],
         '.offset-minus': [L10n.text('Show the line 0.1 s earlier'), null],
         '.offset-plus': [L10n.text('Show the line 0.1 s later'), null],
@@ -39,7 +40,7 @@
         '#loop-line': [L10n.text('Loop the line until stopped'), 'O'],
         '#ab-loop': [L10n.text('Loop from one line to another'), 'B'],
         '#slow-line': [L10n.text('Hear the line at 0.75×'), 'Z'],
-        '#slower-line': [L10n.text('Hear the line at 0.5×'), 'Shift+Z'],
+        '#slower-line': [L10n.text('Hear the line at 0.5×'), L10n.text('Shift') + '+Z'],
         '#say-line': [L10n.text('Hear the line spoken'), 'Y'],
         '#say-word': [L10n.text('Hear the word spoken'), 'Y'],
         '#record-line': [L10n.text('Record yourself saying the line'), 'V'],

@@ -78,7 +78,7 @@
         this.list.find('li[data-index]').each(function () {
             var count = countNew(track.cues[Number(this.getAttribute('data-index'))].text);
             var badge = this.querySelector('.new-count');
-            var text = count === null || count === 0 ? '' : String(count);
+            var text = count === null || count === 0 ? '' : L10n.number(count);
             if (badge.textContent !== text) badge.textContent = text;
             badge.title = text ? L10n.plural(count, '{n} new word', '{n} new words') : '';
             this.classList.toggle('one-new', count === 1);

@@ -538,6 +538,12 @@
         });
 
         L.labels.apply($, L.labels.PLAYER);
+        new ResizeObserver(function () {
+            document.body.style.setProperty('--controls-height', $('#controls').outerHeight() + 'px');
+        }).observe($('#controls')[0]);
+        // The rates as the learner's language writes numbers (0,75× in German).
+        $('#slow-line').text(L.timefmt.formatSpeed(L.practise.SLOW_RATES[0]));
+        $('#slower-line').text(L.timefmt.formatSpeed(L.practise.SLOW_RATES[1]));
         L.linestyle.apply(document.body, prefs.lineStyle());
         wire();
         setAutoPause(settings.autoPause);

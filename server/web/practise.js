@@ -17,15 +17,6 @@
     var LANDING_MS = 1000;
     var AWAY_MS = 1500;
 
-    // The page's translations when they are there; else the English with its {names} filled in.
-    var L10n = (typeof window === 'object' && window.L10n) || {
-        text: function (s, values) {
-            return s.replace(/\{(\w+)\}/g, function (whole, name) {
-                return values && Object.prototype.hasOwnProperty.call(values, name) ? String(values[name]) : whole;
-            });
-        }
-    };
-
     // options: transport (a transport.Transport), followed() (the track lines come from, or
     // null), toast(text), shown(plan or null) to draw the controls' state.
     function Practice(options) {
@@ -74,7 +65,7 @@
         if (i < 0) return;
         this.stop(true);
         this.begin({ kind: 'repeat', from: i, to: i, left: n, played: 0 });
-        this.toast(L10n.text('Playing this line {n} times', { n: n }));
+        this.toast(L10n.plural(n, 'Playing this line {n} time', 'Playing this line {n} times'));
     };
 
     // Loop the line until stopped; again stops.
@@ -103,7 +94,7 @@
         var from = Math.min(this.mark, i), to = Math.max(this.mark, i);
         this.mark = -1;
         this.begin({ kind: 'ab', from: from, to: to, left: Infinity, played: 0 });
-        this.toast(L10n.text('Looping {count} lines · B or Esc stops', { count: to - from + 1 }));
+        this.toast(L10n.plural(to - from + 1, 'Looping {n} line · B or Esc stops', 'Looping {n} lines · B or Esc stops'));
     };
 
     // Hear the line once at rate (0.75 or 0.5), then go on at the speed it had.
@@ -115,7 +106,7 @@
         var restore = this.transport.player.speed;
         this.transport.command('SetPlaybackSpeed', { speed: rate });
         this.begin({ kind: 'slow', from: i, to: i, left: 1, played: 0, rate: rate, restore: restore });
-        this.toast(L10n.text('This line at {rate}×', { rate: rate }));
+        this.toast(L10n.text('This line at {rate}×', { rate: L10n.number(rate) }));
     };
 
     // Hear the line once from its start; at its end the video pauses and then() runs.
@@ -160,5 +151,5 @@
         }
     };
 
-    return { Practice: Practice, L10n: L10n, MAX_REPEATS: MAX_REPEATS, SLOW_RATES: SLOW_RATES };
+    return { Practice: Practice, MAX_REPEATS: MAX_REPEATS, SLOW_RATES: SLOW_RATES };
 });

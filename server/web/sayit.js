@@ -5,12 +5,11 @@
 // last one per line; nothing leaves the machine.
 (function (root, factory) {
     'use strict';
-    if (typeof module === 'object' && module.exports) module.exports = factory(require('./practise.js'));
-    else (root.Lirra = root.Lirra || {}).sayit = factory(root.Lirra.practise);
-})(this, function (practise) {
+    if (typeof module === 'object' && module.exports) module.exports = factory();
+    else (root.Lirra = root.Lirra || {}).sayit = factory();
+})(this, function () {
     'use strict';
 
-    var L10n = practise.L10n;
     var MAX_CHARACTERS = 200;  // the service's limit
     var VOICES = ['en-us', 'en-gb'];
     var MAX_RECORDING_MS = 15000;

@@ -96,21 +96,22 @@ it('the pseudo-locale\'s screens, mirrored or not, show only wrapped texts that 
     }
 });
 
-it('a Spanish system: Spanish before any choice, with plural forms and how long ago; an Arabic learner\'s line right to left, the interface in English', async () => {
+it('a Spanish system: Spanish before any choice, with plural forms and how long ago; an Arabic learner\'s pages mirrored, English and time still left to right', async () => {
     const context = await browser.context.browser().newContext({ viewport: { width: 1280, height: 720 }, locale: 'es-ES' });
     await context.clock.setFixedTime(Date.now() + 26 * 3600e3);   // a day on: yesterday, or a day ago
     const { page, errors } = await h.openPage(context, server.baseUrl + 'Player/Home');
     await page.waitForSelector('#recent-videos li .meta');
-    assert.deepEqual(await page.evaluate(() => [document.documentElement.lang, document.querySelector('#words h2').textContent]), ['es', 'Tus palabras']);
-    assert.equal(await page.evaluate(h.LANGUAGE_QUERY), 'spa');
+    assert.deepEqual(await page.evaluate((q) => [document.documentElement.lang, document.querySelector('#words h2').textContent, eval(q)], h.LANGUAGE_QUERY), ['es', 'Tus palabras', 'spa']);
     assert.match(await page.textContent('#recent-videos li .meta'), /^3 archivos de subtítulos · (ayer|hace 1 día)$/);
-    // Arabic has no catalogue yet: the pages read English, the learner's line Arabic.
+    // An Arabic learner: the pages and the learner's line in Arabic.
     await page.evaluate(() => localStorage.setItem('lirra.nativeLanguage', 'ara'));
     await page.goto(server.baseUrl + `Player/Play?videoId=${videoId}`);
     await h.waitFor(async () => { await page.evaluate(h.script.timeUpdate(1500)); return (await page.textContent('#line-native')).includes('أطول'); }, 'the Arabic line');
-    assert.deepEqual(await page.$eval('#line-native', (e) => [e.lang, e.dir]), ['ar', 'rtl']);
-    assert.deepEqual(await page.evaluate(() => [document.documentElement.lang, document.documentElement.dir, document.querySelector('#save-line').textContent]),
-                     ['ar', 'rtl', 'حفظ']);
+    // Mirrored, the rates as its Intl writes them; the English line and the time still run left to right.
+    assert.deepEqual(await page.evaluate(() => [document.documentElement.lang, document.documentElement.dir, document.querySelector('#line-native').lang,
+                                                document.querySelector('#line-native').dir, document.querySelector('#save-line').textContent, document.querySelector('#slow-line').textContent === new Intl.NumberFormat('ar').format(0.75) + '×',
+                                                ...['#line-target', '.seek-row', '#prev-line'].map((q) => getComputedStyle(document.querySelector(q)).direction)]),
+                     ['ar', 'rtl', 'ar', 'rtl', 'حفظ', true, 'ltr', 'ltr', 'ltr']);
     assert.deepEqual(errors, []);
     await context.close();
 });

@@ -101,8 +101,7 @@ describe('player page', () => {
     });
 
     it('is transparent, asks for its values and shows the replies; follows full screen', async () => {
-        const colours = await page.evaluate(() => [document.documentElement, document.body].map((e) => getComputedStyle(e).backgroundColor));
-        assert.deepEqual(colours, ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)']);
+        assert.deepEqual(await page.evaluate(() => [document.documentElement, document.body].map((e) => getComputedStyle(e).backgroundColor)), ['rgba(0, 0, 0, 0)', 'rgba(0, 0, 0, 0)']);
         const top = Number(await page.evaluate(h.NEXT_SUB_QUERY));
         assert.ok(top > 720 / 2 && top < 720 - 100, `#next-sub top ${top}`);
         const replies = { Duration: '95000', Volume: '160', PlaybackSpeed: '1', AudioInfo: "{audioTracks:{'English':1, 'Français':2, }, audioTrack:1}",

@@ -242,7 +242,11 @@ test('practising a line: N times then on, a loop until stopped, a stretch, slowe
         if (typeof expected === 'function') expected(e, log);
         else assert.deepEqual([e.seeks, e.rates, practice.active()], expected, why);
     }
-    const none = rig(null), toasts = [];
-    new Practice({ transport: none.transport, followed: () => null, toast: (t) => toasts.push(t) }).loop();
-    assert.deepEqual([none.sentNow(), toasts.length], [[], 1]);
+    // Nothing to practise is told; in Russian the count takes its plural form, its number kept, and the rate is written as there.
+    const none = rig(null), toasts = [], told = (r, followed) => new Practice({ transport: r.transport, followed, toast: (t) => toasts.push(t) });
+    told(none, () => null).loop();
+    L10n.use({ lang: 'ru', plural: Array.from({ length: 200 }, (_, n) => ['one', 'few', 'many'].indexOf(new Intl.PluralRules('ru').select(n))),
+               messages: { 'Playing this line {n} time': ['{n} раз', '{n} раза', '{n} раз'], 'This line at {rate}×': '{rate}×' } });
+    try { const p = told(rig(track), () => track); [2, 5, 1].forEach((n) => p.repeat(n)); p.slow(0.75); } finally { L10n.use(null); }
+    assert.deepEqual([none.sentNow(), toasts], [[], ['No line to practise here.', '2 раза', '5 раз', '1 раз', '0,75×']]);
 });

@@ -34,7 +34,7 @@ test('every shortcut is listed in the help overlay and in the manual page', () =
     assert.ok(names.includes('f') && names.includes('F'));
     for (const k of names) {
         const [inHelp, inManual] = SHOWN[k] || [k.toUpperCase(), k.toUpperCase()];
-        assert.ok(help.includes(`<kbd>${inHelp}</kbd>`), `help overlay: ${k}`);
+        assert.ok(help.includes(`>${inHelp}</kbd>`), `help overlay: ${k}`);
         const word = inManual.replace(/[[\]?]/g, '\\$&');
         assert.match(manual, new RegExp(`^\\.BR? (.*[ "])?${word}([ ",]|$)`, 'm'), `manual page: ${k}`);
     }

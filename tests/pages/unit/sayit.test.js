@@ -22,8 +22,7 @@ test('the speech request: spaces as one, 200 characters at most, a known voice',
 // A page around SayIt: sounds that end when told, a microphone, a recorder, the commands sent.
 function page({ playing = false, refuse = false } = {}) {
     const clock = new FakeClock(), sent = [], toasts = [], sounds = [], asked = [], heard = [];
-    const state = { playing };
-    const recorders = [];
+    const state = { playing }, recorders = [];
     class Recorder {
         constructor(stream) { this.stream = stream; recorders.push(this); }
         start() { this.started = true; }

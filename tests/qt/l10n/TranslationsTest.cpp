@@ -78,6 +78,8 @@ TEST(Translations, ShownTextsInTheFirstLanguageWithACatalogueAndEnglishOtherwise
     EXPECT_EQ(shownText("OK then"), "Aceptar then");  // the longest known beginning
     EXPECT_EQ(shownText("Not a text of ours"), "Not a text of ours");
     EXPECT_EQ(QCoreApplication::translate("QtMainWindow", "&File"), "&Archivo");
+    ASSERT_TRUE(useInterfaceLanguage({"de"}));  // and Qt's own words in it
+    EXPECT_EQ(QCoreApplication::translate("QShortcut", "Ctrl"), "Strg");  // "Strg+O" in the menu
 
     // English first: no catalogue further down counts.
     EXPECT_FALSE(useInterfaceLanguage({"en-GB", "es"}));

@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLibraryInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTranslator>
@@ -93,6 +94,23 @@ QString shownText(const QString& english) {
     return translate(longest) + english.mid(qsizetype(qstrlen(longest)));
 }
 
+namespace {
+
+// Qt's own words in the language of name, when Debian's qt6-translations-l10n has them: the
+// menus' shortcuts read "Strg+O" in German. Installed before ours, so that ours come first.
+void useQtLanguage(const QString& name) {
+    static std::unique_ptr<QTranslator> qt;
+    if (qt) QCoreApplication::removeTranslator(qt.get());
+    qt = std::make_unique<QTranslator>();
+    if (!name.isEmpty() && qt->load(QStringLiteral("qtbase_") + name,
+                                    QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(qt.get());
+    else
+        qt.reset();
+}
+
+}  // namespace
+
 bool useInterfaceLanguage(const QStringList& tags) {
     static std::unique_ptr<QTranslator> installed;
     static QStringList asked;
@@ -101,12 +119,14 @@ bool useInterfaceLanguage(const QStringList& tags) {
     asked = tags;
     if (installed) QCoreApplication::removeTranslator(installed.get());
     installed.reset();
+    useQtLanguage(QString());
     for (const QString& tag : tags) {
         const QString base = tag.section(QLatin1Char('-'), 0, 0);
         auto translator = std::make_unique<QTranslator>();
         for (const QString& name :
              {QString(tag).replace(QLatin1Char('-'), QLatin1Char('_')), base}) {
             if (translator->load(QStringLiteral(":/l10n/lirra_%1.qm").arg(name))) {
+                useQtLanguage(name);
                 installed = std::move(translator);
                 QCoreApplication::installTranslator(installed.get());
                 return true;
