@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sending notebook items through the service to a fake AnkiConnect that records every action: the
-// deck and note type made only when missing, each item looked for before it is added, the note
-// as AnkiConnect takes it, a picture and a sound FFmpeg decodes back; every way Anki can fail,
-// after which nothing is half-added and nothing is marked sent that is not in Anki; the clips'
-// own bounds and the texts of a card.
+// Notebook items sent through the service to a fake AnkiConnect: the deck, note type, notes and
+// media as Anki takes them; every way Anki fails, after which nothing is half-added or half-sent.
 #include <fcntl.h>
 #include <unistd.h>
 

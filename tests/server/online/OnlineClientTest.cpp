@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The online client against a fake of the database on loopback (over HTTPS too): the searches,
-// the manners and their lifetimes, and every kind of bad answer, each bounded in time with one
-// clear message.
+// The online client against a fake of the database (over HTTPS too): searches, manners and their
+// lifetimes, and every bad answer, each bounded in time with one clear message.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
