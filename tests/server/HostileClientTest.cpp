@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The service under clients that trickle, flood and never finish, over loopback: probes are
-// answered meanwhile, each trickler is cut off at its deadline, a body above the floor rate is
-// read to its end, and the process's peak memory stays within bounds.
+// The service under clients that trickle, flood and never finish: probes answered meanwhile,
+// tricklers cut off at their deadline, a body above the floor rate read, peak memory bounded.
 #include <poll.h>
 
 #include <fstream>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Foreign hosts and origins, sent as raw requests over loopback: each request is served as the
-// service's own or refused, never served under another name, and no answer lets another origin
-// read it.
+// Foreign hosts and origins as raw requests: each served as the service's own or refused, never
+// under another name, and no answer readable by another origin.
 #include "RawClient.h"
 #include "ServerFixture.h"
 

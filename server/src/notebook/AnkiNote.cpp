@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "subtitles/Text.h"
+
 namespace lirra::server::notebook {
 namespace {
 
@@ -59,17 +61,9 @@ std::string htmlText(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
         switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
+            case '\'':
+                // A field is never an attribute's value: the apostrophe stays as typed.
+                out += c;
                 break;
             case '\t':
                 out += ' ';
@@ -86,7 +80,7 @@ std::string htmlText(std::string_view text) {
                 if (static_cast<unsigned char>(c) < 0x20) {
                     out += ' ';
                 } else {
-                    out += c;
+                    appendHtmlEscaped(out, c);
                 }
         }
     }

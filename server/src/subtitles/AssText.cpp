@@ -85,28 +85,6 @@ void applyOverrides(std::string_view block, State& state) {
     }
 }
 
-void appendEscaped(std::string& out, char c) {
-    switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out.push_back(c);
-    }
-}
-
 // The cue text written as the characters come, in one pass and without keeping the runs:
 // spaces at either end of a line carry nothing and a line left empty is dropped, so spaces
 // wait (already written, with their tags) until a character shows they are inside the line.
@@ -130,7 +108,7 @@ class CueWriter {
         out_ += spaces_;
         spaces_.clear();
         change(out_, style);
-        appendEscaped(out_, c);
+        appendHtmlEscaped(out_, c);
         lineShown_ = anyLine_ = true;
     }
 

@@ -69,28 +69,6 @@ void appendUtf8(std::string& out, int cp) {
     }
 }
 
-void appendEscaped(std::string& out, int cp) {
-    switch (cp) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            appendUtf8(out, cp);
-    }
-}
-
 }  // namespace
 
 std::string sanitizeCueText(std::string_view text, bool webVttEntities) {
@@ -148,17 +126,20 @@ std::string sanitizeCueText(std::string_view text, bool webVttEntities) {
             std::size_t length = 0;
             const int cp = decodeEntity(text.substr(i), length);
             if (cp >= 0) {
-                appendEscaped(out, cp);
+                // Only ASCII has an entity; anything else is written as the character itself.
+                if (cp < 0x80) {
+                    appendHtmlEscaped(out, static_cast<char>(cp));
+                } else {
+                    appendUtf8(out, cp);
+                }
                 i += length;
                 continue;
             }
         }
         if (c == '\r' || c == '\t') {
             out.push_back(' ');
-        } else if (c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') {
-            appendEscaped(out, c);
         } else {
-            out.push_back(c);
+            appendHtmlEscaped(out, c);
         }
         ++i;
     }

@@ -62,6 +62,28 @@ std::string asciiLower(std::string_view text) {
     return out;
 }
 
+void appendHtmlEscaped(std::string& out, char c) {
+    switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out.push_back(c);
+    }
+}
+
 std::string displayFileName(std::string_view name) {
     const auto slash = name.find_last_of("/\\");
     if (slash != std::string_view::npos) name.remove_prefix(slash + 1);

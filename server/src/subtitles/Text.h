@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Small text helpers shared by the parsers: UTF-8 checks, strict numbers, display names.
+// Small text helpers shared by the parsers: UTF-8 checks, strict numbers, HTML escapes,
+// display names.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,10 @@ bool isValidUtf8(std::string_view text);
 std::optional<std::uint64_t> parseDecimal(std::string_view text, std::uint64_t max);
 
 std::string asciiLower(std::string_view text);
+
+// Appends `c`, or its entity when markup gives it a meaning (& < > " and the apostrophe), so
+// that text is safe both between tags and inside a quoted attribute.
+void appendHtmlEscaped(std::string& out, char c);
 
 // Where the next `c` at or after a position is, for a reader that only moves forward: each
 // search starts where the last one ended, so a text with many openers and no closer is scanned

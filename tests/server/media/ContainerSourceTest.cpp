@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The container source against a real SQLite store and library (a video without text tracks
-// remembered, one not in the library yet looked for again), the names of its tracks, and a
+// The container source against a real store and library, the names of its tracks, and a
 // database of the release before, migrated with its rows.
 #include <gtest/gtest.h>
 

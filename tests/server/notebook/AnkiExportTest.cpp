@@ -1,9 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Sending notebook items through the service to a fake AnkiConnect that records every action: the
-// deck and note type made only when missing, each item looked for before it is added, the note
-// as AnkiConnect takes it, a picture and a sound FFmpeg decodes back; every way Anki can fail,
-// after which nothing is half-added and nothing is marked sent that is not in Anki; the clips'
-// own bounds and the texts of a card.
+// Notebook items sent through the service to a fake AnkiConnect: the deck, note type, notes and
+// media as Anki takes them; every way Anki fails, after which nothing is half-added or half-sent.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -34,7 +31,7 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
     const auto film = rampInLibrary("Ramp.mkv");
     ASSERT_NE(film, 0);
     const auto stream = lookupJson("Stream.mp4", "0", "0")["videoId"];  // from a web address
-    const std::string text = "Hello <b>there</b> & \"you\"";
+    const std::string text = "Hello <b>there</b> & \"you're\"";
     // A fresh notebook numbers its items from 1.
     ASSERT_EQ(save(film, 1000, 2500, text, {{"translation", "Hola\ttú"}}), 1);
     save(film, 1000, 2500, text, {{"word", "hello"}, {"definition", "a greeting"}});
@@ -84,7 +81,7 @@ TEST_F(AnkiExportTest, MakesTheDeckAndNoteTypeOnceAndAddsCardsWithPictureAndSoun
             notes += note["fields"][field].get<std::string>() + "|";
         notes += "\n";
     }
-    const std::string said = "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you&quot;";
+    const std::string said = "Hello &lt;b&gt;there&lt;/b&gt; &amp; &quot;you're&quot;";
     EXPECT_EQ(notes, "lirra-1||" + said + "|Hola tú||lirra-1-|lirra-1-|Ramp.mkv, 0:01|\n" +
                          "lirra-2|hello|" + said +
                          "||a greeting|lirra-2-|lirra-2-|Ramp.mkv, 0:01|\n" +

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A fake of AnkiConnect (version 6): a route set on a loopback server, with decks, note types and
-// the notes as they were sent (media still in base64) in memory. Tests make it refuse through its
-// fields, and answer otherwise (late, in HTML, with HTTP errors) by intercepting its route.
+// A fake of AnkiConnect (version 6) on loopback, its collection in memory; tests make it refuse
+// through its fields, and misbehave otherwise by intercepting its route.
 #pragma once
 
 #include <map>

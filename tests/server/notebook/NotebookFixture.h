@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A real service on loopback whose notebook sends to a fake AnkiConnect, the requests the
-// notebook's tests make of it as the notebook page does, and media FFmpeg makes for it and
-// decodes back in a temporary folder.
+// A real service whose notebook sends to a fake AnkiConnect, the notebook page's requests, and
+// media FFmpeg makes and decodes back in a temporary folder.
 #pragma once
 
 #include <cstring>

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A fake of the online subtitle database's REST API: a route set on a loopback server, answering
-// in the shape of the API's documented examples. The server records every request; tests change
-// the fake's data or intercept an endpoint to make it misbehave.
+// A fake of the online subtitle database's REST API on loopback, in the shape of its documented
+// examples; tests change its data or intercept an endpoint to make it misbehave.
 #pragma once
 
 #include <algorithm>

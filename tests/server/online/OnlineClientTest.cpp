@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The online client against a fake of the database on loopback (over HTTPS too): the searches,
-// the manners and their lifetimes, and every kind of bad answer, each bounded in time with one
-// clear message.
+// The online client against a fake of the database (over HTTPS too): searches, manners and their
+// lifetimes, and every bad answer, each bounded in time with one clear message.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -55,7 +54,7 @@ class OnlineClientTest : public ::testing::Test {
         options.userAgent = "Lirra v" LIRRA_VERSION;
         options.exchangeDeadline = deadline;
         options.offlinePause = 0s;
-        options.selfPort = [] { return 1; };
+        options.selfPort = [this] { return selfPort.load(); };
         options.now = [this] { return now(); };
         auto c = std::make_unique<OnlineClient>(options);
         EXPECT_EQ(c->configure({fake.key, "", "", (api ? *api : fake).root(), caFile}), "");
@@ -81,6 +80,7 @@ class OnlineClientTest : public ::testing::Test {
     }
 
     std::atomic<std::int64_t> offsetSeconds{0};
+    std::atomic<int> selfPort{1};  // the port this service listens on
     FakeApi fake;
     std::unique_ptr<OnlineClient> client;
 };
@@ -272,6 +272,11 @@ TEST_F(OnlineClientTest, RedirectsOfAFileAreCheckedLikeLinksAndFollowedThreeTime
     }
     EXPECT_EQ(client->fetch(files + "2.srt").bytes, test::fakeSubtitleText(5));
     EXPECT_EQ(client->fetch(files + "1.srt").error, "too many redirects");
+    // A name only its address shows to be this service, on the port the service listens on.
+    selfPort = fake.http.port();
+    const auto self = client->fetch("http://127.1:" + std::to_string(selfPort) + "/files/7.srt");
+    EXPECT_EQ(self.bytes, "");
+    EXPECT_NE(self.error.find("this service"), std::string::npos) << self.error;
 }
 
 // HTTPS for real: a fake with a certificate of its own, refused unless that certificate is the

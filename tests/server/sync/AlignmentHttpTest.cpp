@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Timing fits through the service over loopback: tracks added to a video come back fitted to its
-// first English track, and once a track from inside the video arrives (read by the service from
-// a file ffmpeg makes) every other track is fitted to that one instead; fits are kept.
+// Timing fits through the service: tracks fitted to the first English track, then to a track
+// from inside the video (ffmpeg makes it) once the service reads it; fits are kept.
 #include <gtest/gtest.h>
 #include <unistd.h>
 

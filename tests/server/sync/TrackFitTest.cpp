@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The fit between tracks: on generated pairs of every misalignment releases show, several seeds
-// each, the aligned starts against where they belong (bench/sync prints the figures), with the
-// cues handed over shuffled, some twice, with stray times; no fit on input no release produces;
-// and the choice of the track the others are fitted to.
+// The fit between tracks on generated pairs of every misalignment releases show, against where
+// the cues belong; no fit on input no release produces; the track the others are fitted to.
 #include <gtest/gtest.h>
 
 #include <algorithm>

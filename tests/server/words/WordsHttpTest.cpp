@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Word statuses over real HTTP on a temporary store: a written word counting as its dictionary
-// form, statuses kept across a restart, imports in any encoding that land whole or not at all,
-// the export read back, and the answers to bad input.
+// Word statuses over real HTTP: a word counting as its dictionary form, statuses kept across a
+// restart, imports that land whole or not at all, the export read back, bad input refused.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
