@@ -11,7 +11,7 @@ namespace {
 
 TEST_F(AppTest, AVideoTakenInIsHashedAndLookedUpWithTheHomePagesLanguage) {
     home().answers_.insert(kNativeLanguageQuery, "spa");
-    home().answers_.insert(kInterfaceLanguageQuery, "es");  // the menus follow the pages
+    home().answers_.insert("document.documentElement.lang", "es");  // the menus follow the pages
     std::vector<QString> folders, languages;
     app_->setVideoFolderObserver([&folders](const QString& folder) { folders.push_back(folder); });
     app_->setInterfaceLanguageObserver([&](const QString& tag) { languages.push_back(tag); });
