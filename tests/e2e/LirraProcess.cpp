@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <QColor>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -18,6 +17,8 @@
 #include <QTcpSocket>
 #include <QUrl>
 #include <thread>
+
+#include "support/qt/QtTestLoop.h"
 
 namespace lirra::test {
 namespace {
@@ -47,10 +48,8 @@ std::optional<QByteArray> takeFrame(QByteArray& bytes) {
 }  // namespace
 
 LirraProcess::LirraProcess(const QStringList& arguments) {
-    static int argc = 1;  // QProcess and the sockets want an application object
-    static char name[] = "e2e_journey_test", *argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
-    QTcpServer probe;  // a free port for the web engine's DevTools
+    ensureCoreApplication();  // QProcess and the sockets want an application object
+    QTcpServer probe;         // a free port for the web engine's DevTools
     debugPort_ = probe.listen(QHostAddress::LocalHost) ? probe.serverPort() : 0;
     probe.close();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -143,9 +143,10 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         {[&] { p.setCurrentVideoSubTitleIndex(-1); }, "sid", "no",
          [&] { return p.currentVideoSubTitleIndex() == -1; }},
         {[&] { p.setMute(true); }, "mute", "yes", [&] { return p.isMuted(); }},
+        {[&] { p.setVolume(37); }, "volume", "18.500000", [&] { return p.volume() == 37; }},
+        // From below the top: a value past the engine's maximum is not taken for the top.
         {[&] { p.setVolume(250); }, "volume", "100.000000", [&] { return p.volume() == 200; }},
         {[&] { p.setVolume(-5); }, "volume", "0.000000", [&] { return p.volume() == 0; }},
-        {[&] { p.setVolume(37); }, "volume", "18.500000", [&] { return p.volume() == 37; }},
         {[&] { p.setRate(0.5f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
         {[&] { p.setRate(-1.0f); }, "speed", "0.500000", [&] { return p.rate() == 0.5f; }},
         {[&] { p.setRate(0.75f); }, "audio-pitch-correction", "yes", {}},

@@ -9,22 +9,11 @@
 #include <map>
 
 #include "platform/qt/l10n/Translations.h"
-
-QT_BEGIN_NAMESPACE
-inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
-QT_END_NAMESPACE
+#include "support/qt/QtPrinters.h"
+#include "support/qt/QtTestLoop.h"
 
 namespace lirra {
 namespace {
-
-// Translators are installed on the application object.
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "qt_l10n_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
-}
 
 TEST(Translations, TheLocaleVariablesGiveTagsAsGettextReadsThem) {
     using Variables = std::map<std::string, QString>;
@@ -65,7 +54,7 @@ TEST(Translations, TheAcceptLanguageAddsBaseLanguagesWithFallingWeights) {
 }
 
 TEST(Translations, ShownTextsInTheFirstLanguageWithACatalogueAndEnglishOtherwise) {
-    application();
+    test::ensureCoreApplication();  // translators are installed on the application object
     const QString prefix = QStringLiteral(
         "Lirra failed to open your video - if you feel that we should have been able to play this "
         "file, please report your problem to us at ");

@@ -423,12 +423,6 @@ TEST_F(QuickWebViewTest, DISABLED_AnswersAScriptOnAPageWithTheStorageInTheGivenF
     std::printf("answer=%s\n", view->evaluateScript(script).toUtf8().constData());
 }
 
-}  // namespace
-}  // namespace lirra
-
-namespace lirra {
-namespace {
-
 // The service's cookie rides the page and its calls, hidden from scripts, and no other site's
 // page (localhost is another site than 127.0.0.1) makes the engine send it.
 TEST_F(QuickWebViewTest, TheServiceCookieGoesWithItsOwnPagesAlone) {
