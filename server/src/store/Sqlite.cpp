@@ -142,8 +142,14 @@ std::unique_ptr<Connection> Connection::open(const std::string& path, std::strin
     sqlite3_busy_handler(db, retryWhileBusy, nullptr);
     // WAL lets readers run beside the writer; NORMAL sync is durable across application crashes
     // and only a power cut can lose the last commits.
-    if (!connection->exec("PRAGMA journal_mode=WAL") ||
-        !connection->exec("PRAGMA foreign_keys=ON") ||
+    // Beside another connection turning a new database to WAL, SQLite answers busy at once
+    // rather than through the busy handler: the switch is tried again, as long as a write waits.
+    bool wal = connection->exec("PRAGMA journal_mode=WAL");
+    for (int waited = 0; !wal && connection->lastErrorBusy() && waited < kBusyWaitMs; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        wal = connection->exec("PRAGMA journal_mode=WAL");
+    }
+    if (!wal || !connection->exec("PRAGMA foreign_keys=ON") ||
         !connection->exec("PRAGMA synchronous=NORMAL")) {
         error = "cannot set up the database " + path + ": " + connection->lastError();
         return nullptr;

@@ -155,6 +155,14 @@ constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 }  // namespace
 
 bool migrateSchema(sqlite::Connection& db, std::string& error) {
+    // The version is read under the write lock the steps are applied under: a second process
+    // opening the same new database waits here and then finds the schema current, rather than
+    // reading version 0 beside the first and creating the tables again.
+    sqlite::Transaction tx(db, sqlite::Transaction::Kind::Write);
+    if (!tx.begun()) {
+        error = "cannot lock the database to migrate it: " + db.lastError();
+        return false;
+    }
     int version = 0;
     {
         auto st = db.statement("PRAGMA user_version");
@@ -170,13 +178,17 @@ bool migrateSchema(sqlite::Connection& db, std::string& error) {
         return false;
     }
     for (int v = version; v < kSchemaVersion; ++v) {
-        sqlite::Transaction tx(db, sqlite::Transaction::Kind::Write);
         const std::string bump = "PRAGMA user_version = " + std::to_string(v + 1);
-        if (!tx.begun() || !db.exec(kMigrations[v]) || !db.exec(bump.c_str()) || !tx.commit()) {
+        if (!db.exec(kMigrations[v]) || !db.exec(bump.c_str())) {
             error = "cannot migrate the database to version " + std::to_string(v + 1) + ": " +
                     db.lastError();
             return false;
         }
+    }
+    if (!tx.commit()) {
+        error = "cannot commit the schema at version " + std::to_string(kSchemaVersion) + ": " +
+                db.lastError();
+        return false;
     }
     return true;
 }

@@ -8,7 +8,7 @@
 
 namespace lirra::server {
 
-// Brings the database to the latest schema, one transaction per step; refuses a database newer
+// Brings the database to the latest schema in one write transaction; refuses a database newer
 // than this build. False with the reason in `error`.
 bool migrateSchema(sqlite::Connection& db, std::string& error);
 
