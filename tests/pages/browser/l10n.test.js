@@ -98,7 +98,7 @@ it('the pseudo-locale\'s screens, mirrored or not, show only wrapped texts that 
 
 it('a Spanish system: Spanish before any choice, with plural forms and how long ago; an Arabic learner\'s pages mirrored, English and time still left to right', async () => {
     const context = await browser.context.browser().newContext({ viewport: { width: 1280, height: 720 }, locale: 'es-ES' });
-    await context.clock.setFixedTime(Date.now() + 26 * 3600e3);   // a day on: yesterday, or a day ago
+    await context.clock.setFixedTime(Date.now() + 24 * 3600e3);   // the next calendar day at any hour: yesterday
     const { page, errors } = await h.openPage(context, server.baseUrl + 'Player/Home');
     await page.waitForSelector('#recent-videos li .meta');
     assert.deepEqual(await page.evaluate((q) => [document.documentElement.lang, document.querySelector('#words h2').textContent, eval(q)], h.LANGUAGE_QUERY), ['es', 'Tus palabras', 'spa']);
