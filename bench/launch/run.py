@@ -316,6 +316,18 @@ def p90(values):
     return ordered[min(len(ordered) - 1, int(0.9 * len(ordered)))]
 
 
+def make_colour_clip(path, seconds, rgb, size):
+    """A clip of one colour (so its first frame can be told from any page) with a tone."""
+    colour = "0x%02x%02x%02x" % rgb
+    subprocess.run(
+        ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
+         "-f", "lavfi", "-i", f"color=c={colour}:size={size}:rate=30:duration={seconds}",
+         "-f", "lavfi", "-i", f"sine=frequency=440:duration={seconds}",
+         "-c:v", "libx264", "-preset", "superfast", "-pix_fmt", "yuv420p",
+         "-c:a", "aac", "-shortest", path],
+        check=True)
+
+
 def bench_arguments(launches, *more):
     """(arguments, the lirra executable) of a benchmark of launches: --build, --launches, --json
     and `more` (flag, options) pairs; reruns the script under xvfb-run when no display is set."""

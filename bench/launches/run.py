@@ -28,7 +28,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench", "launch"))
-from run import TICKS, App, bench_arguments, thread_ticks  # noqa: E402  (the app, its log stamped as it comes)
+from run import TICKS, App, bench_arguments, make_colour_clip, thread_ticks  # noqa: E402  (the app, its log stamped as it comes)
 
 CLIP_COLOUR = (32, 64, 160)  # dark blue: the page's white and yellow lines stand out
 PLAYER_LOADED = re.compile(r"^Page loaded: \S*/Player/Play\?videoId=")
@@ -39,14 +39,7 @@ LINE = "1\n00:00:00,000 --> 00:00:20,000\n{}\n"
 
 
 def make_clip(path, seconds, size="854x480"):
-    colour = "0x%02x%02x%02x" % CLIP_COLOUR
-    subprocess.run(
-        ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
-         "-f", "lavfi", "-i", f"color=c={colour}:size={size}:rate=30:duration={seconds}",
-         "-f", "lavfi", "-i", f"sine=frequency=440:duration={seconds}",
-         "-c:v", "libx264", "-preset", "superfast", "-pix_fmt", "yuv420p",
-         "-c:a", "aac", "-shortest", path],
-        check=True)
+    make_colour_clip(path, seconds, CLIP_COLOUR, size)
 
 
 def spin():

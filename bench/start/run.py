@@ -27,7 +27,7 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench", "launch"))
-from run import LAUNCH_LINES, App, bench_arguments  # noqa: E402  (the app, its log stamped as it comes)
+from run import LAUNCH_LINES, App, bench_arguments, make_colour_clip  # noqa: E402  (the app, its log stamped as it comes)
 
 CLIP_COLOUR = (200, 40, 160)  # a magenta no page of ours paints
 SERVICE_LINE = re.compile(r"^Lirra service at ")
@@ -39,14 +39,7 @@ PLAYER_LOADED = re.compile(r"^Page loaded: \S*/Player/Play\?videoId=")
 
 
 def make_clip(path, seconds):
-    colour = "0x%02x%02x%02x" % CLIP_COLOUR
-    subprocess.run(
-        ["ffmpeg", "-hide_banner", "-loglevel", "error", "-y",
-         "-f", "lavfi", "-i", f"color=c={colour}:size=1280x720:rate=30:duration={seconds}",
-         "-f", "lavfi", "-i", f"sine=frequency=440:duration={seconds}",
-         "-c:v", "libx264", "-preset", "superfast", "-pix_fmt", "yuv420p",
-         "-c:a", "aac", "-shortest", path],
-        check=True)
+    make_colour_clip(path, seconds, CLIP_COLOUR, "1280x720")
 
 
 class Screen:
