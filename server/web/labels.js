@@ -36,6 +36,7 @@
         '.offset-minus': [L10n.text('Show the line 0.1 s earlier'), null],
         '.offset-plus': [L10n.text('Show the line 0.1 s later'), null],
         '.offset-reset': [L10n.text('Back to the file\'s timing'), null],
+        '#practice-button': [L10n.text('Practise the line'), null],
         '#repeat-times': [L10n.text('Play the line this many times'), '1…9, 0'],
         '#loop-line': [L10n.text('Loop the line until stopped'), 'O'],
         '#ab-loop': [L10n.text('Loop from one line to another'), 'B'],

@@ -424,6 +424,11 @@
         $('#mute').on('click', actions.toggleMute);
         $('#volume').on('input', function () { transport.setVolume(Number(this.value)); })
             .on('change', function () { this.blur(); });
+        $('#practice-button').on('click', function () {
+            var open = !$('#controls').hasClass('practice-open');
+            $('#controls').toggleClass('practice-open', open);
+            $(this).attr('aria-expanded', String(open));
+        });
         $('#loop-line').on('click', actions.loopLine);
         $('#ab-loop').on('click', actions.loopStretch);
         $('#slow-line').on('click', actions.slowReplay);

@@ -117,6 +117,15 @@ describe('player page', () => {
             await page.evaluate(h.script.event(event));
             assert.equal(await bodyHas('fullscreen'), on, event);
         }
+        // A small window folds the practice tools behind their button and keeps the lines above the controls.
+        await page.setViewportSize({ width: 480, height: 270 });
+        const layout = () => page.evaluate(() => [$('#practice-tools').is(':visible'), $('#next-sub')[0].getBoundingClientRect().bottom <= $('#controls').offset().top]);
+        await h.waitFor(async () => (await layout()).join() === 'false,true', 'the tools folded');
+        await h.input.click(page, '#practice-button');
+        await h.waitFor(async () => (await layout()).join() === 'true,true', 'the tools shown, the lines above them');
+        assert.equal(await page.getAttribute('#practice-button', 'aria-expanded'), 'true');
+        await h.input.click(page, '#practice-button');
+        await page.setViewportSize({ width: 1280, height: 720 });
     });
 
     it('a click on a word pauses the video and shows the card, Escape plays on; the word is learning, K and Shift+K mark known', async () => {
