@@ -119,11 +119,11 @@ describe('player page', () => {
         }
         // A small window folds the practice tools behind their button and keeps the lines above the controls.
         await page.setViewportSize({ width: 480, height: 270 });
-        const layout = () => page.evaluate(() => [$('#practice-tools').is(':visible'), $('#next-sub')[0].getBoundingClientRect().bottom <= $('#controls').offset().top]);
-        await h.waitFor(async () => (await layout()).join() === 'false,true', 'the tools folded');
+        const layout = () => page.evaluate(() => [$('#practice-tools').is(':visible'), $('#next-sub')[0].getBoundingClientRect().bottom <= $('#controls').offset().top,
+                                                  $('#practice-button').attr('aria-expanded')].join());
+        await h.waitFor(async () => await layout() === 'false,true,false', 'the tools folded');
         await h.input.click(page, '#practice-button');
-        await h.waitFor(async () => (await layout()).join() === 'true,true', 'the tools shown, the lines above them');
-        assert.equal(await page.getAttribute('#practice-button', 'aria-expanded'), 'true');
+        await h.waitFor(async () => await layout() === 'true,true,true', 'the tools shown, the lines above them');
         await h.input.click(page, '#practice-button');
         await page.setViewportSize({ width: 1280, height: 720 });
     });

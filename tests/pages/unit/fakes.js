@@ -37,8 +37,7 @@ function clockedBridge(options) {
         navigate: (url) => sent.push(url), on: (n, f) => events.on(n, f), off: (n, f) => events.off(n, f),
         setTimeout: (f, ms) => clock.setTimeout(f, ms), clearTimeout: (id) => clock.clearTimeout(id),
     }, options));
-    const sentNow = () => { clock.advance(0); return sent.splice(0); };
-    return { clock, events, sent, bridge, sentNow };
+    return { clock, events, sent, bridge, sentNow: () => { clock.advance(0); return sent.splice(0); } };
 }
 
 // Just enough of a DOM node to build and read back a subtitle line or a card.
@@ -74,8 +73,7 @@ class MemoryStorage {
 function fakeAjax(respond, clock) {
     const calls = [];
     const ajax = (options) => {
-        const handlers = [];
-        let settled = null;
+        const handlers = []; let settled = null;
         const fire = () => settled && handlers.splice(0).forEach(([k, f]) => (k === settled[0] || k === 'always') && f(...settled[1]));
         const settle = (kind, args) => { settled = [kind, args]; fire(); };
         const promise = {};
@@ -93,8 +91,7 @@ function fakeAjax(respond, clock) {
 function random(seed) {
     let state = (seed % 2147483646) + 1;
     const next = () => (state = (state * 48271) % 2147483647) / 2147483647;
-    const int = (n) => Math.floor(next() * n);
-    const pick = (list) => list[int(list.length)];
+    const int = (n) => Math.floor(next() * n), pick = (list) => list[int(list.length)];
     return { next, int, pick, text: (alphabet, max) => Array.from({ length: int(max + 1) }, () => pick(alphabet)).join('') };
 }
 

@@ -67,8 +67,7 @@ test('recordings: the microphone asked once, the last one per line kept, stopped
     p.say.record('a');
     await settle();
     assert.ok(p.say.isRecording() && p.recorders[0].started && p.sent[0] === 'Pause');
-    p.say.record('a');
-    p.say.record('a');
+    p.say.record('a'); p.say.record('a');
     await settle();
     p.clock.advance(MAX_RECORDING_MS);
     assert.ok(!p.say.isRecording(), 'stopped after 15 s');
@@ -82,10 +81,7 @@ test('recordings: the microphone asked once, the last one per line kept, stopped
     assert.equal(p.sent.filter((c) => c === 'Play').length, 0, 'the video stays paused after the comparison');
 
     const refused = page({ refuse: true });
-    refused.say.record('a');
-    await settle();
-    refused.say.record('a');
-    await settle();
+    for (let i = 0; i < 2; ++i) { refused.say.record('a'); await settle(); }
     assert.deepEqual([refused.asked.length, refused.say.isRecording(), refused.toasts.length], [2, false, 2], 'asked again after a refusal');
 });
 
