@@ -144,7 +144,8 @@ if [[ "${FAULT_CHECK_SKIP_BASELINE:-0}" != 1 ]]; then
         'ids == "  " || index(ids, " " $1 " ") { print $3 }' | tr ',' '\n' | sort -u | paste -sd, -)
     : >"$out/baseline.log"
     mapfile -t baseline_targets < <(targets_of "$union" | sort -u)
-    if ! cmake --build "$build" -j2 --target "${baseline_targets[@]}" >>"$out/baseline.log" 2>&1 ||
+    if { [[ ${#baseline_targets[@]} -gt 0 ]] &&
+        ! cmake --build "$build" -j2 --target "${baseline_targets[@]}" >>"$out/baseline.log" 2>&1; } ||
         ! run_tests "$union" "$out/baseline.log"; then
         echo "fault-check: the tests fail without any fault; see $out/baseline.log" >&2
         exit 2
@@ -173,7 +174,10 @@ while IFS=$'\t' read -r -u 3 id where tests old new; do
     log="$out/$id.log"
     : >"$log"
     outcome=""
-    if [[ ${#build_targets[@]} -gt 0 ]] &&
+    # A planted build rule takes effect only once the build is configured again.
+    configure() { [[ "$file" != *CMakeLists.txt && "$file" != *.cmake ]] || cmake "$build" >>"$log" 2>&1; }
+    if ! configure; then outcome=BUILD-FAILED; fi
+    if [[ -z "$outcome" && ${#build_targets[@]} -gt 0 ]] &&
         ! cmake --build "$build" -j2 --target "${build_targets[@]}" >>"$log" 2>&1; then
         outcome=BUILD-FAILED
     fi
@@ -181,6 +185,7 @@ while IFS=$'\t' read -r -u 3 id where tests old new; do
         if run_tests "$tests" "$log"; then outcome=MISSED; else outcome=caught; fi
     fi
     restore
+    configure
     failed_tests=$(sed -nE 's/^[[:space:]]*[0-9]+ - ([^ ]+) \(.*/\1/p' "$log" | sort -u |
                    paste -sd, -)
     failed_cases=$( (sed -nE 's/^\[  FAILED  \] ([A-Za-z0-9_/]+\.[A-Za-z0-9_/]+).*/\1/p' "$log"
