@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Round trip of a page's data request: the page asks app:///Request/IsFullscreen through the
-// pages' own bridge module (server/web/bridge.js: a hidden iframe per message), the app answers
-// with the "response:" event, the page times it. Prints the median and the 99th percentile over
-// 300 requests while a video plays, or with --paused while it rests paused.
+// pages' own bridge module (server/web/bridge.js: through the view's channel, and in turn through
+// a hidden iframe per message as without the channel), the app answers with the "response:"
+// event, the page times it. Prints the median and the 99th percentile of each way over 300
+// requests while a video plays, or with --paused while it rests paused.
 // With --segments the app runs with LIRRA_BRIDGE_TIMING and the time of each step is printed
 // too (BridgeSegments.h); those figures carry the readings' own cost, the plain run does not.
 // Run under a display: bench/bridge/run [BUILD] [--paused] [--segments]
@@ -31,22 +32,32 @@ const char kPlayerPage[] = R"(<!doctype html><html><head><meta charset="utf-8">
 <style>iframe.bridge { position: absolute; width: 0; height: 0; border: 0; visibility: hidden; }
 </style><body style="background:transparent">
 <p style="color:#ff0;font:30px sans-serif">measuring</p><script>
-var bridge = Lirra.bridge.forPage(window, $), navigate = bridge.navigate;
-var asked = {}, sent = {}, answered = {}, count = 0, total = 300;
-bridge.navigate = function (url) {
-  var guid = /guid=([\w-]+)/.exec(url);
-  if (guid) sent[guid[1]] = performance.now();
-  navigate(url);
-};
+var asked = {}, sent = {}, answered = {}, framed = {}, count = 0, total = 600;
+function stamped(bridge) {
+  var navigate = bridge.navigate;
+  bridge.navigate = function (url) {
+    var guid = /guid=([\w-]+)/.exec(url);
+    if (guid) sent[guid[1]] = performance.now();
+    navigate(url);
+  };
+  return bridge;
+}
+// The view's channel and, made without its key, the iframes, taken in turn.
+var bridge = stamped(Lirra.bridge.forPage(window, $));
+var key = window.lirraBridgeChannel;
+delete window.lirraBridgeChannel;
+var frames = stamped(Lirra.bridge.forPage(window, $));
+window.lirraBridgeChannel = key;
 function ask() {
-  var began = performance.now();
-  var guid = bridge.request('IsFullscreen', function () {
+  var began = performance.now(), through = count % 2 ? frames : bridge;
+  var guid = through.request('IsFullscreen', function () {
     answered[guid] = performance.now();
     if (++count < total) setTimeout(ask, 5); else
-      fetch('/result', {method: 'POST',
-                        body: JSON.stringify({asked: asked, sent: sent, answered: answered})});
+      fetch('/result', {method: 'POST', body: JSON.stringify(
+          {asked: asked, sent: sent, answered: answered, framed: framed})});
   });
   asked[guid] = began;
+  if (through === frames) framed[guid] = true;
 }
 $(window).one('timeUpdate', function () {
   if (PAUSED) bridge.command('Pause');
@@ -125,15 +136,21 @@ int main(int argc, char** argv) {
     }
     const QJsonObject stamps = QJsonDocument::fromJson(QByteArray::fromStdString(result)).object();
     const lirra::bench::PageStamps pageTimes = lirra::bench::pageStamps(stamps);
-    std::vector<double> times;
-    for (const auto& [guid, at] : pageTimes) times.push_back((at.answered - at.asked) / 1000.0);
-    if (times.empty()) {
+    const QJsonObject framed = stamps.value("framed").toObject();
+    std::vector<double> times[2];  // through the view's channel, through iframes
+    for (const auto& [guid, at] : pageTimes)
+        times[framed.contains(guid)].push_back((at.answered - at.asked) / 1000.0);
+    if (times[0].empty() || times[1].empty()) {
         std::fprintf(stderr, "no measurements\n%s", lirra.log().toUtf8().constData());
         return 1;
     }
-    const lirra::bench::Spread spread = lirra::bench::spread(times);
-    std::printf("bridge round trip while %s: n=%zu median %.2f ms, p99 %.2f ms, max %.2f ms\n",
-                paused ? "paused" : "playing", times.size(), spread.median, spread.p99, spread.max);
+    for (int path = 0; path < 2; ++path) {
+        const lirra::bench::Spread spread = lirra::bench::spread(times[path]);
+        std::printf(
+            "bridge round trip while %s%s: n=%zu median %.2f ms, p99 %.2f ms, max %.2f ms\n",
+            paused ? "paused" : "playing", path ? " (iframes, as older pages send)" : "",
+            times[path].size(), spread.median, spread.p99, spread.max);
+    }
     if (segments) lirra::bench::printSegments(pageTimes, lirra.log());
     lirra.quit();
     return 0;

@@ -42,6 +42,10 @@ document.ondragenter = document.ondragover = document.ondrop = function () { dro
 document.onkeydown = function () { keys++; };
 </script></body></html>)"},
     {"/page/other", "<html><body>other</body></html>"},
+    {"/page/module", R"(<!DOCTYPE html><body><script src="/bridge.js"></script><script>
+function frame(src) { var f = document.createElement('iframe');
+    f.hidden = true; f.src = src; document.body.appendChild(f); }
+</script></body></html>)"},
     {"/page/painted", R"(<!DOCTYPE html><body style="margin:0;background:transparent">
 <div style="width:100px;height:100px;background:#008000"></div>
 <div style="width:100px;height:100px;background:#00000080"></div></body>)"},
@@ -106,6 +110,11 @@ using Bands = std::vector<std::pair<double, double>>;  // composed rows, from th
 class QuickWebViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        server.server().Get("/bridge.js", [](const httplib::Request&, httplib::Response& res) {
+            QFile module(LIRRA_WEB_DIR "/bridge.js");
+            if (module.open(QIODevice::ReadOnly))
+                res.set_content(module.readAll().toStdString(), "application/javascript");
+        });
         server.server().Get(R"(/.*)", [](const httplib::Request& req, httplib::Response& res) {
             const auto found = kPages.find(req.path);
             if (found == kPages.end()) res.status = 404;
@@ -229,6 +238,27 @@ TEST_F(QuickWebViewTest, BridgeNavigationsReachThePolicyInOrderAndOnlyMainFrameL
     ASSERT_TRUE(runEventLoopUntil([&] { return finished == 3; }, 10s));
     EXPECT_EQ(started, 3);
     EXPECT_TRUE(lastFailed);
+}
+
+// Our pages' module sends through the view's channel, not a frame; an old page's iframe reaches
+// the same policy; a request without the view's key reaches nothing.
+TEST_F(QuickWebViewTest, TheModulesChannelAndAnOldPagesFrameReachThePolicyAndNothingElseDoes) {
+    ASSERT_TRUE(loadAndWait(url("/page/module")));
+    view->evaluateScriptAsync(
+        "var bridge = Lirra.bridge.forPage(window, null);"
+        "for (var i = 0; i < 5; i++) bridge.command('Go' + 'ABCDE'[i], {at: i + 0.5});"
+        "['', 'application/x-lirra-bridge;key=1'].forEach(function (key) {"
+        "  var x = new XMLHttpRequest(); x.open('GET', 'app:///Execute/Stolen');"
+        "  if (key) x.setRequestHeader('Accept', key); x.send(); })");
+    ASSERT_TRUE(runEventLoopUntil([&] { return native.bridge.size() >= 5; }, 5s));
+    EXPECT_EQ(view->evaluateScript("document.querySelectorAll('iframe').length"), "0");
+    view->evaluateScriptAsync("frame('app:///Execute/Old?at=2')");
+    ASSERT_TRUE(runEventLoopUntil([&] { return native.bridge.size() >= 6; }, 5s));
+    runEventLoopFor(300ms);  // nothing else is coming
+    QStringList expected;
+    for (int i = 0; i < 5; ++i)
+        expected << QString("app:///Execute/Go%1?at=%2.5").arg(QChar('A' + i)).arg(i);
+    EXPECT_EQ(native.bridge, expected << "app:///Execute/Old?at=2");
 }
 
 // Chromium's made-up microphone and camera (QuickWebTestMain): no prompt, only the app's answer.

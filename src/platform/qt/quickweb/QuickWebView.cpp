@@ -14,6 +14,7 @@
 #include <QWebEngineLoadingInfo>
 #include <algorithm>
 
+#include "AppScheme.h"
 #include "BridgeTiming.h"
 #include "PaintedRowsProbe.h"
 #include "QuickWebProfile.h"
@@ -38,6 +39,15 @@ WebEngineView {
     anchors.fill: parent
     focus: true
 
+    // Our own pages send through the view's channel (AppScheme.h) when they find its key.
+    function offerBridgeChannel(key) {
+        userScripts.collection = [{
+            name: "lirra-bridge-channel",
+            sourceCode: "window.lirraBridgeChannel = " + JSON.stringify(key) + ";",
+            injectionPoint: WebEngineScript.DocumentCreation,
+            worldId: WebEngineScript.MainWorld
+        }];
+    }
     function evaluate(script, token) {
         runJavaScript(script, function (result) { glue.answer(token, result); });
     }
@@ -168,9 +178,12 @@ QuickWebView::QuickWebView(NotificationCenter& center, QQmlEngine& engine,
     QObject::connect(view_, SIGNAL(loadingChanged(QWebEngineLoadingInfo)), glue_.get(),
                      SLOT(onLoadingChanged(QWebEngineLoadingInfo)));
     glue_->watch(*view_);
+    channelKey_ = openBridgeChannel([this](const QUrl& url) { glue_->channelSent(url); });
+    QMetaObject::invokeMethod(view_, "offerBridgeChannel", Q_ARG(QVariant, channelKey_));
 }
 
 QuickWebView::~QuickWebView() {
+    if (!channelKey_.isEmpty()) closeBridgeChannel(channelKey_);
     // The engine's item goes with the host; the glue after both.
     delete host_.data();
 }

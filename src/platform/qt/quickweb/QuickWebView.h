@@ -99,7 +99,9 @@ class QuickWebView final : public WebView, public ItemBacked {
     bool registeredForFileNames_ = false;
     bool hidden_ = false;
     bool drawsBackground_ = true;
-    int lastToken_ = 0;  // names each synchronous evaluation's answer
+    int lastToken_ = 0;
+    QString channelKey_;  // of the bridge channel its pages may send through  // names each
+                          // synchronous evaluation's answer
 
     // Main-frame navigations the policy refused: the engine still reports a load start and
     // stop for them, which are not progress of a page.

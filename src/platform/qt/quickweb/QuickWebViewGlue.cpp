@@ -39,12 +39,19 @@ void QuickWebViewGlue::pageClockRead(double sentMicros, double pageMs) {
         sentMicros);
 }
 
-void QuickWebViewGlue::onNavigationRequested(QWebEngineNavigationRequest* request) {
+bool QuickWebViewGlue::decide(const QUrl& url, bool isMainFrame) {
     const bool timed = bridgeTimingEnabled();
-    if (timed) logBridgeStamp("asked", request->url().toString());
-    if (!owner_.acceptNavigation(request->url(), request->isMainFrame())) request->reject();
-    if (timed) logBridgeStamp("decided", request->url().toString());
+    if (timed) logBridgeStamp("asked", url.toString());
+    const bool accepted = owner_.acceptNavigation(url, isMainFrame);
+    if (timed) logBridgeStamp("decided", url.toString());
+    return accepted;
 }
+
+void QuickWebViewGlue::onNavigationRequested(QWebEngineNavigationRequest* request) {
+    if (!decide(request->url(), request->isMainFrame())) request->reject();
+}
+
+void QuickWebViewGlue::channelSent(const QUrl& url) { decide(url, false); }
 
 void QuickWebViewGlue::onLoadingChanged(const QWebEngineLoadingInfo& info) {
     owner_.onLoadingChanged(info);

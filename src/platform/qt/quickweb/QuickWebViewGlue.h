@@ -36,6 +36,8 @@ class QuickWebViewGlue : public QObject {
   public slots:
     void onNavigationRequested(QWebEngineNavigationRequest* request);
     void onLoadingChanged(const QWebEngineLoadingInfo& info);
+    // A bridge URL the page sent through the view's channel: decided as a sub-frame's navigation.
+    void channelSent(const QUrl& url);
 
   signals:
     void answered(int token, const QVariant& value);
@@ -46,6 +48,9 @@ class QuickWebViewGlue : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // The navigation policy's answer, stamped while the bridge is timed.
+    bool decide(const QUrl& url, bool isMainFrame);
+
     QuickWebView& owner_;
 };
 
