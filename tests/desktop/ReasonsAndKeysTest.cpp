@@ -52,7 +52,8 @@ TEST(DesktopReasons, ABrokenVideoSaysWhyAndThePlayerIsReachedByKeys) {
     const QStringList laidOut =
         QString(
             "home-button fullscreen-state seek prev-line play-pause next-line repeat-line "
-            "auto-pause mute volume speed-button audio-button subtitle-button repeat-times "
+            "auto-pause mute volume speed-button audio-button subtitle-button practice-button "
+            "repeat-times "
             "loop-line ab-loop slow-line slower-line say-line record-line compare-line voice "
             "save-line list-button help-button")
             .split(' ');
