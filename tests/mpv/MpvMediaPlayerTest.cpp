@@ -97,7 +97,9 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
                     tracks[0].type == "audio" && isGrey(rig.pixelAt(0.5));
          }},
     });
-    EXPECT_TRUE(ran) << "state " << p.state() << ", time " << p.time().value_or(-1);
+    EXPECT_TRUE(ran) << "state " << p.state() << ", time " << p.time().value_or(-1)
+                     << ", rested at end " << rig.restsAtEnd() << ", tracks "
+                     << p.tracksInformation().size() << ", grey " << isGrey(rig.pixelAt(0.5));
 }
 
 // The engine's own subtitles kept off, and the file beside the clip not loaded.
