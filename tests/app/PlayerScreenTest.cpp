@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The player screen's windows over the main window, the main window's callbacks, and the
 // overlay's routing of double clicks and Escape.
-#include "app/LKeyableWindow.h"
 #include "bridge/PageEvents.h"
 #include "fakes/AppFixture.h"
 

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <functional>
 #include <optional>
-#include <string>
 
 namespace lirra::test {
 

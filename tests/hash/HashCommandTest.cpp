@@ -2,7 +2,6 @@
 // `lirra --hash` without a display, on a random file locally and over http (ranges), against an
 // independent hash; and why not, when it cannot.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QProcess>
 #include <QTemporaryDir>

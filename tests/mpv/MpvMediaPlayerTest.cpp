@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QGuiApplication>
 #include <algorithm>
 
 #include "PlayerRig.h"

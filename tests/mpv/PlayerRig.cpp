@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>

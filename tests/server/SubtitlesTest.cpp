@@ -6,7 +6,6 @@
 #include <map>
 #include <random>
 
-#include "subtitles/AssParser.h"
 #include "subtitles/AssText.h"
 #include "subtitles/SubtitleLines.h"
 #include "subtitles/SubtitleParser.h"
