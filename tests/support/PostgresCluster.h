@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A throwaway PostgreSQL 15 cluster for tests: made with initdb in a temporary folder, listening
+// on 127.0.0.1 on a free port (and a socket in that folder), a password role for the tests over
+// TCP, stopped and removed with the object. Run as root, the server runs as the postgres user.
+#pragma once
+
+#include <string>
+
+namespace lirra::test {
+
+class PostgresCluster {
+  public:
+    PostgresCluster();  // starts it; running() false and error() why when it cannot
+    ~PostgresCluster();
+    PostgresCluster(const PostgresCluster&) = delete;
+    PostgresCluster& operator=(const PostgresCluster&) = delete;
+
+    bool running() const { return running_; }
+    const std::string& error() const { return error_; }
+
+    static constexpr const char* kRole = "lirra_test";
+    const std::string& password() const { return password_; }
+    // A pgpass file naming the role's password, as PGPASSFILE expects it (mode 0600).
+    std::string passFile() const { return root_ + "/pgpass"; }
+    int port() const { return port_; }
+    // A libpq URI of `database` over TCP, without the password.
+    std::string uri(const std::string& database) const;
+    // A new empty database, its URI; empty (and error() set) when it cannot be made.
+    std::string freshDatabase();
+    // Stops and starts the server on the same port: connections open across it are broken.
+    bool restart();
+
+  private:
+    bool start();
+    bool ctl(const char* action);
+
+    std::string root_, password_, error_;
+    int port_ = 0;
+    int databases_ = 0;
+    bool running_ = false;
+};
+
+}  // namespace lirra::test
