@@ -2,6 +2,7 @@
 #include "store/postgres/Postgres.h"
 
 #include <libpq-fe.h>
+#include <poll.h>
 
 #include <array>
 #include <charconv>
@@ -299,10 +300,12 @@ ConnectionPool::Lease ConnectionPool::acquire(std::string& error, bool& busy) {
             idle_.pop_back();
         }
     }
-    // An idle connection whose server went away (a restart) has its end of the socket read
-    // here, so it is dropped before a request fails on it.
-    if (connection && (!PQconsumeInput(connection->handle()) || connection->broken()))
-        connection.reset();
+    // An idle connection is sent nothing (no LISTEN) until its server goes away (a restart):
+    // one with anything to read is dropped before a request fails on it.
+    if (connection) {
+        pollfd socket{PQsocket(connection->handle()), POLLIN, 0};
+        if (connection->broken() || socket.fd < 0 || poll(&socket, 1, 0) != 0) connection.reset();
+    }
     if (!connection) connection = Connection::open(conninfo_, password_, error);
     if (!connection) {
         std::lock_guard lock(mutex_);
