@@ -141,16 +141,25 @@ TYPED_TEST(DriverTest, FailuresAreFlaggedAndOnlyLockConflictsAreBusy) {
 
 TYPED_TEST(DriverTest, OnlyACommittedTransactionIsKept) {
     using Tx = typename TestFixture::Tx;
-    for (const bool commit : {false, true}) {
+    enum { Dropped, Committed, CommittedAfterAFailure };
+    for (const int kind : {Dropped, Committed, CommittedAfterAFailure}) {
+        ASSERT_TRUE(this->db_->exec("DELETE FROM t"));
+        bool committed = false;
         {
             Tx tx(*this->db_, Tx::Kind::Write);
             ASSERT_TRUE(tx.begun());
-            ASSERT_GT(this->insert(*this->db_, 1, commit ? "kept" : "dropped"), 0);
-            if (commit) {
-                EXPECT_TRUE(tx.commit()) << this->db_->lastError();
+            ASSERT_GT(this->insert(*this->db_, 1, "row"), 0);
+            if (kind == CommittedAfterAFailure) {
+                EXPECT_EQ(this->insert(*this->db_, 2, "row"), -1);
             }
+            if (kind != Dropped) committed = tx.commit();
         }
-        EXPECT_EQ(this->count(), commit ? 1 : 0);
+        // SQLite keeps a transaction a statement failed in, PostgreSQL drops it: either way
+        // commit() says which.
+        EXPECT_EQ(this->count(), committed ? 1 : 0) << kind;
+        if (kind == Committed) {
+            EXPECT_TRUE(committed) << this->db_->lastError();
+        }
     }
 }
 
@@ -175,7 +184,12 @@ TYPED_TEST(DriverTest, SchemaMigratesOnceWhenRaced) {
     }
     std::string error;
     EXPECT_TRUE(TypeParam::migrate(*dbs[0], error)) << error;
-    // Numbered alike: a word status written on either schema.
+    // Numbered alike: both at the same version, a word status written on either schema.
+    {
+        auto st = dbs[0]->statement(TypeParam::kVersionSql);
+        ASSERT_EQ(st.step(), TypeParam::Statement::Step::Row) << dbs[0]->lastError();
+        EXPECT_EQ(st.columnInt(0), pg::schemaVersion());
+    }
     EXPECT_TRUE(
         dbs[0]->exec("INSERT INTO word_statuses (form, status, changed_at) "
                      "VALUES ('run', 'known', 1)"))

@@ -14,9 +14,10 @@ namespace lirra::server::test {
 namespace {
 
 TEST(SqliteMigrationRace, StoresOpenedAtOnceOnANewFolderAllOpen) {
-    // Without one lock around the version check and the steps, about half the rounds see two
-    // openers create the tables; 20 rounds of 4 make a pass by luck unlikely.
-    constexpr int kRounds = 20, kOpeners = 4;
+    // Without one lock around the version check and the steps, nearly every round sees two
+    // openers create the tables; the switch to WAL beside another opener fails in about one
+    // round in fifty, hence the rounds.
+    constexpr int kRounds = 60, kOpeners = 6;
     for (int round = 0; round < kRounds; ++round) {
         const std::string root = makeTempDir();
         std::barrier start(kOpeners);
