@@ -17,12 +17,7 @@ class PostgresCluster {
 
     bool running() const { return running_; }
     const std::string& error() const { return error_; }
-
-    static constexpr const char* kRole = "lirra_test";
     const std::string& password() const { return password_; }
-    // A pgpass file naming the role's password, as PGPASSFILE expects it (mode 0600).
-    std::string passFile() const { return root_ + "/pgpass"; }
-    int port() const { return port_; }
     // A libpq URI of `database` over TCP, without the password.
     std::string uri(const std::string& database) const;
     // A new empty database, its URI; empty (and error() set) when it cannot be made.
@@ -31,12 +26,10 @@ class PostgresCluster {
     bool restart();
 
   private:
-    bool start();
-    bool ctl(const char* action);
+    bool ctl(const std::string& action);
 
     std::string root_, password_, error_;
-    int port_ = 0;
-    int databases_ = 0;
+    int port_ = 0, databases_ = 0;
     bool running_ = false;
 };
 
