@@ -9,6 +9,7 @@
 #include <string>
 
 #include "lirra/server/Server.h"
+#include "store/DatabaseUri.h"
 
 namespace {
 
@@ -25,6 +26,11 @@ const char* const kUsage =
     "                      loopback address localhost, 127.0.0.1 and [::1] are always served;\n"
     "                      on another address with no --host, any host name is served\n"
     "  --data DIR          where the store lives (default $XDG_DATA_HOME/lirra)\n"
+    "  --database URI      keep the data in PostgreSQL (postgresql://USER@HOST/NAME)\n"
+    "                      rather than in SQLite under --data; not ready yet\n"
+    "  --database-password-file PATH\n"
+    "                      a file whose first line is the database's password (else\n"
+    "                      PGPASSFILE or ~/.pgpass; never in the URI)\n"
     "  --library DIR       a folder of subtitle files to offer; may be repeated\n"
     "  --threads N         request threads (default: chosen from the number of cores)\n"
     "  --opensubtitles-key-file PATH\n"
@@ -96,6 +102,8 @@ enum Option {
     kAnkiUrl,
     kAnkiKeyFile,
     kSecretFile,
+    kDatabase,
+    kDatabasePasswordFile,
 };
 
 constexpr std::size_t kMinSecretLength = 32;
@@ -111,6 +119,8 @@ constexpr option kOptions[] = {
     {"anki-url", required_argument, nullptr, kAnkiUrl},
     {"anki-key-file", required_argument, nullptr, kAnkiKeyFile},
     {"secret-file", required_argument, nullptr, kSecretFile},
+    {"database", required_argument, nullptr, kDatabase},
+    {"database-password-file", required_argument, nullptr, kDatabasePasswordFile},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
@@ -120,7 +130,8 @@ constexpr option kOptions[] = {
 
 int main(int argc, char** argv) {
     lirra::server::ServerOptions options;
-    bool haveListen = false, haveData = false, haveThreads = false;
+    bool haveListen = false, haveData = false, haveThreads = false, havePassword = false;
+    std::string database, databasePassword;
     opterr = 0;  // our own messages, with the usage
     // "+": the first argument that is not an option ends them, as "--" does.
     for (int c; (c = getopt_long(argc, argv, "+:hv", kOptions, nullptr)) != -1;) {
@@ -189,9 +200,34 @@ int main(int argc, char** argv) {
                                       value);
                 }
                 break;
+            case kDatabase:
+                if (!database.empty()) return usageError("--database given twice");
+                if (const auto problem = lirra::server::databaseUriProblem(value);
+                    !problem.empty()) {
+                    return usageError(problem);
+                }
+                database = value;
+                break;
+            case kDatabasePasswordFile:
+                if (!readFirstLine(value, databasePassword) || databasePassword.empty()) {
+                    return usageError("cannot read the database's password from " + value);
+                }
+                havePassword = true;
+                break;
         }
     }
     if (optind < argc) return usageError(std::string("unexpected argument: ") + argv[optind]);
+    if (havePassword && database.empty()) {
+        return usageError("--database-password-file without --database");
+    }
+    // Refused rather than served from SQLite: data written now would not be where it was asked.
+    if (!database.empty()) {
+        std::fputs(
+            "lirra-server: --database: the PostgreSQL store does not yet hold every part "
+            "of the service's data; without --database the data stays in SQLite\n",
+            stderr);
+        return 1;
+    }
 
     // Block the stop signals in every thread; the main thread waits for them below.
     sigset_t stopSignals;
