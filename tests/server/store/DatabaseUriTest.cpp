@@ -12,7 +12,7 @@ TEST(DatabaseUri, OnlyPostgresqlUrisWithoutAPassword) {
     const std::pair<const char*, std::string> cases[] = {
         {"postgresql://lirra@db.example:5433/lirra?sslmode=require", ""},
         {"postgres:///lirra", ""},
-        {"postgresql://lirra@db/x?passwordless=1&application_name=a:b", ""},
+        {"postgresql://lirra@db/x?application_name=password=a:b", ""},
         {"postgresql://db/lirra?user=a@b:c", ""},
         {"mysql://lirra@db/lirra", "--database expects a postgresql://"},
         {"postgresq://db/lirra", "--database expects"},
