@@ -182,6 +182,12 @@ std::string Server::start() {
     for (const auto& name : options.hostNames) {
         if (!isHostName(name)) return "not a host name: " + name;
     }
+    std::vector<IpAddress> proxies;
+    for (const auto& proxy : options.trustedProxies) {
+        const auto address = parseIpAddress(proxy);
+        if (!address) return "a trusted proxy must be a numeric IP address: " + proxy;
+        proxies.push_back(*address);
+    }
     for (const auto& folder : options.libraryFolders) {
         if (auto error = impl_->library.addFolder(folder); !error.empty()) return error;
     }
@@ -241,6 +247,7 @@ std::string Server::start() {
     const std::string ownOrigin = "http://" + impl->hostForUrl() + ":" + std::to_string(port);
     http->setGuard(RequestGuard(impl->servedNames(port), ownOrigin,
                                 {kSecretCookie, kSecretHeader, options.secret}));
+    http->setClientAddress(ClientAddress(std::move(proxies)));
     if (!isLoopbackAddress(options.listenAddress)) {
         std::fprintf(stderr,
                      "lirra-server: listening on %s, which is not a loopback address: other "

@@ -8,8 +8,11 @@
 #include <fstream>
 #include <string>
 
+#include "http/ClientAddress.h"
 #include "lirra/server/Server.h"
+#include "ops/ConfigCheck.h"
 #include "store/DatabaseUri.h"
+#include "store/SqliteBackup.h"
 
 namespace {
 
@@ -17,6 +20,8 @@ constexpr int kUsageError = 2;
 
 const char* const kUsage =
     "usage: lirra-server [OPTION]...\n"
+    "       lirra-server backup [--data DIR] FILE\n"
+    "The second form copies the store, while a service may be using it, to FILE, a new file.\n"
     "An option takes its value after a space or an equals sign (--listen=ADDR:PORT);\n"
     "-- ends the options.\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:0, a free port);\n"
@@ -45,6 +50,11 @@ const char* const kUsage =
     "  --secret-file PATH  a file whose first line (32 characters or more) every request\n"
     "                      must carry, as the cookie lirra_key or the header X-Lirra-Key;\n"
     "                      without it none is asked for (401 otherwise)\n"
+    "  --trust-proxy ADDR  a reverse proxy (numeric IPv4 or IPv6) whose X-Forwarded-For\n"
+    "                      names the client; may be repeated. From any other peer the\n"
+    "                      header is ignored\n"
+    "  --check-config      check what serving needs (data folder, store, listen address,\n"
+    "                      files), a line each, and exit: 0 when all pass, else 1\n"
     "  -h, --help          this text\n"
     "  -v, --version       the version\n";
 
@@ -104,6 +114,8 @@ enum Option {
     kSecretFile,
     kDatabase,
     kDatabasePasswordFile,
+    kTrustProxy,
+    kCheckConfig,
 };
 
 constexpr std::size_t kMinSecretLength = 32;
@@ -121,10 +133,53 @@ constexpr option kOptions[] = {
     {"secret-file", required_argument, nullptr, kSecretFile},
     {"database", required_argument, nullptr, kDatabase},
     {"database-password-file", required_argument, nullptr, kDatabasePasswordFile},
+    {"trust-proxy", required_argument, nullptr, kTrustProxy},
+    {"check-config", no_argument, nullptr, kCheckConfig},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
 };
+
+// What the command line asks besides serving.
+struct Operations {
+    bool checkConfig = false;
+    bool backup = false;
+    // The option values read as they came, each as a check: a failure is a usage error unless
+    // --check-config reports it with the rest.
+    std::vector<lirra::server::CheckLine> read;
+};
+
+lirra::server::CheckLine optionCheck(bool ok, std::string passed, std::string failed) {
+    return {ok, ok ? std::move(passed) : std::move(failed)};
+}
+
+int runBackup(const std::string& database, const std::string& dataDirectory,
+              const std::string& file) {
+    if (!database.empty()) {
+        return usageError("backup copies the SQLite store; back up PostgreSQL with pg_dump");
+    }
+    const std::string folder =
+        dataDirectory.empty() ? lirra::server::defaultDataDirectory() : dataDirectory;
+    std::string error;
+    if (!lirra::server::backupSqliteStore(folder, file, error)) {
+        std::fprintf(stderr, "lirra-server: backup: %s\n", error.c_str());
+        return 1;
+    }
+    std::printf("lirra-server: backed up %s/%s to %s\n", folder.c_str(),
+                lirra::server::kSqliteFileName, file.c_str());
+    return 0;
+}
+
+int runCheck(const lirra::server::ServerOptions& options, const std::string& database,
+             const std::string& databasePassword, std::vector<lirra::server::CheckLine> lines) {
+    auto checked = lirra::server::checkConfiguration({options, database, databasePassword});
+    lines.insert(lines.end(), checked.begin(), checked.end());
+    std::fputs(lirra::server::checkReport(lines).c_str(), stdout);
+    for (const auto& line : lines) {
+        if (!line.ok) return 1;
+    }
+    return 0;
+}
 
 }  // namespace
 
@@ -132,6 +187,12 @@ int main(int argc, char** argv) {
     lirra::server::ServerOptions options;
     bool haveListen = false, haveData = false, haveThreads = false, havePassword = false;
     std::string database, databasePassword;
+    Operations ops;
+    // The subcommand comes first; its options follow it.
+    if (argc > 1 && std::strcmp(argv[1], "backup") == 0) {
+        ops.backup = true;
+        optind = 2;
+    }
     opterr = 0;  // our own messages, with the usage
     // "+": the first argument that is not an option ends them, as "--" does.
     for (int c; (c = getopt_long(argc, argv, "+:hv", kOptions, nullptr)) != -1;) {
@@ -189,16 +250,26 @@ int main(int argc, char** argv) {
                                         : options.openSubtitlesKeyFile) = value;
                 break;
             case kAnkiKeyFile:
-                if (!readFirstLine(value, options.ankiKey)) {
-                    return usageError("cannot read the AnkiConnect key from " + value);
-                }
+                ops.read.push_back(optionCheck(readFirstLine(value, options.ankiKey),
+                                               "AnkiConnect key file " + value + ": readable",
+                                               "cannot read the AnkiConnect key from " + value));
                 break;
             case kSecretFile:
-                if (!readFirstLine(value, options.secret) ||
-                    options.secret.size() < kMinSecretLength) {
-                    return usageError("cannot read a secret of 32 characters or more from " +
-                                      value);
-                }
+                ops.read.push_back(
+                    optionCheck(readFirstLine(value, options.secret) &&
+                                    options.secret.size() >= kMinSecretLength,
+                                "secret file " + value + ": readable",
+                                "cannot read a secret of 32 characters or more from " + value));
+                break;
+            case kTrustProxy:
+                ops.read.push_back(
+                    optionCheck(lirra::server::parseIpAddress(value).has_value(),
+                                "trusted proxy " + value + ": numeric",
+                                "--trust-proxy expects a numeric IP address, got " + value));
+                options.trustedProxies.push_back(value);
+                break;
+            case kCheckConfig:
+                ops.checkConfig = true;
                 break;
             case kDatabase:
                 if (!database.empty()) return usageError("--database given twice");
@@ -216,9 +287,18 @@ int main(int argc, char** argv) {
                 break;
         }
     }
+    if (ops.backup) {
+        if (optind != argc - 1 || ops.checkConfig) return usageError("backup takes one FILE");
+        if (havePassword) return usageError("backup takes no --database-password-file");
+        return runBackup(database, options.dataDirectory, argv[optind]);
+    }
     if (optind < argc) return usageError(std::string("unexpected argument: ") + argv[optind]);
     if (havePassword && database.empty()) {
         return usageError("--database-password-file without --database");
+    }
+    if (ops.checkConfig) return runCheck(options, database, databasePassword, std::move(ops.read));
+    for (const auto& line : ops.read) {
+        if (!line.ok) return usageError(line.text);
     }
     // Refused rather than served from SQLite: data written now would not be where it was asked.
     if (!database.empty()) {

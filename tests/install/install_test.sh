@@ -17,7 +17,9 @@ desktop=$prefix/share/applications/$id.desktop
 metainfo=$prefix/share/metainfo/$id.metainfo.xml
 for file in bin/lirra bin/lirra-server share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
             share/icons/hicolor/scalable/apps/$id.svg share/doc/lirra/copyright \
-            share/man/man1/lirra.1.gz share/man/man1/lirra-server.1.gz; do
+            share/man/man1/lirra.1.gz share/man/man1/lirra-server.1.gz \
+            lib/systemd/system/lirra-server.service lib/sysusers.d/lirra-server.conf \
+            share/doc/lirra/examples/lirra-server.nginx; do
     [[ -e "$prefix/$file" ]] || fail "not installed: $file"
 done
 

@@ -162,7 +162,7 @@ MHD_Response* toLibrary(const HttpResponse& response) {
     return r;
 }
 
-std::string clientAddress(MHD_Connection* c) {
+std::string peerAddress(MHD_Connection* c) {
     const auto* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
     if (!info || !info->client_addr) return {};
     char text[INET6_ADDRSTRLEN] = {};
@@ -181,6 +181,7 @@ std::string clientAddress(MHD_Connection* c) {
 struct HttpServer::Impl {
     std::vector<CompiledRoute> routes;
     std::optional<RequestGuard> guard;
+    ClientAddress clientAddress;
     unsigned threadCount = 1;
     int listenFd = -1;
     MHD_Daemon* daemon = nullptr;
@@ -208,7 +209,6 @@ struct HttpServer::Impl {
         HttpRequest& request = ex.request;
         request.method = method;
         request.path = url;
-        request.remoteAddress = clientAddress(c);
         RequestHead head{request.method, ex.target, {}, {}, {}};
         struct Reading {
             HttpRequest* request;
@@ -234,6 +234,11 @@ struct HttpServer::Impl {
                 return MHD_YES;
             },
             &request);
+        std::vector<std::string> forwardedFor;
+        for (const auto& [name, value] : head.headers) {
+            if (name == "x-forwarded-for") forwardedFor.push_back(value);
+        }
+        request.remoteAddress = clientAddress.resolve(peerAddress(c), forwardedFor);
         if (guard) {
             if (auto refusal = guard->check(head)) {
                 ex.early = std::move(*refusal);
@@ -419,6 +424,10 @@ std::string HttpServer::bind(const std::string& host, std::uint16_t port,
 }
 
 void HttpServer::setGuard(RequestGuard guard) { impl_->guard = std::move(guard); }
+
+void HttpServer::setClientAddress(ClientAddress clientAddress) {
+    impl_->clientAddress = std::move(clientAddress);
+}
 
 void HttpServer::run() {
     Impl* impl = impl_.get();

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "http/ClientAddress.h"
 #include "http/Http.h"
 #include "http/RequestGuard.h"
 
@@ -24,6 +25,8 @@ class HttpServer {
     std::string bind(const std::string& host, std::uint16_t port, std::uint16_t& boundPort);
     // Every request passes `guard` before its route; set before run().
     void setGuard(RequestGuard guard);
+    // How each request's remoteAddress is told from its peer and headers; set before run().
+    void setClientAddress(ClientAddress clientAddress);
     // Serves until stop(); call on a thread of its own after bind().
     void run();
     bool waitUntilRunning(std::chrono::milliseconds timeout) const;

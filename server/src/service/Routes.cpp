@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/AppEndpoints.h"
 #include "service/DictionaryApi.h"
+#include "service/HealthApi.h"
 #include "service/NotebookApi.h"
 #include "service/OnlineSettingsApi.h"
 #include "service/Pages.h"
@@ -42,6 +43,9 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         {"GET", "/api/dictionary/lookup", 0, dictionaryLookup},
         {"GET", "/api/dictionary/sources", 0, dictionarySources},
         {"GET", "/api/speech", 0, speak},
+        // A supervisor's and a proxy's checks.
+        {"GET", "/healthz", 0, health},
+        {"GET", "/readyz", 0, readiness},
         // The learner's notebook.
         {"GET", "/Player/Notebook", 0, notebookPage},
         {"POST", "/api/notebook", 64 * 1024, saveToNotebook},

@@ -154,6 +154,8 @@ constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 
 }  // namespace
 
+int latestSchemaVersion() { return kSchemaVersion; }
+
 bool migrateSchema(sqlite::Connection& db, std::string& error) {
     // The version is read under the write lock the steps are applied under: a second process
     // opening the same new database waits here and then finds the schema current, rather than

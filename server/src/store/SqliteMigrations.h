@@ -12,4 +12,7 @@ namespace lirra::server {
 // than this build. False with the reason in `error`.
 bool migrateSchema(sqlite::Connection& db, std::string& error);
 
+// The schema version migrateSchema brings a database to.
+int latestSchemaVersion();
+
 }  // namespace lirra::server

@@ -354,4 +354,17 @@ StoreStatus SqliteStore::recentVideos(int limit, std::vector<VideoInfo>& videos,
     return StoreStatus::Ok;
 }
 
+StoreStatus SqliteStore::ready(std::string& error) {
+    LIRRA_DB_OR_FAIL(db, error)
+    auto st = db->statement("PRAGMA user_version");
+    if (st.step() != Statement::Step::Row) return failed(*db, error);
+    const std::int64_t version = st.columnInt(0);
+    if (version != latestSchemaVersion()) {
+        error = "the store has schema version " + std::to_string(version) + ", this build's is " +
+                std::to_string(latestSchemaVersion());
+        return StoreStatus::Failed;
+    }
+    return StoreStatus::Ok;
+}
+
 }  // namespace lirra::server

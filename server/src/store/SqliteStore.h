@@ -64,6 +64,7 @@ class SqliteStore final : public Store {
                             std::int64_t& changed, std::string& error) override;
     StoreStatus markedWords(const std::string& status, std::vector<std::string>& words,
                             WordCounts& counts, std::string& error) override;
+    StoreStatus ready(std::string& error) override;
 
   private:
     SqliteStore(std::string path, const AlignmentFitter* fitter)

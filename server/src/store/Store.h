@@ -200,6 +200,10 @@ class Store {
     // The words with `status`, in alphabetical order, and the counts of all.
     virtual StoreStatus markedWords(const std::string& status, std::vector<std::string>& words,
                                     WordCounts& counts, std::string& error) = 0;
+
+    // Whether the store answers now and holds the schema this build migrates to: Ok, or Failed
+    // with the reason (a proxy's readiness check, --check-config).
+    virtual StoreStatus ready(std::string& error) = 0;
 };
 
 }  // namespace lirra::server

@@ -35,6 +35,9 @@ struct ServerOptions {
     // When not empty, every request must carry it, as the cookie kSecretCookie or the header
     // kSecretHeader, or gets 401 (the app's embedded service: no other local user gets in).
     std::string secret;
+    // Reverse proxies (numeric addresses) whose X-Forwarded-For names the client; from any other
+    // peer the header is ignored.
+    std::vector<std::string> trustedProxies;
 };
 
 inline constexpr char kSecretCookie[] = "lirra_key";
