@@ -33,6 +33,9 @@ if command -v systemd-analyze >/dev/null; then
     # The manual page is not installed here; the install test checks it.
     out=$(systemd-analyze verify --man=no "$work/lirra-server.service" 2>&1) || fail "$out"
     [[ -z "$out" ]] || fail "systemd-analyze verify: $out"
+    # Its exposure as systemd rates it (1.2 when written): a hardening setting lost shows here.
+    systemd-analyze security --offline=true --threshold=13 "$work/lirra-server.service" >"$work/security" 2>&1 ||
+        fail "the unit is less confined than it was: $(tail -1 "$work/security")"
     checked=$((checked + 1))
 else
     echo "skipped: systemd-analyze is missing (Debian package systemd)"

@@ -87,6 +87,7 @@ TEST(Health, LivenessAsksNothingAndReadinessFollowsTheSchema) {
     ServerOptions options;
     options.dataDirectory = root + "/data";
     options.secret = std::string(40, 'k');
+    options.trustedProxies = {"127.0.0.1"};
     Server server(options);
     ASSERT_EQ(server.start(), "");
     httplib::Client client("127.0.0.1", server.port());
@@ -102,8 +103,12 @@ TEST(Health, LivenessAsksNothingAndReadinessFollowsTheSchema) {
     };
     expect("/healthz", 200, "ok");
     expect("/readyz", 200, "ready");
-    // The service's own checks still apply: its secret, its host names.
-    EXPECT_EQ(client.Get("/healthz")->status, 401);
+    // The service's own checks still apply: its secret, its host names; a refusal is logged
+    // with the client's address as the proxy gave it.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(client.Get("/healthz", {{"X-Forwarded-For", "198.51.100.4"}})->status, 401);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "lirra-server: refused a request from 198.51.100.4 (401)\n");
     httplib::Headers elsewhere = key;
     elsewhere.emplace("Host", "lirra.example");
     EXPECT_EQ(client.Get("/readyz", elsewhere)->status, 421);
@@ -182,7 +187,7 @@ TEST(Backup, CopiesWhatWasCommittedWhileAWriterGoesOn) {
     };
     const auto size = sizeOf(copy);
     EXPECT_FALSE(backupSqliteStore(root + "/data", copy, error));
-    EXPECT_NE(error.find("exists"), std::string::npos) << error;
+    EXPECT_EQ(error, copy + " exists; a backup never replaces a file");
     EXPECT_EQ(sizeOf(copy), size);
     EXPECT_FALSE(backupSqliteStore(root + "/none", root + "/other", error));
     EXPECT_EQ(error, "no store at " + root + "/none/" + kSqliteFileName);

@@ -50,8 +50,8 @@ std::string ClientAddress::resolve(const std::string& peer,
                                    const std::vector<std::string>& forwardedFor) const {
     const auto peerAddress = parseIpAddress(peer);
     if (!peerAddress) return peer;
+    if (!trusted(*peerAddress)) return ipAddressText(*peerAddress);
     IpAddress client = *peerAddress;
-    if (!trusted(client)) return ipAddressText(client);
     // Hops append on the right; walk left while the hop that told us is one we trust. A value
     // that is no address ends the walk at the hop that sent it.
     for (auto header = forwardedFor.rbegin(); header != forwardedFor.rend(); ++header) {

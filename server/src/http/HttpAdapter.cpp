@@ -241,6 +241,9 @@ struct HttpServer::Impl {
         request.remoteAddress = clientAddress.resolve(peerAddress(c), forwardedFor);
         if (guard) {
             if (auto refusal = guard->check(head)) {
+                // Who was turned away, for the administrator's tools (fail2ban and the like).
+                std::fprintf(stderr, "lirra-server: refused a request from %s (%d)\n",
+                             request.remoteAddress.c_str(), refusal->status);
                 ex.early = std::move(*refusal);
                 return;
             }
