@@ -19,6 +19,11 @@ grep -qE "^ExecStart=.* --trust-proxy ${listen%:*} " "$unit" || fail "the unit d
 [[ $(grep -c 'proxy_set_header X-Forwarded-For $proxy_add_x_forwarded_for;' "$site") == 2 ]] ||
     fail "a location of the nginx site does not pass X-Forwarded-For"
 grep -qE '^ +location = /readyz ' "$site" || fail "the nginx site has no readyz location"
+# The proxy lets through every body the service takes, so the service's own 413 stays the one
+# that speaks.
+limit=$("$server" --check-config --data "$work/data" | sed -n 's/^ok    request bodies up to \([0-9]*\) MiB.*/\1/p')
+[[ -n "$limit" ]] || fail "lirra-server --check-config names no body limit"
+grep -qE "^ +client_max_body_size ${limit}m;" "$site" || fail "the nginx site's client_max_body_size is not ${limit}m"
 # Checked before starting is what is started.
 [[ "$(sed -n 's/^ExecStartPre=\([^ ]*\) --check-config /\1 /p' "$unit")" == \
    "$(sed -n 's/^ExecStart=//p' "$unit")" ]] || fail "ExecStartPre= does not check what ExecStart= runs"

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "http/ClientAddress.h"
 #include "http/HttpAdapter.h"
+#include "service/Service.h"
 #include "store/SqliteBackup.h"
 #include "store/SqliteStore.h"
 #include "store/postgres/Postgres.h"
@@ -33,17 +33,34 @@ CheckLine dataFolder(const std::string& folder) {
     return {true, what + "writable"};
 }
 
-CheckLine store(const ConfigToCheck& config, const std::string& folder) {
+// What a proxy in front must let through: the largest body any route takes.
+CheckLine bodyLimit(Store& store) {
+    Library library{0};
+    const ServiceContext context{store, library, ServiceLimits{}, [] { return std::string(); }};
+    std::size_t largest = 0;
+    for (const auto& route : serviceRoutes(context))
+        largest = std::max(largest, route.maxBodyBytes);
+    return {true, "request bodies up to " + std::to_string(largest >> 20) +
+                      " MiB: a proxy in front must accept as much"};
+}
+
+// The store's line, and for SQLite the routes' body limit, which needs a store to be bound to.
+void store(const ConfigToCheck& config, const std::string& folder, std::vector<CheckLine>& lines) {
     std::string error;
     if (!config.database.empty()) {
-        if (!pg::Connection::open(config.database, config.databasePassword, error))
-            return {false, "PostgreSQL store: " + error};
-        return {true, "PostgreSQL store: connects"};
+        const bool ok =
+            pg::Connection::open(config.database, config.databasePassword, error) != nullptr;
+        lines.push_back({ok, "PostgreSQL store: " + (ok ? std::string("connects") : error)});
+        return;
     }
     const std::string what = "SQLite store " + folder + "/" + kSqliteFileName + ": ";
     auto sqlite = SqliteStore::open(folder, error);
-    if (!sqlite || sqlite->ready(error) != StoreStatus::Ok) return {false, what + error};
-    return {true, what + "opens at this build's schema"};
+    if (!sqlite || sqlite->ready(error) != StoreStatus::Ok) {
+        lines.push_back({false, what + error});
+        return;
+    }
+    lines.push_back({true, what + "opens at this build's schema"});
+    lines.push_back(bodyLimit(*sqlite));
 }
 
 CheckLine listen(const ServerOptions& options) {
@@ -78,7 +95,7 @@ std::vector<CheckLine> checkConfiguration(const ConfigToCheck& config) {
     const std::string folder =
         options.dataDirectory.empty() ? defaultDataDirectory() : options.dataDirectory;
     std::vector<CheckLine> lines = {dataFolder(folder)};
-    if (lines.front().ok || !config.database.empty()) lines.push_back(store(config, folder));
+    if (lines.front().ok || !config.database.empty()) store(config, folder, lines);
     lines.push_back(listen(options));
     if (!options.openSubtitlesKeyFile.empty())
         lines.push_back(readable("OpenSubtitles key file", options.openSubtitlesKeyFile, false));

@@ -22,8 +22,8 @@ struct ConfigToCheck {
 };
 
 // The data folder (created when missing, then written to), the store (opened and migrated, or
-// for PostgreSQL connected to), the listen address (numeric, its port free), the key file and the
-// library folders (readable).
+// for PostgreSQL connected to) with the largest request body a proxy must pass, the listen
+// address (numeric, its port free), the key file and the library folders (readable).
 std::vector<CheckLine> checkConfiguration(const ConfigToCheck& config);
 
 // "ok    TEXT" or "FAIL  TEXT", a line each.
