@@ -109,11 +109,9 @@ TEST(Backup, CopiesWhatWasCommittedWhileAWriterGoesOn) {
     std::atomic<bool> stop = false;
     std::atomic<int> written = 0;
     std::thread writer([&] {
-        for (int i = 0; !stop; ++i) {
-            std::string e;
-            if (store->setWordStatus("during" + std::to_string(i), "during" + std::to_string(i),
-                                     "learning", e) == StoreStatus::Ok)
-                ++written;
+        for (std::string e; !stop; ++written) {
+            const std::string word = "during" + std::to_string(written);
+            ASSERT_EQ(store->setWordStatus(word, word, "learning", e), StoreStatus::Ok) << e;
         }
     });
     while (written < 5) std::this_thread::yield();
