@@ -23,6 +23,7 @@
 #include "sources/ContainerSource.h"
 #include "sources/Library.h"
 #include "sources/online/OnlineSource.h"
+#include "store/PostgresStore.h"
 #include "store/SqliteStore.h"
 
 namespace lirra::server {
@@ -194,7 +195,11 @@ std::string Server::start() {
     const std::string dataDirectory =
         options.dataDirectory.empty() ? defaultDataDirectory() : options.dataDirectory;
     std::string error;
-    std::unique_ptr<Store> store = SqliteStore::open(dataDirectory, error, &impl_->refit);
+    std::unique_ptr<Store> store =
+        options.databaseUri.empty()
+            ? SqliteStore::open(dataDirectory, error, &impl_->refit)
+            : PostgresStore::open(options.databaseUri, options.databasePassword,
+                                  options.databaseConnections, error, &impl_->refit);
     if (!store) return error;
 
     // A client that goes away mid-answer must not end the process (the app's included).

@@ -32,10 +32,12 @@ const char* const kUsage =
     "                      on another address with no --host, any host name is served\n"
     "  --data DIR          where the store lives (default $XDG_DATA_HOME/lirra)\n"
     "  --database URI      keep the data in PostgreSQL (postgresql://USER@HOST/NAME)\n"
-    "                      rather than in SQLite under --data; not ready yet\n"
+    "                      rather than in SQLite under --data\n"
     "  --database-password-file PATH\n"
     "                      a file whose first line is the database's password (else\n"
     "                      PGPASSFILE or ~/.pgpass; never in the URI)\n"
+    "  --database-connections N\n"
+    "                      connections to the database open at most (1 to 100, default 8)\n"
     "  --library DIR       a folder of subtitle files to offer; may be repeated\n"
     "  --threads N         request threads (default: chosen from the number of cores)\n"
     "  --opensubtitles-key-file PATH\n"
@@ -116,6 +118,7 @@ enum Option {
     kDatabasePasswordFile,
     kTrustProxy,
     kCheckConfig,
+    kDatabaseConnections,
 };
 
 constexpr std::size_t kMinSecretLength = 32;
@@ -135,6 +138,7 @@ constexpr option kOptions[] = {
     {"database-password-file", required_argument, nullptr, kDatabasePasswordFile},
     {"trust-proxy", required_argument, nullptr, kTrustProxy},
     {"check-config", no_argument, nullptr, kCheckConfig},
+    {"database-connections", required_argument, nullptr, kDatabaseConnections},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
@@ -185,7 +189,8 @@ int runCheck(const lirra::server::ServerOptions& options, const std::string& dat
 
 int main(int argc, char** argv) {
     lirra::server::ServerOptions options;
-    bool haveListen = false, haveData = false, haveThreads = false, havePassword = false;
+    bool haveListen = false, haveData = false, haveThreads = false, havePassword = false,
+         haveConnections = false;
     std::string database, databasePassword;
     Operations ops;
     // The subcommand comes first; its options follow it.
@@ -285,6 +290,16 @@ int main(int argc, char** argv) {
                 }
                 havePassword = true;
                 break;
+            case kDatabaseConnections: {
+                std::uint16_t connections = 0;
+                if (haveConnections || !parsePort(value, connections) || connections == 0 ||
+                    connections > 100) {
+                    return usageError("--database-connections expects a number from 1 to 100");
+                }
+                options.databaseConnections = connections;
+                haveConnections = true;
+                break;
+            }
         }
     }
     if (ops.backup) {
@@ -293,21 +308,17 @@ int main(int argc, char** argv) {
         return runBackup(database, options.dataDirectory, argv[optind]);
     }
     if (optind < argc) return usageError(std::string("unexpected argument: ") + argv[optind]);
-    if (havePassword && database.empty()) {
-        return usageError("--database-password-file without --database");
+    if ((havePassword || haveConnections) && database.empty()) {
+        return usageError(
+            std::string(havePassword ? "--database-password-file" : "--database-connections") +
+            " without --database");
     }
     if (ops.checkConfig) return runCheck(options, database, databasePassword, std::move(ops.read));
     for (const auto& line : ops.read) {
         if (!line.ok) return usageError(line.text);
     }
-    // Refused rather than served from SQLite: data written now would not be where it was asked.
-    if (!database.empty()) {
-        std::fputs(
-            "lirra-server: --database: the PostgreSQL store does not yet hold every part "
-            "of the service's data; without --database the data stays in SQLite\n",
-            stderr);
-        return 1;
-    }
+    options.databaseUri = database;
+    options.databasePassword = databasePassword;
 
     // Block the stop signals in every thread; the main thread waits for them below.
     sigset_t stopSignals;

@@ -16,7 +16,13 @@ struct ServerOptions {
     // When `port` is taken, listen on a free one instead of failing (the app's built-in service
     // prefers one port so that its pages keep one origin, and their stored settings, across runs).
     bool anyPortIfTaken = false;
-    std::string dataDirectory;                // empty: defaultDataDirectory()
+    std::string dataDirectory;  // empty: defaultDataDirectory()
+    // When not empty, the store is this PostgreSQL database (a postgresql:// URI without a
+    // password) rather than SQLite under the data directory; `databasePassword`, when not
+    // empty, is its password, and at most `databaseConnections` are open at once.
+    std::string databaseUri;
+    std::string databasePassword;
+    int databaseConnections = 8;
     std::vector<std::string> libraryFolders;  // searched for subtitle files beside videos
     unsigned threadCount = 0;                 // request threads; 0: a default suited to the machine
     // The online subtitle database: a file holding the learner's API key (without one, and

@@ -152,6 +152,11 @@ Statement::Step Statement::step() {
             ok_ = false;
             return Step::Error;
         }
+        const std::string_view command = PQcmdStatus(result_);
+        for (const std::string_view counted : {"INSERT", "UPDATE", "DELETE"}) {
+            if (command.substr(0, counted.size()) == counted)
+                connection_->changes_ += std::strtoll(PQcmdTuples(result_), nullptr, 10);
+        }
         row_ = -1;
     }
     if (row_ + 1 >= PQntuples(result_)) return Step::Done;

@@ -42,6 +42,11 @@ class Statement {
     Statement& bind(int index, std::int64_t value);
     Statement& bind(int index, std::string_view text);
     Statement& bindBlob(int index, std::string_view bytes);
+    // SQLite's call for bytes read where they are; libpq copies nothing either way until the
+    // statement runs, so here it is bind or bindBlob.
+    Statement& bindInPlace(int index, std::string_view bytes, bool blob) {
+        return blob ? bindBlob(index, bytes) : bind(index, bytes);
+    }
     Statement& bindNull(int index);
     Statement& bindReal(int index, double value);
 
@@ -89,6 +94,9 @@ class Connection {
     // or serialization conflict, or the server gone (the connection is then broken()).
     bool lastErrorBusy() const { return busy_; }
     bool broken() const;
+    // The rows its INSERT, UPDATE and DELETE statements have changed since it opened, as
+    // sqlite3_total_changes counts them.
+    std::int64_t totalChanges() const { return changes_; }
     // Records the failure of `result` (null: of the connection itself).
     void noteError(const pg_result* result);
     pg_conn* handle() { return conn_; }
@@ -105,6 +113,9 @@ class Connection {
     std::map<std::string, Prepared, std::less<>> cache_;
     std::string lastError_;
     bool busy_ = false;
+    std::int64_t changes_ = 0;
+
+    friend class Statement;
 };
 
 // Read and Write both BEGIN: PostgreSQL locks rows, not the database, so a writer need not take

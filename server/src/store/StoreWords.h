@@ -1,29 +1,26 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SqliteStore's part of the word statuses: the answer for a line's words, the learner's marks,
-// imports in batches (undone as a whole when one does not finish), and the lists for the export
-// and the counts.
-#include <sqlite3.h>
+// DatabaseStore's part of the word statuses: the answer for a line's words, the learner's
+// marks, imports in batches (undone as a whole when one does not finish), and the lists for the
+// export and the counts.
+#pragma once
 
 #include <algorithm>
-#include <chrono>
 #include <optional>
 #include <tuple>
+#include <vector>
 
-#include "store/SqliteStore.h"
-#include "store/SqliteSupport.h"
+#include "store/DatabaseStore.h"
+#include "store/StoreSupport.h"
 
 namespace lirra::server {
-namespace {
-
-using sqlite::Connection;
-using sqlite::Statement;
-using sqlite::Transaction;
+namespace detail {
 
 // Imports name written words: each counts as the form the learner gave it, if any.
 constexpr const char* kFormOf = "coalesce((SELECT form FROM word_forms WHERE word = ?1), ?1)";
 
-bool putStatus(Connection& db, const std::string& word, const std::string& status, std::int64_t now,
-               bool resolve) {
+template <class D>
+bool putStatus(typename D::Connection& db, const std::string& word, const std::string& status,
+               std::int64_t now, bool resolve) {
     const std::string form = resolve ? kFormOf : "?1";
     if (status == "new") {
         const std::string sql = "DELETE FROM word_statuses WHERE form = " + form;
@@ -34,8 +31,9 @@ bool putStatus(Connection& db, const std::string& word, const std::string& statu
     // "WHERE true" keeps SQLite from reading ON CONFLICT as a join's ON.
     const std::string sql =
         "INSERT INTO word_statuses (form, status, changed_at) SELECT " + form +
-        ", ?2, ?3 WHERE true ON CONFLICT (form) DO UPDATE SET status = excluded.status, "
-        "changed_at = excluded.changed_at WHERE status <> excluded.status";
+        ", ?2, CAST(?3 AS BIGINT) WHERE true ON CONFLICT (form) DO UPDATE SET status = "
+        "excluded.status, "
+        "changed_at = excluded.changed_at WHERE word_statuses.status <> excluded.status";
     auto st = db.statement(sql.c_str());
     st.bind(1, word).bind(2, status).bind(3, now);
     return st.run();
@@ -45,13 +43,14 @@ bool putStatus(Connection& db, const std::string& word, const std::string& statu
 constexpr std::size_t kImportBatch = 2000;
 
 // What a form's status was before the import first changed it (none: it was new).
-bool rememberBefore(Connection& db, std::int64_t importId, const std::string& word) {
+template <class D>
+bool rememberBefore(typename D::Connection& db, std::int64_t importId, const std::string& word) {
     const std::string sql =
         std::string(
-            "INSERT OR IGNORE INTO word_import_undo (import_id, form, status, changed_at) "
-            "SELECT ?2, f, (SELECT status FROM word_statuses WHERE form = f), "
+            "INSERT INTO word_import_undo (import_id, form, status, changed_at) "
+            "SELECT CAST(?2 AS BIGINT), f, (SELECT status FROM word_statuses WHERE form = f), "
             "(SELECT changed_at FROM word_statuses WHERE form = f) FROM (SELECT ") +
-        kFormOf + " AS f)";
+        kFormOf + " AS f) AS forms WHERE true ON CONFLICT DO NOTHING";
     auto st = db.statement(sql.c_str());
     st.bind(1, word).bind(2, importId);
     return st.run();
@@ -59,10 +58,12 @@ bool rememberBefore(Connection& db, std::int64_t importId, const std::string& wo
 
 // An import that did not finish is undone, a batch of its words per write, each batch's undo
 // rows going with it; a finished one only loses its undo rows. Then the import itself goes.
-bool settleImport(Connection& db, std::int64_t importId, bool finished) {
+template <class D>
+bool settleImport(typename D::Connection& db, std::int64_t importId, bool finished) {
     for (bool first = true;; first = false) {
-        if (!first) sqlite::yieldToWaitingWriters();
-        Transaction tx(db, Transaction::Kind::Write);
+        using Statement = typename D::Statement;
+        if (!first) D::yieldToWaitingWriters();
+        typename D::Transaction tx(db, D::Transaction::Kind::Write);
         if (!tx.begun()) return false;
         std::vector<std::tuple<std::string, std::optional<std::string>, std::int64_t>> rows;
         {
@@ -70,7 +71,7 @@ bool settleImport(Connection& db, std::int64_t importId, bool finished) {
                 "SELECT form, status, changed_at FROM word_import_undo WHERE import_id = ?1 "
                 "LIMIT ?2");
             st.bind(1, importId).bind(2, static_cast<std::int64_t>(kImportBatch));
-            Statement::Step step;
+            typename Statement::Step step;
             while ((step = st.step()) == Statement::Step::Row) {
                 rows.emplace_back(
                     st.columnText(0),
@@ -106,11 +107,12 @@ bool settleImport(Connection& db, std::int64_t importId, bool finished) {
     }
 }
 
-}  // namespace
+}  // namespace detail
 
-StoreStatus SqliteStore::wordStatuses(const std::vector<std::string>& words,
-                                      std::vector<std::string>& statuses, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::wordStatuses(const std::vector<std::string>& words,
+                                           std::vector<std::string>& statuses, std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Read);
     if (!tx.begun()) return failed(*db, error);
@@ -126,10 +128,13 @@ StoreStatus SqliteStore::wordStatuses(const std::vector<std::string>& words,
         list += '"';
     }
     list += ']';
-    auto st = db->statement(
-        "SELECT coalesce((SELECT s.status FROM word_statuses s WHERE s.form = "
-        "coalesce((SELECT f.form FROM word_forms f WHERE f.word = w.value), w.value)), 'new') "
-        "FROM json_each(?1) w ORDER BY w.key");
+    static const std::string sql =
+        std::string(
+            "SELECT coalesce((SELECT s.status FROM word_statuses s WHERE s.form = "
+            "coalesce((SELECT f.form FROM word_forms f WHERE f.word = w.value), w.value)), 'new') "
+            "FROM ") +
+        D::kJsonTexts + " ORDER BY w.key";
+    auto st = db->statement(sql.c_str());
     st.bind(1, list);
     statuses.clear();
     statuses.reserve(words.size());
@@ -146,9 +151,10 @@ StoreStatus SqliteStore::wordStatuses(const std::vector<std::string>& words,
     return StoreStatus::Ok;
 }
 
-StoreStatus SqliteStore::setWordStatus(const std::string& word, const std::string& form,
-                                       const std::string& status, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::setWordStatus(const std::string& word, const std::string& form,
+                                            const std::string& status, std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
@@ -163,14 +169,16 @@ StoreStatus SqliteStore::setWordStatus(const std::string& word, const std::strin
         st.bind(1, word);
         if (!st.run()) return failed(*db, error);
     }
-    if (!putStatus(*db, form, status, nowMs(), false) || !tx.commit()) return failed(*db, error);
+    if (!detail::putStatus<D>(*db, form, status, nowMs(), false) || !tx.commit())
+        return failed(*db, error);
     return StoreStatus::Ok;
 }
 
-StoreStatus SqliteStore::importWords(const std::vector<std::string>& words,
-                                     const std::string& status, std::int64_t& changed,
-                                     std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::importWords(const std::vector<std::string>& words,
+                                          const std::string& status, std::int64_t& changed,
+                                          std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     std::int64_t importId = 0;
     {
@@ -186,11 +194,11 @@ StoreStatus SqliteStore::importWords(const std::vector<std::string>& words,
     auto batch = [&](std::size_t from) {
         Transaction tx(*db, Transaction::Kind::Write);
         if (!tx.begun()) return false;
-        for (std::size_t i = from; i < std::min(words.size(), from + kImportBatch); ++i) {
-            if (!rememberBefore(*db, importId, words[i])) return false;
-            const std::int64_t before = sqlite3_total_changes(db->handle());
-            if (!putStatus(*db, words[i], status, now, true)) return false;
-            changed += sqlite3_total_changes(db->handle()) - before;
+        for (std::size_t i = from; i < std::min(words.size(), from + detail::kImportBatch); ++i) {
+            if (!detail::rememberBefore<D>(*db, importId, words[i])) return false;
+            const std::int64_t before = D::totalChanges(*db);
+            if (!detail::putStatus<D>(*db, words[i], status, now, true)) return false;
+            changed += D::totalChanges(*db) - before;
         }
         return tx.commit();
     };
@@ -200,41 +208,46 @@ StoreStatus SqliteStore::importWords(const std::vector<std::string>& words,
         st.bind(1, importId);
         return tx.begun() && st.run() && tx.commit();
     };
-    for (std::size_t from = 0; from < words.size(); from += kImportBatch) {
-        if (from) sqlite::yieldToWaitingWriters();
+    for (std::size_t from = 0; from < words.size(); from += detail::kImportBatch) {
+        if (from) D::yieldToWaitingWriters();
         if (!batch(from)) {
             const auto status = failed(*db, error);  // the reason, before undoing overwrites it
-            settleImport(*db, importId, false);      // or the next open does
+            detail::settleImport<D>(*db, importId, false);  // or the next open does
             return status;
         }
     }
     if (!finish()) {
         const auto status = failed(*db, error);
-        settleImport(*db, importId, false);
+        detail::settleImport<D>(*db, importId, false);
         return status;
     }
-    settleImport(*db, importId, true);  // only the undo rows left; the next open if not now
+    detail::settleImport<D>(*db, importId,
+                            true);  // only the undo rows left; the next open if not now
     return StoreStatus::Ok;
 }
 
-bool settleWordImports(Connection& db) {
+template <class D>
+bool settleWordImports(typename D::Connection& db) {
+    using Statement = typename D::Statement;
     std::vector<std::pair<std::int64_t, bool>> imports;
     {
         auto st = db.statement("SELECT id, finished FROM word_imports ORDER BY id");
-        Statement::Step step;
+        typename Statement::Step step;
         while ((step = st.step()) == Statement::Step::Row)
             imports.emplace_back(st.columnInt(0), st.columnInt(1) != 0);
         if (step == Statement::Step::Error) return false;
     }
     for (const auto& [id, finished] : imports) {
-        if (!settleImport(db, id, finished)) return false;
+        if (!detail::settleImport<D>(db, id, finished)) return false;
     }
     return true;
 }
 
-StoreStatus SqliteStore::markedWords(const std::string& status, std::vector<std::string>& words,
-                                     WordCounts& counts, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::markedWords(const std::string& status,
+                                          std::vector<std::string>& words, WordCounts& counts,
+                                          std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Read);
     if (!tx.begun()) return failed(*db, error);

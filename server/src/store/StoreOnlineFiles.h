@@ -1,22 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SqliteStore's files from the online subtitle database: offered to the client by the lookup
+// DatabaseStore's files from the online subtitle database: offered to the client by the lookup
 // (held once it uploads them) or held straight away when the service fetched them itself.
-#include <chrono>
+#pragma once
+
+#include <optional>
 #include <set>
 
-#include "store/SqliteAlignments.h"
-#include "store/SqliteStore.h"
-#include "store/SqliteSupport.h"
+#include "store/DatabaseStore.h"
+#include "store/StoreAlignments.h"
+#include "store/StoreSupport.h"
 
 namespace lirra::server {
-namespace {
-
-using sqlite::Connection;
-using sqlite::Statement;
-using sqlite::Transaction;
+namespace detail {
 
 // The languages of the video's held subtitles; nothing when the video is unknown.
-std::optional<std::set<std::string>> heldLanguages(Connection& db, std::int64_t videoId) {
+template <class D>
+std::optional<std::set<std::string>> heldLanguages(typename D::Connection& db,
+                                                   std::int64_t videoId) {
+    using Statement = typename D::Statement;
     {
         auto st = db.statement("SELECT 1 FROM videos WHERE id = ?1");
         st.bind(1, videoId);
@@ -30,16 +31,17 @@ std::optional<std::set<std::string>> heldLanguages(Connection& db, std::int64_t 
     return languages;
 }
 
-}  // namespace
+}  // namespace detail
 
-StoreStatus SqliteStore::offerOnlineFiles(std::int64_t videoId,
-                                          const std::vector<OnlineFile>& files,
-                                          std::vector<std::int64_t>& ids, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::offerOnlineFiles(std::int64_t videoId,
+                                               const std::vector<OnlineFile>& files,
+                                               std::vector<std::int64_t>& ids, std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
-    if (!heldLanguages(*db, videoId)) return StoreStatus::NotFound;
+    if (!detail::heldLanguages<D>(*db, videoId)) return StoreStatus::NotFound;
     const std::int64_t now = nowMs();
     ids.clear();
     for (const auto& file : files) {
@@ -63,14 +65,15 @@ StoreStatus SqliteStore::offerOnlineFiles(std::int64_t videoId,
     return StoreStatus::Ok;
 }
 
-StoreStatus SqliteStore::holdOnlineTracks(std::int64_t videoId,
-                                          const std::vector<SubtitleContent>& tracks,
-                                          std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::holdOnlineTracks(std::int64_t videoId,
+                                               const std::vector<SubtitleContent>& tracks,
+                                               std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
-    auto held = heldLanguages(*db, videoId);
+    auto held = detail::heldLanguages<D>(*db, videoId);
     if (!held) return StoreStatus::NotFound;
     const std::int64_t now = nowMs();
     for (const auto& c : tracks) {
@@ -87,7 +90,7 @@ StoreStatus SqliteStore::holdOnlineTracks(std::int64_t videoId,
         if (!st.run()) return failed(*db, error);
     }
     if (!tx.commit()) return failed(*db, error);
-    if (!tracks.empty()) refitLogged(*db, fitter_, videoId);
+    if (!tracks.empty()) refitLogged<D>(*db, fitter_, videoId);
     return StoreStatus::Ok;
 }
 

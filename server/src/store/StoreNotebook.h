@@ -1,22 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SqliteStore's part of the learner's notebook: saving (once per line or word), listing with a
+// DatabaseStore's part of the learner's notebook: saving (once per line or word), listing with a
 // search, deleting, and the mark an item gets when it has gone to Anki.
-#include <chrono>
+#pragma once
 
-#include "store/SqliteStore.h"
-#include "store/SqliteSupport.h"
+#include "store/DatabaseStore.h"
+#include "store/StoreSupport.h"
 
 namespace lirra::server {
-namespace {
-
-using sqlite::Connection;
-using sqlite::Statement;
-using sqlite::Transaction;
+namespace detail {
 
 constexpr const char* kItemColumns =
     "id, video_id, video_name, start_ms, end_ms, text, translation, word, definition, "
     "created_at, coalesce(sent_at, 0), coalesce(anki_note_id, 0)";
 
+template <class Statement>
 NotebookItem readItem(const Statement& st) {
     NotebookItem item;
     item.id = st.columnInt(0);
@@ -35,7 +32,7 @@ NotebookItem readItem(const Statement& st) {
 }
 
 // A LIKE pattern that finds `text` literally.
-std::string likePattern(const std::string& text) {
+inline std::string likePattern(const std::string& text) {
     std::string pattern = "%";
     for (char c : text) {
         if (c == '%' || c == '_' || c == '\\') pattern += '\\';
@@ -44,11 +41,12 @@ std::string likePattern(const std::string& text) {
     return pattern + "%";
 }
 
-}  // namespace
+}  // namespace detail
 
-StoreStatus SqliteStore::saveNotebookItem(const NotebookEntry& entry, std::int64_t& id,
-                                          bool& created, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::saveNotebookItem(const NotebookEntry& entry, std::int64_t& id,
+                                               bool& created, std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
@@ -92,40 +90,44 @@ StoreStatus SqliteStore::saveNotebookItem(const NotebookEntry& entry, std::int64
     return StoreStatus::Ok;
 }
 
-StoreStatus SqliteStore::notebookItems(const NotebookQuery& query, std::vector<NotebookItem>& items,
-                                       std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::notebookItems(const NotebookQuery& query,
+                                            std::vector<NotebookItem>& items, std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     // One statement per shape of query, so each stays cached.
-    std::string sql = std::string("SELECT ") + kItemColumns + " FROM notebook_items WHERE 1";
+    std::string sql =
+        std::string("SELECT ") + detail::kItemColumns + " FROM notebook_items WHERE true";
     if (!query.search.empty()) {
-        sql +=
-            " AND (text LIKE ?2 ESCAPE '\\' OR translation LIKE ?2 ESCAPE '\\' OR word LIKE ?2 "
-            "ESCAPE '\\' OR definition LIKE ?2 ESCAPE '\\' OR video_name LIKE ?2 ESCAPE '\\')";
+        const std::string like = std::string(" ") + D::kCaseBlindLike + " ?2 ESCAPE '\\'";
+        sql += " AND (text" + like + " OR translation" + like + " OR word" + like +
+               " OR definition" + like + " OR video_name" + like + ")";
     }
     if (query.unsentOnly) sql += " AND sent_at IS NULL";
     sql += query.oldestFirst ? " ORDER BY id" : " ORDER BY id DESC";
     sql += " LIMIT ?1";
     auto st = db->statement(sql.c_str());
     st.bind(1, static_cast<std::int64_t>(query.limit));
-    if (!query.search.empty()) st.bind(2, likePattern(query.search));
+    if (!query.search.empty()) st.bind(2, detail::likePattern(query.search));
     items.clear();
-    Statement::Step step;
-    while ((step = st.step()) == Statement::Step::Row) items.push_back(readItem(st));
+    typename Statement::Step step;
+    while ((step = st.step()) == Statement::Step::Row) items.push_back(detail::readItem(st));
     if (step == Statement::Step::Error) return failed(*db, error);
     return StoreStatus::Ok;
 }
 
-StoreStatus SqliteStore::notebookItem(std::int64_t id, NotebookItem& item, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::notebookItem(std::int64_t id, NotebookItem& item,
+                                           std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     const std::string sql =
-        std::string("SELECT ") + kItemColumns + " FROM notebook_items WHERE id = ?1";
+        std::string("SELECT ") + detail::kItemColumns + " FROM notebook_items WHERE id = ?1";
     auto st = db->statement(sql.c_str());
     st.bind(1, id);
     switch (st.step()) {
         case Statement::Step::Row:
-            item = readItem(st);
+            item = detail::readItem(st);
             return st.run() ? StoreStatus::Ok : failed(*db, error);
         case Statement::Step::Done:
             return StoreStatus::NotFound;
@@ -135,8 +137,9 @@ StoreStatus SqliteStore::notebookItem(std::int64_t id, NotebookItem& item, std::
     return failed(*db, error);
 }
 
-StoreStatus SqliteStore::deleteNotebookItem(std::int64_t id, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::deleteNotebookItem(std::int64_t id, std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     auto st = db->statement("DELETE FROM notebook_items WHERE id = ?1 RETURNING id");
     st.bind(1, id);
@@ -146,9 +149,10 @@ StoreStatus SqliteStore::deleteNotebookItem(std::int64_t id, std::string& error)
     return st.run() ? StoreStatus::Ok : failed(*db, error);
 }
 
-StoreStatus SqliteStore::markNotebookItemSent(std::int64_t id, std::int64_t noteId,
-                                              std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::markNotebookItemSent(std::int64_t id, std::int64_t noteId,
+                                                   std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     auto st = db->statement(
         "UPDATE notebook_items SET sent_at = coalesce(sent_at, ?2), "

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What every part of SqliteStore shares: the clock rows are stamped with, and the one way a
+// What every part of DatabaseStore shares: the clock rows are stamped with, and the one way a
 // database failure is reported to the caller.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "store/AlignmentFitter.h"
-#include "store/Sqlite.h"
+#include "store/DatabaseStore.h"
 #include "store/Store.h"
 
 namespace lirra::server {
@@ -19,18 +19,21 @@ inline std::int64_t nowMs() {
         .count();
 }
 
-inline StoreStatus failed(sqlite::Connection& db, std::string& error) {
+template <class Connection>
+StoreStatus failed(Connection& db, std::string& error) {
     error =
         (db.lastErrorBusy() ? std::string(kStoreBusy) + ": " : "database error: ") + db.lastError();
     return StoreStatus::Failed;
 }
 
 // Word imports a crash left: unfinished ones undone, finished ones rid of their undo rows
-// (SqliteWords.cpp). False on a database error.
-bool settleWordImports(sqlite::Connection& db);
+// (StoreWords.h). False on a database error.
+template <class D>
+bool settleWordImports(typename D::Connection& db);
 
 // The tracks are held whatever becomes of their fit: a fit not kept now is made at the next
 // open, so a failure here is logged rather than answered.
-void refitLogged(sqlite::Connection& db, const AlignmentFitter* fitter, std::int64_t videoId);
+template <class D>
+void refitLogged(typename D::Connection& db, const AlignmentFitter* fitter, std::int64_t videoId);
 
 }  // namespace lirra::server

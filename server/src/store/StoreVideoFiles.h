@@ -1,23 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// SqliteStore's memory of video files: where a looked-up video lies in a library folder, whether
-// its container was read, and the tracks that came out of it.
-#include <chrono>
+// DatabaseStore's memory of video files: where a looked-up video lies in a library folder,
+// whether its container was read, and the tracks that came out of it.
+#pragma once
 
-#include "store/SqliteAlignments.h"
-#include "store/SqliteStore.h"
-#include "store/SqliteSupport.h"
+#include "store/DatabaseStore.h"
+#include "store/StoreAlignments.h"
+#include "store/StoreSupport.h"
 
 namespace lirra::server {
-namespace {
 
-using sqlite::Connection;
-using sqlite::Statement;
-using sqlite::Transaction;
-
-}  // namespace
-
-StoreStatus SqliteStore::videoFile(std::int64_t videoId, VideoFile& file, std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::videoFile(std::int64_t videoId, VideoFile& file, std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     auto st = db->statement(
         "SELECT path, size, mtime_ns, scanned_at IS NOT NULL FROM video_files WHERE video_id = ?1");
@@ -35,9 +29,10 @@ StoreStatus SqliteStore::videoFile(std::int64_t videoId, VideoFile& file, std::s
     return failed(*db, error);
 }
 
-StoreStatus SqliteStore::rememberVideoFile(std::int64_t videoId, const VideoFile& file,
-                                           std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::rememberVideoFile(std::int64_t videoId, const VideoFile& file,
+                                                std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     auto st = db->statement(
         "INSERT INTO video_files (video_id, path, size, mtime_ns, found_at) "
@@ -50,10 +45,11 @@ StoreStatus SqliteStore::rememberVideoFile(std::int64_t videoId, const VideoFile
     return StoreStatus::Ok;
 }
 
-StoreStatus SqliteStore::holdContainerTracks(std::int64_t videoId,
-                                             const std::vector<SubtitleContent>& tracks,
-                                             std::string& error) {
-    auto db = pool_.acquire(error);
+template <class D>
+StoreStatus DatabaseStore<D>::holdContainerTracks(std::int64_t videoId,
+                                                  const std::vector<SubtitleContent>& tracks,
+                                                  std::string& error) {
+    auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
@@ -81,7 +77,7 @@ StoreStatus SqliteStore::holdContainerTracks(std::int64_t videoId,
     }
     if (!tx.commit()) return failed(*db, error);
     // A track from the video may be the new reference: the others are fitted to it anew.
-    if (!tracks.empty()) refitLogged(*db, fitter_, videoId);
+    if (!tracks.empty()) refitLogged<D>(*db, fitter_, videoId);
     return StoreStatus::Ok;
 }
 
