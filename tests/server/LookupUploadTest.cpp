@@ -18,9 +18,9 @@ std::vector<std::string> offeredNames(const json& answer) {
     return names;
 }
 
-class LookupUploadTest : public ServerFixture {};
+using LookupUploadTest = OnBothBackends<>;
 
-TEST_F(LookupUploadTest, LibraryFilesNamedAfterTheVideoAreOfferedUnderTheClientsHost) {
+TEST_P(LookupUploadTest, LibraryFilesNamedAfterTheVideoAreOfferedUnderTheClientsHost) {
     // Tags stay short; the stem is matched as it is written.
     for (const std::string& name :
          {"My Film.srt"s, "My Film.en.srt"s, "My Film.fr.forced.VTT"s, "My Film.ssa"s,
@@ -53,7 +53,7 @@ TEST_F(LookupUploadTest, LibraryFilesNamedAfterTheVideoAreOfferedUnderTheClients
     EXPECT_EQ(offeredNames(lookupJson("Holiday.mp4")), std::vector<std::string>{"Holiday.en.srt"});
 }
 
-TEST_F(LookupUploadTest, HeldFilesAreKeptUnderTheirVideoAcrossRestarts) {
+TEST_P(LookupUploadTest, HeldFilesAreKeptUnderTheirVideoAcrossRestarts) {
     writeFile(libraryDir_ + "/First.en.srt", srtFile(3, "First"));
     const std::string cp1251 =  // "Привет, мир!", "До свидания" in Windows-1251
         "1\r\n00:00:01,000 --> 00:00:02,000\r\n\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0!\r\n\r\n"
@@ -99,7 +99,7 @@ TEST_F(LookupUploadTest, HeldFilesAreKeptUnderTheirVideoAcrossRestarts) {
     EXPECT_EQ(tracks(second)["tracks"][0]["cues"][0]["text"], "Second 1");
 }
 
-TEST_F(LookupUploadTest, VideoIdentityIsHashAndSizeOrTheNameWithoutAHash) {
+TEST_P(LookupUploadTest, VideoIdentityIsHashAndSizeOrTheNameWithoutAHash) {
     const long long a = lookupJson("a.mkv", "00ABC", "10")["videoId"];
     EXPECT_EQ(lookupJson("renamed.mkv", "abc", "10")["videoId"], a);  // same hash, normalised
     EXPECT_NE(lookupJson("a.mkv", "abc", "11")["videoId"], a);        // other size
@@ -108,6 +108,8 @@ TEST_F(LookupUploadTest, VideoIdentityIsHashAndSizeOrTheNameWithoutAHash) {
     EXPECT_EQ(lookupJson("stream.mp4", "000", "0")["videoId"], zero);
     EXPECT_NE(lookupJson("other.mp4", "0", "0")["videoId"], zero);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, LookupUploadTest, kBothBackends, backendName);
 
 }  // namespace
 }  // namespace lirra::server::test

@@ -34,7 +34,18 @@ std::string srtFile(int cues, const std::string& textPrefix) {
     return out;
 }
 
+lirra::test::PostgresCluster& postgresCluster() {
+    static lirra::test::PostgresCluster cluster;
+    return cluster;
+}
+
 void ServerFixture::SetUp() {
+    if (backend_ == Backend::Postgres) {
+        if (!lirra::test::PostgresCluster::installed())
+            GTEST_SKIP() << "PostgreSQL 15's programs are not installed: not tried on PostgreSQL";
+        databaseUri_ = postgresCluster().freshDatabase();
+        ASSERT_NE(databaseUri_, "") << postgresCluster().error();
+    }
     root_ = makeTempDir();
     dataDir_ = root_ + "/data";
     libraryDir_ = root_ + "/library";
@@ -46,6 +57,8 @@ void ServerFixture::startServer() {
     ServerOptions options;
     options.dataDirectory = dataDir_;
     options.libraryFolders = {libraryDir_};
+    options.databaseUri = databaseUri_;
+    options.databasePassword = databaseUri_.empty() ? "" : postgresCluster().password();
     configure(options);
     server_ = std::make_unique<Server>(options);
     ASSERT_EQ(server_->start(), "");
@@ -106,9 +119,10 @@ httplib::Result ServerFixture::addText(long long videoId, const std::string& fil
 
 httplib::Result ServerFixture::send(const Ask& a) {
     auto c = client();
-    return a.method == "GET"   ? c.Get(a.path, a.headers)
-           : a.method == "PUT" ? c.Put(a.path, a.headers, a.body, a.type)
-                               : c.Post(a.path, a.headers, a.body, a.type);
+    return a.method == "GET"      ? c.Get(a.path, a.headers)
+           : a.method == "PUT"    ? c.Put(a.path, a.headers, a.body, a.type)
+           : a.method == "DELETE" ? c.Delete(a.path, a.headers)
+                                  : c.Post(a.path, a.headers, a.body, a.type);
 }
 
 void ServerFixture::expectStatuses(const std::vector<Ask>& rows) {

@@ -11,9 +11,19 @@
 #include <string>
 #include <vector>
 
+#include "PostgresCluster.h"
 #include "lirra/server/Server.h"
 
 namespace lirra::server::test {
+
+// The store a fixture's service keeps its data in.
+enum class Backend { Sqlite, Postgres };
+inline const auto kBothBackends = ::testing::Values(Backend::Sqlite, Backend::Postgres);
+inline std::string backendName(const ::testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Sqlite ? "Sqlite" : "Postgres";
+}
+// The process's test cluster, started at the first use and removed at exit.
+lirra::test::PostgresCluster& postgresCluster();
 
 std::string makeTempDir();
 void removeTree(const std::string& path);
@@ -76,10 +86,23 @@ class ServerFixture : public ::testing::Test {
     // The path of a URL the server gave, for the httplib client.
     static std::string pathOf(const std::string& url);
 
+    Backend backend_ = Backend::Sqlite;  // chosen before SetUp
+    std::string databaseUri_;            // a fresh database of the cluster's on Postgres
     std::string root_;
     std::string dataDir_;
     std::string libraryDir_;
     std::unique_ptr<Server> server_;
+};
+
+// A ServerFixture whose test body runs on each backend: TEST_P, and
+// INSTANTIATE_TEST_SUITE_P(Backends, Name, kBothBackends, backendName).
+template <class Fixture = ServerFixture>
+class OnBothBackends : public Fixture, public ::testing::WithParamInterface<Backend> {
+  protected:
+    void SetUp() override {
+        this->backend_ = GetParam();
+        Fixture::SetUp();
+    }
 };
 
 }  // namespace lirra::server::test

@@ -15,6 +15,7 @@ namespace lirra::test {
 namespace {
 
 constexpr const char* kRole = "lirra_test";
+constexpr const char* kPrograms = "/usr/lib/postgresql/15/bin/";
 
 // A port free now; the server binds it a moment later (a start that loses it is retried).
 int freePort() {
@@ -33,7 +34,7 @@ int freePort() {
 // initdb refuses to run as root, so then the postgres user runs them.
 bool run(const std::string& command, const std::string& log) {
     const std::string line = std::string(geteuid() == 0 ? "runuser -u postgres -- " : "") +
-                             "/usr/lib/postgresql/15/bin/" + command + " >>" + log + " 2>&1";
+                             kPrograms + command + " >>" + log + " 2>&1";
     return std::system(line.c_str()) == 0;
 }
 
@@ -43,6 +44,10 @@ std::string readFile(const std::string& path) {
 }
 
 }  // namespace
+
+bool PostgresCluster::installed() {
+    return std::filesystem::exists(std::string(kPrograms) + "initdb");
+}
 
 PostgresCluster::PostgresCluster() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/lirra-pg-XXXXXX";

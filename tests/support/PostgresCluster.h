@@ -10,6 +10,9 @@ namespace lirra::test {
 
 class PostgresCluster {
   public:
+    // Whether PostgreSQL 15's server programs are here to make a cluster with.
+    static bool installed();
+
     PostgresCluster();  // starts it; running() false and error() why when it cannot
     ~PostgresCluster();
     PostgresCluster(const PostgresCluster&) = delete;
@@ -24,6 +27,9 @@ class PostgresCluster {
     std::string freshDatabase();
     // Stops and starts the server on the same port: connections open across it are broken.
     bool restart();
+    // The server stopped (connections to it refused) and started again on the same port.
+    bool stop() { return !running_ || !(running_ = !ctl("stop")); }
+    bool start() { return running_ || (running_ = ctl("start")); }
 
   private:
     bool ctl(const std::string& action);

@@ -7,7 +7,7 @@ namespace lirra::server::test {
 namespace {
 
 using nlohmann::json;
-using NotebookHttpTest = NotebookFixture;
+using NotebookHttpTest = OnBothBackends<NotebookFixture>;
 
 // The ids listed, newest first: "3 2 1" (a fresh notebook numbers its first item 1).
 std::string ids(const json& items) {
@@ -16,7 +16,7 @@ std::string ids(const json& items) {
     return out;
 }
 
-TEST_F(NotebookHttpTest, SavesEachLineAndWordOnceListsAndExports) {
+TEST_P(NotebookHttpTest, SavesEachLineAndWordOnceListsAndExports) {
     const auto film = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
     const auto other = lookupJson("Other.mkv", "77")["videoId"].get<std::int64_t>();
     const json line = {{"videoId", film},
@@ -78,7 +78,7 @@ TEST_F(NotebookHttpTest, SavesEachLineAndWordOnceListsAndExports) {
     EXPECT_EQ(list().size(), 5u);
 }
 
-TEST_F(NotebookHttpTest, SearchesLimitsAndListsWhatIsNotSent) {
+TEST_P(NotebookHttpTest, SearchesLimitsAndListsWhatIsNotSent) {
     const auto film = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
     int at = 0;
     for (const char* text : {"Hello there", "50% off today", "snake_case words", "Goodbye"})
@@ -93,7 +93,7 @@ TEST_F(NotebookHttpTest, SearchesLimitsAndListsWhatIsNotSent) {
     EXPECT_EQ(ids(list("?unsent=1")), "3 2");
 }
 
-TEST_F(NotebookHttpTest, BadInputIsRefusedWithAReasonAndEachBoundHoldsExactly) {
+TEST_P(NotebookHttpTest, BadInputIsRefusedWithAReasonAndEachBoundHoldsExactly) {
     const auto video = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
     auto with = [&](const json& change) {
         json body = {{"videoId", video}, {"startMs", 1000}, {"endMs", 2000}, {"text", "Hi"}};
@@ -152,6 +152,8 @@ TEST_F(NotebookHttpTest, BadInputIsRefusedWithAReasonAndEachBoundHoldsExactly) {
             << c;
     EXPECT_EQ(client().Delete("/api/notebook/99999999999")->status, 404);
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, NotebookHttpTest, kBothBackends, backendName);
 
 }  // namespace
 }  // namespace lirra::server::test

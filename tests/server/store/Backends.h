@@ -18,7 +18,7 @@
 namespace lirra::server::test {
 
 inline lirra::test::PostgresCluster& cluster() {
-    static lirra::test::PostgresCluster instance;
+    auto& instance = postgresCluster();
     if (!instance.running()) ADD_FAILURE() << "no test PostgreSQL: " << instance.error();
     return instance;
 }

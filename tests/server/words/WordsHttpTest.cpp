@@ -13,7 +13,7 @@ namespace {
 
 using nlohmann::json;
 
-class WordsHttpTest : public ServerFixture {
+class WordsHttpTest : public OnBothBackends<> {
   protected:
     json statuses(const json& words) {
         return answer(client().Post("/api/words/statuses", json{{"words", words}}.dump(),
@@ -30,7 +30,7 @@ class WordsHttpTest : public ServerFixture {
     json counts() { return answer(client().Get("/api/words/counts")); }
 };
 
-TEST_F(WordsHttpTest, WordsCountAsTheirFormAndKeepTheirStatus) {
+TEST_P(WordsHttpTest, WordsCountAsTheirFormAndKeepTheirStatus) {
     EXPECT_EQ(statuses({"Running", "run"}), (json{{"Running", "new"}, {"run", "new"}}));
     // Looked up: the card counts "running" as "run".
     ASSERT_EQ(put("running", {{"status", "learning"}, {"form", "run"}}), 200);
@@ -50,7 +50,7 @@ TEST_F(WordsHttpTest, WordsCountAsTheirFormAndKeepTheirStatus) {
     EXPECT_EQ(statuses({"running", "run"}), (json{{"running", "new"}, {"run", "new"}}));
 }
 
-TEST_F(WordsHttpTest, BadInputIsRefusedClearly) {
+TEST_P(WordsHttpTest, BadInputIsRefusedClearly) {
     json many = json::array();  // one word more than a request may ask about
     for (int i = 0; i < 2000; ++i) many.push_back("w" + std::to_string(i));
     EXPECT_EQ(statuses(many).size(), 2000u);
@@ -72,7 +72,7 @@ TEST_F(WordsHttpTest, BadInputIsRefusedClearly) {
     EXPECT_EQ(counts(), (json{{"known", 0}, {"learning", 0}}));
 }
 
-TEST_F(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
+TEST_P(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
     std::string utf16 = "\xFF\xFE";  // UTF-16LE: "Apple\r\nNAÏVE\r\n"
     for (char16_t c : std::u16string(u"Apple\r\nNA\u00CFVE\r\n")) {
         utf16 += static_cast<char>(c & 0xFF);
@@ -111,6 +111,8 @@ TEST_F(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
               (json{{"cat", "learning"}, {"owl", "learning"}, {"dog", "known"}}));
     EXPECT_EQ(client().Get("/api/words/export.txt?status=learning")->body, "cat\nowl\n");
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, WordsHttpTest, kBothBackends, backendName);
 
 }  // namespace
 }  // namespace lirra::server::test
