@@ -49,7 +49,8 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         EXPECT_NE(output.find("SIG" + sig + " received"), std::string::npos) << output;
     }
     // "STATUS ARGUMENTS" each: the options end at the first argument that is none and after
-    // "--"; a data folder that is a file, a name where an address goes, a missing library fail.
+    // "--"; a data folder that is a file, a name where an address goes, a missing library, a
+    // database that does not answer fail.
     // clang-format off
     const char* const rows[] = {
         "2 --listen", "2 --listen 127.0.0.1:70000", "2 --listen :8080", "2 --port 80",
@@ -59,7 +60,9 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         "1 --data @/d --library @/missing", "2 --trust-proxy proxy.lan", "2 backup",
         "2 backup @/a @/b", "2 backup --check-config @/b", "2 --data @/data backup @/b",
         "2 backup --database postgres://h @/b", "1 backup --data @/none @/b",
-        "1 backup --data @/data @/file", "0 backup --data=@/data @/copy"};
+        "1 backup --data @/data @/file", "0 backup --data=@/data @/copy",
+        "2 --database postgres://h --database-connections 101",
+        "1 --database postgres://127.0.0.1:1 --database-connections 100"};
     // clang-format on
     for (std::string row : rows) {
         for (auto at = row.find('@'); at != std::string::npos; at = row.find('@'))
