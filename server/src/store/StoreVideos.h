@@ -135,7 +135,7 @@ StoreStatus DatabaseStore<D>::recordLookup(const VideoKey& key, const std::strin
         // the ids of a video's files are the same on either backend.
         auto st = db->statement(
             "INSERT INTO subtitles (video_id, origin, library_file_id, file_name, language, "
-            "created_at) SELECT ?1, 'library', ?2, ?3, ?4, CAST(?5 AS BIGINT) WHERE NOT EXISTS "
+            "created_at) SELECT ?1, 'library', ?2, ?3, ?4, ?5 WHERE NOT EXISTS "
             "(SELECT 1 FROM subtitles WHERE video_id = ?1 AND library_file_id = ?2) "
             "ON CONFLICT (video_id, library_file_id) DO NOTHING");
         st.bind(1, videoId).bind(2, fileId).bind(3, offer.fileName).bind(4, offer.language);

@@ -31,7 +31,7 @@ bool putStatus(typename D::Connection& db, const std::string& word, const std::s
     // "WHERE true" keeps SQLite from reading ON CONFLICT as a join's ON.
     const std::string sql =
         "INSERT INTO word_statuses (form, status, changed_at) SELECT " + form +
-        ", ?2, CAST(?3 AS BIGINT) WHERE true ON CONFLICT (form) DO UPDATE SET status = "
+        ", ?2, ?3 WHERE true ON CONFLICT (form) DO UPDATE SET status = "
         "excluded.status, "
         "changed_at = excluded.changed_at WHERE word_statuses.status <> excluded.status";
     auto st = db.statement(sql.c_str());
@@ -48,7 +48,7 @@ bool rememberBefore(typename D::Connection& db, std::int64_t importId, const std
     const std::string sql =
         std::string(
             "INSERT INTO word_import_undo (import_id, form, status, changed_at) "
-            "SELECT CAST(?2 AS BIGINT), f, (SELECT status FROM word_statuses WHERE form = f), "
+            "SELECT ?2, f, (SELECT status FROM word_statuses WHERE form = f), "
             "(SELECT changed_at FROM word_statuses WHERE form = f) FROM (SELECT ") +
         kFormOf + " AS f) AS forms WHERE true ON CONFLICT DO NOTHING";
     auto st = db.statement(sql.c_str());
