@@ -2,18 +2,19 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 """A school's service under a class's load: LEARNERS simulated learners, each doing in turn a
 lookup, a track read, an upload of what the lookup offered, word statuses, a word mark and a
-notebook save (a pause of THINK seconds on average between two), for SECONDS per round.
+notebook save (a pause of THINK seconds on average before each), for SECONDS per round.
 
 Rounds: one process on SQLite; two processes on one PostgreSQL 15 (started here with initdb and
 pg_ctl in a temporary folder, as the postgres user when run as root); the two again with one
 of them killed with SIGKILL halfway; the two again with PostgreSQL restarted halfway. A learner
 talks to one process and, as a proxy would, to the other when its own does not answer.
 
-Printed per round and route: requests, p50 and p99, errors; for the kill, the p99 of the
-survivor before the kill and from 2 s after it; for the restart, how long after PostgreSQL's
-return each process answered a lookup again. Every write answered 200/201 (word marks,
-notebook saves, uploads) is read back at the end of each round. Exits 1 when a write was lost,
-a process died that was not killed, or (without the fault rounds) any request failed.
+Printed per round and route: requests, p50 and p99, errors (answered 4xx or 5xx, or by no
+process); for the kill, the p99 of the survivor before the kill and from 2 s after it; for the
+restart, how long after PostgreSQL's return each process answered a lookup again. Every write
+answered 200/201 (word marks, notebook saves, uploads) is read back at the end of each round.
+Exits 1 when a write was lost, a process died that was not killed, or (without the fault
+rounds) any request failed.
 Only 127.0.0.1 is contacted; every request has a time-out.
 
 usage: school.py --server PATH/lirra-server [--learners 200] [--seconds 60] [--think 0.5]
@@ -110,15 +111,20 @@ def start_server(executable, work, library, database):
 
 
 class Round:
-    def __init__(self, servers, timeout):
-        self.servers, self.timeout = servers, timeout
+    def __init__(self, servers, timeout, think):
+        self.servers, self.timeout, self.think = servers, timeout, think
+        self.local = threading.local()
         self.lock = threading.Lock()
         self.samples = []  # (finished at, route, server index, seconds, ok)
+        self.errors = {}  # "route status" -> how many
+        self.failovers = 0  # requests that found their process gone and went to the other
         self.written = {"marks": {}, "notes": [], "uploads": []}
 
     def call(self, home, route, method, path, body=None, ctype=None):
         """(status, bytes) from the learner's process, else from the other; None when neither."""
         order = [home] + [i for i in range(len(self.servers)) if i != home]
+        if self.think > 0 and route != "verify":
+            time.sleep(self.rng().expovariate(1 / self.think))
         for index in order:
             started = time.monotonic()
             connection = http.client.HTTPConnection(HOST, self.servers[index].port,
@@ -133,19 +139,29 @@ class Round:
             finally:
                 connection.close()
             now = time.monotonic()
+            if answer is None and index != order[-1]:
+                with self.lock:
+                    self.failovers += 1
+                continue
             ok = answer is not None and answer[0] < 300
             with self.lock:
                 self.samples.append((now, route, index, now - started, ok))
-            if answer is not None:
-                return answer
+                if not ok and route != "verify":
+                    kind = f"{route} {answer[0] if answer else 'unanswered'}"
+                    self.errors[kind] = self.errors.get(kind, 0) + 1
+            return answer
         return None
 
-    def learner(self, number, deadline, think):
+    def rng(self):
+        if not hasattr(self.local, "rng"):
+            self.local.rng = random.Random(threading.get_ident())
+        return self.local.rng
+
+    def learner(self, number, deadline):
         rng = random.Random(number)
         home = number % len(self.servers)
         step = 0
         while time.monotonic() < deadline:
-            time.sleep(rng.expovariate(1 / think) if think > 0 else 0)
             step += 1
             form = urllib.parse.urlencode({
                 "fileSize": str(rng.randrange(1, 1 << 40)),
@@ -186,10 +202,10 @@ class Round:
                 with self.lock:
                     self.written["notes"].append(text)
 
-    def run(self, learners, seconds, think, fault=None):
+    def run(self, learners, seconds, fault=None):
         started = time.monotonic()
         deadline = started + seconds
-        threads = [threading.Thread(target=self.learner, args=(n, deadline, think))
+        threads = [threading.Thread(target=self.learner, args=(n, deadline))
                    for n in range(learners)]
         for t in threads:
             t.start()
@@ -212,12 +228,14 @@ class Round:
                             json.dumps({"words": list(chunk)}).encode(), "application/json")
             statuses = json.loads(got[1])["statuses"] if got and got[0] == 200 else {}
             lost += [w for w, s in chunk.items() if statuses.get(w) != s]
-        for text in self.written["notes"]:
+        learners = {text.split(" of ")[1] for text in self.written["notes"]}
+        held = set()
+        for learner in learners:
             got = self.call(server, "verify", "GET",
-                            "api/notebook?limit=5&query=" + urllib.parse.quote(text))
-            if not got or got[0] != 200 or text not in [
-                    i["text"] for i in json.loads(got[1])["items"]]:
-                lost.append(text)
+                            "api/notebook?limit=500&query=" + urllib.parse.quote(" of " + learner))
+            if got and got[0] == 200:
+                held.update(i["text"] for i in json.loads(got[1])["items"])
+        lost += [text for text in self.written["notes"] if text not in held]
         for video, subtitle, marker in self.written["uploads"]:
             got = self.call(server, "verify", "GET", f"api/videos/{video}/tracks")
             tracks = {t["subtitleId"]: t for t in json.loads(got[1])["tracks"]} if got else {}
@@ -284,7 +302,7 @@ def main():
             try:
                 servers = [start_server(args.server, work, library, cluster)
                            for _ in range(1 if cluster is None else 2)]
-                rnd = Round(servers, args.timeout)
+                rnd = Round(servers, args.timeout, args.think)
                 fault = None
                 if name == "kill":
                     fault = lambda: (servers[1].send_signal(signal.SIGKILL), servers[1].wait())
@@ -293,7 +311,7 @@ def main():
                         cluster.ctl("restart")
                         back = time.monotonic()
                         return [answered_again(server, back, 30) for server in servers]
-                fault_at, outcome = rnd.run(args.learners, args.seconds, args.think, fault)
+                fault_at, outcome = rnd.run(args.learners, args.seconds, fault)
                 label = {"sqlite": "one process, SQLite", "two": "two processes, PostgreSQL",
                          "kill": "two processes, PostgreSQL, one killed with SIGKILL halfway",
                          "restart": "two processes, PostgreSQL restarted halfway"}[name]
@@ -303,6 +321,8 @@ def main():
                     survivor = [s for s in rnd.samples if s[2] == 0 and s[4]]
                     before = [s[3] for s in survivor if s[0] < fault_at]
                     after = [s[3] for s in survivor if s[0] > fault_at + 2]
+                    print(f"requests that found the killed process gone and were answered by "
+                          f"the other: {rnd.failovers}")
                     print(f"survivor p99: {percentile(before, .99):.1f} ms before the kill, "
                           f"{percentile(after, .99):.1f} ms from 2 s after it")
                 if name == "restart":
@@ -317,7 +337,8 @@ def main():
                         failures.append(f"{name}: process {i + 1} died")
                 lost = rnd.lost(0)
                 kept = sum(map(len, rnd.written.values()))
-                print(f"writes acknowledged {kept}, lost {len(lost)} {lost[:5]}")
+                print(f"writes acknowledged {kept}, lost {len(lost)} {lost[:5]}; "
+                      f"errors {rnd.errors or 'none'}")
                 if lost:
                     failures.append(f"{name}: {len(lost)} writes lost")
                 errors = sum(not s[4] for s in rnd.samples if s[1] in ROUTES)
