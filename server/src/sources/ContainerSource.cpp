@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <set>
+#include <stdexcept>
 
 #include "subtitles/CuePack.h"
 #include "subtitles/Language.h"
@@ -66,14 +67,14 @@ ContainerSource::ContainerSource(Store& store, const Library& library,
     : store_(store),
       library_(library),
       options_(options),
-      queue_(options.queueCapacity, options.workers) {}
+      queue_(store, "container", [this](const Job& job, const auto& stop) { work(job, stop); },
+             {options.queueCapacity, options.workers}) {}
 
 bool ContainerSource::pending(std::int64_t videoId) const { return queue_.busy(videoId); }
 
 void ContainerSource::lookedUp(std::int64_t videoId, const VideoKey& key) {
     // Without a hash (or a file too small to have one) there is nothing to find the file by.
     if (key.hash == "0" || key.size < kVideoHashBlock || library_.folders().empty()) return;
-    VideoQuery query{key.size, std::strtoull(key.hash.c_str(), nullptr, 16), key.fileName};
     VideoFile known;
     std::string error;
     const auto status = store_.videoFile(videoId, known, error);
@@ -90,16 +91,17 @@ void ContainerSource::lookedUp(std::int64_t videoId, const VideoKey& key) {
             misses_.erase(it);
         }
     }
-    const bool queued = queue_.push(videoId, [this, videoId, key, query](const auto& stop) {
-        work(videoId, key, query, stop);
-    });
+    const bool queued = queue_.push(videoId, videoKeyJson(key).dump());
     if (!queued && !queue_.busy(videoId)) {
         log(videoId, "the queue of videos to read is full; it is read after a later lookup");
     }
 }
 
-void ContainerSource::work(std::int64_t videoId, const VideoKey& key, const VideoQuery& query,
-                           const std::atomic<bool>& stop) {
+void ContainerSource::work(const Job& job, const std::atomic<bool>& stop) {
+    const std::int64_t videoId = job.videoId;
+    const auto key = videoKeyFromJson(nlohmann::json::parse(job.parameters, nullptr, false));
+    if (!key) throw std::invalid_argument("not a video's key: " + job.parameters.substr(0, 80));
+    const VideoQuery query{key->size, std::strtoull(key->hash.c_str(), nullptr, 16), key->fileName};
     const auto folders = library_.folders();
     VideoFile known;
     std::string error;
@@ -120,7 +122,7 @@ void ContainerSource::work(std::int64_t videoId, const VideoKey& key, const Vide
         log(videoId, error);
         return;
     }
-    hold(videoId, key, *file, stop);
+    hold(videoId, *key, *file, stop);
 }
 
 void ContainerSource::hold(std::int64_t videoId, const VideoKey& key, const LibraryFile& file,

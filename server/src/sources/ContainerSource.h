@@ -37,8 +37,7 @@ class ContainerSource final : public SubtitleSource {
     void waitIdle() const { queue_.waitIdle(); }
 
   private:
-    void work(std::int64_t videoId, const VideoKey& key, const VideoQuery& query,
-              const std::atomic<bool>& stop);
+    void work(const Job& job, const std::atomic<bool>& stop);
     void hold(std::int64_t videoId, const VideoKey& key, const LibraryFile& file,
               const std::atomic<bool>& stop);
 

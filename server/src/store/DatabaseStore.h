@@ -26,6 +26,8 @@ struct SqliteDialect {
     static constexpr const char* kJsonTexts = "json_each(?1) w";
     // SQLite's LIKE is blind to ASCII case already.
     static constexpr const char* kCaseBlindLike = "LIKE";
+    // A claim runs in a write transaction, which SQLite takes alone: nothing more to lock.
+    static constexpr const char* kClaimLock = "";
     static Pool::Lease acquire(Pool& pool, std::string& error) { return pool.acquire(error); }
     static bool migrate(Connection& db, std::string& error);
     // The schema version a database holds, and this build's.
@@ -45,6 +47,8 @@ struct PostgresDialect {
     static constexpr const char* kJsonTexts =
         "json_array_elements_text(CAST(?1 AS json)) WITH ORDINALITY AS w(value, key)";
     static constexpr const char* kCaseBlindLike = "ILIKE";
+    // Concurrent claimers each lock another waiting job instead of all taking the first.
+    static constexpr const char* kClaimLock = " FOR UPDATE SKIP LOCKED";
     // A pool that has no connection to give, or cannot reach the server, is busy for a while
     // (a restart), not broken: the answer says so.
     static Pool::Lease acquire(Pool& pool, std::string& error) {
@@ -121,6 +125,21 @@ class DatabaseStore final : public Store {
                             WordCounts& counts, std::string& error) override;
     // In StoreVideos.h.
     StoreStatus ready(std::string& error) override;
+    // In StoreJobs.h.
+    StoreStatus enqueueJob(const std::string& kind, std::int64_t videoId,
+                           const std::string& parameters, std::int64_t capacity, bool& queued,
+                           std::string& error) override;
+    StoreStatus claimJob(const std::string& kind, const std::string& owner, std::int64_t leaseMs,
+                         Job& job, std::string& error) override;
+    StoreStatus renewJob(std::int64_t id, const std::string& owner, std::int64_t leaseMs,
+                         std::string& error) override;
+    StoreStatus finishJob(std::int64_t id, const std::string& owner, std::string& error) override;
+    StoreStatus failJob(std::int64_t id, const std::string& owner, std::int64_t maxAttempts,
+                        std::int64_t retryMs, std::string& error) override;
+    StoreStatus jobOpen(const std::string& kind, std::int64_t videoId, bool& open,
+                        std::string& error) override;
+    StoreStatus jobsToDo(const std::string& kind, const std::string& owner, std::int64_t& count,
+                         std::string& error) override;
 
   private:
     using Connection = typename D::Connection;

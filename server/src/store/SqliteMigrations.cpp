@@ -148,6 +148,24 @@ CREATE TABLE word_import_undo (
     PRIMARY KEY (import_id, form)
 ) WITHOUT ROWID;
 )sql",
+    // Background work as rows, so that any service on the database may do it and work a dead
+    // service held is taken up after its lease (StoreJobs.h). At most one open job per kind
+    // and video.
+    R"sql(
+CREATE TABLE jobs (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    kind TEXT NOT NULL,
+    video_id INTEGER NOT NULL,
+    parameters TEXT NOT NULL,
+    state TEXT NOT NULL CHECK (state IN ('queued', 'claimed', 'done', 'failed')),
+    owner TEXT,
+    lease_end INTEGER NOT NULL,
+    attempts INTEGER NOT NULL DEFAULT 0,
+    created_at INTEGER NOT NULL
+);
+CREATE UNIQUE INDEX jobs_open ON jobs(kind, video_id) WHERE state IN ('queued', 'claimed');
+CREATE INDEX jobs_claimable ON jobs(kind, lease_end) WHERE state IN ('queued', 'claimed');
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

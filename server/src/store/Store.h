@@ -103,6 +103,17 @@ struct OnlineFile {
 
 enum class StoreStatus { Ok, NotFound, Failed };
 
+// A piece of background work as the store keeps it, so that any service on the database may do
+// it and a service that dies leaves it to another: claimed by one owner at a time for a lease
+// that the owner renews while it works, and claimable again once the lease has ended.
+struct Job {
+    std::int64_t id = 0;
+    std::string kind;  // who does it: "container", "online"
+    std::int64_t videoId = 0;
+    std::string parameters;     // what the doer needs, as it wrote it
+    std::int64_t attempts = 0;  // claims so far, this one counted
+};
+
 // A write that could not get in behind others within a second fails with a reason that starts
 // so: the service answers 503 and to try again, not 500.
 inline constexpr std::string_view kStoreBusy = "the store is busy";
@@ -204,6 +215,33 @@ class Store {
     // Whether the store answers now and holds the schema this build migrates to: Ok, or Failed
     // with the reason (a proxy's readiness check, --check-config).
     virtual StoreStatus ready(std::string& error) = 0;
+
+    // Background work (StoreJobs.h). Times are milliseconds. A job is open from its enqueue
+    // until it is finished or fails for good; a video has at most one open job of a kind.
+    // Queues a job unless one of its kind is open for the video or `capacity` of its kind wait
+    // unclaimed; `queued` says whether it was.
+    virtual StoreStatus enqueueJob(const std::string& kind, std::int64_t videoId,
+                                   const std::string& parameters, std::int64_t capacity,
+                                   bool& queued, std::string& error) = 0;
+    // Gives `owner` the oldest job of `kind` that waits or whose lease has ended, leased for
+    // `leaseMs`; NotFound when there is none. Each job goes to one claimer at a time.
+    virtual StoreStatus claimJob(const std::string& kind, const std::string& owner,
+                                 std::int64_t leaseMs, Job& job, std::string& error) = 0;
+    // NotFound (and nothing changed) unless `owner` holds the job: renews its lease, marks it
+    // done, or, when it failed, lets it wait `retryMs` for another try, or keeps it as failed
+    // once it was claimed `maxAttempts` times.
+    virtual StoreStatus renewJob(std::int64_t id, const std::string& owner, std::int64_t leaseMs,
+                                 std::string& error) = 0;
+    virtual StoreStatus finishJob(std::int64_t id, const std::string& owner,
+                                  std::string& error) = 0;
+    virtual StoreStatus failJob(std::int64_t id, const std::string& owner, std::int64_t maxAttempts,
+                                std::int64_t retryMs, std::string& error) = 0;
+    // Whether a job of `kind` is open for the video.
+    virtual StoreStatus jobOpen(const std::string& kind, std::int64_t videoId, bool& open,
+                                std::string& error) = 0;
+    // The open jobs of `kind` that `owner` holds or could claim now or after a retry's wait.
+    virtual StoreStatus jobsToDo(const std::string& kind, const std::string& owner,
+                                 std::int64_t& count, std::string& error) = 0;
 };
 
 }  // namespace lirra::server

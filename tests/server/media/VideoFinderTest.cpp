@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Finding a looked-up video in library folders by size and hash, and the queue the work runs on.
+// Finding a looked-up video in library folders by size and hash.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,10 +7,8 @@
 
 #include <filesystem>
 #include <random>
-#include <thread>
 
 #include "MediaFiles.h"
-#include "sources/SourceQueue.h"
 #include "sources/VideoFinder.h"
 
 namespace lirra::server {
@@ -122,41 +120,6 @@ TEST(VideoFinder, OpensFollowNoSymlinkPutOnACheckedPath) {
         EXPECT_EQ(read(path), "") << path << " -> " << target;
     }
     EXPECT_EQ(read(root + "/lib/old/x.srt"), "inside");
-}
-
-TEST(SourceQueue, BoundedOncePerVideoAndStoppable) {
-    std::atomic<bool> release{false}, sawStop{false};
-    std::atomic<int> ran{0}, started{0};
-    auto waitStarted = [&](int n) {
-        while (started < n) std::this_thread::yield();
-    };
-    {
-        SourceQueue queue(2, 1);
-        auto blocker = [&](const std::atomic<bool>& stop) {
-            ++started;
-            while (!release && !stop) std::this_thread::yield();
-            sawStop = stop.load();
-            ++ran;
-        };
-        ASSERT_TRUE(queue.push(1, blocker));
-        EXPECT_FALSE(queue.push(1, blocker)) << "video 1 queued twice";
-        waitStarted(1);  // the worker holds video 1: two places are free
-        EXPECT_TRUE(queue.push(2, [&](const std::atomic<bool>&) { ++ran; }));
-        EXPECT_TRUE(queue.push(3, [&](const std::atomic<bool>&) { ++ran; }));
-        EXPECT_FALSE(queue.push(4, [&](const std::atomic<bool>&) { ++ran; })) << "over capacity";
-        EXPECT_TRUE(queue.busy(2));
-        release = true;
-        queue.waitIdle();
-        EXPECT_EQ(ran, 3);
-        EXPECT_FALSE(queue.busy(1));
-        EXPECT_TRUE(queue.push(1, [&](const std::atomic<bool>&) { throw 1; }));
-        queue.waitIdle();
-        release = false;
-        EXPECT_TRUE(queue.push(5, blocker));
-        waitStarted(2);
-    }  // the running job is told to stop, and the queue waits for it
-    EXPECT_TRUE(sawStop);
-    EXPECT_EQ(ran, 4);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <set>
+#include <stdexcept>
 #include <thread>
 
 namespace lirra::server::online {
@@ -36,7 +37,9 @@ OnlineSource::OnlineSource(Store& store, std::vector<const SubtitleSource*> loca
       localSources_(std::move(localSources)),
       options_(std::move(options)),
       client_(options_.client),
-      queue_(std::make_unique<SourceQueue>(options_.queueCapacity, options_.workers)) {}
+      queue_(std::make_unique<SourceQueue>(
+          store, "online", [this](const Job& job, const auto& stop) { work(job, stop); },
+          SourceQueueOptions{options_.queueCapacity, options_.workers})) {}
 
 OnlineSource::~OnlineSource() { queue_.reset(); }
 
@@ -76,12 +79,17 @@ std::vector<OnlineOffer> OnlineSource::ask(std::int64_t videoId, const VideoKey&
     // Without a key nothing is queued, so nothing can reach the network.
     if (wanted.empty() || client_.state().status == OnlineStatus::Off) return {};
     auto shared = std::make_shared<Ask>();
-    const bool queued = queue_->push(
-        videoId, [this, videoId, key, wanted, offered, shared](const std::atomic<bool>& stop) {
-            work(videoId, key, wanted, offered, shared, stop);
-        });
-    // Busy with this video already: that job holds what it finds.
-    if (!queued) return {};
+    {
+        // Held until the ask is known, so that a worker claiming the job at once finds it.
+        std::lock_guard lock(asksMutex_);
+        auto parameters = videoKeyJson(key);
+        parameters["wanted"] = wanted;
+        parameters["offered"] = offered;
+        // Busy with this video already (here or in another service): that job holds what it
+        // finds.
+        if (!queue_->push(videoId, parameters.dump())) return {};
+        asks_[videoId] = shared;
+    }
 
     std::vector<FoundLink> links;
     {
@@ -90,6 +98,10 @@ std::vector<OnlineOffer> OnlineSource::ask(std::int64_t videoId, const VideoKey&
                                    [&] { return shared->done; });
         if (!shared->done) {
             shared->lookupGone = true;
+            lock.unlock();
+            std::lock_guard asksLock(asksMutex_);
+            if (auto it = asks_.find(videoId); it != asks_.end() && it->second == shared)
+                asks_.erase(it);
             return {};
         }
         links = std::move(shared->links);
@@ -132,9 +144,27 @@ std::vector<std::string> OnlineSource::missingLanguages(std::int64_t videoId,
     return missing;
 }
 
-void OnlineSource::work(std::int64_t videoId, const VideoKey& key, std::vector<std::string> wanted,
-                        std::vector<std::string> offered, const std::shared_ptr<Ask>& ask,
-                        const std::atomic<bool>& stop) {
+void OnlineSource::work(const Job& job, const std::atomic<bool>& stop) {
+    const std::int64_t videoId = job.videoId;
+    const auto parameters = nlohmann::json::parse(job.parameters, nullptr, false);
+    const auto key = videoKeyFromJson(parameters);
+    if (!key || !parameters["wanted"].is_array() || !parameters["offered"].is_array())
+        throw std::invalid_argument("not an ask: " + job.parameters.substr(0, 80));
+    std::vector<std::string> wanted, offered;
+    for (const auto& language : parameters["wanted"])
+        if (language.is_string()) wanted.push_back(language);
+    for (const auto& language : parameters["offered"])
+        if (language.is_string()) offered.push_back(language);
+    // A job queued by another service, or before a restart, has no lookup waiting here.
+    auto ask = std::make_shared<Ask>();
+    ask->lookupGone = true;
+    {
+        std::lock_guard lock(asksMutex_);
+        if (auto it = asks_.find(videoId); it != asks_.end()) {
+            ask = it->second;
+            asks_.erase(it);
+        }
+    }
     // The database is asked only for what the local sources turn out not to have.
     const auto giveUp = Clock::now() + options_.localWait;
     auto localBusy = [&] {
@@ -146,7 +176,7 @@ void OnlineSource::work(std::int64_t videoId, const VideoKey& key, std::vector<s
     const auto missing =
         stop ? std::vector<std::string>{} : missingLanguages(videoId, wanted, offered);
     if (!missing.empty()) {
-        FindOutcome outcome = client_.find({key.hash, key.size, key.fileName}, missing, &stop);
+        FindOutcome outcome = client_.find({key->hash, key->size, key->fileName}, missing, &stop);
         links = std::move(outcome.links);
     }
     {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -86,9 +87,7 @@ class OnlineSource final : public SubtitleSource {
 
   private:
     struct Ask;
-    void work(std::int64_t videoId, const VideoKey& key, std::vector<std::string> wanted,
-              std::vector<std::string> offered, const std::shared_ptr<Ask>& ask,
-              const std::atomic<bool>& stop);
+    void work(const Job& job, const std::atomic<bool>& stop);
     std::vector<std::string> missingLanguages(std::int64_t videoId,
                                               const std::vector<std::string>& wanted,
                                               const std::vector<std::string>& offered);
@@ -101,8 +100,10 @@ class OnlineSource final : public SubtitleSource {
     OnlineSourceOptions options_;
     OnlineClient client_;
     mutable std::mutex settingsMutex_;
-    Secrets saved_;                       // from the page
-    std::string fileKey_;                 // from the key file
+    Secrets saved_;        // from the page
+    std::string fileKey_;  // from the key file
+    std::mutex asksMutex_;
+    std::map<std::int64_t, std::shared_ptr<Ask>> asks_;  // lookups waiting for their job
     std::unique_ptr<SourceQueue> queue_;  // last: its workers stop before anything they use goes
 };
 
