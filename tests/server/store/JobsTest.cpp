@@ -155,9 +155,13 @@ TEST(SourceQueue, BoundedOncePerVideoRetriedAndLeftToItsLease) {
         EXPECT_FALSE(queue.push(4, "quick")) << "over capacity";
         EXPECT_TRUE(queue.busy(2) && !queue.busy(4));
         std::this_thread::sleep_for(std::chrono::milliseconds(400));  // past one lease
+        std::int64_t toDo = 0;
+        std::string error;
+        EXPECT_EQ(store.jobsToDo("k", "other", toDo, error), StoreStatus::Ok);
+        EXPECT_EQ(toDo, 2) << "2 and 3 wait; 1's lease is renewed while it runs";
         release = true;
         queue.waitIdle();
-        EXPECT_EQ(runs["blocks"], 1) << "its lease was renewed while it ran";
+        EXPECT_EQ(runs["blocks"], 1);
         EXPECT_EQ(runs["quick"], 2);
         EXPECT_FALSE(queue.busy(1));
         release = false;
