@@ -14,19 +14,10 @@ namespace detail {
 template <class D, class Bind>
 StoreStatus ownedJobUpdate(typename D::Connection& db, const char* sql, std::int64_t id,
                            const std::string& owner, Bind bind, std::string& error) {
-    using Statement = typename D::Statement;
     auto st = db.statement(sql);
     st.bind(1, id).bind(2, owner);
     bind(st);
-    switch (st.step()) {
-        case Statement::Step::Row:
-            return st.run() ? StoreStatus::Ok : failed(db, error);
-        case Statement::Step::Done:
-            return StoreStatus::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return failed(db, error);
+    return oneRow(db, st, error, [&] { return st.run() ? StoreStatus::Ok : failed(db, error); });
 }
 
 }  // namespace detail
@@ -74,17 +65,11 @@ StoreStatus DatabaseStore<D>::claimJob(const std::string& kind, const std::strin
     const std::int64_t now = nowMs();
     auto st = db->statement(sql.c_str());
     st.bind(1, kind).bind(2, owner).bind(3, now).bind(4, now + leaseMs);
-    switch (st.step()) {
-        case Statement::Step::Row:
-            job = {st.columnInt(0), kind, st.columnInt(1), st.columnText(2), st.columnInt(3)};
-            if (!st.run() || !tx.commit()) return failed(*db, error);
-            return StoreStatus::Ok;
-        case Statement::Step::Done:
-            return StoreStatus::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return failed(*db, error);
+    return oneRow(*db, st, error, [&] {
+        job = {st.columnInt(0), kind, st.columnInt(1), st.columnText(2), st.columnInt(3)};
+        if (!st.run() || !tx.commit()) return failed(*db, error);
+        return StoreStatus::Ok;
+    });
 }
 
 template <class D>

@@ -125,16 +125,10 @@ StoreStatus DatabaseStore<D>::notebookItem(std::int64_t id, NotebookItem& item,
         std::string("SELECT ") + detail::kItemColumns + " FROM notebook_items WHERE id = ?1";
     auto st = db->statement(sql.c_str());
     st.bind(1, id);
-    switch (st.step()) {
-        case Statement::Step::Row:
-            item = detail::readItem(st);
-            return st.run() ? StoreStatus::Ok : failed(*db, error);
-        case Statement::Step::Done:
-            return StoreStatus::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return failed(*db, error);
+    return oneRow(*db, st, error, [&] {
+        item = detail::readItem(st);
+        return st.run() ? StoreStatus::Ok : failed(*db, error);
+    });
 }
 
 template <class D>

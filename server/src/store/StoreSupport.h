@@ -26,6 +26,20 @@ StoreStatus failed(Connection& db, std::string& error) {
     return StoreStatus::Failed;
 }
 
+// The row `st` answers, taken by `read` (which answers for it); NotFound without one.
+template <class Connection, class Statement, class Read>
+StoreStatus oneRow(Connection& db, Statement& st, std::string& error, Read read) {
+    switch (st.step()) {
+        case Statement::Step::Row:
+            return read();
+        case Statement::Step::Done:
+            return StoreStatus::NotFound;
+        case Statement::Step::Error:
+            break;
+    }
+    return failed(db, error);
+}
+
 // Word imports a crash left: unfinished ones undone, finished ones rid of their undo rows
 // (StoreWords.h). False on a database error.
 template <class D>

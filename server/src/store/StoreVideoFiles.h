@@ -16,17 +16,11 @@ StoreStatus DatabaseStore<D>::videoFile(std::int64_t videoId, VideoFile& file, s
     auto st = db->statement(
         "SELECT path, size, mtime_ns, scanned_at IS NOT NULL FROM video_files WHERE video_id = ?1");
     st.bind(1, videoId);
-    switch (st.step()) {
-        case Statement::Step::Row:
-            file = {st.columnText(0), static_cast<std::uint64_t>(st.columnInt(1)), st.columnInt(2),
-                    st.columnInt(3) != 0};
-            return StoreStatus::Ok;
-        case Statement::Step::Done:
-            return StoreStatus::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return failed(*db, error);
+    return oneRow(*db, st, error, [&] {
+        file = {st.columnText(0), static_cast<std::uint64_t>(st.columnInt(1)), st.columnInt(2),
+                st.columnInt(3) != 0};
+        return StoreStatus::Ok;
+    });
 }
 
 template <class D>

@@ -171,18 +171,12 @@ StoreStatus DatabaseStore<D>::downloadSource(std::int64_t subtitleId, DownloadSo
         "SELECT s.file_name, s.original, s.original IS NOT NULL, f.path FROM subtitles s "
         "LEFT JOIN library_files f ON f.id = s.library_file_id WHERE s.id = ?1");
     st.bind(1, subtitleId);
-    switch (st.step()) {
-        case Statement::Step::Row:
-            source.fileName = st.columnText(0);
-            if (st.columnInt(2) != 0) source.held = st.columnBlob(1);
-            source.libraryPath = st.columnText(3);
-            return StoreStatus::Ok;
-        case Statement::Step::Done:
-            return StoreStatus::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return failed(*db, error);
+    return oneRow(*db, st, error, [&] {
+        source.fileName = st.columnText(0);
+        if (st.columnInt(2) != 0) source.held = st.columnBlob(1);
+        source.libraryPath = st.columnText(3);
+        return StoreStatus::Ok;
+    });
 }
 
 template <class D>
@@ -270,17 +264,11 @@ StoreStatus DatabaseStore<D>::video(std::int64_t videoId, VideoInfo& info, std::
         "subtitles s WHERE s.video_id = v.id AND s.original IS NOT NULL) FROM videos v "
         "WHERE v.id = ?1");
     st.bind(1, videoId);
-    switch (st.step()) {
-        case Statement::Step::Row:
-            info = {st.columnInt(0),  st.columnText(1), static_cast<std::uint64_t>(st.columnInt(2)),
-                    st.columnText(3), st.columnInt(4),  static_cast<int>(st.columnInt(5))};
-            return StoreStatus::Ok;
-        case Statement::Step::Done:
-            return StoreStatus::NotFound;
-        case Statement::Step::Error:
-            break;
-    }
-    return failed(*db, error);
+    return oneRow(*db, st, error, [&] {
+        info = {st.columnInt(0),  st.columnText(1), static_cast<std::uint64_t>(st.columnInt(2)),
+                st.columnText(3), st.columnInt(4),  static_cast<int>(st.columnInt(5))};
+        return StoreStatus::Ok;
+    });
 }
 
 template <class D>
