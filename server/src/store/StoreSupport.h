@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "store/AlignmentFitter.h"
 #include "store/DatabaseStore.h"
@@ -38,6 +39,23 @@ StoreStatus oneRow(Connection& db, Statement& st, std::string& error, Read read)
             break;
     }
     return failed(db, error);
+}
+
+// Holds `c` as a track of `videoId` that came from `origin` ("learner", "container", "online"):
+// its bytes, its text and its cues, stamped `now`. Its id, or -1 on a database error.
+template <class Connection>
+std::int64_t insertTrack(Connection& db, std::int64_t videoId, const char* origin,
+                         const SubtitleContent& c, std::int64_t now) {
+    auto st = db.statement(
+        "INSERT INTO subtitles (video_id, origin, file_name, language, format, encoding, "
+        "original, text, created_at, stored_at, cues) VALUES (?1, ?10, ?2, ?3, ?4, ?5, ?6, ?7, "
+        "?8, ?8, ?9) RETURNING id");
+    st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
+    st.bind(5, c.encoding).bindInPlace(6, c.original, true).bindInPlace(7, c.text, false);
+    st.bind(8, now).bindInPlace(9, c.cues, true).bind(10, std::string_view(origin));
+    if (st.step() != decltype(st)::Step::Row) return -1;
+    const std::int64_t id = st.columnInt(0);
+    return st.run() ? id : -1;
 }
 
 // Word imports a crash left: unfinished ones undone, finished ones rid of their undo rows

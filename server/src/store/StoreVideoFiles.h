@@ -60,14 +60,7 @@ StoreStatus DatabaseStore<D>::holdContainerTracks(std::int64_t videoId,
         if (!st.run()) return failed(*db, error);
     }
     for (const auto& c : tracks) {
-        auto st = db->statement(
-            "INSERT INTO subtitles (video_id, origin, file_name, language, format, encoding, "
-            "original, text, created_at, stored_at, cues) VALUES (?1, 'container', ?2, ?3, ?4, ?5, "
-            "?6, ?7, ?8, ?8, ?9)");
-        st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
-        st.bind(5, c.encoding).bindInPlace(6, c.original, true).bindInPlace(7, c.text, false);
-        st.bind(8, now).bindInPlace(9, c.cues, true);
-        if (!st.run()) return failed(*db, error);
+        if (insertTrack(*db, videoId, "container", c, now) < 0) return failed(*db, error);
     }
     if (!tx.commit()) return failed(*db, error);
     // A track from the video may be the new reference: the others are fitted to it anew.

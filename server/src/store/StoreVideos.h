@@ -239,16 +239,9 @@ StoreStatus DatabaseStore<D>::addSubtitles(std::int64_t videoId,
     const std::int64_t now = nowMs();
     ids.clear();
     for (const auto& c : files) {
-        auto st = db->statement(
-            "INSERT INTO subtitles (video_id, origin, file_name, language, format, encoding, "
-            "original, text, created_at, stored_at, cues) VALUES (?1, 'learner', ?2, ?3, ?4, ?5, "
-            "?6, ?7, ?8, ?8, ?9) RETURNING id");
-        st.bind(1, videoId).bind(2, c.fileName).bind(3, c.language).bind(4, c.format);
-        st.bind(5, c.encoding).bindInPlace(6, c.original, true).bindInPlace(7, c.text, false);
-        st.bind(8, now).bindInPlace(9, c.cues, true);
-        if (st.step() != Statement::Step::Row) return failed(*db, error);
-        ids.push_back(st.columnInt(0));
-        if (!st.run()) return failed(*db, error);
+        const std::int64_t id = insertTrack(*db, videoId, "learner", c, now);
+        if (id < 0) return failed(*db, error);
+        ids.push_back(id);
     }
     if (!tx.commit()) return failed(*db, error);
     refitLogged<D>(*db, fitter_, videoId);
