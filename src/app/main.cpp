@@ -197,6 +197,8 @@ int main(int argc, char* argv[]) {
     int status = 0;
     {
         QtPlatform platform;
+        // A session the home page signs in to goes with the app's lookups and uploads.
+        shareQuickWebCookies(platform.qtHttpClient().cookieJar());
         if (embedded) {
             // Before any page loads; the app's own requests and the pages carry it, and only
             // to the embedded service's origin.

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeData>
+#include <QNetworkCookie>
 #include <QProcess>
 #include <QQmlEngine>
 #include <QQuickWindow>
@@ -13,10 +14,13 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
 #include "platform/Log.h"
+#include "platform/qt/network/QtHttpClient.h"
+#include "platform/qt/network/SharedCookieJar.h"
 #include "platform/qt/quickweb/Downloads.h"
 #include "platform/qt/quickweb/QuickWebProfile.h"
 #include "platform/qt/quickweb/QuickWebView.h"
@@ -467,6 +471,58 @@ TEST_F(QuickWebViewTest, TheServiceCookieGoesWithItsOwnPagesAlone) {
         ASSERT_EQ(seen.size(), 1u) << path;
         EXPECT_EQ(seen.front().header("cookie").value_or(""), cookie) << path;
     }
+}
+
+// The app's requests and the pages keep one set of cookies: the session a page signed in to goes
+// with the app's own requests, and what an answer to the app renews or ends reaches the pages.
+TEST_F(QuickWebViewTest, TheAppsRequestsAndThePagesKeepOneSetOfCookies) {
+    QtHttpClient client;
+    shareQuickWebCookies(client.cookieJar());
+    for (const auto& [path, value] : std::vector<std::pair<std::string, std::string>>{
+             {"/signin", "first; Max-Age=600"},
+             {"/renew", "second; Max-Age=600"},
+             {"/signout", "; Max-Age=0"}}) {
+        server.intercept(path, [value](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Set-Cookie", "lirra_session=" + value + "; Path=/; HttpOnly");
+            res.set_content("<html><body>ok</body></html>", "text/html");
+            return true;
+        });
+    }
+    const auto get = [&](const std::string& path) {
+        bool done = false;
+        UrlRequest request;
+        request.url = QUrl(QString::fromStdString(url(path)));
+        client.sendAsynchronousRequest(request, [&](const UrlResponse&) { done = true; });
+        return runEventLoopUntil([&] { return done; }, 10s);
+    };
+    const auto sent = [&](const std::string& path) {
+        const auto seen = server.requests(path);
+        if (seen.empty()) return std::string("none");
+        const std::string cookie = seen.back().header("cookie").value_or("");
+        const auto at = cookie.find("lirra_session=");
+        return at == std::string::npos ? std::string()
+                                       : cookie.substr(at, cookie.find(';', at) - at);
+    };
+    const QUrl origin(QString::fromStdString(url("/")));
+    const auto jarHolds = [&](bool session) {
+        return runEventLoopUntil(
+            [&] {
+                const auto cookies = client.cookieJar().cookiesForUrl(origin);
+                return session == std::any_of(cookies.begin(), cookies.end(), [](const auto& c) {
+                           return c.name() == "lirra_session";
+                       });
+            },
+            5s);
+    };
+    ASSERT_TRUE(loadAndWait(url("/signin")));
+    ASSERT_TRUE(jarHolds(true));
+    ASSERT_TRUE(get("/page/other"));
+    EXPECT_EQ(sent("/page/other"), "lirra_session=first");
+    ASSERT_TRUE(get("/renew"));
+    ASSERT_TRUE(loadAndWait(url("/page/blank")));
+    EXPECT_EQ(sent("/page/blank"), "lirra_session=second");
+    ASSERT_TRUE(loadAndWait(url("/signout")));
+    EXPECT_TRUE(jarHolds(false));
 }
 
 }  // namespace

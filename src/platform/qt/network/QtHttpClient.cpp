@@ -5,6 +5,8 @@
 // and a delegate may cancel or start exchanges from inside a callback.
 #include "QtHttpClient.h"
 
+#include "SharedCookieJar.h"
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -304,7 +306,13 @@ class QtHttpClient::Exchange : public UrlConnection, public std::enable_shared_f
     qint64 received_ = 0;
 };
 
-QtHttpClient::QtHttpClient() : manager_(std::make_unique<QNetworkAccessManager>()) {}
+QtHttpClient::QtHttpClient() : manager_(std::make_unique<QNetworkAccessManager>()) {
+    manager_->setCookieJar(new SharedCookieJar);  // the manager owns it
+}
+
+SharedCookieJar& QtHttpClient::cookieJar() const {
+    return static_cast<SharedCookieJar&>(*manager_->cookieJar());
+}
 
 void QtHttpClient::setOriginHeader(const QUrl& origin, const QByteArray& name,
                                    const QByteArray& value) {

@@ -14,6 +14,8 @@ class QNetworkAccessManager;
 
 namespace lirra {
 
+class SharedCookieJar;
+
 class QtHttpClient : public HttpClient {
   public:
     QtHttpClient();  // on the main thread, after the QCoreApplication
@@ -26,6 +28,9 @@ class QtHttpClient : public HttpClient {
     // Every request to `origin` (scheme, host and port of the URL) carries the header `name`,
     // and follows redirects only within that origin: the header goes nowhere else.
     void setOriginHeader(const QUrl& origin, const QByteArray& name, const QByteArray& value);
+
+    // The cookies every request carries and every answer sets; the client owns the jar.
+    SharedCookieJar& cookieJar() const;
 
     std::shared_ptr<UrlConnection> startConnection(
         const UrlRequest& request, std::shared_ptr<UrlConnectionDelegate> delegate) override;

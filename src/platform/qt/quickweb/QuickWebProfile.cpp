@@ -11,6 +11,7 @@
 #include "AppScheme.h"
 #include "Downloads.h"
 #include "platform/Log.h"
+#include "platform/qt/network/SharedCookieJar.h"
 
 // The profile's download signal names the Quick download type, whose header is not public.
 Q_DECLARE_OPAQUE_POINTER(QQuickWebEngineDownloadRequest*)
@@ -55,7 +56,7 @@ QQuickWebEngineProfile& sharedQuickWebProfile() {
             profile->setStorageName(QStringLiteral("lirra"));
             profile->setOffTheRecord(false);
             profile->setPersistentStoragePath(storageFolder());
-            profile->setPersistentCookiesPolicy(QQuickWebEngineProfile::NoPersistentCookies);
+            profile->setPersistentCookiesPolicy(QQuickWebEngineProfile::AllowPersistentCookies);
         }
         profile->setHttpCacheType(QQuickWebEngineProfile::MemoryHttpCache);
         if (!acceptLanguage().isEmpty()) profile->setHttpAcceptLanguage(acceptLanguage());
@@ -81,6 +82,18 @@ void setQuickWebServiceCookie(const QUrl& origin, const QByteArray& name, const 
     cookie.setHttpOnly(true);
     cookie.setSameSitePolicy(QNetworkCookie::SameSite::Strict);
     sharedQuickWebProfile().cookieStore()->setCookie(cookie, origin);
+}
+
+void shareQuickWebCookies(SharedCookieJar& jar) {
+    QWebEngineCookieStore* store = sharedQuickWebProfile().cookieStore();
+    QObject::connect(store, &QWebEngineCookieStore::cookieAdded, &jar,
+                     [&jar](const QNetworkCookie& cookie) { jar.insertCookie(cookie); });
+    QObject::connect(store, &QWebEngineCookieStore::cookieRemoved, &jar,
+                     [&jar](const QNetworkCookie& cookie) { jar.deleteCookie(cookie); });
+    jar.setReceivedObserver([store](const QNetworkCookie& cookie, const QUrl& url) {
+        store->setCookie(cookie, url.adjusted(QUrl::RemovePath | QUrl::RemoveQuery));
+    });
+    store->loadAllCookies();  // those kept from an earlier run
 }
 
 void clearQuickHttpCache() { sharedQuickWebProfile().clearHttpCache(); }

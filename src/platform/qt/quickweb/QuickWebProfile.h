@@ -10,6 +10,8 @@ class QQuickWebEngineProfile;
 
 namespace lirra {
 
+class SharedCookieJar;
+
 // Keeps the shared profile's local storage in `folder` across runs. Call before the first
 // sharedQuickWebProfile(); without it the profile is off the record (tests).
 void setQuickWebStorageFolder(const QString& folder);
@@ -18,7 +20,8 @@ void setQuickWebStorageFolder(const QString& folder);
 // locale's). Call before the first sharedQuickWebProfile(); empty keeps the engine's own.
 void setQuickWebAcceptLanguage(const QString& languages);
 
-// The shared profile ("lirra": HTTP cache in memory, no cookies kept, the "app" scheme's
+// The shared profile ("lirra": HTTP cache in memory, cookies that carry an expiry kept with the
+// storage (a service's sign-in outlives the run), the "app" scheme's
 // handler installed, downloads handed to the save dialog). Made on first use, owned by the
 // application object; every view must be gone before the application object is.
 QQuickWebEngineProfile& sharedQuickWebProfile();
@@ -27,6 +30,11 @@ QQuickWebEngineProfile& sharedQuickWebProfile();
 // for this run only): the pages of that origin carry it on every request, their scripts never
 // see it, and no other site's page makes them send it. Call before the first page loads.
 void setQuickWebServiceCookie(const QUrl& origin, const QByteArray& name, const QByteArray& value);
+
+// The app's own requests carry the pages' cookies and the pages get those the app's answers set:
+// one set of cookies for both, as a signed-in session needs. `jar` must outlive the profile's
+// use.
+void shareQuickWebCookies(SharedCookieJar& jar);
 
 // Empties the shared profile's HTTP cache.
 void clearQuickHttpCache();
