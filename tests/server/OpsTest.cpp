@@ -9,6 +9,7 @@
 
 #include "ServerFixture.h"
 #include "http/ClientAddress.h"
+#include "http/Http.h"
 #include "store/SqliteBackup.h"
 #include "store/SqliteMigrations.h"
 #include "store/SqliteStore.h"
