@@ -9,6 +9,7 @@
 
 #include "ServerFixture.h"
 #include "http/ClientAddress.h"
+#include "http/Http.h"
 #include "store/SqliteBackup.h"
 #include "store/SqliteMigrations.h"
 #include "store/SqliteStore.h"
@@ -105,13 +106,17 @@ TEST(Backup, CopiesWhatWasCommittedWhileAWriterGoesOn) {
     std::vector<std::string> before;
     for (int i = 0; i < 20000; ++i) before.push_back("before" + std::to_string(100000 + i));
     std::int64_t changed = 0;
-    ASSERT_EQ(store->importWords(before, "known", changed, error), StoreStatus::Ok) << error;
+    ASSERT_EQ(store->importWords(kImplicitLearner, before, "known", changed, error),
+              StoreStatus::Ok)
+        << error;
     std::atomic<bool> stop = false;
     std::atomic<int> written = 0;
     std::thread writer([&] {
         for (std::string e; !stop; ++written) {
             const std::string word = "during" + std::to_string(written);
-            ASSERT_EQ(store->setWordStatus(word, word, "learning", e), StoreStatus::Ok) << e;
+            ASSERT_EQ(store->setWordStatus(kImplicitLearner, word, word, "learning", e),
+                      StoreStatus::Ok)
+                << e;
         }
     });
     while (written < 5) std::this_thread::yield();
@@ -137,7 +142,9 @@ TEST(Backup, CopiesWhatWasCommittedWhileAWriterGoesOn) {
     ASSERT_TRUE(restored) << error;
     std::vector<std::string> known;
     WordCounts counts;
-    ASSERT_EQ(restored->markedWords("known", known, counts, error), StoreStatus::Ok) << error;
+    ASSERT_EQ(restored->markedWords(kImplicitLearner, "known", known, counts, error),
+              StoreStatus::Ok)
+        << error;
     EXPECT_EQ(known, before);
     EXPECT_GE(counts.learning, 5);
     EXPECT_LE(counts.learning, written);

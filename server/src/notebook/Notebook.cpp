@@ -107,7 +107,8 @@ json Notebook::media(const NotebookItem& item, AnkiReport& report) const {
     return media;
 }
 
-bool Notebook::sendItem(const NotebookItem& item, AnkiReport& report, AnkiError& error) {
+bool Notebook::sendItem(std::int64_t learner, const NotebookItem& item, AnkiReport& report,
+                        AnkiError& error) {
     std::string storeError;
     const auto found = anki_.call("findNotes", {{"query", keyQuery(item.id)}}, error);
     if (!found) return false;
@@ -115,7 +116,8 @@ bool Notebook::sendItem(const NotebookItem& item, AnkiReport& report, AnkiError&
         // Added before (its mark was lost, or it came from a copy of this notebook): never twice.
         const auto& first = (*found)[0];
         const std::int64_t noteId = first.is_number_integer() ? first.get<std::int64_t>() : 0;
-        if (store_.markNotebookItemSent(item.id, noteId, storeError) == StoreStatus::Failed) {
+        if (store_.markNotebookItemSent(learner, item.id, noteId, storeError) ==
+            StoreStatus::Failed) {
             log(storeError);
         }
         ++report.duplicates;
@@ -136,7 +138,7 @@ bool Notebook::sendItem(const NotebookItem& item, AnkiReport& report, AnkiError&
         return false;
     }
     const std::int64_t noteId = added->is_number_integer() ? added->get<std::int64_t>() : 0;
-    if (store_.markNotebookItemSent(item.id, noteId, storeError) == StoreStatus::Failed) {
+    if (store_.markNotebookItemSent(learner, item.id, noteId, storeError) == StoreStatus::Failed) {
         // Anki has it; the next sending finds it there and marks it then.
         log("item " + std::to_string(item.id) + " is in Anki but not marked sent: " + storeError);
     }
@@ -144,14 +146,14 @@ bool Notebook::sendItem(const NotebookItem& item, AnkiReport& report, AnkiError&
     return true;
 }
 
-AnkiReport Notebook::sendToAnki(const std::vector<std::int64_t>& ids) {
+AnkiReport Notebook::sendToAnki(std::int64_t learner, const std::vector<std::int64_t>& ids) {
     const auto deadline = std::chrono::steady_clock::now() + anki_.settings().sendBound;
     AnkiReport report;
     std::vector<NotebookItem> pending;
     for (const std::int64_t id : ids) {
         NotebookItem item;
         std::string error;
-        switch (store_.notebookItem(id, item, error)) {
+        switch (store_.notebookItem(learner, id, item, error)) {
             case StoreStatus::Ok:
                 if (item.sentMs != 0) {
                     ++report.duplicates;
@@ -193,7 +195,7 @@ AnkiReport Notebook::sendToAnki(const std::vector<std::int64_t>& ids) {
             stopped = true;
             break;
         }
-        if (sendItem(pending[next], report, error)) continue;
+        if (sendItem(learner, pending[next], report, error)) continue;
         report.failed.push_back({pending[next].id, error.message});
         // Anki refused this one note; a silent or absent Anki will not take the next either.
         stopped = !error.refused;

@@ -45,8 +45,9 @@ class Notebook {
 
     // Checks that the deck and note type "Lirra" are there (creating them when missing) and of
     // the right shape, then per item: looks for its key in Anki, and only when it is not there
-    // adds a note with its picture and sound. Every item added or found is marked sent.
-    AnkiReport sendToAnki(const std::vector<std::int64_t>& ids);
+    // adds a note with its picture and sound. Every item added or found is marked sent. Items
+    // that are not the learner's are no such item.
+    AnkiReport sendToAnki(std::int64_t learner, const std::vector<std::int64_t>& ids);
 
     // The path of the video's file when the service has it; "" otherwise.
     std::string videoPath(std::int64_t videoId) const;
@@ -56,7 +57,8 @@ class Notebook {
   private:
     bool prepareAnki(AnkiError& error) const;
     // One item: false with `error` set when it was neither added nor found in Anki.
-    bool sendItem(const NotebookItem& item, AnkiReport& report, AnkiError& error);
+    bool sendItem(std::int64_t learner, const NotebookItem& item, AnkiReport& report,
+                  AnkiError& error);
     nlohmann::json media(const NotebookItem& item, AnkiReport& report) const;
 
     Store& store_;

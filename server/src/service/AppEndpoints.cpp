@@ -107,8 +107,8 @@ HttpResponse lookup(const ServiceContext& context, const HttpRequest& request) {
     std::int64_t videoId = 0;
     std::vector<SubtitleEntry> entries;
     std::string error;
-    if (context.store.recordLookup(key, nativeLanguage, offers, videoId, entries, error) !=
-        StoreStatus::Ok) {
+    if (context.store.recordLookup(request.learner, key, nativeLanguage, offers, videoId, entries,
+                                   error) != StoreStatus::Ok) {
         return storeFailure(error);
     }
     for (SubtitleSource* source : context.sources) source->lookedUp(videoId, key);

@@ -76,7 +76,7 @@ HttpResponse saveToNotebook(const ServiceContext& context, const HttpRequest& re
     if (!entry) return HttpResponse::error(400, error);
     std::int64_t id = 0;
     bool created = false;
-    switch (context.store.saveNotebookItem(*entry, id, created, error)) {
+    switch (context.store.saveNotebookItem(request.learner, *entry, id, created, error)) {
         case StoreStatus::Ok:
             return jsonResponse(created ? 201 : 200, {{"id", id}});
         case StoreStatus::NotFound:
@@ -104,7 +104,7 @@ HttpResponse listNotebook(const ServiceContext& context, const HttpRequest& requ
     if (const std::string* unsent = request.queryValue("unsent")) query.unsentOnly = *unsent == "1";
     std::vector<NotebookItem> items;
     std::string error;
-    if (context.store.notebookItems(query, items, error) != StoreStatus::Ok) {
+    if (context.store.notebookItems(request.learner, query, items, error) != StoreStatus::Ok) {
         return storeFailure(error);
     }
     std::map<std::int64_t, std::string> files;  // per video, looked for once
@@ -125,7 +125,7 @@ HttpResponse deleteFromNotebook(const ServiceContext& context, const HttpRequest
     const auto id = idParam(request.pathParams.at(0));
     if (!id) return HttpResponse::error(404, "no such item");
     std::string error;
-    switch (context.store.deleteNotebookItem(*id, error)) {
+    switch (context.store.deleteNotebookItem(request.learner, *id, error)) {
         case StoreStatus::Ok:
             return jsonResponse(200, {{"deleted", *id}});
         case StoreStatus::NotFound:
@@ -144,7 +144,7 @@ HttpResponse sendNotebookToAnki(const ServiceContext& context, const HttpRequest
     std::string error;
     const auto ids = notebook::readIds(*body, error);
     if (!ids) return HttpResponse::error(400, error);
-    const notebook::AnkiReport report = context.notebook->sendToAnki(*ids);
+    const notebook::AnkiReport report = context.notebook->sendToAnki(request.learner, *ids);
     json answer = {{"added", report.added},
                    {"duplicates", report.duplicates},
                    {"failed", notesJson(report.failed, "error")},
@@ -153,13 +153,13 @@ HttpResponse sendNotebookToAnki(const ServiceContext& context, const HttpRequest
     return jsonResponse(200, answer);
 }
 
-HttpResponse exportNotebook(const ServiceContext& context, const HttpRequest&) {
+HttpResponse exportNotebook(const ServiceContext& context, const HttpRequest& request) {
     NotebookQuery query;
     query.limit = INT_MAX;
     query.oldestFirst = true;
     std::vector<NotebookItem> items;
     std::string error;
-    if (context.store.notebookItems(query, items, error) != StoreStatus::Ok) {
+    if (context.store.notebookItems(request.learner, query, items, error) != StoreStatus::Ok) {
         return storeFailure(error);
     }
     HttpResponse response;

@@ -52,7 +52,7 @@ HttpResponse recentVideos(const ServiceContext& context, const HttpRequest& requ
     }
     std::vector<VideoInfo> videos;
     std::string error;
-    if (context.store.recentVideos(limit, videos, error) != StoreStatus::Ok)
+    if (context.store.recentVideos(request.learner, limit, videos, error) != StoreStatus::Ok)
         return storeFailure(error);
     json list = json::array();
     for (const auto& video : videos) list.push_back(videoJson(video));

@@ -97,7 +97,7 @@ HttpResponse wordStatuses(const ServiceContext& context, const HttpRequest& requ
     }
     std::vector<std::string> statuses;
     std::string error;
-    if (context.store.wordStatuses(words, statuses, error) != StoreStatus::Ok) {
+    if (context.store.wordStatuses(request.learner, words, statuses, error) != StoreStatus::Ok) {
         return storeFailure(error);
     }
     json answer = json::object();
@@ -124,7 +124,8 @@ HttpResponse setWordStatus(const ServiceContext& context, const HttpRequest& req
         if (!form) return HttpResponse::error(400, "the form is not a word");
     }
     std::string error;
-    if (context.store.setWordStatus(*word, *form, status, error) != StoreStatus::Ok) {
+    if (context.store.setWordStatus(request.learner, *word, *form, status, error) !=
+        StoreStatus::Ok) {
         return storeFailure(error);
     }
     return jsonResponse(200, {{"word", *word}, {"form", *form}, {"status", status}});
@@ -170,7 +171,8 @@ HttpResponse importWords(const ServiceContext& context, const HttpRequest& reque
     }
     std::int64_t changed = 0;
     std::string error;
-    if (context.store.importWords(words, status, changed, error) != StoreStatus::Ok) {
+    if (context.store.importWords(request.learner, words, status, changed, error) !=
+        StoreStatus::Ok) {
         return storeFailure(error);
     }
     return jsonResponse(
@@ -186,7 +188,8 @@ HttpResponse exportWords(const ServiceContext& context, const HttpRequest& reque
     std::vector<std::string> words;
     WordCounts counts;
     std::string error;
-    if (context.store.markedWords(status, words, counts, error) != StoreStatus::Ok) {
+    if (context.store.markedWords(request.learner, status, words, counts, error) !=
+        StoreStatus::Ok) {
         return storeFailure(error);
     }
     std::string body;
@@ -197,11 +200,11 @@ HttpResponse exportWords(const ServiceContext& context, const HttpRequest& reque
     return response;
 }
 
-HttpResponse wordCounts(const ServiceContext& context, const HttpRequest&) {
+HttpResponse wordCounts(const ServiceContext& context, const HttpRequest& request) {
     std::vector<std::string> words;
     WordCounts counts;
     std::string error;
-    if (context.store.markedWords("", words, counts, error) != StoreStatus::Ok) {
+    if (context.store.markedWords(request.learner, "", words, counts, error) != StoreStatus::Ok) {
         return storeFailure(error);
     }
     return jsonResponse(200, {{"known", counts.known}, {"learning", counts.learning}});

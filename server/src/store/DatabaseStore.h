@@ -80,7 +80,8 @@ class DatabaseStore final : public Store {
     // False with the reason in `error`.
     bool prepare(std::string& error);
 
-    StoreStatus recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+    StoreStatus recordLookup(std::int64_t learner, const VideoKey& key,
+                             const std::string& nativeLanguage,
                              const std::vector<OfferedFile>& offers, std::int64_t& videoId,
                              std::vector<SubtitleEntry>& entries, std::string& error) override;
     StoreStatus downloadSource(std::int64_t subtitleId, DownloadSource& source,
@@ -91,7 +92,7 @@ class DatabaseStore final : public Store {
     StoreStatus video(std::int64_t videoId, VideoInfo& info, std::string& error) override;
     StoreStatus tracks(std::int64_t videoId, std::vector<Track>& tracks,
                        std::string& error) override;
-    StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos,
+    StoreStatus recentVideos(std::int64_t learner, int limit, std::vector<VideoInfo>& videos,
                              std::string& error) override;
     // In StoreVideoFiles.h.
     StoreStatus videoFile(std::int64_t videoId, VideoFile& file, std::string& error) override;
@@ -106,23 +107,30 @@ class DatabaseStore final : public Store {
     StoreStatus holdOnlineTracks(std::int64_t videoId, const std::vector<SubtitleContent>& tracks,
                                  std::string& error) override;
     // In StoreNotebook.h.
-    StoreStatus saveNotebookItem(const NotebookEntry& entry, std::int64_t& id, bool& created,
-                                 std::string& error) override;
-    StoreStatus notebookItems(const NotebookQuery& query, std::vector<NotebookItem>& items,
-                              std::string& error) override;
-    StoreStatus notebookItem(std::int64_t id, NotebookItem& item, std::string& error) override;
-    StoreStatus deleteNotebookItem(std::int64_t id, std::string& error) override;
-    StoreStatus markNotebookItemSent(std::int64_t id, std::int64_t noteId,
+    StoreStatus saveNotebookItem(std::int64_t learner, const NotebookEntry& entry, std::int64_t& id,
+                                 bool& created, std::string& error) override;
+    StoreStatus notebookItems(std::int64_t learner, const NotebookQuery& query,
+                              std::vector<NotebookItem>& items, std::string& error) override;
+    StoreStatus notebookItem(std::int64_t learner, std::int64_t id, NotebookItem& item,
+                             std::string& error) override;
+    StoreStatus deleteNotebookItem(std::int64_t learner, std::int64_t id,
+                                   std::string& error) override;
+    StoreStatus markNotebookItemSent(std::int64_t learner, std::int64_t id, std::int64_t noteId,
                                      std::string& error) override;
     // In StoreWords.h.
-    StoreStatus wordStatuses(const std::vector<std::string>& words,
+    StoreStatus wordStatuses(std::int64_t learner, const std::vector<std::string>& words,
                              std::vector<std::string>& statuses, std::string& error) override;
-    StoreStatus setWordStatus(const std::string& word, const std::string& form,
-                              const std::string& status, std::string& error) override;
-    StoreStatus importWords(const std::vector<std::string>& words, const std::string& status,
-                            std::int64_t& changed, std::string& error) override;
-    StoreStatus markedWords(const std::string& status, std::vector<std::string>& words,
-                            WordCounts& counts, std::string& error) override;
+    StoreStatus setWordStatus(std::int64_t learner, const std::string& word,
+                              const std::string& form, const std::string& status,
+                              std::string& error) override;
+    StoreStatus importWords(std::int64_t learner, const std::vector<std::string>& words,
+                            const std::string& status, std::int64_t& changed,
+                            std::string& error) override;
+    StoreStatus markedWords(std::int64_t learner, const std::string& status,
+                            std::vector<std::string>& words, WordCounts& counts,
+                            std::string& error) override;
+    // In StoreLearnerData.h.
+    StoreStatus deleteLearner(std::int64_t learner, std::string& error) override;
     // In StoreVideos.h.
     StoreStatus ready(std::string& error) override;
     // In StoreJobs.h.

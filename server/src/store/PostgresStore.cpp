@@ -3,6 +3,7 @@
 #include "store/PostgresStore.h"
 
 #include "store/StoreJobs.h"
+#include "store/StoreLearnerData.h"
 #include "store/StoreNotebook.h"
 #include "store/StoreOnlineFiles.h"
 #include "store/StoreVideoFiles.h"

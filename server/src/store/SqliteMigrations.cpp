@@ -166,6 +166,79 @@ CREATE TABLE jobs (
 CREATE UNIQUE INDEX jobs_open ON jobs(kind, video_id) WHERE state IN ('queued', 'claimed');
 CREATE INDEX jobs_claimable ON jobs(kind, lease_end) WHERE state IN ('queued', 'claimed');
 )sql",
+    // Every learner their own words, notebook and recent videos; what was there is the first
+    // learner's, who has no name until the first account takes it over. SQLite cannot change a
+    // key, so the tables are made anew with the same rows; the notebook's ids go on from where
+    // they were (its sequence is carried over), so an Anki note's key never names another item.
+    R"sql(
+CREATE TABLE learners (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    name TEXT UNIQUE,
+    password_hash TEXT,
+    admin INTEGER NOT NULL DEFAULT 0,
+    disabled INTEGER NOT NULL DEFAULT 0,
+    anonymous INTEGER NOT NULL DEFAULT 0,
+    created_at INTEGER NOT NULL,
+    last_seen_ms INTEGER NOT NULL DEFAULT 0
+);
+INSERT INTO learners (id, created_at)
+    VALUES (1, CAST((julianday('now') - 2440587.5) * 86400000 AS INTEGER));
+CREATE TABLE word_statuses_v9 (
+    learner_id INTEGER NOT NULL,
+    form TEXT NOT NULL,
+    status TEXT NOT NULL CHECK (status IN ('learning', 'known')),
+    changed_at INTEGER NOT NULL,
+    PRIMARY KEY (learner_id, form)
+) WITHOUT ROWID;
+INSERT INTO word_statuses_v9 (learner_id, form, status, changed_at)
+    SELECT 1, form, status, changed_at FROM word_statuses;
+DROP TABLE word_statuses;
+ALTER TABLE word_statuses_v9 RENAME TO word_statuses;
+CREATE INDEX word_statuses_status ON word_statuses(learner_id, status, form);
+CREATE TABLE word_forms_v9 (
+    learner_id INTEGER NOT NULL,
+    word TEXT NOT NULL,
+    form TEXT NOT NULL,
+    PRIMARY KEY (learner_id, word)
+) WITHOUT ROWID;
+INSERT INTO word_forms_v9 (learner_id, word, form) SELECT 1, word, form FROM word_forms;
+DROP TABLE word_forms;
+ALTER TABLE word_forms_v9 RENAME TO word_forms;
+ALTER TABLE word_imports ADD COLUMN learner_id INTEGER NOT NULL DEFAULT 1;
+CREATE TABLE notebook_items_v9 (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    learner_id INTEGER NOT NULL,
+    video_id INTEGER NOT NULL,
+    video_name TEXT NOT NULL,
+    start_ms INTEGER NOT NULL CHECK (start_ms >= 0),
+    end_ms INTEGER NOT NULL CHECK (end_ms >= start_ms),
+    text TEXT NOT NULL,
+    translation TEXT NOT NULL DEFAULT '',
+    word TEXT NOT NULL DEFAULT '',
+    definition TEXT NOT NULL DEFAULT '',
+    created_at INTEGER NOT NULL,
+    sent_at INTEGER,
+    anki_note_id INTEGER,
+    UNIQUE (learner_id, video_id, start_ms, end_ms, text, word)
+);
+INSERT INTO notebook_items_v9 (id, learner_id, video_id, video_name, start_ms, end_ms, text,
+                               translation, word, definition, created_at, sent_at, anki_note_id)
+    SELECT id, 1, video_id, video_name, start_ms, end_ms, text, translation, word, definition,
+           created_at, sent_at, anki_note_id FROM notebook_items;
+DELETE FROM sqlite_sequence WHERE name = 'notebook_items_v9';
+UPDATE sqlite_sequence SET name = 'notebook_items_v9' WHERE name = 'notebook_items';
+DROP TABLE notebook_items;
+ALTER TABLE notebook_items_v9 RENAME TO notebook_items;
+CREATE TABLE learner_videos (
+    learner_id INTEGER NOT NULL,
+    video_id INTEGER NOT NULL REFERENCES videos(id) ON DELETE CASCADE,
+    last_seen_ms INTEGER NOT NULL,
+    PRIMARY KEY (learner_id, video_id)
+) WITHOUT ROWID;
+CREATE INDEX learner_videos_recent ON learner_videos(learner_id, last_seen_ms);
+INSERT INTO learner_videos (learner_id, video_id, last_seen_ms)
+    SELECT 1, id, last_seen_at FROM videos;
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
@@ -175,6 +248,10 @@ constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 int latestSchemaVersion() { return kSchemaVersion; }
 
 bool migrateSchema(sqlite::Connection& db, std::string& error) {
+    return migrateSchemaTo(db, kSchemaVersion, error);
+}
+
+bool migrateSchemaTo(sqlite::Connection& db, int target, std::string& error) {
     // The version is read under the write lock the steps are applied under: a second process
     // opening the same new database waits here and then finds the schema current, rather than
     // reading version 0 beside the first and creating the tables again.
@@ -192,12 +269,12 @@ bool migrateSchema(sqlite::Connection& db, std::string& error) {
         }
         version = static_cast<int>(st.columnInt(0));
     }
-    if (version > kSchemaVersion) {
+    if (version > target) {
         error = "the database has schema version " + std::to_string(version) +
-                ", newer than this server's " + std::to_string(kSchemaVersion);
+                ", newer than this server's " + std::to_string(target);
         return false;
     }
-    for (int v = version; v < kSchemaVersion; ++v) {
+    for (int v = version; v < target; ++v) {
         const std::string bump = "PRAGMA user_version = " + std::to_string(v + 1);
         if (!db.exec(kMigrations[v]) || !db.exec(bump.c_str())) {
             error = "cannot migrate the database to version " + std::to_string(v + 1) + ": " +
@@ -206,8 +283,8 @@ bool migrateSchema(sqlite::Connection& db, std::string& error) {
         }
     }
     if (!tx.commit()) {
-        error = "cannot commit the schema at version " + std::to_string(kSchemaVersion) + ": " +
-                db.lastError();
+        error =
+            "cannot commit the schema at version " + std::to_string(target) + ": " + db.lastError();
         return false;
     }
     return true;

@@ -12,6 +12,7 @@
 
 #include "store/SqliteMigrations.h"
 #include "store/StoreJobs.h"
+#include "store/StoreLearnerData.h"
 #include "store/StoreNotebook.h"
 #include "store/StoreOnlineFiles.h"
 #include "store/StoreVideoFiles.h"

@@ -134,9 +134,10 @@ class Store {
   public:
     virtual ~Store() = default;
 
-    // Upserts the video and the offers of these library files; lists what the video has: every
-    // held subtitle and the unheld offers among `offers`.
-    virtual StoreStatus recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+    // Upserts the video and the offers of these library files and counts it as seen now by the
+    // learner; lists what the video has: every held subtitle and the unheld offers among `offers`.
+    virtual StoreStatus recordLookup(std::int64_t learner, const VideoKey& key,
+                                     const std::string& nativeLanguage,
                                      const std::vector<OfferedFile>& offers, std::int64_t& videoId,
                                      std::vector<SubtitleEntry>& entries, std::string& error) = 0;
 
@@ -156,9 +157,9 @@ class Store {
     // The held subtitles of a video, in the order they were added.
     virtual StoreStatus tracks(std::int64_t videoId, std::vector<Track>& tracks,
                                std::string& error) = 0;
-    // Most recently looked up first.
-    virtual StoreStatus recentVideos(int limit, std::vector<VideoInfo>& videos,
-                                     std::string& error) = 0;
+    // The videos the learner looked up, most recently first, `lastSeenMs` theirs.
+    virtual StoreStatus recentVideos(std::int64_t learner, int limit,
+                                     std::vector<VideoInfo>& videos, std::string& error) = 0;
 
     // The file remembered for a video; NotFound when none is.
     virtual StoreStatus videoFile(std::int64_t videoId, VideoFile& file, std::string& error) = 0;
@@ -182,35 +183,44 @@ class Store {
                                          const std::vector<SubtitleContent>& tracks,
                                          std::string& error) = 0;
 
-    // The learner's notebook. Saving what is already there (same video, times, line and word)
-    // gives that item's id with `created` false; NotFound when there is no such video.
-    virtual StoreStatus saveNotebookItem(const NotebookEntry& entry, std::int64_t& id,
-                                         bool& created, std::string& error) = 0;
-    virtual StoreStatus notebookItems(const NotebookQuery& query, std::vector<NotebookItem>& items,
-                                      std::string& error) = 0;
+    // The learner's notebook; another learner's item is NotFound, as if it did not exist. Saving
+    // what is already there (same video, times, line and word) gives that item's id with `created`
+    // false; NotFound when there is no such video.
+    virtual StoreStatus saveNotebookItem(std::int64_t learner, const NotebookEntry& entry,
+                                         std::int64_t& id, bool& created, std::string& error) = 0;
+    virtual StoreStatus notebookItems(std::int64_t learner, const NotebookQuery& query,
+                                      std::vector<NotebookItem>& items, std::string& error) = 0;
     // NotFound when there is no such item (also after it was deleted).
-    virtual StoreStatus notebookItem(std::int64_t id, NotebookItem& item, std::string& error) = 0;
-    virtual StoreStatus deleteNotebookItem(std::int64_t id, std::string& error) = 0;
+    virtual StoreStatus notebookItem(std::int64_t learner, std::int64_t id, NotebookItem& item,
+                                     std::string& error) = 0;
+    virtual StoreStatus deleteNotebookItem(std::int64_t learner, std::int64_t id,
+                                           std::string& error) = 0;
     // Marks the item sent as the Anki note `noteId`; an item sent before keeps its first mark.
-    virtual StoreStatus markNotebookItemSent(std::int64_t id, std::int64_t noteId,
-                                             std::string& error) = 0;
+    virtual StoreStatus markNotebookItemSent(std::int64_t learner, std::int64_t id,
+                                             std::int64_t noteId, std::string& error) = 0;
 
-    // Word statuses ("new", "learning", "known"), kept by dictionary form; a written word
-    // counts as the form it was last given, else as itself. Words arrive lower-case.
-    // In SqliteWords.cpp. `statuses[i]` answers `words[i]`.
-    virtual StoreStatus wordStatuses(const std::vector<std::string>& words,
+    // The learner's word statuses ("new", "learning", "known"), kept by dictionary form; a written
+    // word counts as the form it was last given, else as itself. Words arrive lower-case. In
+    // SqliteWords.cpp. `statuses[i]` answers `words[i]`.
+    virtual StoreStatus wordStatuses(std::int64_t learner, const std::vector<std::string>& words,
                                      std::vector<std::string>& statuses, std::string& error) = 0;
     // Sets the status of `form` ("new" forgets it) and, when `word` differs, makes `word`
     // count as `form` from now on.
-    virtual StoreStatus setWordStatus(const std::string& word, const std::string& form,
-                                      const std::string& status, std::string& error) = 0;
+    virtual StoreStatus setWordStatus(std::int64_t learner, const std::string& word,
+                                      const std::string& form, const std::string& status,
+                                      std::string& error) = 0;
     // Gives every word the status in one write; `changed` counts those that had another.
-    virtual StoreStatus importWords(const std::vector<std::string>& words,
+    virtual StoreStatus importWords(std::int64_t learner, const std::vector<std::string>& words,
                                     const std::string& status, std::int64_t& changed,
                                     std::string& error) = 0;
     // The words with `status`, in alphabetical order, and the counts of all.
-    virtual StoreStatus markedWords(const std::string& status, std::vector<std::string>& words,
-                                    WordCounts& counts, std::string& error) = 0;
+    virtual StoreStatus markedWords(std::int64_t learner, const std::string& status,
+                                    std::vector<std::string>& words, WordCounts& counts,
+                                    std::string& error) = 0;
+
+    // Removes the learner and everything that is theirs (words, imports, notebook, the videos
+    // they saw, not the videos), in one write; NotFound when there is no such learner.
+    virtual StoreStatus deleteLearner(std::int64_t learner, std::string& error) = 0;
 
     // Whether the store answers now and holds the schema this build migrates to: Ok, or Failed
     // with the reason (a proxy's readiness check, --check-config).

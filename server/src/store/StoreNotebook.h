@@ -44,8 +44,9 @@ inline std::string likePattern(const std::string& text) {
 }  // namespace detail
 
 template <class D>
-StoreStatus DatabaseStore<D>::saveNotebookItem(const NotebookEntry& entry, std::int64_t& id,
-                                               bool& created, std::string& error) {
+StoreStatus DatabaseStore<D>::saveNotebookItem(std::int64_t learner, const NotebookEntry& entry,
+                                               std::int64_t& id, bool& created,
+                                               std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Write);
@@ -63,11 +64,12 @@ StoreStatus DatabaseStore<D>::saveNotebookItem(const NotebookEntry& entry, std::
     {
         auto st = db->statement(
             "INSERT INTO notebook_items (video_id, video_name, start_ms, end_ms, text, "
-            "translation, word, definition, created_at) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, "
-            "?9) ON CONFLICT (video_id, start_ms, end_ms, text, word) DO NOTHING RETURNING id");
+            "translation, word, definition, created_at, learner_id) VALUES (?1, ?2, ?3, ?4, ?5, "
+            "?6, ?7, ?8, ?9, ?10) ON CONFLICT (learner_id, video_id, start_ms, end_ms, text, word) "
+            "DO NOTHING RETURNING id");
         st.bind(1, entry.videoId).bind(2, videoName).bind(3, entry.startMs).bind(4, entry.endMs);
         st.bind(5, entry.text).bind(6, entry.translation).bind(7, entry.word);
-        st.bind(8, entry.definition).bind(9, nowMs());
+        st.bind(8, entry.definition).bind(9, nowMs()).bind(10, learner);
         const auto step = st.step();
         if (step == Statement::Step::Error) return failed(*db, error);
         created = step == Statement::Step::Row;
@@ -79,9 +81,9 @@ StoreStatus DatabaseStore<D>::saveNotebookItem(const NotebookEntry& entry, std::
     if (!created) {
         auto st = db->statement(
             "SELECT id FROM notebook_items WHERE video_id = ?1 AND start_ms = ?2 AND end_ms = ?3 "
-            "AND text = ?4 AND word = ?5");
+            "AND text = ?4 AND word = ?5 AND learner_id = ?6");
         st.bind(1, entry.videoId).bind(2, entry.startMs).bind(3, entry.endMs);
-        st.bind(4, entry.text).bind(5, entry.word);
+        st.bind(4, entry.text).bind(5, entry.word).bind(6, learner);
         if (st.step() != Statement::Step::Row) return failed(*db, error);
         id = st.columnInt(0);
         if (!st.run()) return failed(*db, error);
@@ -91,15 +93,15 @@ StoreStatus DatabaseStore<D>::saveNotebookItem(const NotebookEntry& entry, std::
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::notebookItems(const NotebookQuery& query,
+StoreStatus DatabaseStore<D>::notebookItems(std::int64_t learner, const NotebookQuery& query,
                                             std::vector<NotebookItem>& items, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     // One statement per shape of query, so each stays cached.
-    std::string sql =
-        std::string("SELECT ") + detail::kItemColumns + " FROM notebook_items WHERE true";
+    std::string sql = std::string("SELECT ") + detail::kItemColumns +
+                      " FROM notebook_items WHERE learner_id = ?2";
     if (!query.search.empty()) {
-        const std::string like = std::string(" ") + D::kCaseBlindLike + " ?2 ESCAPE '\\'";
+        const std::string like = std::string(" ") + D::kCaseBlindLike + " ?3 ESCAPE '\\'";
         sql += " AND (text" + like + " OR translation" + like + " OR word" + like +
                " OR definition" + like + " OR video_name" + like + ")";
     }
@@ -107,8 +109,8 @@ StoreStatus DatabaseStore<D>::notebookItems(const NotebookQuery& query,
     sql += query.oldestFirst ? " ORDER BY id" : " ORDER BY id DESC";
     sql += " LIMIT ?1";
     auto st = db->statement(sql.c_str());
-    st.bind(1, static_cast<std::int64_t>(query.limit));
-    if (!query.search.empty()) st.bind(2, detail::likePattern(query.search));
+    st.bind(1, static_cast<std::int64_t>(query.limit)).bind(2, learner);
+    if (!query.search.empty()) st.bind(3, detail::likePattern(query.search));
     items.clear();
     typename Statement::Step step;
     while ((step = st.step()) == Statement::Step::Row) items.push_back(detail::readItem(st));
@@ -117,14 +119,14 @@ StoreStatus DatabaseStore<D>::notebookItems(const NotebookQuery& query,
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::notebookItem(std::int64_t id, NotebookItem& item,
-                                           std::string& error) {
+StoreStatus DatabaseStore<D>::notebookItem(std::int64_t learner, std::int64_t id,
+                                           NotebookItem& item, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
-    const std::string sql =
-        std::string("SELECT ") + detail::kItemColumns + " FROM notebook_items WHERE id = ?1";
+    const std::string sql = std::string("SELECT ") + detail::kItemColumns +
+                            " FROM notebook_items WHERE id = ?1 AND learner_id = ?2";
     auto st = db->statement(sql.c_str());
-    st.bind(1, id);
+    st.bind(1, id).bind(2, learner);
     return oneRow(*db, st, error, [&] {
         item = detail::readItem(st);
         return st.run() ? StoreStatus::Ok : failed(*db, error);
@@ -132,11 +134,13 @@ StoreStatus DatabaseStore<D>::notebookItem(std::int64_t id, NotebookItem& item,
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::deleteNotebookItem(std::int64_t id, std::string& error) {
+StoreStatus DatabaseStore<D>::deleteNotebookItem(std::int64_t learner, std::int64_t id,
+                                                 std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
-    auto st = db->statement("DELETE FROM notebook_items WHERE id = ?1 RETURNING id");
-    st.bind(1, id);
+    auto st =
+        db->statement("DELETE FROM notebook_items WHERE id = ?1 AND learner_id = ?2 RETURNING id");
+    st.bind(1, id).bind(2, learner);
     const auto step = st.step();
     if (step == Statement::Step::Error) return failed(*db, error);
     if (step == Statement::Step::Done) return StoreStatus::NotFound;
@@ -144,14 +148,14 @@ StoreStatus DatabaseStore<D>::deleteNotebookItem(std::int64_t id, std::string& e
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::markNotebookItemSent(std::int64_t id, std::int64_t noteId,
-                                                   std::string& error) {
+StoreStatus DatabaseStore<D>::markNotebookItemSent(std::int64_t learner, std::int64_t id,
+                                                   std::int64_t noteId, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     auto st = db->statement(
         "UPDATE notebook_items SET sent_at = coalesce(sent_at, ?2), "
-        "anki_note_id = coalesce(anki_note_id, ?3) WHERE id = ?1 RETURNING id");
-    st.bind(1, id).bind(2, nowMs()).bind(3, noteId);
+        "anki_note_id = coalesce(anki_note_id, ?3) WHERE id = ?1 AND learner_id = ?4 RETURNING id");
+    st.bind(1, id).bind(2, nowMs()).bind(3, noteId).bind(4, learner);
     const auto step = st.step();
     if (step == Statement::Step::Error) return failed(*db, error);
     if (step == Statement::Step::Done) return StoreStatus::NotFound;

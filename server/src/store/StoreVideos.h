@@ -94,7 +94,8 @@ StoreStatus DatabaseStore<D>::ready(std::string& error) {
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::recordLookup(const VideoKey& key, const std::string& nativeLanguage,
+StoreStatus DatabaseStore<D>::recordLookup(std::int64_t learner, const VideoKey& key,
+                                           const std::string& nativeLanguage,
                                            const std::vector<OfferedFile>& offers,
                                            std::int64_t& videoId,
                                            std::vector<SubtitleEntry>& entries,
@@ -116,6 +117,14 @@ StoreStatus DatabaseStore<D>::recordLookup(const VideoKey& key, const std::strin
         st.bind(4, key.fileName).bind(5, nativeLanguage).bind(6, now);
         if (st.step() != Statement::Step::Row) return failed(*db, error);
         videoId = st.columnInt(0);
+        if (!st.run()) return failed(*db, error);
+    }
+    {
+        auto st = db->statement(
+            "INSERT INTO learner_videos (learner_id, video_id, last_seen_ms) VALUES (?1, ?2, ?3) "
+            "ON CONFLICT (learner_id, video_id) DO UPDATE SET last_seen_ms = "
+            "excluded.last_seen_ms");
+        st.bind(1, learner).bind(2, videoId).bind(3, now);
         if (!st.run()) return failed(*db, error);
     }
     std::set<std::string> offeredPaths;
@@ -293,15 +302,16 @@ StoreStatus DatabaseStore<D>::tracks(std::int64_t videoId, std::vector<Track>& t
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::recentVideos(int limit, std::vector<VideoInfo>& videos,
-                                           std::string& error) {
+StoreStatus DatabaseStore<D>::recentVideos(std::int64_t learner, int limit,
+                                           std::vector<VideoInfo>& videos, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     auto st = db->statement(
-        "SELECT v.id, v.hash, v.size, v.file_name, v.last_seen_at, (SELECT count(*) FROM "
-        "subtitles s WHERE s.video_id = v.id AND s.original IS NOT NULL) FROM videos v "
-        "ORDER BY v.last_seen_at DESC, v.id DESC LIMIT ?1");
-    st.bind(1, limit);
+        "SELECT v.id, v.hash, v.size, v.file_name, l.last_seen_ms, (SELECT count(*) FROM "
+        "subtitles s WHERE s.video_id = v.id AND s.original IS NOT NULL) FROM learner_videos l "
+        "JOIN videos v ON v.id = l.video_id WHERE l.learner_id = ?2 "
+        "ORDER BY l.last_seen_ms DESC, v.id DESC LIMIT ?1");
+    st.bind(1, limit).bind(2, learner);
     videos.clear();
     typename Statement::Step step;
     while ((step = st.step()) == Statement::Step::Row) {

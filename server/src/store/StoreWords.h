@@ -15,27 +15,32 @@
 namespace lirra::server {
 namespace detail {
 
-// Imports name written words: each counts as the form the learner gave it, if any.
-constexpr const char* kFormOf = "coalesce((SELECT form FROM word_forms WHERE word = ?1), ?1)";
+// Imports name written words (?1): each counts as the form the learner (`learner`, a parameter
+// such as "?4") gave it, if any.
+inline std::string formOf(const char* learner) {
+    return std::string("coalesce((SELECT form FROM word_forms WHERE learner_id = ") + learner +
+           " AND word = ?1), ?1)";
+}
 
 template <class D>
-bool putStatus(typename D::Connection& db, const std::string& word, const std::string& status,
-               std::int64_t now, bool resolve) {
-    const std::string form = resolve ? kFormOf : "?1";
+bool putStatus(typename D::Connection& db, std::int64_t learner, const std::string& word,
+               const std::string& status, std::int64_t now, bool resolve) {
     if (status == "new") {
-        const std::string sql = "DELETE FROM word_statuses WHERE form = " + form;
+        const std::string sql = "DELETE FROM word_statuses WHERE learner_id = ?2 AND form = " +
+                                (resolve ? formOf("?2") : "?1");
         auto st = db.statement(sql.c_str());
-        st.bind(1, word);
+        st.bind(1, word).bind(2, learner);
         return st.run();
     }
     // "WHERE true" keeps SQLite from reading ON CONFLICT as a join's ON.
     const std::string sql =
-        "INSERT INTO word_statuses (form, status, changed_at) SELECT " + form +
-        ", ?2, ?3 WHERE true ON CONFLICT (form) DO UPDATE SET status = "
+        "INSERT INTO word_statuses (learner_id, form, status, changed_at) SELECT ?4, " +
+        (resolve ? formOf("?4") : "?1") +
+        ", ?2, ?3 WHERE true ON CONFLICT (learner_id, form) DO UPDATE SET status = "
         "excluded.status, "
         "changed_at = excluded.changed_at WHERE word_statuses.status <> excluded.status";
     auto st = db.statement(sql.c_str());
-    st.bind(1, word).bind(2, status).bind(3, now);
+    st.bind(1, word).bind(2, status).bind(3, now).bind(4, learner);
     return st.run();
 }
 
@@ -44,22 +49,23 @@ constexpr std::size_t kImportBatch = 2000;
 
 // What a form's status was before the import first changed it (none: it was new).
 template <class D>
-bool rememberBefore(typename D::Connection& db, std::int64_t importId, const std::string& word) {
+bool rememberBefore(typename D::Connection& db, std::int64_t learner, std::int64_t importId,
+                    const std::string& word) {
     const std::string sql =
-        std::string(
-            "INSERT INTO word_import_undo (import_id, form, status, changed_at) "
-            "SELECT ?2, f, (SELECT status FROM word_statuses WHERE form = f), "
-            "(SELECT changed_at FROM word_statuses WHERE form = f) FROM (SELECT ") +
-        kFormOf + " AS f) AS forms WHERE true ON CONFLICT DO NOTHING";
+        "INSERT INTO word_import_undo (import_id, form, status, changed_at) "
+        "SELECT ?2, f, (SELECT status FROM word_statuses WHERE learner_id = ?3 AND form = f), "
+        "(SELECT changed_at FROM word_statuses WHERE learner_id = ?3 AND form = f) FROM (SELECT " +
+        formOf("?3") + " AS f) AS forms WHERE true ON CONFLICT DO NOTHING";
     auto st = db.statement(sql.c_str());
-    st.bind(1, word).bind(2, importId);
+    st.bind(1, word).bind(2, importId).bind(3, learner);
     return st.run();
 }
 
 // An import that did not finish is undone, a batch of its words per write, each batch's undo
 // rows going with it; a finished one only loses its undo rows. Then the import itself goes.
 template <class D>
-bool settleImport(typename D::Connection& db, std::int64_t importId, bool finished) {
+bool settleImport(typename D::Connection& db, std::int64_t learner, std::int64_t importId,
+                  bool finished) {
     for (bool first = true;; first = false) {
         using Statement = typename D::Statement;
         if (!first) D::yieldToWaitingWriters();
@@ -87,15 +93,16 @@ bool settleImport(typename D::Connection& db, std::int64_t importId, bool finish
         }
         for (const auto& [form, status, changedAt] : rows) {
             if (!finished && !status) {
-                auto st = db.statement("DELETE FROM word_statuses WHERE form = ?1");
-                st.bind(1, form);
+                auto st =
+                    db.statement("DELETE FROM word_statuses WHERE learner_id = ?2 AND form = ?1");
+                st.bind(1, form).bind(2, learner);
                 if (!st.run()) return false;
             } else if (!finished) {
                 auto st = db.statement(
-                    "INSERT INTO word_statuses (form, status, changed_at) VALUES (?1, ?2, ?3) "
-                    "ON CONFLICT (form) DO UPDATE SET status = excluded.status, "
-                    "changed_at = excluded.changed_at");
-                st.bind(1, form).bind(2, *status).bind(3, changedAt);
+                    "INSERT INTO word_statuses (learner_id, form, status, changed_at) "
+                    "VALUES (?4, ?1, ?2, ?3) ON CONFLICT (learner_id, form) DO UPDATE SET "
+                    "status = excluded.status, changed_at = excluded.changed_at");
+                st.bind(1, form).bind(2, *status).bind(3, changedAt).bind(4, learner);
                 if (!st.run()) return false;
             }
             auto st =
@@ -110,7 +117,8 @@ bool settleImport(typename D::Connection& db, std::int64_t importId, bool finish
 }  // namespace detail
 
 template <class D>
-StoreStatus DatabaseStore<D>::wordStatuses(const std::vector<std::string>& words,
+StoreStatus DatabaseStore<D>::wordStatuses(std::int64_t learner,
+                                           const std::vector<std::string>& words,
                                            std::vector<std::string>& statuses, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
@@ -130,12 +138,12 @@ StoreStatus DatabaseStore<D>::wordStatuses(const std::vector<std::string>& words
     list += ']';
     static const std::string sql =
         std::string(
-            "SELECT coalesce((SELECT s.status FROM word_statuses s WHERE s.form = "
-            "coalesce((SELECT f.form FROM word_forms f WHERE f.word = w.value), w.value)), 'new') "
-            "FROM ") +
+            "SELECT coalesce((SELECT s.status FROM word_statuses s WHERE s.learner_id = ?2 AND "
+            "s.form = coalesce((SELECT f.form FROM word_forms f WHERE f.learner_id = ?2 AND "
+            "f.word = w.value), w.value)), 'new') FROM ") +
         D::kJsonTexts + " ORDER BY w.key";
     auto st = db->statement(sql.c_str());
-    st.bind(1, list);
+    st.bind(1, list).bind(2, learner);
     statuses.clear();
     statuses.reserve(words.size());
     for (;;) {
@@ -152,30 +160,32 @@ StoreStatus DatabaseStore<D>::wordStatuses(const std::vector<std::string>& words
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::setWordStatus(const std::string& word, const std::string& form,
-                                            const std::string& status, std::string& error) {
+StoreStatus DatabaseStore<D>::setWordStatus(std::int64_t learner, const std::string& word,
+                                            const std::string& form, const std::string& status,
+                                            std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
     Transaction tx(*db, Transaction::Kind::Write);
     if (!tx.begun()) return failed(*db, error);
     if (word != form) {
         auto st = db->statement(
-            "INSERT INTO word_forms (word, form) VALUES (?1, ?2) "
-            "ON CONFLICT (word) DO UPDATE SET form = excluded.form");
-        st.bind(1, word).bind(2, form);
+            "INSERT INTO word_forms (learner_id, word, form) VALUES (?3, ?1, ?2) "
+            "ON CONFLICT (learner_id, word) DO UPDATE SET form = excluded.form");
+        st.bind(1, word).bind(2, form).bind(3, learner);
         if (!st.run()) return failed(*db, error);
     } else {
-        auto st = db->statement("DELETE FROM word_forms WHERE word = ?1");
-        st.bind(1, word);
+        auto st = db->statement("DELETE FROM word_forms WHERE learner_id = ?2 AND word = ?1");
+        st.bind(1, word).bind(2, learner);
         if (!st.run()) return failed(*db, error);
     }
-    if (!detail::putStatus<D>(*db, form, status, nowMs(), false) || !tx.commit())
+    if (!detail::putStatus<D>(*db, learner, form, status, nowMs(), false) || !tx.commit())
         return failed(*db, error);
     return StoreStatus::Ok;
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::importWords(const std::vector<std::string>& words,
+StoreStatus DatabaseStore<D>::importWords(std::int64_t learner,
+                                          const std::vector<std::string>& words,
                                           const std::string& status, std::int64_t& changed,
                                           std::string& error) {
     auto db = acquire(error);
@@ -184,7 +194,8 @@ StoreStatus DatabaseStore<D>::importWords(const std::vector<std::string>& words,
     {
         Transaction tx(*db, Transaction::Kind::Write);
         if (!tx.begun()) return failed(*db, error);
-        auto st = db->statement("INSERT INTO word_imports DEFAULT VALUES RETURNING id");
+        auto st = db->statement("INSERT INTO word_imports (learner_id) VALUES (?1) RETURNING id");
+        st.bind(1, learner);
         if (st.step() != Statement::Step::Row) return failed(*db, error);
         importId = st.columnInt(0);
         if (!st.run() || !tx.commit()) return failed(*db, error);
@@ -195,9 +206,9 @@ StoreStatus DatabaseStore<D>::importWords(const std::vector<std::string>& words,
         Transaction tx(*db, Transaction::Kind::Write);
         if (!tx.begun()) return false;
         for (std::size_t i = from; i < std::min(words.size(), from + detail::kImportBatch); ++i) {
-            if (!detail::rememberBefore<D>(*db, importId, words[i])) return false;
+            if (!detail::rememberBefore<D>(*db, learner, importId, words[i])) return false;
             const std::int64_t before = D::totalChanges(*db);
-            if (!detail::putStatus<D>(*db, words[i], status, now, true)) return false;
+            if (!detail::putStatus<D>(*db, learner, words[i], status, now, true)) return false;
             changed += D::totalChanges(*db) - before;
         }
         return tx.commit();
@@ -212,39 +223,39 @@ StoreStatus DatabaseStore<D>::importWords(const std::vector<std::string>& words,
         if (from) D::yieldToWaitingWriters();
         if (!batch(from)) {
             const auto status = failed(*db, error);  // the reason, before undoing overwrites it
-            detail::settleImport<D>(*db, importId, false);  // or the next open does
+            detail::settleImport<D>(*db, learner, importId, false);  // or the next open does
             return status;
         }
     }
     if (!finish()) {
         const auto status = failed(*db, error);
-        detail::settleImport<D>(*db, importId, false);
+        detail::settleImport<D>(*db, learner, importId, false);
         return status;
     }
-    detail::settleImport<D>(*db, importId,
-                            true);  // only the undo rows left; the next open if not now
+    // Only the undo rows are left; the next open settles them if this does not.
+    detail::settleImport<D>(*db, learner, importId, true);
     return StoreStatus::Ok;
 }
 
 template <class D>
 bool settleWordImports(typename D::Connection& db) {
     using Statement = typename D::Statement;
-    std::vector<std::pair<std::int64_t, bool>> imports;
+    std::vector<std::tuple<std::int64_t, std::int64_t, bool>> imports;
     {
-        auto st = db.statement("SELECT id, finished FROM word_imports ORDER BY id");
+        auto st = db.statement("SELECT learner_id, id, finished FROM word_imports ORDER BY id");
         typename Statement::Step step;
         while ((step = st.step()) == Statement::Step::Row)
-            imports.emplace_back(st.columnInt(0), st.columnInt(1) != 0);
+            imports.emplace_back(st.columnInt(0), st.columnInt(1), st.columnInt(2) != 0);
         if (step == Statement::Step::Error) return false;
     }
-    for (const auto& [id, finished] : imports) {
-        if (!detail::settleImport<D>(db, id, finished)) return false;
+    for (const auto& [learner, id, finished] : imports) {
+        if (!detail::settleImport<D>(db, learner, id, finished)) return false;
     }
     return true;
 }
 
 template <class D>
-StoreStatus DatabaseStore<D>::markedWords(const std::string& status,
+StoreStatus DatabaseStore<D>::markedWords(std::int64_t learner, const std::string& status,
                                           std::vector<std::string>& words, WordCounts& counts,
                                           std::string& error) {
     auto db = acquire(error);
@@ -254,15 +265,17 @@ StoreStatus DatabaseStore<D>::markedWords(const std::string& status,
     {
         auto st = db->statement(
             "SELECT count(*) FILTER (WHERE status = 'known'), "
-            "count(*) FILTER (WHERE status = 'learning') FROM word_statuses");
+            "count(*) FILTER (WHERE status = 'learning') FROM word_statuses WHERE learner_id = ?1");
+        st.bind(1, learner);
         if (st.step() != Statement::Step::Row) return failed(*db, error);
         counts.known = st.columnInt(0);
         counts.learning = st.columnInt(1);
     }
     words.clear();
     if (status.empty()) return StoreStatus::Ok;
-    auto st = db->statement("SELECT form FROM word_statuses WHERE status = ?1 ORDER BY form");
-    st.bind(1, status);
+    auto st = db->statement(
+        "SELECT form FROM word_statuses WHERE learner_id = ?2 AND status = ?1 ORDER BY form");
+    st.bind(1, status).bind(2, learner);
     for (;;) {
         const auto step = st.step();
         if (step == Statement::Step::Error) return failed(*db, error);

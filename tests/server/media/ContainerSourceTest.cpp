@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "MediaFiles.h"
+#include "http/Http.h"
 #include "sources/ContainerSource.h"
 #include "store/SqliteStore.h"
 #include "subtitles/CuePack.h"
@@ -32,7 +33,9 @@ TEST(ContainerSource, NothingFoundIsRememberedAndMissingFilesAreRetriedLater) {
         const VideoKey key{test::hashOf(bytes), bytes.size(), fileName};
         std::int64_t id = 0;
         std::vector<SubtitleEntry> entries;
-        EXPECT_EQ(store->recordLookup(key, "", {}, id, entries, error), StoreStatus::Ok) << error;
+        EXPECT_EQ(store->recordLookup(kImplicitLearner, key, "", {}, id, entries, error),
+                  StoreStatus::Ok)
+            << error;
         source.lookedUp(id, key);
         source.waitIdle();
         return id;

@@ -10,8 +10,10 @@
 
 #include "PostgresCluster.h"
 #include "ServerFixture.h"
+#include "store/PostgresStore.h"
 #include "store/Sqlite.h"
 #include "store/SqliteMigrations.h"
+#include "store/SqliteStore.h"
 #include "store/postgres/Postgres.h"
 #include "store/postgres/PostgresMigrations.h"
 
@@ -36,12 +38,13 @@ struct SqliteBackend {
         "CREATE TABLE t (id INTEGER PRIMARY KEY, n INTEGER, s TEXT UNIQUE, b BLOB, r REAL)";
     static constexpr const char* kVersionSql = "PRAGMA user_version";
     static constexpr auto migrate = server::migrateSchema;
+    static constexpr auto migrateTo = server::migrateSchemaTo;
 
     std::string root = makeTempDir();
     ~SqliteBackend() { removeTree(root); }
     std::unique_ptr<Connection> connect() {
         std::string error;
-        return connected(Connection::open(root + "/store.sqlite3", error), error);
+        return connected(Connection::open(root + "/lirra.sqlite3", error), error);
     }
 };
 
@@ -53,6 +56,7 @@ struct PostgresBackend {
         "s TEXT UNIQUE, b BYTEA, r DOUBLE PRECISION)";
     static constexpr const char* kVersionSql = "SELECT version FROM lirra_schema";
     static constexpr auto migrate = pg::migrateSchema;
+    static constexpr auto migrateTo = pg::migrateSchemaTo;
 
     std::string uri = cluster().freshDatabase();
     std::unique_ptr<Connection> connect() {
@@ -60,6 +64,14 @@ struct PostgresBackend {
         return connected(Connection::open(uri, cluster().password(), error), error);
     }
 };
+
+// A store on the backend's database, opened as a service opens it; none with `error` set.
+inline std::unique_ptr<Store> openStore(SqliteBackend& backend, std::string& error) {
+    return SqliteStore::open(backend.root, error);  // the file connect() opens
+}
+inline std::unique_ptr<Store> openStore(PostgresBackend& backend, std::string& error) {
+    return PostgresStore::open(backend.uri, cluster().password(), 8, error);
+}
 
 using Backends = ::testing::Types<SqliteBackend, PostgresBackend>;
 

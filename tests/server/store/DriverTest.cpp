@@ -163,8 +163,8 @@ TYPED_TEST(DriverTest, SchemaMigratesOnceWhenRaced) {
     // Numbered alike: both at the same version, a word status written on either schema.
     EXPECT_EQ(this->first(*dbs[0], TypeParam::kVersionSql), pg::schemaVersion());
     EXPECT_TRUE(
-        dbs[0]->exec("INSERT INTO word_statuses (form, status, changed_at) "
-                     "VALUES ('run', 'known', 1)"))
+        dbs[0]->exec("INSERT INTO word_statuses (learner_id, form, status, changed_at) "
+                     "VALUES (1, 'run', 'known', 1)"))
         << dbs[0]->lastError();
 }
 

@@ -7,10 +7,9 @@
 #include <thread>
 
 #include "Backends.h"
+#include "http/Http.h"
 #include "media/MediaFiles.h"
 #include "sources/SourceQueue.h"
-#include "store/PostgresStore.h"
-#include "store/SqliteStore.h"
 
 namespace lirra::server::test {
 namespace {
@@ -22,12 +21,7 @@ template <class Backend>
 struct NewStore {
     Backend backend;
     std::string error;
-    std::unique_ptr<Store> store = [this] {
-        if constexpr (std::is_same_v<Backend, SqliteBackend>)
-            return SqliteStore::open(backend.root + "/data", error);
-        else
-            return PostgresStore::open(backend.uri, cluster().password(), 8, error);
-    }();
+    std::unique_ptr<Store> store = openStore(backend, error);
     // NotFound for a job not queued.
     S enqueue(std::int64_t video, const char* kind = "k", std::int64_t capacity = 9,
               std::string parameters = {}) {
@@ -173,7 +167,8 @@ TEST_F(TwoServices, ShareTheContainerReadingAndTakeOverAJobLeftClaimed) {
         bool queued = false;
         Job job;
         const auto parameters = videoKeyJson({hash, bytes.size(), name}).dump();
-        ASSERT_EQ(db.store->recordLookup({hash, bytes.size(), name}, "", {}, id, entries, db.error),
+        ASSERT_EQ(db.store->recordLookup(kImplicitLearner, {hash, bytes.size(), name}, "", {}, id,
+                                         entries, db.error),
                   S::Ok);
         ASSERT_EQ(db.store->enqueueJob("container", id, parameters, 9, queued, db.error), S::Ok);
         ASSERT_EQ(db.store->claimJob("container", "dead", 1500, job, db.error), S::Ok);

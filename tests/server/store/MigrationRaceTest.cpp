@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ServerFixture.h"
+#include "http/Http.h"
 #include "store/SqliteStore.h"
 
 namespace lirra::server::test {
@@ -38,8 +39,11 @@ TEST(SqliteMigrationRace, StoresOpenedAtOnceOnANewFolderAllOpen) {
         auto store = SqliteStore::open(root + "/data", error);
         ASSERT_NE(store, nullptr) << error;
         std::vector<std::string> statuses;
-        EXPECT_EQ(store->setWordStatus("ran", "run", "known", error), StoreStatus::Ok) << error;
-        EXPECT_EQ(store->wordStatuses({"run"}, statuses, error), StoreStatus::Ok) << error;
+        EXPECT_EQ(store->setWordStatus(kImplicitLearner, "ran", "run", "known", error),
+                  StoreStatus::Ok)
+            << error;
+        EXPECT_EQ(store->wordStatuses(kImplicitLearner, {"run"}, statuses, error), StoreStatus::Ok)
+            << error;
         EXPECT_EQ(statuses, std::vector<std::string>{"known"});
         store.reset();
         removeTree(root);

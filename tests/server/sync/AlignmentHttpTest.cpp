@@ -10,6 +10,7 @@
 #include "ServerFixture.h"
 #include "SyntheticPair.h"
 #include "TrackRefit.h"
+#include "http/Http.h"
 #include "store/SqliteStore.h"
 #include "subtitles/CuePack.h"
 
@@ -144,7 +145,8 @@ TEST(AlignmentStore, TracksAreFittedAsTheyAreHeldOrWhenAFitterComes) {
     std::vector<std::int64_t> ids;
     std::vector<Track> tracks;
     auto store = SqliteStore::open(dir, error);
-    ASSERT_EQ(store->recordLookup({"8a3f2c", 1, "Film.mkv"}, "spa", {}, videoId, entries, error),
+    ASSERT_EQ(store->recordLookup(kImplicitLearner, {"8a3f2c", 1, "Film.mkv"}, "spa", {}, videoId,
+                                  entries, error),
               StoreStatus::Ok);
     ASSERT_EQ(store->addSubtitles(videoId, {srt("Film.en.srt", "eng", pair.reference)}, ids, error),
               StoreStatus::Ok);

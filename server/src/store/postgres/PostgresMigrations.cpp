@@ -131,6 +131,47 @@ CREATE TABLE jobs (
 CREATE UNIQUE INDEX jobs_open ON jobs(kind, video_id) WHERE state IN ('queued', 'claimed');
 CREATE INDEX jobs_claimable ON jobs(kind, lease_end) WHERE state IN ('queued', 'claimed');
 )sql",
+    // The sequence is set past the first learner, inserted with its id. Keys change in place.
+    R"sql(
+CREATE TABLE learners (
+    id BIGSERIAL PRIMARY KEY,
+    name TEXT UNIQUE,
+    password_hash TEXT,
+    admin INTEGER NOT NULL DEFAULT 0,
+    disabled INTEGER NOT NULL DEFAULT 0,
+    anonymous INTEGER NOT NULL DEFAULT 0,
+    created_at BIGINT NOT NULL,
+    last_seen_ms BIGINT NOT NULL DEFAULT 0
+);
+INSERT INTO learners (id, created_at)
+    VALUES (1, CAST(extract(epoch FROM clock_timestamp()) * 1000 AS BIGINT));
+SELECT setval(pg_get_serial_sequence('learners', 'id'), 1);
+ALTER TABLE word_statuses ADD COLUMN learner_id BIGINT NOT NULL DEFAULT 1;
+ALTER TABLE word_statuses ALTER COLUMN learner_id DROP DEFAULT;
+ALTER TABLE word_statuses DROP CONSTRAINT word_statuses_pkey;
+ALTER TABLE word_statuses ADD PRIMARY KEY (learner_id, form);
+DROP INDEX word_statuses_status;
+CREATE INDEX word_statuses_status ON word_statuses(learner_id, status, form);
+ALTER TABLE word_forms ADD COLUMN learner_id BIGINT NOT NULL DEFAULT 1;
+ALTER TABLE word_forms ALTER COLUMN learner_id DROP DEFAULT;
+ALTER TABLE word_forms DROP CONSTRAINT word_forms_pkey;
+ALTER TABLE word_forms ADD PRIMARY KEY (learner_id, word);
+ALTER TABLE word_imports ADD COLUMN learner_id BIGINT NOT NULL DEFAULT 1;
+ALTER TABLE word_imports ALTER COLUMN learner_id DROP DEFAULT;
+ALTER TABLE notebook_items ADD COLUMN learner_id BIGINT NOT NULL DEFAULT 1;
+ALTER TABLE notebook_items ALTER COLUMN learner_id DROP DEFAULT;
+ALTER TABLE notebook_items DROP CONSTRAINT notebook_items_video_id_start_ms_end_ms_text_word_key;
+ALTER TABLE notebook_items ADD UNIQUE (learner_id, video_id, start_ms, end_ms, text, word);
+CREATE TABLE learner_videos (
+    learner_id BIGINT NOT NULL,
+    video_id BIGINT NOT NULL REFERENCES videos(id) ON DELETE CASCADE,
+    last_seen_ms BIGINT NOT NULL,
+    PRIMARY KEY (learner_id, video_id)
+);
+CREATE INDEX learner_videos_recent ON learner_videos(learner_id, last_seen_ms);
+INSERT INTO learner_videos (learner_id, video_id, last_seen_ms)
+    SELECT 1, id, last_seen_at FROM videos;
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
@@ -140,6 +181,10 @@ constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 int schemaVersion() { return kSchemaVersion; }
 
 bool migrateSchema(Connection& db, std::string& error) {
+    return migrateSchemaTo(db, kSchemaVersion, error);
+}
+
+bool migrateSchemaTo(Connection& db, int target, std::string& error) {
     auto fail = [&](const std::string& what) {
         error = what + ": " + db.lastError();
         return false;
@@ -156,19 +201,19 @@ bool migrateSchema(Connection& db, std::string& error) {
         if (st.step() != Statement::Step::Row) return fail("cannot read the schema version");
         version = static_cast<int>(st.columnInt(0));
     }
-    if (version > kSchemaVersion) {
+    if (version > target) {
         error = "the database has schema version " + std::to_string(version) +
-                ", newer than this server's " + std::to_string(kSchemaVersion);
+                ", newer than this server's " + std::to_string(target);
         return false;
     }
-    for (int v = version; v < kSchemaVersion; ++v) {
+    for (int v = version; v < target; ++v) {
         if (!db.exec(kMigrations[v]))
             return fail("cannot migrate the database to version " + std::to_string(v + 1));
     }
-    if (version < kSchemaVersion) {
+    if (version < target) {
         if (!db.exec("DELETE FROM lirra_schema")) return fail("cannot record the schema version");
         auto st = db.statement("INSERT INTO lirra_schema (version) VALUES (?1)");
-        st.bind(1, std::int64_t{kSchemaVersion});
+        st.bind(1, std::int64_t{target});
         if (!st.run()) return fail("cannot record the schema version");
     }
     if (!tx.commit()) return fail("cannot commit the schema");

@@ -16,5 +16,7 @@ int schemaVersion();
 // of several services starting at once on one database one migrates and the others wait and
 // find it current; refuses a database newer than this build. False with the reason in `error`.
 bool migrateSchema(Connection& db, std::string& error);
+// Migrates only as far as `version` (an older build's schema, to move data from).
+bool migrateSchemaTo(Connection& db, int version, std::string& error);
 
 }  // namespace lirra::server::pg
