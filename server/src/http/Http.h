@@ -2,6 +2,7 @@
 // The service's own request and response types; libmicrohttpd stays inside HttpAdapter.cpp.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
@@ -11,6 +12,9 @@
 
 namespace lirra::server {
 
+// Whose data the request works on: set before the handler runs; 1 is the one learner of a service without accounts.
+inline constexpr std::int64_t kImplicitLearner = 1;
+
 struct HttpRequest {
     std::string method;
     std::string path;                            // decoded path, e.g. "/Player/Home"
@@ -19,6 +23,7 @@ struct HttpRequest {
     std::vector<std::string> pathParams;         // the route pattern's captures
     std::string body;
     std::string remoteAddress;
+    std::int64_t learner = kImplicitLearner;
 
     std::string header(const std::string& lowerName) const;
     const std::string* queryValue(const std::string& name) const;

@@ -166,6 +166,38 @@ CREATE TABLE jobs (
 CREATE UNIQUE INDEX jobs_open ON jobs(kind, video_id) WHERE state IN ('queued', 'claimed');
 CREATE INDEX jobs_claimable ON jobs(kind, lease_end) WHERE state IN ('queued', 'claimed');
 )sql",
+    // Learners: row 1, unnamed, is the one learner of a service without accounts, whose data the
+    // first named account takes over.
+    R"sql(
+CREATE TABLE learners (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    name TEXT UNIQUE,
+    password_hash TEXT,
+    admin INTEGER NOT NULL DEFAULT 0,
+    disabled INTEGER NOT NULL DEFAULT 0,
+    anonymous INTEGER NOT NULL DEFAULT 0,
+    created_at INTEGER NOT NULL,
+    last_seen_ms INTEGER NOT NULL DEFAULT 0
+);
+INSERT INTO learners (id, created_at) VALUES (1, CAST(strftime('%s', 'now') AS INTEGER) * 1000);
+)sql",
+    // Sessions by the SHA-256 of their token (a copied database signs nobody in), and failed
+    // sign-ins counted per account and per client address.
+    R"sql(
+CREATE TABLE sessions (
+    token_hash TEXT PRIMARY KEY,
+    learner_id INTEGER NOT NULL REFERENCES learners(id),
+    created_at INTEGER NOT NULL,
+    expires_at INTEGER NOT NULL,
+    last_used_ms INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE INDEX sessions_learner ON sessions(learner_id);
+CREATE TABLE signin_failures (
+    key TEXT PRIMARY KEY,
+    failures INTEGER NOT NULL,
+    window_start_ms INTEGER NOT NULL
+) WITHOUT ROWID;
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

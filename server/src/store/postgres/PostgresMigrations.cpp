@@ -131,6 +131,35 @@ CREATE TABLE jobs (
 CREATE UNIQUE INDEX jobs_open ON jobs(kind, video_id) WHERE state IN ('queued', 'claimed');
 CREATE INDEX jobs_claimable ON jobs(kind, lease_end) WHERE state IN ('queued', 'claimed');
 )sql",
+    R"sql(
+CREATE TABLE learners (
+    id BIGSERIAL PRIMARY KEY,
+    name TEXT UNIQUE,
+    password_hash TEXT,
+    admin INTEGER NOT NULL DEFAULT 0,
+    disabled INTEGER NOT NULL DEFAULT 0,
+    anonymous INTEGER NOT NULL DEFAULT 0,
+    created_at BIGINT NOT NULL,
+    last_seen_ms BIGINT NOT NULL DEFAULT 0
+);
+INSERT INTO learners (id, created_at) VALUES (1, CAST(extract(epoch FROM now()) * 1000 AS BIGINT));
+SELECT setval(pg_get_serial_sequence('learners', 'id'), 1);
+)sql",
+    R"sql(
+CREATE TABLE sessions (
+    token_hash TEXT PRIMARY KEY,
+    learner_id BIGINT NOT NULL REFERENCES learners(id),
+    created_at BIGINT NOT NULL,
+    expires_at BIGINT NOT NULL,
+    last_used_ms BIGINT NOT NULL
+);
+CREATE INDEX sessions_learner ON sessions(learner_id);
+CREATE TABLE signin_failures (
+    key TEXT PRIMARY KEY,
+    failures BIGINT NOT NULL,
+    window_start_ms BIGINT NOT NULL
+);
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
