@@ -22,7 +22,8 @@ std::string endedCookie(const HttpRequest& request) { return cookie(request, "",
 
 // The store's hash of the session the request's cookie names; empty without one.
 std::string sessionHash(const HttpRequest& request) {
-    for (const auto& [name, value] : cookiePairs(request.header("cookie"))) {
+    const std::string header = request.header("cookie");
+    for (const auto& [name, value] : cookiePairs(header)) {
         if (name == kSessionCookie) return sessionTokenHash(value);
     }
     return {};

@@ -4,12 +4,12 @@
 #include <sodium.h>
 
 namespace lirra::server::accounts {
-namespace {
-
 // Made by hashPassword: the same limits, so verifying it costs what verifying a real one does.
-constexpr char kNobodysHash[] =
+const char kNobodysHash[] =
     "$argon2id$v=19$m=65536,t=2,p=1$wMGdWDB9IeSCnDH68ilNbw$D8/K9gb74j5h4wOtzE2OOcHXMJpLI7Y5q3J/"
     "gqF50hk";
+
+namespace {
 
 bool ready() { return sodium_init() >= 0; }  // idempotent and thread-safe
 

@@ -13,6 +13,8 @@ std::string hashPassword(std::string_view password);
 bool verifyPassword(const std::string& hash, std::string_view password);
 // Whether the hash was made with other limits than hashPassword's now.
 bool needsRehash(const std::string& hash);
+// A hash no password matches, made as hashPassword makes them.
+extern const char kNobodysHash[];
 // Takes as long as verifyPassword does, against a hash no password matches: a name that has no
 // account is answered after the same work as a wrong password.
 void verifyNothing(std::string_view password);

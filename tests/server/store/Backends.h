@@ -10,8 +10,10 @@
 
 #include "PostgresCluster.h"
 #include "ServerFixture.h"
+#include "store/PostgresStore.h"
 #include "store/Sqlite.h"
 #include "store/SqliteMigrations.h"
+#include "store/SqliteStore.h"
 #include "store/postgres/Postgres.h"
 #include "store/postgres/PostgresMigrations.h"
 
@@ -62,5 +64,14 @@ struct PostgresBackend {
 };
 
 using Backends = ::testing::Types<SqliteBackend, PostgresBackend>;
+
+// The store over a new database of the backend's; null (with `error`) when it cannot open.
+template <class Backend>
+std::unique_ptr<Store> openStore(Backend& backend, std::string& error) {
+    if constexpr (std::is_same_v<Backend, SqliteBackend>)
+        return SqliteStore::open(backend.root + "/data", error);
+    else
+        return PostgresStore::open(backend.uri, cluster().password(), 8, error);
+}
 
 }  // namespace lirra::server::test

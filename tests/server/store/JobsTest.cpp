@@ -9,8 +9,6 @@
 #include "Backends.h"
 #include "media/MediaFiles.h"
 #include "sources/SourceQueue.h"
-#include "store/PostgresStore.h"
-#include "store/SqliteStore.h"
 
 namespace lirra::server::test {
 namespace {
@@ -22,12 +20,7 @@ template <class Backend>
 struct NewStore {
     Backend backend;
     std::string error;
-    std::unique_ptr<Store> store = [this] {
-        if constexpr (std::is_same_v<Backend, SqliteBackend>)
-            return SqliteStore::open(backend.root + "/data", error);
-        else
-            return PostgresStore::open(backend.uri, cluster().password(), 8, error);
-    }();
+    std::unique_ptr<Store> store = openStore(backend, error);
     // NotFound for a job not queued.
     S enqueue(std::int64_t video, const char* kind = "k", std::int64_t capacity = 9,
               std::string parameters = {}) {
