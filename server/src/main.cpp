@@ -232,9 +232,8 @@ int runCreateAccount(const Operations& ops, const lirra::server::ServerOptions& 
         if (again != password) return usageError("the passwords differ");
     }
     std::string error;
-    const std::string folder = options.dataDirectory.empty()
-                                   ? lirra::server::defaultDataDirectory()
-                                   : options.dataDirectory;
+    const std::string folder = options.dataDirectory.empty() ? lirra::server::defaultDataDirectory()
+                                                             : options.dataDirectory;
     auto store = database.empty()
                      ? lirra::server::SqliteStore::open(folder, error)
                      : lirra::server::PostgresStore::open(database, databasePassword, 1, error);
@@ -251,8 +250,8 @@ int runCreateAccount(const Operations& ops, const lirra::server::ServerOptions& 
     }
     switch (answer.outcome) {
         case accounts::Outcome::Done:
-            std::printf("lirra-server: made the %saccount %s\n", ops.admin ? "administrator's " : "",
-                        accounts::accountName(name)->c_str());
+            std::printf("lirra-server: made the %saccount %s\n",
+                        ops.admin ? "administrator's " : "", accounts::accountName(name)->c_str());
             return 0;
         case accounts::Outcome::Taken:
             std::fprintf(stderr, "lirra-server: the name %s is taken\n", name.c_str());
@@ -372,16 +371,17 @@ int main(int argc, char** argv) {
                 break;
             case kAccounts:
                 if (!lirra::server::accounts::parseAccountsMode(value)) {
-                    return usageError("--accounts expects off, optional or required, got " +
-                                      value);
+                    return usageError("--accounts expects off, optional or required, got " + value);
                 }
                 options.accounts = value;
                 break;
             case kAdmin:
             case kPasswordFile:
                 if (!ops.createAccount) return usageError(given + " is for account create");
-                if (c == kAdmin) ops.admin = true;
-                else ops.passwordFile = value;
+                if (c == kAdmin)
+                    ops.admin = true;
+                else
+                    ops.passwordFile = value;
                 break;
             case kDatabase:
                 if (!database.empty()) return usageError("--database given twice");
@@ -415,7 +415,8 @@ int main(int argc, char** argv) {
         return runBackup(database, options.dataDirectory, argv[optind]);
     }
     if (ops.createAccount) {
-        if (optind != argc - 1 || ops.checkConfig) return usageError("account create takes one NAME");
+        if (optind != argc - 1 || ops.checkConfig)
+            return usageError("account create takes one NAME");
         return runCreateAccount(ops, options, database, databasePassword, argv[optind]);
     }
     if (optind < argc) return usageError(std::string("unexpected argument: ") + argv[optind]);

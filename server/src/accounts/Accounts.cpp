@@ -13,8 +13,8 @@ namespace {
 bool overTls(const HttpRequest& request) { return request.header("x-forwarded-proto") == "https"; }
 
 std::string cookie(const HttpRequest& request, const std::string& value, std::int64_t maxAgeS) {
-    return std::string(kSessionCookie) + "=" + value + "; Path=/; Max-Age=" +
-           std::to_string(maxAgeS) + "; HttpOnly; SameSite=Lax" +
+    return std::string(kSessionCookie) + "=" + value +
+           "; Path=/; Max-Age=" + std::to_string(maxAgeS) + "; HttpOnly; SameSite=Lax" +
            (overTls(request) ? "; Secure" : "");
 }
 
@@ -125,8 +125,7 @@ StoreStatus Accounts::signIn(const HttpRequest& request, const std::string& name
     // A name no account could have is counted and answered as an unknown one.
     const std::string key = accountName(name).value_or(name.substr(0, 64));
     bool allowed = false;
-    if (auto s = throttle_.allows(key, request.remoteAddress, allowed, error);
-        s != StoreStatus::Ok)
+    if (auto s = throttle_.allows(key, request.remoteAddress, allowed, error); s != StoreStatus::Ok)
         return s;
     if (!allowed) return answered(answer, Outcome::Throttled);
     Learner learner;

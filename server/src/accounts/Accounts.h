@@ -33,9 +33,9 @@ bool acceptablePassword(std::string_view password);
 
 enum class Outcome {
     Done,
-    Refused,      // wrong name or password, said alike
-    Taken,        // the name is someone's already
-    Throttled,    // too many tries
+    Refused,    // wrong name or password, said alike
+    Taken,      // the name is someone's already
+    Throttled,  // too many tries
     BadName,
     BadPassword,  // too short or too long
 };

@@ -17,9 +17,9 @@ bool ready() { return sodium_init() >= 0; }  // idempotent and thread-safe
 
 std::string hashPassword(std::string_view password) {
     char out[crypto_pwhash_STRBYTES];
-    if (!ready() || crypto_pwhash_str(out, password.data(), password.size(),
-                                      crypto_pwhash_OPSLIMIT_INTERACTIVE,
-                                      crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
+    if (!ready() ||
+        crypto_pwhash_str(out, password.data(), password.size(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
         return {};
     }
     return out;

@@ -12,7 +12,8 @@
 
 namespace lirra::server {
 
-// Whose data the request works on: set before the handler runs; 1 is the one learner of a service without accounts.
+// Whose data the request works on: set before the handler runs; 1 is the one learner of a service
+// without accounts.
 inline constexpr std::int64_t kImplicitLearner = 1;
 
 struct HttpRequest {

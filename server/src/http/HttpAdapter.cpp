@@ -288,7 +288,8 @@ struct HttpServer::Impl {
             for (std::size_t i = 1; i < match.size(); ++i) request.pathParams.push_back(match[i]);
         }
         try {
-            return layer ? layer(request, ex.route->route.handler) : ex.route->route.handler(request);
+            return layer ? layer(request, ex.route->route.handler)
+                         : ex.route->route.handler(request);
         } catch (const std::exception& e) {
             // Handlers don't throw; this only keeps a bug (or exhausted memory) from ending the
             // process.

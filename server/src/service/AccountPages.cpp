@@ -5,6 +5,7 @@
 #include "http/Form.h"
 #include "service/HandlerSupport.h"
 #include "service/Pages.h"
+#include "subtitles/Text.h"
 
 namespace lirra::server {
 namespace {
@@ -32,16 +33,7 @@ std::string nextPath(const std::string* given) {
 
 std::string htmlAttribute(const std::string& text) {
     std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '"': out += "&quot;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '\'': out += "&#39;"; break;
-            default: out += c;
-        }
-    }
+    for (const char c : text) appendHtmlEscaped(out, c);
     return out;
 }
 
@@ -66,24 +58,35 @@ HttpResponse view(const std::string& section, const std::string& message, const 
 
 const char* messageOf(Outcome outcome) {
     switch (outcome) {
-        case Outcome::Refused: return "refused";
-        case Outcome::Taken: return "taken";
-        case Outcome::Throttled: return "throttled";
-        case Outcome::BadName: return "bad-name";
-        case Outcome::BadPassword: return "bad-password";
-        case Outcome::Done: break;
+        case Outcome::Refused:
+            return "refused";
+        case Outcome::Taken:
+            return "taken";
+        case Outcome::Throttled:
+            return "throttled";
+        case Outcome::BadName:
+            return "bad-name";
+        case Outcome::BadPassword:
+            return "bad-password";
+        case Outcome::Done:
+            break;
     }
     return "";
 }
 
 int statusOf(Outcome outcome) {
     switch (outcome) {
-        case Outcome::Refused: return 401;
-        case Outcome::Taken: return 409;
-        case Outcome::Throttled: return 429;
+        case Outcome::Refused:
+            return 401;
+        case Outcome::Taken:
+            return 409;
+        case Outcome::Throttled:
+            return 429;
         case Outcome::BadName:
-        case Outcome::BadPassword: return 400;
-        case Outcome::Done: break;
+        case Outcome::BadPassword:
+            return 400;
+        case Outcome::Done:
+            break;
     }
     return 200;
 }
@@ -92,10 +95,10 @@ int statusOf(Outcome outcome) {
 HttpResponse formAnswer(const std::string& section, StoreStatus status, const std::string& error,
                         const AccountAnswer& answer, const std::string& next) {
     if (status != StoreStatus::Ok) return storeFailure(error);
-    HttpResponse response = answer.outcome == Outcome::Done
-                                ? HttpResponse::redirect(next)
-                                : view(section, messageOf(answer.outcome), next,
-                                       statusOf(answer.outcome));
+    HttpResponse response =
+        answer.outcome == Outcome::Done
+            ? HttpResponse::redirect(next)
+            : view(section, messageOf(answer.outcome), next, statusOf(answer.outcome));
     if (answer.outcome == Outcome::Done) response.status = 303;
     if (!answer.setCookie.empty()) response.headers.emplace_back("Set-Cookie", answer.setCookie);
     return response;
@@ -122,6 +125,19 @@ std::optional<HttpResponse> readForm(const ServiceContext& context, const HttpRe
     posted.form = parseForm(request.body);
     if (!posted.form.error.empty()) return HttpResponse::error(400, posted.form.error);
     return std::nullopt;
+}
+
+// A form's route: the form read, `act(posted, answer, error)` done, and the page answered; on to
+// `next`, or where the form says when it is null.
+template <class Act>
+HttpResponse posted(const ServiceContext& context, const HttpRequest& request, const char* section,
+                    const char* next, Act act) {
+    Posted form;
+    if (auto refusal = readForm(context, request, form)) return *refusal;
+    AccountAnswer answer;
+    std::string error;
+    const StoreStatus status = act(form, answer, error);
+    return formAnswer(section, status, error, answer, next ? std::string(next) : form.next());
 }
 
 bool namedAccount(const ServiceContext& context, const HttpRequest& request, Learner& learner,
@@ -175,59 +191,47 @@ HttpResponse accountPage(const ServiceContext& context, const HttpRequest& reque
 }
 
 HttpResponse registerAccount(const ServiceContext& context, const HttpRequest& request) {
-    Posted posted;
-    if (auto refusal = readForm(context, request, posted)) return *refusal;
-    AccountAnswer answer;
-    std::string error;
-    const auto status = context.accounts->registerAccount(request, posted.field("name"),
-                                                          posted.field("password"), answer, error);
-    return formAnswer("register", status, error, answer, posted.next());
+    return posted(context, request, "register", nullptr, [&](const Posted& p, auto&... out) {
+        return context.accounts->registerAccount(request, p.field("name"), p.field("password"),
+                                                 out...);
+    });
 }
 
 HttpResponse signIn(const ServiceContext& context, const HttpRequest& request) {
-    Posted posted;
-    if (auto refusal = readForm(context, request, posted)) return *refusal;
-    AccountAnswer answer;
-    std::string error;
-    const auto status = context.accounts->signIn(request, posted.field("name"),
-                                                 posted.field("password"), answer, error);
-    return formAnswer("signin", status, error, answer, posted.next());
+    return posted(context, request, "signin", nullptr, [&](const Posted& p, auto&... out) {
+        return context.accounts->signIn(request, p.field("name"), p.field("password"), out...);
+    });
 }
 
 HttpResponse signOut(const ServiceContext& context, const HttpRequest& request) {
-    Posted posted;
-    if (auto refusal = readForm(context, request, posted)) return *refusal;
-    AccountAnswer answer;
-    std::string error;
-    const auto status = context.accounts->signOut(request, answer, error);
-    return formAnswer("signin", status, error, answer, "/Account/SignIn");
+    return posted(context, request, "signin", "/Account/SignIn", [&](const Posted&, auto&... out) {
+        return context.accounts->signOut(request, out...);
+    });
 }
 
 HttpResponse changePassword(const ServiceContext& context, const HttpRequest& request) {
-    Posted posted;
-    if (auto refusal = readForm(context, request, posted)) return *refusal;
-    AccountAnswer answer;
-    std::string error;
-    const auto status = context.accounts->changePassword(request, posted.field("current"),
-                                                         posted.field("password"), answer, error);
-    return formAnswer("account", status, error, answer, "/Account?changed=1");
+    return posted(context, request, "account", "/Account?changed=1",
+                  [&](const Posted& p, auto&... out) {
+                      return context.accounts->changePassword(request, p.field("current"),
+                                                              p.field("password"), out...);
+                  });
 }
 
 HttpResponse deleteAccount(const ServiceContext& context, const HttpRequest& request) {
-    Posted posted;
-    if (auto refusal = readForm(context, request, posted)) return *refusal;
-    AccountAnswer answer;
-    std::string error;
-    const auto status =
-        context.accounts->deleteAccount(request, posted.field("current"), answer, error);
-    return formAnswer("account", status, error, answer, "/Account/Register");
+    return posted(context, request, "account", "/Account/Register",
+                  [&](const Posted& p, auto&... out) {
+                      return context.accounts->deleteAccount(request, p.field("current"), out...);
+                  });
 }
 
 HttpResponse accountState(const ServiceContext& context, const HttpRequest& request) {
     static constexpr const char* kModes[] = {"off", "optional", "required"};
-    nlohmann::json state = {{"mode", kModes[accountsOff(context) ? 0 : int(context.accounts->mode())]},
-                            {"signedIn", false}, {"name", ""}, {"admin", false},
-                            {"anonymous", false}};
+    nlohmann::json state = {
+        {"mode", kModes[accountsOff(context) ? 0 : int(context.accounts->mode())]},
+        {"signedIn", false},
+        {"name", ""},
+        {"admin", false},
+        {"anonymous", false}};
     if (accountsOff(context)) return jsonResponse(200, state);
     Learner learner;
     std::string error;

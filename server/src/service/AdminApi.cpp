@@ -61,12 +61,14 @@ HttpResponse adminLearners(const ServiceContext& context, const HttpRequest& req
     if (auto refused = refusal(context, request)) return *refused;
     std::vector<Learner> learners;
     std::string error;
-    if (context.store.namedLearners(learners, error) != StoreStatus::Ok)
-        return storeFailure(error);
+    if (context.store.namedLearners(learners, error) != StoreStatus::Ok) return storeFailure(error);
     nlohmann::json list = nlohmann::json::array();
     for (const auto& l : learners) {
-        list.push_back({{"id", l.id}, {"name", l.name}, {"admin", l.admin},
-                        {"disabled", l.disabled}, {"createdAt", l.createdAt},
+        list.push_back({{"id", l.id},
+                        {"name", l.name},
+                        {"admin", l.admin},
+                        {"disabled", l.disabled},
+                        {"createdAt", l.createdAt},
                         {"lastSeenMs", l.lastSeenMs}});
     }
     return jsonResponse(200, {{"learners", list}});
@@ -77,13 +79,13 @@ HttpResponse adminSetPassword(const ServiceContext& context, const HttpRequest& 
     const auto id = idParam(request.pathParams.at(0));
     if (!id) return HttpResponse::error(404, "no such learner");
     nlohmann::json password;
-    if (auto bad = member(request, "password", [](const auto& v) { return v.is_string(); },
-                          password))
+    if (auto bad = member(
+            request, "password", [](const auto& v) { return v.is_string(); }, password))
         return *bad;
     accounts::AccountAnswer answer;
     std::string error;
-    const auto status = context.accounts->resetPassword(*id, password.get<std::string>(), answer,
-                                                        error);
+    const auto status =
+        context.accounts->resetPassword(*id, password.get<std::string>(), answer, error);
     if (status == StoreStatus::Ok && answer.outcome == accounts::Outcome::BadPassword)
         return HttpResponse::error(400, "a password is 8 to 1024 bytes");
     return changed(status, error);
@@ -94,8 +96,8 @@ HttpResponse adminSetDisabled(const ServiceContext& context, const HttpRequest& 
     const auto id = idParam(request.pathParams.at(0));
     if (!id) return HttpResponse::error(404, "no such learner");
     nlohmann::json disabled;
-    if (auto bad = member(request, "disabled", [](const auto& v) { return v.is_boolean(); },
-                          disabled))
+    if (auto bad = member(
+            request, "disabled", [](const auto& v) { return v.is_boolean(); }, disabled))
         return *bad;
     // An administrator who locked themselves out would need the command line to get back in.
     if (*id == request.learner && disabled.get<bool>())

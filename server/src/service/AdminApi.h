@@ -11,8 +11,7 @@ namespace lirra::server {
 
 // With accounts on, why the request is not an administrator's (401 without a session, 403
 // for a learner); nothing when it is, or when accounts are off.
-std::optional<HttpResponse> adminRefusal(const ServiceContext& context,
-                                         const HttpRequest& request);
+std::optional<HttpResponse> adminRefusal(const ServiceContext& context, const HttpRequest& request);
 
 HttpResponse adminPage(const ServiceContext& context, const HttpRequest& request);
 // {"learners": [{"id", "name", "admin", "disabled", "createdAt", "lastSeenMs"}]}

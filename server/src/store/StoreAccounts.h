@@ -18,9 +18,10 @@ inline std::string learnerColumns(const std::string& t = "learners") {
 
 template <class Statement>
 Learner readLearner(Statement& st, int first = 0) {
-    return {st.columnInt(first),         st.columnText(first + 1), st.columnText(first + 2),
-            st.columnInt(first + 3) != 0, st.columnInt(first + 4) != 0,
-            st.columnInt(first + 5) != 0, st.columnInt(first + 6),  st.columnInt(first + 7)};
+    return {st.columnInt(first),          st.columnText(first + 1),
+            st.columnText(first + 2),     st.columnInt(first + 3) != 0,
+            st.columnInt(first + 4) != 0, st.columnInt(first + 5) != 0,
+            st.columnInt(first + 6),      st.columnInt(first + 7)};
 }
 
 template <class Connection>
@@ -37,6 +38,27 @@ StoreStatus nameTaken(Connection& db, const std::string& name, bool& taken, std:
 template <class Connection, class Statement>
 StoreStatus changedOne(Connection& db, Statement& st, std::string& error) {
     return oneRow(db, st, error, [&] { return st.run() ? StoreStatus::Ok : failed(db, error); });
+}
+
+// One statement of one parameter, run.
+template <class Connection, class Value>
+StoreStatus runWith(Connection& db, const char* sql, const Value& value, std::string& error) {
+    auto st = db.statement(sql);
+    st.bind(1, value);
+    return st.run() ? StoreStatus::Ok : failed(db, error);
+}
+
+// The learner `condition` (on ?1 = `value`) picks; NotFound without one.
+template <class Connection, class Value>
+StoreStatus learnerWhere(Connection& db, const char* condition, const Value& value,
+                         Learner& learner, std::string& error) {
+    auto st =
+        db.statement(("SELECT " + learnerColumns() + " FROM learners WHERE " + condition).c_str());
+    st.bind(1, value);
+    return oneRow(db, st, error, [&] {
+        learner = readLearner(st);
+        return StoreStatus::Ok;
+    });
 }
 
 }  // namespace detail
@@ -109,28 +131,14 @@ StoreStatus DatabaseStore<D>::learnerByName(const std::string& name, Learner& le
                                             std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
-    auto st = db->statement(
-        ("SELECT " + detail::learnerColumns() + " FROM learners WHERE name = ?1")
-            .c_str());
-    st.bind(1, name);
-    return oneRow(*db, st, error, [&] {
-        learner = detail::readLearner(st);
-        return StoreStatus::Ok;
-    });
+    return detail::learnerWhere(*db, "name = ?1", name, learner, error);
 }
 
 template <class D>
 StoreStatus DatabaseStore<D>::learnerById(std::int64_t id, Learner& learner, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
-    auto st = db->statement(
-        ("SELECT " + detail::learnerColumns() + " FROM learners WHERE id = ?1")
-            .c_str());
-    st.bind(1, id);
-    return oneRow(*db, st, error, [&] {
-        learner = detail::readLearner(st);
-        return StoreStatus::Ok;
-    });
+    return detail::learnerWhere(*db, "id = ?1", id, learner, error);
 }
 
 template <class D>
@@ -184,8 +192,7 @@ StoreStatus DatabaseStore<D>::serviceFigures(ServiceFigures& figures, std::strin
         "(SELECT count(*) FROM videos), (SELECT count(*) FROM subtitles)");
     st.bind(1, nowMs());
     if (st.step() != Statement::Step::Row) return failed(*db, error);
-    figures = {st.columnInt(0), st.columnInt(1), st.columnInt(2), st.columnInt(3),
-               st.columnInt(4)};
+    figures = {st.columnInt(0), st.columnInt(1), st.columnInt(2), st.columnInt(3), st.columnInt(4)};
     return st.run() ? StoreStatus::Ok : failed(*db, error);
 }
 
@@ -242,18 +249,14 @@ template <class D>
 StoreStatus DatabaseStore<D>::deleteSession(const std::string& tokenHash, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
-    auto st = db->statement("DELETE FROM sessions WHERE token_hash = ?1");
-    st.bind(1, tokenHash);
-    return st.run() ? StoreStatus::Ok : failed(*db, error);
+    return detail::runWith(*db, "DELETE FROM sessions WHERE token_hash = ?1", tokenHash, error);
 }
 
 template <class D>
 StoreStatus DatabaseStore<D>::deleteSessions(std::int64_t learner, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
-    auto st = db->statement("DELETE FROM sessions WHERE learner_id = ?1");
-    st.bind(1, learner);
-    return st.run() ? StoreStatus::Ok : failed(*db, error);
+    return detail::runWith(*db, "DELETE FROM sessions WHERE learner_id = ?1", learner, error);
 }
 
 template <class D>
@@ -292,9 +295,7 @@ template <class D>
 StoreStatus DatabaseStore<D>::clearSigninFailures(const std::string& key, std::string& error) {
     auto db = acquire(error);
     if (!db) return StoreStatus::Failed;
-    auto st = db->statement("DELETE FROM signin_failures WHERE key = ?1");
-    st.bind(1, key);
-    return st.run() ? StoreStatus::Ok : failed(*db, error);
+    return detail::runWith(*db, "DELETE FROM signin_failures WHERE key = ?1", key, error);
 }
 
 // TODO(merge): the per-learner rows join this at the merge; here the learner has only sessions.

@@ -133,15 +133,16 @@ TEST(SigninThrottle, LimitsEachAccountAndEachAddress) {
         const char *fail, *from, *name, *address;
         bool allowed;
     } steps[] = {
-        {"alice", "A", "alice", "A", true},  {"alice", "A", "alice", "B", false},
-        {nullptr, "", "bob", "A", true},     {"bob", "A", "carol", "A", false},
-        {nullptr, "", "carol", "B", true},   {nullptr, "", "alice", "C", false},
+        {"alice", "A", "alice", "A", true}, {"alice", "A", "alice", "B", false},
+        {nullptr, "", "bob", "A", true},    {"bob", "A", "carol", "A", false},
+        {nullptr, "", "carol", "B", true},  {nullptr, "", "alice", "C", false},
     };
     for (const auto& step : steps) {
         if (step.fail) {
             ASSERT_EQ(throttle.failed(step.fail, step.from, error), S::Ok);
         }
-        EXPECT_EQ(allows(step.name, step.address), step.allowed) << step.name << " " << step.address;
+        EXPECT_EQ(allows(step.name, step.address), step.allowed)
+            << step.name << " " << step.address;
     }
     ASSERT_EQ(throttle.succeeded("alice", error), S::Ok);
     EXPECT_TRUE(allows("alice", "C")) << "a good sign-in starts the account's count again";

@@ -78,8 +78,9 @@ TEST_F(Accounts, EachModeLetsThroughWhatItShould) {
         start(mode);
         std::vector<Ask> asks;
         for (const auto& row : rows) {
-            const int status = mode_ == "off" ? row.off : mode_ == "optional" ? row.optional
-                                                                               : row.required;
+            const int status = mode_ == "off"        ? row.off
+                               : mode_ == "optional" ? row.optional
+                                                     : row.required;
             const std::string path = row.path;
             const bool form = row.method == std::string("POST");
             const std::string body = path == "/Account/SignOut" ? ""
@@ -105,7 +106,8 @@ TEST_F(Accounts, RequiredSendsPagesToSignInAndBackAndNeverElsewhere) {
     EXPECT_EQ(post("/Account/Register", "name=alice&password=secret-one&next=//evil.example")
                   ->get_header_value("Location"),
               "/Player/Home");
-    const auto back = post("/Account/SignIn", "name=alice&password=secret-one&next=/Player/Notebook");
+    const auto back =
+        post("/Account/SignIn", "name=alice&password=secret-one&next=/Player/Notebook");
     EXPECT_EQ(back->get_header_value("Location"), "/Player/Notebook");
 }
 
@@ -166,8 +168,9 @@ TEST_F(Accounts, AnAnonymousVisitorWhoRegistersKeepsTheirSpace) {
     const std::string visitor = sessionCookie(client().Get("/Player/Home"));
     ASSERT_FALSE(visitor.empty());
     EXPECT_EQ(state(visitor)["anonymous"], true);
-    EXPECT_EQ(client().Put("/api/words/house", {{"Cookie", visitor}}, R"({"status": "known"})",
-                           "application/json")
+    EXPECT_EQ(client()
+                  .Put("/api/words/house", {{"Cookie", visitor}}, R"({"status": "known"})",
+                       "application/json")
                   ->status,
               200);
     const std::string named = enter("/Account/Register", "carol", "carols-secret", visitor);
@@ -175,13 +178,15 @@ TEST_F(Accounts, AnAnonymousVisitorWhoRegistersKeepsTheirSpace) {
     EXPECT_EQ(get("/api/account", visitor)->body, get("/api/account", "")->body)
         << "the visitor's token no longer works";
     const auto now = state(named);
-    EXPECT_EQ(std::make_tuple(now["name"], now["anonymous"], now["signedIn"]),
-              std::make_tuple(nlohmann::json("carol"), nlohmann::json(false), nlohmann::json(true)));
+    EXPECT_EQ(
+        std::make_tuple(now["name"], now["anonymous"], now["signedIn"]),
+        std::make_tuple(nlohmann::json("carol"), nlohmann::json(false), nlohmann::json(true)));
     std::string error;
     auto store = SqliteStore::open(dataDir_, error);
     ServiceFigures figures;
     ASSERT_EQ(store->serviceFigures(figures, error), S::Ok) << error;
-    EXPECT_EQ(std::tie(figures.accounts, figures.anonymous), std::make_tuple(std::int64_t{1}, std::int64_t{0}))
+    EXPECT_EQ(std::tie(figures.accounts, figures.anonymous),
+              std::make_tuple(std::int64_t{1}, std::int64_t{0}))
         << "the anonymous learner was named, not left behind";
 }
 
@@ -190,8 +195,10 @@ TEST_F(Accounts, FailedSignInsAreThrottledPerAccountAndByTheAddressTheProxyNames
     ASSERT_FALSE(enter("/Account/Register", "alice", "secret-one").empty());
     const httplib::Headers proxied = {{"X-Forwarded-For", "203.0.113.7"}};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(post("/Account/SignIn", "name=alice&password=guess-" + std::to_string(i), {},
-                       proxied)->status, 401);
+        EXPECT_EQ(
+            post("/Account/SignIn", "name=alice&password=guess-" + std::to_string(i), {}, proxied)
+                ->status,
+            401);
     const auto blocked = post("/Account/SignIn", "name=alice&password=secret-one", {},
                               {{"X-Forwarded-For", "198.51.100.1"}});
     EXPECT_EQ(blocked->status, 429) << "even the right password, from elsewhere";
@@ -220,8 +227,8 @@ TEST_F(Accounts, TheCommandLineMakesAnAdministratorWhoAloneManagesLearners) {
     startServer();
     const std::string admin = enter("/Account/SignIn", "root", "admins-secret");
     const std::string bob = enter("/Account/Register", "bob", "bobs-secret");
-    for (const char* path : {"/api/admin/learners", "/api/admin/figures", "/Admin",
-                             "/api/settings/opensubtitles"}) {
+    for (const char* path :
+         {"/api/admin/learners", "/api/admin/figures", "/Admin", "/api/settings/opensubtitles"}) {
         EXPECT_EQ(get(path, bob)->status, 403) << path;
         EXPECT_EQ(get(path, admin)->status, 200) << path;
     }
@@ -259,8 +266,11 @@ TEST_F(SharedSessions, SignInOnOneServiceSignOutOnTheOther) {
     const std::string cookie = enter("/Account/Register", "alice", "secret-one");
     httplib::Client other("127.0.0.1", first->port());
     EXPECT_EQ(other.Get("/api/account", {{"Cookie", cookie}})->status, 200);
-    EXPECT_EQ(other.Post("/Account/SignOut", {{"Cookie", cookie}}, "",
-                         "application/x-www-form-urlencoded")->status, 303);
+    EXPECT_EQ(
+        other
+            .Post("/Account/SignOut", {{"Cookie", cookie}}, "", "application/x-www-form-urlencoded")
+            ->status,
+        303);
     EXPECT_EQ(get("/api/account", cookie)->status, 401);
 }
 
