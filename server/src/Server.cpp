@@ -14,10 +14,12 @@
 #include <thread>
 
 #include "TrackRefit.h"
+#include "accounts/Accounts.h"
 #include "dictionary/DictionaryService.h"
 #include "http/HttpAdapter.h"
 #include "http/RequestGuard.h"
 #include "notebook/Notebook.h"
+#include "service/AccountPages.h"
 #include "service/HandlerSupport.h"
 #include "service/Service.h"
 #include "sources/ContainerSource.h"
@@ -104,6 +106,7 @@ struct Server::Impl {
     std::unique_ptr<ContainerSource> containerSource;
     std::unique_ptr<online::OnlineSource> onlineSource;
     std::unique_ptr<notebook::Notebook> notebook;
+    std::unique_ptr<accounts::Accounts> accounts;
     // Read by the online source's workers, so that links back to this service are refused.
     std::shared_ptr<std::atomic<int>> selfPort = std::make_shared<std::atomic<int>>(0);
     std::unique_ptr<ServiceContext> service;
@@ -157,6 +160,7 @@ struct Server::Impl {
         http.reset();
         service.reset();
         notebook.reset();
+        accounts.reset();
         onlineSource.reset();     // its jobs use the store and ask the container source
         containerSource.reset();  // waits for the track being read, which uses the store
         store.reset();
@@ -189,6 +193,8 @@ std::string Server::start() {
         if (!address) return "a trusted proxy must be a numeric IP address: " + proxy;
         proxies.push_back(*address);
     }
+    const auto accountsMode = accounts::parseAccountsMode(options.accounts);
+    if (!accountsMode) return "accounts must be off, optional or required: " + options.accounts;
     for (const auto& folder : options.libraryFolders) {
         if (auto error = impl_->library.addFolder(folder); !error.empty()) return error;
     }
@@ -241,6 +247,8 @@ std::string Server::start() {
     auto notebook = std::make_unique<notebook::Notebook>(
         *store, [impl] { return impl->library.folders(); }, anki);
     service->notebook = notebook.get();
+    auto accountsPart = std::make_unique<accounts::Accounts>(*store, *accountsMode);
+    service->accounts = accountsPart.get();
     const unsigned threads = options.threadCount ? options.threadCount : defaultThreadCount();
     auto http = std::make_unique<HttpServer>(serviceRoutes(*service), threads);
     std::uint16_t port = 0;
@@ -253,6 +261,11 @@ std::string Server::start() {
     http->setGuard(RequestGuard(impl->servedNames(port), ownOrigin,
                                 {kSecretCookie, kSecretHeader, options.secret}));
     http->setClientAddress(ClientAddress(std::move(proxies)));
+    if (*accountsMode != accounts::AccountsMode::Off) {
+        http->setLayer([context = service.get()](HttpRequest& request, const Handler& handler) {
+            return accountLayer(*context, request, handler);
+        });
+    }
     if (!isLoopbackAddress(options.listenAddress)) {
         std::fprintf(stderr,
                      "lirra-server: listening on %s, which is not a loopback address: other "
@@ -264,6 +277,7 @@ std::string Server::start() {
     impl->containerSource = std::move(containerSource);
     impl->onlineSource = std::move(onlineSource);
     impl->notebook = std::move(notebook);
+    impl->accounts = std::move(accountsPart);
     impl->service = std::move(service);
     impl->http = std::move(http);
     impl->port = port;

@@ -2,17 +2,22 @@
 // lirra-server: runs the Lirra web service standalone until SIGINT or SIGTERM.
 #include <getopt.h>
 #include <signal.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
 
+#include "accounts/Accounts.h"
 #include "http/ClientAddress.h"
 #include "lirra/server/Server.h"
 #include "ops/ConfigCheck.h"
 #include "store/DatabaseUri.h"
+#include "store/PostgresStore.h"
 #include "store/SqliteBackup.h"
+#include "store/SqliteStore.h"
 
 namespace {
 
@@ -21,7 +26,12 @@ constexpr int kUsageError = 2;
 const char* const kUsage =
     "usage: lirra-server [OPTION]...\n"
     "       lirra-server backup [--data DIR] FILE\n"
+    "       lirra-server account create [--admin] [--data DIR | --database URI]\n"
+    "                    [--password-file FILE] NAME\n"
     "The second form copies the store, while a service may be using it, to FILE, a new file.\n"
+    "The third makes an account (an administrator's with --admin), its password read twice\n"
+    "from the terminal, or from the first line of FILE; the first account takes over what\n"
+    "the service kept before it had accounts.\n"
     "An option takes its value after a space or an equals sign (--listen=ADDR:PORT);\n"
     "-- ends the options.\n"
     "  --listen ADDR:PORT  address to listen on (default 127.0.0.1:0, a free port);\n"
@@ -52,6 +62,9 @@ const char* const kUsage =
     "  --secret-file PATH  a file whose first line (32 characters or more) every request\n"
     "                      must carry, as the cookie lirra_key or the header X-Lirra-Key;\n"
     "                      without it none is asked for (401 otherwise)\n"
+    "  --accounts MODE     off (default: one learner, no accounts), optional (a visitor\n"
+    "                      without an account gets a space of their own, kept when they\n"
+    "                      register) or required (every page and API needs a session)\n"
     "  --trust-proxy ADDR  a reverse proxy (numeric IPv4 or IPv6) whose X-Forwarded-For\n"
     "                      names the client; may be repeated. From any other peer the\n"
     "                      header is ignored\n"
@@ -119,6 +132,9 @@ enum Option {
     kTrustProxy,
     kCheckConfig,
     kDatabaseConnections,
+    kAccounts,
+    kAdmin,
+    kPasswordFile,
 };
 
 constexpr std::size_t kMinSecretLength = 32;
@@ -139,6 +155,9 @@ constexpr option kOptions[] = {
     {"trust-proxy", required_argument, nullptr, kTrustProxy},
     {"check-config", no_argument, nullptr, kCheckConfig},
     {"database-connections", required_argument, nullptr, kDatabaseConnections},
+    {"accounts", required_argument, nullptr, kAccounts},
+    {"admin", no_argument, nullptr, kAdmin},
+    {"password-file", required_argument, nullptr, kPasswordFile},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'v'},
     {nullptr, 0, nullptr, 0},
@@ -148,6 +167,9 @@ constexpr option kOptions[] = {
 struct Operations {
     bool checkConfig = false;
     bool backup = false;
+    bool createAccount = false;
+    bool admin = false;
+    std::string passwordFile;
     // The option values read as they came, each as a check: a failure is a usage error unless
     // --check-config reports it with the rest.
     std::vector<lirra::server::CheckLine> read;
@@ -174,6 +196,73 @@ int runBackup(const std::string& database, const std::string& dataDirectory,
     return 0;
 }
 
+// A line from the terminal without echoing it; false at its end or when it cannot be read.
+bool readHidden(const char* prompt, std::string& line) {
+    std::fputs(prompt, stderr);
+    termios old{};
+    const bool terminal = tcgetattr(STDIN_FILENO, &old) == 0;
+    if (terminal) {
+        termios quiet = old;
+        quiet.c_lflag &= ~tcflag_t(ECHO);
+        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    }
+    line.clear();
+    int c;
+    while ((c = std::getchar()) != EOF && c != '\n') line += char(c);
+    if (terminal) tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    std::fputs("\n", stderr);
+    return c != EOF || !line.empty();
+}
+
+int runCreateAccount(const Operations& ops, const lirra::server::ServerOptions& options,
+                     const std::string& database, const std::string& databasePassword,
+                     const std::string& name) {
+    std::string password;
+    if (!ops.passwordFile.empty()) {
+        if (!readFirstLine(ops.passwordFile, password)) {
+            std::fprintf(stderr, "lirra-server: cannot read a password from %s\n",
+                         ops.passwordFile.c_str());
+            return 1;
+        }
+    } else {
+        std::string again;
+        if (!readHidden("Password: ", password) || !readHidden("Password again: ", again)) {
+            return usageError("no password given");
+        }
+        if (again != password) return usageError("the passwords differ");
+    }
+    std::string error;
+    const std::string folder = options.dataDirectory.empty() ? lirra::server::defaultDataDirectory()
+                                                             : options.dataDirectory;
+    auto store = database.empty()
+                     ? lirra::server::SqliteStore::open(folder, error)
+                     : lirra::server::PostgresStore::open(database, databasePassword, 1, error);
+    if (!store) {
+        std::fprintf(stderr, "lirra-server: %s\n", error.c_str());
+        return 1;
+    }
+    namespace accounts = lirra::server::accounts;
+    accounts::AccountAnswer answer;
+    if (accounts::createAccount(*store, name, password, ops.admin, answer, error) !=
+        lirra::server::StoreStatus::Ok) {
+        std::fprintf(stderr, "lirra-server: %s\n", error.c_str());
+        return 1;
+    }
+    switch (answer.outcome) {
+        case accounts::Outcome::Done:
+            std::printf("lirra-server: made the %saccount %s\n",
+                        ops.admin ? "administrator's " : "", accounts::accountName(name)->c_str());
+            return 0;
+        case accounts::Outcome::Taken:
+            std::fprintf(stderr, "lirra-server: the name %s is taken\n", name.c_str());
+            return 1;
+        case accounts::Outcome::BadName:
+            return usageError("a name is 1 to 64 letters, digits and . _ @ -");
+        default:
+            return usageError("a password is 8 to 1024 bytes");
+    }
+}
+
 int runCheck(const lirra::server::ServerOptions& options, const std::string& database,
              const std::string& databasePassword, std::vector<lirra::server::CheckLine> lines) {
     auto checked = lirra::server::checkConfiguration({options, database, databasePassword});
@@ -197,6 +286,10 @@ int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "backup") == 0) {
         ops.backup = true;
         optind = 2;
+    } else if (argc > 2 && std::strcmp(argv[1], "account") == 0 &&
+               std::strcmp(argv[2], "create") == 0) {
+        ops.createAccount = true;
+        optind = 3;
     }
     opterr = 0;  // our own messages, with the usage
     // "+": the first argument that is not an option ends them, as "--" does.
@@ -276,6 +369,20 @@ int main(int argc, char** argv) {
             case kCheckConfig:
                 ops.checkConfig = true;
                 break;
+            case kAccounts:
+                if (!lirra::server::accounts::parseAccountsMode(value)) {
+                    return usageError("--accounts expects off, optional or required, got " + value);
+                }
+                options.accounts = value;
+                break;
+            case kAdmin:
+            case kPasswordFile:
+                if (!ops.createAccount) return usageError(given + " is for account create");
+                if (c == kAdmin)
+                    ops.admin = true;
+                else
+                    ops.passwordFile = value;
+                break;
             case kDatabase:
                 if (!database.empty()) return usageError("--database given twice");
                 if (const auto problem = lirra::server::databaseUriProblem(value);
@@ -306,6 +413,11 @@ int main(int argc, char** argv) {
         if (optind != argc - 1 || ops.checkConfig) return usageError("backup takes one FILE");
         if (havePassword) return usageError("backup takes no --database-password-file");
         return runBackup(database, options.dataDirectory, argv[optind]);
+    }
+    if (ops.createAccount) {
+        if (optind != argc - 1 || ops.checkConfig)
+            return usageError("account create takes one NAME");
+        return runCreateAccount(ops, options, database, databasePassword, argv[optind]);
     }
     if (optind < argc) return usageError(std::string("unexpected argument: ") + argv[optind]);
     if ((havePassword || haveConnections) && database.empty()) {

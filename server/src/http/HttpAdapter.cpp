@@ -181,6 +181,7 @@ std::string peerAddress(MHD_Connection* c) {
 struct HttpServer::Impl {
     std::vector<CompiledRoute> routes;
     std::optional<RequestGuard> guard;
+    HttpServer::Layer layer;
     ClientAddress clientAddress;
     unsigned threadCount = 1;
     int listenFd = -1;
@@ -287,7 +288,8 @@ struct HttpServer::Impl {
             for (std::size_t i = 1; i < match.size(); ++i) request.pathParams.push_back(match[i]);
         }
         try {
-            return ex.route->route.handler(request);
+            return layer ? layer(request, ex.route->route.handler)
+                         : ex.route->route.handler(request);
         } catch (const std::exception& e) {
             // Handlers don't throw; this only keeps a bug (or exhausted memory) from ending the
             // process.
@@ -427,6 +429,8 @@ std::string HttpServer::bind(const std::string& host, std::uint16_t port,
 }
 
 void HttpServer::setGuard(RequestGuard guard) { impl_->guard = std::move(guard); }
+
+void HttpServer::setLayer(Layer layer) { impl_->layer = std::move(layer); }
 
 void HttpServer::setClientAddress(ClientAddress clientAddress) {
     impl_->clientAddress = std::move(clientAddress);

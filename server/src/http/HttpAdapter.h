@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,11 @@ class HttpServer {
     void setGuard(RequestGuard guard);
     // How each request's remoteAddress is told from its peer and headers; set before run().
     void setClientAddress(ClientAddress clientAddress);
+    // Every request that passed the guard reaches its route's handler through `layer`, which
+    // may change the request (whose learner it is) or answer in the handler's place; set before
+    // run().
+    using Layer = std::function<HttpResponse(HttpRequest&, const Handler&)>;
+    void setLayer(Layer layer);
     // Serves until stop(); call on a thread of its own after bind().
     void run();
     bool waitUntilRunning(std::chrono::milliseconds timeout) const;

@@ -3,6 +3,7 @@
 
 #include <cctype>
 
+#include "http/Cookies.h"
 #include "subtitles/Text.h"
 
 namespace lirra::server {
@@ -80,16 +81,8 @@ bool RequestGuard::carriesSecret(const RequestHead& request) const {
     for (const auto& [name, value] : request.headers) {
         if (name == secret_.headerName) found |= sameSecret(value, secret_.value);
         if (name != "cookie") continue;
-        // "a=1; name=value; b=2"
-        std::string_view rest = value;
-        while (!rest.empty()) {
-            const auto end = rest.find(';');
-            std::string_view pair = rest.substr(0, end);
-            rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
-            while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
-            const auto equals = pair.find('=');
-            if (equals != std::string_view::npos && pair.substr(0, equals) == secret_.cookieName)
-                found |= sameSecret(pair.substr(equals + 1), secret_.value);
+        for (const auto& [cookie, text] : cookiePairs(value)) {
+            if (cookie == secret_.cookieName) found |= sameSecret(text, secret_.value);
         }
     }
     return found;

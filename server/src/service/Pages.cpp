@@ -17,6 +17,8 @@ const Asset* findAsset(std::string_view name) {
     return nullptr;
 }
 
+}  // namespace
+
 HttpResponse page(std::string_view name) {
     const Asset* asset = findAsset(name);
     if (!asset) return HttpResponse::error(500, "page missing from the build");
@@ -24,8 +26,6 @@ HttpResponse page(std::string_view name) {
     response.headers.emplace_back("Cache-Control", "no-cache");
     return response;
 }
-
-}  // namespace
 
 HttpResponse homePage(const ServiceContext&, const HttpRequest&) { return page("home.html"); }
 
@@ -36,10 +36,6 @@ HttpResponse playerPage(const ServiceContext&, const HttpRequest& request) {
         return HttpResponse::error(400, "videoId must be a decimal number");
     }
     return page("play.html");
-}
-
-HttpResponse registerPage(const ServiceContext&, const HttpRequest&) {
-    return page("register.html");
 }
 
 HttpResponse staticFile(const ServiceContext&, const HttpRequest& request) {

@@ -6,9 +6,11 @@
 
 namespace lirra::server {
 
+// A page compiled in, as it is (500 when the build lacks it).
+HttpResponse page(std::string_view name);
+
 HttpResponse homePage(const ServiceContext& context, const HttpRequest& request);
 HttpResponse playerPage(const ServiceContext& context, const HttpRequest& request);
-HttpResponse registerPage(const ServiceContext& context, const HttpRequest& request);
 HttpResponse registerRedirect(const ServiceContext& context, const HttpRequest& request);
 HttpResponse rootRedirect(const ServiceContext& context, const HttpRequest& request);
 HttpResponse staticFile(const ServiceContext& context, const HttpRequest& request);

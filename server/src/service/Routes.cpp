@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "service/AccountPages.h"
+#include "service/AdminApi.h"
 #include "service/AppEndpoints.h"
 #include "service/DictionaryApi.h"
 #include "service/HealthApi.h"
@@ -28,8 +30,22 @@ std::vector<Route> serviceRoutes(const ServiceContext& context) {
         // The pages, their scripts and styles.
         {"GET", "/Player/Home", 0, homePage},
         {"GET", "/Player/Play", 0, playerPage},
-        {"GET", "/Account/Register", 0, registerPage},
         {"GET", "/Account/PlayerRegister", 0, registerRedirect},
+        // Accounts: the forms, what they post to, and the administrator's page.
+        {"GET", "/Account/Register", 0, registerPage},
+        {"POST", "/Account/Register", 4096, registerAccount},
+        {"GET", "/Account/SignIn", 0, signInPage},
+        {"POST", "/Account/SignIn", 4096, signIn},
+        {"POST", "/Account/SignOut", 4096, signOut},
+        {"GET", "/Account", 0, accountPage},
+        {"POST", "/Account/Password", 4096, changePassword},
+        {"POST", "/Account/Delete", 4096, deleteAccount},
+        {"GET", "/api/account", 0, accountState},
+        {"GET", "/Admin", 0, adminPage},
+        {"GET", "/api/admin/learners", 0, adminLearners},
+        {"POST", "/api/admin/learners/([0-9]{1,10})/password", 4096, adminSetPassword},
+        {"POST", "/api/admin/learners/([0-9]{1,10})/disabled", 4096, adminSetDisabled},
+        {"GET", "/api/admin/figures", 0, adminFigures},
         {"GET", "/", 0, rootRedirect},
         {"GET", "/static/([A-Za-z0-9._-]{1,64})", 0, staticFile},
         {"GET", "/l10n/([A-Za-z]{2,3}(?:[_-][A-Za-z0-9]{2,8})?)\\.json", 0, pageCatalogue},

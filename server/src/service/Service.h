@@ -29,6 +29,10 @@ namespace notebook {
 class Notebook;
 }
 
+namespace accounts {
+class Accounts;
+}
+
 struct ServiceLimits {
     std::size_t maxFormBytes = 64 * 1024;
     std::size_t maxMultipartBytes = 32 * 1024 * 1024;
@@ -53,6 +57,9 @@ struct ServiceContext {
     // The learner's notebook: sending to Anki, finding an item's video; without it the
     // notebook's routes answer 503.
     notebook::Notebook* notebook = nullptr;
+    // Who the learners are (accounts/Accounts.h); without it, or with accounts off, every
+    // request is the one learner's.
+    const accounts::Accounts* accounts = nullptr;
 };
 
 using ServiceHandler = HttpResponse (*)(const ServiceContext&, const HttpRequest&);

@@ -149,6 +149,34 @@ class DatabaseStore final : public Store {
     StoreStatus jobsToDo(const std::string& kind, const std::string& owner, std::int64_t& count,
                          std::string& error) override;
 
+    // In StoreAccounts.h.
+    StoreStatus createLearner(const std::string& name, const std::string& passwordHash, bool admin,
+                              std::int64_t& id, bool& taken, std::string& error) override;
+    StoreStatus createAnonymousLearner(std::int64_t& id, std::string& error) override;
+    StoreStatus nameLearner(std::int64_t id, const std::string& name,
+                            const std::string& passwordHash, bool& taken,
+                            std::string& error) override;
+    StoreStatus learnerByName(const std::string& name, Learner& learner,
+                              std::string& error) override;
+    StoreStatus learnerById(std::int64_t id, Learner& learner, std::string& error) override;
+    StoreStatus setPasswordHash(std::int64_t id, const std::string& passwordHash,
+                                std::string& error) override;
+    StoreStatus setLearnerDisabled(std::int64_t id, bool disabled, std::string& error) override;
+    StoreStatus namedLearners(std::vector<Learner>& learners, std::string& error) override;
+    StoreStatus serviceFigures(ServiceFigures& figures, std::string& error) override;
+    StoreStatus createSession(const std::string& tokenHash, std::int64_t learner,
+                              std::int64_t lifetimeMs, std::string& error) override;
+    StoreStatus useSession(const std::string& tokenHash, std::int64_t lifetimeMs,
+                           std::int64_t touchAfterMs, Learner& learner,
+                           std::string& error) override;
+    StoreStatus deleteSession(const std::string& tokenHash, std::string& error) override;
+    StoreStatus deleteSessions(std::int64_t learner, std::string& error) override;
+    StoreStatus recordSigninFailure(const std::string& key, std::int64_t windowMs,
+                                    std::int64_t& failures, std::string& error) override;
+    StoreStatus signinFailures(const std::string& key, std::int64_t windowMs,
+                               std::int64_t& failures, std::string& error) override;
+    StoreStatus clearSigninFailures(const std::string& key, std::string& error) override;
+
   private:
     using Connection = typename D::Connection;
     using Statement = typename D::Statement;

@@ -2,6 +2,7 @@
 // The store on PostgreSQL: the dialect's own calls and the store's parts compiled for it.
 #include "store/PostgresStore.h"
 
+#include "store/StoreAccounts.h"
 #include "store/StoreJobs.h"
 #include "store/StoreLearnerData.h"
 #include "store/StoreNotebook.h"

@@ -239,6 +239,23 @@ CREATE INDEX learner_videos_recent ON learner_videos(learner_id, last_seen_ms);
 INSERT INTO learner_videos (learner_id, video_id, last_seen_ms)
     SELECT 1, id, last_seen_at FROM videos;
 )sql",
+    // Sessions by the SHA-256 of their token (a copied database signs nobody in), and failed
+    // sign-ins counted per account and per client address.
+    R"sql(
+CREATE TABLE sessions (
+    token_hash TEXT PRIMARY KEY,
+    learner_id INTEGER NOT NULL REFERENCES learners(id),
+    created_at INTEGER NOT NULL,
+    expires_at INTEGER NOT NULL,
+    last_used_ms INTEGER NOT NULL
+) WITHOUT ROWID;
+CREATE INDEX sessions_learner ON sessions(learner_id);
+CREATE TABLE signin_failures (
+    key TEXT PRIMARY KEY,
+    failures INTEGER NOT NULL,
+    window_start_ms INTEGER NOT NULL
+) WITHOUT ROWID;
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));

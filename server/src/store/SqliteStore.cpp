@@ -11,6 +11,7 @@
 #include <cerrno>
 
 #include "store/SqliteMigrations.h"
+#include "store/StoreAccounts.h"
 #include "store/StoreJobs.h"
 #include "store/StoreLearnerData.h"
 #include "store/StoreNotebook.h"

@@ -127,6 +127,28 @@ struct WordCounts {
     std::int64_t learning = 0;
 };
 
+// An account, or a learner without one: row 1 unnamed is the one learner of a service without
+// accounts; an anonymous learner is a visitor's own space until they register.
+struct Learner {
+    std::int64_t id = 0;
+    std::string name;          // empty when unnamed
+    std::string passwordHash;  // empty when none can sign in as this learner
+    bool admin = false;
+    bool disabled = false;
+    bool anonymous = false;
+    std::int64_t createdAt = 0;   // milliseconds
+    std::int64_t lastSeenMs = 0;  // a session of theirs last used, to the minute
+};
+
+// What the administrator's page shows of the service.
+struct ServiceFigures {
+    std::int64_t accounts = 0;   // named learners
+    std::int64_t anonymous = 0;  // visitors' spaces
+    std::int64_t sessions = 0;   // unexpired
+    std::int64_t videos = 0;
+    std::int64_t subtitles = 0;
+};
+
 // Every call that holds new tracks for a video also keeps their fits to the video's reference
 // track (and every track's anew when the reference changes), in the same write; an
 // AlignmentFitter makes them.
@@ -219,7 +241,7 @@ class Store {
                                     std::string& error) = 0;
 
     // Removes the learner and everything that is theirs (words, imports, notebook, the videos
-    // they saw, not the videos), in one write; NotFound when there is no such learner.
+    // they saw, not the videos; their sessions), in one write; NotFound when there is no such learner.
     virtual StoreStatus deleteLearner(std::int64_t learner, std::string& error) = 0;
 
     // Whether the store answers now and holds the schema this build migrates to: Ok, or Failed
@@ -252,6 +274,44 @@ class Store {
     // The open jobs of `kind` that `owner` holds or could claim now or after a retry's wait.
     virtual StoreStatus jobsToDo(const std::string& kind, const std::string& owner,
                                  std::int64_t& count, std::string& error) = 0;
+    // Accounts and sessions (StoreAccounts.h). Times are milliseconds.
+    // A named learner; the first one takes over the unnamed learner 1 and so its data. `taken`
+    // (and nothing written) when the name is someone's already.
+    virtual StoreStatus createLearner(const std::string& name, const std::string& passwordHash,
+                                      bool admin, std::int64_t& id, bool& taken,
+                                      std::string& error) = 0;
+    virtual StoreStatus createAnonymousLearner(std::int64_t& id, std::string& error) = 0;
+    // Names an anonymous learner, keeping its id and so its data; NotFound unless it is
+    // anonymous, `taken` when the name is someone's already.
+    virtual StoreStatus nameLearner(std::int64_t id, const std::string& name,
+                                    const std::string& passwordHash, bool& taken,
+                                    std::string& error) = 0;
+    virtual StoreStatus learnerByName(const std::string& name, Learner& learner,
+                                      std::string& error) = 0;
+    virtual StoreStatus learnerById(std::int64_t id, Learner& learner, std::string& error) = 0;
+    // NotFound for no such learner.
+    virtual StoreStatus setPasswordHash(std::int64_t id, const std::string& passwordHash,
+                                        std::string& error) = 0;
+    virtual StoreStatus setLearnerDisabled(std::int64_t id, bool disabled, std::string& error) = 0;
+    // The named learners, by name.
+    virtual StoreStatus namedLearners(std::vector<Learner>& learners, std::string& error) = 0;
+    virtual StoreStatus serviceFigures(ServiceFigures& figures, std::string& error) = 0;
+    virtual StoreStatus createSession(const std::string& tokenHash, std::int64_t learner,
+                                      std::int64_t lifetimeMs, std::string& error) = 0;
+    // The learner of an unexpired session of an account not disabled; NotFound otherwise. A
+    // session last used `touchAfterMs` ago or more is extended to now + `lifetimeMs`.
+    virtual StoreStatus useSession(const std::string& tokenHash, std::int64_t lifetimeMs,
+                                   std::int64_t touchAfterMs, Learner& learner,
+                                   std::string& error) = 0;
+    virtual StoreStatus deleteSession(const std::string& tokenHash, std::string& error) = 0;
+    virtual StoreStatus deleteSessions(std::int64_t learner, std::string& error) = 0;
+    // Counts a failure against `key`, in a window of `windowMs` that starts at the first failure
+    // after the last one ended; `failures` is the count in the window, this one included.
+    virtual StoreStatus recordSigninFailure(const std::string& key, std::int64_t windowMs,
+                                            std::int64_t& failures, std::string& error) = 0;
+    virtual StoreStatus signinFailures(const std::string& key, std::int64_t windowMs,
+                                       std::int64_t& failures, std::string& error) = 0;
+    virtual StoreStatus clearSigninFailures(const std::string& key, std::string& error) = 0;
 };
 
 }  // namespace lirra::server

@@ -23,6 +23,7 @@ StoreStatus DatabaseStore<D>::deleteLearner(std::int64_t learner, std::string& e
              "DELETE FROM word_forms WHERE learner_id = ?1",
              "DELETE FROM notebook_items WHERE learner_id = ?1",
              "DELETE FROM learner_videos WHERE learner_id = ?1",
+             "DELETE FROM sessions WHERE learner_id = ?1",
          }) {
         auto st = db->statement(sql);
         st.bind(1, learner);

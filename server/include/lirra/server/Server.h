@@ -44,6 +44,9 @@ struct ServerOptions {
     // Reverse proxies (numeric addresses) whose X-Forwarded-For names the client; from any other
     // peer the header is ignored.
     std::vector<std::string> trustedProxies;
+    // "off" (one learner, as the app's own service has), "optional" (a visitor without an
+    // account gets a space of their own) or "required" (every page and API needs a session).
+    std::string accounts = "off";
 };
 
 inline constexpr char kSecretCookie[] = "lirra_key";

@@ -172,6 +172,21 @@ CREATE INDEX learner_videos_recent ON learner_videos(learner_id, last_seen_ms);
 INSERT INTO learner_videos (learner_id, video_id, last_seen_ms)
     SELECT 1, id, last_seen_at FROM videos;
 )sql",
+    R"sql(
+CREATE TABLE sessions (
+    token_hash TEXT PRIMARY KEY,
+    learner_id BIGINT NOT NULL REFERENCES learners(id),
+    created_at BIGINT NOT NULL,
+    expires_at BIGINT NOT NULL,
+    last_used_ms BIGINT NOT NULL
+);
+CREATE INDEX sessions_learner ON sessions(learner_id);
+CREATE TABLE signin_failures (
+    key TEXT PRIMARY KEY,
+    failures BIGINT NOT NULL,
+    window_start_ms BIGINT NOT NULL
+);
+)sql",
 };
 
 constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
