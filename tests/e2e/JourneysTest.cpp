@@ -4,7 +4,9 @@
 // the pages were sent), from the pages and from screenshots.
 #include <gtest/gtest.h>
 
+#include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <thread>
 
@@ -138,6 +140,51 @@ TEST_F(Journey, APlayerPageThatNeverLoadsStillLetsTheVideoPlayAfterTheBound) {
     EXPECT_LT(app_->log().indexOf(kBoundPassed), moved);
     EXPECT_FALSE(app_->log().contains(loaded(kPlayer)));
     hold = false;
+}
+
+// A school's service that needs an account: the learner signs in on the home page, and the app's
+// own lookup and upload carry that session (without it they would be refused), so the video
+// comes with its subtitles; the word marked is the learner's alone.
+TEST_F(Journey, SignedInOnTheHomePageOfAServiceThatNeedsAnAccount) {
+    const QString video = clip("Night Walk.mkv", 7, {"Night Walk.en.srt", "Night Walk.es.srt"});
+    QTemporaryDir data;
+    writeFile(data.path() + "/password", "walker-secret\n");
+    ASSERT_EQ(QProcess::execute(LIRRA_SERVER_EXECUTABLE,
+                                {"account", "create", "--data", data.path(), "--password-file",
+                                 data.path() + "/password", "ana"}),
+              0);
+    QProcess service;
+    service.start(LIRRA_SERVER_EXECUTABLE, {"--accounts", "required", "--data", data.path(),
+                                            "--library", media_.path()});
+    QString serving;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            service.waitForReadyRead(100);
+            serving += QString::fromUtf8(service.readAllStandardOutput());
+            return serving.contains('\n');
+        },
+        20s));
+    const QString base = serving.section("serving ", 1).trimmed();
+    launch({"--base-url", base, video});
+    ownPages_ = true;  // another process, but our pages
+    const QString signIn = "Page loaded: " + base + "Account/SignIn";
+    ASSERT_TRUE(app_->waitForLog(signIn, 60s)) << base.toStdString();
+    EXPECT_FALSE(app_->log().contains("found 2 subtitles"));  // the video waits for the home page
+    app_->read("/Account/SignIn",
+               "var f = document.querySelector('.signin form'); f.name.value = 'ana'; "
+               "f.password.value = 'walker-secret'; f.submit(); 1");
+    ASSERT_TRUE(app_->waitForLog(kExecuted + QString("EnableDraggableHomeScreen"), 30s));
+    ASSERT_TRUE(app_->waitForLog("Done analyzing video: found 2 subtitles to download"));
+    ASSERT_TRUE(app_->waitForLog("Successfully uploaded all downloaded subtitles", 20s));
+    ASSERT_TRUE(app_->waitForLog("Page loaded: " + base + "Player/Play?videoId="));
+    app_->read(kPlayer,
+               "fetch('/api/words/walker', {method: 'PUT', headers: {'Content-Type': "
+               "'application/json'}, body: '{\"status\": \"known\"}'}).then(function () {"
+               "  return fetch('/api/words/counts'); }).then(function (r) { return r.json(); })"
+               ".then(function (c) { window.known = c.known; }); 1");
+    EXPECT_TRUE(app_->waitForPage(kPlayer, "window.known", 1));
+    service.terminate();
+    service.waitForFinished(5000);
 }
 
 }  // namespace
