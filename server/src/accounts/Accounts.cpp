@@ -20,11 +20,11 @@ std::string cookie(const HttpRequest& request, const std::string& value, std::in
 
 std::string endedCookie(const HttpRequest& request) { return cookie(request, "", 0); }
 
-// The store's hash of the session the request's cookie names; empty without one.
-std::string sessionHash(const HttpRequest& request) {
+// The session token the request's cookie holds; empty without one.
+std::string sessionToken(const HttpRequest& request) {
     const std::string header = request.header("cookie");
     for (const auto& [name, value] : cookiePairs(header)) {
-        if (name == kSessionCookie) return sessionTokenHash(value);
+        if (name == kSessionCookie) return std::string(value);
     }
     return {};
 }
@@ -81,13 +81,16 @@ StoreStatus Accounts::visit(const HttpRequest& request, bool page, AccountAnswer
                             std::string& error) const {
     answer.learner = mode_ == AccountsMode::Off ? kImplicitLearner : kNoLearner;
     if (mode_ == AccountsMode::Off) return StoreStatus::Ok;
-    if (const std::string hash = sessionHash(request); !hash.empty()) {
+    if (const std::string token = sessionToken(request); !token.empty()) {
         Learner learner;
-        const auto status =
-            store_.useSession(hash, kSessionLifetimeMs, kSessionTouchMs, learner, error);
+        const auto status = store_.useSession(sessionTokenHash(token), kSessionLifetimeMs,
+                                              kSessionTouchMs, learner, error);
         if (status == StoreStatus::Failed) return status;
         if (status == StoreStatus::Ok) {
             answer.learner = learner.id;
+            // The expiry slides in the browser too: a page visit renews the cookie's lifetime
+            // as the store renews the session's, or the cookie would end 30 days after sign-in.
+            if (page) answer.setCookie = cookie(request, token, kSessionLifetimeMs / 1000);
             return StoreStatus::Ok;
         }
     }
@@ -243,8 +246,8 @@ StoreStatus Accounts::deleteAccount(const HttpRequest& request, const std::strin
 StoreStatus Accounts::signOut(const HttpRequest& request, AccountAnswer& answer,
                               std::string& error) const {
     answer.setCookie = endedCookie(request);
-    const std::string hash = sessionHash(request);
-    return hash.empty() ? StoreStatus::Ok : store_.deleteSession(hash, error);
+    const std::string token = sessionToken(request);
+    return token.empty() ? StoreStatus::Ok : store_.deleteSession(sessionTokenHash(token), error);
 }
 
 StoreStatus Accounts::resetPassword(std::int64_t learner, const std::string& password,

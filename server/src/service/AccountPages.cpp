@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "service/AccountPages.h"
 
+#include <algorithm>
+
 #include "accounts/Accounts.h"
 #include "http/Form.h"
 #include "service/HandlerSupport.h"
@@ -290,7 +292,10 @@ HttpResponse accountLayer(const ServiceContext& context, HttpRequest& request,
             return HttpResponse::error(401, "sign in first");
     }
     HttpResponse response = handler(request);
-    if (!visit.setCookie.empty()) response.headers.emplace_back("Set-Cookie", visit.setCookie);
+    const bool ownCookie = std::any_of(response.headers.begin(), response.headers.end(),
+                                       [](const auto& header) { return header.first == "Set-Cookie"; });
+    if (!visit.setCookie.empty() && !ownCookie)
+        response.headers.emplace_back("Set-Cookie", visit.setCookie);
     return response;
 }
 

@@ -161,6 +161,10 @@ TEST_F(Accounts, TheCookieIsHttpOnlyLaxAndSecureBehindTls) {
     EXPECT_NE(tls->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
     EXPECT_EQ(client().Get("/api/videos/recent")->get_header_value("Set-Cookie"), "")
         << "a client without cookies makes no learner";
+    // A page visit slides the cookie's expiry with the session's; the session stays the same.
+    const std::string session = cookie.substr(0, cookie.find(';'));
+    EXPECT_EQ(get("/Player/Home", session)->get_header_value("Set-Cookie"), cookie);
+    EXPECT_EQ(get("/api/words/counts", session)->get_header_value("Set-Cookie"), "");
 }
 
 TEST_F(Accounts, AnAnonymousVisitorWhoRegistersKeepsTheirSpace) {
