@@ -154,8 +154,8 @@ TEST_F(Journey, SignedInOnTheHomePageOfAServiceThatNeedsAnAccount) {
                                  data.path() + "/password", "ana"}),
               0);
     QProcess service;
-    service.start(LIRRA_SERVER_EXECUTABLE, {"--accounts", "required", "--data", data.path(),
-                                            "--library", media_.path()});
+    service.start(LIRRA_SERVER_EXECUTABLE,
+                  {"--accounts", "required", "--data", data.path(), "--library", media_.path()});
     QString serving;
     ASSERT_TRUE(waitUntil(
         [&] {

@@ -292,8 +292,9 @@ HttpResponse accountLayer(const ServiceContext& context, HttpRequest& request,
             return HttpResponse::error(401, "sign in first");
     }
     HttpResponse response = handler(request);
-    const bool ownCookie = std::any_of(response.headers.begin(), response.headers.end(),
-                                       [](const auto& header) { return header.first == "Set-Cookie"; });
+    const bool ownCookie =
+        std::any_of(response.headers.begin(), response.headers.end(),
+                    [](const auto& header) { return header.first == "Set-Cookie"; });
     if (!visit.setCookie.empty() && !ownCookie)
         response.headers.emplace_back("Set-Cookie", visit.setCookie);
     return response;

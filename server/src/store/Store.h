@@ -241,7 +241,8 @@ class Store {
                                     std::string& error) = 0;
 
     // Removes the learner and everything that is theirs (words, imports, notebook, the videos
-    // they saw, not the videos; their sessions), in one write; NotFound when there is no such learner.
+    // they saw, not the videos; their sessions), in one write; NotFound when there is no such
+    // learner.
     virtual StoreStatus deleteLearner(std::int64_t learner, std::string& error) = 0;
 
     // Whether the store answers now and holds the schema this build migrates to: Ok, or Failed

@@ -478,10 +478,10 @@ TEST_F(QuickWebViewTest, TheServiceCookieGoesWithItsOwnPagesAlone) {
 TEST_F(QuickWebViewTest, TheAppsRequestsAndThePagesKeepOneSetOfCookies) {
     QtHttpClient client;
     shareQuickWebCookies(client.cookieJar());
-    for (const auto& [path, value] : std::vector<std::pair<std::string, std::string>>{
-             {"/signin", "first; Max-Age=600"},
-             {"/renew", "second; Max-Age=600"},
-             {"/signout", "; Max-Age=0"}}) {
+    for (const auto& [path, value] :
+         std::vector<std::pair<std::string, std::string>>{{"/signin", "first; Max-Age=600"},
+                                                          {"/renew", "second; Max-Age=600"},
+                                                          {"/signout", "; Max-Age=0"}}) {
         server.intercept(path, [value](const httplib::Request&, httplib::Response& res) {
             res.set_header("Set-Cookie", "lirra_session=" + value + "; Path=/; HttpOnly");
             res.set_content("<html><body>ok</body></html>", "text/html");

@@ -5,8 +5,6 @@
 // and a delegate may cancel or start exchanges from inside a callback.
 #include "QtHttpClient.h"
 
-#include "SharedCookieJar.h"
-
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -16,6 +14,8 @@
 #include <cstring>
 #include <limits>
 #include <vector>
+
+#include "SharedCookieJar.h"
 
 namespace lirra {
 
