@@ -76,12 +76,10 @@ TEST(ContainerReader, EveryTextTrackInOnePassWhatBrokenFilesGiveAndTheBounds) {
     }
 
     ASSERT_EQ(::truncate(path.c_str(), 10LL << 30), 0);
-    ContainerLimits limits;
-    limits.maxReadFactor = 0.01;  // about 100 MiB
-    limits.maxReadSlack = 0;
-    const ContainerScan bounded = scanFile(path, limits);
+    const ContainerScan bounded =
+        scanFile(path, {.track = {}, .maxReadFactor = 0.01, .maxReadSlack = 0});
     EXPECT_FALSE(bounded.complete);
-    EXPECT_LE(bounded.bytesRead, (10ULL << 30) / 100);
+    EXPECT_LE(bounded.bytesRead, (10ULL << 30) / 100);  // about 100 MiB
     EXPECT_EQ(bounded.tracks.size(), 3u);
     EXPECT_FALSE(bounded.notes.empty());
     ContainerLimits noTime;

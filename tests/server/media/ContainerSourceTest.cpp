@@ -112,10 +112,8 @@ INSERT INTO subtitles (id, video_id, origin, file_name, language, format, encodi
 Old <i>line', 1, 1);
 PRAGMA user_version = 1;
 )sql");
-    ASSERT_EQ(std::system(("sqlite3 '" + media.file("data/lirra.sqlite3") + "' < '" +
-                           media.file("v1.sql") + "'")
-                              .c_str()),
-              0);
+    const std::string load = "sqlite3 '" + media.file("data/lirra.sqlite3") + "' < v1.sql";
+    ASSERT_EQ(std::system(("cd '" + media.path() + "' && " + load).c_str()), 0);
     std::string error;
     auto store = SqliteStore::open(media.file("data"), error);
     ASSERT_TRUE(store) << error;

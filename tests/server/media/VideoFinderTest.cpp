@@ -44,10 +44,6 @@ TEST(VideoFinder, BySizeAndHashOnlyInsideTheLibraryAndTrustedUntilChanged) {
     fs::create_directory_symlink(media.file("outside"), media.file("lib/out"));
     fs::create_symlink(media.file("outside/d.mkv"), media.file("lib/d.mkv"));
     fs::create_symlink(media.file("lib/season 1/extras/c.mkv"), media.file("lib/c-link.mkv"));
-    const auto found = [&](const VideoQuery& q) {
-        const auto file = findVideo(library, q);
-        return file ? fs::relative(file->path, library[0]).string() : "";
-    };
     const std::tuple<const char*, VideoQuery, const char*> cases[] = {
         {"by its name", query(a, "a.mkv"), "a.mkv"},
         {"renamed since", query(a, "renamed.mkv"), "a.mkv"},
@@ -59,12 +55,13 @@ TEST(VideoFinder, BySizeAndHashOnlyInsideTheLibraryAndTrustedUntilChanged) {
         {"no such hash", {a.size(), 12345, "a.mkv"}, ""},
         {"too small to have a hash", {100, 100, "a.mkv"}, ""},
     };
-    for (const auto& [what, q, expected] : cases) EXPECT_EQ(found(q), expected) << what;
+    for (const auto& [what, q, expected] : cases) {
+        const auto file = findVideo(library, q);
+        EXPECT_EQ(file ? fs::relative(file->path, library[0]).string() : "", expected) << what;
+    }
 
     fs::remove(media.file("lib/c-link.mkv"));
-    FinderLimits shallow;
-    shallow.maxDepth = 1;
-    EXPECT_FALSE(findVideo(library, query(c, "c.mkv"), shallow)) << "found below the depth";
+    EXPECT_FALSE(findVideo(library, query(c, "c.mkv"), {.maxDepth = 1})) << "found below the depth";
     std::atomic<bool> stop{true};
     EXPECT_FALSE(findVideo(library, query(b, "x.mkv"), {}, &stop));
     EXPECT_FALSE(openInLibrary(library, media.file("outside/d.mkv")));

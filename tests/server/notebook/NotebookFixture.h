@@ -32,15 +32,11 @@ class NotebookFixture : public ServerFixture {
         return res ? json::parse(res->body).value("id", std::int64_t{0}) : 0;
     }
     json list(const std::string& query = "") {
-        auto res = client().Get("/api/notebook" + query);
-        EXPECT_TRUE(res && res->status == 200) << query;
-        return res ? json::parse(res->body)["items"] : json();
+        return answer(client().Get("/api/notebook" + query))["items"];
     }
     // The notebook page's "send to Anki": the report.
     json send(const std::vector<std::int64_t>& ids) {
-        const auto res = post("/api/notebook/anki", {{"ids", ids}});
-        EXPECT_TRUE(res && res->status == 200);
-        return res ? json::parse(res->body) : json();
+        return answer(post("/api/notebook/anki", {{"ids", ids}}));
     }
 
     // A 6-second 320x240 video in the library folder whose brightness rises with time (luma
@@ -59,9 +55,6 @@ class NotebookFixture : public ServerFixture {
                           .get<std::int64_t>()
                     : 0;
     }
-    // The luma a frame of the ramp video at `ms` shows once in a full-range JPEG (4 of noise on
-    // average).
-    static double rampLuma(std::int64_t ms) { return (40.0 * ms / 1000.0 + 4.0) * 255.0 / 219.0; }
     // A JPEG as 8-bit gray pixels, a sound as 8 kHz mono 16-bit samples, as FFmpeg decodes them
     // from base64 (as AnkiConnect takes them).
     std::string decoded(const std::string& base64, const std::vector<std::string>& format) {

@@ -15,40 +15,30 @@ std::string ids(const json& items) {
     for (const auto& item : items) out += (out.empty() ? "" : " ") + item["id"].dump();
     return out;
 }
+// `base` with the fields of `change` over its own.
+json with(json base, const json& change) { return base.update(change), base; }
 
 TEST_P(NotebookHttpTest, SavesEachLineAndWordOnceListsAndExports) {
     const auto film = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
     const auto other = lookupJson("Other.mkv", "77")["videoId"].get<std::int64_t>();
-    const json line = {{"videoId", film},
-                       {"startMs", 61000},
-                       {"endMs", 62500},
-                       {"text", "Hello\tthere, <i>friend</i>"},
-                       {"translation", "Hola\namigo"}};
-    auto with = [&](const json& change) {
-        json entry = line;
-        entry.update(change);
-        return entry;
-    };
+    const json line = with(json::parse(R"({"startMs": 61000, "endMs": 62500,
+        "text": "Hello\tthere, <i>friend</i>", "translation": "Hola\namigo"})"),
+                           {{"videoId", film}});
     // Each entry and the row whose item it is (-1: a new one, 201; else that one found, 200).
     const std::pair<json, int> rows[] = {
         {line, -1},
         {line, 0},
-        {with({{"translation", "Hola allí"}}), 0},  // another translation shown
-        {with({{"word", "friend"}, {"definition", "a person you know well"}}), -1},
-        {with({{"word", "friend"}}), 3},
-        {with({{"videoId", other}}), -1},
-        {with({{"endMs", 62600}}), -1},
-        {with({{"text", "Hello there!"}}), -1},
+        {with(line, {{"translation", "Hola allí"}}), 0},  // another translation shown
+        {with(line, {{"word", "friend"}, {"definition", "a person you know well"}}), -1},
+        {with(line, {{"word", "friend"}}), 3},
+        {with(line, {{"videoId", other}}), -1},
+        {with(line, {{"endMs", 62600}}), -1},
+        {with(line, {{"text", "Hello there!"}}), -1},
     };
     std::vector<std::string> saved;
     for (const auto& [entry, sameAs] : rows) {
-        const auto res = post("/api/notebook", entry);
-        ASSERT_TRUE(res);
-        EXPECT_EQ(res->status, sameAs < 0 ? 201 : 200) << entry;
-        saved.push_back(json::parse(res->body)["id"].dump());
-        if (sameAs >= 0) {
-            EXPECT_EQ(saved.back(), saved[sameAs]) << entry;
-        }
+        saved.push_back(answer(post("/api/notebook", entry), sameAs < 0 ? 201 : 200)["id"].dump());
+        EXPECT_EQ(saved.back(), saved[sameAs < 0 ? saved.size() - 1 : sameAs]) << entry;
     }
     const json items = list();
     EXPECT_EQ(ids(items), saved[7] + " " + saved[6] + " " + saved[5] + " " + saved[3] + " 1");
@@ -95,11 +85,8 @@ TEST_P(NotebookHttpTest, SearchesLimitsAndListsWhatIsNotSent) {
 
 TEST_P(NotebookHttpTest, BadInputIsRefusedWithAReasonAndEachBoundHoldsExactly) {
     const auto video = lookupJson("Film.mkv")["videoId"].get<std::int64_t>();
-    auto with = [&](const json& change) {
-        json body = {{"videoId", video}, {"startMs", 1000}, {"endMs", 2000}, {"text", "Hi"}};
-        body.update(change);
-        return body.dump();
-    };
+    const json hi = {{"videoId", video}, {"startMs", 1000}, {"endMs", 2000}, {"text", "Hi"}};
+    auto hiWith = [&](const json& change) { return with(hi, change).dump(); };
     const std::string t2000(2000, 't'), w100(100, 'w'), d4000(4000, 'd');
     const struct {
         std::string body;
@@ -108,31 +95,31 @@ TEST_P(NotebookHttpTest, BadInputIsRefusedWithAReasonAndEachBoundHoldsExactly) {
         const char* path = "/api/notebook";
     } rows[] = {
         {"{", 400, "not JSON"},
-        {with({{"text", nullptr}}), 400, "text is missing"},
-        {with({{"text", " \n\t "}}), 400, "text is empty"},
-        {with({{"startMs", -5}}), 400, "within the video"},
-        {with({{"endMs", 500}}), 400, "within the video"},
-        {with({{"startMs", 1.5}}), 400, "whole number"},
-        {with({{"videoId", 999}}), 404, "no such video"},
-        {with({{"definition", "x"}}), 400, "needs its word"},
-        {with({{"word", "a\nb"}}), 400, "one line"},
+        {hiWith({{"text", nullptr}}), 400, "text is missing"},
+        {hiWith({{"text", " \n\t "}}), 400, "text is empty"},
+        {hiWith({{"startMs", -5}}), 400, "within the video"},
+        {hiWith({{"endMs", 500}}), 400, "within the video"},
+        {hiWith({{"startMs", 1.5}}), 400, "whole number"},
+        {hiWith({{"videoId", 999}}), 404, "no such video"},
+        {hiWith({{"definition", "x"}}), 400, "needs its word"},
+        {hiWith({{"word", "a\nb"}}), 400, "one line"},
         {std::string(70 * 1024, ' '), 413, "too large"},
         {R"({"ids": 3})", 400, "ids", "/api/notebook/anki"},
         {json{{"ids", std::vector<int>(501, 1)}}.dump(), 400, "at most 500", "/api/notebook/anki"},
         {json{{"ids", std::vector<int>(500, 4242)}}.dump(), 200, "", "/api/notebook/anki"},
         // Saved at each bound, refused one past it: ten minutes a line, 48 hours a video.
-        {with({{"text", t2000}}), 201, ""},
-        {with({{"text", t2000 + "t"}}), 400, "text is longer than 2000 bytes"},
-        {with({{"translation", t2000}}), 201, ""},
-        {with({{"translation", t2000 + "t"}}), 400, "translation is longer than 2000 bytes"},
-        {with({{"word", w100}}), 201, ""},
-        {with({{"word", w100 + "w"}}), 400, "word is longer than 100 bytes"},
-        {with({{"word", "w"}, {"definition", d4000}}), 201, ""},
-        {with({{"word", "w"}, {"definition", d4000 + "d"}}), 400, "longer than 4000 bytes"},
-        {with({{"endMs", 601000}}), 201, ""},
-        {with({{"endMs", 601001}}), 400, "longer than 10 minutes"},
-        {with({{"startMs", 172799000}, {"endMs", 172800000}}), 201, ""},
-        {with({{"startMs", 172799000}, {"endMs", 172800001}}), 400, "<= 172800000"},
+        {hiWith({{"text", t2000}}), 201, ""},
+        {hiWith({{"text", t2000 + "t"}}), 400, "text is longer than 2000 bytes"},
+        {hiWith({{"translation", t2000}}), 201, ""},
+        {hiWith({{"translation", t2000 + "t"}}), 400, "translation is longer than 2000 bytes"},
+        {hiWith({{"word", w100}}), 201, ""},
+        {hiWith({{"word", w100 + "w"}}), 400, "word is longer than 100 bytes"},
+        {hiWith({{"word", "w"}, {"definition", d4000}}), 201, ""},
+        {hiWith({{"word", "w"}, {"definition", d4000 + "d"}}), 400, "longer than 4000 bytes"},
+        {hiWith({{"endMs", 601000}}), 201, ""},
+        {hiWith({{"endMs", 601001}}), 400, "longer than 10 minutes"},
+        {hiWith({{"startMs", 172799000}, {"endMs", 172800000}}), 201, ""},
+        {hiWith({{"startMs", 172799000}, {"endMs", 172800001}}), 400, "<= 172800000"},
     };
     for (const auto& row : rows) {
         auto res = client().Post(row.path, row.body, "application/json");
