@@ -13,11 +13,9 @@ class DataRequestTest : public AppTest {
                  "app:///Request/" + name + "?" + arguments);
     }
     // The replies the player page has received.
-    std::vector<QString> replies() {
-        std::vector<QString> found;
-        for (const QString& script : page().asyncScripts_)
-            if (script.contains("'response:")) found.push_back(script);
-        return found;
+    QStringList replies() {
+        return QStringList(page().asyncScripts_.begin(), page().asyncScripts_.end())
+            .filter("'response:");
     }
     static QString reply(const QString& guid, const QString& value) {
         return "if(typeof $ != 'undefined'){ $(window).trigger('response:" + guid + "', " + value +
@@ -57,13 +55,11 @@ TEST_F(DataRequestTest, EveryRequestIsAnsweredWithItsOwnValueInRequestOrder) {
     }
     playerReports();
     for (const auto& [name, value] : rows) ask(name, "guid=" + name + "%263");
-    EXPECT_EQ(replies().size(), 21u);
+    EXPECT_EQ(replies().size(), 21);
     for (const auto& [name, value] : rows) {
-        std::vector<QString> own, expected;
-        for (const QString& script : replies())
-            if (script.contains("'response:" + name + "%26")) own.push_back(script);
-        for (const char* n : {"1", "2", "3"}) expected.push_back(reply(name + "%26" + n, value));
-        EXPECT_EQ(own, expected) << name.toStdString();
+        QStringList expected;
+        for (const char* n : {"1", "2", "3"}) expected << reply(name + "%26" + n, value);
+        EXPECT_EQ(replies().filter("'response:" + name + "%26"), expected) << name.toStdString();
     }
 }
 
@@ -80,7 +76,7 @@ TEST_F(DataRequestTest, RequestsThatGetNoReply) {
     playerReports();
     EXPECT_TRUE(replies().empty());
     ask("IsFullscreen", "guid=");  // present but empty: the page named it so
-    EXPECT_EQ(replies(), std::vector<QString>{reply("", "false")});
+    EXPECT_EQ(replies(), QStringList{reply("", "false")});
 }
 
 }  // namespace

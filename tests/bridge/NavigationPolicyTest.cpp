@@ -8,12 +8,14 @@ namespace lirra::testing {
 namespace {
 
 TEST_F(AppTest, OnlyTheServicesPagesAreFollowedAndOnlyTheyDriveTheBridge) {
-    // "URL OUTCOME" each: followed (use), opened in the browser instead, or refused outright.
+    // "URL OUTCOME" each: followed (use), opened in the browser instead, or refused outright;
+    // bridge URLs without a kind, or not one of the two, are refused with nothing to run.
     for (const QString row :
          {"http://service.test/Player/Home use", "http://service.test:80/x?to=PlayerRegister use",
           "about:blank use", "http://other.test/Player/Home browser",
           "https://service.test/ browser", "http://service.test:8080/ browser",
-          "file:///etc/passwd ignore", "apps:///Execute/Stop ignore"}) {
+          "file:///etc/passwd ignore", "apps:///Execute/Stop ignore", "app://Execute/Stop ignore",
+          "app:/// ignore", "app:///execute/Stop ignore"}) {
         const QString url = row.section(' ', 0, 0), outcome = row.section(' ', 1);
         platform_.application_.openedUrls_.clear();
         EXPECT_EQ(home().navigate(url),
@@ -23,9 +25,6 @@ TEST_F(AppTest, OnlyTheServicesPagesAreFollowedAndOnlyTheyDriveTheBridge) {
                   outcome == "browser" ? std::vector<QUrl>{QUrl(url)} : std::vector<QUrl>{})
             << row.toStdString();
     }
-    // Refused, with nothing to run: no kind, or not one of the two.
-    for (const char* url : {"app://Execute/Stop", "app:///", "app:///execute/Stop"})
-        EXPECT_EQ(home().navigate(url), NavigationPolicy::Ignore) << url;
     EXPECT_EQ(platform_.mainThread_.runAll(), 3u);
     EXPECT_EQ(home().loads_.size(), 1u);  // "Stop" would have loaded the home page again
     // A page of another origin in the view sends nothing to the bridge.

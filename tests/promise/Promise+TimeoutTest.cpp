@@ -44,11 +44,9 @@ TEST_F(PromiseTimeoutTest, RejectsAPendingReceiverOnTimeAndOnlyReplacesTheReason
     EXPECT_LT(rejectedAfter.load(), 1.0);
     EXPECT_FALSE(pending->isRejected());  // the receiver is left alone
     pending->resolve(0);                  // frees it and the chained consumers
-    // The settled one keeps its result and callbacks; the timer replaced its reason.
-    EXPECT_TRUE(isTimeoutError(settled->reason()));
-    EXPECT_TRUE(settled->isResolved());
-    EXPECT_EQ(intOf(settled->result()), 5);
-    EXPECT_EQ(failures, 0);
+    // The settled one keeps its result and calls no failure callback; its reason is replaced.
+    EXPECT_TRUE(isTimeoutError(settled->reason()) && settled->isResolved() &&
+                intOf(settled->result()) == 5 && failures == 0);
 
     std::weak_ptr<Promise> weak = Promise::resolved(1)->timeout(0);  // held by the handler
     EXPECT_TRUE(eventually([&] { return weak.expired(); }));         // until it has run

@@ -23,7 +23,8 @@ namespace lirra {
 namespace {
 
 using namespace std::chrono_literals;
-using Parts = std::vector<std::array<std::string, 3>>;  // id, name as written, data
+// A part's id, name as written and data; a subtitle's URL, name and id.
+using Parts = std::vector<std::array<std::string, 3>>;
 
 // cpp-httplib compresses text answers and Qt 6.4 cuts a brotli body off at 4 MiB: large answers
 // go out as bytes it leaves alone.
@@ -40,14 +41,10 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
   protected:
     SubtitleServiceTest() {
         auto& s = server_.server();
-        // Counted where a request arrives, before it is answered.
-        s.Post("/Player/GetSubtitlesToDownload", [this](const auto&, auto& res) {
-            ++lookups_;
-            serve("lookup", res);
-        });
+        s.Post("/Player/GetSubtitlesToDownload",
+               [this](const auto&, auto& res) { serve("lookup", lookups_, res); });
         s.Get(R"(/subs/(.+))", [this](const httplib::Request& req, httplib::Response& res) {
-            ++downloads_;
-            serve(req.matches[1], res);
+            serve(req.matches[1], downloads_, res);
         });
         // cpp-httplib keeps no bytes of a multipart body: the upload's type is recorded and
         // swapped before the body is read.
@@ -59,10 +56,8 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
             }
             return httplib::Server::HandlerResponse::Unhandled;
         });
-        s.Post("/Subtitles/UploadSubtitles", [this](const auto&, auto& res) {
-            ++uploads_;
-            serve("upload", res);
-        });
+        s.Post("/Subtitles/UploadSubtitles",
+               [this](const auto&, auto& res) { serve("upload", uploads_, res); });
         server_.serveCutShort("/cut.srt", 1000, "only a part");
         EXPECT_TRUE(server_.start());
         base_ = server_.url("/");
@@ -82,9 +77,10 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
     void loadHomeScreen() override { ++homeLoads_; }
     void loadPlayerScreen() override {}
 
-    // Answers a request for `what` ("lookup", "upload", a subtitle's path) on the server's
-    // threads; a delay counts once.
-    void serve(const std::string& what, httplib::Response& res) {
+    // Counts a request for `what` ("lookup", "upload", a subtitle's path) as it arrives, then
+    // answers it (on the server's threads); a delay counts once.
+    void serve(const std::string& what, std::atomic<int>& arrived, httplib::Response& res) {
+        ++arrived;
         Answer taken{what == "upload" ? 200 : 404};
         if (std::lock_guard lock(mutex_); answers_.count(what)) {
             taken = answers_[what];
@@ -100,8 +96,7 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
     }
     std::string sub(const std::string& path) const { return base_ + "subs/" + path; }
     // The lookup answer naming these subtitles {URL, name as JSON, id}; id 0: not to be fetched.
-    static std::string lookupAnswer(int videoId,
-                                    const std::vector<std::array<std::string, 3>>& subs) {
+    static std::string lookupAnswer(int videoId, const Parts& subs) {
         std::string list;
         for (const auto& [url, name, id] : subs) {
             list += std::string(list.empty() ? "" : ",") + R"({"downloadUrl":")" + url +
@@ -135,10 +130,10 @@ class SubtitleServiceTest : public ::testing::Test, public Screens {
         return body + (parts.empty() ? "\r\n" + b : "") + "--\r\n";
     }
     void expectQueuesEmpty() {
-        EXPECT_TRUE(LSubtitlesToDownload::downloadQueue().empty());
-        EXPECT_EQ(LSubtitlesToDownload::remainingDownloads(), 0);
-        EXPECT_TRUE(LSubtitlesToUpload::uploadQueue().empty());
-        EXPECT_FALSE(LSubtitlesToUpload::uploadProcessed());
+        EXPECT_TRUE(LSubtitlesToDownload::downloadQueue().empty() &&
+                    LSubtitlesToDownload::remainingDownloads() == 0 &&
+                    LSubtitlesToUpload::uploadQueue().empty() &&
+                    !LSubtitlesToUpload::uploadProcessed());
     }
 
     // Declared first so that it goes last: the client and the lookup stop before it.
@@ -189,9 +184,8 @@ TEST_F(SubtitleServiceTest, DownloadsWhatTheAnswerNamesUploadsWhatArrivedThenLau
     EXPECT_EQ(lookups[0].body, form);
     EXPECT_EQ(lookups[0].header("Content-type"), "application/x-www-form-urlencoded");
     EXPECT_EQ(lookups[0].header("Content-length"), std::to_string(form.size()));
-    EXPECT_EQ(launches_, std::vector<int>{1});
-    EXPECT_EQ(state_.videoId, 42);
-    EXPECT_EQ(downloads_, 3);
+    EXPECT_EQ(std::tuple(launches_, state_.videoId, downloads_.load()),
+              std::tuple(std::vector<int>{1}, 42, 3));
     const auto lines = std::exchange(log_, {});
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], "Done analyzing video: found 3 subtitles to download");
@@ -251,10 +245,9 @@ TEST_F(SubtitleServiceTest, FailuresOfTheLookupTheDownloadsAndTheUpload) {
         lookUp("/v/Movie.mkv");
         waitForOutcome();
         const bool alert = row.downloads < 0;
-        EXPECT_EQ(state_.videoId, row.videoId);
-        EXPECT_EQ(homeLoads_, alert ? 1 : 0);
-        EXPECT_EQ(launches_.size(), alert ? 0u : 1u);
-        EXPECT_EQ(uploads_ - uploadsBefore, row.downloads > 0 ? 1 : 0);
+        EXPECT_EQ(
+            std::tuple(state_.videoId, homeLoads_, launches_.size(), uploads_ - uploadsBefore),
+            std::tuple(row.videoId, int(alert), std::size_t(!alert), int(row.downloads > 0)));
         const auto lines = std::exchange(log_, {});
         ASSERT_EQ(lines.size(), alert ? 0u : row.downloads + (row.downloads ? 2u : 1u));
         if (alert) {
@@ -308,30 +301,26 @@ TEST_F(SubtitleServiceTest, AHashFromAnotherThreadIsLookedUpOnTheMainThread) {
 // A second video while the first one's lookup, downloads or upload are still under way: what
 // comes late for the first reaches neither the second's upload nor its launch.
 TEST_F(SubtitleServiceTest, TheFirstVideosLateAnswersAreIgnored) {
-    for (const char* late : {"slow.srt", "upload", "lookup"}) {
+    const std::pair<std::string, std::atomic<int>*> cases[] = {
+        {"slow.srt", &downloads_}, {"upload", &uploads_}, {"lookup", &lookups_}};
+    for (const auto& [late, arrived] : cases) {
         SCOPED_TRACE(late);
         launches_.clear();
         server_.clearRequests();
-        answer("lookup", {200, lookupAnswer(1, {{sub("slow.srt"), "slow.srt", "11"}})});
-        answer("slow.srt", {200, "first video"});
-        answer("upload", {200});
-        {
-            std::lock_guard lock(mutex_);
-            answers_[late].delay = 400ms;
-        }
-        std::atomic<int>& arrived = late[0] == 's'   ? downloads_
-                                    : late[0] == 'u' ? uploads_
-                                                     : lookups_;
-        const int before = arrived;
+        const auto delay = [name = late](const char* what) { return what == name ? 400ms : 0ms; };
+        answer("lookup",
+               {200, lookupAnswer(1, {{sub("slow.srt"), "slow.srt", "11"}}), delay("lookup")});
+        answer("slow.srt", {200, "first video", delay("slow.srt")});
+        answer("upload", {200, {}, delay("upload")});
+        const int before = *arrived;
         lookUp("/v/First.mkv");
-        ASSERT_TRUE(test::runEventLoopUntil([&] { return arrived > before; }));
+        ASSERT_TRUE(test::runEventLoopUntil([at = arrived, before] { return *at > before; }));
         answer("lookup", {200, lookupAnswer(2, {{sub("fast.srt"), "fast.srt", "21"}})});
         answer("fast.srt", {200, "second video"});
         lookUp("/v/Second.mkv");
         waitForOutcome(700ms);  // the first video's answers arrive meanwhile
-        EXPECT_EQ(launches_.size(), 1u);
-        EXPECT_EQ(state_.videoId, 2);
-        EXPECT_EQ(state_.videoFileName, "Second.mkv");
+        EXPECT_EQ(std::tuple(launches_.size(), state_.videoId, state_.videoFileName.toStdString()),
+                  std::tuple(1u, 2, "Second.mkv"));
         std::vector<std::string> uploaded;
         for (const auto& upload : server_.requests("/Subtitles/UploadSubtitles"))
             if (upload.body.find("second video") != std::string::npos)
