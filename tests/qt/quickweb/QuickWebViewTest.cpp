@@ -223,8 +223,7 @@ TEST_F(QuickWebViewTest, BridgeNavigationsReachThePolicyInOrderAndOnlyMainFrameL
     EXPECT_EQ(native.pages, QStringList({QString::fromStdString(url("/page/bridge")), other}));
     // The page stayed, and neither the refused navigations nor the frame counted as progress.
     EXPECT_EQ(view->evaluateScript("document.getElementById('text').textContent"), "bridge");
-    EXPECT_EQ(started, 1);
-    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(std::pair(started, finished), std::pair(1, 1));
     // A page's own navigation is a load; one that cannot be reached ends as failed.
     view->evaluateScriptAsync("location.href = '" + other + "'");
     ASSERT_TRUE(runEventLoopUntil([&] { return finished == 2; }, 5s));
@@ -483,8 +482,9 @@ TEST_F(QuickWebViewTest, TheAppsRequestsAndThePagesKeepOneSetOfCookies) {
     }
     const auto get = [&](const std::string& path) {
         bool done = false;
-        client.sendAsynchronousRequest({.url = QUrl(QString::fromStdString(url(path)))},
-                                       [&](const UrlResponse&) { done = true; });
+        UrlRequest request;
+        request.url = QUrl(QString::fromStdString(url(path)));
+        client.sendAsynchronousRequest(request, [&](const UrlResponse&) { done = true; });
         return runEventLoopUntil([&] { return done; }, 10s);
     };
     const auto sent = [&](const std::string& path) {
