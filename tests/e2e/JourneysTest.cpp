@@ -156,15 +156,10 @@ TEST_F(Journey, SignedInOnTheHomePageOfAServiceThatNeedsAnAccount) {
     QProcess service;
     service.start(LIRRA_SERVER_EXECUTABLE,
                   {"--accounts", "required", "--data", data.path(), "--library", media_.path()});
-    QString serving;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            service.waitForReadyRead(100);
-            serving += QString::fromUtf8(service.readAllStandardOutput());
-            return serving.contains('\n');
-        },
-        20s));
-    const QString base = serving.section("serving ", 1).trimmed();
+    QByteArray serving;  // its first line says where
+    const auto read = [&] { return service.waitForReadyRead(100), serving += service.readAll(); };
+    ASSERT_TRUE(waitUntil([&] { return read().contains('\n'); }, 20s));
+    const QString base = QString::fromUtf8(serving).section("serving ", 1).trimmed();
     launch({"--base-url", base, video});
     ownPages_ = true;  // another process, but our pages
     const QString signIn = "Page loaded: " + base + "Account/SignIn";
@@ -183,8 +178,7 @@ TEST_F(Journey, SignedInOnTheHomePageOfAServiceThatNeedsAnAccount) {
                "  return fetch('/api/words/counts'); }).then(function (r) { return r.json(); })"
                ".then(function (c) { window.known = c.known; }); 1");
     EXPECT_TRUE(app_->waitForPage(kPlayer, "window.known", 1));
-    service.terminate();
-    service.waitForFinished(5000);
+    service.terminate();  // the destructor ends it if it lingers
 }
 
 }  // namespace
