@@ -274,7 +274,8 @@ void MpvMediaPlayer::issueLoadfile() {
         notifier_.schedule();
         return;
     }
-    // Set for every load: pause carries over from the previous media.
+    // Set for every load: pause carries over from the previous media. Set again behind the load:
+    // a previous media resting at its end may pause itself again before the load replaces it.
     properties_.setFlag(kPauseProperty, startPaused_);
     const std::uint64_t serial = loads_.loadSent();
     const char* command[] = {"loadfile", location.constData(), "replace", nullptr};
@@ -282,7 +283,9 @@ void MpvMediaPlayer::issueLoadfile() {
         mediaFailed(mpv_error_string(error));
         loads_.loadRefused();
         notifier_.schedule();
+        return;
     }
+    properties_.setFlag(kPauseProperty, startPaused_);
 }
 
 // What was known of the previous media no longer holds.
