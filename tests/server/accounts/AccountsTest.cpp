@@ -13,12 +13,8 @@ using S = StoreStatus;
 
 // The session cookie an answer sets ("lirra_session=..."), empty without one.
 std::string sessionCookie(const httplib::Result& res) {
-    if (!res) return {};
-    for (const auto& [name, value] : res->headers) {
-        if (name == "Set-Cookie" && value.rfind("lirra_session=", 0) == 0)
-            return value.substr(0, value.find(';'));
-    }
-    return {};
+    const std::string cookie = res ? res->get_header_value("Set-Cookie") : "";
+    return cookie.rfind("lirra_session=", 0) == 0 ? cookie.substr(0, cookie.find(';')) : "";
 }
 
 class Accounts : public ServerFixture {
