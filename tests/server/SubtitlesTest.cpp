@@ -37,10 +37,7 @@ std::string shown(const std::vector<Cue>& cues) {
                 rest[at + 1] != '>' || (closing && (open.empty() || open.back() != rest[at]))) {
                 return ::testing::AssertionFailure() << "markup at " << i << " of " << text;
             }
-            if (closing)
-                open.pop_back();
-            else
-                open.push_back(rest[at]);
+            closing ? open.pop_back() : open.push_back(rest[at]);
             i += at + 1;
         } else if (text[i] == '&') {
             bool known = false;
