@@ -18,9 +18,8 @@ using namespace std::string_literals;
 // "start-end text" per cue, a line each, for readable failures.
 std::string shown(const std::vector<Cue>& cues) {
     std::string out;
-    for (const auto& c : cues) {
+    for (const auto& c : cues)
         out += std::to_string(c.startMs) + "-" + std::to_string(c.endMs) + " " + c.text + "\n";
-    }
     return out;
 }
 
@@ -38,16 +37,12 @@ std::string shown(const std::vector<Cue>& cues) {
                 rest[at + 1] != '>' || (closing && (open.empty() || open.back() != rest[at]))) {
                 return ::testing::AssertionFailure() << "markup at " << i << " of " << text;
             }
-            if (closing)
-                open.pop_back();
-            else
-                open.push_back(rest[at]);
+            closing ? open.pop_back() : open.push_back(rest[at]);
             i += at + 1;
         } else if (text[i] == '&') {
             bool known = false;
-            for (std::string_view e : {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;"}) {
+            for (std::string_view e : {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;"})
                 known = known || rest.substr(0, e.size()) == e;
-            }
             if (!known) return ::testing::AssertionFailure() << "bare & at " << i << " of " << text;
         } else if (text[i] == '>' || text[i] == '"' || text[i] == '\'') {
             return ::testing::AssertionFailure()

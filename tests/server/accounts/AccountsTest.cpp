@@ -13,12 +13,8 @@ using S = StoreStatus;
 
 // The session cookie an answer sets ("lirra_session=..."), empty without one.
 std::string sessionCookie(const httplib::Result& res) {
-    if (!res) return {};
-    for (const auto& [name, value] : res->headers) {
-        if (name == "Set-Cookie" && value.rfind("lirra_session=", 0) == 0)
-            return value.substr(0, value.find(';'));
-    }
-    return {};
+    const std::string cookie = res ? res->get_header_value("Set-Cookie") : "";
+    return cookie.rfind("lirra_session=", 0) == 0 ? cookie.substr(0, cookie.find(';')) : "";
 }
 
 class Accounts : public ServerFixture {
@@ -32,10 +28,11 @@ class Accounts : public ServerFixture {
         options.accounts = mode_;
         options.trustedProxies = {"127.0.0.1"};
     }
-    httplib::Result post(const std::string& path, const std::string& form,
-                         const std::string& cookie = {}, httplib::Headers headers = {}) {
+    httplib::Result post(const std::string& path, const std::string& body,
+                         const std::string& cookie = {}, httplib::Headers headers = {},
+                         const char* type = "application/x-www-form-urlencoded") {
         if (!cookie.empty()) headers.emplace("Cookie", cookie);
-        return client().Post(path, headers, form, "application/x-www-form-urlencoded");
+        return client().Post(path, headers, body, type);
     }
     httplib::Result get(const std::string& path, const std::string& cookie) {
         return client().Get(path, {{"Cookie", cookie}});
@@ -54,42 +51,37 @@ class Accounts : public ServerFixture {
 
 TEST_F(Accounts, EachModeLetsThroughWhatItShould) {
     const std::string lookupForm = "fileSize=7&movieHash=8a3f2c&fileName=a.mkv&nativeLanguage=spa";
-    struct Row {
-        const char *method, *path;
-        int off, optional, required;
+    const struct {
+        std::string method, path;
+        int status[3];  // off, optional, required
+    } rows[] = {
+        {"GET", "/Player/Home", {200, 200, 303}},
+        {"GET", "/Player/Notebook", {200, 200, 303}},
+        {"GET", "/api/videos/recent", {200, 200, 401}},
+        {"PUT", "/api/words/house", {200, 401, 401}},
+        {"POST", "/Player/GetSubtitlesToDownload", {200, 200, 401}},
+        {"GET", "/api/settings/opensubtitles", {200, 401, 401}},
+        {"GET", "/api/admin/figures", {404, 401, 401}},
+        {"POST", "/Account/SignOut", {404, 303, 303}},
+        {"GET", "/Account/SignIn", {200, 200, 200}},
+        {"GET", "/static/lirra.css", {200, 200, 200}},
+        {"GET", "/l10n/fr.json", {200, 200, 200}},
+        {"GET", "/healthz", {200, 200, 200}},
+        {"GET", "/readyz", {200, 200, 200}},
     };
-    const Row rows[] = {
-        {"GET", "/Player/Home", 200, 200, 303},
-        {"GET", "/Player/Notebook", 200, 200, 303},
-        {"GET", "/api/videos/recent", 200, 200, 401},
-        {"PUT", "/api/words/house", 200, 401, 401},
-        {"POST", "/Player/GetSubtitlesToDownload", 200, 200, 401},
-        {"GET", "/api/settings/opensubtitles", 200, 401, 401},
-        {"GET", "/api/admin/figures", 404, 401, 401},
-        {"POST", "/Account/SignOut", 404, 303, 303},
-        {"GET", "/Account/SignIn", 200, 200, 200},
-        {"GET", "/static/lirra.css", 200, 200, 200},
-        {"GET", "/l10n/fr.json", 200, 200, 200},
-        {"GET", "/healthz", 200, 200, 200},
-        {"GET", "/readyz", 200, 200, 200},
-    };
-    for (const char* mode : {"off", "optional", "required"}) {
-        server_.reset();
-        start(mode);
+    const char* modes[] = {"off", "optional", "required"};
+    for (int m = 0; m < 3; ++m) {
+        start(modes[m]);
         std::vector<Ask> asks;
-        for (const auto& row : rows) {
-            const int status = mode_ == "off"        ? row.off
-                               : mode_ == "optional" ? row.optional
-                                                     : row.required;
-            const std::string path = row.path;
-            const bool form = row.method == std::string("POST");
-            const std::string body = path == "/Account/SignOut" ? ""
-                                     : form                     ? lookupForm
-                                                                : R"({"status": "known"})";
-            asks.push_back({row.method, path, status, row.method == std::string("GET") ? "" : body,
+        for (const auto& [method, path, status] : rows) {
+            const bool form = method == "POST";
+            const std::string body = method == "GET" || path == "/Account/SignOut" ? ""
+                                     : form                                        ? lookupForm
+                                            : R"({"status": "known"})";
+            asks.push_back({method, path, status[m], body,
                             form ? "application/x-www-form-urlencoded" : "application/json"});
         }
-        SCOPED_TRACE(mode);
+        SCOPED_TRACE(modes[m]);
         expectStatuses(asks);
         TearDown();
     }
@@ -199,10 +191,7 @@ TEST_F(Accounts, FailedSignInsAreThrottledPerAccountAndByTheAddressTheProxyNames
     ASSERT_FALSE(enter("/Account/Register", "alice", "secret-one").empty());
     const httplib::Headers proxied = {{"X-Forwarded-For", "203.0.113.7"}};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(
-            post("/Account/SignIn", "name=alice&password=guess-" + std::to_string(i), {}, proxied)
-                ->status,
-            401);
+        EXPECT_EQ(post("/Account/SignIn", "name=alice&password=a-guess", {}, proxied)->status, 401);
     const auto blocked = post("/Account/SignIn", "name=alice&password=secret-one", {},
                               {{"X-Forwarded-For", "198.51.100.1"}});
     EXPECT_EQ(blocked->status, 429) << "even the right password, from elsewhere";
@@ -232,19 +221,17 @@ TEST_F(Accounts, TheCommandLineMakesAnAdministratorWhoAloneManagesLearners) {
     const std::string admin = enter("/Account/SignIn", "root", "admins-secret");
     const std::string bob = enter("/Account/Register", "bob", "bobs-secret");
     for (const char* path :
-         {"/api/admin/learners", "/api/admin/figures", "/Admin", "/api/settings/opensubtitles"}) {
-        EXPECT_EQ(get(path, bob)->status, 403) << path;
-        EXPECT_EQ(get(path, admin)->status, 200) << path;
-    }
+         {"/api/admin/learners", "/api/admin/figures", "/Admin", "/api/settings/opensubtitles"})
+        EXPECT_EQ(std::make_pair(get(path, bob)->status, get(path, admin)->status),
+                  std::make_pair(403, 200))
+            << path;
     const auto learners = answer(get("/api/admin/learners", admin))["learners"];
     ASSERT_EQ(learners.size(), 2u);
     EXPECT_EQ(std::make_tuple(learners[0]["name"], learners[0]["admin"], learners[1]["admin"]),
               std::make_tuple(nlohmann::json("bob"), nlohmann::json(false), nlohmann::json(true)));
     const std::string bobId = std::to_string(learners[0]["id"].get<long long>());
     auto adminPost = [&](const std::string& what, const std::string& json, const std::string& as) {
-        return client()
-            .Post("/api/admin/learners/" + bobId + "/" + what, {{"Cookie", as}}, json,
-                  "application/json")
+        return post("/api/admin/learners/" + bobId + "/" + what, json, as, {}, "application/json")
             ->status;
     };
     EXPECT_EQ(adminPost("disabled", R"({"disabled": true})", bob), 403);
@@ -264,17 +251,14 @@ class SharedSessions : public Accounts {
 
 TEST_F(SharedSessions, SignInOnOneServiceSignOutOnTheOther) {
     start("required");
-    const auto first = std::move(server_);
+    auto first = std::move(server_);
     dataDir_ = root_ + "/other";
     startServer();
     const std::string cookie = enter("/Account/Register", "alice", "secret-one");
-    httplib::Client other("127.0.0.1", first->port());
-    EXPECT_EQ(other.Get("/api/account", {{"Cookie", cookie}})->status, 200);
-    EXPECT_EQ(
-        other
-            .Post("/Account/SignOut", {{"Cookie", cookie}}, "", "application/x-www-form-urlencoded")
-            ->status,
-        303);
+    std::swap(server_, first);  // to the first service
+    EXPECT_EQ(get("/api/account", cookie)->status, 200);
+    EXPECT_EQ(post("/Account/SignOut", "", cookie)->status, 303);
+    std::swap(server_, first);
     EXPECT_EQ(get("/api/account", cookie)->status, 401);
 }
 

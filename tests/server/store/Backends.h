@@ -75,13 +75,4 @@ inline std::unique_ptr<Store> openStore(PostgresBackend& backend, std::string& e
 
 using Backends = ::testing::Types<SqliteBackend, PostgresBackend>;
 
-// The store over a new database of the backend's; null (with `error`) when it cannot open.
-template <class Backend>
-std::unique_ptr<Store> openStore(Backend& backend, std::string& error) {
-    if constexpr (std::is_same_v<Backend, SqliteBackend>)
-        return SqliteStore::open(backend.root + "/data", error);
-    else
-        return PostgresStore::open(backend.uri, cluster().password(), 8, error);
-}
-
 }  // namespace lirra::server::test
