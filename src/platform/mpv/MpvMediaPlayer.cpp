@@ -274,9 +274,6 @@ void MpvMediaPlayer::issueLoadfile() {
         notifier_.schedule();
         return;
     }
-    // Set for every load: pause carries over from the previous media. Set again behind the load:
-    // a previous media resting at its end may pause itself again before the load replaces it.
-    properties_.setFlag(kPauseProperty, startPaused_);
     const std::uint64_t serial = loads_.loadSent();
     const char* command[] = {"loadfile", location.constData(), "replace", nullptr};
     if (const int error = mpv_command_async(mpv_, kLoadReplyBase + serial, command); error < 0) {
@@ -285,6 +282,8 @@ void MpvMediaPlayer::issueLoadfile() {
         notifier_.schedule();
         return;
     }
+    // Set for every load, as pause carries over from the previous media; behind the load, since
+    // set before it, a previous media resting at its end may pause itself again in between.
     properties_.setFlag(kPauseProperty, startPaused_);
 }
 
