@@ -25,12 +25,12 @@ TEST_F(PlayerScreenTest, TheWindowsFollowTheContentAreaAndThePageIsToldOfResizes
     EXPECT_TRUE(overlay().isKeyWindow());
     window().setFrame(Rect{{100, 50}, {800, 500}}, true);
     delegate().windowDidMove();
-    EXPECT_EQ(overlay().frame(), contentArea());
-    EXPECT_EQ(videoWindow().frame(), contentArea());
+    EXPECT_EQ(std::pair(overlay().frame(), videoWindow().frame()),
+              std::pair(contentArea(), contentArea()));
     window().setContentSize(Size{640, 360});
     delegate().windowDidResize();
-    EXPECT_EQ(videoWindow().frame(), (Rect{{100, 50}, {640, 360}}));
-    EXPECT_EQ(overlay().frame(), contentArea());
+    EXPECT_EQ(std::pair(overlay().frame(), videoWindow().frame()),
+              std::pair(contentArea(), Rect{{100, 50}, {640, 360}}));
     delegate().windowDidEnterFullScreen();
     delegate().windowDidExitFullScreen();
     EXPECT_EQ(events(page()), (QStringList{"'nativeApp:resized'", "'nativeApp:enteredFullscreen'",
@@ -56,8 +56,7 @@ TEST_F(PlayerScreenTest, ClosingTheWindowLeavesThePlayerFirstAndKeyFocusGoesToAS
 TEST_F(PlayerScreenTest, TheOverlayTakesDoubleClicksAboveTheSubtitlesAndEscape) {
     EventRouter& router = *overlay().eventRouter_;
     auto click = [&](double y, int count = 2, unsigned modifiers = 0) {
-        InputEvent event{InputEvent::kLeftMouseDown, count, modifiers, Point{100, y}};
-        return router.sendEvent(event);
+        return router.sendEvent({InputEvent::kLeftMouseDown, count, modifiers, Point{100, y}});
     };
     const double limit = window().frame().size.height - 500.5;
     page().answers_.insert(kNextSubOffsetQuery, "  500.5px");
