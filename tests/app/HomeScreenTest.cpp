@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The home screen through its states: connecting, loaded, ready, unreachable, processing a
-// video, the player, and back; what it is told when a video cannot be opened.
+// video, and back from the player (PlayerScreenTest); what it is told when a video cannot be
+// opened.
 #include "app/OpenFailureReporter.h"
 #include "fakes/AppFixture.h"
 
@@ -45,26 +46,6 @@ TEST_F(AppTest, AnUnreachableServiceIsSaidOnTheLoaderUntilTheNextReturnHome) {
     app_->loadHomeScreen();
     EXPECT_FALSE(home().isHidden());
     EXPECT_EQ(home().loads_.size(), 2u);
-}
-
-TEST_F(AppTest, ReturningHomeEmptiesThePlayerPageClosesItsWindowsAndRefreshesAReadyHomePage) {
-    homePageReady();
-    launch(makeVideo("clip.mkv"));
-    window().fullScreen_ = true;
-    app_->state().playbackStarted = true;
-    window().setContentAspectRatio(Size{16, 9});
-    home().asyncScripts_.clear();
-
-    app_->loadHomeScreen();
-    EXPECT_FALSE(window().fullScreen_ || overlay().isVisible() || videoWindow().isVisible() ||
-                 app_->state().playbackStarted || home().isHidden());
-    EXPECT_EQ(page().loads_.back(), QUrl("about:blank"));
-    EXPECT_EQ(player().state(), kMediaPlayerStateStopped);
-    EXPECT_EQ(window().contentAspectRatio(), Size{});
-    EXPECT_EQ(home().loads_.size(), 1u);  // a ready page is not loaded again, it is told
-    EXPECT_EQ(
-        home().asyncScripts_,
-        std::vector<QString>{"if(typeof $ != 'undefined'){ $(window).trigger('refreshLevel'); }"});
 }
 
 // Why a video could not be played: the engine's reason logged once per launch and sent to the

@@ -13,9 +13,7 @@ class MediaControlsTest : public testing::AppTest, public MediaControls {
   protected:
     MediaControlsTest() { controller_.setControls(this); }
     void changed(unsigned changes) override { told_ += QString::number(changes) + " "; }
-    void seeked(std::int64_t positionUs) override {
-        done_ << "seeked " + QString::number(positionUs);
-    }
+    void seeked(std::int64_t us) override { done_ << "seeked " + QString::number(us); }
 
     // A 20 s video playing at 3 s, at full volume; nothing told yet (`effects` clears the rest).
     void play(const QString& name = "Film.Night.mkv") {

@@ -37,12 +37,26 @@ TEST_F(PlayerScreenTest, TheWindowsFollowTheContentAreaAndThePageIsToldOfResizes
                                            "'nativeApp:leftFullscreen'"}));
 }
 
-TEST_F(PlayerScreenTest, ClosingTheWindowLeavesThePlayerFirstAndKeyFocusGoesToAShownOverlay) {
+// Closing the window leaves the player first, as a return home does: the player page emptied,
+// its windows closed, a ready home page told rather than loaded again. On the home screen it quits.
+TEST_F(PlayerScreenTest, ClosingTheWindowGoesHomeFirstAndKeyFocusGoesToAShownOverlay) {
+    window().fullScreen_ = true;
+    app_->state().playbackStarted = true;
+    window().setContentAspectRatio(Size{16, 9});
+    home().asyncScripts_.clear();
     overlay().key_ = false;
     delegate().windowDidBecomeKey();
     EXPECT_TRUE(overlay().isKeyWindow());
     EXPECT_FALSE(delegate().windowShouldClose());
-    EXPECT_FALSE(playerShown());
+    EXPECT_FALSE(window().fullScreen_ || playerShown() || videoWindow().isVisible() ||
+                 app_->state().playbackStarted || home().isHidden());
+    EXPECT_EQ(page().loads_.back(), QUrl("about:blank"));
+    EXPECT_EQ(player().state(), kMediaPlayerStateStopped);
+    EXPECT_EQ(window().contentAspectRatio(), Size{});
+    EXPECT_EQ(home().loads_.size(), 1u);
+    EXPECT_EQ(
+        home().asyncScripts_,
+        std::vector<QString>{"if(typeof $ != 'undefined'){ $(window).trigger('refreshLevel'); }"});
     EXPECT_EQ(platform_.application_.terminations_, 0);
     overlay().key_ = false;
     delegate().windowDidBecomeKey();
