@@ -13,11 +13,9 @@ class MediaControlsTest : public testing::AppTest, public MediaControls {
   protected:
     MediaControlsTest() { controller_.setControls(this); }
     void changed(unsigned changes) override { told_ += QString::number(changes) + " "; }
-    void seeked(std::int64_t positionUs) override {
-        done_ << "seeked " + QString::number(positionUs);
-    }
+    void seeked(std::int64_t us) override { done_ << "seeked " + QString::number(us); }
 
-    // A 20 s video playing at 3 s, at full volume; nothing told yet.
+    // A 20 s video playing at 3 s, at full volume; nothing told yet (`effects` clears the rest).
     void play(const QString& name = "Film.Night.mkv") {
         homePageReady();
         launch(makeVideo(name));
@@ -26,8 +24,6 @@ class MediaControlsTest : public testing::AppTest, public MediaControls {
         player().volume_ = 200;
         player().playing_ = true;
         stateChanged(kMediaPlayerStatePlaying);
-        player().calls_.clear();
-        page().asyncScripts_.clear();
         told_.clear();
     }
     // What an action did, as one line: the player's calls, the seeks told, the page's events.
@@ -82,34 +78,34 @@ TEST_F(MediaControlsTest, ShowThePlayingVideoInMicrosecondsAndTheVolumeFromZeroT
         told_.clear();
         change();
         controller_.refresh();
-        EXPECT_EQ(told_, told);
-        EXPECT_EQ(controller_.state().volume, volume);
+        EXPECT_EQ(std::pair(told_, controller_.state().volume), std::pair(told, volume));
     }
     play("b.mkv");
     EXPECT_EQ(controller_.state().trackId, "/app/lirra/Lirra/video/2") << "each launch a track";
 }
 
 TEST_F(MediaControlsTest, ActOnThePlayerTheScreensAndThePage) {
+    const auto at = [](std::int64_t us) -> Action {
+        return [us](auto& c) { c.setPosition(c.state().trackId, us); };
+    };
+    const auto volume = [](double level) -> Action {
+        return [level](auto& c) { c.setVolume(level); };
+    };
     const std::vector<std::pair<Action, QString>> cases = {
         {[](auto& c) { c.playPause(); }, "pause()"},
         {[](auto& c) { c.pause(); }, "pause()"},
         {[](auto& c) { c.seek(2500000); }, "setTime(5500), seeked 5500000"},
         {[](auto& c) { c.seek(-10000000); }, "setTime(0), seeked 0"},
         {[](auto& c) { c.seek(INT64_MAX); }, "setTime(20000), seeked 20000000"},
-        {[](auto& c) { c.setPosition(c.state().trackId, 7500000); },
-         "setTime(7500), seeked 7500000"},
-        {[](auto& c) { c.setPosition(c.state().trackId, 20000000); },
-         "setTime(20000), seeked 20000000"},
-        {[](auto& c) { c.setPosition(c.state().trackId, 20000001); }, ""},
-        {[](auto& c) { c.setPosition(c.state().trackId, -1); }, ""},
+        {at(7500000), "setTime(7500), seeked 7500000"},
+        {at(20000000), "setTime(20000), seeked 20000000"},
+        {at(20000001), ""},
+        {at(-1), ""},
         {[](auto& c) { c.setPosition("/app/lirra/Lirra/video/0", 0); }, ""},
-        {[](auto& c) { c.setVolume(0.5); },
-         "setMute(false), setVolume(100), 'nativeApp:volumeChanged', 100"},
-        {[](auto& c) { c.setVolume(1.7); },
-         "setMute(false), setVolume(200), 'nativeApp:volumeChanged', 200"},
-        {[](auto& c) { c.setVolume(-1); },
-         "setMute(false), setVolume(0), 'nativeApp:volumeChanged', 0"},
-        {[](auto& c) { c.setVolume(std::nan("")); }, ""},
+        {volume(0.5), "setMute(false), setVolume(100), 'nativeApp:volumeChanged', 100"},
+        {volume(1.7), "setMute(false), setVolume(200), 'nativeApp:volumeChanged', 200"},
+        {volume(-1), "setMute(false), setVolume(0), 'nativeApp:volumeChanged', 0"},
+        {volume(std::nan("")), ""},
         {[](auto& c) { c.next(); }, "'nativeApp:nextLine'"},
         {[](auto& c) { c.previous(); }, "'nativeApp:previousLine'"},
     };

@@ -25,24 +25,38 @@ TEST_F(PlayerScreenTest, TheWindowsFollowTheContentAreaAndThePageIsToldOfResizes
     EXPECT_TRUE(overlay().isKeyWindow());
     window().setFrame(Rect{{100, 50}, {800, 500}}, true);
     delegate().windowDidMove();
-    EXPECT_EQ(overlay().frame(), contentArea());
-    EXPECT_EQ(videoWindow().frame(), contentArea());
+    EXPECT_EQ(std::pair(overlay().frame(), videoWindow().frame()),
+              std::pair(contentArea(), contentArea()));
     window().setContentSize(Size{640, 360});
     delegate().windowDidResize();
-    EXPECT_EQ(videoWindow().frame(), (Rect{{100, 50}, {640, 360}}));
-    EXPECT_EQ(overlay().frame(), contentArea());
+    EXPECT_EQ(std::pair(overlay().frame(), videoWindow().frame()),
+              std::pair(contentArea(), Rect{{100, 50}, {640, 360}}));
     delegate().windowDidEnterFullScreen();
     delegate().windowDidExitFullScreen();
     EXPECT_EQ(events(page()), (QStringList{"'nativeApp:resized'", "'nativeApp:enteredFullscreen'",
                                            "'nativeApp:leftFullscreen'"}));
 }
 
-TEST_F(PlayerScreenTest, ClosingTheWindowLeavesThePlayerFirstAndKeyFocusGoesToAShownOverlay) {
+// Closing the window leaves the player first, as a return home does: the player page emptied,
+// its windows closed, a ready home page told rather than loaded again. On the home screen it quits.
+TEST_F(PlayerScreenTest, ClosingTheWindowGoesHomeFirstAndKeyFocusGoesToAShownOverlay) {
+    window().fullScreen_ = true;
+    app_->state().playbackStarted = true;
+    window().setContentAspectRatio(Size{16, 9});
+    home().asyncScripts_.clear();
     overlay().key_ = false;
     delegate().windowDidBecomeKey();
     EXPECT_TRUE(overlay().isKeyWindow());
     EXPECT_FALSE(delegate().windowShouldClose());
-    EXPECT_FALSE(playerShown());
+    EXPECT_FALSE(window().fullScreen_ || playerShown() || videoWindow().isVisible() ||
+                 app_->state().playbackStarted || home().isHidden());
+    EXPECT_EQ(page().loads_.back(), QUrl("about:blank"));
+    EXPECT_EQ(player().state(), kMediaPlayerStateStopped);
+    EXPECT_EQ(window().contentAspectRatio(), Size{});
+    EXPECT_EQ(home().loads_.size(), 1u);
+    EXPECT_EQ(
+        home().asyncScripts_,
+        std::vector<QString>{"if(typeof $ != 'undefined'){ $(window).trigger('refreshLevel'); }"});
     EXPECT_EQ(platform_.application_.terminations_, 0);
     overlay().key_ = false;
     delegate().windowDidBecomeKey();
@@ -56,8 +70,7 @@ TEST_F(PlayerScreenTest, ClosingTheWindowLeavesThePlayerFirstAndKeyFocusGoesToAS
 TEST_F(PlayerScreenTest, TheOverlayTakesDoubleClicksAboveTheSubtitlesAndEscape) {
     EventRouter& router = *overlay().eventRouter_;
     auto click = [&](double y, int count = 2, unsigned modifiers = 0) {
-        InputEvent event{InputEvent::kLeftMouseDown, count, modifiers, Point{100, y}};
-        return router.sendEvent(event);
+        return router.sendEvent({InputEvent::kLeftMouseDown, count, modifiers, Point{100, y}});
     };
     const double limit = window().frame().size.height - 500.5;
     page().answers_.insert(kNextSubOffsetQuery, "  500.5px");
