@@ -36,6 +36,11 @@ struct RecordedRequest {
             if (strcasecmp(key.c_str(), name.c_str()) == 0) return value;
         return std::nullopt;
     }
+    // The query as sent ("a=1&b=2"), empty without one.
+    std::string query() const {
+        const auto mark = target.find('?');
+        return mark == std::string::npos ? std::string() : target.substr(mark + 1);
+    }
 };
 
 // A certificate and its key (PEM files): the server speaks HTTPS.
@@ -58,6 +63,7 @@ class LoopbackHttpServer {
     bool start();
     void stop();
 
+    int port() const { return port_; }
     // "http://127.0.0.1:PORT" (https with a certificate) followed by `path`.
     std::string url(const std::string& path = "/") const {
         return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
