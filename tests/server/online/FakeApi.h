@@ -4,9 +4,7 @@
 #pragma once
 
 #include <algorithm>
-#include <cctype>
 #include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,10 +15,7 @@ namespace lirra::test {
 struct FakeSubtitle {
     long fileId = 0;
     std::string language;  // the API's code: "en", "es", "pt-BR"
-    bool hashMatch = true;
-    bool hearingImpaired = false;
-    bool machineTranslated = false;
-    bool aiTranslated = false;
+    bool hashMatch = true, hearingImpaired = false, machineTranslated = false, aiTranslated = false;
     long downloads = 100;
     std::string title = "big buck bunny";  // what a query by title finds
     int season = 0, episode = 0;           // 0: a film
@@ -93,10 +88,6 @@ class FakeApi {
         res.status = status;
         res.set_content(body.dump(), "application/json");
     }
-    static std::string lower(std::string text) {
-        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return text;
-    }
 
     // One entry of the search answer's "data", shaped like the documented example (fields the
     // client does not read are left out, but for a few it must pass over).
@@ -118,17 +109,15 @@ class FakeApi {
     }
 
     void search(const Req& req, Res& res) {
-        std::vector<std::string> languages;
-        std::stringstream list(req.get_param_value("languages"));
-        for (std::string code; std::getline(list, code, ',');) languages.push_back(code);
+        // As the client sends them: "en,pt-br", a lower-case query.
+        const std::string languages = "," + req.get_param_value("languages") + ",";
         const std::string hash = req.get_param_value("moviehash");
-        const std::string query = lower(req.get_param_value("query"));
+        const std::string query = req.get_param_value("query");
         const int season = std::atoi(req.get_param_value("season_number").c_str());
         const int episode = std::atoi(req.get_param_value("episode_number").c_str());
         json data = json::array();
         for (const auto& s : subtitles) {
-            if (std::find(languages.begin(), languages.end(), lower(s.language)) == languages.end())
-                continue;
+            if (languages.find("," + s.language + ",") == std::string::npos) continue;
             const bool byHash = !hash.empty() && hash == knownHash;
             const bool byTitle = hash.empty() && !query.empty() && query == s.title &&
                                  season == s.season && episode == s.episode;

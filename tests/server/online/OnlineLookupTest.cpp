@@ -51,11 +51,10 @@ class OnlineLookupTest : public ServerFixture {
     std::string held(const json& videoId) {
         std::string text;
         const json all = tracks(videoId);
-        for (const auto& t : all["tracks"]) {
+        for (const auto& t : all["tracks"])
             text += (text.empty() ? "" : "|") + t["language"].get<std::string>() + " " +
                     t["origin"].get<std::string>() + " " + t["fileName"].get<std::string>() + ": " +
                     t["cues"][0]["text"].get<std::string>();
-        }
         return text;
     }
 
@@ -84,13 +83,6 @@ TEST_F(OnlineLookupTest, BothLanguagesByHashAreOfferedThenHeldAndNeverAskedAgain
     const json again = lookup();
     EXPECT_EQ(names(again), "Film.eng.srt Film.spa.srt");
     EXPECT_TRUE(fake.seen().empty());
-}
-
-TEST_F(OnlineLookupTest, OnlyLanguagesNoLocalSourceHasAreAsked) {
-    writeFile(libraryDir_ + "/Film.en.srt", "1\n00:00:01,000 --> 00:00:02,000\nHi\n\n");
-    EXPECT_EQ(names(lookup()), "Film.en.srt! Film.spa.srt!");
-    ASSERT_EQ(fake.seen("/subtitles").size(), 1u);
-    EXPECT_NE(fake.seen("/subtitles")[0].query().find("&languages=es&"), std::string::npos);
 }
 
 TEST_F(OnlineLookupTest, ALateAnswerIsHeldByTheServiceWhileTheVideoIsPending) {
@@ -128,13 +120,17 @@ TEST_F(OnlineLookupTest, WithoutAKeyNothingIsSentThenSettingsAreWrittenOwnerOnly
     struct stat info {};
     ASSERT_EQ(::stat((dataDir_ + "/opensubtitles.json").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    // The key saved from the page is used with the login, and a restart keeps them.
+    // The key saved from the page is used with the login, and a restart keeps them; only the
+    // languages no local file has are asked.
     fake.key = "new-key-1";
     restartServer();
     EXPECT_EQ(settings(), json::parse(R"({"configured": true, "user": "learner", "status": "ok",
                                           "remaining": null, "message": ""})"));
-    EXPECT_EQ(names(lookup()), "Film.eng.srt! Film.spa.srt!");
+    writeFile(libraryDir_ + "/Film.en.srt", "1\n00:00:01,000 --> 00:00:02,000\nHi\n\n");
+    EXPECT_EQ(names(lookup()), "Film.en.srt! Film.spa.srt!");
     EXPECT_EQ(fake.seen("/login").size(), 1u);
+    ASSERT_EQ(fake.seen("/subtitles").size(), 1u);
+    EXPECT_NE(fake.seen("/subtitles")[0].query().find("&languages=es&"), std::string::npos);
     EXPECT_EQ(put(R"({"key":"","user":""})"), 200);
     EXPECT_FALSE(settings()["configured"].get<bool>());
 }
