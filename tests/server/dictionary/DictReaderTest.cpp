@@ -35,16 +35,16 @@ class DictReader : public ::testing::Test {
     MediaFolder folder_;
 };
 
-TEST_F(DictReader, ReadsEveryArticleFromPlainAndDictzipData) {
+TEST_F(DictReader, ReadsEveryArticleFromPlainAndDictzipDataAndRefusesDamagedFilesWithAReason) {
     const auto articles = sampleArticles();
-    const DictdFiles files = buildDictd(articles);
+    const DictdFiles good = buildDictd(articles);
     const std::pair<unsigned, const char*> layouts[] = {{0, ""},   {1, ""},     {37, ""},
                                                         {512, ""}, {65535, ""}, {256, "d.dict"}};
     for (const auto& [chunk, name] : layouts) {
         SCOPED_TRACE("chunk length " + std::to_string(chunk) + " " + name);
         std::string error;
         const auto dictionary = open(
-            files.index, chunk ? dictzip(files.data, chunk, name) : files.data, chunk != 0, error);
+            good.index, chunk ? dictzip(good.data, chunk, name) : good.data, chunk != 0, error);
         ASSERT_TRUE(dictionary) << error;
         EXPECT_EQ(dictionary->headwordCount(), 41u);
         for (std::size_t i = 2; i < articles.size(); ++i) {
@@ -57,10 +57,7 @@ TEST_F(DictReader, ReadsEveryArticleFromPlainAndDictzipData) {
         EXPECT_TRUE(dictionary->articles("word99", 4).empty() &&
                     dictionary->articles("", 4).empty());
     }
-}
 
-TEST_F(DictReader, RefusesDamagedFilesWithAReason) {
-    const DictdFiles good = buildDictd(sampleArticles());
     const std::string dz = dictzip(good.data, 256);
     std::string corruptHeader = dz, plainGzip = dz, wrongSize = dz;
     corruptHeader[16] = 7;  // the RA field's chunk count no longer matches its length
@@ -96,8 +93,7 @@ TEST_F(DictReader, RefusesDamagedFilesWithAReason) {
 }
 
 TEST_F(DictReader, SpellsKeysAsEachIndexWasBuilt) {
-    // WordNet keeps every character ("00-database-allchars"); FreeDict keeps letters, digits
-    // and spaces.
+    // WordNet keeps every character ("00-database-allchars"); FreeDict letters, digits, spaces.
     const DictdFiles allChars = buildDictd({{"00-database-allchars", "\n"}, {"x", "x\n"}});
     const DictdFiles alnum = buildDictd({{"x", "x\n"}});
     std::string error;

@@ -8,15 +8,6 @@
 #include <filesystem>
 
 namespace lirra::server::dictionary::test {
-namespace {
-
-// Little-endian, as gzip writes its numbers.
-void put(std::string& out, unsigned long value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
-}
-
-}  // namespace
-
 std::string indexNumber(unsigned long long value) {
     static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     std::string out;
@@ -68,20 +59,23 @@ std::string dictzip(const std::string& data, unsigned chunkLength, const std::st
     }
     deflateEnd(&stream);
 
-    std::string file = "\x1f\x8b\x08";                                    // gzip, deflate
+    std::string file = "\x1f\x8b\x08";  // gzip, deflate
+    // Little-endian, as gzip writes its numbers.
+    auto put = [&file](unsigned long value, int bytes) {
+        for (int i = 0; i < bytes; ++i) file.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
+    };
     file += static_cast<char>(name.empty() ? 0x04 : 0x04 | 0x08 | 0x10);  // FEXTRA, FNAME, FCOMMENT
-    put(file, 0, 4);                                                      // time
+    put(0, 4);                                                            // time
     file += "\x02\x03";                                                   // best compression, Unix
-    put(file, 10 + 2 * sizes.size(), 2);
+    put(10 + 2 * sizes.size(), 2);
     file += "RA";
     for (unsigned long n : {6 + 2 * sizes.size(), 1ul, 1ul * chunkLength, sizes.size()})
-        put(file, n, 2);  // the RA field's length, version, chunk length and count
-    for (unsigned size : sizes) put(file, size, 2);
+        put(n, 2);  // the RA field's length, version, chunk length and count
+    for (unsigned size : sizes) put(size, 2);
     if (!name.empty()) file += name + '\0' + "made by the tests" + '\0';
     file += body;
-    put(file, crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())),
-        4);
-    put(file, data.size(), 4);
+    put(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())), 4);
+    put(data.size(), 4);
     return file;
 }
 

@@ -13,13 +13,11 @@ namespace lirra::server::dictionary::test {
 using server::test::MediaFolder;
 
 struct Article {
-    std::string key;   // as the index holds it
-    std::string text;  // the article's bytes
+    std::string key, text;  // as the index holds it; the article's bytes
 };
 
 struct DictdFiles {
-    std::string index;
-    std::string data;  // uncompressed
+    std::string index, data;  // the data uncompressed
 };
 
 // Articles from "KEY=TEXT" each.

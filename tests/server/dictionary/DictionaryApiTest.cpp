@@ -28,10 +28,9 @@ using nlohmann::json;
 
 TEST(DictionaryApi, LooksUpWordsInTheDebianDictionariesAndListsThem) {
     for (const char* file : {"dictd/wn.index", "dictd/freedict-eng-spa.index",
-                             "dictd/freedict-eng-deu.index", "wordnet/verb.exc"}) {
+                             "dictd/freedict-eng-deu.index", "wordnet/verb.exc"})
         if (access((std::string("/usr/share/") + file).c_str(), R_OK) != 0)
             GTEST_SKIP() << "the Debian dictionaries are not installed (" << file << ")";
-    }
     const MediaFolder data;
     writeDictionary(data, "dictionaries", "eng-ukr", {{"go", "go\nйти, ходити\n"}});
     ServerOptions options;
