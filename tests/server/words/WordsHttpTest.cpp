@@ -35,9 +35,8 @@ TEST_P(WordsHttpTest, WordsCountAsTheirFormAndKeepTheirStatus) {
     // Looked up: the card counts "running" as "run".
     ASSERT_EQ(put("running", {{"status", "learning"}, {"form", "run"}}), 200);
     EXPECT_EQ(
-        statuses({"RUNNING", "run", "Don\u2019t", "walk"}),
-        (json{
-            {"RUNNING", "learning"}, {"run", "learning"}, {"Don\u2019t", "new"}, {"walk", "new"}}));
+        statuses({"RUNNING", "run", "Don’t", "walk"}),
+        (json{{"RUNNING", "learning"}, {"run", "learning"}, {"Don’t", "new"}, {"walk", "new"}}));
     ASSERT_EQ(put("run", {{"status", "known"}}), 200);
     ASSERT_EQ(put("don%E2%80%99t", {{"status", "known"}}), 200);  // ’ kept as '
     restartServer();
@@ -74,10 +73,8 @@ TEST_P(WordsHttpTest, BadInputIsRefusedClearly) {
 
 TEST_P(WordsHttpTest, ImportsLandWholeOrNotAtAll) {
     std::string utf16 = "\xFF\xFE";  // UTF-16LE: "Apple\r\nNAÏVE\r\n"
-    for (char16_t c : std::u16string(u"Apple\r\nNA\u00CFVE\r\n")) {
-        utf16 += static_cast<char>(c & 0xFF);
-        utf16 += static_cast<char>(c >> 8);
-    }
+    for (char16_t c : std::u16string(u"Apple\r\nNA\u00CFVE\r\n"))
+        utf16 += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
     std::string many;
     for (int i = 0; i <= 500000; ++i) many += "a\n";
     const struct {
