@@ -73,6 +73,32 @@ inline std::unique_ptr<Store> openStore(PostgresBackend& backend, std::string& e
     return PostgresStore::open(backend.uri, cluster().password(), 8, error);
 }
 
+// A store on a new database of the backend's, and its job calls as tests use them.
+template <class Backend>
+struct NewStore {
+    Backend backend;
+    std::string error;
+    std::unique_ptr<Store> store = openStore(backend, error);
+    // NotFound for a job not queued.
+    StoreStatus enqueue(std::int64_t video, const char* kind = "k", std::int64_t capacity = 9,
+                        std::string parameters = {}) {
+        bool queued = false;
+        if (parameters.empty()) parameters = "p" + std::to_string(video);
+        const auto status = store->enqueueJob(kind, video, parameters, capacity, queued, error);
+        return status == StoreStatus::Ok && !queued ? StoreStatus::NotFound : status;
+    }
+    Job claim(const std::string& owner, std::int64_t leaseMs = 60000, const char* kind = "k") {
+        Job job;
+        EXPECT_NE(store->claimJob(kind, owner, leaseMs, job, error), StoreStatus::Failed) << error;
+        return job;
+    }
+    std::int64_t toDo(const std::string& owner) {
+        std::int64_t count = -1;
+        EXPECT_EQ(store->jobsToDo("k", owner, count, error), StoreStatus::Ok) << error;
+        return count;
+    }
+};
+
 using Backends = ::testing::Types<SqliteBackend, PostgresBackend>;
 
 }  // namespace lirra::server::test

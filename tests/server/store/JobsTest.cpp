@@ -1,46 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Background work as rows: the store's claims on both backends, the queue over them, and two
-// services on one PostgreSQL database sharing the container reading.
+// Background work as rows: the store's claims on both backends and the queue over them.
 #include <map>
 #include <mutex>
 #include <set>
 #include <thread>
 
 #include "Backends.h"
-#include "http/Http.h"
-#include "media/MediaFiles.h"
 #include "sources/SourceQueue.h"
 
 namespace lirra::server::test {
 namespace {
 
 using S = StoreStatus;
-
-// A store on a new database of the backend's, and its calls as tests use them.
-template <class Backend>
-struct NewStore {
-    Backend backend;
-    std::string error;
-    std::unique_ptr<Store> store = openStore(backend, error);
-    // NotFound for a job not queued.
-    S enqueue(std::int64_t video, const char* kind = "k", std::int64_t capacity = 9,
-              std::string parameters = {}) {
-        bool queued = false;
-        if (parameters.empty()) parameters = "p" + std::to_string(video);
-        const auto status = store->enqueueJob(kind, video, parameters, capacity, queued, error);
-        return status == S::Ok && !queued ? S::NotFound : status;
-    }
-    Job claim(const std::string& owner, std::int64_t leaseMs = 60000, const char* kind = "k") {
-        Job job;
-        EXPECT_NE(store->claimJob(kind, owner, leaseMs, job, error), S::Failed) << error;
-        return job;
-    }
-    std::int64_t toDo(const std::string& owner) {
-        std::int64_t count = -1;
-        EXPECT_EQ(store->jobsToDo("k", owner, count, error), S::Ok) << error;
-        return count;
-    }
-};
 
 template <class Backend>
 class Jobs : public ::testing::Test, public NewStore<Backend> {};
@@ -139,53 +110,6 @@ TEST(SourceQueue, BoundedOncePerVideoRetriedAndLeftToItsLease) {
     next.waitIdle();
     EXPECT_EQ(std::tie(runs["blocks"], runs["throws"]), std::make_tuple(3, 2))
         << "the job left is done after its lease; the one that throws is tried twice";
-}
-
-class TwoServices : public ServerFixture {
-  protected:
-    TwoServices() { backend_ = Backend::Postgres; }
-};
-
-TEST_F(TwoServices, ShareTheContainerReadingAndTakeOverAJobLeftClaimed) {
-    const auto first = std::move(server_);  // stays, and the fixture starts another
-    dataDir_ = root_ + "/other";
-    startServer();
-    MediaFolder media;
-    NewStore<PostgresBackend> db{{databaseUri_}, {}};
-    for (int seconds = 3; seconds <= 6; ++seconds) {
-        const std::string name = std::to_string(seconds) + ".mkv";
-        ASSERT_FALSE(media.makeThreeTrackMkv(name, seconds).empty());
-        const std::string bytes = media.read(name), hash = hashOf(bytes);
-        writeFile(libraryDir_ + "/" + name, bytes);
-        if (seconds < 6) {
-            lookupJson(name, hash, std::to_string(bytes.size()));
-            continue;
-        }
-        // The last one's job is claimed by a service that dies at once.
-        std::int64_t id = 0;
-        std::vector<SubtitleEntry> entries;
-        bool queued = false;
-        Job job;
-        const auto parameters = videoKeyJson({hash, bytes.size(), name}).dump();
-        ASSERT_EQ(db.store->recordLookup(kImplicitLearner, {hash, bytes.size(), name}, "", {}, id,
-                                         entries, db.error),
-                  S::Ok);
-        ASSERT_EQ(db.store->enqueueJob("container", id, parameters, 9, queued, db.error), S::Ok);
-        ASSERT_EQ(db.store->claimJob("container", "dead", 1500, job, db.error), S::Ok);
-    }
-    auto connection = db.backend.connect();
-    const auto jobs = eventually(
-        [&] {
-            std::string rows;
-            auto st = connection->statement(
-                "SELECT video_id, state, attempts, owner = 'dead', (SELECT count(*) FROM subtitles "
-                "s WHERE s.video_id = j.video_id) FROM jobs j ORDER BY video_id");
-            while (st.step() == pg::Statement::Step::Row)
-                for (int c = 0; c < 5; ++c) rows += st.columnText(c) + (c < 4 ? " " : "\n");
-            return rows;
-        },
-        [](const std::string& rows) { return rows.find("4 done") != std::string::npos; });
-    EXPECT_EQ(jobs, "1 done 1 f 3\n2 done 1 f 3\n3 done 1 f 3\n4 done 2 f 3\n");
 }
 
 }  // namespace

@@ -28,7 +28,7 @@ std::int64_t number(Connection& db, const char* sql) {
 // The service's routes over a store of the backend's, called as the accounts layer calls them:
 // the request names its learner.
 template <class Backend>
-class LearnerData : public ::testing::Test {
+class LearnerData : public ::testing::Test, public NewStore<Backend> {
   protected:
     LearnerData() {
         context.notebook = &notebook;
@@ -41,13 +41,10 @@ class LearnerData : public ::testing::Test {
         request.method = method;
         request.body = body;
         request.learner = learner;
-        const auto query = target.find('?');
+        const auto query = target.find('?'), equals = target.find('=');  // one NAME=VALUE at most
         request.path = target.substr(0, query);
-        if (query != std::string::npos) {
-            const std::string pair = target.substr(query + 1);
-            const auto equals = pair.find('=');
-            request.query[pair.substr(0, equals)] = pair.substr(equals + 1);
-        }
+        if (query != std::string::npos)
+            request.query[target.substr(query + 1, equals - query - 1)] = target.substr(equals + 1);
         request.headers["content-type"] = body.starts_with("{") ? "application/json"
                                           : body.find('=') != body.npos
                                               ? "application/x-www-form-urlencoded"
@@ -86,18 +83,16 @@ class LearnerData : public ::testing::Test {
         return out;
     }
 
-    Backend backend;
-    std::string error;
-    std::unique_ptr<Store> store = openStore(backend, error);
     Library library{1 << 20};
     // Anki is not there: an item that is the learner's is tried and fails, another's is not.
-    notebook::Notebook notebook{*store, [] { return std::vector<std::string>{}; },
+    notebook::Notebook notebook{*this->store, [] { return std::vector<std::string>{}; },
                                 [] {
                                     notebook::AnkiSettings anki;
                                     anki.url = "http://127.0.0.1:9";
                                     return anki;
                                 }()};
-    ServiceContext context{*store, library, {}, [] { return std::string("http://lirra.test/"); }};
+    ServiceContext context{
+        *this->store, library, {}, [] { return std::string("http://lirra.test/"); }};
     std::vector<Route> routes;
 };
 TYPED_TEST_SUITE(LearnerData, Backends);
@@ -203,37 +198,35 @@ INSERT INTO word_import_undo (import_id, form, status, changed_at) VALUES (1, 's
     }
     const auto store = openStore(backend, error);
     ASSERT_NE(store, nullptr) << error;
-    std::vector<std::string> statuses, known;
-    WordCounts counts;
-    std::vector<NotebookItem> items;
-    std::vector<VideoInfo> videos;
-    NotebookQuery nine;
-    nine.limit = 9;
-    for (const std::int64_t learner : {kB, kA}) {  // A's answers are kept
-        const bool first = learner == kA;
-        ASSERT_EQ(store->wordStatuses(learner, {"ran", "run", "sky"}, statuses, error),
-                  StoreStatus::Ok);
-        EXPECT_EQ(statuses, (first ? std::vector<std::string>{"known", "known", "new"}
-                                   : std::vector<std::string>{"new", "new", "new"}));
-        ASSERT_EQ(store->markedWords(learner, "known", known, counts, error), StoreStatus::Ok);
-        EXPECT_EQ(known.size(), first ? 1u : 0u);
-        ASSERT_EQ(store->notebookItems(learner, nine, items, error), StoreStatus::Ok);
-        ASSERT_EQ(items.size(), first ? 1u : 0u);
-        ASSERT_EQ(store->recentVideos(learner, 9, videos, error), StoreStatus::Ok);
-        ASSERT_EQ(videos.size(), first ? 2u : 0u);
+    // Per learner: the statuses of ran, run and sky, the known words, the items, the videos.
+    std::map<std::int64_t, std::string> seen;
+    for (const std::int64_t learner : {kA, kB}) {
+        std::vector<std::string> statuses, known;
+        WordCounts counts;
+        std::vector<NotebookItem> items;
+        std::vector<VideoInfo> videos;
+        const std::vector<StoreStatus> calls{
+            store->wordStatuses(learner, {"ran", "run", "sky"}, statuses, error),
+            store->markedWords(learner, "known", known, counts, error),
+            store->notebookItems(learner, NotebookQuery{.search = {}, .limit = 9}, items, error),
+            store->recentVideos(learner, 9, videos, error)};
+        EXPECT_EQ(calls, std::vector<StoreStatus>(4, StoreStatus::Ok)) << error;
+        std::string& out = seen[learner];
+        for (const auto& s : statuses) out += s + " ";
+        for (const auto& word : known) out += "| " + word + " ";
+        for (const auto& item : items)
+            out += "| " + item.entry.text + " " + std::to_string(item.sentMs) + " " +
+                   std::to_string(item.ankiNoteId) + " ";
+        for (const auto& video : videos)
+            out += "| " + video.fileName + " " + std::to_string(video.lastSeenMs) + " ";
     }
-    EXPECT_EQ(items[0].entry.text, "Kept");
-    EXPECT_EQ(std::make_pair(items[0].sentMs, items[0].ankiNoteId),
-              std::make_pair(std::int64_t{6}, std::int64_t{77}));
-    EXPECT_EQ(videos[0].fileName + " " + std::to_string(videos[0].lastSeenMs) + " " +
-                  videos[1].fileName + " " + std::to_string(videos[1].lastSeenMs),
-              "New.mkv 9 Old.mkv 7");
+    EXPECT_EQ(seen[kA], "known known new | run | Kept 6 77 | New.mkv 9 | Old.mkv 7 ");
+    EXPECT_EQ(seen[kB], "new new new ");
     // Ids go on past the deleted item's; the next learner is the second.
     std::int64_t id = 0;
     bool created = false;
     NotebookEntry gone;
-    gone.videoId = 1;
-    gone.endMs = 1;
+    gone.videoId = gone.endMs = 1;
     gone.text = "Gone";
     ASSERT_EQ(store->saveNotebookItem(kA, gone, id, created, error), StoreStatus::Ok);
     EXPECT_EQ(id, 3);
