@@ -139,6 +139,27 @@ TEST_F(DictionaryServiceTest, RecognisesWordsAndPhrasesAndAnswersInTheirShapeWit
     // A name's senses only for a capitalised word.
     EXPECT_EQ(lookup("May", "spa")["entries"][0]["definitions"], json({"the month", "a shrub"}));
     EXPECT_EQ(lookup("may", "spa")["entries"][0]["definitions"], json({"a shrub"}));
+
+    // Six definitions an entry, each of at most 400 bytes; a translation of at most 600.
+    const json lots = lookup("lots", "spa");
+    ASSERT_FALSE(lots["entries"].empty());
+    EXPECT_EQ(lots["entries"][0]["definitions"],
+              json(std::vector<std::string>(6, std::string(397, 'x') + "…")));
+    EXPECT_EQ(lots["translations"][0]["text"], std::string(597, 'y') + "…");
+    // Eight entries at most, trimmed to fit 16 KiB (the lookup checks the size).
+    const json huge = lookup("huge", "spa");
+    EXPECT_EQ(huge["entries"].size(), 8u);
+    EXPECT_FALSE(huge["translations"].empty());
+
+    // Bad input: 400 past 200 characters (not bytes) or with nothing to look up.
+    std::string emoji;
+    for (int i = 0; i < 200; ++i) emoji += "\xF0\x9F\x99\x82";
+    for (const std::string& text :
+         {std::string(), std::string(" \t\n"), std::string(201, 'a'), emoji + "\xF0\x9F\x99\x82"})
+        EXPECT_TRUE(lookup(text, "spa", 400).contains("error")) << text;
+    for (const std::string& text : {emoji, std::string("go\0home", 7), std::string("\xD7\xA9 go")})
+        EXPECT_TRUE(lookup(text, "spa").contains("entries")) << text;
+    EXPECT_EQ(lookup("go\xC0\xAF\xFF", "spa")["query"], "go\uFFFD\uFFFD\uFFFD");  // still JSON
 }
 
 TEST_F(DictionaryServiceTest, TellsWhetherATranslationCanBeHadAndListsItsSources) {
@@ -176,27 +197,6 @@ TEST_F(DictionaryServiceTest, TellsWhetherATranslationCanBeHadAndListsItsSources
               "WordNet|eng-ukr translations ukr 1 ok eng-ukr|");
     EXPECT_EQ(sources["dictionaries"][2]["path"], folder_.file("dictd/wn.index"));
     EXPECT_EQ(sources["morphology"]["exceptions"], 6);
-
-    // Six definitions an entry, each of at most 400 bytes; a translation of at most 600.
-    const json lots = lookup("lots", "spa");
-    ASSERT_FALSE(lots["entries"].empty());
-    EXPECT_EQ(lots["entries"][0]["definitions"],
-              json(std::vector<std::string>(6, std::string(397, 'x') + "…")));
-    EXPECT_EQ(lots["translations"][0]["text"], std::string(597, 'y') + "…");
-    // Eight entries at most, trimmed to fit 16 KiB (the lookup checks the size).
-    const json huge = lookup("huge", "spa");
-    EXPECT_EQ(huge["entries"].size(), 8u);
-    EXPECT_FALSE(huge["translations"].empty());
-
-    // Bad input: 400 past 200 characters (not bytes) or with nothing to look up.
-    std::string emoji;
-    for (int i = 0; i < 200; ++i) emoji += "\xF0\x9F\x99\x82";
-    for (const std::string& text :
-         {std::string(), std::string(" \t\n"), std::string(201, 'a'), emoji + "\xF0\x9F\x99\x82"})
-        EXPECT_TRUE(lookup(text, "spa", 400).contains("error")) << text;
-    for (const std::string& text : {emoji, std::string("go\0home", 7), std::string("\xD7\xA9 go")})
-        EXPECT_TRUE(lookup(text, "spa").contains("entries")) << text;
-    EXPECT_EQ(lookup("go\xC0\xAF\xFF", "spa")["query"], "go\uFFFD\uFFFD\uFFFD");  // still JSON
 }
 
 TEST_F(DictionaryServiceTest, ClosesDictionariesUnusedForAWhileAndOpensThemAgainWhenAsked) {
