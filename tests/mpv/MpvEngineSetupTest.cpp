@@ -30,22 +30,18 @@ TEST(MpvEngineSetupTest, HardwareDecodingFollowsTheSettingAndProbesOnlyWithAGpu)
         {std::string(65, 'a'), true, "auto-safe", true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.asked.value_or("(none)"));
-        std::string warning;
-        const std::string used = effectiveHwdec(c.asked, c.gpu, &warning);
-        EXPECT_EQ(used, c.used);
-        EXPECT_EQ(!warning.empty(), c.warned);
-        MpvEngineSettings settings;
-        settings.hwdec = used;
-        settings.gpu = c.gpu;
-        std::string interop = "(mpv's default)", direct = interop;
+        std::string warning, interop = "(mpv's default)", direct = interop;
+        const MpvEngineSettings settings{.hwdec = effectiveHwdec(c.asked, c.gpu, &warning),
+                                         .gpu = c.gpu};
         for (const auto& [name, value] : engineOptions(settings)) {
             if (name == "gpu-hwdec-interop") interop = value;
             if (name == "vd-lavc-dr") direct = value;
         }
-        EXPECT_EQ(interop, used == "no" ? "no" : "(mpv's default)");
         // Frames decoded into the GL's buffers only where those are a GPU's.
-        EXPECT_EQ(direct, c.gpu ? "(mpv's default)" : "no");
+        EXPECT_EQ(std::tuple(settings.hwdec, !warning.empty(), interop, direct),
+                  std::tuple(c.used, c.warned, c.used == "no" ? "no" : "(mpv's default)",
+                             c.gpu ? "(mpv's default)" : "no"))
+            << c.asked.value_or("(none)");
     }
 }
 
@@ -66,10 +62,8 @@ TEST(MpvEngineSetupTest, TheWindowSystemsDisplayReachesTheRenderContext) {
     for (const auto& c : cases) {
         const std::vector<mpv_render_param> params = renderContextParams(&gl, c.display);
         ASSERT_EQ(params.size(), c.data ? 4u : 3u);
-        EXPECT_EQ(params[1].data, &gl);
-        EXPECT_EQ(params[2].type, c.type);
-        EXPECT_EQ(params[2].data, c.data);
-        EXPECT_EQ(params.back().type, MPV_RENDER_PARAM_INVALID);
+        EXPECT_EQ(std::tuple(params[1].data, params[2].type, params[2].data, params.back().type),
+                  std::tuple(static_cast<void*>(&gl), c.type, c.data, MPV_RENDER_PARAM_INVALID));
     }
 }
 

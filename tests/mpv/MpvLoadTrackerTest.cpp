@@ -82,9 +82,8 @@ TEST(MpvLoadTrackerTest, FollowsOnlyTheLatestLoadsEntry) {
         SCOPED_TRACE(c.name);
         MpvLoadTracker tracker;
         run(tracker, c.steps);
-        EXPECT_EQ(tracker.phase(), c.phase);
-        EXPECT_EQ(tracker.fileActive(), c.fileActive);
-        EXPECT_EQ(tracker.engaged(), c.engaged);
+        EXPECT_EQ(std::tuple(tracker.phase(), tracker.fileActive(), tracker.engaged()),
+                  std::tuple(c.phase, c.fileActive, c.engaged));
     }
 }
 

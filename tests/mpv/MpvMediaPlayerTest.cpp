@@ -7,6 +7,10 @@
 #include <algorithm>
 
 #include "PlayerRig.h"
+#include "bridge/PageBridge.h"
+#include "fakes/FakeApplication.h"
+#include "fakes/FakeMainThread.h"
+#include "fakes/FakeWindow.h"
 #include "platform/Log.h"
 #include "platform/mpv/MpvEngineOptions.h"
 #include "platform/qt/quickvideo/WindowSystemDisplay.h"
@@ -20,6 +24,32 @@ bool isGrey(QRgb pixel) {  // kGrey, 237 of 255
     return std::max({std::abs(qRed(pixel) - 237), std::abs(qGreen(pixel) - 237),
                      std::abs(qBlue(pixel) - 237)}) <= 2;
 }
+
+constexpr int kFrameMs = 40;  // the clip runs at 25 frames a second
+
+// The page's bridge with the player behind it; the rest of the app left out.
+struct BridgeRig : BridgeViews, Screens, VideoIntake {
+    explicit BridgeRig(MediaPlayer& player) : player_(player) {}
+    MediaPlayer* player() override { return &player_; }
+    WebView* homeWebView() override { return nullptr; }
+    WebView* playerWebView() override { return nullptr; }
+    bool setPlaysAfterPageWait(bool) override { return false; }
+    void loadHomeScreen() override {}
+    void loadPlayerScreen() override {}
+    void processVideoAndLaunch(const QString&) override {}
+    void send(const char* url) {  // as the page's navigation brings it
+        const BridgeUrl command = BridgeUrl::fromUrl(QUrl(QString::fromLatin1(url)));
+        bridge.handleExecutionRequest(command.name, command.arguments);
+    }
+
+    MediaPlayer& player_;
+    AppState state;
+    const AppConfig config{"http://127.0.0.1:1/"};
+    fakes::FakeApplication application;
+    fakes::FakeMainThread mainThread;
+    fakes::FakeWindow window;
+    PageBridge bridge{{state, config, application, mainThread, window, *this, *this, *this}};
+};
 
 class MpvMediaPlayerTest : public ::testing::Test {
   protected:
@@ -102,7 +132,7 @@ TEST_F(MpvMediaPlayerTest, PlaysOpensSeeksAndFailsAsTold) {
 }
 
 // The engine's own subtitles kept off, and the file beside the clip not loaded.
-TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
+TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineStopsAndSeeksToTheFrameAsked) {
     std::vector<std::string> lines;
     const LogSink previous = setLogSink([&](const std::string& line) { lines.push_back(line); });
     const std::shared_ptr<void> restore(nullptr, [&](void*) { setLogSink(previous); });
@@ -161,6 +191,12 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         })) << c.property
             << " " << c.engine << ": " << rig.engine(c.property).value_or("none");
     }
+    // The page's exact seek as it arrives: the bridge's own command table driving the player.
+    BridgeRig page(p);
+    auto landedNear = [&](int ms) {
+        return p.state() == kMediaPlayerStatePaused && !rig.times.empty() &&
+               std::abs(rig.times.back().value_or(-1000) - ms) <= kFrameMs;
+    };
     EXPECT_TRUE(runSteps({
         {"stop unloads: nothing is known any more", [&] { p.stop(); },
          [&] {
@@ -171,7 +207,16 @@ TEST_F(MpvMediaPlayerTest, ListsTracksControlsTheEngineAndStops) {
         // The position comes a moment after the state.
         {"play after stop starts from the beginning", [&] { p.play(); },
          [&] { return p.state() == kMediaPlayerStatePlaying && p.time() && p.time() < 1500; }},
-    }));
+        {"a page's seek asked while the clip opens, applied once it is loaded",
+         [&] {
+             p.setMedia(path(testMedia().clip)), p.openPaused();
+             page.send("app:///Execute/SeekToMs?ms=2345");
+         },
+         [&] { return landedNear(2345); }},
+        {"asked while it rests, between two whole seconds and away from a key frame",
+         [&] { page.send("app:///Execute/SeekToMs?ms=1234"); }, [&] { return landedNear(1234); }},
+    })) << "time "
+        << p.time().value_or(-1);
 }
 
 // The display the render context is made with is the one Qt's windows live on.

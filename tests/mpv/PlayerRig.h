@@ -65,9 +65,7 @@ class PlayerRig {
     bool showsClip() { return qRed(pixelAt(0.25)) > 200 && qBlue(pixelAt(0.75)) > 200; }
     bool playClip(const QString& path);
 
-    std::optional<std::string> engine(const char* property) {
-        return player_->engineProperty(property);
-    }
+    std::optional<std::string> engine(const char* name) { return player_->engineProperty(name); }
 
     // The player's values at each state change, and the time at each time change.
     struct State {
@@ -91,8 +89,6 @@ class PlayerRig {
     std::unique_ptr<MpvMediaPlayer> player_;
 };
 
-inline bool isGreen(QRgb pixel) {
-    return qGreen(pixel) > 200 && qRed(pixel) < 60 && qBlue(pixel) < 60;
-}
+inline bool isGreen(QRgb p) { return qGreen(p) > 200 && qRed(p) < 60 && qBlue(p) < 60; }
 
 }  // namespace lirra::test

@@ -11,23 +11,18 @@
 namespace lirra::test {
 namespace {
 
-class QuickVideoViewTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (testMedia().dir.isEmpty()) GTEST_SKIP() << "ffmpeg could not make the test media";
-        ASSERT_TRUE(rig.playClip(testMedia().clip))
-            << "state " << rig.player().state() << ", top pixel " << std::hex << rig.pixelAt(0.25);
-    }
-    std::function<bool()> playsClip() {
-        return [this] { return rig.player().isPlaying() && rig.showsClip(); };
-    }
-    PlayerRig rig;
-};
-
 // Each way the render context must go before the core; in another window, the picture follows.
-TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMoving) {
+// Then a new player's frames: hidden, passed over as if shown, not dropped; they count from the
+// lower left.
+TEST(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndIsDrawnOnTheRenderThread) {
+    if (testMedia().dir.isEmpty()) GTEST_SKIP() << "ffmpeg could not make the test media";
+    std::atomic<int> frames{0};  // outlives the rig: its windows count into it to their end
+    PlayerRig rig;
+    ASSERT_TRUE(rig.playClip(testMedia().clip))
+        << "state " << rig.player().state() << ", top pixel " << std::hex << rig.pixelAt(0.25);
+    auto playsClip = [&] { return rig.player().isPlaying() && rig.showsClip(); };
     auto newPlayer = [&](std::function<void()> before, std::function<void()> after) {
-        return [=, this] {
+        return [=, &rig] {
             before();
             runEventLoopFor(std::chrono::milliseconds(200));  // the render thread settles
             rig.makePlayer();
@@ -35,29 +30,26 @@ TEST_F(QuickVideoViewTest, ThePictureSurvivesPlayersAndWindowsGoingAndTheViewMov
             rig.playClip(testMedia().clip);
         };
     };
-    auto window = [&] { return rig.window(); };
-    EXPECT_TRUE(runSteps({
-        {"the player destroyed while playing", newPlayer([] {}, [] {}), playsClip()},
-        {"the window hidden", newPlayer([&] { window()->hide(); }, [&] { window()->show(); }),
-         playsClip()},
+    ASSERT_TRUE(runSteps({
+        {"the player destroyed while playing", newPlayer([] {}, [] {}), playsClip},
+        {"the window hidden",
+         newPlayer([&] { rig.window()->hide(); }, [&] { rig.window()->show(); }), playsClip},
         {"the view out of its window",
          newPlayer([&] { rig.view().setParentItem(nullptr); },
-                   [&] { rig.view().setParentItem(window()->contentItem()); }),
-         playsClip()},
+                   [&] { rig.view().setParentItem(rig.window()->contentItem()); }),
+         playsClip},
         // The player stays; the engine takes the video up again.
-        {"another window", [&] { rig.show(); }, playsClip()},
+        {"another window", [&] { rig.show(); }, playsClip},
         {"that window closed", [&] { rig.destroyWindow(); }, [&] { return !rig.view().window(); }},
-        {"and one more", [&] { rig.show(); }, playsClip()},
+        {"and one more", [&] { rig.show(); }, playsClip},
         {"no error", {}, [&] { return !rig.reached(kMediaPlayerStateError); }},
         {"the window draws without a player", [&] { rig.destroyPlayer(); },
          [&] { return !rig.grab().isNull(); }},
+        {"a new player plays", [&] { rig.makePlayer(), rig.playClip(testMedia().clip); },
+         playsClip},
     }));
-}
 
-// Hidden, frames are passed over as if shown, not dropped; frames count from the lower left.
-TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsColourInItsFrame) {
     constexpr Color kRed{1, 0, 0, 1};
-    std::atomic<int> frames{0};
     QObject::connect(
         rig.window(), &QQuickWindow::frameSwapped, rig.window(), [&] { ++frames; },
         Qt::DirectConnection);
@@ -107,7 +99,6 @@ TEST_F(QuickVideoViewTest, DrawsNewFramesOnItsRenderThreadNothingWhenHiddenItsCo
                          }});
     }
     EXPECT_TRUE(runSteps(steps)) << "frames " << frames << ", time " << p.time().value_or(-1);
-    QObject::disconnect(rig.window(), &QQuickWindow::frameSwapped, rig.window(), nullptr);
 }
 
 }  // namespace

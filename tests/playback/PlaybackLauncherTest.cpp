@@ -65,11 +65,10 @@ TEST_F(AppTest, ASecondLaunchStartsAfreshAndLetsTheFirstVideosRequestsGo) {
     navigate(page(), "app:///Request/Duration?guid=g");  // waits on the first video's value
     const std::weak_ptr<Deferred> first = app_->state().durationDeferred;
     launch("http://127.0.0.1:9000/other.mkv", -1);
-    EXPECT_TRUE(first.expired());
-    EXPECT_EQ(page().loads_.back(),
-              QUrl("http://service.test/Player/Play?videoId=18446744073709551615"));
-    EXPECT_EQ(player().media_->kind, Media::Kind::Url);
-    EXPECT_EQ(player().media_->location, "http://127.0.0.1:9000/other.mkv");
+    EXPECT_EQ(std::tuple(first.expired(), page().loads_.back(), player().media_->kind,
+                         player().media_->location),
+              std::tuple(true, QUrl("http://service.test/Player/Play?videoId=18446744073709551615"),
+                         Media::Kind::Url, QString("http://127.0.0.1:9000/other.mkv")));
 }
 
 // Errors again during the alert's modal loop add no alert; home comes once it is answered.
