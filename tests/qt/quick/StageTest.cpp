@@ -129,7 +129,6 @@ TEST_F(StageTest, ViewsFillTheContentLayersStackTheFocusComesBackHomeAndTheLoade
     home.setHidden(true);
     loader.setHidden(false);
     EXPECT_TRUE(loader.isCancelHidden());
-    loader.setCancelHidden(false);
     QQuickItem* button = loader.cancelButton();
     const QPoint centre = button->mapToScene(button->boundingRect().center()).toPoint();
     for (const bool hidden : {false, true}) {
@@ -174,8 +173,7 @@ TEST_F(StageTest, RouterSeesClicksDoubleClicksAndKeysOfItsLayerAndSwallowsWhatIt
     ASSERT_TRUE(runEventLoopUntil([&] { return overlay->isKeyWindow(); }, 5s));
     QTest::keyClick(scene(), Qt::Key_Escape);
     ASSERT_FALSE(router.events.empty());
-    EXPECT_EQ(router.events[0].keyCode, kEscapeKeyCode);
-    EXPECT_EQ(page.counts.keys, 0);
+    EXPECT_EQ(std::pair(router.events[0].keyCode, page.counts.keys), std::pair(kEscapeKeyCode, 0));
     router.refuseKeys = false;
     QTest::keyClick(scene(), Qt::Key_C);
     EXPECT_EQ(page.counts.keys, 1);
