@@ -33,8 +33,7 @@ TEST(Translations, TheLocaleVariablesGiveTagsAsGettextReadsThem) {
     };
     for (const auto& [variables, tags] : rows) {
         const auto lookup = [&](const char* name) {
-            const auto found = variables.find(name);
-            return found == variables.end() ? QString() : found->second;
+            return variables.contains(name) ? variables.at(name) : QString();
         };
         EXPECT_EQ(localeLanguages(lookup), tags) << tags.join(' ').toStdString();
     }
@@ -90,8 +89,7 @@ TEST(Translations, ThePagesLanguageIsRememberedWhenItIsATag) {
         EXPECT_EQ(rememberedLanguage(file), "pt-BR") << refused;
     }
     QFile garbage(file);
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    garbage.write("../../etc/passwd\n");
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly) && garbage.write("../../etc/passwd\n") > 0);
     garbage.close();
     EXPECT_EQ(rememberedLanguage(file), "");
 }
