@@ -18,22 +18,18 @@ class HostileInputTest : public ServerFixture {
         writeFile(libraryDir_ + "/Film.en.srt", srtFile(2, "English"));
         writeFile(libraryDir_ + "/Film.es.srt", srtFile(2, "Spanish"));
         const json offer = lookupJson("Film.mkv");
-        for (const auto& e : offer["subsToDownload"]) {
+        for (const auto& e : offer["subsToDownload"])
             (e["subFileName"] == "Film.en.srt" ? en_ : es_) =
                 std::to_string(e["subtitleId"].get<long long>());
-        }
         ASSERT_NE(en_, "");
         ASSERT_NE(es_, "");
     }
 
     // The video's subtitles the service holds, as the next lookup lists them.
-    int held() {
-        int count = 0;
-        const json offer = lookupJson("Film.mkv");
-        for (const auto& e : offer["subsToDownload"]) {
-            count += !e["mustBeDownloaded"].get<bool>();
-        }
-        return count;
+    long held() {
+        const json offers = lookupJson("Film.mkv")["subsToDownload"];
+        return std::count_if(offers.begin(), offers.end(),
+                             [](const json& e) { return !e["mustBeDownloaded"].get<bool>(); });
     }
 
     static std::string part(const std::string& name, const std::string& fileName,

@@ -25,9 +25,8 @@ TEST_P(LookupUploadTest, LibraryFilesNamedAfterTheVideoAreOfferedUnderTheClients
     for (const std::string& name :
          {"My Film.srt"s, "My Film.en.srt"s, "My Film.fr.forced.VTT"s, "My Film.ssa"s,
           "My Film 2.srt"s, "Other.srt"s, "My Film.en.srt.bak"s, "my film.srt"s, "My Film.txt"s,
-          "My Film." + std::string(39, 'x') + ".srt", "My Film." + std::string(40, 'x') + ".srt"}) {
+          "My Film." + std::string(39, 'x') + ".srt", "My Film." + std::string(40, 'x') + ".srt"})
         writeFile(libraryDir_ + "/" + name, srtFile(2));
-    }
     writeFile(libraryDir_ + "/My Film.big.srt", srtFile(1) + std::string(8 << 20, ' '));
     // Downloads are offered at the address the client used.
     const std::string host = "localhost:" + std::to_string(server_->port());
@@ -72,10 +71,9 @@ TEST_P(LookupUploadTest, HeldFilesAreKeptUnderTheirVideoAcrossRestarts) {
     EXPECT_EQ(again["videoId"], first);
     std::set<std::string> shown;
     const json firstTracks = tracks(first);
-    for (const auto& t : firstTracks["tracks"]) {
+    for (const auto& t : firstTracks["tracks"])
         shown.insert(t["language"].get<std::string>() + " " + t["origin"].get<std::string>() + " " +
                      t["encoding"].get<std::string>() + " " + t["cues"].back().dump());
-    }
     EXPECT_EQ(shown,
               (std::set<std::string>{
                   R"(eng client UTF-8 {"end":5500,"start":4000,"text":"First 3"})",

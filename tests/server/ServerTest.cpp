@@ -32,18 +32,39 @@ std::pair<std::string, int> runServer(const std::string& args, const std::string
     return {output.substr(0, last), std::atoi(output.c_str() + last)};
 }
 
-TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
+ServerOptions optionsOn(const std::string& data, std::uint16_t port = 0, bool anyPort = false) {
+    ServerOptions options;
+    options.dataDirectory = data;
+    options.port = port;
+    options.anyPortIfTaken = anyPort;
+    return options;
+}
+
+// Over files of one temporary folder: "@" in a row stands for it, "#" for a port taken.
+TEST(Executable, ServesUntilASignalSaysWhyItWillNotAndChecksItsConfiguration) {
     const std::string root = makeTempDir();
     writeFile(root + "/file", "x");
     writeFile(root + "/secret", std::string(32, 's') + "\n");
     writeFile(root + "/short", std::string(31, 's') + "\n");
+    Server busy(optionsOn(root + "/busy"));
+    ASSERT_EQ(busy.start() + Server(optionsOn(root + "/newer")).start(), "");
+    ASSERT_EQ(
+        std::system(
+            ("sqlite3 '" + root + "/newer/lirra.sqlite3' 'PRAGMA user_version = 99'").c_str()),
+        0);
+    const auto fill = [&](std::string text) {
+        for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1))
+            text.replace(at, 1, root);
+        if (const auto hash = text.find('#'); hash != std::string::npos)
+            text.replace(hash, 1, std::to_string(busy.port()));
+        return text;
+    };
     // Both forms of an option's value.
     for (const auto& [sig, args] :
-         {std::pair<std::string, std::string>{"TERM",
-                                              "--listen=127.0.0.1:0 --data=" + root + "/data"},
-          {"INT", "--listen 127.0.0.1:0 --data " + root + "/data"},
-          {"TERM", "--data " + root + "/data --secret-file " + root + "/secret"}}) {
-        const auto [output, status] = runServer(args, sig);
+         {std::pair<std::string, std::string>{"TERM", "--listen=127.0.0.1:0 --data=@/data"},
+          {"INT", "--listen 127.0.0.1:0 --data @/data"},
+          {"TERM", "--data @/data --secret-file @/secret"}}) {
+        const auto [output, status] = runServer(fill(args), sig);
         EXPECT_EQ(status, 0) << output;
         EXPECT_EQ(output.rfind("lirra-server: serving http://127.0.0.1:", 0), 0u) << output;
         EXPECT_NE(output.find("SIG" + sig + " received"), std::string::npos) << output;
@@ -64,9 +85,8 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         "2 --database postgres://h --database-connections 101",
         "1 --database postgres://127.0.0.1:1 --database-connections 100"};
     // clang-format on
-    for (std::string row : rows) {
-        for (auto at = row.find('@'); at != std::string::npos; at = row.find('@'))
-            row.replace(at, 1, root);
+    for (const char* text : rows) {
+        const std::string row = fill(text);
         const int expected = row[0] - '0';
         const auto [output, status] = runServer(row.substr(2));
         EXPECT_EQ(status, expected) << row << ": " << output;
@@ -78,30 +98,9 @@ TEST(Executable, ServesUntilASignalAndSaysWhyItWillNot) {
         EXPECT_EQ(runServer(help).first.rfind("usage: lirra-server [OPTION]...\n", 0), 0u);
     const std::pair<std::string, int> versionAnswer{"lirra-server " LIRRA_PROJECT_VERSION "\n", 0};
     for (const char* version : {"-v", "--version"}) EXPECT_EQ(runServer(version), versionAnswer);
-    removeTree(root);
-}
-
-ServerOptions optionsOn(const std::string& data, std::uint16_t port = 0, bool anyPort = false) {
-    ServerOptions options;
-    options.dataDirectory = data;
-    options.port = port;
-    options.anyPortIfTaken = anyPort;
-    return options;
-}
-
-// Each row: the options after --check-config (@ the temporary folder, # a port taken) and lines
-// of its report, every failing one among them; any failing makes the status 1.
-TEST(Executable, ChecksItsConfigurationLineByLineWithoutServing) {
-    const std::string root = makeTempDir();
-    writeFile(root + "/file", "x");
-    writeFile(root + "/secret", std::string(32, 's') + "\n");
-    Server busy(optionsOn(root + "/busy"));
-    ASSERT_EQ(busy.start() + Server(optionsOn(root + "/newer")).start(), "");
-    ASSERT_EQ(
-        std::system(
-            ("sqlite3 '" + root + "/newer/lirra.sqlite3' 'PRAGMA user_version = 99'").c_str()),
-        0);
-    const std::pair<std::string, std::vector<std::string>> rows[] = {
+    // Each row: the options after --check-config and lines of its report, every failing one
+    // among them; any failing makes the status 1.
+    const std::pair<std::string, std::vector<std::string>> checks[] = {
         {"--data @/d --secret-file @/secret --trust-proxy ::1 --opensubtitles-key-file @/file "
          "--library @",
          {"ok    data folder @/d: writable\n",
@@ -116,14 +115,7 @@ TEST(Executable, ChecksItsConfigurationLineByLineWithoutServing) {
         {"--data @/newer", {"FAIL  SQLite store @/newer/lirra.sqlite3: the database has schema"}},
         {"--data @/d --database postgresql://lirra@127.0.0.1:1/lirra", {"FAIL  PostgreSQL store"}},
     };
-    const auto fill = [&](std::string text) {
-        for (auto at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1))
-            text.replace(at, 1, root);
-        if (const auto hash = text.find('#'); hash != std::string::npos)
-            text.replace(hash, 1, std::to_string(busy.port()));
-        return text;
-    };
-    for (const auto& [args, lines] : rows) {
+    for (const auto& [args, lines] : checks) {
         const auto [output, status] = runServer("--check-config " + fill(args));
         int fails = 0, listed = 0;
         for (auto at = output.find("FAIL  "); at != std::string::npos;
@@ -171,10 +163,9 @@ TEST(ServerApi, StartStopBaseUrlAndPorts) {
         EXPECT_EQ(again.port(), taken);
         ASSERT_EQ(first.start(), "");  // and again on its store
     }                                  // the destructors stop them
-    for (const char* loopback : {"127.8.9.10", "::1", "localhost"})
-        EXPECT_TRUE(isLoopbackAddress(loopback)) << loopback;
-    for (const char* other : {"0.0.0.0", "::", "128.0.0.1", "::ffff:128.0.0.1"})
-        EXPECT_FALSE(isLoopbackAddress(other)) << other;
+    for (const std::string a : {"1 127.8.9.10", "1 ::1", "1 localhost", "0 0.0.0.0",
+                                "0 ::", "0 128.0.0.1", "0 ::ffff:128.0.0.1"})
+        EXPECT_EQ(isLoopbackAddress(a.substr(2)), a[0] == '1') << a;
     // A store of a newer release is left alone.
     ASSERT_EQ(
         std::system(("sqlite3 '" + root + "/a/lirra.sqlite3' 'PRAGMA user_version = 99'").c_str()),

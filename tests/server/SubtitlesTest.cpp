@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <regex>
 
 #include "subtitles/AssText.h"
 #include "subtitles/SubtitleLines.h"
@@ -26,27 +27,17 @@ std::string shown(const std::vector<Cue>& cues) {
 // Whatever the text: every '<' opens or closes a balanced <b>, <i> or <u>, and every '&' starts
 // one of the five escapes, so no text can become markup or an attribute in the page.
 ::testing::AssertionResult safe(const std::string& text) {
+    static const std::regex token(R"(<(/?)([biu])>|&(amp|lt|gt|quot|#39);|[<>&"'])");
     std::string open;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::string_view rest = std::string_view(text).substr(i);
-        if (text[i] == '<') {
-            const bool closing = rest.substr(0, 2) == "</";
-            const std::size_t at = closing ? 2 : 1;
-            if (rest.size() < at + 2 ||
-                std::string_view("biu").find(rest[at]) == std::string::npos ||
-                rest[at + 1] != '>' || (closing && (open.empty() || open.back() != rest[at]))) {
-                return ::testing::AssertionFailure() << "markup at " << i << " of " << text;
-            }
-            closing ? open.pop_back() : open.push_back(rest[at]);
-            i += at + 1;
-        } else if (text[i] == '&') {
-            bool known = false;
-            for (std::string_view e : {"&amp;", "&lt;", "&gt;", "&quot;", "&#39;"})
-                known = known || rest.substr(0, e.size()) == e;
-            if (!known) return ::testing::AssertionFailure() << "bare & at " << i << " of " << text;
-        } else if (text[i] == '>' || text[i] == '"' || text[i] == '\'') {
+    for (std::sregex_iterator it(text.begin(), text.end(), token), end; it != end; ++it) {
+        const std::smatch& m = *it;
+        if (m[2].matched && !m[1].length()) {
+            open += m.str(2);
+        } else if (m[2].matched && !open.empty() && open.back() == m.str(2)[0]) {
+            open.pop_back();
+        } else if (!m[3].matched) {
             return ::testing::AssertionFailure()
-                   << "bare " << text[i] << " at " << i << " of " << text;
+                   << "bare " << m.str() << " at " << m.position() << " of " << text;
         }
     }
     if (!open.empty())
