@@ -20,9 +20,7 @@ constexpr const char* kPrograms = "/usr/lib/postgresql/15/bin/";
 // A port free now; the server binds it a moment later (a start that loses it is retried).
 int freePort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}};
     socklen_t size = sizeof address;
     const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
                        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
@@ -94,11 +92,6 @@ bool PostgresCluster::ctl(const std::string& action) {
 
 bool PostgresCluster::restart() { return running_ && (running_ = ctl("restart")); }
 
-std::string PostgresCluster::uri(const std::string& database) const {
-    return "postgresql://" + std::string(kRole) + "@127.0.0.1:" + std::to_string(port_) + "/" +
-           database;
-}
-
 std::string PostgresCluster::freshDatabase() {
     const std::string name = "db" + std::to_string(++databases_);
     // Over the cluster's socket, where the role needs no password.
@@ -107,7 +100,8 @@ std::string PostgresCluster::freshDatabase() {
         error_ = "cannot create a database: " + readFile(root_ + "/ctl.log");
         return {};
     }
-    return uri(name);
+    return "postgresql://" + std::string(kRole) + "@127.0.0.1:" + std::to_string(port_) + "/" +
+           name;
 }
 
 }  // namespace lirra::test
