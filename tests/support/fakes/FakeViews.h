@@ -49,11 +49,9 @@ class FakeLoaderView : public FakeView<LoaderView> {
         return true;
     }
 
-    bool animating_ = false;
+    bool animating_ = false, labelHidden_ = false, cancelHidden_ = true;
     QString labelText_;
-    bool labelHidden_ = false;
     std::function<void()> cancel_;
-    bool cancelHidden_ = true;
 };
 
 class FakeVideoView : public FakeView<VideoView> {

@@ -62,9 +62,8 @@ class FakeWebView : public FakeView<WebView> {
     }
 
     std::vector<QUrl> loads_;
-    std::vector<QString> syncScripts_;   // evaluateScript, in order
-    std::vector<QString> asyncScripts_;  // evaluateScriptAsync, in order
-    QMap<QString, QString> answers_;     // script text to answer
+    std::vector<QString> syncScripts_, asyncScripts_;  // evaluateScript(Async), in order
+    QMap<QString, QString> answers_;                   // script text to answer
     bool drawsBackground_ = true;
     WebPolicyDelegate* policyDelegate_ = nullptr;
     WebUIDelegate* uiDelegate_ = nullptr;
