@@ -22,9 +22,11 @@ class FakeApplication : public Application {
     // The next scripted answer, else a cancel.
     std::optional<QStringList> runModalOpenPanel(const OpenPanelOptions& options) override {
         openPanels_.push_back(options);
-        if (openPanelAnswers_.empty()) return std::nullopt;
-        std::optional<QStringList> answer = std::move(openPanelAnswers_.front());
-        openPanelAnswers_.pop_front();
+        std::optional<QStringList> answer;
+        if (!openPanelAnswers_.empty()) {
+            answer.swap(openPanelAnswers_.front());
+            openPanelAnswers_.pop_front();
+        }
         return answer;
     }
     void openUrl(const QUrl& url) override { openedUrls_.push_back(url); }
