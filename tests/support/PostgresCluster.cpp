@@ -20,7 +20,9 @@ constexpr const char* kPrograms = "/usr/lib/postgresql/15/bin/";
 // A port free now; the server binds it a moment later (a start that loses it is retried).
 int freePort() {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{.sin_family = AF_INET, .sin_port = 0, .sin_addr = {htonl(INADDR_LOOPBACK)}};
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
     const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
                        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
