@@ -15,8 +15,7 @@
 
 namespace lirra::fakes {
 
-class FakeWebView : public FakeView<WebView> {
-  public:
+struct FakeWebView : FakeView<WebView> {
     void loadUrl(const QUrl& url) override { loads_.push_back(url); }
     QUrl url() const override { return loads_.empty() ? QUrl() : loads_.back(); }
     // Answers from `answers_`, else "".

@@ -10,8 +10,7 @@
 
 namespace lirra::fakes {
 
-class FakeWindow : public Window {
-  public:
+struct FakeWindow : Window {
     explicit FakeWindow(Rect frame = Rect{{0, 0}, {1024, 668}}, double titleBarHeight = 28)
         : titleBarHeight_(titleBarHeight) {
         setFrame(frame, true);
