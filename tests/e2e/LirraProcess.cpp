@@ -178,13 +178,12 @@ int pixelsNear(const QString& path, const char* colour, int tolerance) {
     const QColor wanted(colour);
     const QImage image(path);
     int count = 0;
+    const auto near = [&](int a, int b) { return std::abs(a - b) <= tolerance; };
     for (int y = 0; y < image.height(); y += 2) {
         for (int x = 0; x < image.width(); x += 2) {
             const QColor c = image.pixelColor(x, y);
-            const int off =
-                std::max({std::abs(c.red() - wanted.red()), std::abs(c.green() - wanted.green()),
-                          std::abs(c.blue() - wanted.blue())});
-            count += off <= tolerance;
+            count += near(c.red(), wanted.red()) && near(c.green(), wanted.green()) &&
+                     near(c.blue(), wanted.blue());
         }
     }
     return count;

@@ -26,7 +26,6 @@ class LirraProcess {
     // Waits until the log holds `text` `times` times.
     bool waitForLog(const QString& text, std::chrono::milliseconds timeout = 30s, int times = 1);
     QString log();
-    int countInLog(const QString& text) { return static_cast<int>(log().count(text)); }
     int servicePort();  // the embedded service's, from its line in the log
     // A second `lirra ARGUMENTS` as the desktop runs it (same home and instance): its exit code.
     int launchAgain(const QStringList& arguments, QString* output = nullptr);

@@ -3,8 +3,6 @@
 
 namespace lirra::test {
 
-LoopbackHttpServer::LoopbackHttpServer() : LoopbackHttpServer(TlsFiles{}) {}
-
 LoopbackHttpServer::LoopbackHttpServer(const TlsFiles& tls)
     : server_(tls.certificate.empty()
                   ? std::make_unique<httplib::Server>()
@@ -25,11 +23,10 @@ LoopbackHttpServer::LoopbackHttpServer(const TlsFiles& tls)
     // answer can rely on the request being in the record.
     server_->set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         RecordedRequest recorded{req.method, req.target, req.path, {}, req.body};
-        for (const auto& header : req.headers) {
-            // cpp-httplib adds the addresses itself; they were not on the wire.
+        // cpp-httplib adds the addresses itself; they were not on the wire.
+        for (const auto& header : req.headers)
             if (!header.first.ends_with("_ADDR") && !header.first.ends_with("_PORT"))
                 recorded.headers.push_back(header);
-        }
         std::lock_guard lock(mutex_);
         requests_.push_back(std::move(recorded));
     });
@@ -81,9 +78,8 @@ void LoopbackHttpServer::serveSilence(const std::string& path) {
 }
 
 std::vector<RecordedRequest> LoopbackHttpServer::requests(const std::string& path) const {
-    std::vector<RecordedRequest> matching;
-    for (auto& request : requests())
-        if (request.path == path) matching.push_back(std::move(request));
+    std::vector<RecordedRequest> matching = requests();
+    std::erase_if(matching, [&](const RecordedRequest& request) { return request.path != path; });
     return matching;
 }
 

@@ -50,8 +50,7 @@ struct TlsFiles {
 
 class LoopbackHttpServer {
   public:
-    LoopbackHttpServer();
-    explicit LoopbackHttpServer(const TlsFiles& tls);
+    explicit LoopbackHttpServer(const TlsFiles& tls = {});
     ~LoopbackHttpServer();  // stops
 
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;

@@ -94,11 +94,6 @@ bool PostgresCluster::ctl(const std::string& action) {
 
 bool PostgresCluster::restart() { return running_ && (running_ = ctl("restart")); }
 
-std::string PostgresCluster::uri(const std::string& database) const {
-    return "postgresql://" + std::string(kRole) + "@127.0.0.1:" + std::to_string(port_) + "/" +
-           database;
-}
-
 std::string PostgresCluster::freshDatabase() {
     const std::string name = "db" + std::to_string(++databases_);
     // Over the cluster's socket, where the role needs no password.
@@ -107,7 +102,8 @@ std::string PostgresCluster::freshDatabase() {
         error_ = "cannot create a database: " + readFile(root_ + "/ctl.log");
         return {};
     }
-    return uri(name);
+    return "postgresql://" + std::string(kRole) + "@127.0.0.1:" + std::to_string(port_) + "/" +
+           name;
 }
 
 }  // namespace lirra::test

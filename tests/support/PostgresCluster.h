@@ -21,9 +21,8 @@ class PostgresCluster {
     bool running() const { return running_; }
     const std::string& error() const { return error_; }
     const std::string& password() const { return password_; }
-    // A libpq URI of `database` over TCP, without the password.
-    std::string uri(const std::string& database) const;
-    // A new empty database, its URI; empty (and error() set) when it cannot be made.
+    // A new empty database, its libpq URI over TCP without the password; empty (and error() set)
+    // when it cannot be made.
     std::string freshDatabase();
     // Stops and starts the server on the same port: connections open across it are broken.
     bool restart();

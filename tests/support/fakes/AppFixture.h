@@ -20,13 +20,10 @@ namespace lirra::testing {
 
 class AppTest : public ::testing::Test {
   protected:
-    // `http`, when given, carries the app's exchanges instead of the fake client (it must
-    // outlive the fixture) to the service at `base`.
-    explicit AppTest(HttpClient* http = nullptr, const QString& base = kBase) {
+    AppTest() {
         test::ensureCoreApplication();  // the player page's wait has a timer
         previousSink_ = setLogSink([this](const std::string& line) { log_.push_back(line); });
-        platform_.httpClientInUse_ = http;
-        app_ = std::make_unique<AppDelegate>(platform_, AppConfig{base});
+        app_ = std::make_unique<AppDelegate>(platform_, AppConfig{"http://service.test/"});
         app_->applicationDidFinishLaunching();
     }
     ~AppTest() override {
@@ -96,8 +93,6 @@ class AppTest : public ::testing::Test {
     void timeChanged() {
         center().post(kMediaPlayerTimeChanged, static_cast<const MediaPlayer*>(&player()));
     }
-
-    static inline const QString kBase = QStringLiteral("http://service.test/");
 
     fakes::FakePlatform platform_;
     std::vector<std::string> log_;

@@ -12,8 +12,7 @@
 
 namespace lirra::fakes {
 
-class FakeApplication : public Application {
-  public:
+struct FakeApplication : Application {
     int runModalAlert(const AlertSpec& alert) override {
         alerts_.push_back(alert);
         if (onAlert_) onAlert_();

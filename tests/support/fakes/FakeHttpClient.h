@@ -10,14 +10,12 @@
 
 namespace lirra::fakes {
 
-class FakeUrlConnection : public UrlConnection {
-  public:
+struct FakeUrlConnection : UrlConnection {
     void cancel() override { cancelled_ = true; }
     bool cancelled_ = false;
 };
 
-class FakeHttpClient : public HttpClient {
-  public:
+struct FakeHttpClient : HttpClient {
     struct Connection {
         UrlRequest request;
         std::shared_ptr<UrlConnectionDelegate> delegate;

@@ -25,10 +25,8 @@ class FakeMediaPlayer : public MediaPlayer {
     void stop() override { record("stop", "", kMediaPlayerStateStopped); }
     bool isPlaying() const override { return playing_; }
 
-    void setTime(std::int32_t milliseconds) override { record("setTime", *(time_ = milliseconds)); }
-    void setTimeExact(std::int32_t milliseconds) override {
-        record("setTimeExact", *(time_ = milliseconds));
-    }
+    void setTime(std::int32_t ms) override { record("setTime", *(time_ = ms)); }
+    void setTimeExact(std::int32_t ms) override { record("setTimeExact", *(time_ = ms)); }
     std::optional<std::int32_t> time() const override { return time_; }
     std::optional<std::int32_t> length() const override { return length_; }
 
@@ -60,16 +58,13 @@ class FakeMediaPlayer : public MediaPlayer {
     QString openFailure() const override { return openFailure_; }
 
     std::optional<Media> media_;
-    bool playing_ = false;
-    std::optional<std::int32_t> time_;
-    std::optional<std::int32_t> length_;
+    bool playing_ = false, muted_ = false;
+    std::optional<std::int32_t> time_, length_;
     int volume_ = 100;
-    bool muted_ = false;
     float rate_ = 1.0f;
     QStringList audioTrackNames_;
     QVector<int> audioTrackIndexes_;
-    int currentAudioTrackIndex_ = -1;
-    int currentVideoSubTitleIndex_ = -1;
+    int currentAudioTrackIndex_ = -1, currentVideoSubTitleIndex_ = -1;
     std::vector<TrackInformation> tracks_;
     int state_ = kMediaPlayerStateStopped;
     QString openFailure_;

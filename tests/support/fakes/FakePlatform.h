@@ -37,7 +37,7 @@ class FakePlatform : public Platform {
 
     void setFileMenuOpenHandler(std::function<void()>) override {}
     void removeAllCachedResponses() override {}
-    HttpClient& httpClient() override { return httpClientInUse_ ? *httpClientInUse_ : httpClient_; }
+    HttpClient& httpClient() override { return httpClient_; }
     Application& application() override { return application_; }
     MainThread& mainThread() override { return mainThread_; }
     NotificationCenter& notificationCenter() override { return notificationCenter_; }
@@ -45,7 +45,6 @@ class FakePlatform : public Platform {
 
     FakeWindow mainWindow_;
     FakeHttpClient httpClient_;
-    HttpClient* httpClientInUse_ = nullptr;  // none: httpClient_
     FakeApplication application_;
     FakeMainThread mainThread_;
     NotificationCenter notificationCenter_;

@@ -11,8 +11,7 @@ namespace lirra::fakes {
 
 // The View part of every fake: a frame and a hidden flag.
 template <typename Interface>
-class FakeView : public Interface {
-  public:
+struct FakeView : Interface {
     Rect frame() const override { return frame_; }
     void setFrame(const Rect& frame) override { frame_ = frame; }
     bool isHidden() const override { return hidden_; }
@@ -23,15 +22,13 @@ class FakeView : public Interface {
 };
 
 // A window's content view: its bounds follow the size the window gives it.
-class FakeContentView : public FakeView<ContentView> {
-  public:
+struct FakeContentView : FakeView<ContentView> {
     Rect bounds() const override { return Rect{Point{}, frame_.size}; }
     void addSubview(View& view) override { subviews_.push_back(&view); }
     std::vector<View*> subviews_;  // in order: later ones lie above
 };
 
-class FakeLoaderView : public FakeView<LoaderView> {
-  public:
+struct FakeLoaderView : FakeView<LoaderView> {
     void startAnimation() override { animating_ = true; }
     void stopAnimation() override { animating_ = false; }
     bool isAnimating() const override { return animating_; }
@@ -49,15 +46,12 @@ class FakeLoaderView : public FakeView<LoaderView> {
         return true;
     }
 
-    bool animating_ = false;
+    bool animating_ = false, labelHidden_ = false, cancelHidden_ = true;
     QString labelText_;
-    bool labelHidden_ = false;
     std::function<void()> cancel_;
-    bool cancelHidden_ = true;
 };
 
-class FakeVideoView : public FakeView<VideoView> {
-  public:
+struct FakeVideoView : FakeView<VideoView> {
     void setFillScreen(bool) override {}
     void setBackColor(const Color& color) override { backColor_ = color; }
     Color backColor() const override { return backColor_; }

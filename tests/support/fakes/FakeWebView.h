@@ -15,8 +15,7 @@
 
 namespace lirra::fakes {
 
-class FakeWebView : public FakeView<WebView> {
-  public:
+struct FakeWebView : FakeView<WebView> {
     void loadUrl(const QUrl& url) override { loads_.push_back(url); }
     QUrl url() const override { return loads_.empty() ? QUrl() : loads_.back(); }
     // Answers from `answers_`, else "".
@@ -62,9 +61,8 @@ class FakeWebView : public FakeView<WebView> {
     }
 
     std::vector<QUrl> loads_;
-    std::vector<QString> syncScripts_;   // evaluateScript, in order
-    std::vector<QString> asyncScripts_;  // evaluateScriptAsync, in order
-    QMap<QString, QString> answers_;     // script text to answer
+    std::vector<QString> syncScripts_, asyncScripts_;  // evaluateScript(Async), in order
+    QMap<QString, QString> answers_;                   // script text to answer
     bool drawsBackground_ = true;
     WebPolicyDelegate* policyDelegate_ = nullptr;
     WebUIDelegate* uiDelegate_ = nullptr;

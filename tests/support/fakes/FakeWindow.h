@@ -10,8 +10,7 @@
 
 namespace lirra::fakes {
 
-class FakeWindow : public Window {
-  public:
+struct FakeWindow : Window {
     explicit FakeWindow(Rect frame = Rect{{0, 0}, {1024, 668}}, double titleBarHeight = 28)
         : titleBarHeight_(titleBarHeight) {
         setFrame(frame, true);
@@ -23,7 +22,7 @@ class FakeWindow : public Window {
         contentView_.frame_ = Rect{{}, {frame.size.width, frame.size.height - titleBarHeight_}};
     }
     ContentView& contentView() override { return contentView_; }
-    void setContentView(View& view) override { content_ = &view; }
+    void setContentView(View&) override {}
     void setContentSize(const Size& size) override {
         contentSizeCalls_.push_back(size);
         setFrame(Rect{frame_.origin, {size.width, size.height + titleBarHeight_}}, true);
@@ -54,13 +53,10 @@ class FakeWindow : public Window {
     Rect frame_;
     double titleBarHeight_;
     FakeContentView contentView_;
-    View* content_ = nullptr;
     std::vector<Size> contentSizeCalls_;
     Size contentAspectRatio_;  // 0 by 0: none in force
-    bool fullScreen_ = false;
+    bool fullScreen_ = false, key_ = false, visible_ = true;
     int fullScreenToggles_ = 0;
-    bool key_ = false;
-    bool visible_ = true;
     std::vector<Window*> children_;  // in attaching order: later ones lie above
     WindowDelegate* delegate_ = nullptr;
     EventRouter* eventRouter_ = nullptr;
