@@ -17,6 +17,22 @@
 namespace lirra::server::test {
 namespace {
 
+// Runs `open(i, error)` on `count` threads released at once; what each said ("" when it opened).
+template <class Open>
+std::vector<std::string> openAtOnce(int count, Open open) {
+    std::barrier start(count);
+    std::vector<std::string> errors(count);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i) {
+        threads.emplace_back([&, i] {
+            start.arrive_and_wait();
+            if (!open(i, errors[i]) && errors[i].empty()) errors[i] = "refused, saying nothing";
+        });
+    }
+    for (auto& t : threads) t.join();
+    return errors;
+}
+
 template <class B>
 class DriverTest : public ::testing::Test {
   protected:
@@ -145,16 +161,8 @@ TYPED_TEST(DriverTest, SchemaMigratesOnceWhenRaced) {
     constexpr int kOpeners = 4;
     std::vector<std::unique_ptr<typename TypeParam::Connection>> dbs;
     for (int i = 0; i < kOpeners; ++i) dbs.push_back(this->backend_.connect());
-    std::barrier start(kOpeners);
-    std::vector<std::string> errors(kOpeners);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < kOpeners; ++i) {
-        threads.emplace_back([&, i] {
-            start.arrive_and_wait();
-            if (!TypeParam::migrate(*dbs[i], errors[i]) && errors[i].empty()) errors[i] = "?";
-        });
-    }
-    for (auto& t : threads) t.join();
+    std::vector<std::string> errors = openAtOnce(
+        kOpeners, [&](int i, std::string& error) { return TypeParam::migrate(*dbs[i], error); });
     EXPECT_EQ(errors, std::vector<std::string>(kOpeners));
     EXPECT_TRUE(TypeParam::migrate(*dbs[0], errors[0])) << errors[0];
     // Numbered alike: both at the same version, a word status written on either schema.
@@ -172,18 +180,12 @@ TEST(SqliteMigrationRace, StoresOpenedAtOnceOnANewFolderAllOpen) {
     constexpr int kRounds = 60, kOpeners = 6;
     for (int round = 0; round < kRounds; ++round) {
         const std::string root = makeTempDir();
-        std::barrier start(kOpeners);
-        std::vector<std::string> errors(kOpeners);
-        std::vector<std::thread> threads;
-        for (int i = 0; i < kOpeners; ++i) {
-            threads.emplace_back([&, i] {
-                start.arrive_and_wait();
-                if (!SqliteStore::open(root + "/data", errors[i]) && errors[i].empty())
-                    errors[i] = "refused, saying nothing";
-            });
-        }
-        for (auto& t : threads) t.join();
-        EXPECT_EQ(errors, std::vector<std::string>(kOpeners)) << "round " << round;
+        EXPECT_EQ(openAtOnce(kOpeners,
+                             [&](int, std::string& error) {
+                                 return SqliteStore::open(root + "/data", error) != nullptr;
+                             }),
+                  std::vector<std::string>(kOpeners))
+            << "round " << round;
         // The schema the winner made is whole: a store opened afterwards writes to it.
         std::string error;
         auto store = SqliteStore::open(root + "/data", error);
